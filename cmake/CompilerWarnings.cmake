@@ -1,0 +1,11 @@
+# Warnings for our own targets only; Qt's headers come in as system headers.
+function(nexil_set_warnings target)
+    target_compile_options(${target} PRIVATE -Wall -Wextra)
+    if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+        target_compile_options(${target} PRIVATE -Wshadow=local)
+    endif()
+    if(NEXIL_WERROR)
+        target_compile_options(${target} PRIVATE -Werror)
+    endif()
+    target_compile_definitions(${target} PRIVATE QT_NO_FOREACH QT_DISABLE_DEPRECATED_BEFORE=0x050F00)
+endfunction()

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QAbstractSocket>
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+#include <QSerialPort>
+#include <QTcpSocket>
+
+
+// The one place where the library touches a byte stream: wraps an open serial
+// port or a connected TCP socket that the application owns, forwards received
+// chunks and writes command frames. Knows nothing of frames or commands.
+class Connection : public QObject
+{
+    Q_OBJECT
+public:
+    explicit Connection(QObject *parent = nullptr);
+
+    bool setSerialPort(QSerialPort *port);
+    bool setTcpSocket(QTcpSocket *socket);
+    void write(const QByteArray &data);
+    void close();
+
+    int type() const { return connectionType; }
+    QSerialPort *boundSerialPort() const { return serialPort; }
+    QTcpSocket *boundTcpSocket() const { return tcpSocket; }
+
+signals:
+    void error(QString errorString);
+    void newData(QByteArray buffer);
+
+private slots:
+    void onSerialPortError(QSerialPort::SerialPortError err);
+    void onSocketError(QAbstractSocket::SocketError err);
+    void onSocketDisconnected();
+    void onReadyRead();
+
+private:
+    void detachSerialPort();
+    void detachTcpSocket();
+
+    // Guarded: a device the application destroys while bound reads as null
+    // instead of dangling.
+    QPointer<QSerialPort> serialPort;
+    QPointer<QTcpSocket> tcpSocket;
+    int connectionType = 0;
+};

@@ -1,0 +1,373 @@
+#include "nexil.h"
+
+#include "connection.h"
+#include "decoders.h"
+#include "wire.h"
+
+#include <QTimer>
+
+using wire::code;
+
+Nexil::Nexil(QObject *parent) : QObject(parent)
+{
+    registerNexilMetaTypes();
+    initTimer();
+    connection = new Connection(this);
+    connect(connection, &Connection::error, this, &Nexil::onConnectionError);
+    connect(connection, &Connection::newData, this, &Nexil::onConnectionNewData);
+}
+
+Nexil::~Nexil() = default;
+
+void Nexil::initTimer()
+{
+    // A child of this object, so it is destroyed and moved between threads
+    // together with it.
+    timer = new QTimer(this);
+    timer->setInterval(10000);
+    timer->setSingleShot(false);
+    connect(timer, &QTimer::timeout, this, &Nexil::onTimerTimeout);
+}
+
+void Nexil::setReplyTimeout(int milliseconds)
+{
+    timer->setInterval(milliseconds);
+}
+
+int Nexil::replyTimeout() const
+{
+    return timer->interval();
+}
+
+void Nexil::setConnection(QSerialPort *port)
+{
+    buffer.clear();
+    connection->setSerialPort(port);
+}
+
+void Nexil::setConnection(QTcpSocket *socket)
+{
+    buffer.clear();
+    connection->setTcpSocket(socket);
+}
+
+void Nexil::closeConnection()
+{
+    connection->close();
+}
+
+QString Nexil::busyText() const
+{
+    return tr("Cihaz meşgul.");
+}
+
+QString Nexil::busyTextCapital() const
+{
+    return tr("Cihaz Meşgul.");
+}
+
+bool Nexil::startRequest(int pendingCode, const QString &busyMessage)
+{
+    if (busy) {
+        setError(DeviceBusy, busyMessage);
+        return false;
+    }
+    busy = true;
+    command = pendingCode;
+    if (!timer->isActive())
+        timer->start();
+    ++attempts;
+    return true;
+}
+
+void Nexil::sendPlainRequest(const char *word, int pendingCode, const QString &busyMessage)
+{
+    if (startRequest(pendingCode, busyMessage))
+        connection->write(wire::plainRequest(word));
+}
+
+void Nexil::getDeviceIdentity()
+{
+    sendPlainRequest("KML", code("KML"), busyText());
+}
+
+void Nexil::getInstantValues()
+{
+    sendPlainRequest("ANL", code("ANL"), busyText());
+}
+
+void Nexil::getSetupParemeters()
+{
+    sendPlainRequest("OKU", code("PAR"), busyText());
+}
+
+void Nexil::getChannelNames()
+{
+    sendPlainRequest("RKL", code("RKL"), busyTextCapital());
+}
+
+void Nexil::getChannelCalibrations()
+{
+    sendPlainRequest("KOK", code("KOK"), busyTextCapital());
+}
+
+void Nexil::getFileInformations()
+{
+    sendPlainRequest("DKU", code("DOS"), busyTextCapital());
+}
+
+void Nexil::getAlarmParameters()
+{
+    sendPlainRequest("ALO", code("ALR"), busyTextCapital());
+}
+
+void Nexil::cancelLastProcess()
+{
+    timer->stop();
+    command = 0;
+    downloading = false;
+    attempts = 0;
+    busy = false;
+    setError(NoError, QString());
+}
+
+void Nexil::clearError()
+{
+    lastErrorCode = NoError;
+    lastErrorText = QString();
+}
+
+void Nexil::setError(DeviceError code, const QString &text)
+{
+    lastErrorCode = code;
+    lastErrorText = text;
+}
+
+void Nexil::onTimerTimeout()
+{
+    if (command != 0)
+        repeatCommand();
+}
+
+void Nexil::repeatCommand()
+{
+    busy = false;
+    if (attempts < 5) {
+        switch (command) {
+        case code("KML"):
+            getDeviceIdentity();
+            return;
+        case code("ANL"):
+            getInstantValues();
+            return;
+        case code("PAR"):
+            getSetupParemeters();
+            return;
+        case code("RKL"):
+            getChannelNames();
+            return;
+        case code("KOK"):
+            getChannelCalibrations();
+            return;
+        case code("DOS"):
+            getFileInformations();
+            return;
+        case code("ALR"):
+            getAlarmParameters();
+            return;
+        default:
+            break;
+        }
+    }
+    command = 0;
+    attempts = 0;
+    timer->stop();
+    if (downloading) {
+        downloading = false;
+        setError(DownloadInterrupted, tr("İndirme işlemi kesildi."));
+    } else {
+        setError(Timeout, tr("İşlem zaman aşımı."));
+    }
+    emit error(lastErrorCode, lastErrorText);
+}
+
+void Nexil::onConnectionError(QString s)
+{
+    setError(ConnectionError, s);
+    emit error(ConnectionError, s);
+}
+
+void Nexil::onConnectionNewData(QByteArray b)
+{
+    buffer.append(b);
+    checkBuffer();
+}
+
+void Nexil::checkBuffer()
+{
+    QByteArray frame;
+    if (wire::takeFrame(buffer, &frame) != wire::BufferState::Frame)
+        return;
+    const DeviceHeader header = parseHeader(frame);
+    if (header.command == 0 || header.deviceType == DeviceUnknown) {
+        setError(UnknownResponse, tr("Bilinmeyen cevap."));
+        return;
+    }
+    if (header.firmwareVersion <= 50) {
+        setError(UnsupportedFirmware, tr("Desteklenmeyen firmware sürümü."));
+        return;
+    }
+    dispatch(header, frame.mid(wire::HeaderSize, frame.size() - wire::HeaderSize - 3));
+}
+
+DeviceHeader Nexil::parseHeader(const QByteArray &frame)
+{
+    DeviceError headerError = NoError;
+    const DeviceHeader header = wire::parseHeader(frame, catalogue, &headerError);
+    if (headerError == ChecksumError)
+        setError(ChecksumError, tr("Checksum hatası."));
+    else if (headerError == UnknownDevice)
+        setError(UnknownDevice, tr("Bilinmeyen cihaz."));
+    if (header.deviceType != DeviceUnknown)
+        lastDeviceType = header.deviceType;
+    return header;
+}
+
+bool Nexil::verifyChecksum(const QByteArray &data, unsigned int crc)
+{
+    return wire::verifyChecksum(data, crc);
+}
+
+int Nexil::CRC16(const QByteArray &data, int length)
+{
+    return wire::crc16(data, length);
+}
+
+long Nexil::hex2long(const QByteArray &bytes)
+{
+    return wire::hex2long(bytes);
+}
+
+float Nexil::hex2float(const QByteArray &bytes)
+{
+    return wire::hex2float(bytes);
+}
+
+void Nexil::dispatch(const DeviceHeader &header, const QByteArray &payload)
+{
+    switch (header.command) {
+    case code("KML"):
+        parseDeviceIdentity(header, payload);
+        break;
+    case code("ANL"):
+        parseInstantValues(header, payload);
+        break;
+    case code("DOS"):
+        parseFileInformations(header, payload);
+        break;
+    case code("PAR"):
+        parseSetupParameters(header, payload);
+        break;
+    case code("RKL"):
+        parseChannelNames(header, payload);
+        break;
+    case code("KOK"):
+        parseChannelCalibrations(header, payload);
+        break;
+    case code("ALR"):
+        parseAlarmParameters(header, payload);
+        break;
+    default:
+        setError(UnknownResponse, tr("Tanımlanamayan veri."));
+        break;
+    }
+}
+
+void Nexil::finishRequest()
+{
+    busy = false;
+    command = 0;
+    attempts = 0;
+    timer->stop();
+}
+
+bool Nexil::accepted(int result)
+{
+    switch (decode::Result(result)) {
+    case decode::Result::Ok:
+        finishRequest();
+        return true;
+    case decode::Result::ChecksumError:
+        setError(ChecksumError, tr("Checksum hatası."));
+        return false;
+    case decode::Result::Malformed:
+        // Too short for its own counts: dropped, the timer asks again.
+        return false;
+    }
+    return false;
+}
+
+void Nexil::parseDeviceIdentity(const DeviceHeader &header, const QByteArray &payload)
+{
+    DeviceIdentity record;
+    if (accepted(int(decode::deviceIdentity(header, payload, &record))))
+        emit deviceIdentity(record);
+}
+
+void Nexil::parseInstantValues(const DeviceHeader &header, const QByteArray &payload)
+{
+    InstantData record;
+    if (accepted(int(decode::instantData(header, payload, QDateTime::currentDateTime(), &record))))
+        emit instantValues(record);
+}
+
+void Nexil::parseFileInformations(const DeviceHeader &header, const QByteArray &payload)
+{
+    FileInformations record;
+    if (!accepted(int(decode::fileInformations(header, payload, &record))))
+        return;
+    files = record;
+    emit fileInformations(record);
+    if (downloading)
+        getChannelCalibrations();
+}
+
+void Nexil::parseSetupParameters(const DeviceHeader &header, const QByteArray &payload)
+{
+    SetupParameters record;
+    if (!accepted(int(decode::setupParameters(header, payload, QDateTime::currentDateTime(), &record))))
+        return;
+    setup = record;
+    emit setupParameters(record);
+    if (downloading)
+        getFileInformations();
+}
+
+void Nexil::parseChannelCalibrations(const DeviceHeader &header, const QByteArray &payload)
+{
+    ChannelCalibrations record;
+    if (!accepted(int(decode::channelCalibrations(header, payload, &record))))
+        return;
+    calibrations = record;
+    emit channelCalibrations(record);
+    if (downloading)
+        getChannelNames();
+}
+
+void Nexil::parseChannelNames(const DeviceHeader &header, const QByteArray &payload)
+{
+    ChannelNames record;
+    if (!accepted(int(decode::channelNames(header, payload, &record))))
+        return;
+    names = record;
+    emit channelNames(record);
+}
+
+void Nexil::parseAlarmParameters(const DeviceHeader &header, const QByteArray &payload)
+{
+    AlarmParameters record;
+    if (!accepted(int(decode::alarmParameters(header, payload, &record))))
+        return;
+    alarms = record;
+    emit alarmParameters(record);
+}

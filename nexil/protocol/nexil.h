@@ -1,0 +1,155 @@
+#pragma once
+
+#include "catalogue.h"
+#include "nexil/nexil_global.h"
+#include "records.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+class Connection;
+class QSerialPort;
+class QTcpSocket;
+class QTimer;
+
+// One conversation with one datalogger. Requests write one frame and return;
+// the reply comes back as a signal carrying a record. Silence is answered by
+// resending on the reply timer, at most five transmissions, then error().
+// One request is in flight at a time; a busy object refuses new ones.
+class NEXIL_EXPORT Nexil : public QObject
+{
+    Q_OBJECT
+public:
+    explicit Nexil(QObject *parent = nullptr);
+    ~Nexil() override;
+
+    // Binding (the application owns and opens the device).
+    void setConnection(QSerialPort *port);
+    void setConnection(QTcpSocket *socket);
+    void closeConnection();
+
+    // Read requests.
+    void getDeviceIdentity();
+    void getInstantValues();
+    void getSetupParemeters();
+    void getChannelNames();
+    void getChannelCalibrations();
+    void getFileInformations();
+    void getAlarmParameters();
+
+    void cancelLastProcess();
+    bool isBusy() const { return busy; }
+    bool isDownloading() const { return downloading; }
+    DeviceError lastError() const { return lastErrorCode; }
+    QString lastErrorString() const { return lastErrorText; }
+    void clearError();
+    void setError(DeviceError code, const QString &text);
+
+    // Reply timer: 10 s by default; tests and slow links may change it.
+    void setReplyTimeout(int milliseconds);
+    int replyTimeout() const;
+
+    void initTimer();
+    void repeatCommand();
+
+    // Frame reception and number readers.
+    void checkBuffer();
+    DeviceHeader parseHeader(const QByteArray &frame);
+    bool verifyChecksum(const QByteArray &data, unsigned int crc);
+    int CRC16(const QByteArray &data, int length);
+    long hex2long(const QByteArray &bytes);
+    float hex2float(const QByteArray &bytes);
+
+    // Catalogue.
+    QString deviceTypeName(DeviceType type) const { return catalogue.deviceTypeName(type); }
+    QString deviceTypeDescription(DeviceType type) const { return catalogue.deviceTypeDescription(type); }
+    QString valueTypeName(ValueType type) const { return catalogue.valueTypeName(type); }
+    QString channelCodeName(ChannelCode code) const { return catalogue.channelCodeName(code); }
+    QString channelCodeDescription(ChannelCode code) const { return catalogue.channelCodeDescription(code); }
+    QStringList channelCodeNames() const { return catalogue.channelCodeNames(); }
+    QStringList channelCodeDescriptions() const { return catalogue.channelCodeDescriptions(); }
+    QStringList channelCodeUnits(ChannelCode code) const { return catalogue.channelCodeUnits(code); }
+    DeviceType deviceType(const QString &name) const { return catalogue.deviceType(name); }
+    ValueType valueType(const QString &name) const { return catalogue.valueType(name); }
+    ChannelCode channelCode(const QString &name) const { return catalogue.channelCode(name); }
+    int findChannelCount(const DeviceHeader &header) const { return Catalogue::channelCount(header.deviceType); }
+
+    // The last record of each kind, decoded or given to an upload.
+    SetupParameters storedSetupParameters() const { return setup; }
+    ChannelNames storedChannelNames() const { return names; }
+    ChannelCalibrations storedChannelCalibrations() const { return calibrations; }
+    AlarmParameters storedAlarmParameters() const { return alarms; }
+    FileInformations storedFileInformations() const { return files; }
+    // Device type of the last accepted reply header.
+    DeviceType currentDeviceType() const { return lastDeviceType; }
+
+signals:
+    void error(int errorCode, QString errorString);
+    void deviceIdentity(DeviceIdentity);
+    void instantValues(InstantData);
+    void setupParameters(SetupParameters);
+    void channelNames(ChannelNames);
+    void channelCalibrations(ChannelCalibrations);
+    void fileInformations(FileInformations);
+    void alarmParameters(AlarmParameters);
+    void downloadStarted(int);
+    void downloadProgress(int, int);
+    void downloadCompleted();
+    void dataFile(QList<DataFile>);
+    void wrongPassword();
+    void channelCalibrationsHaveBeenLoaded();
+    void channelNamesHaveBeenLoaded();
+    void setupParametersHaveBeenLoaded();
+    void alarmParametersHaveBeenLoaded();
+    void passwordChanged();
+    void factoryDefaultsHaveBeenLoaded();
+    void firmwareHaveBeenLoaded();
+    void firmwareLoadProgress(int, int);
+
+private slots:
+    void onConnectionError(QString s);
+    void onConnectionNewData(QByteArray b);
+    void onTimerTimeout();
+
+private:
+    // Request start: busy check, pending code, timer, attempt count. False
+    // when busy (the busy error is stored and nothing may be sent).
+    bool startRequest(int pendingCode, const QString &busyText);
+    void sendPlainRequest(const char *word, int pendingCode, const QString &busyText);
+    // Common end of a decoded reply: the request in flight is over.
+    void finishRequest();
+    // A decoder's verdict on a reply; false when the reply was dropped.
+    bool accepted(int result);
+
+    void dispatch(const DeviceHeader &header, const QByteArray &payload);
+    void parseDeviceIdentity(const DeviceHeader &header, const QByteArray &payload);
+    void parseInstantValues(const DeviceHeader &header, const QByteArray &payload);
+    void parseFileInformations(const DeviceHeader &header, const QByteArray &payload);
+    void parseSetupParameters(const DeviceHeader &header, const QByteArray &payload);
+    void parseChannelCalibrations(const DeviceHeader &header, const QByteArray &payload);
+    void parseChannelNames(const DeviceHeader &header, const QByteArray &payload);
+    void parseAlarmParameters(const DeviceHeader &header, const QByteArray &payload);
+
+    QString busyText() const;
+    QString busyTextCapital() const;
+
+    Connection *connection = nullptr;
+    QByteArray buffer;
+    DeviceType lastDeviceType = DeviceUnknown;
+    int command = 0;
+    bool busy = false;
+    bool downloading = false;
+    QTimer *timer = nullptr;
+    int attempts = 0;
+    DeviceError lastErrorCode = NoError;
+    QString lastErrorText;
+    Catalogue catalogue;
+    SetupParameters setup;
+    ChannelNames names;
+    ChannelCalibrations calibrations;
+    AlarmParameters alarms;
+    FileInformations files;
+};
