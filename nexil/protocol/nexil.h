@@ -40,6 +40,14 @@ public:
     void getFileInformations();
     void getAlarmParameters();
 
+    // Memory download: re-reads setup, file information, calibrations and
+    // channel names, then requests pages from (page, buffer) up to the
+    // device's write position and emits one DataFile. `time` is the base for
+    // relative minutes until the first time stamp in memory.
+    void getData(const QDateTime &time, int page, int buffer);
+    void calculateDownloads();
+    void getNextBlock();
+
     void cancelLastProcess();
     bool isBusy() const { return busy; }
     bool isDownloading() const { return downloading; }
