@@ -7,7 +7,6 @@
 #include <QSerialPort>
 #include <QTcpSocket>
 
-
 // The one place where the library touches a byte stream: wraps an open serial
 // port or a connected TCP socket that the application owns, forwards received
 // chunks and writes command frames. Knows nothing of frames or commands.

@@ -76,8 +76,7 @@ Station station(const QList<QByteArray> &f)
     return s;
 }
 
-template<typename Record>
-void assignStation(Record *out, const Station &s)
+template<typename Record> void assignStation(Record *out, const Station &s)
 {
     out->stationName = s.name;
     out->stationCode = s.code;
@@ -192,7 +191,8 @@ Result fileInformations(const DeviceHeader &header, const QByteArray &payload, F
     int startBuffer = 0;
     for (int k = 0; k < count; ++k) {
         FileInformation file;
-        file.date = deviceDateTime(latin1Simplified(f.at(1 + 3 * k)).toLatin1(), QStringLiteral("dd/MM/yy hh:mm"));
+        file.date =
+            deviceDateTime(latin1Simplified(f.at(1 + 3 * k)).toLatin1(), QStringLiteral("dd/MM/yy hh:mm"));
         file.endPage = toInt(f.at(2 + 3 * k));
         file.endBuffer = toInt(f.at(3 + 3 * k));
         file.startPage = startPage;

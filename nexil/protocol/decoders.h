@@ -25,7 +25,8 @@ NEXIL_EXPORT Result fields(const QByteArray &payload, QList<QByteArray> *out);
 // anything unparsable give an invalid QDateTime.
 NEXIL_EXPORT QDateTime deviceDateTime(const QByteArray &text, const QString &format);
 
-NEXIL_EXPORT Result deviceIdentity(const DeviceHeader &header, const QByteArray &payload, DeviceIdentity *out);
+NEXIL_EXPORT Result deviceIdentity(const DeviceHeader &header, const QByteArray &payload,
+                                   DeviceIdentity *out);
 NEXIL_EXPORT Result instantData(const DeviceHeader &header, const QByteArray &payload,
                                 const QDateTime &receivedAt, InstantData *out);
 NEXIL_EXPORT Result fileInformations(const DeviceHeader &header, const QByteArray &payload,

@@ -4,6 +4,7 @@
 #include "decoders.h"
 #include "wire.h"
 
+#include <QDebug>
 #include <QTimer>
 
 using wire::code;
@@ -175,6 +176,9 @@ void Nexil::repeatCommand()
         case code("ALR"):
             getAlarmParameters();
             return;
+        case code("VER"):
+            getNextBlock();
+            return;
         default:
             break;
         }
@@ -277,6 +281,9 @@ void Nexil::dispatch(const DeviceHeader &header, const QByteArray &payload)
     case code("ALR"):
         parseAlarmParameters(header, payload);
         break;
+    case code("VER"):
+        parseDataBlock(header, payload);
+        break;
     default:
         setError(UnknownResponse, tr("Tanımlanamayan veri."));
         break;
@@ -328,8 +335,11 @@ void Nexil::parseFileInformations(const DeviceHeader &header, const QByteArray &
         return;
     files = record;
     emit fileInformations(record);
-    if (downloading)
+    if (downloading) {
+        downloadLastPage = record.lastPage;
+        downloadLastBuffer = record.lastBuffer;
         getChannelCalibrations();
+    }
 }
 
 void Nexil::parseSetupParameters(const DeviceHeader &header, const QByteArray &payload)
@@ -361,6 +371,10 @@ void Nexil::parseChannelNames(const DeviceHeader &header, const QByteArray &payl
         return;
     names = record;
     emit channelNames(record);
+    if (downloading) {
+        qDebug("parseChannelNames()");
+        calculateDownloads();
+    }
 }
 
 void Nexil::parseAlarmParameters(const DeviceHeader &header, const QByteArray &payload)

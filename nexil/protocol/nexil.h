@@ -83,7 +83,10 @@ public:
     DeviceType deviceType(const QString &name) const { return catalogue.deviceType(name); }
     ValueType valueType(const QString &name) const { return catalogue.valueType(name); }
     ChannelCode channelCode(const QString &name) const { return catalogue.channelCode(name); }
-    int findChannelCount(const DeviceHeader &header) const { return Catalogue::channelCount(header.deviceType); }
+    int findChannelCount(const DeviceHeader &header) const
+    {
+        return Catalogue::channelCount(header.deviceType);
+    }
 
     // The last record of each kind, decoded or given to an upload.
     SetupParameters storedSetupParameters() const { return setup; }
@@ -140,12 +143,15 @@ private:
     void parseChannelCalibrations(const DeviceHeader &header, const QByteArray &payload);
     void parseChannelNames(const DeviceHeader &header, const QByteArray &payload);
     void parseAlarmParameters(const DeviceHeader &header, const QByteArray &payload);
+    void parseDataBlock(const DeviceHeader &header, const QByteArray &payload);
+    void parseDataBuffer();
 
     QString busyText() const;
     QString busyTextCapital() const;
 
     Connection *connection = nullptr;
     QByteArray buffer;
+    QByteArray downloadBuffer;
     DeviceType lastDeviceType = DeviceUnknown;
     int command = 0;
     bool busy = false;
@@ -154,6 +160,14 @@ private:
     int attempts = 0;
     DeviceError lastErrorCode = NoError;
     QString lastErrorText;
+    // Download bookkeeping.
+    QDateTime baseTime;
+    int currentPage = 0;
+    int firstPage = 0;
+    int startBuffer = 0;
+    int downloadLastPage = 0;
+    int downloadLastBuffer = 0;
+    int pageCount = 0;
     Catalogue catalogue;
     SetupParameters setup;
     ChannelNames names;

@@ -142,9 +142,9 @@ DeviceHeader parseHeader(const QByteArray &frame, const Catalogue &catalogue, De
         const char *word;
         DeviceType type;
     } models[] = {
-        {"ZazEroDar", DeviceTQM510}, {"TQM510", DeviceTQM510},   {"TQF110C", DeviceTQF110C},
-        {"TQF110P", DeviceTQF110P},  {"VeZevAvu", DeviceTQD310}, {"TQD310", DeviceTQD310},
-        {"RorEdeDar", DeviceTQC210}, {"TQC210", DeviceTQC210},   {"DEZAraDez", DeviceTQB210},
+        {"ZazEroDar", DeviceTQM510}, {"TQM510", DeviceTQM510},    {"TQF110C", DeviceTQF110C},
+        {"TQF110P", DeviceTQF110P},  {"VeZevAvu", DeviceTQD310},  {"TQD310", DeviceTQD310},
+        {"RorEdeDar", DeviceTQC210}, {"TQC210", DeviceTQC210},    {"DEZAraDez", DeviceTQB210},
         {"TQB210", DeviceTQB210},    {"ZozOdoRed", DeviceTQA110}, {"TQA110", DeviceTQA110},
     };
     for (const auto &model : models) {

@@ -1,0 +1,88 @@
+// The memory download of Nexil: the start chain, page requests and the
+// decoding of the collected pages.
+
+#include "memorydecoder.h"
+#include "nexil/protocol/connection.h"
+#include "nexil/protocol/nexil.h"
+#include "nexil/protocol/wire.h"
+
+#include <QDebug>
+#include <QTimer>
+
+using wire::code;
+
+void Nexil::getData(const QDateTime &time, int page, int buffer)
+{
+    downloading = true;
+    baseTime = time;
+    currentPage = page;
+    firstPage = page;
+    startBuffer = buffer;
+    getSetupParemeters();
+}
+
+void Nexil::calculateDownloads()
+{
+    pageCount = downloadLastPage - currentPage + (downloadLastBuffer != 0 ? 1 : 0);
+    downloadBuffer.clear();
+    qDebug("calculateDownloads(): %d", pageCount);
+    emit downloadStarted(pageCount);
+    getNextBlock();
+}
+
+void Nexil::getNextBlock()
+{
+    if (!startRequest(code("VER"), busyTextCapital()))
+        return;
+    const QByteArray body = QByteArray("AKT") + QByteArray::number(currentPage).rightJustified(8, '0') +
+                            QByteArray::number(startBuffer).rightJustified(4, '0') + wire::CR;
+    connection->write(wire::checkedRequest(body));
+}
+
+void Nexil::parseDataBlock(const DeviceHeader &header, const QByteArray &payload)
+{
+    if (!downloading)
+        return;
+    const QByteArray block = payload.left(qMax(0, header.dataLength));
+    if (block.size() < 2 ||
+        !wire::verifyChecksum(block.left(block.size() - 2), unsigned(wire::hex2long(block.right(2))))) {
+        setError(ChecksumError, tr("Checksum hatası."));
+        return;
+    }
+    if (block.contains("BITTI")) {
+        timer->stop();
+        command = 0;
+        busy = false;
+        attempts = 0;
+        downloading = false;
+        parseDataBuffer();
+        return;
+    }
+    if (block.size() < 6)
+        return;
+    // The page number is 16 bits on the wire.
+    const int page = int(wire::hex2long(block.mid(1, 2)));
+    if (page != (currentPage & 0xFFFF))
+        return;
+    downloadBuffer.append(block.mid(3, block.size() - 6));
+    emit downloadProgress(currentPage + 1 - firstPage, pageCount);
+    ++currentPage;
+    busy = false;
+    startBuffer = 0;
+    attempts = 0;
+    getNextBlock();
+}
+
+void Nexil::parseDataBuffer()
+{
+    MemoryDevice device;
+    device.setup = setup;
+    device.names = names;
+    device.calibrations = calibrations;
+    device.lastPage = downloadLastPage;
+    device.lastBuffer = downloadLastBuffer;
+    const DataFile file =
+        memory::decode(downloadBuffer, device, baseTime, QDateTime::currentDateTime(), catalogue);
+    emit dataFile(QList<DataFile>{file});
+    emit downloadCompleted();
+}
