@@ -1,0 +1,221 @@
+#include "mainwindow.h"
+#include "modaldriver.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDomDocument>
+#include <QDoubleSpinBox>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class tst_ManningMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void calculateFillsTheTable();
+    void newResetsTheForm();
+    void saveAsksOnceThenWritesInPlace();
+    void cancelledFileDialogKeepsEverything();
+    void failedSaveIsReportedAndKeepsTheChange();
+    void saveQuestionOnNew_data();
+    void saveQuestionOnNew();
+    void saveQuestionOnClose_data();
+    void saveQuestionOnClose();
+
+private:
+    template<typename T> T *child(const char *name) { return m_window->findChild<T *>(QLatin1String(name)); }
+    void trigger(const char *action) { child<QAction>(action)->trigger(); }
+    void calculate(double base, double slope, int type, double max);
+    int pointsIn(const QString &path);
+
+    MainWindow *m_window = nullptr;
+    QTemporaryDir m_dir;
+};
+
+void tst_ManningMainWindow::init()
+{
+    m_window = new MainWindow;
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window));
+}
+
+void tst_ManningMainWindow::cleanup()
+{
+    delete m_window;
+    m_window = nullptr;
+}
+
+void tst_ManningMainWindow::calculate(double base, double slope, int type, double max)
+{
+    child<QDoubleSpinBox>("dsbChannelBaseWidth")->setValue(base);
+    child<QDoubleSpinBox>("dsbChannelSlope")->setValue(slope);
+    child<QComboBox>("cmbChannelType")->setCurrentIndex(type);
+    child<QDoubleSpinBox>("dsbMaxLevel")->setValue(max);
+    trigger("actionCalculate");
+}
+
+int tst_ManningMainWindow::pointsIn(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    QDomDocument doc;
+    if (!doc.setContent(&file))
+        return -1;
+    return doc.documentElement().firstChildElement(QStringLiteral("WholeTable")).childNodes().size();
+}
+
+void tst_ManningMainWindow::calculateFillsTheTable()
+{
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("Manning Açık Kanal Debi Hesaplama Aracı"));
+    QCOMPARE(child<QComboBox>("cmbChannelType")->currentText(), QStringLiteral("Dikdörtgen"));
+    calculate(1.0, 0.2, 0, 1.0);
+    auto *table = child<QTableWidget>("tableWidget");
+    QCOMPARE(table->rowCount(), 101);
+    QCOMPARE(table->horizontalHeaderItem(2)->text(), QStringLiteral("Hız"));
+    QCOMPARE(table->item(100, 0)->text(), QStringLiteral("1.00 m"));
+    QCOMPARE(table->item(100, 1)->text(), QStringLiteral("2.0000 m2"));
+    QCOMPARE(table->item(100, 1)->data(Qt::UserRole).toFloat(), 2.0f);
+    QCOMPARE(table->item(100, 0)->data(Qt::UserRole).toFloat(), 100.0f);
+    QVERIFY(table->item(100, 2)->text().endsWith(QLatin1String(" m/s")));
+    QVERIFY(table->item(100, 3)->text().endsWith(QLatin1String(" m3/s")));
+    QCOMPARE(table->item(5, 3)->data(Qt::TextAlignmentRole).toInt(), 6);
+    QVERIFY(m_window->isChanged());
+
+    // No base: the empty first row is zero, not "nan".
+    calculate(0.0, 0.2, 1, 0.1);
+    QCOMPARE(table->rowCount(), 11);
+    QCOMPARE(table->item(0, 2)->text(), QStringLiteral("0.0000 m/s"));
+    QCOMPARE(table->item(0, 3)->text(), QStringLiteral("0.000 m3/s"));
+}
+
+void tst_ManningMainWindow::newResetsTheForm()
+{
+    calculate(2.5, 1.0, 1, 0.5);
+    auto driver = ModalDriver::clickButton(QMessageBox::No);
+    trigger("actionNew");
+    QVERIFY(driver->seen());
+    QCOMPARE(child<QTableWidget>("tableWidget")->rowCount(), 0);
+    QCOMPARE(child<QDoubleSpinBox>("dsbChannelBaseWidth")->value(), 0.0);
+    QCOMPARE(child<QDoubleSpinBox>("dsbChannelSlope")->value(), 0.0);
+    QCOMPARE(child<QComboBox>("cmbChannelType")->currentIndex(), 0);
+    QCOMPARE(child<QDoubleSpinBox>("dsbMaxLevel")->value(), 0.0);
+    QVERIFY(!m_window->isChanged());
+}
+
+void tst_ManningMainWindow::saveAsksOnceThenWritesInPlace()
+{
+    const QString path = m_dir.filePath(QStringLiteral("kanal.xml"));
+    calculate(1.0, 0.2, 0, 0.2);
+    {
+        auto dialog = ModalDriver::chooseFile(path);
+        trigger("actionSave");
+        QVERIFY(dialog->seen());
+        QCOMPARE(dialog->title(), QStringLiteral("Kaydet"));
+        QCOMPARE(dialog->text(), QStringLiteral("XML Dosya (*.xml)"));
+    }
+    QCOMPARE(pointsIn(path), 21);
+    QVERIFY(!m_window->isChanged());
+    QCOMPARE(m_window->currentFileName(), path);
+
+    calculate(1.0, 0.2, 0, 0.4);
+    auto unexpected = ModalDriver::chooseFile(QString());
+    trigger("actionSave");
+    QVERIFY(!unexpected->seen());
+    QCOMPARE(pointsIn(path), 41);
+    QVERIFY(!m_window->isChanged());
+}
+
+void tst_ManningMainWindow::cancelledFileDialogKeepsEverything()
+{
+    calculate(1.0, 0.2, 0, 0.2);
+    auto dialog = ModalDriver::chooseFile(QString());
+    trigger("actionSaveAs");
+    QVERIFY(dialog->seen());
+    QVERIFY(m_window->isChanged());
+    QVERIFY(m_window->currentFileName().isEmpty());
+    QCOMPARE(child<QTableWidget>("tableWidget")->rowCount(), 21);
+}
+
+void tst_ManningMainWindow::failedSaveIsReportedAndKeepsTheChange()
+{
+    calculate(1.0, 0.2, 0, 0.2);
+    const QString path = m_dir.filePath(QStringLiteral("no/such/dir/kanal.xml"));
+    auto dialog = ModalDriver::chooseFile(path);
+    auto box = ModalDriver::clickButton(QMessageBox::Ok);
+    trigger("actionSaveAs");
+    QVERIFY(dialog->seen());
+    QTRY_VERIFY(box->seen());
+    QCOMPARE(box->title(), QStringLiteral("Dosya Hatası"));
+    QVERIFY(!box->text().isEmpty());
+    QVERIFY(m_window->isChanged());
+    QVERIFY(!QFile::exists(path));
+}
+
+void tst_ManningMainWindow::saveQuestionOnNew_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("cleared");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("yes") << int(QMessageBox::Yes) << true << true;
+    QTest::newRow("no") << int(QMessageBox::No) << true << false;
+    QTest::newRow("cancel") << int(QMessageBox::Cancel) << false << false;
+}
+
+void tst_ManningMainWindow::saveQuestionOnNew()
+{
+    QFETCH(int, answer);
+    QFETCH(bool, cleared);
+    QFETCH(bool, written);
+    const QString path = m_dir.filePath(QStringLiteral("new-%1.xml").arg(answer));
+
+    calculate(1.0, 0.2, 0, 0.3);
+    auto dialog = ModalDriver::chooseFile(path);
+    trigger("actionSave");
+    QVERIFY(dialog->seen());
+    QFile::remove(path);
+
+    calculate(1.0, 0.2, 0, 0.3);
+    auto box = ModalDriver::clickButton(QMessageBox::StandardButton(answer));
+    trigger("actionNew");
+    QVERIFY(box->seen());
+    QCOMPARE(box->title(), QStringLiteral("Dosya"));
+    QCOMPARE(box->text(), QStringLiteral("Hesaplanan bilgiler kaydedilsin mi?"));
+    QCOMPARE(child<QTableWidget>("tableWidget")->rowCount(), cleared ? 0 : 31);
+    QCOMPARE(m_window->isChanged(), !cleared);
+    QCOMPARE(QFile::exists(path), written);
+    if (written)
+        QCOMPARE(pointsIn(path), 31);
+}
+
+void tst_ManningMainWindow::saveQuestionOnClose_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("closed");
+    QTest::newRow("yes") << int(QMessageBox::Yes) << true;
+    QTest::newRow("no") << int(QMessageBox::No) << true;
+    QTest::newRow("cancel") << int(QMessageBox::Cancel) << false;
+}
+
+void tst_ManningMainWindow::saveQuestionOnClose()
+{
+    QFETCH(int, answer);
+    QFETCH(bool, closed);
+    const QString path = m_dir.filePath(QStringLiteral("close-%1.xml").arg(answer));
+
+    calculate(1.0, 0.2, 0, 0.3);
+    auto box = ModalDriver::clickButton(QMessageBox::StandardButton(answer));
+    // Yes saves before closing, which asks for a name first.
+    auto dialog = ModalDriver::chooseFile(path);
+    trigger("actionQuit");
+    QVERIFY(box->seen());
+    QCOMPARE(m_window->isVisible(), !closed);
+    QCOMPARE(QFile::exists(path), answer == QMessageBox::Yes);
+}
+
+QTEST_MAIN(tst_ManningMainWindow)
+#include "tst_manningmainwindow.moc"

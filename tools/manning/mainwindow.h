@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QList>
+#include <QMainWindow>
+
+class QAction;
+class QComboBox;
+class QDoubleSpinBox;
+class QTableWidget;
+class QToolBar;
+
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+
+    bool isChanged() const { return m_changed; }
+    QString currentFileName() const { return m_fileName; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private slots:
+    void on_actionNew_triggered();
+    void on_actionSave_triggered();
+    void on_actionSaveAs_triggered();
+    void on_actionCalculate_triggered();
+    void on_actionQuit_triggered();
+
+private:
+    void setupUi();
+    // True when the caller may go on (saved, declined or nothing to save).
+    bool maybeSave();
+    void save();
+    QString askFileName();
+
+    QDoubleSpinBox *m_baseWidth = nullptr;
+    QDoubleSpinBox *m_slope = nullptr;
+    QComboBox *m_roughness = nullptr;
+    QComboBox *m_channelType = nullptr;
+    QDoubleSpinBox *m_maxLevel = nullptr;
+    QTableWidget *m_table = nullptr;
+
+    bool m_changed = false;
+    QString m_fileName;
+    QString m_lastDir;
+    QList<float> m_roughnessValues;
+    QList<float> m_sideSlopes;
+};
