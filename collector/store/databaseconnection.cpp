@@ -1,0 +1,245 @@
+#include "databaseconnection.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QVariant>
+
+namespace {
+
+const char *const dateTimeFormat = "yyyy-MM-dd hh:mm:ss";
+
+// Text columns are bound as empty texts, never as NULL: several are NOT NULL.
+QVariant text(const QString &value)
+{
+    return value.isNull() ? QVariant(QString(QLatin1String(""))) : QVariant(value);
+}
+
+void logFailure(const QSqlQuery &query)
+{
+    qDebug("Database Error: %s", qUtf8Printable(query.lastError().text()));
+    qDebug("SQL: %s", qUtf8Printable(query.lastQuery()));
+}
+
+// Durability first: a status written by a worker must survive a power cut.
+void setPragma(const QString &statement)
+{
+    QSqlQuery query;
+    if (!query.exec(statement))
+        qDebug("Database Error: %s", qUtf8Printable(query.lastError().text()));
+}
+
+} // namespace
+
+DatabaseConnection::DatabaseConnection(QObject *parent) : QObject(parent) {}
+
+bool DatabaseConnection::connectToDatabase(const QString &databaseName, const QString &hostName, int port,
+                                           const QString &userName, const QString &password)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
+    db.setHostName(hostName);
+    db.setPort(port);
+    db.setDatabaseName(databaseName);
+    db.setUserName(userName);
+    db.setPassword(password);
+    if (!db.open()) {
+        qDebug("%s", qUtf8Printable(db.lastError().text()));
+        return false;
+    }
+    setPragma(QStringLiteral("PRAGMA journal_mode=WAL"));
+    setPragma(QStringLiteral("PRAGMA synchronous=FULL"));
+    return createTable();
+}
+
+bool DatabaseConnection::createTable()
+{
+    QSqlQuery query;
+    const QString statement = QStringLiteral("CREATE TABLE IF NOT EXISTS stations ("
+                                             "id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                                             "title TEXT NOT NULL, "
+                                             "name TEXT NOT NULL, "
+                                             "code TEXT NOT NULL, "
+                                             "region INTEGER NOT NULL DEFAULT (0), "
+                                             "basin INTEGER NOT NULL DEFAULT (0), "
+                                             "no INTEGER NOT NULL DEFAULT (0), "
+                                             "device_type TEXT, "
+                                             "phone TEXT, "
+                                             "ip TEXT, "
+                                             "port INTEGER NOT NULL DEFAULT (4380), "
+                                             "connection_period INTEGER NOT NULL DEFAULT (60), "
+                                             "last_connection_time TEXT, "
+                                             "active INTEGER NOT NULL DEFAULT (0), "
+                                             "coordinate TEXT NOT NULL DEFAULT ('0.000000, 0.000000'), "
+                                             "email INTEGER NOT NULL DEFAULT (0), "
+                                             "emaillist TEXT NOT NULL DEFAULT (''), "
+                                             "file_path TEXT, "
+                                             "file_name TEXT, "
+                                             "export_text INTEGER NOT NULL DEFAULT (1), "
+                                             "export_excel INTEGER NOT NULL DEFAULT (1), "
+                                             "status TEXT, "
+                                             "download_data INTEGER NOT NULL DEFAULT(1))");
+    if (!query.exec(statement)) {
+        qDebug("Database Error: %s", qUtf8Printable(query.lastError().text()));
+        qDebug("Last Querry   : %s", qUtf8Printable(query.lastQuery().simplified()));
+        return false;
+    }
+    return true;
+}
+
+void DatabaseConnection::close()
+{
+    const QString name = QString::fromLatin1(QSqlDatabase::defaultConnection);
+    {
+        QSqlDatabase db = QSqlDatabase::database(name, false);
+        if (db.isOpen())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+QList<DBStation> DatabaseConnection::selectStations()
+{
+    QList<DBStation> stations;
+    QSqlQuery query;
+    if (!query.exec(QStringLiteral("SELECT * FROM stations ORDER BY id"))) {
+        qDebug("Database Error: %s", qUtf8Printable(query.lastError().text()));
+        return stations;
+    }
+    const QSqlRecord rec = query.record();
+    const int cId = rec.indexOf(QStringLiteral("id"));
+    const int cTitle = rec.indexOf(QStringLiteral("title"));
+    const int cName = rec.indexOf(QStringLiteral("name"));
+    const int cCode = rec.indexOf(QStringLiteral("code"));
+    const int cRegion = rec.indexOf(QStringLiteral("region"));
+    const int cBasin = rec.indexOf(QStringLiteral("basin"));
+    const int cNo = rec.indexOf(QStringLiteral("no"));
+    const int cDeviceType = rec.indexOf(QStringLiteral("device_type"));
+    const int cPhone = rec.indexOf(QStringLiteral("phone"));
+    const int cIp = rec.indexOf(QStringLiteral("ip"));
+    const int cPort = rec.indexOf(QStringLiteral("port"));
+    const int cPeriod = rec.indexOf(QStringLiteral("connection_period"));
+    const int cLast = rec.indexOf(QStringLiteral("last_connection_time"));
+    const int cActive = rec.indexOf(QStringLiteral("active"));
+    const int cCoordinate = rec.indexOf(QStringLiteral("coordinate"));
+    const int cEmail = rec.indexOf(QStringLiteral("email"));
+    const int cEmailList = rec.indexOf(QStringLiteral("emaillist"));
+    const int cDownload = rec.indexOf(QStringLiteral("download_data"));
+    const int cFilePath = rec.indexOf(QStringLiteral("file_path"));
+    const int cFileName = rec.indexOf(QStringLiteral("file_name"));
+    const int cExportText = rec.indexOf(QStringLiteral("export_text"));
+    const int cExportExcel = rec.indexOf(QStringLiteral("export_excel"));
+
+    while (query.next()) {
+        DBStation s;
+        s.id = query.value(cId).toInt();
+        s.title = query.value(cTitle).toString();
+        s.name = query.value(cName).toString();
+        s.code = query.value(cCode).toString();
+        s.region = query.value(cRegion).toInt();
+        s.basin = query.value(cBasin).toInt();
+        s.no = query.value(cNo).toInt();
+        s.device_type = query.value(cDeviceType).toString();
+        s.phone = query.value(cPhone).toString();
+        s.ip = query.value(cIp).toString();
+        s.port = query.value(cPort).toInt();
+        s.connection_period = query.value(cPeriod).toInt();
+        const QString last = query.value(cLast).toString();
+        s.last_connection_time = QDateTime::fromString(last, QLatin1String(dateTimeFormat));
+        if (!s.last_connection_time.isValid() && !last.isEmpty())
+            s.last_connection_time = QDateTime::fromString(last, Qt::ISODate);
+        s.active = query.value(cActive).toBool();
+        s.coordinate = query.value(cCoordinate).toString();
+        s.email = query.value(cEmail).toBool();
+        s.emaillist = query.value(cEmailList).toString().split(QLatin1Char(','), Qt::KeepEmptyParts);
+        s.download_data = query.value(cDownload).toBool();
+        s.file_path = query.value(cFilePath).toString();
+        s.file_name = query.value(cFileName).toString();
+        s.export_text = query.value(cExportText).toBool();
+        s.export_excel = query.value(cExportExcel).toBool();
+        stations.append(s);
+    }
+    return stations;
+}
+
+int DatabaseConnection::insertStation(const DBStation &station)
+{
+    QSqlDatabase db = QSqlDatabase::database();
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("  INSERT INTO stations(title, name, code) VALUES(?, ?, ?)"));
+    query.addBindValue(text(station.title));
+    query.addBindValue(text(station.name));
+    query.addBindValue(text(station.code));
+
+    db.transaction();
+    if (!query.exec()) {
+        logFailure(query);
+        db.rollback();
+        return -1;
+    }
+    const int id = query.lastInsertId().toInt();
+    DBStation stored = station;
+    stored.id = id;
+    // A row holding only the three names would be a station nobody entered.
+    if (!updateStation(stored)) {
+        db.rollback();
+        return -1;
+    }
+    if (!db.commit()) {
+        qDebug("Database Error: %s", qUtf8Printable(db.lastError().text()));
+        db.rollback();
+        return -1;
+    }
+    return id;
+}
+
+bool DatabaseConnection::updateStation(const DBStation &station)
+{
+    QSqlQuery query;
+    query.prepare(
+        QStringLiteral("UPDATE stations SET title = ?, name = ?, code = ?, region = ?, basin = ?, no = ?, "
+                       "device_type = ?, ip = ?, port = ?, connection_period = ?, "
+                       "last_connection_time = ?, active = ?, coordinate = ?, email = ?, emaillist = ?, "
+                       "download_data = ?, file_path = ?, file_name = ?, export_text = ?, "
+                       "export_excel = ?, phone = ?, status = ? WHERE id = ?"));
+    query.addBindValue(text(station.title));
+    query.addBindValue(text(station.name));
+    query.addBindValue(text(station.code));
+    query.addBindValue(station.region);
+    query.addBindValue(station.basin);
+    query.addBindValue(station.no);
+    query.addBindValue(text(station.device_type));
+    query.addBindValue(text(station.ip));
+    query.addBindValue(station.port);
+    query.addBindValue(station.connection_period);
+    query.addBindValue(text(station.last_connection_time.toString(QLatin1String(dateTimeFormat))));
+    query.addBindValue(station.active ? 1 : 0);
+    query.addBindValue(text(station.coordinate));
+    query.addBindValue(station.email ? 1 : 0);
+    query.addBindValue(text(station.emaillist.join(QLatin1Char(','))));
+    query.addBindValue(station.download_data ? 1 : 0);
+    query.addBindValue(text(station.file_path));
+    query.addBindValue(text(station.file_name));
+    query.addBindValue(station.export_text ? 1 : 0);
+    query.addBindValue(station.export_excel ? 1 : 0);
+    query.addBindValue(text(station.phone));
+    query.addBindValue(text(station.status));
+    query.addBindValue(station.id);
+    if (!query.exec()) {
+        logFailure(query);
+        return false;
+    }
+    return true;
+}
+
+bool DatabaseConnection::deleteStation(int id)
+{
+    QSqlQuery query;
+    query.prepare(QStringLiteral("DELETE FROM stations WHERE id = ?"));
+    query.addBindValue(id);
+    if (!query.exec()) {
+        logFailure(query);
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,6 @@
+#include "dbstation.h"
+
+void registerDBStation()
+{
+    qRegisterMetaType<DBStation>("DBStation");
+}

@@ -1,0 +1,286 @@
+#include "stationtablemodel.h"
+
+#include "databaseconnection.h"
+
+#include <QColor>
+#include <QSettings>
+
+namespace {
+
+QString settingsFile()
+{
+    return QStringLiteral("settings.ini");
+}
+
+const char *const headers[StationTableModel::ColumnCount] = {
+    QT_TRANSLATE_NOOP("StationTableModel", "#ID"),
+    QT_TRANSLATE_NOOP("StationTableModel", "Title"),
+    QT_TRANSLATE_NOOP("StationTableModel", "Station Name"),
+    QT_TRANSLATE_NOOP("StationTableModel", "Station Code"),
+    QT_TRANSLATE_NOOP("StationTableModel", "Region"),
+    QT_TRANSLATE_NOOP("StationTableModel", "Basin"),
+    QT_TRANSLATE_NOOP("StationTableModel", "Station No"),
+    QT_TRANSLATE_NOOP("StationTableModel", "Device Type"),
+    QT_TRANSLATE_NOOP("StationTableModel", "Phone"),
+    QT_TRANSLATE_NOOP("StationTableModel", "IP"),
+    QT_TRANSLATE_NOOP("StationTableModel", "Port"),
+    QT_TRANSLATE_NOOP("StationTableModel", "Connection Period"),
+    QT_TRANSLATE_NOOP("StationTableModel", "Last Connection Time"),
+    QT_TRANSLATE_NOOP("StationTableModel", "Active"),
+    QT_TRANSLATE_NOOP("StationTableModel", "Coordinate"),
+    QT_TRANSLATE_NOOP("StationTableModel", "E-Mail Notification"),
+    QT_TRANSLATE_NOOP("StationTableModel", "E-Mail List"),
+    "Download Data", // shown untranslated
+    QT_TRANSLATE_NOOP("StationTableModel", "Directory"),
+    QT_TRANSLATE_NOOP("StationTableModel", "File Name"),
+    QT_TRANSLATE_NOOP("StationTableModel", "Text Export"),
+    QT_TRANSLATE_NOOP("StationTableModel", "Excel Export"),
+    QT_TRANSLATE_NOOP("StationTableModel", "Air Humudiry"),
+    QT_TRANSLATE_NOOP("StationTableModel", "Air Pressure"),
+    QT_TRANSLATE_NOOP("StationTableModel", "Air Temperature"),
+    QT_TRANSLATE_NOOP("StationTableModel", "Direct Radiation"),
+    QT_TRANSLATE_NOOP("StationTableModel", "Electrical Conductivity"),
+    QT_TRANSLATE_NOOP("StationTableModel", "ETo"),
+    QT_TRANSLATE_NOOP("StationTableModel", "Evapotranspiration"),
+    QT_TRANSLATE_NOOP("StationTableModel", "Global Radiation"),
+    QT_TRANSLATE_NOOP("StationTableModel", "Leaf Wetness"),
+    QT_TRANSLATE_NOOP("StationTableModel", "Potential Hydrogen"),
+    QT_TRANSLATE_NOOP("StationTableModel", "Precipitation"),
+    QT_TRANSLATE_NOOP("StationTableModel", "Sunshine Duration"),
+    QT_TRANSLATE_NOOP("StationTableModel", "Soil Moisture"),
+    QT_TRANSLATE_NOOP("StationTableModel", "Snow Depth"),
+    QT_TRANSLATE_NOOP("StationTableModel", "Water Amount"),
+    QT_TRANSLATE_NOOP("StationTableModel", "Water Flow"),
+    QT_TRANSLATE_NOOP("StationTableModel", "Water Level"),
+    QT_TRANSLATE_NOOP("StationTableModel", "Water Speed"),
+    QT_TRANSLATE_NOOP("StationTableModel", "Water Temperature"),
+    QT_TRANSLATE_NOOP("StationTableModel", "Water Capacity"),
+    QT_TRANSLATE_NOOP("StationTableModel", "Wind Direction"),
+    QT_TRANSLATE_NOOP("StationTableModel", "Wind Speed"),
+    QT_TRANSLATE_NOOP("StationTableModel", "Doluluk Oranı"),
+    QT_TRANSLATE_NOOP("StationTableModel", "Status"),
+};
+
+const char *const dateTimeFormat = "yyyy-MM-dd hh:mm:ss";
+
+} // namespace
+
+StationTableModel::StationTableModel(QObject *parent) : QAbstractTableModel(parent)
+{
+    QSettings settings(settingsFile(), QSettings::IniFormat);
+    colorDisable = settings.value(QStringLiteral("Model/disable"), QStringLiteral("#999999")).toString();
+    colorEnable = settings.value(QStringLiteral("Model/enable"), QStringLiteral("#FFFFFF")).toString();
+    colorError = settings.value(QStringLiteral("Model/error"), QStringLiteral("#FFFFFF")).toString();
+    colorDisableBackground =
+        settings.value(QStringLiteral("Model/disable-background"), QStringLiteral("#F0F0F0")).toString();
+    colorEnableBackground =
+        settings.value(QStringLiteral("Model/enable-background"), QStringLiteral("#008080")).toString();
+    colorErrorBackground =
+        settings.value(QStringLiteral("Model/error-background"), QStringLiteral("#FF002A")).toString();
+
+    stationList = DatabaseConnection::selectStations();
+}
+
+StationTableModel::~StationTableModel()
+{
+    QSettings settings(settingsFile(), QSettings::IniFormat);
+    settings.setValue(QStringLiteral("Model/disable"), colorDisable);
+    settings.setValue(QStringLiteral("Model/enable"), colorEnable);
+    settings.setValue(QStringLiteral("Model/error"), colorError);
+    settings.setValue(QStringLiteral("Model/disable-background"), colorDisableBackground);
+    settings.setValue(QStringLiteral("Model/enable-background"), colorEnableBackground);
+    settings.setValue(QStringLiteral("Model/error-background"), colorErrorBackground);
+    settings.sync();
+}
+
+int StationTableModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : stationList.size();
+}
+
+int StationTableModel::columnCount(const QModelIndex &) const
+{
+    return ColumnCount;
+}
+
+QVariant StationTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= ColumnCount)
+        return QVariant();
+    if (section == 17)
+        return QString::fromLatin1(headers[section]);
+    return tr(headers[section]);
+}
+
+Qt::ItemFlags StationTableModel::flags(const QModelIndex &index) const
+{
+    if (index.row() < 0 || index.column() < 0)
+        return Qt::ItemIsEnabled;
+    return QAbstractTableModel::flags(index) | Qt::ItemIsEditable;
+}
+
+Qt::Alignment StationTableModel::alignment(int column)
+{
+    Qt::Alignment horizontal = Qt::AlignLeft;
+    switch (column) {
+    case 4:
+    case 5:
+    case 6:
+    case 11:
+        horizontal = Qt::AlignRight;
+        break;
+    case 7:
+    case 12:
+    case 15:
+    case 17:
+    case 20:
+    case 21:
+        horizontal = Qt::AlignHCenter;
+        break;
+    default:
+        if (column >= ColumnFirstValue && column <= ColumnLastValue)
+            horizontal = Qt::AlignRight;
+        break;
+    }
+    return horizontal | Qt::AlignVCenter;
+}
+
+QVariant StationTableModel::displayValue(const DBStation &s, int column) const
+{
+    switch (column) {
+    case 0:
+        return s.id;
+    case 1:
+        return s.title;
+    case 2:
+        return s.name;
+    case 3:
+        return s.code;
+    case 4:
+        return s.region;
+    case 5:
+        return s.basin;
+    case 6:
+        return s.no;
+    case 7:
+        return s.device_type;
+    case 8:
+        return s.phone;
+    case 9:
+        return s.ip;
+    case 10:
+        return s.port;
+    case 11:
+        return s.connection_period;
+    case 12:
+        return s.last_connection_time.toString(QLatin1String(dateTimeFormat));
+    case 13:
+        return s.active;
+    case 14:
+        return s.coordinate;
+    case 15:
+        return s.email;
+    case 16:
+        return s.emaillist.join(QLatin1Char(','));
+    case 17:
+        return s.download_data;
+    case 18:
+        return s.file_path;
+    case 19:
+        return s.file_name;
+    case 20:
+        return s.export_text;
+    case 21:
+        return s.export_excel;
+    case ColumnStatus:
+        return s.status;
+    default:
+        if (column >= ColumnFirstValue && column <= ColumnLastValue)
+            return QString::number(double(s.values[size_t(column - ColumnFirstValue)]), 'f', 2);
+        return QVariant();
+    }
+}
+
+QVariant StationTableModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= stationList.size() || index.column() >= ColumnCount)
+        return QVariant();
+    const DBStation &s = stationList.at(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+        return displayValue(s, index.column());
+    case Qt::TextAlignmentRole:
+        return int(alignment(index.column()));
+    case Qt::ForegroundRole:
+        return QColor(!s.active ? colorDisable : s.has_error ? colorError : colorEnable);
+    case Qt::BackgroundRole:
+        return QColor(!s.active     ? colorDisableBackground
+                      : s.has_error ? colorErrorBackground
+                                    : colorEnableBackground);
+    case Qt::ToolTipRole:
+        if (index.column() == ColumnTitle)
+            return s.title;
+        if (index.column() == ColumnStatus)
+            return s.status;
+        return QVariant();
+    default:
+        return QVariant();
+    }
+}
+
+bool StationTableModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (role != Qt::EditRole)
+        return true;
+    DBStation station;
+    if (value.canConvert<DBStation>())
+        station = value.value<DBStation>();
+
+    if (!index.isValid()) {
+        const int id = DatabaseConnection::insertStation(station);
+        if (id == -1)
+            return false;
+        station.id = id;
+        const int row = stationList.size();
+        stationList.append(station);
+        insertRows(row, 1);
+        return true;
+    }
+
+    if (index.row() >= stationList.size())
+        return false;
+    if (!DatabaseConnection::updateStation(station))
+        return false;
+    stationList[index.row()] = station;
+    emit dataChanged(this->index(index.row(), 0), this->index(index.row(), ColumnCount - 1), {});
+    return true;
+}
+
+bool StationTableModel::insertRows(int row, int count, const QModelIndex &)
+{
+    beginInsertRows(QModelIndex(), row, row + count - 1);
+    endInsertRows();
+    return true;
+}
+
+bool StationTableModel::removeRows(int row, int count, const QModelIndex &)
+{
+    if (row < 0 || count < 1 || row + count > stationList.size())
+        return false;
+    // The database goes first and only rows it deleted leave the list, each
+    // announced while its record is still there (the controller stops its
+    // worker on that signal). A refused delete leaves that row and the rest.
+    bool removedAll = true;
+    for (int i = 0; i < count; ++i) {
+        if (!DatabaseConnection::deleteStation(stationList.at(row).id)) {
+            removedAll = false;
+            break;
+        }
+        beginRemoveRows(QModelIndex(), row, row);
+        stationList.removeAt(row);
+        endRemoveRows();
+    }
+    // Listeners recount on this; past the last row the range is invalid.
+    emit dataChanged(index(row, 0), index(row, ColumnCount - 1), {});
+    return removedAll;
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "dbstation.h"
+
+#include <QAbstractTableModel>
+#include <QList>
+#include <QString>
+
+// The stations in memory, shown as a 46-column table. Every change goes to
+// the database first and reaches the list only when the database took it.
+class StationTableModel : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    enum Column {
+        ColumnId = 0,
+        ColumnTitle = 1,
+        ColumnActive = 13,
+        ColumnFirstValue = 22,
+        ColumnLastValue = 44,
+        ColumnStatus = 45,
+        ColumnCount = 46,
+    };
+
+    explicit StationTableModel(QObject *parent = nullptr);
+    ~StationTableModel() override;
+
+    QList<DBStation> stations() const { return stationList; }
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+    bool insertRows(int row, int count, const QModelIndex &parent = QModelIndex()) override;
+    bool removeRows(int row, int count, const QModelIndex &parent = QModelIndex()) override;
+
+    QString enabledColor() const { return colorEnable; }
+    QString disabledColor() const { return colorDisable; }
+    QString errorColor() const { return colorError; }
+
+private:
+    QVariant displayValue(const DBStation &station, int column) const;
+    static Qt::Alignment alignment(int column);
+
+    QList<DBStation> stationList;
+    QString colorEnable;
+    QString colorDisable;
+    QString colorError;
+    QString colorEnableBackground;
+    QString colorDisableBackground;
+    QString colorErrorBackground;
+};

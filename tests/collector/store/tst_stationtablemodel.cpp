@@ -1,0 +1,330 @@
+#include "../common/stationfixtures.h"
+#include "store/databaseconnection.h"
+#include "store/stationtablemodel.h"
+
+#include <QColor>
+#include <QSettings>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+class tst_StationTableModel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void shapeAndHeaders();
+    void loadsStationsAtConstruction();
+    void displayValuesAndAlignment();
+    void colorsFollowRowState();
+    void colorsComeFromSettingsAndAreWrittenBack();
+    void setDataInsertsAppendsAndAnnounces();
+    void setDataRefusedInsertChangesNothing();
+    void setDataUpdateReplacesWholeRow();
+    void setDataRefusedUpdateChangesNothing();
+    void setDataIgnoresOtherRoles();
+    void removeRowsDeletesFromDatabaseAndList();
+    void removeRowsKeepsRowTheDatabaseRefuses();
+
+private:
+    static bool refuse(const QString &trigger);
+    static QColor color(const StationTableModel &model, int row, int role);
+
+    std::unique_ptr<QTemporaryDir> dir;
+    QString oldCwd;
+};
+
+bool tst_StationTableModel::refuse(const QString &trigger)
+{
+    QSqlQuery q;
+    return q.exec(trigger);
+}
+
+QColor tst_StationTableModel::color(const StationTableModel &model, int row, int role)
+{
+    return model.data(model.index(row, 3), role).value<QColor>();
+}
+
+void tst_StationTableModel::init()
+{
+    dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir->isValid());
+    oldCwd = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir->path())); // settings.ini lives in the working directory
+    DatabaseConnection db;
+    QVERIFY(
+        db.connectToDatabase(dir->filePath(QStringLiteral("data.db")), QString(), 0, QString(), QString()));
+}
+
+void tst_StationTableModel::cleanup()
+{
+    DatabaseConnection::close();
+    QDir::setCurrent(oldCwd);
+    dir.reset();
+}
+
+void tst_StationTableModel::shapeAndHeaders()
+{
+    StationTableModel model;
+    QCOMPARE(model.columnCount(), 46);
+    QCOMPARE(model.columnCount(model.index(0, 0)), 46);
+    QCOMPARE(model.rowCount(), 0);
+    QStringList headers;
+    for (int c = 0; c < 46; ++c)
+        headers << model.headerData(c, Qt::Horizontal).toString();
+    QCOMPARE(headers.mid(0, 4), QStringList({"#ID", "Title", "Station Name", "Station Code"}));
+    QCOMPARE(headers.at(12), QStringLiteral("Last Connection Time"));
+    QCOMPARE(headers.at(17), QStringLiteral("Download Data"));
+    QCOMPARE(headers.at(21), QStringLiteral("Excel Export"));
+    QCOMPARE(headers.at(22), QStringLiteral("Air Humudiry"));
+    QCOMPARE(headers.at(38), QStringLiteral("Water Level"));
+    QCOMPARE(headers.at(44), QStringLiteral("Doluluk Oranı"));
+    QCOMPARE(headers.at(45), QStringLiteral("Status"));
+    QVERIFY(!model.headerData(1, Qt::Vertical).isValid());
+    QVERIFY(!model.headerData(1, Qt::Horizontal, Qt::ToolTipRole).isValid());
+    QVERIFY(!model.headerData(46, Qt::Horizontal).isValid());
+    QCOMPARE(model.flags(QModelIndex()), Qt::ItemIsEnabled);
+}
+
+void tst_StationTableModel::loadsStationsAtConstruction()
+{
+    const int a = DatabaseConnection::insertStation(fullStation(QStringLiteral("a")));
+    const int b = DatabaseConnection::insertStation(fullStation(QStringLiteral("b")));
+    StationTableModel model;
+    QCOMPARE(model.rowCount(), 2);
+    QCOMPARE(model.stations().at(0).id, a);
+    QCOMPARE(model.stations().at(1).id, b);
+    QVERIFY(model.stations().at(1).status.isEmpty()); // stored but not read back
+    QVERIFY(model.flags(model.index(0, 0)) & Qt::ItemIsEditable);
+}
+
+void tst_StationTableModel::displayValuesAndAlignment()
+{
+    DatabaseConnection::insertStation(fullStation());
+    StationTableModel model;
+    auto text = [&](int col) { return model.data(model.index(0, col)).toString(); };
+    QCOMPARE(text(1), QStringLiteral("Title A"));
+    QCOMPARE(text(12), QStringLiteral("2026-03-04 05:06:07"));
+    QCOMPARE(model.data(model.index(0, 13)).toBool(), true);
+    QCOMPARE(text(16), QStringLiteral("a@example.org,b@example.org"));
+    for (int c = 22; c <= 44; ++c)
+        QCOMPARE(text(c), QStringLiteral("0.00"));
+
+    DBStation s = model.stations().at(0);
+    s.values[0] = 12.345f;
+    s.values[22] = -3.0f;
+    s.status = QStringLiteral("Download completed.");
+    QVERIFY(model.setData(model.index(0, 0), QVariant::fromValue(s)));
+    QCOMPARE(text(22), QStringLiteral("12.35"));
+    QCOMPARE(text(44), QStringLiteral("-3.00"));
+    QCOMPARE(text(45), QStringLiteral("Download completed."));
+    QCOMPARE(model.data(model.index(0, 45), Qt::ToolTipRole).toString(),
+             QStringLiteral("Download completed."));
+    QCOMPARE(model.data(model.index(0, 1), Qt::ToolTipRole).toString(), QStringLiteral("Title A"));
+    QVERIFY(!model.data(model.index(0, 2), Qt::ToolTipRole).isValid());
+
+    auto align = [&](int col) { return model.data(model.index(0, col), Qt::TextAlignmentRole).toInt(); };
+    QCOMPARE(align(0), int(Qt::AlignLeft | Qt::AlignVCenter));
+    QCOMPARE(align(4), int(Qt::AlignRight | Qt::AlignVCenter));
+    QCOMPARE(align(7), int(Qt::AlignHCenter | Qt::AlignVCenter));
+    QCOMPARE(align(10), int(Qt::AlignLeft | Qt::AlignVCenter));
+    QCOMPARE(align(11), int(Qt::AlignRight | Qt::AlignVCenter));
+    QCOMPARE(align(17), int(Qt::AlignHCenter | Qt::AlignVCenter));
+    QCOMPARE(align(30), int(Qt::AlignRight | Qt::AlignVCenter));
+    QCOMPARE(align(45), int(Qt::AlignLeft | Qt::AlignVCenter));
+
+    QVERIFY(!model.data(model.index(0, 1), Qt::DecorationRole).isValid());
+    QVERIFY(!model.data(model.index(1, 1)).isValid());
+    QVERIFY(!model.data(QModelIndex()).isValid());
+}
+
+void tst_StationTableModel::colorsFollowRowState()
+{
+    DBStation active = fullStation(QStringLiteral("on"));
+    DBStation inactive = fullStation(QStringLiteral("off"));
+    inactive.active = false;
+    DatabaseConnection::insertStation(active);
+    DatabaseConnection::insertStation(inactive);
+    DBStation failing = fullStation(QStringLiteral("err"));
+    StationTableModel model;
+    failing.has_error = true;
+    QVERIFY(model.setData(QModelIndex(), QVariant::fromValue(failing)));
+    QCOMPARE(color(model, 0, Qt::ForegroundRole), QColor("#FFFFFF"));
+    QCOMPARE(color(model, 0, Qt::BackgroundRole), QColor("#008080"));
+    QCOMPARE(color(model, 1, Qt::ForegroundRole), QColor("#999999"));
+    QCOMPARE(color(model, 1, Qt::BackgroundRole), QColor("#F0F0F0"));
+    QCOMPARE(color(model, 2, Qt::ForegroundRole), QColor("#FFFFFF"));
+    QCOMPARE(color(model, 2, Qt::BackgroundRole), QColor("#FF002A"));
+
+    // An inactive station in error is drawn as inactive.
+    DBStation s = model.stations().at(2);
+    s.active = false;
+    QVERIFY(model.setData(model.index(2, 0), QVariant::fromValue(s)));
+    QCOMPARE(color(model, 2, Qt::BackgroundRole), QColor("#F0F0F0"));
+}
+
+void tst_StationTableModel::colorsComeFromSettingsAndAreWrittenBack()
+{
+    {
+        QSettings settings(QStringLiteral("settings.ini"), QSettings::IniFormat);
+        settings.setValue(QStringLiteral("Model/enable-background"), QStringLiteral("#123456"));
+        settings.setValue(QStringLiteral("Model/error"), QStringLiteral("#abcdef"));
+    }
+    DBStation s = fullStation();
+    s.has_error = true;
+    {
+        StationTableModel model;
+        QVERIFY(model.setData(QModelIndex(), QVariant::fromValue(s)));
+        QCOMPARE(color(model, 0, Qt::ForegroundRole), QColor("#abcdef"));
+        s = model.stations().at(0);
+        s.has_error = false;
+        QVERIFY(model.setData(model.index(0, 0), QVariant::fromValue(s)));
+        QCOMPARE(color(model, 0, Qt::BackgroundRole), QColor("#123456"));
+        QCOMPARE(model.errorColor(), QStringLiteral("#abcdef"));
+        // A change made while the model lives is overwritten on destruction.
+        QSettings settings(QStringLiteral("settings.ini"), QSettings::IniFormat);
+        settings.setValue(QStringLiteral("Model/error"), QStringLiteral("#000000"));
+    }
+    QSettings settings(QStringLiteral("settings.ini"), QSettings::IniFormat);
+    QCOMPARE(settings.value(QStringLiteral("Model/error")).toString(), QStringLiteral("#abcdef"));
+    QCOMPARE(settings.value(QStringLiteral("Model/enable-background")).toString(), QStringLiteral("#123456"));
+    QCOMPARE(settings.value(QStringLiteral("Model/disable")).toString(), QStringLiteral("#999999"));
+    QCOMPARE(settings.value(QStringLiteral("Model/disable-background")).toString(),
+             QStringLiteral("#F0F0F0"));
+    QCOMPARE(settings.value(QStringLiteral("Model/enable")).toString(), QStringLiteral("#FFFFFF"));
+    QCOMPARE(settings.value(QStringLiteral("Model/error-background")).toString(), QStringLiteral("#FF002A"));
+}
+
+void tst_StationTableModel::setDataInsertsAppendsAndAnnounces()
+{
+    DatabaseConnection::insertStation(fullStation(QStringLiteral("first")));
+    StationTableModel model;
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+    DBStation s = fullStation(QStringLiteral("new"));
+    s.modified = true;
+    QVERIFY(model.setData(QModelIndex(), QVariant::fromValue(s)));
+    QCOMPARE(model.rowCount(), 2);
+    QCOMPARE(inserted.count(), 1);
+    QCOMPARE(inserted.at(0).at(1).toInt(), 1);
+    QCOMPARE(inserted.at(0).at(2).toInt(), 1);
+    const DBStation stored = model.stations().at(1);
+    QVERIFY(stored.id > 0);
+    QCOMPARE(stored.title, QStringLiteral("Title new"));
+    QVERIFY(stored.modified); // the flag is kept as it came
+    QCOMPARE(DatabaseConnection::selectStations().at(1).id, stored.id);
+}
+
+void tst_StationTableModel::setDataRefusedInsertChangesNothing()
+{
+    StationTableModel model;
+    QVERIFY(refuse(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON stations "
+                                  "BEGIN SELECT RAISE(ABORT, 'refused'); END")));
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^Database Error: ")));
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^SQL: ")));
+    QVERIFY(!model.setData(QModelIndex(), QVariant::fromValue(fullStation())));
+    QCOMPARE(model.rowCount(), 0);
+    QCOMPARE(inserted.count(), 0);
+}
+
+void tst_StationTableModel::setDataUpdateReplacesWholeRow()
+{
+    DatabaseConnection::insertStation(fullStation(QStringLiteral("a")));
+    DatabaseConnection::insertStation(fullStation(QStringLiteral("b")));
+    StationTableModel model;
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    DBStation s = model.stations().at(1);
+    s.name = QStringLiteral("O'Brien");
+    s.status = QStringLiteral("Reading parameters");
+    s.has_error = true;
+    s.values[5] = 1.5f;
+    QVERIFY(model.setData(model.index(1, 13), QVariant::fromValue(s)));
+    QCOMPARE(changed.count(), 1);
+    const QModelIndex tl = changed.at(0).at(0).value<QModelIndex>();
+    const QModelIndex br = changed.at(0).at(1).value<QModelIndex>();
+    QCOMPARE(tl.row(), 1);
+    QCOMPARE(tl.column(), 0);
+    QCOMPARE(br.row(), 1);
+    QCOMPARE(br.column(), 45);
+    QVERIFY(changed.at(0).at(2).value<QVector<int>>().isEmpty());
+    QCOMPARE(model.stations().at(1).name, QStringLiteral("O'Brien"));
+    QVERIFY(model.stations().at(1).has_error);
+    QCOMPARE(model.stations().at(1).values[5], 1.5f);
+    QCOMPARE(model.stations().at(0).name, QStringLiteral("Name a"));
+    QCOMPARE(DatabaseConnection::selectStations().at(1).name, QStringLiteral("O'Brien"));
+}
+
+void tst_StationTableModel::setDataRefusedUpdateChangesNothing()
+{
+    DatabaseConnection::insertStation(fullStation());
+    StationTableModel model;
+    QVERIFY(refuse(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON stations "
+                                  "BEGIN SELECT RAISE(ABORT, 'refused'); END")));
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    DBStation s = model.stations().at(0);
+    s.status = QStringLiteral("changed");
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^Database Error: ")));
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^SQL: ")));
+    QVERIFY(!model.setData(model.index(0, 0), QVariant::fromValue(s)));
+    QVERIFY(model.stations().at(0).status.isEmpty());
+    QCOMPARE(changed.count(), 0);
+}
+
+void tst_StationTableModel::setDataIgnoresOtherRoles()
+{
+    DatabaseConnection::insertStation(fullStation());
+    StationTableModel model;
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    DBStation s = model.stations().at(0);
+    s.title = QStringLiteral("other");
+    QVERIFY(model.setData(model.index(0, 0), QVariant::fromValue(s), Qt::DisplayRole));
+    QCOMPARE(model.stations().at(0).title, QStringLiteral("Title A"));
+    QCOMPARE(changed.count(), 0);
+}
+
+void tst_StationTableModel::removeRowsDeletesFromDatabaseAndList()
+{
+    DatabaseConnection::insertStation(fullStation(QStringLiteral("a")));
+    const int b = DatabaseConnection::insertStation(fullStation(QStringLiteral("b")));
+    DatabaseConnection::insertStation(fullStation(QStringLiteral("c")));
+    StationTableModel model;
+    // The record is still in the list when the removal is announced.
+    int seenId = -1;
+    connect(&model, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            [&](const QModelIndex &, int first, int) { seenId = model.stations().at(first).id; });
+    QVERIFY(model.removeRows(1, 1));
+    QCOMPARE(seenId, b);
+    QCOMPARE(model.rowCount(), 2);
+    QCOMPARE(model.stations().at(1).title, QStringLiteral("Title c"));
+    QCOMPARE(DatabaseConnection::selectStations().size(), 2);
+
+    QVERIFY(model.removeRows(0, 2));
+    QCOMPARE(model.rowCount(), 0);
+    QVERIFY(DatabaseConnection::selectStations().isEmpty());
+    QVERIFY(!model.removeRows(0, 1));
+}
+
+void tst_StationTableModel::removeRowsKeepsRowTheDatabaseRefuses()
+{
+    DatabaseConnection::insertStation(fullStation(QStringLiteral("a")));
+    DatabaseConnection::insertStation(fullStation(QStringLiteral("b")));
+    StationTableModel model;
+    QVERIFY(refuse(QStringLiteral("CREATE TRIGGER refuse BEFORE DELETE ON stations WHEN OLD.code = 'CODEb' "
+                                  "BEGIN SELECT RAISE(ABORT, 'refused'); END")));
+    QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^Database Error: ")));
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^SQL: ")));
+    QVERIFY(!model.removeRows(0, 2));
+    QCOMPARE(removed.count(), 1); // only the row that left the database
+    QCOMPARE(model.rowCount(), 1);
+    QCOMPARE(model.stations().at(0).code, QStringLiteral("CODEb"));
+    QCOMPARE(DatabaseConnection::selectStations().size(), 1);
+}
+
+QTEST_GUILESS_MAIN(tst_StationTableModel)
+#include "tst_stationtablemodel.moc"
