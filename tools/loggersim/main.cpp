@@ -1,0 +1,287 @@
+// loggersim: a datalogger simulator that plays the DEVICE side of the protocol
+// over TCP or a pseudo-terminal.
+//
+// Layout: scenario.* (JSON load), encoder.* (pure reply encoders), memory.*
+// (memory image and generator), device.* (requests -> replies, uploads),
+// requestparser.* (request framing), session.* (fault injection, log),
+// transport.* (TCP server, pty), truth.* (--truth CSV), main.cpp (options).
+// A further mode (e.g. --modem) adds its transport or filter in its own files
+// and one branch in createTransport() below.
+
+#include "device.h"
+#include "scenario.h"
+#include "session.h"
+#include "transport.h"
+#include "truth.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QSaveFile>
+#include <QTimer>
+
+#include <cstdio>
+
+using namespace loggersim;
+
+namespace {
+
+const char *const Description = R"(Datalogger simulator: answers the device protocol of the nexil suite.
+
+Requests answered (STX word CR CR CR): KML->KML, ANL->ANL, OKU->PAR, RKL->RKL,
+KOK->KOK, DKU->DOS, ALO->ALR; checked requests (body CR CRC16 CR CR CR):
+AKT (memory block -> VER, "BITTI" past the write position), uploads PAR, KNL,
+KAL, AYU, SIF, SET -> CEV "YUKLENDI"/"DEG", "CRCHata" on a CRC mismatch,
+"SYANLIS" on a wrong password; the factory tool's plain STX "SET4826" CR CR CR.
+
+Scenario JSON (every member optional; "{}" is a working TQM510):
+  serial, model ("TQM510", "ZazEroDar", "TQA110", ... or any word), firmware,
+  password (<= 4 chars), clock ("dd/MM/yy hh:mm:ss", default: now),
+  supplyVoltage, factoryAnswer ("ok"|"crc"|"password"),
+  station {name, group ("02-14-003"), code},
+  setup {dayStart, rs485Output, digitA, digitB, sensorOnOffTime,
+         sensorWaitTime, waitForExactHour, digitC},
+  channels [up to 9 slots: {state, name, code (32-56), unit, interval,
+         minMaxType, recordType, instant, max {value, time}, min {value, time}}],
+  calibrations {units[9], minVoltages[5], gains[7], maxValues[5],
+         minValues[5], offsets[5], multipliers[5], measurementTypes[7]},
+  alarms {maximums[4], minimums[4], maximumEvents[4], minimumEvents[4]
+         ({time, value} or null), flags[9], digits[2], maximumResets[4],
+         minimumResets[4]},
+  files [{date, endPage, endBuffer}] (default: one file per setup record),
+  memory {records [{type: "setup", time} | {type: "timestamp", time} |
+          {type: "measurement", minutes, values[]} |
+          {type: "daily", max [{value,time}], min [...], avg [], tot []} |
+          {type: "raw", hex}],
+          generator {start, interval (min), days, seed,
+          channels [{shape: river|rain|temperature|voltage|sine|constant|random,
+                     base, amplitude, period (h), errorRate}]}}
+  Without "memory", two days of generated data end at the clock.
+Times are "dd/MM/yy hh:mm[:ss]" (20yy). Exit status 2: bad options or scenario.)";
+
+struct Options
+{
+    bool pty = false;
+    QHostAddress host = QHostAddress(QStringLiteral("127.0.0.1"));
+    quint16 port = 4380;
+    QString readyFile;
+    QString scenarioFile;
+    QString logFile;
+    QString truthFile;
+    QString factoryAnswer;
+    double speed = 1.0;
+    FaultOptions faults;
+};
+
+[[noreturn]] void usageError(const QString &message)
+{
+    std::fprintf(stderr, "loggersim: %s\n", qPrintable(message));
+    std::exit(2);
+}
+
+int intValue(const QCommandLineParser &p, const QString &name, int minimum)
+{
+    bool ok = false;
+    const int v = p.value(name).toInt(&ok);
+    if (!ok || v < minimum)
+        usageError(QStringLiteral("--%1 expects an integer >= %2").arg(name).arg(minimum));
+    return v;
+}
+
+Options parseOptions(const QCoreApplication &app)
+{
+    QCommandLineParser p;
+    p.setApplicationDescription(QString::fromUtf8(Description));
+    p.addHelpOption();
+    p.addVersionOption();
+    p.addOptions({
+        {QStringLiteral("tcp"),
+         QStringLiteral("Listen on TCP [HOST:]PORT (default 127.0.0.1:4380; PORT 0 picks a free port). "
+                        "One client at a time; accepts again after a disconnect."),
+         QStringLiteral("[HOST:]PORT")},
+        {QStringLiteral("pty"),
+         QStringLiteral("Open a pseudo-terminal (raw mode) instead and print its slave path on the "
+                        "first line of stdout; open that path as a serial port.")},
+        {QStringLiteral("ready-file"),
+         QStringLiteral("Once listening, write the port (TCP) or the slave path (pty) to F "
+                        "(atomically: temp file + rename)."),
+         QStringLiteral("F")},
+        {QStringLiteral("scenario"), QStringLiteral("Scenario JSON describing the logger (see below)."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("split"), QStringLiteral("Write each reply in random chunks of at most N bytes."),
+         QStringLiteral("N")},
+        {QStringLiteral("seed"), QStringLiteral("Seed of the --split chunk sizes (default 1)."),
+         QStringLiteral("S")},
+        {QStringLiteral("drop-every"), QStringLiteral("Stay silent on every K-th request."),
+         QStringLiteral("K")},
+        {QStringLiteral("corrupt-every"), QStringLiteral("Send a bad payload CRC in every K-th reply."),
+         QStringLiteral("K")},
+        {QStringLiteral("delay-ms"), QStringLiteral("Wait D ms before each reply."), QStringLiteral("D")},
+        {QStringLiteral("log"),
+         QStringLiteral("Write one line per request received to F, starting with its command word "
+                        "(e.g. \"KML\", \"AKT page=3 buffer=0\", \"PAR crc=bad\", \"SET factory\"; "
+                        "\" dropped\"/\" corrupt\" appended when a fault applies), flushed per line."),
+         QStringLiteral("F")},
+        {QStringLiteral("speed"),
+         QStringLiteral("The simulated clock runs X times real time (default 1, 0 freezes it); "
+                        "new records are appended to memory as it passes."),
+         QStringLiteral("X")},
+        {QStringLiteral("truth"),
+         QStringLiteral("Write the values put into memory as CSV: time,type,channel,value "
+                        "(channel = position among the active slots)."),
+         QStringLiteral("F")},
+        {QStringLiteral("disconnect-after-blocks"),
+         QStringLiteral("Close the connection once, after B data blocks (TCP)."), QStringLiteral("B")},
+        {QStringLiteral("factory-answer"),
+         QStringLiteral("Answer to factory-settings commands: ok (YUKLENDI), crc (CRCHata) "
+                        "or password (SYANLIS); overrides the scenario's factoryAnswer."),
+         QStringLiteral("crc|password|ok")},
+    });
+    p.process(app);
+    if (!p.positionalArguments().isEmpty())
+        usageError(
+            QStringLiteral("unexpected argument %1 (see --help)").arg(p.positionalArguments().first()));
+
+    Options o;
+    o.pty = p.isSet(QStringLiteral("pty"));
+    if (o.pty && p.isSet(QStringLiteral("tcp")))
+        usageError(QStringLiteral("--tcp and --pty exclude each other"));
+    if (p.isSet(QStringLiteral("tcp"))) {
+        const QString tcpText = p.value(QStringLiteral("tcp"));
+        const int colon = tcpText.lastIndexOf(QLatin1Char(':'));
+        const QString portText = colon >= 0 ? tcpText.mid(colon + 1) : tcpText;
+        if (colon > 0) {
+            QString hostText = tcpText.left(colon);
+            if (hostText.startsWith(QLatin1Char('[')) && hostText.endsWith(QLatin1Char(']')))
+                hostText = hostText.mid(1, hostText.size() - 2);
+            if (hostText == QLatin1String("*"))
+                o.host = QHostAddress::Any;
+            else if (hostText == QLatin1String("localhost"))
+                o.host = QHostAddress::LocalHost;
+            else if (!o.host.setAddress(hostText))
+                usageError(QStringLiteral("--tcp: bad host %1").arg(hostText));
+        }
+        bool ok = false;
+        const int port = portText.toInt(&ok);
+        if (!ok || port < 0 || port > 65535)
+            usageError(QStringLiteral("--tcp: bad port %1").arg(portText));
+        o.port = quint16(port);
+    }
+    o.readyFile = p.value(QStringLiteral("ready-file"));
+    o.scenarioFile = p.value(QStringLiteral("scenario"));
+    o.logFile = p.value(QStringLiteral("log"));
+    o.truthFile = p.value(QStringLiteral("truth"));
+    if (p.isSet(QStringLiteral("split")))
+        o.faults.split = intValue(p, QStringLiteral("split"), 1);
+    if (p.isSet(QStringLiteral("seed")))
+        o.faults.seed = quint32(intValue(p, QStringLiteral("seed"), 0));
+    if (p.isSet(QStringLiteral("drop-every")))
+        o.faults.dropEvery = intValue(p, QStringLiteral("drop-every"), 1);
+    if (p.isSet(QStringLiteral("corrupt-every")))
+        o.faults.corruptEvery = intValue(p, QStringLiteral("corrupt-every"), 1);
+    if (p.isSet(QStringLiteral("delay-ms")))
+        o.faults.delayMs = intValue(p, QStringLiteral("delay-ms"), 0);
+    if (p.isSet(QStringLiteral("disconnect-after-blocks")))
+        o.faults.disconnectAfterBlocks = intValue(p, QStringLiteral("disconnect-after-blocks"), 1);
+    if (p.isSet(QStringLiteral("speed"))) {
+        bool ok = false;
+        o.speed = p.value(QStringLiteral("speed")).toDouble(&ok);
+        if (!ok || o.speed < 0)
+            usageError(QStringLiteral("--speed expects a number >= 0"));
+    }
+    if (p.isSet(QStringLiteral("factory-answer"))) {
+        o.factoryAnswer = p.value(QStringLiteral("factory-answer"));
+        if (o.factoryAnswer != QLatin1String("ok") && o.factoryAnswer != QLatin1String("crc") &&
+            o.factoryAnswer != QLatin1String("password"))
+            usageError(QStringLiteral("--factory-answer expects crc, password or ok"));
+    }
+    return o;
+}
+
+bool writeReadyFile(const QString &path, const QString &text)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(text.toUtf8() + '\n');
+    return file.commit();
+}
+
+// The byte link of the selected mode. A new mode adds a branch here.
+Transport *createTransport(const Options &o, QObject *parent, QString *error)
+{
+    if (o.pty) {
+        auto *pty = new PtyTransport(parent);
+        if (!pty->open(error))
+            return nullptr;
+        return pty;
+    }
+    auto *tcp = new TcpTransport(parent);
+    if (!tcp->listen(o.host, o.port, error))
+        return nullptr;
+    return tcp;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("loggersim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
+    const Options o = parseOptions(app);
+
+    Scenario scenario = defaultScenario(QStringLiteral("TQM510"));
+    scenario.generator.enabled = true;
+    if (!o.scenarioFile.isEmpty()) {
+        QString error;
+        if (!loadScenarioFile(o.scenarioFile, &scenario, &error))
+            usageError(error);
+    }
+    if (!o.factoryAnswer.isEmpty())
+        scenario.factoryAnswer = o.factoryAnswer;
+
+    Device device(scenario, o.speed);
+    TruthWriter truth;
+    QString error;
+    if (!o.truthFile.isEmpty()) {
+        if (!truth.open(o.truthFile, &error))
+            usageError(error);
+        truth.update(device.memory());
+    }
+
+    Session session(&device, o.faults);
+    if (!o.logFile.isEmpty() && !session.openLog(o.logFile, &error))
+        usageError(error);
+
+    Transport *transport = createTransport(o, &app, &error);
+    if (!transport) {
+        std::fprintf(stderr, "loggersim: %s\n", qPrintable(error));
+        return 1;
+    }
+    QObject::connect(transport, &Transport::received, &session, &Session::receive);
+    QObject::connect(transport, &Transport::connected, &session, &Session::reset);
+    QObject::connect(transport, &Transport::disconnected, &session, &Session::reset);
+    QObject::connect(&session, &Session::send, transport, &Transport::write);
+    QObject::connect(&session, &Session::hangUp, transport, &Transport::hangUp);
+
+    // The clock passes: append records, keep the truth file in step.
+    QTimer ticker;
+    ticker.setInterval(200);
+    QObject::connect(&ticker, &QTimer::timeout, &app, [&] {
+        device.advance();
+        truth.update(device.memory());
+    });
+    ticker.start();
+
+    const QString ready = transport->readyText();
+    std::printf("%s\n", qPrintable(ready));
+    std::fflush(stdout);
+    std::fprintf(stderr, "loggersim: %s %s-V%d serial %s, %s %s, memory %d bytes\n", o.pty ? "pty" : "tcp",
+                 qPrintable(scenario.model), scenario.firmware, qPrintable(scenario.serial),
+                 o.pty ? "device" : "port", qPrintable(ready), device.memory().writePosition());
+    if (!o.readyFile.isEmpty() && !writeReadyFile(o.readyFile, ready)) {
+        std::fprintf(stderr, "loggersim: cannot write %s\n", qPrintable(o.readyFile));
+        return 1;
+    }
+    return app.exec();
+}
