@@ -1,0 +1,269 @@
+#include "datafileappender.h"
+
+#include "textexporter.h"
+
+#include "nexil/protocol/records.h"
+
+#include <QDateTime>
+#include <QDomDocument>
+#include <QFile>
+#include <QSaveFile>
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+
+#include <memory>
+
+struct DataFileAppender::Output
+{
+    std::unique_ptr<QSaveFile> xml;
+    std::unique_ptr<QSaveFile> text;
+    std::unique_ptr<QXmlStreamWriter> writer;
+    std::unique_ptr<TextExporter> exporter;
+};
+
+namespace {
+
+// The header is small; reading it into a scratch document lets the
+// streaming path take its values with the very code the document path uses.
+QDomElement readElement(QXmlStreamReader &reader, QDomDocument &document)
+{
+    QDomElement element = document.createElement(reader.qualifiedName().toString());
+    const QXmlStreamAttributes attributes = reader.attributes();
+    for (const QXmlStreamAttribute &a : attributes)
+        element.setAttribute(a.qualifiedName().toString(), a.value().toString());
+    while (!reader.atEnd()) {
+        switch (reader.readNext()) {
+        case QXmlStreamReader::StartElement:
+            element.appendChild(readElement(reader, document));
+            break;
+        case QXmlStreamReader::Characters:
+            // A document drops whitespace-only text too.
+            if (reader.isCDATA())
+                element.appendChild(document.createCDATASection(reader.text().toString()));
+            else if (!reader.isWhitespace())
+                element.appendChild(document.createTextNode(reader.text().toString()));
+            break;
+        case QXmlStreamReader::EndElement:
+            return element;
+        default:
+            break;
+        }
+    }
+    return element;
+}
+
+DataFileLine lineFromReader(const QXmlStreamReader &reader)
+{
+    const QXmlStreamAttributes a = reader.attributes();
+    DataFileLine line;
+    line.channel = a.value(QLatin1String("channel")).toString();
+    line.dataType = a.value(QLatin1String("dataType")).toString();
+    line.date = a.value(QLatin1String("date")).toString();
+    line.time = a.value(QLatin1String("time")).toString();
+    line.setTime = a.value(QLatin1String("setTime")).toString();
+    line.value = a.value(QLatin1String("value")).toString();
+    return line;
+}
+
+} // namespace
+
+DataFileAppender::DataFileAppender(const QString &path, const QString &textPath)
+    : path(path), textPath(textPath)
+{
+}
+
+DataFileAppender::Result DataFileAppender::append(const DataFileHeader &fresh, const DataFile &dataFile)
+{
+    QFile source(path);
+    const bool exists = source.exists();
+    if (exists && !source.open(QIODevice::ReadOnly))
+        return SourceUnreadable;
+
+    if (exists) {
+        Output out;
+        if (!openOutput(out))
+            return WriteFailed;
+        const Copy copy = copyExisting(source, out, dataFile);
+        if (copy == OutputFailed)
+            return WriteFailed;
+        if (copy == Copied) {
+            finish(out, dataFile.lines);
+            return commit(out, false);
+        }
+        // Unparsable: start over below as a new file. out's temporary files
+        // are discarded when it goes out of scope.
+    }
+
+    // An empty file holds nothing worth keeping aside.
+    const bool moveAside = exists && source.size() > 0;
+    source.close();
+    Output out;
+    if (!openOutput(out))
+        return WriteFailed;
+    start(out, fresh);
+    finish(out, dataFile.lines);
+    return commit(out, moveAside);
+}
+
+bool DataFileAppender::openOutput(Output &out)
+{
+    out.xml = std::make_unique<QSaveFile>(path);
+    if (!out.xml->open(QIODevice::WriteOnly)) {
+        qDebug("saveFile(): cannot write %s: %s", qUtf8Printable(path),
+               qUtf8Printable(out.xml->errorString()));
+        return false;
+    }
+    out.writer = std::make_unique<QXmlStreamWriter>(out.xml.get());
+    out.writer->setAutoFormatting(true);
+
+    if (!textPath.isEmpty()) {
+        out.text = std::make_unique<QSaveFile>(textPath);
+        if (out.text->open(QIODevice::WriteOnly)) {
+            out.exporter = std::make_unique<TextExporter>(out.text.get());
+        } else {
+            qDebug("exportToText(): cannot write %s", qUtf8Printable(textPath));
+            out.text.reset();
+        }
+    }
+    return true;
+}
+
+DataFileAppender::Copy DataFileAppender::copyExisting(QIODevice &source, Output &out,
+                                                      const DataFile &dataFile)
+{
+    QXmlStreamReader reader(&source);
+    QDomDocument scratch;
+    QDomElement header;
+    bool started = false;
+    bool seenData = false;
+    bool dataBeforeHeader = false;
+
+    auto startWithHeader = [&]() {
+        DataFileHeader h = DataFormat::headerFromElement(header);
+        DataFormat::applyDownload(h, dataFile);
+        start(out, h);
+        started = true;
+    };
+
+    if (reader.readNextStartElement()) {
+        while (reader.readNextStartElement()) {
+            const QStringRef name = reader.name();
+            if (header.isNull() && name == QLatin1String("header")) {
+                header = readElement(reader, scratch);
+            } else if (!seenData && name == QLatin1String("data")) {
+                seenData = true;
+                if (header.isNull()) {
+                    // The header may still follow; the lines are copied in a
+                    // second pass once it is known.
+                    dataBeforeHeader = true;
+                    reader.skipCurrentElement();
+                } else {
+                    startWithHeader();
+                    copyLines(reader, out);
+                }
+            } else {
+                reader.skipCurrentElement();
+            }
+        }
+        // Anything after the root must still be well-formed.
+        while (!reader.atEnd())
+            reader.readNext();
+    } else if (!reader.hasError()) {
+        reader.raiseError(QStringLiteral("no root element"));
+    }
+
+    if (reader.hasError()) {
+        qDebug("errorMsg: %s errorLine: %d errorColumn: %d", qUtf8Printable(reader.errorString()),
+               int(reader.lineNumber()), int(reader.columnNumber()));
+        return SourceCorrupt;
+    }
+    if (!started)
+        startWithHeader();
+    if (dataBeforeHeader && !copyFirstData(source, out))
+        return OutputFailed;
+    return out.writer->hasError() ? OutputFailed : Copied;
+}
+
+bool DataFileAppender::copyFirstData(QIODevice &source, Output &out)
+{
+    if (!source.seek(0))
+        return false;
+    QXmlStreamReader reader(&source);
+    if (!reader.readNextStartElement())
+        return false;
+    while (reader.readNextStartElement()) {
+        if (reader.name() == QLatin1String("data")) {
+            copyLines(reader, out);
+            return !reader.hasError();
+        }
+        reader.skipCurrentElement();
+    }
+    return false;
+}
+
+void DataFileAppender::copyLines(QXmlStreamReader &reader, Output &out)
+{
+    // Every child of `data` is written back as a line, as from a document.
+    while (reader.readNextStartElement()) {
+        const DataFileLine line = lineFromReader(reader);
+        DataFormat::writeLine(*out.writer, line);
+        if (out.exporter)
+            out.exporter->addLine(line);
+        reader.skipCurrentElement();
+    }
+}
+
+void DataFileAppender::start(Output &out, const DataFileHeader &header)
+{
+    DataFormat::writeStart(*out.writer, header);
+    if (out.exporter)
+        out.exporter->writeHeader(header);
+}
+
+void DataFileAppender::finish(Output &out, const QList<DataLine> &lines)
+{
+    for (const DataLine &dataLine : lines) {
+        const DataFileLine line = DataFormat::lineFromDataLine(dataLine);
+        DataFormat::writeLine(*out.writer, line);
+        if (out.exporter)
+            out.exporter->addLine(line);
+    }
+    DataFormat::writeEnd(*out.writer);
+}
+
+DataFileAppender::Result DataFileAppender::commit(Output &out, bool moveAside)
+{
+    if (out.writer->hasError()) {
+        qDebug("saveFile(): writing %s failed", qUtf8Printable(path));
+        return WriteFailed;
+    }
+
+    // Keep what could not be read: it may still hold collected data that a
+    // person can recover, and this download alone would replace it.
+    QString aside;
+    if (moveAside) {
+        aside = path + QStringLiteral(".corrupt-") +
+                QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddhhmmss"));
+        if (!QFile::rename(path, aside)) {
+            qDebug("saveFile(): cannot move the unreadable %s aside to %s", qUtf8Printable(path),
+                   qUtf8Printable(aside));
+            return WriteFailed;
+        }
+        qDebug("saveFile(): %s could not be parsed and was moved to %s", qUtf8Printable(path),
+               qUtf8Printable(aside));
+    }
+
+    if (!out.xml->commit()) {
+        qDebug("saveFile(): writing %s failed: %s", qUtf8Printable(path),
+               qUtf8Printable(out.xml->errorString()));
+        if (moveAside)
+            QFile::rename(aside, path);
+        return WriteFailed;
+    }
+
+    if (out.exporter) {
+        if (!out.exporter->finish() || !out.text->commit())
+            qDebug("exportToText(): writing %s failed", qUtf8Printable(textPath));
+    }
+    return Saved;
+}

@@ -1,0 +1,197 @@
+#include "dataformat.h"
+
+#include "nexil/protocol/nexil.h"
+#include "nexil/protocol/records.h"
+
+#include <QDomElement>
+#include <QLocale>
+#include <QXmlStreamWriter>
+
+namespace {
+
+QString childText(const QDomElement &parent, const QString &name)
+{
+    return parent.firstChildElement(name).text();
+}
+
+} // namespace
+
+QString DataFormat::fixed(double value, int decimals)
+{
+    return QString::number(value, 'f', decimals);
+}
+
+QString DataFormat::dateTimeText(const QDateTime &dateTime)
+{
+    // The C locale keeps the digits ASCII whatever the system locale is.
+    if (!dateTime.isValid())
+        return QString();
+    return QLocale::c().toString(dateTime, QStringLiteral("yyyy-MM-dd hh:mm"));
+}
+
+DataFileHeader DataFormat::headerFromDataFile(const DataFile &dataFile, const Nexil &nexil)
+{
+    DataFileHeader header;
+    header.deviceType = QString::number(dataFile.deviceType);
+    header.deviceTypeName = dataFile.deviceTypeName;
+    header.deviceTypeDescription = dataFile.deviceTypeDescription;
+    header.stationCode = dataFile.stationCode;
+    header.stationName = dataFile.stationName;
+    header.region = QString::number(dataFile.region);
+    header.basin = QString::number(dataFile.basin);
+    header.stationNo = QString::number(dataFile.stationNo);
+    header.setupTime = dateTimeText(dataFile.setupTime);
+    header.startOfDay = QString::number(dataFile.dayStartHour);
+    header.channelCount = QString::number(dataFile.channelCount);
+    for (int i = 0; i < dataFile.channelCount; ++i) {
+        // The lists can be shorter than the count when the device answered
+        // badly; missing entries are left empty rather than guessed.
+        DataFileChannel channel;
+        channel.id = QString::number(i);
+        channel.code = nexil.channelCodeName(dataFile.channelCodes.value(i, CodeUnknown));
+        channel.name = dataFile.channelNames.value(i);
+        channel.unit = dataFile.channelUnits.value(i);
+        if (i < dataFile.channelIntervals.size())
+            channel.interval = QString::number(dataFile.channelIntervals.at(i));
+        header.channels.append(channel);
+    }
+    applyDownload(header, dataFile);
+    return header;
+}
+
+DataFileHeader DataFormat::headerFromElement(const QDomElement &header)
+{
+    DataFileHeader h;
+    h.deviceType = childText(header, QStringLiteral("device_type"));
+    h.deviceTypeName = childText(header, QStringLiteral("device_type_name"));
+    h.deviceTypeDescription = childText(header, QStringLiteral("device_type_description"));
+    h.lastConnectionTime = childText(header, QStringLiteral("last_connection_time"));
+    h.supplyVoltage = childText(header, QStringLiteral("supply_voltage"));
+
+    const QDomElement station = header.firstChildElement(QStringLiteral("station"));
+    h.stationCode = childText(station, QStringLiteral("code"));
+    h.stationName = childText(station, QStringLiteral("name"));
+    h.region = childText(station, QStringLiteral("region"));
+    h.basin = childText(station, QStringLiteral("basin"));
+    h.stationNo = childText(station, QStringLiteral("no"));
+
+    const QDomElement setup = header.firstChildElement(QStringLiteral("setup"));
+    h.setupTime = childText(setup, QStringLiteral("timestamp"));
+    h.startOfDay = childText(setup, QStringLiteral("start_of_day"));
+    const QDomElement memory = setup.firstChildElement(QStringLiteral("memory"));
+    h.memoryPage = childText(memory, QStringLiteral("page"));
+    h.memoryBuffer = childText(memory, QStringLiteral("buffer"));
+    h.channelCount = childText(setup, QStringLiteral("channel_count"));
+
+    const QDomElement channels = setup.firstChildElement(QStringLiteral("channels"));
+    for (QDomElement e = channels.firstChildElement(); !e.isNull(); e = e.nextSiblingElement()) {
+        DataFileChannel channel;
+        channel.id = e.attribute(QStringLiteral("id"));
+        channel.code = e.attribute(QStringLiteral("code"));
+        channel.name = childText(e, QStringLiteral("name"));
+        channel.unit = childText(e, QStringLiteral("unit"));
+        channel.interval = childText(e, QStringLiteral("interval"));
+        h.channels.append(channel);
+    }
+    return h;
+}
+
+void DataFormat::applyDownload(DataFileHeader &header, const DataFile &dataFile)
+{
+    header.lastConnectionTime = dateTimeText(dataFile.lastConnectionTime);
+    header.supplyVoltage = fixed(dataFile.supplyVoltage, 2);
+    header.memoryPage = QString::number(dataFile.memoryPage);
+    header.memoryBuffer = QString::number(dataFile.memoryBuffer);
+}
+
+DataFileLine DataFormat::lineFromDataLine(const DataLine &line)
+{
+    DataFileLine l;
+    l.channel = QString::number(line.channel);
+    l.dataType = line.valueTypeName;
+    // date() and time() avoid a time-zone conversion per call; the texts are
+    // those of the date-time in its own time zone either way.
+    if (line.dateTime.isValid()) {
+        const QLocale c = QLocale::c();
+        l.date = c.toString(line.dateTime.date(), QStringLiteral("yyyy-MM-dd"));
+        l.time = c.toString(line.dateTime.time(), QStringLiteral("hh:mm"));
+    }
+    l.setTime = line.setTime ? QStringLiteral("true") : QStringLiteral("false");
+    l.value = fixed(line.value, 4);
+    return l;
+}
+
+DataFileLine DataFormat::lineFromElement(const QDomElement &line)
+{
+    DataFileLine l;
+    l.channel = line.attribute(QStringLiteral("channel"));
+    l.dataType = line.attribute(QStringLiteral("dataType"));
+    l.date = line.attribute(QStringLiteral("date"));
+    l.time = line.attribute(QStringLiteral("time"));
+    l.setTime = line.attribute(QStringLiteral("setTime"));
+    l.value = line.attribute(QStringLiteral("value"));
+    return l;
+}
+
+void DataFormat::writeStart(QXmlStreamWriter &w, const DataFileHeader &h)
+{
+    w.writeStartDocument();
+    w.writeStartElement(QStringLiteral("device"));
+    w.writeStartElement(QStringLiteral("header"));
+    w.writeTextElement(QStringLiteral("device_type"), h.deviceType);
+    w.writeTextElement(QStringLiteral("device_type_name"), h.deviceTypeName);
+    w.writeTextElement(QStringLiteral("device_type_description"), h.deviceTypeDescription);
+    w.writeTextElement(QStringLiteral("last_connection_time"), h.lastConnectionTime);
+    w.writeTextElement(QStringLiteral("supply_voltage"), h.supplyVoltage);
+
+    w.writeStartElement(QStringLiteral("station"));
+    w.writeTextElement(QStringLiteral("code"), h.stationCode);
+    w.writeTextElement(QStringLiteral("name"), h.stationName);
+    w.writeTextElement(QStringLiteral("region"), h.region);
+    w.writeTextElement(QStringLiteral("basin"), h.basin);
+    w.writeTextElement(QStringLiteral("no"), h.stationNo);
+    w.writeEndElement();
+
+    w.writeStartElement(QStringLiteral("setup"));
+    w.writeTextElement(QStringLiteral("timestamp"), h.setupTime);
+    w.writeTextElement(QStringLiteral("start_of_day"), h.startOfDay);
+    w.writeStartElement(QStringLiteral("memory"));
+    w.writeTextElement(QStringLiteral("page"), h.memoryPage);
+    w.writeTextElement(QStringLiteral("buffer"), h.memoryBuffer);
+    w.writeEndElement();
+    w.writeTextElement(QStringLiteral("channel_count"), h.channelCount);
+    w.writeStartElement(QStringLiteral("channels"));
+    for (const DataFileChannel &channel : h.channels) {
+        w.writeStartElement(QStringLiteral("channel"));
+        w.writeAttribute(QStringLiteral("id"), channel.id);
+        w.writeAttribute(QStringLiteral("code"), channel.code);
+        w.writeTextElement(QStringLiteral("name"), channel.name);
+        w.writeTextElement(QStringLiteral("unit"), channel.unit);
+        w.writeTextElement(QStringLiteral("interval"), channel.interval);
+        w.writeEndElement();
+    }
+    w.writeEndElement(); // channels
+    w.writeEndElement(); // setup
+    w.writeEndElement(); // header
+
+    w.writeEmptyElement(QStringLiteral("alarms"));
+    w.writeStartElement(QStringLiteral("data"));
+}
+
+void DataFormat::writeLine(QXmlStreamWriter &w, const DataFileLine &line)
+{
+    w.writeEmptyElement(QStringLiteral("line"));
+    w.writeAttribute(QStringLiteral("channel"), line.channel);
+    w.writeAttribute(QStringLiteral("dataType"), line.dataType);
+    w.writeAttribute(QStringLiteral("date"), line.date);
+    w.writeAttribute(QStringLiteral("time"), line.time);
+    w.writeAttribute(QStringLiteral("setTime"), line.setTime);
+    w.writeAttribute(QStringLiteral("value"), line.value);
+}
+
+void DataFormat::writeEnd(QXmlStreamWriter &w)
+{
+    w.writeEndElement(); // data
+    w.writeEndElement(); // device
+    w.writeEndDocument();
+}

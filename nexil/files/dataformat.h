@@ -1,0 +1,80 @@
+#pragma once
+
+// The XML data file as text: its header and its lines exactly as they are
+// written. Both the document-based writers and the streaming ones go
+// through these helpers, so the two always produce the same bytes.
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QVector>
+
+class Nexil;
+class QDomElement;
+class QXmlStreamWriter;
+struct DataFile;
+struct DataLine;
+
+struct DataFileChannel
+{
+    QString id;
+    QString code;
+    QString name;
+    QString unit;
+    QString interval;
+};
+
+struct DataFileHeader
+{
+    QString deviceType;
+    QString deviceTypeName;
+    QString deviceTypeDescription;
+    QString lastConnectionTime;
+    QString supplyVoltage;
+    QString stationCode;
+    QString stationName;
+    QString region;
+    QString basin;
+    QString stationNo;
+    QString setupTime;
+    QString startOfDay;
+    QString memoryPage;
+    QString memoryBuffer;
+    QString channelCount;
+    QVector<DataFileChannel> channels;
+};
+
+// The six attributes of a `line` element.
+struct DataFileLine
+{
+    QString channel;
+    QString dataType;
+    QString date;
+    QString time;
+    QString setTime;
+    QString value;
+};
+
+namespace DataFormat {
+
+// "%.2f" and "%.4f" without the C library, whose decimal point follows the
+// process locale.
+QString fixed(double value, int decimals);
+QString dateTimeText(const QDateTime &dateTime);
+
+DataFileHeader headerFromDataFile(const DataFile &dataFile, const Nexil &nexil);
+// Values of the document's `header` element; missing elements read as "".
+DataFileHeader headerFromElement(const QDomElement &header);
+// The values every download refreshes, also in an existing file.
+void applyDownload(DataFileHeader &header, const DataFile &dataFile);
+
+DataFileLine lineFromDataLine(const DataLine &line);
+DataFileLine lineFromElement(const QDomElement &line);
+
+// Declaration, root, header and the empty alarms; leaves `data` open.
+void writeStart(QXmlStreamWriter &writer, const DataFileHeader &header);
+void writeLine(QXmlStreamWriter &writer, const DataFileLine &line);
+// Closes `data`, the root and the document.
+void writeEnd(QXmlStreamWriter &writer);
+
+} // namespace DataFormat

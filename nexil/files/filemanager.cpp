@@ -1,0 +1,108 @@
+#include "filemanager.h"
+
+#include "datafileappender.h"
+#include "dataformat.h"
+#include "resumepoint.h"
+#include "textexporter.h"
+
+#include "nexil/protocol/nexil.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QDomDocument>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QXmlStreamWriter>
+
+FileManager::FileManager(QObject *parent) : QObject(parent), nexil(new Nexil(this)) {}
+
+FileManager::~FileManager() = default;
+
+int FileManager::saveFile(const DataFile &dataFile, const QString &path, bool exportText, bool exportExcel)
+{
+    QDir().mkdir(QFileInfo(path).absolutePath());
+
+    const DataFileHeader fresh = DataFormat::headerFromDataFile(dataFile, *nexil);
+    DataFileAppender appender(path, exportText ? TextExporter::textPath(path) : QString());
+    const DataFileAppender::Result result = appender.append(fresh, dataFile);
+    if (result != DataFileAppender::Saved)
+        return result == DataFileAppender::SourceUnreadable ? FileUnreadable : WriteFailed;
+
+    // The converter reads the saved file itself, so it needs no document.
+    if (exportExcel)
+        exportToExcel(QDomDocument(), path);
+    return Saved;
+}
+
+bool FileManager::saveXML(const QDomDocument &document, const QString &path)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+
+    const QDomElement root = document.documentElement();
+    QXmlStreamWriter writer(&file);
+    writer.setAutoFormatting(true);
+    DataFormat::writeStart(writer,
+                           DataFormat::headerFromElement(root.firstChildElement(QStringLiteral("header"))));
+    const QDomElement data = root.firstChildElement(QStringLiteral("data"));
+    for (QDomElement line = data.firstChildElement(); !line.isNull(); line = line.nextSiblingElement())
+        DataFormat::writeLine(writer, DataFormat::lineFromElement(line));
+    DataFormat::writeEnd(writer);
+    return !writer.hasError() && file.commit();
+}
+
+void FileManager::exportToText(const QDomDocument &document, const QString &path)
+{
+    const QString textPath = TextExporter::textPath(path);
+    QSaveFile file(textPath);
+    if (!file.open(QIODevice::WriteOnly)) {
+        qDebug("exportToText(): cannot write %s", qUtf8Printable(textPath));
+        return;
+    }
+
+    const QDomElement root = document.documentElement();
+    TextExporter exporter(&file);
+    exporter.writeHeader(DataFormat::headerFromElement(root.firstChildElement(QStringLiteral("header"))));
+    const QDomElement data = root.firstChildElement(QStringLiteral("data"));
+    for (QDomElement line = data.firstChildElement(); !line.isNull(); line = line.nextSiblingElement())
+        exporter.addLine(DataFormat::lineFromElement(line));
+    if (!exporter.finish() || !file.commit())
+        qDebug("exportToText(): writing %s failed", qUtf8Printable(textPath));
+}
+
+void FileManager::exportToExcel(const QDomDocument &document, const QString &path)
+{
+    // The Excel workbook converter hooks in here; until it is part of the
+    // library the Excel flag has no effect.
+    Q_UNUSED(document)
+    qDebug("exportToExcel(): no Excel converter in this build, %s not exported", qUtf8Printable(path));
+}
+
+int FileManager::getLastMemoryAddresses(int *page, int *buffer, QDateTime *time, const QString &path)
+{
+    if (page)
+        *page = 0;
+    if (buffer)
+        *buffer = 0;
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 1;
+
+    // Like a document that failed to parse, an unreadable file gives no
+    // elements: page and buffer stay 0 and the time is left alone.
+    ResumePoint point;
+    if (!point.read(&file))
+        return 0;
+    if (page)
+        *page = point.page;
+    if (buffer)
+        *buffer = point.buffer;
+    if (point.hasTime && time) {
+        *time = QDateTime::fromString(QStringLiteral("%1 %2").arg(point.date, point.time),
+                                      QStringLiteral("yyyy-MM-dd hh:mm"));
+    }
+    return 0;
+}

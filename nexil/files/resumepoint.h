@@ -1,0 +1,22 @@
+#pragma once
+
+// Where the next download of a device starts: the memory write position
+// stored in the data file and the time of the last value recorded right
+// after the device's clock was set. Read in one streaming pass.
+
+#include <QString>
+
+class QIODevice;
+
+struct ResumePoint
+{
+    int page = 0;
+    int buffer = 0;
+    bool hasTime = false;
+    QString date;
+    QString time;
+
+    // False when the file is not well-formed; the fields then stay as a
+    // file without any elements would leave them.
+    bool read(QIODevice *device);
+};

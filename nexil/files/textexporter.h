@@ -1,0 +1,52 @@
+#pragma once
+
+// The pipe-separated text copy of a data file. Fed the header and then the
+// lines in file order, from a document or straight from the stream being
+// saved; the bytes are the same either way.
+
+#include "dataformat.h"
+
+#include <QByteArray>
+
+class QIODevice;
+
+class TextExporter
+{
+public:
+    explicit TextExporter(QIODevice *output);
+
+    void writeHeader(const DataFileHeader &header);
+    void addLine(const DataFileLine &line);
+    // Hands the rest of the buffer to the device; false when it refused.
+    bool finish();
+
+    // "%1/%2.txt" from the XML file's folder and its name up to the first dot.
+    static QString textPath(const QString &xmlPath);
+
+private:
+    // A line's date and time kept as text: comparing the fixed-width texts
+    // orders them like the times, without a local-time conversion per line.
+    struct Stamp
+    {
+        bool valid = false;
+        QString date;
+        QString time;
+    };
+
+    static Stamp readStamp(const QString &date, const QString &time);
+    static bool later(const Stamp &a, const Stamp &b);
+
+    void put(const QString &text);
+    void put(const char *text) { buffer.append(text); }
+    void putStamp(const Stamp &stamp);
+    void putValue(float value);
+    void flushIfFull();
+
+    QIODevice *out;
+    QByteArray buffer;
+    bool writeFailed = false;
+    int channelCount = 0;
+    bool rowStarted = false;
+    Stamp rowStamp;
+    bool rowSetTime = false;
+};
