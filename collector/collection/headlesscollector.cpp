@@ -1,0 +1,147 @@
+#include "headlesscollector.h"
+
+#include "store/databaseconnection.h"
+#include "store/stationtablemodel.h"
+#include "workercontroller.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QSocketNotifier>
+#include <QTextStream>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// Self-pipe: the handler may only write(); the notifier turns the byte into
+// an event on the main thread.
+int signalPipe[2] = {-1, -1};
+
+void onUnixSignal(int)
+{
+    const char byte = 1;
+    const ssize_t written = ::write(signalPipe[0], &byte, 1);
+    (void)written;
+}
+
+} // namespace
+
+HeadlessCollector::HeadlessCollector(QTextStream &out, QTextStream &err, QObject *parent)
+    : QObject(parent), out(out), err(err)
+{
+}
+
+HeadlessCollector::~HeadlessCollector()
+{
+    if (signalNotifier) {
+        struct sigaction action = {};
+        action.sa_handler = SIG_DFL;
+        sigaction(SIGINT, &action, nullptr);
+        sigaction(SIGTERM, &action, nullptr);
+        delete signalNotifier;
+        ::close(signalPipe[0]);
+        ::close(signalPipe[1]);
+        signalPipe[0] = signalPipe[1] = -1;
+    }
+}
+
+bool HeadlessCollector::installSignalHandlers()
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
+        return false;
+    ::fcntl(signalPipe[0], F_SETFL, O_NONBLOCK);
+    signalNotifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, this);
+    connect(signalNotifier, &QSocketNotifier::activated, this, &HeadlessCollector::onStopSignal);
+
+    struct sigaction action = {};
+    action.sa_handler = onUnixSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    return sigaction(SIGINT, &action, nullptr) == 0 && sigaction(SIGTERM, &action, nullptr) == 0;
+}
+
+int HeadlessCollector::run(bool runOnce)
+{
+    once = runOnce;
+    if (!installSignalHandlers())
+        err << "Could not install the signal handlers." << Qt::endl;
+
+    if (!QDir(QStringLiteral("../data")).exists() && !QDir().mkpath(QStringLiteral("../data"))) {
+        err << "Could not create the data directory ../data." << Qt::endl;
+        return 1;
+    }
+    DatabaseConnection database;
+    if (!database.connectToDatabase(QStringLiteral("../data/data.db"), QString(), 0, QString(), QString())) {
+        err << "Could not connect to database." << Qt::endl;
+        DatabaseConnection::close();
+        return 1;
+    }
+
+    model = new StationTableModel;
+    controller = new WorkerController(model);
+    connect(controller, &WorkerController::stationStatusPublished, this,
+            &HeadlessCollector::onStatusPublished);
+    connect(controller, &WorkerController::stationVisitEnded, this, &HeadlessCollector::onVisitEnded);
+
+    if (once) {
+        const QList<DBStation> stations = model->stations();
+        for (int row = 0; row < stations.size(); ++row) {
+            if (!stations.at(row).active)
+                continue;
+            pendingVisits.insert(stations.at(row).id);
+            controller->updateStationData(row);
+        }
+        if (pendingVisits.isEmpty())
+            finish(0);
+    } else {
+        controller->startCollecting();
+    }
+
+    const int exitCode = QCoreApplication::exec();
+
+    controller->stopCollecting();
+    delete controller;
+    controller = nullptr;
+    delete model;
+    model = nullptr;
+    DatabaseConnection::close();
+    return exitCode;
+}
+
+void HeadlessCollector::onStatusPublished(DBStation station)
+{
+    out << QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) << '\t' << station.id
+        << '\t' << station.code << '\t' << station.status << Qt::endl;
+}
+
+void HeadlessCollector::onVisitEnded(int id, bool hasError)
+{
+    if (!once || !pendingVisits.remove(id))
+        return;
+    anyVisitFailed = anyVisitFailed || hasError;
+    if (pendingVisits.isEmpty())
+        finish(anyVisitFailed ? 1 : 0);
+}
+
+void HeadlessCollector::onStopSignal()
+{
+    char byte = 0;
+    const ssize_t got = ::read(signalPipe[1], &byte, 1);
+    (void)got;
+    // An interrupted single round did not visit everything.
+    finish(once && !pendingVisits.isEmpty() ? 1 : 0);
+}
+
+void HeadlessCollector::finish(int exitCode)
+{
+    if (finishing)
+        return;
+    finishing = true;
+    // Queued, so that it also works before the event loop has started.
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [exitCode] { QCoreApplication::exit(exitCode); }, Qt::QueuedConnection);
+}

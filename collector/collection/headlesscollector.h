@@ -1,0 +1,46 @@
+#pragma once
+
+#include "store/dbstation.h"
+
+#include <QObject>
+#include <QSet>
+
+class QSocketNotifier;
+class QTextStream;
+class StationTableModel;
+class WorkerController;
+
+// Runs the collection without any window: the same database, model,
+// controller and workers as the desktop program, one line per published
+// status on the given stream. SIGINT and SIGTERM end it cleanly.
+class HeadlessCollector : public QObject
+{
+    Q_OBJECT
+public:
+    explicit HeadlessCollector(QTextStream &out, QTextStream &err, QObject *parent = nullptr);
+    ~HeadlessCollector() override;
+
+    // Collects until a stop signal (exit status 0), or with `once` visits
+    // every active station one time and returns 0 when no visit ended in an
+    // error, 1 otherwise. 1 as well when the database cannot be opened.
+    int run(bool once);
+
+private slots:
+    void onStatusPublished(DBStation station);
+    void onVisitEnded(int id, bool hasError);
+    void onStopSignal();
+
+private:
+    bool installSignalHandlers();
+    void finish(int exitCode);
+
+    QTextStream &out;
+    QTextStream &err;
+    StationTableModel *model = nullptr;
+    WorkerController *controller = nullptr;
+    QSocketNotifier *signalNotifier = nullptr;
+    bool once = false;
+    bool finishing = false;
+    QSet<int> pendingVisits;
+    bool anyVisitFailed = false;
+};

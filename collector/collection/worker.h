@@ -1,0 +1,95 @@
+#pragma once
+
+#include "store/dbstation.h"
+
+#include "nexil/protocol/records.h"
+
+#include <QAbstractSocket>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+class Nexil;
+class QTcpSocket;
+class QTimer;
+
+// Collects one station on a thread of its own: every connection period it
+// connects to the station's modem, reads the device's configuration, checks
+// that it is the registered station, takes its instant values, downloads the
+// memory written since the last saved file and saves it. After every step it
+// publishes a copy of its station record with a status text.
+class Worker : public QObject
+{
+    Q_OBJECT
+public:
+    explicit Worker(DBStation station, QObject *parent = nullptr);
+    ~Worker() override;
+
+    // Read-only views for whoever owns the worker's thread (tests, mostly).
+    DBStation currentStation() const { return station; }
+    bool isPaused() const { return paused; }
+    bool isStopRequested() const { return stopRequested; }
+    int currentTimerInterval() const { return timerInterval; }
+    Nexil *device() const { return nexil; }
+
+    // Timer period of a connection period in minutes; out-of-range periods
+    // are held to one minute ... the longest a QTimer can take.
+    static int intervalFor(int connectionPeriodMinutes);
+
+signals:
+    void finished();
+    void workerStatusChanged(DBStation station);
+    // A visit is over (disconnected, or the connection never came about);
+    // follows its last workerStatusChanged.
+    void visitEnded(int id, bool hasError);
+
+public slots:
+    void process();
+    void onStartCollecting(int id);
+    void onPauseCollecting(int id);
+    void onStopCollecting(int id);
+    void onUpdateStationData(int id);
+    void onStationUpdated(DBStation station);
+    void onTimerTimeout();
+
+    void onSocketConnected();
+    void onSocketDisconnected();
+    void onSocketError(QAbstractSocket::SocketError socketError);
+
+    void onNexilSetupParameters(SetupParameters setupParameters);
+    void onNexilFileInformations(FileInformations fileInformations);
+    void onNexilChannelCalibrations(ChannelCalibrations channelCalibrations);
+    void onNexilChannelNames(ChannelNames channelNames);
+    void onNexilDownloadStarted(int total);
+    void onNexilDownloadProgress(int count, int total);
+    void onNexilDownloadCompleted();
+    void onNexilDataFile(QList<DataFile> files);
+    void onNexilError(int errorCode, QString errString);
+
+private:
+    void initNexil();
+    void initSocket();
+    void initTimer();
+    void startDownload();
+    void publishStatus();
+    bool addressed(int id) const { return id == 0 || id == station.id; }
+    QString dataFileDate() const;
+
+    DBStation station;
+    bool paused = true;
+    bool stopRequested = false;
+    int timerInterval = 0;
+    QTimer *timer = nullptr;
+    QTcpSocket *socket = nullptr;
+    Nexil *nexil = nullptr;
+    SetupParameters setupParameters;
+    FileInformations fileInformations;
+    ChannelCalibrations channelCalibrations;
+    ChannelNames channelNames;
+    QString dataFilePath;
+    bool downloading = false;
+    // The download of this visit could not be written; its status must stay.
+    bool saveFailed = false;
+    // The socket of the current visit reached the connected state.
+    bool visitConnected = false;
+};

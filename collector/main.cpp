@@ -1,0 +1,44 @@
+#include "collection/headlesscollector.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("stc2"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.2.26"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Velk Data Collector: collects the stations of ../data/data.db.\n"
+        "Without --headless it is the desktop program.\n"
+        "With --headless it collects without any window, as \"Start Collecting\" does, and prints one line\n"
+        "per status: local time, station id, station code and status, separated by tabs. SIGINT or\n"
+        "SIGTERM stop it (exit status 0). Exit status 1 when the database cannot be opened."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOption({QStringLiteral("headless"), QStringLiteral("Collect without any window or display.")});
+    parser.addOption(
+        {QStringLiteral("once"),
+         QStringLiteral("With --headless: visit every active station one time, as \"Update Station "
+                        "Data\" does, and exit when every visit has ended; exit status 0 when none "
+                        "ended in an error, 1 otherwise.")});
+    parser.process(app);
+
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    if (parser.isSet(QStringLiteral("once")) && !parser.isSet(QStringLiteral("headless"))) {
+        err << "--once needs --headless." << Qt::endl;
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("headless"))) {
+        HeadlessCollector collector(out, err);
+        return collector.run(parser.isSet(QStringLiteral("once")));
+    }
+    err << "The main window is not available in this build; use --headless." << Qt::endl;
+    return 2;
+}

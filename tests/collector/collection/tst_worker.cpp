@@ -1,0 +1,367 @@
+#include "../common/silentdevice.h"
+#include "../common/stationfixtures.h"
+#include "collection/worker.h"
+
+#include "nexil/protocol/nexil.h"
+
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <QtTest>
+
+#include <sys/resource.h>
+
+namespace {
+
+// CPU time of the whole process, in milliseconds.
+double processCpuMs()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec * 1e3 + usage.ru_utime.tv_usec / 1e3 + usage.ru_stime.tv_sec * 1e3 +
+           usage.ru_stime.tv_usec / 1e3;
+}
+
+QStringList statuses(const QSignalSpy &spy)
+{
+    QStringList list;
+    for (const QList<QVariant> &args : spy)
+        list << args.at(0).value<DBStation>().status;
+    return list;
+}
+
+DBStation lastPublished(const QSignalSpy &spy)
+{
+    return spy.isEmpty() ? DBStation() : spy.last().at(0).value<DBStation>();
+}
+
+} // namespace
+
+class tst_Worker : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void timerPeriodFromStation();
+    void commandsActOnOwnIdOrAll();
+    void pausedOrInactiveStationIsNotVisited();
+    void refusedConnectionEndsWithSocketText();
+    void tickDuringVisitStartsNothing();
+    void silentDeviceEndsInLibraryError();
+    void updateStationDataVisitsInactiveStationOnce();
+    void stationUpdatedRestartsTimerOnNewPeriod();
+    void stationCodeMismatchFailsVisit();
+    void instantValuesGoUnderTheirSlotsCode();
+    void downloadProgressTexts();
+    void emptyDataFileListSavesNothing();
+    void processLoopSleepsAndStopsPromptly();
+
+private:
+    DBStation station(quint16 port, bool active = true);
+};
+
+void tst_Worker::initTestCase()
+{
+    registerDBStation();
+    registerNexilMetaTypes();
+}
+
+DBStation tst_Worker::station(quint16 port, bool active)
+{
+    DBStation s = fullStation();
+    s.id = 7;
+    s.ip = QStringLiteral("127.0.0.1");
+    s.port = port;
+    s.active = active;
+    s.status.clear();
+    return s;
+}
+
+void tst_Worker::timerPeriodFromStation()
+{
+    DBStation s = station(1);
+    s.connection_period = 15;
+    Worker worker(s);
+    QVERIFY(worker.isPaused());
+    QVERIFY(!worker.isStopRequested());
+    QCOMPARE(worker.currentTimerInterval(), 15 * 60000);
+    auto *timer = worker.findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly);
+    QVERIFY(timer && timer->isActive() && !timer->isSingleShot());
+    QCOMPARE(timer->interval(), 15 * 60000);
+
+    // A zero or negative period would fire the timer continuously; one
+    // beyond what a timer takes would overflow.
+    QCOMPARE(Worker::intervalFor(0), 60000);
+    QCOMPARE(Worker::intervalFor(-5), 60000);
+    QVERIFY(Worker::intervalFor(10000000) > 0);
+    QCOMPARE(Worker::intervalFor(10000000), (std::numeric_limits<int>::max() / 60000) * 60000);
+}
+
+void tst_Worker::commandsActOnOwnIdOrAll()
+{
+    SilentDevice device;
+    Worker worker(station(device.serverPort()));
+    QSignalSpy published(&worker, &Worker::workerStatusChanged);
+
+    worker.onStartCollecting(8);
+    QVERIFY(worker.isPaused());
+    QCOMPARE(published.count(), 0);
+
+    worker.onStartCollecting(7);
+    QVERIFY(!worker.isPaused());
+    QCOMPARE(statuses(published), QStringList{"Connecting.."});
+    QVERIFY(!lastPublished(published).modified);
+
+    worker.onPauseCollecting(8);
+    QVERIFY(!worker.isPaused());
+    worker.onPauseCollecting(0);
+    QVERIFY(worker.isPaused());
+
+    worker.onStopCollecting(8);
+    QVERIFY(!worker.isStopRequested());
+    worker.onStopCollecting(0);
+    QVERIFY(worker.isStopRequested());
+    QVERIFY(worker.isPaused());
+}
+
+void tst_Worker::pausedOrInactiveStationIsNotVisited()
+{
+    SilentDevice device;
+    Worker inactive(station(device.serverPort(), false));
+    QSignalSpy published(&inactive, &Worker::workerStatusChanged);
+    inactive.onStartCollecting(0);
+    QCOMPARE(published.count(), 0);
+
+    Worker paused(station(device.serverPort()));
+    QSignalSpy pausedPublished(&paused, &Worker::workerStatusChanged);
+    paused.onTimerTimeout();
+    QCOMPARE(pausedPublished.count(), 0);
+}
+
+void tst_Worker::refusedConnectionEndsWithSocketText()
+{
+    QTemporaryDir dir;
+    DBStation s = station(closedPort());
+    s.file_path = dir.path();
+    Worker worker(s);
+    QSignalSpy published(&worker, &Worker::workerStatusChanged);
+    QSignalSpy ended(&worker, &Worker::visitEnded);
+    worker.onStartCollecting(0);
+    QVERIFY(ended.wait(5000));
+    QCOMPARE(ended.at(0).at(0).toInt(), 7);
+    QCOMPARE(ended.at(0).at(1).toBool(), true);
+    QCOMPARE(statuses(published), QStringList({"Connecting..", "Connection refused"}));
+    QVERIFY(lastPublished(published).has_error);
+    QVERIFY(!lastPublished(published).last_connection_time.isValid() ||
+            lastPublished(published).last_connection_time == s.last_connection_time);
+    QVERIFY(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+
+    // The next visit clears the error when it starts.
+    worker.onTimerTimeout();
+    QCOMPARE(published.last().at(0).value<DBStation>().status, QStringLiteral("Connecting.."));
+    QVERIFY(!published.last().at(0).value<DBStation>().has_error);
+    QVERIFY(ended.wait(5000));
+}
+
+void tst_Worker::tickDuringVisitStartsNothing()
+{
+    SilentDevice device;
+    Worker worker(station(device.serverPort()));
+    worker.device()->setReplyTimeout(60000);
+    QSignalSpy published(&worker, &Worker::workerStatusChanged);
+    worker.onStartCollecting(0);
+    QTRY_COMPARE(statuses(published), QStringList({"Connecting..", "Reading parameters"}));
+    QVERIFY(lastPublished(published).last_connection_time.secsTo(QDateTime::currentDateTime()) < 5);
+
+    worker.onTimerTimeout();
+    worker.onStartCollecting(0);
+    QCOMPARE(published.count(), 2);
+    QTRY_COMPARE(device.received.value(0).isEmpty(), false); // the setup request went out
+    QCOMPARE(device.connections, 1);
+}
+
+void tst_Worker::silentDeviceEndsInLibraryError()
+{
+    SilentDevice device;
+    Worker worker(station(device.serverPort()));
+    worker.device()->setReplyTimeout(30);
+    QSignalSpy published(&worker, &Worker::workerStatusChanged);
+    QSignalSpy ended(&worker, &Worker::visitEnded);
+    worker.onStartCollecting(0);
+    QVERIFY(ended.wait(5000));
+    QCOMPARE(ended.at(0).at(1).toBool(), true);
+    const DBStation last = lastPublished(published);
+    QVERIFY(last.has_error);
+    QVERIFY(!last.status.isEmpty());
+    QVERIFY(last.status != QStringLiteral("Reading parameters"));
+    // The error text stays through the disconnection.
+    QCOMPARE(published.at(published.count() - 2).at(0).value<DBStation>().status, last.status);
+}
+
+void tst_Worker::updateStationDataVisitsInactiveStationOnce()
+{
+    SilentDevice device;
+    Worker worker(station(device.serverPort(), false));
+    worker.device()->setReplyTimeout(30);
+    QSignalSpy published(&worker, &Worker::workerStatusChanged);
+    QSignalSpy ended(&worker, &Worker::visitEnded);
+    worker.onUpdateStationData(8);
+    QCOMPARE(published.count(), 0);
+    worker.onUpdateStationData(7);
+    QCOMPARE(statuses(published), QStringList{"Connecting.."});
+    QVERIFY(!worker.currentStation().active);
+    QVERIFY(worker.isPaused());
+    QVERIFY(ended.wait(5000));
+    QCOMPARE(device.connections, 1);
+    QVERIFY(!lastPublished(published).active);
+
+    const int count = published.count();
+    worker.onTimerTimeout();
+    QCOMPARE(published.count(), count);
+}
+
+void tst_Worker::stationUpdatedRestartsTimerOnNewPeriod()
+{
+    DBStation s = station(1);
+    Worker worker(s);
+    auto *timer = worker.findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly);
+    QVERIFY(timer);
+
+    DBStation other = s;
+    other.id = 99;
+    other.connection_period = 5;
+    worker.onStationUpdated(other);
+    QCOMPARE(worker.currentTimerInterval(), 15 * 60000);
+    QCOMPARE(worker.currentStation().id, 7);
+
+    DBStation changed = s;
+    changed.connection_period = 5;
+    changed.name = QStringLiteral("renamed");
+    worker.onStationUpdated(changed);
+    QCOMPARE(worker.currentTimerInterval(), 5 * 60000);
+    QCOMPARE(timer->interval(), 5 * 60000);
+    QVERIFY(timer->isActive());
+    QVERIFY(timer->remainingTime() > 4 * 60000);
+    QCOMPARE(worker.currentStation().name, QStringLiteral("renamed"));
+
+    // Id 0 addresses every worker.
+    changed.id = 0;
+    changed.connection_period = 2;
+    worker.onStationUpdated(changed);
+    QCOMPARE(worker.currentTimerInterval(), 2 * 60000);
+}
+
+void tst_Worker::stationCodeMismatchFailsVisit()
+{
+    Worker worker(station(1));
+    QSignalSpy published(&worker, &Worker::workerStatusChanged);
+    SetupParameters reply;
+    reply.stationCode = QStringLiteral("codea"); // the station's is "CODEA": case counts
+    worker.onNexilSetupParameters(reply);
+    const DBStation last = lastPublished(published);
+    QCOMPARE(last.status,
+             QStringLiteral("Okunan istasyon kodu \"codea\". Okunan kod ile kayıtlı kod eşleşmiyor!"));
+    QVERIFY(last.has_error);
+}
+
+void tst_Worker::instantValuesGoUnderTheirSlotsCode()
+{
+    DBStation s = station(1);
+    s.code = QStringLiteral("X1");
+    s.values[0] = 99.0f; // a quantity no longer reported keeps its value
+    Worker worker(s);
+    QSignalSpy published(&worker, &Worker::workerStatusChanged);
+
+    SetupParameters setup;
+    setup.stationCode = QStringLiteral("X1");
+    for (float v : {2.5f, 7.0f, 8.0f}) {
+        InstantValue iv;
+        iv.value = v;
+        setup.instantValues << iv;
+    }
+    worker.onNexilSetupParameters(setup);
+
+    ChannelNames names;
+    // Slot 0 off, slots 1, 2 and 3 on; slot 3 carries a code outside the table.
+    names.codes = {CodeAT, CodeWAL, CodeAT, CodeUnknown, CodeWIS};
+    names.activeChannels = {1, 2, 3, 4};
+    names.activeChannelCount = 4; // one more than there are values
+    worker.onNexilChannelNames(names);
+
+    const DBStation last = lastPublished(published);
+    QVERIFY(!last.has_error);
+    QCOMPARE(last.values[CodeWAL - 0x21], 2.5f);
+    QCOMPARE(last.values[CodeAT - 0x21], 7.0f);
+    QCOMPARE(last.values[CodeWIS - 0x21], 0.0f);
+    QCOMPARE(last.values[0], 99.0f);
+}
+
+void tst_Worker::downloadProgressTexts()
+{
+    Worker worker(station(1));
+    QSignalSpy published(&worker, &Worker::workerStatusChanged);
+    worker.onNexilDownloadStarted(0);
+    worker.onNexilDownloadStarted(10001);
+    QCOMPARE(published.count(), 0);
+    worker.onNexilDownloadStarted(10000);
+    worker.onNexilDownloadProgress(3, 10000);
+    QCOMPARE(statuses(published),
+             QStringList({"Downloading packages (Total: 10000)", "Downloading packages 3/10000"}));
+}
+
+void tst_Worker::emptyDataFileListSavesNothing()
+{
+    QTemporaryDir dir;
+    DBStation s = station(1);
+    s.file_path = dir.path();
+    Worker worker(s);
+    QSignalSpy published(&worker, &Worker::workerStatusChanged);
+    worker.onNexilDataFile({});
+    worker.onNexilDownloadCompleted();
+    QCOMPARE(statuses(published), QStringList({"Saving files..", "Download completed."}));
+    QVERIFY(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+}
+
+void tst_Worker::processLoopSleepsAndStopsPromptly()
+{
+    constexpr int count = 8;
+    QList<QThread *> threads;
+    QList<Worker *> workers;
+    for (int i = 0; i < count; ++i) {
+        DBStation s = station(1, false);
+        s.id = i + 1;
+        auto *worker = new Worker(s);
+        auto *thread = new QThread;
+        worker->moveToThread(thread);
+        connect(thread, &QThread::started, worker, &Worker::process);
+        connect(worker, &Worker::finished, thread, &QThread::quit, Qt::DirectConnection);
+        connect(worker, &Worker::finished, worker, &QObject::deleteLater);
+        thread->start();
+        threads << thread;
+        workers << worker;
+    }
+    QTest::qWait(50); // let every loop enter its wait
+
+    const double cpuBefore = processCpuMs();
+    QElapsedTimer idle;
+    idle.start();
+    QTest::qWait(400);
+    const double cpuUsed = processCpuMs() - cpuBefore;
+    // Spinning loops would burn a whole core each for the whole wait.
+    QVERIFY2(cpuUsed < 0.25 * double(idle.elapsed()),
+             qPrintable(QStringLiteral("%1 ms of CPU in %2 ms").arg(cpuUsed).arg(idle.elapsed())));
+
+    QElapsedTimer stopping;
+    stopping.start();
+    for (Worker *worker : workers)
+        QMetaObject::invokeMethod(worker, "onStopCollecting", Qt::QueuedConnection, Q_ARG(int, 0));
+    for (QThread *thread : threads)
+        QVERIFY(thread->wait(2000));
+    QVERIFY(stopping.elapsed() < 1000);
+    qDeleteAll(threads);
+}
+
+QTEST_GUILESS_MAIN(tst_Worker)
+#include "tst_worker.moc"

@@ -1,0 +1,294 @@
+#include "../common/silentdevice.h"
+#include "../common/stationfixtures.h"
+#include "collection/workercontroller.h"
+#include "store/databaseconnection.h"
+#include "store/stationtablemodel.h"
+
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+class tst_WorkerController : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void oneThreadPerStationAllPaused();
+    void toggleCollectionRevisitsAll();
+    void stopEndsEveryThread();
+    void deletedStationStopsItsWorkerForGood();
+    void operatorChangeReachesWorkerAndStartsIt();
+    void newStationWaitsForNextStart();
+    void updateStationDataVisitsOneRow();
+    void workerStatusKeepsOperatorSettings();
+    void destructionWaitsForRunningWorkers();
+
+private:
+    int addStation(quint16 port, bool active = true);
+    static QString storedStatus(int id);
+
+    std::unique_ptr<QTemporaryDir> dir;
+    QString oldCwd;
+};
+
+void tst_WorkerController::init()
+{
+    registerDBStation();
+    dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir->isValid());
+    oldCwd = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir->path()));
+    DatabaseConnection db;
+    QVERIFY(
+        db.connectToDatabase(dir->filePath(QStringLiteral("data.db")), QString(), 0, QString(), QString()));
+}
+
+void tst_WorkerController::cleanup()
+{
+    DatabaseConnection::close();
+    QDir::setCurrent(oldCwd);
+    dir.reset();
+}
+
+int tst_WorkerController::addStation(quint16 port, bool active)
+{
+    DBStation s = fullStation(QString::number(port));
+    s.ip = QStringLiteral("127.0.0.1");
+    s.port = port;
+    s.active = active;
+    s.file_path = dir->path();
+    return DatabaseConnection::insertStation(s);
+}
+
+QString tst_WorkerController::storedStatus(int id)
+{
+    QSqlQuery q;
+    q.prepare(QStringLiteral("SELECT status FROM stations WHERE id = ?"));
+    q.addBindValue(id);
+    return q.exec() && q.next() ? q.value(0).toString() : QStringLiteral("<no row>");
+}
+
+void tst_WorkerController::oneThreadPerStationAllPaused()
+{
+    SilentDevice a, b, c;
+    addStation(a.serverPort());
+    addStation(b.serverPort());
+    addStation(c.serverPort(), false);
+    StationTableModel model;
+    WorkerController controller(&model);
+    QCOMPARE(controller.threadCount(), 3);
+    QCOMPARE(controller.findChildren<QThread *>().size(), 3);
+    QVERIFY(!controller.isCollecting());
+    QTest::qWait(200); // nothing may happen while paused
+    QCOMPARE(a.connections + b.connections + c.connections, 0);
+
+    controller.startCollecting();
+    QVERIFY(controller.isCollecting());
+    QTRY_COMPARE(a.connections, 1);
+    QTRY_COMPARE(b.connections, 1);
+    // The statuses arrive in the model and the database.
+    QTRY_COMPARE(model.stations().at(0).status, QStringLiteral("Reading parameters"));
+    QTRY_COMPARE(model.stations().at(1).status, QStringLiteral("Reading parameters"));
+    QCOMPARE(storedStatus(model.stations().at(0).id), QStringLiteral("Reading parameters"));
+    QCOMPARE(c.connections, 0); // inactive
+    QVERIFY(model.stations().at(2).status.isEmpty());
+    QVERIFY(controller.stopCollecting());
+}
+
+void tst_WorkerController::toggleCollectionRevisitsAll()
+{
+    for (int i = 0; i < 3; ++i)
+        addStation(closedPort());
+    StationTableModel model;
+    WorkerController controller(&model);
+    QSignalSpy ended(&controller, &WorkerController::stationVisitEnded);
+    QSignalSpy published(&controller, &WorkerController::stationStatusPublished);
+    controller.startCollecting();
+    QTRY_COMPARE(ended.count(), 3);
+    for (const DBStation &s : model.stations()) {
+        QCOMPARE(s.status, QStringLiteral("Connection refused"));
+        QVERIFY(s.has_error);
+        QCOMPARE(storedStatus(s.id), QStringLiteral("Connection refused"));
+    }
+    QCOMPARE(published.count(), 6); // "Connecting.." and the error, per station
+
+    controller.pauseCollecting();
+    QVERIFY(!controller.isCollecting());
+    controller.startCollecting();
+    QTRY_COMPARE(ended.count(), 6);
+    QVERIFY(controller.stopCollecting());
+}
+
+void tst_WorkerController::stopEndsEveryThread()
+{
+    SilentDevice a;
+    addStation(a.serverPort());
+    addStation(a.serverPort());
+    StationTableModel model;
+    WorkerController controller(&model);
+    controller.startCollecting();
+    QTRY_COMPARE(a.connections, 2); // stop in the middle of two visits
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(controller.stopCollecting());
+    QVERIFY(timer.elapsed() < 2000);
+    QCOMPARE(controller.threadCount(), 0);
+    QVERIFY(!controller.isCollecting());
+    // The abandoned visits close their connections.
+    QTRY_COMPARE(a.findChildren<QTcpSocket *>().size(), 0);
+}
+
+void tst_WorkerController::deletedStationStopsItsWorkerForGood()
+{
+    addStation(closedPort());
+    addStation(closedPort());
+    StationTableModel model;
+    WorkerController controller(&model);
+    const DBStation removed = model.stations().at(1);
+    QVERIFY(model.removeRows(1, 1));
+    QTRY_COMPARE(controller.threadCount(), 1);
+
+    // A status the worker sent before it stopped arrives late.
+    DBStation late = removed;
+    late.status = QStringLiteral("Connecting..");
+    controller.onWorkerStatusChanged(late);
+    QCOMPARE(model.rowCount(), 1);
+    QCOMPARE(DatabaseConnection::selectStations().size(), 1);
+    QCOMPARE(storedStatus(removed.id), QStringLiteral("<no row>"));
+
+    // The remaining worker still collects.
+    QSignalSpy ended(&controller, &WorkerController::stationVisitEnded);
+    controller.startCollecting();
+    QVERIFY(ended.wait(5000));
+    QCOMPARE(ended.at(0).at(0).toInt(), model.stations().at(0).id);
+}
+
+void tst_WorkerController::operatorChangeReachesWorkerAndStartsIt()
+{
+    SilentDevice device;
+    addStation(closedPort());
+    StationTableModel model;
+    WorkerController controller(&model);
+    QSignalSpy ended(&controller, &WorkerController::stationVisitEnded);
+    controller.startCollecting();
+    QVERIFY(ended.wait(5000));
+
+    // Not flagged as the operator's: stays in the model only.
+    DBStation s = model.stations().at(0);
+    s.port = device.serverPort();
+    QVERIFY(model.setData(model.index(0, 0), QVariant::fromValue(s)));
+    QTest::qWait(100);
+    QCOMPARE(device.connections, 0);
+
+    s.modified = true;
+    QVERIFY(model.setData(model.index(0, 13), QVariant::fromValue(s)));
+    QTRY_COMPARE(device.connections, 1);
+    QTRY_COMPARE(model.stations().at(0).status, QStringLiteral("Reading parameters"));
+    QVERIFY(!model.stations().at(0).modified);
+
+    // Disabled by the operator: the worker no longer visits.
+    controller.pauseCollecting();
+    s = model.stations().at(0);
+    s.active = false;
+    s.modified = true;
+    QVERIFY(model.setData(model.index(0, 13), QVariant::fromValue(s)));
+    controller.startCollecting();
+    QTest::qWait(100);
+    QCOMPARE(device.connections, 1);
+    QVERIFY(controller.stopCollecting());
+}
+
+void tst_WorkerController::newStationWaitsForNextStart()
+{
+    SilentDevice device;
+    StationTableModel model;
+    WorkerController controller(&model);
+    controller.startCollecting();
+    DBStation s = fullStation();
+    s.ip = QStringLiteral("127.0.0.1");
+    s.port = device.serverPort();
+    s.active = true;
+    QVERIFY(model.setData(QModelIndex(), QVariant::fromValue(s)));
+    QCOMPARE(controller.threadCount(), 1);
+    QTest::qWait(150);
+    QCOMPARE(device.connections, 0);
+    controller.pauseCollecting();
+    controller.startCollecting();
+    QTRY_COMPARE(device.connections, 1);
+    QVERIFY(controller.stopCollecting());
+}
+
+void tst_WorkerController::updateStationDataVisitsOneRow()
+{
+    SilentDevice a, b;
+    addStation(a.serverPort(), false);
+    addStation(b.serverPort(), false);
+    StationTableModel model;
+    WorkerController controller(&model);
+    controller.updateStationData(5);
+    controller.updateStationData(-1);
+    controller.updateStationData(1);
+    QTRY_COMPARE(b.connections, 1);
+    QTRY_COMPARE(model.stations().at(1).status, QStringLiteral("Reading parameters"));
+    QCOMPARE(a.connections, 0);
+    // The single visit does not store the station as active.
+    QVERIFY(!model.stations().at(1).active);
+    QVERIFY(!DatabaseConnection::selectStations().at(1).active);
+    QVERIFY(controller.stopCollecting());
+}
+
+void tst_WorkerController::workerStatusKeepsOperatorSettings()
+{
+    addStation(closedPort());
+    StationTableModel model;
+    WorkerController controller(&model);
+    const DBStation before = model.stations().at(0);
+
+    // The operator renames the station while a status of the old record is
+    // on its way from the worker.
+    DBStation edited = before;
+    edited.name = QStringLiteral("O'Brien");
+    edited.modified = true;
+    QVERIFY(model.setData(model.index(0, 0), QVariant::fromValue(edited)));
+
+    DBStation status = before;
+    status.status = QStringLiteral("Download completed.");
+    status.values[4] = 3.25f;
+    status.last_connection_time = QDateTime(QDate(2026, 5, 6), QTime(7, 8, 9));
+    status.active = !before.active;
+    controller.onWorkerStatusChanged(status);
+
+    const DBStation now = model.stations().at(0);
+    QCOMPARE(now.name, QStringLiteral("O'Brien"));
+    QCOMPARE(now.active, before.active);
+    QCOMPARE(now.status, QStringLiteral("Download completed."));
+    QCOMPARE(now.values[4], 3.25f);
+    QCOMPARE(now.last_connection_time, status.last_connection_time);
+    QVERIFY(!now.modified);
+    const DBStation stored = DatabaseConnection::selectStations().at(0);
+    QCOMPARE(stored.name, QStringLiteral("O'Brien"));
+    QCOMPARE(stored.last_connection_time, status.last_connection_time);
+    QCOMPARE(storedStatus(now.id), QStringLiteral("Download completed."));
+    QVERIFY(controller.stopCollecting());
+}
+
+void tst_WorkerController::destructionWaitsForRunningWorkers()
+{
+    SilentDevice device;
+    addStation(device.serverPort());
+    StationTableModel model;
+    {
+        WorkerController controller(&model);
+        controller.startCollecting();
+        QTRY_COMPARE(device.connections, 1);
+    }
+    QTRY_COMPARE(device.findChildren<QTcpSocket *>().size(), 0);
+}
+
+QTEST_GUILESS_MAIN(tst_WorkerController)
+#include "tst_workercontroller.moc"
