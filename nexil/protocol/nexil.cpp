@@ -179,6 +179,24 @@ void Nexil::repeatCommand()
         case code("VER"):
             getNextBlock();
             return;
+        case code("PAS"):
+            sendSetupParameters(password, setup);
+            return;
+        case code("DEG"):
+            setPassword(password, newPassword);
+            return;
+        case code("SET"):
+            loadFactoryDefaults(password);
+            return;
+        case code("KAL"):
+            sendCalibrations(password, calibrations);
+            return;
+        case code("KNL"):
+            sendChannelNames(password, names);
+            return;
+        case code("AYU"):
+            sendAlarmParameters(password, alarms);
+            return;
         default:
             break;
         }
@@ -283,6 +301,9 @@ void Nexil::dispatch(const DeviceHeader &header, const QByteArray &payload)
         break;
     case code("VER"):
         parseDataBlock(header, payload);
+        break;
+    case code("CEV"):
+        parseCommandResponse(header, payload);
         break;
     default:
         setError(UnknownResponse, tr("Tanımlanamayan veri."));

@@ -48,6 +48,17 @@ public:
     void calculateDownloads();
     void getNextBlock();
 
+    // Uploads; each is acknowledged by its own signal or by wrongPassword().
+    void sendSetupParameters(const QString &password, const SetupParameters &parameters);
+    void sendChannelNames(const QString &password, const ChannelNames &channelNames);
+    void sendCalibrations(const QString &password, const ChannelCalibrations &calibrations);
+    void sendAlarmParameters(const QString &password, const AlarmParameters &parameters);
+    void setPassword(const QString &password, const QString &newPassword);
+    void loadFactoryDefaults(const QString &password);
+    // Not supported by the devices this library talks to: accepted and ignored.
+    void sendDischargeTable(const QString &password, const QList<float> &table);
+    void sendFirmware(const QString &password, const QByteArray &image);
+
     void cancelLastProcess();
     bool isBusy() const { return busy; }
     bool isDownloading() const { return downloading; }
@@ -145,6 +156,11 @@ private:
     void parseAlarmParameters(const DeviceHeader &header, const QByteArray &payload);
     void parseDataBlock(const DeviceHeader &header, const QByteArray &payload);
     void parseDataBuffer();
+    void parseCommandResponse(const DeviceHeader &header, const QByteArray &payload);
+    // Upload start: request start, arguments kept for resending, one write.
+    void sendUpload(const char *letters, int pendingCode, const QByteArray &body);
+    // A record too short for its upload body: nothing is sent.
+    void refuseUpload(const QString &missing);
 
     QString busyText() const;
     QString busyTextCapital() const;
@@ -169,6 +185,8 @@ private:
     int downloadLastBuffer = 0;
     int pageCount = 0;
     Catalogue catalogue;
+    QString password;
+    QString newPassword;
     SetupParameters setup;
     ChannelNames names;
     ChannelCalibrations calibrations;

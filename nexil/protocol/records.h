@@ -60,10 +60,11 @@ enum ChannelCode : int {
     CodeSV = 56,
 };
 
-// Codes 2, 3, 4 and 9 are never produced and have no enumerator.
+// Codes 3, 4 and 9 are never produced and have no enumerator.
 enum DeviceError : int {
     NoError = 0,
     DeviceBusy = 1,
+    InvalidRecord = 2, // an upload record too short for its body; nothing was sent
     Timeout = 5,
     ChecksumError = 6,
     UnknownResponse = 7,
