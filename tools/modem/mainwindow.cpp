@@ -1,0 +1,750 @@
+#include "mainwindow.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDebug>
+#include <QDir>
+#include <QEventLoop>
+#include <QFormLayout>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPointer>
+#include <QRadioButton>
+#include <QSerialPortInfo>
+#include <QSettings>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace {
+
+const char na[] = "N/A";
+
+// Switching a field on hands it to the user: text selected, focus in it.
+void enableField(QLineEdit *field, bool on)
+{
+    field->setEnabled(on);
+    if (on) {
+        field->selectAll();
+        field->setFocus();
+    }
+}
+
+void enableField(QSpinBox *field, bool on)
+{
+    field->setEnabled(on);
+    if (on) {
+        field->selectAll();
+        field->setFocus();
+    }
+}
+
+template<typename T> T *named(T *widget, const char *name)
+{
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+} // namespace
+
+static void initResources()
+{
+    Q_INIT_RESOURCE(modem);
+}
+
+MainWindow::MainWindow(const QString &settingsFile, QWidget *parent)
+    : QMainWindow(parent), m_settingsFile(settingsFile.isEmpty() ? defaultSettingsFile() : settingsFile)
+{
+    initResources();
+    setupUi();
+
+    m_actionTCPIP->setChecked(true);
+    m_actionSerialPort->setChecked(false);
+    m_frmTCPIP->show();
+    m_frmSerialPort->hide();
+    m_connectionGroup = new QActionGroup(this);
+    m_connectionGroup->setExclusive(true);
+    m_connectionGroup->addAction(m_actionTCPIP);
+    m_connectionGroup->addAction(m_actionSerialPort);
+    connect(m_connectionGroup, &QActionGroup::triggered, this, &MainWindow::onConnectionTypeChanged);
+
+    m_serialPort = new QSerialPort(this);
+    connect(m_serialPort, &QSerialPort::readyRead, this, &MainWindow::onReadyRead);
+    connect(m_serialPort, &QSerialPort::errorOccurred, this, &MainWindow::onSerialPortError);
+    m_socket = new QTcpSocket(this);
+    connect(m_socket, &QTcpSocket::readyRead, this, &MainWindow::onReadyRead);
+    connect(m_socket, &QTcpSocket::connected, this, &MainWindow::onTCPSocketConnected);
+    connect(m_socket, &QTcpSocket::disconnected, this, &MainWindow::onTCPSocketDisconnected);
+    connect(m_socket, &QTcpSocket::errorOccurred, this, &MainWindow::onTCPSocketError);
+    connect(this, &MainWindow::checkBuffer, this, &MainWindow::onCheckBuffer);
+
+    fillPortLists();
+    loadSettings();
+    resetForm();
+    status(QStringLiteral("Ready to connect."));
+    refreshControls();
+}
+
+MainWindow::~MainWindow()
+{
+    saveSettings();
+    m_socket->disconnect(this);
+    m_serialPort->disconnect(this);
+    m_socket->abort();
+    m_serialPort->close();
+}
+
+QString MainWindow::defaultSettingsFile()
+{
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("settings.ini"));
+}
+
+void MainWindow::setCommandModeDelays(int guardMs, int answerMs)
+{
+    m_guardMs = qMax(0, guardMs);
+    m_answerMs = qMax(0, answerMs);
+}
+
+void MainWindow::setupUi()
+{
+    setWindowTitle(QStringLiteral("Velk Modem Setup"));
+    resize(640, 560);
+
+    auto makeAction = [this](const char *name, const QString &text, const QString &toolTip,
+                             const QString &icon) {
+        auto *action = new QAction(QIcon(icon), text, this);
+        action->setObjectName(QLatin1String(name));
+        action->setToolTip(toolTip);
+        return action;
+    };
+    m_actionTCPIP = makeAction("actionTCPIP", QStringLiteral("TCP/IP"), QStringLiteral("TCP/IP Connection"),
+                               QStringLiteral(":/images/tcpip.png"));
+    m_actionSerialPort =
+        makeAction("actionSerialPort", QStringLiteral("SerialPort"), QStringLiteral("Serial Port Connection"),
+                   QStringLiteral(":/images/serialport.png"));
+    m_actionConnect =
+        makeAction("actionConnect", QStringLiteral("Connect"), QStringLiteral("Connect to device"),
+                   QStringLiteral(":/images/disconnect.png"));
+    m_actionRead =
+        makeAction("actionRead", QStringLiteral("Read"), QStringLiteral("Read parameters from modem"),
+                   QStringLiteral(":/images/read.png"));
+    m_actionLoad =
+        makeAction("actionLoad", QStringLiteral("Load"), QStringLiteral("Load parameters to modem"),
+                   QStringLiteral(":/images/load.png"));
+    QAction *actionQuit = makeAction("actionQuit", QStringLiteral("Quit"), QStringLiteral("Quit"),
+                                     QStringLiteral(":/images/quit.png"));
+    m_actionTCPIP->setCheckable(true);
+    m_actionSerialPort->setCheckable(true);
+    m_actionConnect->setCheckable(true);
+
+    QMenu *menuActions = menuBar()->addMenu(QStringLiteral("Actions"));
+    menuActions->setObjectName(QStringLiteral("menuActions"));
+    for (QAction *a : {m_actionTCPIP, m_actionSerialPort})
+        menuActions->addAction(a);
+    menuActions->addSeparator();
+    for (QAction *a : {m_actionConnect, m_actionRead, m_actionLoad})
+        menuActions->addAction(a);
+    menuActions->addSeparator();
+    menuActions->addAction(actionQuit);
+
+    m_mainToolBar = new QToolBar(this);
+    m_mainToolBar->setObjectName(QStringLiteral("mainToolBar"));
+    for (QAction *a : {m_actionTCPIP, m_actionSerialPort})
+        m_mainToolBar->addAction(a);
+    m_mainToolBar->addSeparator();
+    for (QAction *a : {m_actionConnect, m_actionRead, m_actionLoad})
+        m_mainToolBar->addAction(a);
+    m_mainToolBar->addSeparator();
+    m_mainToolBar->addAction(actionQuit);
+    addToolBar(Qt::TopToolBarArea, m_mainToolBar);
+
+    setStatusBar(named(new QStatusBar(this), "statusBar"));
+
+    auto *central = named(new QWidget(this), "centralWidget");
+    auto *layout = new QVBoxLayout(central);
+
+    m_frmTCPIP = named(new QFrame(central), "frmTCPIP");
+    auto *tcpLayout = new QHBoxLayout(m_frmTCPIP);
+    m_txtHost = named(new QLineEdit(m_frmTCPIP), "txtHost");
+    m_sbTCPPort = named(new QSpinBox(m_frmTCPIP), "sbTCPPort");
+    m_sbTCPPort->setRange(1, 65535);
+    tcpLayout->addWidget(new QLabel(QStringLiteral("Host"), m_frmTCPIP));
+    tcpLayout->addWidget(m_txtHost, 1);
+    tcpLayout->addWidget(new QLabel(QStringLiteral("Port"), m_frmTCPIP));
+    tcpLayout->addWidget(m_sbTCPPort);
+    layout->addWidget(m_frmTCPIP);
+
+    m_frmSerialPort = named(new QFrame(central), "frmSerialPort");
+    auto *serialLayout = new QHBoxLayout(m_frmSerialPort);
+    m_cmbSerialPort = named(new QComboBox(m_frmSerialPort), "cmbSerialPort");
+    m_cmbBaudrate = named(new QComboBox(m_frmSerialPort), "cmbBaudrate");
+    serialLayout->addWidget(new QLabel(QStringLiteral("Port"), m_frmSerialPort));
+    serialLayout->addWidget(m_cmbSerialPort, 1);
+    serialLayout->addWidget(new QLabel(QStringLiteral("Baudrate"), m_frmSerialPort));
+    serialLayout->addWidget(m_cmbBaudrate);
+    layout->addWidget(m_frmSerialPort);
+
+    m_parameters = createParameterArea(central);
+    layout->addWidget(m_parameters, 1);
+    setCentralWidget(central);
+
+    QMetaObject::connectSlotsByName(this);
+    connect(m_groupListen, QOverload<QAbstractButton *, bool>::of(&QButtonGroup::buttonToggled), this,
+            &MainWindow::onGroupListenToggled);
+}
+
+QWidget *MainWindow::createParameterArea(QWidget *parent)
+{
+    auto *area = named(new QWidget(parent), "frmParameters");
+    auto *grid = new QGridLayout(area);
+
+    auto *device = named(new QGroupBox(QStringLiteral("Device"), area), "grpDevice");
+    auto *deviceForm = new QFormLayout(device);
+    m_txtFirmware = named(new QLabel(QLatin1String(na), device), "txtFirmware");
+    m_txtSerialNo = named(new QLabel(QLatin1String(na), device), "txtSerialNo");
+    m_txtAPNName = named(new QLineEdit(device), "txtAPNName");
+    m_txtUserName = named(new QLineEdit(device), "txtUserName");
+    m_txtPassword = named(new QLineEdit(device), "txtPassword");
+    deviceForm->addRow(QStringLiteral("Firmware"), m_txtFirmware);
+    deviceForm->addRow(QStringLiteral("Serial No"), m_txtSerialNo);
+    deviceForm->addRow(QStringLiteral("APN"), m_txtAPNName);
+    deviceForm->addRow(QStringLiteral("User Name"), m_txtUserName);
+    deviceForm->addRow(QStringLiteral("Password"), m_txtPassword);
+    grid->addWidget(device, 0, 0);
+
+    auto *sms = named(new QGroupBox(QStringLiteral("SMS"), area), "grpSMS");
+    auto *smsGrid = new QGridLayout(sms);
+    const char *phoneNames[3] = {"txtPhone1", "txtPhone2", "txtPhone3"};
+    const char *phoneBoxes[3] = {"cbPhone1", "cbPhone2", "cbPhone3"};
+    for (int i = 0; i < 3; ++i) {
+        m_cbPhone[i] = named(new QCheckBox(QStringLiteral("Phone %1").arg(i + 1), sms), phoneBoxes[i]);
+        m_txtPhone[i] = named(new QLineEdit(sms), phoneNames[i]);
+        smsGrid->addWidget(m_cbPhone[i], i, 0);
+        smsGrid->addWidget(m_txtPhone[i], i, 1);
+    }
+    m_cbSendSMS = named(new QCheckBox(QStringLiteral("Send Data Via SMS"), sms), "cbSendSMS");
+    m_sbSMSPeriod = named(new QSpinBox(sms), "sbSMSPeriod");
+    m_sbSMSPeriod->setRange(0, 99); // two digits in the record
+    smsGrid->addWidget(m_cbSendSMS, 3, 0);
+    auto *periodRow = new QHBoxLayout;
+    periodRow->addWidget(new QLabel(QStringLiteral("Period (hour)"), sms));
+    periodRow->addWidget(m_sbSMSPeriod);
+    smsGrid->addLayout(periodRow, 3, 1);
+    m_cbAnswerSMS = named(new QCheckBox(QStringLiteral("Send answer to received SMS"), sms), "cbAnswerSMS");
+    smsGrid->addWidget(m_cbAnswerSMS, 4, 0, 1, 2);
+    grid->addWidget(sms, 0, 1);
+
+    auto *listen = named(new QGroupBox(QStringLiteral("Listen"), area), "grpListen");
+    auto *listenForm = new QHBoxLayout(listen);
+    m_rbGSM = named(new QRadioButton(QStringLiteral("GSM"), listen), "rbGSM");
+    m_rbGPRS = named(new QRadioButton(QStringLiteral("GPRS"), listen), "rbGPRS");
+    m_groupListen = new QButtonGroup(this);
+    m_groupListen->setObjectName(QStringLiteral("groupListen"));
+    m_groupListen->addButton(m_rbGSM);
+    m_groupListen->addButton(m_rbGPRS);
+    m_sbListenPort = named(new QSpinBox(listen), "sbListenPort");
+    m_sbListenPort->setRange(0, 65535);
+    listenForm->addWidget(m_rbGSM);
+    listenForm->addWidget(m_rbGPRS);
+    listenForm->addWidget(new QLabel(QStringLiteral("TCP Port"), listen));
+    listenForm->addWidget(m_sbListenPort, 1);
+    grid->addWidget(listen, 1, 0);
+
+    auto *server = named(new QGroupBox(QStringLiteral("Server"), area), "grpServer");
+    auto *serverGrid = new QGridLayout(server);
+    const char *hostNames[2] = {"txtServer1Host", "txtServer2Host"};
+    const char *portNames[2] = {"sbServer1Port", "sbServer2Port"};
+    const char *serverBoxes[2] = {"cbServer1", "cbServer2"};
+    for (int i = 0; i < 2; ++i) {
+        m_cbServer[i] = named(new QCheckBox(QStringLiteral("Server %1").arg(i + 1), server), serverBoxes[i]);
+        m_txtServerHost[i] = named(new QLineEdit(server), hostNames[i]);
+        m_sbServerPort[i] = named(new QSpinBox(server), portNames[i]);
+        m_sbServerPort[i]->setRange(0, 65535);
+        serverGrid->addWidget(m_cbServer[i], i, 0);
+        serverGrid->addWidget(m_txtServerHost[i], i, 1);
+        serverGrid->addWidget(m_sbServerPort[i], i, 2);
+    }
+    m_sbRemoteConnectionPeriod = named(new QSpinBox(server), "sbRemoteConnectionPeriod");
+    m_sbRemoteConnectionPeriod->setRange(0, 99 * 60 + 59); // hours and minutes, two digits each
+    serverGrid->addWidget(new QLabel(QStringLiteral("Connection Period (minute)"), server), 2, 0, 1, 2);
+    serverGrid->addWidget(m_sbRemoteConnectionPeriod, 2, 2);
+    grid->addWidget(server, 1, 1);
+    return area;
+}
+
+void MainWindow::fillPortLists()
+{
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &info : ports)
+        m_cmbSerialPort->addItem(QStringLiteral("%1 (%2)").arg(info.portName(), info.description()),
+                                 info.portName());
+    const QList<qint32> rates = QSerialPortInfo::standardBaudRates();
+    for (qint32 rate : rates)
+        m_cmbBaudrate->addItem(QString::number(rate), rate);
+}
+
+void MainWindow::loadSettings()
+{
+    QSettings settings(m_settingsFile, QSettings::IniFormat);
+    if (settings.value(QStringLiteral("MLFL/connectionType"), 0).toInt() == 0) {
+        m_actionTCPIP->setChecked(true);
+        onConnectionTypeChanged(m_actionTCPIP);
+    } else {
+        m_actionSerialPort->setChecked(true);
+        onConnectionTypeChanged(m_actionSerialPort);
+    }
+    m_txtHost->setText(settings.value(QStringLiteral("MLFL/host")).toString());
+    m_sbTCPPort->setValue(settings.value(QStringLiteral("MLFL/tcpPort"), 4380).toInt());
+    const QString port = settings.value(QStringLiteral("MLFL/serialPort")).toString();
+    const int portIndex =
+        m_cmbSerialPort->findData(port, Qt::UserRole, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (portIndex >= 0)
+        m_cmbSerialPort->setCurrentIndex(portIndex);
+    const int baudIndex =
+        m_cmbBaudrate->findData(settings.value(QStringLiteral("MLFL/baudrate"), 115200).toInt());
+    if (baudIndex >= 0)
+        m_cmbBaudrate->setCurrentIndex(baudIndex);
+}
+
+void MainWindow::saveSettings()
+{
+    QSettings settings(m_settingsFile, QSettings::IniFormat);
+    settings.setValue(QStringLiteral("MLFL/connectionType"), m_actionSerialPort->isChecked() ? 1 : 0);
+    settings.setValue(QStringLiteral("MLFL/host"), m_txtHost->text().simplified());
+    settings.setValue(QStringLiteral("MLFL/tcpPort"), m_sbTCPPort->value());
+    settings.setValue(QStringLiteral("MLFL/serialPort"), m_cmbSerialPort->currentData().toString());
+    settings.setValue(QStringLiteral("MLFL/baudrate"), m_cmbBaudrate->currentData().toInt());
+    settings.sync();
+    if (settings.status() != QSettings::NoError)
+        qWarning("Cannot write settings to %s", qPrintable(m_settingsFile));
+}
+
+bool MainWindow::serialMode() const
+{
+    return m_actionSerialPort->isChecked();
+}
+
+bool MainWindow::isConnected() const
+{
+    return serialMode() ? m_serialPort->isOpen() : m_socket->state() == QAbstractSocket::ConnectedState;
+}
+
+void MainWindow::status(const QString &text)
+{
+    statusBar()->showMessage(text);
+}
+
+void MainWindow::onConnectionTypeChanged(QAction *action)
+{
+    const bool tcp = action == m_actionTCPIP;
+    m_frmTCPIP->setVisible(tcp);
+    m_frmSerialPort->setVisible(!tcp);
+}
+
+void MainWindow::refreshControls()
+{
+    const QAbstractSocket::SocketState state = m_socket->state();
+    const bool connecting = !serialMode() && (state == QAbstractSocket::HostLookupState ||
+                                              state == QAbstractSocket::ConnectingState);
+    const bool connected = isConnected();
+
+    if (connecting) {
+        menuBar()->setEnabled(false);
+        m_mainToolBar->setEnabled(false);
+        m_frmTCPIP->setEnabled(false);
+        m_frmSerialPort->setEnabled(false);
+        m_actionConnect->setToolTip(QString());
+    } else if (connected) {
+        menuBar()->setEnabled(true);
+        m_mainToolBar->setEnabled(true);
+        m_actionTCPIP->setEnabled(false);
+        m_actionSerialPort->setEnabled(false);
+        m_frmTCPIP->setEnabled(false);
+        m_frmSerialPort->setEnabled(false);
+        m_actionConnect->setToolTip(QStringLiteral("Disconnect from device"));
+    } else {
+        menuBar()->setEnabled(true);
+        m_mainToolBar->setEnabled(true);
+        m_actionTCPIP->setEnabled(true);
+        m_actionSerialPort->setEnabled(true);
+        m_frmTCPIP->setEnabled(true);
+        m_frmSerialPort->setEnabled(true);
+        m_actionConnect->setToolTip(QStringLiteral("Connect to device"));
+    }
+    const bool usable = connected && !connecting && m_operation == Idle;
+    m_actionRead->setEnabled(usable);
+    m_actionLoad->setEnabled(usable);
+    m_parameters->setEnabled(usable);
+    QCoreApplication::processEvents();
+}
+
+void MainWindow::on_txtHost_returnPressed()
+{
+    m_actionConnect->setChecked(true);
+    on_actionConnect_triggered();
+}
+
+void MainWindow::on_actionConnect_triggered()
+{
+    if (m_actionConnect->isChecked()) {
+        if (!serialMode()) {
+            const QString host = m_txtHost->text().simplified();
+            if (host.isEmpty()) {
+                QMessageBox::critical(this, QStringLiteral("Connection Error"),
+                                      QStringLiteral("Please type a correct host address."));
+                m_txtHost->selectAll();
+                m_txtHost->setFocus();
+                m_actionConnect->setChecked(false);
+                refreshControls();
+                return;
+            }
+            status(QStringLiteral("Connecting.."));
+            m_socket->connectToHost(host, quint16(m_sbTCPPort->value()), QIODevice::ReadWrite,
+                                    QAbstractSocket::AnyIPProtocol);
+            refreshControls();
+            QCoreApplication::processEvents();
+        } else {
+            status(QStringLiteral("Opening serial port.."));
+            m_serialPort->setPortName(m_cmbSerialPort->currentData().toString());
+            m_serialPort->setBaudRate(m_cmbBaudrate->currentData().toInt(), QSerialPort::AllDirections);
+            if (!m_serialPort->open(QIODevice::ReadWrite)) {
+                status(m_serialPort->errorString());
+                m_actionConnect->setChecked(false);
+                refreshControls();
+                return;
+            }
+            onConnectionEstablished();
+            return;
+        }
+    } else {
+        if (!serialMode()) {
+            if (m_socket->state() == QAbstractSocket::UnconnectedState) {
+                // The modem may have dropped the line already (after a restart).
+                onConnectionLost();
+                return;
+            }
+            status(QStringLiteral("Disconnecting.."));
+            m_socket->disconnectFromHost();
+        } else {
+            status(QStringLiteral("Closing serial port.."));
+            m_serialPort->close();
+            onConnectionLost();
+            return;
+        }
+    }
+    refreshControls();
+}
+
+void MainWindow::onConnectionEstablished()
+{
+    ++m_link;
+    m_buffer.clear();
+    m_expectHangUp = false;
+    m_actionConnect->setIcon(QIcon(QStringLiteral(":/images/connect.png")));
+    enterCommandModeAndRead();
+    refreshControls();
+    if (isConnected())
+        status(QStringLiteral("Connected."));
+}
+
+void MainWindow::onConnectionLost()
+{
+    ++m_link;
+    m_operation = Idle;
+    m_buffer.clear();
+    m_actionConnect->setIcon(QIcon(QStringLiteral(":/images/disconnect.png")));
+    m_actionConnect->setChecked(false);
+    resetForm();
+    status(QStringLiteral("Ready to connect."));
+    refreshControls();
+}
+
+bool MainWindow::pause(int ms)
+{
+    const quint64 link = m_link;
+    QPointer<MainWindow> self(this);
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    return self && link == m_link && isConnected();
+}
+
+void MainWindow::enterCommandModeAndRead()
+{
+    m_operation = Idle;
+    if (!pause(m_guardMs))
+        return;
+    QCoreApplication::processEvents();
+    status(QStringLiteral("Changing status to command mode.."));
+    send(QByteArrayLiteral("|||\r"));
+    if (!pause(m_answerMs))
+        return;
+    on_actionRead_triggered();
+}
+
+void MainWindow::onTCPSocketConnected()
+{
+    onConnectionEstablished();
+}
+
+void MainWindow::onTCPSocketDisconnected()
+{
+    onConnectionLost();
+}
+
+void MainWindow::onTCPSocketError(QAbstractSocket::SocketError error)
+{
+    // After "RESET" the modem restarts and drops the line: that is no error.
+    const bool expected = error == QAbstractSocket::RemoteHostClosedError && m_expectHangUp;
+    const QString text = m_socket->errorString();
+    onConnectionLost();
+    if (!expected)
+        QMessageBox::critical(this, QStringLiteral("Error"), text);
+}
+
+void MainWindow::onSerialPortError(QSerialPort::SerialPortError error)
+{
+    if (error == QSerialPort::NoError)
+        return;
+    const QString text = m_serialPort->errorString();
+    // A failed open is reported by the connect handling itself.
+    if (error == QSerialPort::ResourceError && m_serialPort->isOpen()) {
+        m_serialPort->close();
+        onConnectionLost();
+    }
+    QMessageBox::critical(this, QStringLiteral("Error"), text);
+    refreshControls();
+}
+
+void MainWindow::send(const QByteArray &bytes)
+{
+    if (serialMode()) {
+        m_serialPort->write(bytes);
+        m_serialPort->flush();
+    } else {
+        m_socket->write(bytes);
+        m_socket->flush();
+    }
+}
+
+void MainWindow::on_actionRead_triggered()
+{
+    m_operation = ReadingParameters;
+    status(QStringLiteral("Reading parameters"));
+    send(QByteArrayLiteral("OKU\r"));
+    refreshControls();
+}
+
+void MainWindow::on_actionLoad_triggered()
+{
+    status(QStringLiteral("Sending new parameters.."));
+    send(buildParameterRecord(formParameters()));
+    m_operation = LoadingParameters;
+    refreshControls();
+}
+
+void MainWindow::onReadyRead()
+{
+    const QByteArray bytes = serialMode() ? m_serialPort->readAll() : m_socket->readAll();
+    m_buffer.append(bytes);
+    emit checkBuffer();
+}
+
+void MainWindow::onCheckBuffer()
+{
+    const QByteArray answer = m_buffer;
+    m_buffer.clear();
+    qDebug("Answer: %s", answer.toHex().constData());
+    switch (m_operation) {
+    case ReadingParameters:
+        handleParameterAnswer(answer);
+        break;
+    case LoadingParameters:
+        handleLoadAnswer(answer);
+        break;
+    case Restarting:
+        handleRestartAnswer(answer);
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::handleParameterAnswer(const QByteArray &answer)
+{
+    ModemParameters p;
+    if (!parseParameterAnswer(answer, &p)) {
+        m_operation = Idle;
+        refreshControls();
+        return;
+    }
+    showParameters(p);
+    m_operation = Idle;
+    refreshControls();
+    // Only once the area is enabled again can the field take the focus.
+    m_txtAPNName->selectAll();
+    m_txtAPNName->setFocus();
+    status(QStringLiteral("Connected."));
+}
+
+void MainWindow::handleLoadAnswer(const QByteArray &answer)
+{
+    if (answer.startsWith("TYUK")) {
+        status(QStringLiteral("Restarting modem."));
+        m_operation = Restarting;
+        m_expectHangUp = true;
+        status(QStringLiteral("Restarting modem.."));
+        send(QByteArrayLiteral("GSR\r"));
+        refreshControls();
+        return;
+    }
+    // Back to idle so that the user can read or load again.
+    m_operation = Idle;
+    refreshControls();
+    QMessageBox::critical(this, QStringLiteral("Error"), QStringLiteral("Parameters Load operation fail!"));
+}
+
+void MainWindow::handleRestartAnswer(const QByteArray &answer)
+{
+    if (!answer.startsWith("RESET"))
+        return;
+    QMessageBox::information(
+        this, QStringLiteral("Parameters"),
+        QStringLiteral(
+            "New parameters loaded to modem.\n\nModem restarted. You can reconnect a few minutes later."));
+    m_actionConnect->setChecked(false);
+    on_actionConnect_triggered();
+}
+
+void MainWindow::resetForm()
+{
+    m_txtFirmware->setText(QLatin1String(na));
+    m_txtSerialNo->setText(QLatin1String(na));
+    for (QLineEdit *edit : {m_txtAPNName, m_txtUserName, m_txtPassword, m_txtPhone[0], m_txtPhone[1],
+                            m_txtPhone[2], m_txtServerHost[0], m_txtServerHost[1]})
+        edit->clear();
+    for (QSpinBox *box :
+         {m_sbSMSPeriod, m_sbListenPort, m_sbServerPort[0], m_sbServerPort[1], m_sbRemoteConnectionPeriod})
+        box->setValue(0);
+    for (QCheckBox *box :
+         {m_cbPhone[0], m_cbPhone[1], m_cbPhone[2], m_cbSendSMS, m_cbAnswerSMS, m_cbServer[0], m_cbServer[1]})
+        box->setChecked(false);
+    m_groupListen->setExclusive(false);
+    m_rbGSM->setChecked(false);
+    m_rbGPRS->setChecked(false);
+    m_groupListen->setExclusive(true);
+    for (QWidget *w : {static_cast<QWidget *>(m_txtPhone[0]), static_cast<QWidget *>(m_txtPhone[1]),
+                       static_cast<QWidget *>(m_txtPhone[2]), static_cast<QWidget *>(m_sbSMSPeriod),
+                       static_cast<QWidget *>(m_sbListenPort), static_cast<QWidget *>(m_txtServerHost[0]),
+                       static_cast<QWidget *>(m_sbServerPort[0]), static_cast<QWidget *>(m_txtServerHost[1]),
+                       static_cast<QWidget *>(m_sbServerPort[1])})
+        w->setEnabled(false);
+}
+
+void MainWindow::showParameters(const ModemParameters &p)
+{
+    m_txtSerialNo->setText(p.serialNo);
+    m_txtFirmware->setText(p.firmware);
+    for (int i = 0; i < 3; ++i) {
+        m_txtPhone[i]->setText(p.phones[i]);
+        m_cbPhone[i]->setChecked(p.phoneEnabled[i]);
+    }
+    for (int i = 0; i < 2; ++i) {
+        m_txtServerHost[i]->setText(p.serverHosts[i]);
+        m_sbServerPort[i]->setValue(p.serverPorts[i]);
+        m_cbServer[i]->setChecked(p.serverEnabled[i]);
+    }
+    m_txtAPNName->setText(p.apn);
+    m_txtUserName->setText(p.userName);
+    m_txtPassword->setText(p.password);
+    m_cbAnswerSMS->setChecked(p.answerSms);
+    QRadioButton *listen = p.gsm ? m_rbGSM : m_rbGPRS;
+    listen->setChecked(true);
+    onGroupListenToggled(listen, true);
+    m_sbRemoteConnectionPeriod->setValue(p.connectionPeriod);
+    m_sbListenPort->setValue(p.listenPort);
+    m_sbSMSPeriod->setValue(p.smsPeriod);
+    m_cbSendSMS->setChecked(p.sendSms);
+}
+
+ModemParameters MainWindow::formParameters() const
+{
+    ModemParameters p;
+    for (int i = 0; i < 3; ++i) {
+        p.phones[i] = m_txtPhone[i]->text();
+        p.phoneEnabled[i] = m_cbPhone[i]->isChecked();
+    }
+    for (int i = 0; i < 2; ++i) {
+        p.serverHosts[i] = m_txtServerHost[i]->text();
+        p.serverPorts[i] = m_sbServerPort[i]->value();
+        p.serverEnabled[i] = m_cbServer[i]->isChecked();
+    }
+    p.apn = m_txtAPNName->text();
+    p.userName = m_txtUserName->text();
+    p.password = m_txtPassword->text();
+    p.gsm = m_rbGSM->isChecked();
+    p.answerSms = m_cbAnswerSMS->isChecked();
+    p.listenPort = m_sbListenPort->value();
+    p.connectionPeriod = m_sbRemoteConnectionPeriod->value();
+    p.smsPeriod = m_sbSMSPeriod->value();
+    p.sendSms = m_cbSendSMS->isChecked();
+    return p;
+}
+
+void MainWindow::onGroupListenToggled(QAbstractButton *button, bool checked)
+{
+    if (button == m_rbGSM)
+        m_sbListenPort->setEnabled(!checked);
+    else if (button == m_rbGPRS)
+        enableField(m_sbListenPort, checked);
+}
+
+void MainWindow::on_cbPhone1_toggled(bool checked)
+{
+    enableField(m_txtPhone[0], checked);
+}
+
+void MainWindow::on_cbPhone2_toggled(bool checked)
+{
+    enableField(m_txtPhone[1], checked);
+}
+
+void MainWindow::on_cbPhone3_toggled(bool checked)
+{
+    enableField(m_txtPhone[2], checked);
+}
+
+void MainWindow::on_cbSendSMS_toggled(bool checked)
+{
+    enableField(m_sbSMSPeriod, checked);
+}
+
+void MainWindow::on_cbServer1_toggled(bool checked)
+{
+    enableField(m_txtServerHost[0], checked);
+    m_sbServerPort[0]->setEnabled(checked);
+}
+
+void MainWindow::on_cbServer2_toggled(bool checked)
+{
+    enableField(m_txtServerHost[1], checked);
+    m_sbServerPort[1]->setEnabled(checked);
+}
+
+void MainWindow::on_actionQuit_triggered()
+{
+    close();
+}
