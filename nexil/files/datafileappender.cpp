@@ -1,5 +1,6 @@
 #include "datafileappender.h"
 
+#include "datafilewriter.h"
 #include "textexporter.h"
 
 #include "nexil/protocol/records.h"
@@ -9,7 +10,6 @@
 #include <QFile>
 #include <QSaveFile>
 #include <QXmlStreamReader>
-#include <QXmlStreamWriter>
 
 #include <memory>
 
@@ -17,7 +17,7 @@ struct DataFileAppender::Output
 {
     std::unique_ptr<QSaveFile> xml;
     std::unique_ptr<QSaveFile> text;
-    std::unique_ptr<QXmlStreamWriter> writer;
+    std::unique_ptr<DataFileWriter> writer;
     std::unique_ptr<TextExporter> exporter;
 };
 
@@ -56,6 +56,20 @@ DataFileLine lineFromReader(const QXmlStreamReader &reader)
 {
     const QXmlStreamAttributes a = reader.attributes();
     DataFileLine line;
+    // Lines written here carry the six attributes in this order; anything
+    // else is looked up by name.
+    if (a.size() == 6 && a[0].qualifiedName() == QLatin1String("channel") &&
+        a[1].qualifiedName() == QLatin1String("dataType") && a[2].qualifiedName() == QLatin1String("date") &&
+        a[3].qualifiedName() == QLatin1String("time") && a[4].qualifiedName() == QLatin1String("setTime") &&
+        a[5].qualifiedName() == QLatin1String("value")) {
+        line.channel = a[0].value().toString();
+        line.dataType = a[1].value().toString();
+        line.date = a[2].value().toString();
+        line.time = a[3].value().toString();
+        line.setTime = a[4].value().toString();
+        line.value = a[5].value().toString();
+        return line;
+    }
     line.channel = a.value(QLatin1String("channel")).toString();
     line.dataType = a.value(QLatin1String("dataType")).toString();
     line.date = a.value(QLatin1String("date")).toString();
@@ -113,8 +127,7 @@ bool DataFileAppender::openOutput(Output &out)
                qUtf8Printable(out.xml->errorString()));
         return false;
     }
-    out.writer = std::make_unique<QXmlStreamWriter>(out.xml.get());
-    out.writer->setAutoFormatting(true);
+    out.writer = std::make_unique<DataFileWriter>(out.xml.get());
 
     if (!textPath.isEmpty()) {
         out.text = std::make_unique<QSaveFile>(textPath);
@@ -181,7 +194,7 @@ DataFileAppender::Copy DataFileAppender::copyExisting(QIODevice &source, Output 
         startWithHeader();
     if (dataBeforeHeader && !copyFirstData(source, out))
         return OutputFailed;
-    return out.writer->hasError() ? OutputFailed : Copied;
+    return out.writer->failed() ? OutputFailed : Copied;
 }
 
 bool DataFileAppender::copyFirstData(QIODevice &source, Output &out)
@@ -206,7 +219,7 @@ void DataFileAppender::copyLines(QXmlStreamReader &reader, Output &out)
     // Every child of `data` is written back as a line, as from a document.
     while (reader.readNextStartElement()) {
         const DataFileLine line = lineFromReader(reader);
-        DataFormat::writeLine(*out.writer, line);
+        out.writer->writeLine(line);
         if (out.exporter)
             out.exporter->addLine(line);
         reader.skipCurrentElement();
@@ -215,7 +228,7 @@ void DataFileAppender::copyLines(QXmlStreamReader &reader, Output &out)
 
 void DataFileAppender::start(Output &out, const DataFileHeader &header)
 {
-    DataFormat::writeStart(*out.writer, header);
+    out.writer->writeStart(header);
     if (out.exporter)
         out.exporter->writeHeader(header);
 }
@@ -224,16 +237,16 @@ void DataFileAppender::finish(Output &out, const QList<DataLine> &lines)
 {
     for (const DataLine &dataLine : lines) {
         const DataFileLine line = DataFormat::lineFromDataLine(dataLine);
-        DataFormat::writeLine(*out.writer, line);
+        out.writer->writeLine(line);
         if (out.exporter)
             out.exporter->addLine(line);
     }
-    DataFormat::writeEnd(*out.writer);
+    out.writer->writeEnd();
 }
 
 DataFileAppender::Result DataFileAppender::commit(Output &out, bool moveAside)
 {
-    if (out.writer->hasError()) {
+    if (out.writer->failed()) {
         qDebug("saveFile(): writing %s failed", qUtf8Printable(path));
         return WriteFailed;
     }

@@ -5,7 +5,6 @@
 
 #include <QDomElement>
 #include <QLocale>
-#include <QXmlStreamWriter>
 
 namespace {
 
@@ -131,67 +130,4 @@ DataFileLine DataFormat::lineFromElement(const QDomElement &line)
     l.setTime = line.attribute(QStringLiteral("setTime"));
     l.value = line.attribute(QStringLiteral("value"));
     return l;
-}
-
-void DataFormat::writeStart(QXmlStreamWriter &w, const DataFileHeader &h)
-{
-    w.writeStartDocument();
-    w.writeStartElement(QStringLiteral("device"));
-    w.writeStartElement(QStringLiteral("header"));
-    w.writeTextElement(QStringLiteral("device_type"), h.deviceType);
-    w.writeTextElement(QStringLiteral("device_type_name"), h.deviceTypeName);
-    w.writeTextElement(QStringLiteral("device_type_description"), h.deviceTypeDescription);
-    w.writeTextElement(QStringLiteral("last_connection_time"), h.lastConnectionTime);
-    w.writeTextElement(QStringLiteral("supply_voltage"), h.supplyVoltage);
-
-    w.writeStartElement(QStringLiteral("station"));
-    w.writeTextElement(QStringLiteral("code"), h.stationCode);
-    w.writeTextElement(QStringLiteral("name"), h.stationName);
-    w.writeTextElement(QStringLiteral("region"), h.region);
-    w.writeTextElement(QStringLiteral("basin"), h.basin);
-    w.writeTextElement(QStringLiteral("no"), h.stationNo);
-    w.writeEndElement();
-
-    w.writeStartElement(QStringLiteral("setup"));
-    w.writeTextElement(QStringLiteral("timestamp"), h.setupTime);
-    w.writeTextElement(QStringLiteral("start_of_day"), h.startOfDay);
-    w.writeStartElement(QStringLiteral("memory"));
-    w.writeTextElement(QStringLiteral("page"), h.memoryPage);
-    w.writeTextElement(QStringLiteral("buffer"), h.memoryBuffer);
-    w.writeEndElement();
-    w.writeTextElement(QStringLiteral("channel_count"), h.channelCount);
-    w.writeStartElement(QStringLiteral("channels"));
-    for (const DataFileChannel &channel : h.channels) {
-        w.writeStartElement(QStringLiteral("channel"));
-        w.writeAttribute(QStringLiteral("id"), channel.id);
-        w.writeAttribute(QStringLiteral("code"), channel.code);
-        w.writeTextElement(QStringLiteral("name"), channel.name);
-        w.writeTextElement(QStringLiteral("unit"), channel.unit);
-        w.writeTextElement(QStringLiteral("interval"), channel.interval);
-        w.writeEndElement();
-    }
-    w.writeEndElement(); // channels
-    w.writeEndElement(); // setup
-    w.writeEndElement(); // header
-
-    w.writeEmptyElement(QStringLiteral("alarms"));
-    w.writeStartElement(QStringLiteral("data"));
-}
-
-void DataFormat::writeLine(QXmlStreamWriter &w, const DataFileLine &line)
-{
-    w.writeEmptyElement(QStringLiteral("line"));
-    w.writeAttribute(QStringLiteral("channel"), line.channel);
-    w.writeAttribute(QStringLiteral("dataType"), line.dataType);
-    w.writeAttribute(QStringLiteral("date"), line.date);
-    w.writeAttribute(QStringLiteral("time"), line.time);
-    w.writeAttribute(QStringLiteral("setTime"), line.setTime);
-    w.writeAttribute(QStringLiteral("value"), line.value);
-}
-
-void DataFormat::writeEnd(QXmlStreamWriter &w)
-{
-    w.writeEndElement(); // data
-    w.writeEndElement(); // device
-    w.writeEndDocument();
 }

@@ -1,8 +1,8 @@
 #pragma once
 
 // The XML data file as text: its header and its lines exactly as they are
-// written. Both the document-based writers and the streaming ones go
-// through these helpers, so the two always produce the same bytes.
+// written. Both the document-based writers and the streaming ones take their
+// values through these helpers, so the two always produce the same bytes.
 
 #include <QDateTime>
 #include <QList>
@@ -11,7 +11,6 @@
 
 class Nexil;
 class QDomElement;
-class QXmlStreamWriter;
 struct DataFile;
 struct DataLine;
 
@@ -70,11 +69,5 @@ void applyDownload(DataFileHeader &header, const DataFile &dataFile);
 
 DataFileLine lineFromDataLine(const DataLine &line);
 DataFileLine lineFromElement(const QDomElement &line);
-
-// Declaration, root, header and the empty alarms; leaves `data` open.
-void writeStart(QXmlStreamWriter &writer, const DataFileHeader &header);
-void writeLine(QXmlStreamWriter &writer, const DataFileLine &line);
-// Closes `data`, the root and the document.
-void writeEnd(QXmlStreamWriter &writer);
 
 } // namespace DataFormat

@@ -1,6 +1,7 @@
 #include "filemanager.h"
 
 #include "datafileappender.h"
+#include "datafilewriter.h"
 #include "dataformat.h"
 #include "resumepoint.h"
 #include "textexporter.h"
@@ -13,7 +14,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QXmlStreamWriter>
 
 FileManager::FileManager(QObject *parent) : QObject(parent), nexil(new Nexil(this)) {}
 
@@ -42,15 +42,13 @@ bool FileManager::saveXML(const QDomDocument &document, const QString &path)
         return false;
 
     const QDomElement root = document.documentElement();
-    QXmlStreamWriter writer(&file);
-    writer.setAutoFormatting(true);
-    DataFormat::writeStart(writer,
-                           DataFormat::headerFromElement(root.firstChildElement(QStringLiteral("header"))));
+    DataFileWriter writer(&file);
+    writer.writeStart(DataFormat::headerFromElement(root.firstChildElement(QStringLiteral("header"))));
     const QDomElement data = root.firstChildElement(QStringLiteral("data"));
     for (QDomElement line = data.firstChildElement(); !line.isNull(); line = line.nextSiblingElement())
-        DataFormat::writeLine(writer, DataFormat::lineFromElement(line));
-    DataFormat::writeEnd(writer);
-    return !writer.hasError() && file.commit();
+        writer.writeLine(DataFormat::lineFromElement(line));
+    writer.writeEnd();
+    return !writer.failed() && file.commit();
 }
 
 void FileManager::exportToText(const QDomDocument &document, const QString &path)

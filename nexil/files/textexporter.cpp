@@ -202,22 +202,35 @@ void TextExporter::put(const QString &text)
     buffer.append(text.toUtf8());
 }
 
+void TextExporter::putAscii(const QChar *text, int size)
+{
+    for (int i = 0; i < size; ++i)
+        buffer.append(char(text[i].unicode()));
+}
+
 void TextExporter::putStamp(const Stamp &stamp)
 {
     // An unreadable time keeps its two cells so the columns stay aligned.
-    if (stamp.valid) {
-        put(displayDate(stamp.date));
-        put("|");
-        put(stamp.time);
-        put("|");
-    } else {
+    if (!stamp.valid) {
         put("||");
+        return;
     }
+    // Checked to be digits and separators, so copied as they are.
+    const QChar *date = stamp.date.constData();
+    putAscii(date + 8, 2);
+    put("/");
+    putAscii(date + 5, 2);
+    put("/");
+    putAscii(date, 4);
+    put("|");
+    putAscii(stamp.time.constData(), 5);
+    put("|");
 }
 
 void TextExporter::putValue(float value)
 {
-    put(DataFormat::fixed(value, 4));
+    const QString text = DataFormat::fixed(value, 4);
+    putAscii(text.constData(), text.size());
 }
 
 void TextExporter::flushIfFull()

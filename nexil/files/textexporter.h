@@ -38,6 +38,7 @@ private:
 
     void put(const QString &text);
     void put(const char *text) { buffer.append(text); }
+    void putAscii(const QChar *text, int size);
     void putStamp(const Stamp &stamp);
     void putValue(float value);
     void flushIfFull();

@@ -1,0 +1,33 @@
+#pragma once
+
+// Writes the XML data file in its one canonical form. The writer fills a
+// text buffer that goes to the device in large UTF-8 chunks: handing every
+// tag and attribute to the device separately costs more than the XML itself.
+
+#include "dataformat.h"
+
+#include <QString>
+#include <QXmlStreamWriter>
+
+class QIODevice;
+
+class DataFileWriter
+{
+public:
+    explicit DataFileWriter(QIODevice *output);
+
+    // Declaration, root, header and the empty alarms; leaves `data` open.
+    void writeStart(const DataFileHeader &header);
+    void writeLine(const DataFileLine &line);
+    // Closes `data`, the root and the document, and flushes.
+    void writeEnd();
+    bool failed() const { return writeFailed; }
+
+private:
+    void flush();
+
+    QIODevice *out;
+    QString text;
+    QXmlStreamWriter writer;
+    bool writeFailed = false;
+};
