@@ -9,6 +9,7 @@
 // and one branch in createTransport() below.
 
 #include "device.h"
+#include "modemmode.h"
 #include "scenario.h"
 #include "session.h"
 #include "transport.h"
@@ -61,6 +62,7 @@ Times are "dd/MM/yy hh:mm[:ss]" (20yy). Exit status 2: bad options or scenario.)
 struct Options
 {
     bool pty = false;
+    bool modem = false;
     QHostAddress host = QHostAddress(QStringLiteral("127.0.0.1"));
     quint16 port = 4380;
     QString readyFile;
@@ -135,6 +137,9 @@ Options parseOptions(const QCoreApplication &app)
          QStringLiteral("Answer to factory-settings commands: ok (YUKLENDI), crc (CRCHata) "
                         "or password (SYANLIS); overrides the scenario's factoryAnswer."),
          QStringLiteral("crc|password|ok")},
+        {QStringLiteral("modem"), QStringLiteral("Play the station modem's setup commands (\"|||\", \"OKU\", \"TEL\", "
+                                                 "\"GSR\") instead of the datalogger; settings from the scenario's "
+                                                 "\"modem\" object.")},
     });
     p.process(app);
     if (!p.positionalArguments().isEmpty())
@@ -143,6 +148,7 @@ Options parseOptions(const QCoreApplication &app)
 
     Options o;
     o.pty = p.isSet(QStringLiteral("pty"));
+    o.modem = p.isSet(QStringLiteral("modem"));
     if (o.pty && p.isSet(QStringLiteral("tcp")))
         usageError(QStringLiteral("--tcp and --pty exclude each other"));
     if (p.isSet(QStringLiteral("tcp"))) {
@@ -229,6 +235,15 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("loggersim"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
     const Options o = parseOptions(app);
+    if (o.modem) {
+        QString linkError;
+        Transport *link = createTransport(o, &app, &linkError);
+        if (!link) {
+            std::fprintf(stderr, "loggersim: %s\n", qPrintable(linkError));
+            return 1;
+        }
+        return runModem(app, link, o.scenarioFile, o.readyFile, o.logFile);
+    }
 
     Scenario scenario = defaultScenario(QStringLiteral("TQM510"));
     scenario.generator.enabled = true;
