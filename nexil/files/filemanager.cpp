@@ -13,7 +13,15 @@
 #include <QDomDocument>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QSaveFile>
+
+namespace {
+
+// Far longer than appending to the largest file takes.
+constexpr int lockWaitMs = 60000;
+
+} // namespace
 
 FileManager::FileManager(QObject *parent) : QObject(parent), nexil(new Nexil(this)) {}
 
@@ -22,6 +30,16 @@ FileManager::~FileManager() = default;
 int FileManager::saveFile(const DataFile &dataFile, const QString &path, bool exportText, bool exportExcel)
 {
     QDir().mkdir(QFileInfo(path).absolutePath());
+
+    // Appending reads the old file and replaces it; two savers at once (the
+    // console and a station's worker, say) would each drop the other's
+    // lines, so they take turns. The lock is a file so it holds between
+    // processes too.
+    QLockFile lock(path + QStringLiteral(".lock"));
+    if (!lock.tryLock(lockWaitMs)) {
+        qDebug("saveFile(): %s is locked by another save", qUtf8Printable(path));
+        return WriteFailed;
+    }
 
     const DataFileHeader fresh = DataFormat::headerFromDataFile(dataFile, *nexil);
     DataFileAppender appender(path, exportText ? TextExporter::textPath(path) : QString());

@@ -239,6 +239,7 @@ private slots:
     void interruptedSave_leavesEarlierFilesIntact();
     void unparsableExisting_isMovedAsideNotLost();
     void concurrentSaves_onDifferentFiles();
+    void concurrentSaves_onOneFileKeepEveryLine();
 
     void resumePoint_data();
     void resumePoint();
@@ -494,6 +495,24 @@ void TestFileManager::concurrentSaves_onDifferentFiles()
         QCOMPARE(readAll(path(QStringLiteral("t%1.xml").arg(t))), readAll(path("serial.xml")));
         QCOMPARE(readAll(path(QStringLiteral("t%1.txt").arg(t))), readAll(path("serial.txt")));
     }
+}
+
+void TestFileManager::concurrentSaves_onOneFileKeepEveryLine()
+{
+    const DataFile f = download();
+    std::vector<std::thread> threads;
+    std::vector<int> results(4, -1);
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            FileManager manager;
+            results[t] = manager.saveFile(f, path("a.xml"), true, false);
+        });
+    }
+    for (std::thread &t : threads)
+        t.join();
+    QCOMPARE(results, std::vector<int>(4, 0));
+    QCOMPARE(parse(readAll(path("a.xml"))).elementsByTagName("line").count(), 4 * f.lines.size());
+    QVERIFY(!QFile::exists(path("a.xml.lock")));
 }
 
 void TestFileManager::resumePoint_data()
