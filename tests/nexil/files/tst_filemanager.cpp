@@ -265,7 +265,7 @@ void TestFileManager::newFile_hasCanonicalLayoutAndFormats()
     DataFile f = download(QStringLiteral("D01"), 1);
     f.setupTime = QDateTime();
     f.lines = {line("2026-03-05 10:00", ValueINS, 0, 12.5f, true),
-               line("2026-03-05 10:10", ValueINS, 0, -0.00004f)};
+               line("2026-03-05 10:10", ValueINS, 0, -0.00004f), line("unreadable", ValueMAX, 0, 1e6f)};
     FileManager manager;
     QCOMPARE(manager.saveFile(f, path("st_05032026.xml"), false, false), 0);
 
@@ -308,6 +308,8 @@ void TestFileManager::newFile_hasCanonicalLayoutAndFormats()
         "setTime=\"true\" value=\"12.5000\"/>\n"
         "        <line channel=\"0\" dataType=\"INS\" date=\"2026-03-05\" time=\"10:10\" "
         "setTime=\"false\" value=\"-0.0000\"/>\n"
+        "        <line channel=\"0\" dataType=\"MAX\" date=\"\" time=\"\" "
+        "setTime=\"false\" value=\"1000000.0000\"/>\n"
         "    </data>\n"
         "</device>\n";
     QCOMPARE(linesOf(path("st_05032026.xml")), QString::fromUtf8(expected).split(QLatin1Char('\n')));
@@ -394,6 +396,7 @@ void TestFileManager::streamingSave_writesWhatTheDocumentPathWrites()
     QCOMPARE(linesOf(path("stream.xml")), linesOf(path("dom.xml")));
     QCOMPARE(linesOf(path("stream.txt")), linesOf(path("dom.txt")));
     QVERIFY(!readAll(path("stream.txt")).isEmpty());
+    QVERIFY(!readAll(path("stream.xml")).contains("<alarm>"));
 }
 
 void TestFileManager::unreadableExisting_returns1AndWritesNothing()
