@@ -53,7 +53,10 @@ MainWindow::MainWindow(const QString &settingsFile, QWidget *parent)
     connect(m_socket, &QTcpSocket::disconnected, this, &MainWindow::onTCPSocketDisconnected);
     connect(m_socket, &QTcpSocket::errorOccurred, this, &MainWindow::onTCPSocketError);
 
-    connect(this, &MainWindow::checkBuffer, this, &MainWindow::onCheckBuffer);
+    // Queued: answers are handled outside readyRead, which the sockets do not
+    // emit again while a slot of theirs is still running (message boxes, event
+    // processing), so a quick follow-up answer would otherwise go unread.
+    connect(this, &MainWindow::checkBuffer, this, &MainWindow::onCheckBuffer, Qt::QueuedConnection);
     connect(this, &MainWindow::newPackage, this, &MainWindow::onNewPackage);
 
     fillPortLists();

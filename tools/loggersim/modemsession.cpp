@@ -38,8 +38,8 @@ bool loadModemScenario(const QByteArray &json, ModemState *out, QString *error)
     QJsonParseError parseError;
     const QJsonDocument doc = QJsonDocument::fromJson(json, &parseError);
     if (!doc.isObject()) {
-        *error = QStringLiteral("scenario: %1").arg(doc.isNull() ? parseError.errorString()
-                                                                 : QStringLiteral("not a JSON object"));
+        *error = QStringLiteral("scenario: %1")
+                     .arg(doc.isNull() ? parseError.errorString() : QStringLiteral("not a JSON object"));
         return false;
     }
     const QJsonObject root = doc.object();
@@ -114,8 +114,9 @@ bool loadModemScenario(const QByteArray &json, ModemState *out, QString *error)
     flag("sendSms", &s.sendSms);
     text("network", &s.network);
     text("imei", &s.imei);
-    if (!number("listenPort", &s.listenPort, 0, 65535) || !number("connectionPeriod", &s.connectionPeriod, 0, 5999)
-        || !number("smsPeriod", &s.smsPeriod, 0, 99) || !number("signal", &s.signal, 0, 31))
+    if (!number("listenPort", &s.listenPort, 0, 65535) ||
+        !number("connectionPeriod", &s.connectionPeriod, 0, 5999) ||
+        !number("smsPeriod", &s.smsPeriod, 0, 99) || !number("signal", &s.signal, 0, 31))
         return false;
     *out = s;
     return true;
@@ -151,8 +152,8 @@ QByteArray ModemSession::parameterAnswer() const
 {
     const ModemState &s = m_state;
     QByteArray flags;
-    for (bool b : {s.phoneEnabled[0], s.phoneEnabled[1], s.phoneEnabled[2], s.servers[0].enabled, s.servers[1].enabled,
-                   s.gsm, s.answerSms})
+    for (bool b : {s.phoneEnabled[0], s.phoneEnabled[1], s.phoneEnabled[2], s.servers[0].enabled,
+                   s.servers[1].enabled, s.gsm, s.answerSms})
         flags += b ? '1' : '0';
     const QList<QByteArray> pieces{s.serial.toUtf8(),
                                    s.firmware.toUtf8(),

@@ -89,7 +89,10 @@ MainWindow::MainWindow(const QString &settingsFile, QWidget *parent)
     connect(m_socket, &QTcpSocket::connected, this, &MainWindow::onTCPSocketConnected);
     connect(m_socket, &QTcpSocket::disconnected, this, &MainWindow::onTCPSocketDisconnected);
     connect(m_socket, &QTcpSocket::errorOccurred, this, &MainWindow::onTCPSocketError);
-    connect(this, &MainWindow::checkBuffer, this, &MainWindow::onCheckBuffer);
+    // Queued: answers are handled outside readyRead, which the sockets do not
+    // emit again while a slot of theirs is still running (message boxes, event
+    // processing), so a quick follow-up answer would otherwise go unread.
+    connect(this, &MainWindow::checkBuffer, this, &MainWindow::onCheckBuffer, Qt::QueuedConnection);
 
     fillPortLists();
     loadSettings();
@@ -565,6 +568,8 @@ void MainWindow::onReadyRead()
 
 void MainWindow::onCheckBuffer()
 {
+    if (m_buffer.isEmpty())
+        return; // taken by an earlier check
     const QByteArray answer = m_buffer;
     m_buffer.clear();
     qDebug("Answer: %s", answer.toHex().constData());

@@ -83,7 +83,12 @@ void tst_ModemMainWindow::cleanup()
 void tst_ModemMainWindow::createWindow()
 {
     delete m_window;
-    m_window = new MainWindow(m_dir.filePath(QStringLiteral("settings.ini")));
+    // Each test starts from its own settings, not from the last test's choices.
+    const QString settings =
+        QStringLiteral("settings-%1-%2.ini")
+            .arg(QLatin1String(QTest::currentTestFunction()),
+                 QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('_')));
+    m_window = new MainWindow(m_dir.filePath(settings));
     m_window->setCommandModeDelays(20, 20);
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window));
@@ -308,6 +313,7 @@ void tst_ModemMainWindow::connectSimulator(bool pty, const QString &ready)
             ports->addItem(ready, ready);
         ports->setCurrentIndex(ports->findData(ready));
     } else {
+        child<QAction>("actionTCPIP")->trigger();
         child<QLineEdit>("txtHost")->setText(QStringLiteral("127.0.0.1"));
         child<QSpinBox>("sbTCPPort")->setValue(ready.toInt());
     }
@@ -336,6 +342,8 @@ void tst_ModemMainWindow::fullCycleAgainstSimulator()
     QVERIFY2(!ready.isEmpty(), qPrintable(sim.errors()));
 
     connectSimulator(pty, ready);
+    if (QTest::currentTestFailed())
+        return;
     QVERIFY(child<QLabel>("txtSerialNo")->text() != QLatin1String("N/A"));
     const QString serial = child<QLabel>("txtSerialNo")->text();
 
@@ -357,6 +365,8 @@ void tst_ModemMainWindow::fullCycleAgainstSimulator()
 
     // The next read shows what was loaded.
     connectSimulator(pty, ready);
+    if (QTest::currentTestFailed())
+        return;
     QCOMPARE(child<QLabel>("txtSerialNo")->text(), serial);
     QCOMPARE(child<QLineEdit>("txtAPNName")->text(), QStringLiteral("station.apn"));
     QCOMPARE(child<QLineEdit>("txtPassword")->text(), QStringLiteral(" pw 1"));
