@@ -12,7 +12,8 @@ Session::Session(Device *device, const FaultOptions &options, QObject *parent)
             process(m_parser.flushStale());
     });
     m_pumpTimer.setSingleShot(true);
-    m_pumpTimer.setInterval(2);
+    m_pumpTimer.setInterval(1);
+    m_pumpTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_pumpTimer, &QTimer::timeout, this, &Session::pump);
 }
 
