@@ -145,6 +145,9 @@ DataFileAppender::Copy DataFileAppender::copyExisting(QIODevice &source, Output 
                                                       const DataFile &dataFile)
 {
     QXmlStreamReader reader(&source);
+    // Names are taken as written, prefixes included, as a document read
+    // without namespace processing has them; it is also faster.
+    reader.setNamespaceProcessing(false);
     QDomDocument scratch;
     QDomElement header;
     bool started = false;
@@ -160,7 +163,7 @@ DataFileAppender::Copy DataFileAppender::copyExisting(QIODevice &source, Output 
 
     if (reader.readNextStartElement()) {
         while (reader.readNextStartElement()) {
-            const QStringRef name = reader.name();
+            const QStringRef name = reader.qualifiedName();
             if (header.isNull() && name == QLatin1String("header")) {
                 header = readElement(reader, scratch);
             } else if (!seenData && name == QLatin1String("data")) {
@@ -202,10 +205,11 @@ bool DataFileAppender::copyFirstData(QIODevice &source, Output &out)
     if (!source.seek(0))
         return false;
     QXmlStreamReader reader(&source);
+    reader.setNamespaceProcessing(false);
     if (!reader.readNextStartElement())
         return false;
     while (reader.readNextStartElement()) {
-        if (reader.name() == QLatin1String("data")) {
+        if (reader.qualifiedName() == QLatin1String("data")) {
             copyLines(reader, out);
             return !reader.hasError();
         }

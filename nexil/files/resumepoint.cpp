@@ -5,6 +5,9 @@
 bool ResumePoint::read(QIODevice *device)
 {
     QXmlStreamReader reader(device);
+    // Names are taken as written, prefixes included, as a document read
+    // without namespace processing has them; it is also faster.
+    reader.setNamespaceProcessing(false);
     ResumePoint found;
     // Depths of the first setup element and of its first memory child;
     // 0 while not inside them.
@@ -29,7 +32,7 @@ bool ResumePoint::read(QIODevice *device)
         if (token != QXmlStreamReader::StartElement)
             continue;
         ++depth;
-        const QStringRef name = reader.name();
+        const QStringRef name = reader.qualifiedName();
         if (name == QLatin1String("line")) {
             const QXmlStreamAttributes a = reader.attributes();
             if (a.value(QLatin1String("setTime")) == QLatin1String("true")) {

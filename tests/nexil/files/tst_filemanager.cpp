@@ -376,6 +376,9 @@ void TestFileManager::streamingSave_writesWhatTheDocumentPathWrites_data()
         "</data><header><station><code> C  </code></station></header><header><station>"
         "<code>second</code></station></header></device><!-- after -->");
     QTest::newRow("no header, no data") << QByteArray("<root/>");
+    QTest::newRow("prefixed names are other names")
+        << QByteArray("<device xmlns:x=\"urn:x\"><x:header><station><code>no</code></station></x:header>"
+                      "<x:data><line channel=\"7\"/></x:data><data><x:line channel=\"1\"/></data></device>");
 }
 
 void TestFileManager::streamingSave_writesWhatTheDocumentPathWrites()
@@ -538,6 +541,11 @@ void TestFileManager::resumePoint_data()
         << QByteArray("<device><header><setup><memory><page>x</page></memory></setup></header>"
                       "<line setTime=\"true\" date=\"2026-02-01\" time=\"07:05\"/></device>")
         << 0 << 0 << QDateTime(QDate(2026, 2, 1), QTime(7, 5));
+    QTest::newRow("prefixed names are other names")
+        << QByteArray("<device xmlns:x=\"urn:x\"><x:header><setup><memory><page>4</page></memory></setup>"
+                      "</x:header><line setTime=\"true\" date=\"2026-02-01\" time=\"07:05\"/>"
+                      "<x:line setTime=\"true\" date=\"2026-02-02\" time=\"07:05\"/></device>")
+        << 4 << 0 << QDateTime(QDate(2026, 2, 1), QTime(7, 5));
     QTest::newRow("first setup and memory only")
         << QByteArray("<device><header><setup><channels><memory><page>5</page></memory></channels>"
                       "<memory><buffer>7</buffer><page>8</page><page>9</page></memory><memory><page>1</"
