@@ -49,8 +49,13 @@ int Workbook::addFormat(const CellFormat &format)
 
 int Workbook::addPicture(const QByteArray &png)
 {
+    // A PNG that starts with its header chunk and ends with IEND; a cut-off
+    // file would make the writers produce a workbook readers call corrupt.
     static const char signature[] = "\x89PNG\r\n\x1a\n";
-    if (png.size() < 24 || !png.startsWith(QByteArray::fromRawData(signature, 8)))
+    static const char iend[] = "\0\0\0\0IEND\xae\x42\x60\x82";
+    if (png.size() < 8 + 25 + 12 || !png.startsWith(QByteArray::fromRawData(signature, 8)) ||
+        png.mid(8, 8) != QByteArray::fromRawData("\0\0\0\x0dIHDR", 8) ||
+        !png.endsWith(QByteArray::fromRawData(iend, 12)))
         return -1;
     const int found = m_pictures.indexOf(png);
     if (found >= 0)
