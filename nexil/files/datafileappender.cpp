@@ -102,6 +102,8 @@ DataFileAppender::Result DataFileAppender::append(const DataFileHeader &fresh, c
             return WriteFailed;
         if (copy == Copied) {
             finish(out, dataFile.lines);
+            // Some systems refuse to replace a file that is still open.
+            source.close();
             return commit(out, false);
         }
         // Unparsable: start over below as a new file. out's temporary files

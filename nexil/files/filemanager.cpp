@@ -35,8 +35,9 @@ int FileManager::saveFile(const DataFile &dataFile, const QString &path, bool ex
     // console and a station's worker, say) would each drop the other's
     // lines, so they take turns. The lock is a file so it holds between
     // processes too.
+    // Where no lock can be made the save goes on and meets the real error.
     QLockFile lock(path + QStringLiteral(".lock"));
-    if (!lock.tryLock(lockWaitMs)) {
+    if (!lock.tryLock(lockWaitMs) && lock.error() == QLockFile::LockFailedError) {
         qDebug("saveFile(): %s is locked by another save", qUtf8Printable(path));
         return WriteFailed;
     }
