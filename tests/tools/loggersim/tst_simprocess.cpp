@@ -228,6 +228,50 @@ private slots:
         QCOMPARE(again.state(), QAbstractSocket::ConnectedState);
     }
 
+    void fastClockAppendsToMemoryAndTruth()
+    {
+        QTemporaryDir dir;
+        const QString truthPath = dir.filePath(QStringLiteral("truth.csv"));
+        Sim sim;
+        const QString port =
+            sim.start({QStringLiteral("--tcp"), QStringLiteral("0"), QStringLiteral("--scenario"),
+                       scenario("tiny.json"), QStringLiteral("--speed"), QStringLiteral("1800"),
+                       QStringLiteral("--truth"), truthPath});
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, quint16(port.toUInt()));
+        QVERIFY(socket.waitForConnected(5000));
+        QByteArray buffer;
+        auto fields = [&](const char *word) {
+            socket.write(simframes::plain(word));
+            const QByteArray f = readFrame(&socket, &buffer);
+            return f.mid(27, f.size() - 27 - 5).split('\x02');
+        };
+        auto position = [&] {
+            const QList<QByteArray> dos = fields("DKU");
+            return dos.at(dos.size() - 2).trimmed().toInt() * 512 + dos.last().trimmed().toInt();
+        };
+        auto rows = [&] {
+            QFile file(truthPath);
+            return file.open(QIODevice::ReadOnly) ? file.readAll().count('\n') : 0;
+        };
+        auto deviceTime = [&] {
+            return QDateTime::fromString(QString::fromLatin1(fields("ANL").at(3)),
+                                         QStringLiteral("dd/MM/yy hh:mm:ss"));
+        };
+        const QDateTime before = deviceTime();
+        const int start = position();
+        const int startRows = rows();
+        QVERIFY(startRows > 1);
+        // 1800x: a 15-minute record every half second.
+        QTRY_VERIFY_WITH_TIMEOUT(rows() > startRows, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(position() > start, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(before.secsTo(deviceTime()) >= 900, 5000);
+        QFile truth(truthPath);
+        QVERIFY(truth.open(QIODevice::ReadOnly));
+        QCOMPARE(truth.readLine(), QByteArray("time,type,channel,value\n"));
+        QVERIFY(truth.readLine().contains(",INS,0,"));
+    }
+
     void pseudoTerminalServesASerialPort()
     {
         QTemporaryDir dir;
