@@ -168,11 +168,13 @@ void TextExporter::addLine(const DataFileLine &line)
         putStamp(stamp);
         put(line.dataType);
         put("|");
-        for (int i = 0; i < channel; ++i)
+        // A damaged channel number must not turn into millions of cells.
+        const int before = qBound(0, channel, channelCount);
+        for (int i = 0; i < before; ++i)
             put("|");
         if (!isSensorError(value))
             putValue(value);
-        for (int i = 0; i < channelCount - channel; ++i)
+        for (int i = before; i < channelCount; ++i)
             put("|");
         put("#");
     } else if (channel == 0) {

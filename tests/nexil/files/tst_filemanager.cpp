@@ -598,6 +598,10 @@ void TestFileManager::textExport_data()
     QTest::newRow("max row in its column")
         << QStringList({"1,MAX,2026-03-05,14:20,false,7.5"}) << 3
         << QByteArray("05/03/2026|14:20|MAX|\r\n05/03/2026|14:20|MAX||7.5000||#");
+    QTest::newRow("max row with a damaged channel stays bounded")
+        << QStringList({"2000000000,MAX,2026-03-05,14:20,false,1", "-5,MIN,2026-03-05,14:20,false,2"}) << 2
+        << QByteArray("05/03/2026|14:20|MAX|\r\n05/03/2026|14:20|MAX|||1.0000#"
+                      "\r\n05/03/2026|14:20|MIN|2.0000||#");
     QTest::newRow("rows per time")
         << QStringList({"0,INS,2026-03-05,10:00,false,1", "1,INS,2026-03-05,10:00,false,2",
                         "0,INS,2026-03-05,10:15,false,3"})
