@@ -31,6 +31,12 @@ QByteArray identification(const QString &serial, const QString &model, int firmw
     return id;
 }
 
+bool identificationFits(const QString &serial, const QString &model, int firmware)
+{
+    return serial.toUtf8().size() + 1 + model.toLatin1().size() + 2 + QByteArray::number(firmware).size() <=
+           19;
+}
+
 QByteArray frame(const char *code, const QByteArray &ident, const QByteArray &payload, bool corruptCrc)
 {
     QByteArray crc = crcBytes(payload);

@@ -22,6 +22,8 @@ QByteArray crcBytes(const QByteArray &data);
 
 // "serial" 0x02 "model-Vnn", cut or padded with NUL to 19 bytes.
 QByteArray identification(const QString &serial, const QString &model, int firmware);
+// False when the identification has to be cut to fit its 19 bytes.
+bool identificationFits(const QString &serial, const QString &model, int firmware);
 
 // Whole reply frame: code, STX, identification, length, header CRC, payload,
 // payload CRC (deliberately wrong when corruptCrc), CR CR CR. The payload is

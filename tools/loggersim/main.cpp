@@ -9,6 +9,7 @@
 // and one branch in createTransport() below.
 
 #include "device.h"
+#include "encoder.h"
 #include "modemmode.h"
 #include "scenario.h"
 #include "session.h"
@@ -137,9 +138,10 @@ Options parseOptions(const QCoreApplication &app)
          QStringLiteral("Answer to factory-settings commands: ok (YUKLENDI), crc (CRCHata) "
                         "or password (SYANLIS); overrides the scenario's factoryAnswer."),
          QStringLiteral("crc|password|ok")},
-        {QStringLiteral("modem"), QStringLiteral("Play the station modem's setup commands (\"|||\", \"OKU\", \"TEL\", "
-                                                 "\"GSR\") instead of the datalogger; settings from the scenario's "
-                                                 "\"modem\" object.")},
+        {QStringLiteral("modem"),
+         QStringLiteral("Play the station modem's setup commands (\"|||\", \"OKU\", \"TEL\", "
+                        "\"GSR\") instead of the datalogger; settings from the scenario's "
+                        "\"modem\" object.")},
     });
     p.process(app);
     if (!p.positionalArguments().isEmpty())
@@ -254,6 +256,10 @@ int main(int argc, char *argv[])
     }
     if (!o.factoryAnswer.isEmpty())
         scenario.factoryAnswer = o.factoryAnswer;
+    if (!encoder::identificationFits(scenario.serial, scenario.model, scenario.firmware))
+        std::fprintf(
+            stderr,
+            "loggersim: warning: serial, model and firmware exceed the 19-byte identification; it is cut\n");
 
     Device device(scenario, o.speed);
     TruthWriter truth;

@@ -409,6 +409,11 @@ void MemoryGenerator::runUntil(Memory *memory, Scenario *s, const QDateTime &unt
     while (m_next <= until) {
         if (s->activeSlots() != m_active)
             begin(memory, s, m_next);
+        if (m_active.isEmpty()) {
+            // With every slot off the device has nothing to record.
+            m_next = m_next.addSecs(step);
+            continue;
+        }
         const QDate day = m_next.addSecs(-3600 * qint64(m_dayStart)).date();
         if (m_day.isValid() && day != m_day) {
             flushDay(memory);

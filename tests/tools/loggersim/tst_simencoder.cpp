@@ -54,6 +54,8 @@ private slots:
             encoder::identification(QStringLiteral("1234567890"), QStringLiteral("ZazEroDar"), 62);
         QCOMPARE(cut.size(), 19);
         QCOMPARE(cut, QByteArray("1234567890\x02ZazEroDa"));
+        QVERIFY(!encoder::identificationFits(QStringLiteral("1234567890"), QStringLiteral("ZazEroDar"), 62));
+        QVERIFY(encoder::identificationFits(QStringLiteral("12345"), QStringLiteral("ZazEroDar"), 62));
     }
 
     void wholeFramesMatchHandComputedBytes()

@@ -193,6 +193,23 @@ private slots:
         QCOMPARE(m2.bytes(), m.bytes());
     }
 
+    void noActiveSlotsRecordNothingButTheSetup()
+    {
+        Scenario s = twoChannels();
+        for (Slot &slot : s.slotList)
+            slot.state = 0;
+        s.generator.interval = 60;
+        Memory m;
+        MemoryGenerator g;
+        g.configure(s);
+        g.begin(&m, &s, at(3, 0, 0));
+        const int afterSetup = m.writePosition();
+        g.runUntil(&m, &s, at(4, 12, 0));
+        QVERIFY(m.truth().isEmpty());
+        QCOMPARE(m.bytes().mid(afterSetup).count(char(0xA1)), 0);
+        QCOMPARE(m.writePosition(), afterSetup);
+    }
+
     void rainComesInBurstsAndTemperatureCycles()
     {
         Scenario s = twoChannels();
