@@ -6,6 +6,17 @@ namespace {
 
 constexpr int flushSize = 1 << 15;
 
+// Printable ASCII that the XML writer would copy unchanged.
+bool isPlain(const QString &value)
+{
+    for (const QChar c : value) {
+        const ushort u = c.unicode();
+        if (u < 0x20 || u > 0x7e || u == '<' || u == '>' || u == '&' || u == '"' || u == '\'')
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 DataFileWriter::DataFileWriter(QIODevice *output) : out(output), writer(&text)
@@ -59,28 +70,53 @@ void DataFileWriter::writeStart(const DataFileHeader &h)
     w.writeEndElement(); // header
 
     w.writeEmptyElement(QStringLiteral("alarms"));
-    w.writeStartElement(QStringLiteral("data"));
+    // Closes the alarms tag. From here on the writer is left alone: `data`
+    // and its lines are written directly, in the writer's own layout.
+    w.writeCharacters(QString());
+    text.append(QLatin1String("\n    <data"));
     flush();
 }
 
 void DataFileWriter::writeLine(const DataFileLine &line)
 {
-    writer.writeEmptyElement(QStringLiteral("line"));
-    writer.writeAttribute(QStringLiteral("channel"), line.channel);
-    writer.writeAttribute(QStringLiteral("dataType"), line.dataType);
-    writer.writeAttribute(QStringLiteral("date"), line.date);
-    writer.writeAttribute(QStringLiteral("time"), line.time);
-    writer.writeAttribute(QStringLiteral("setTime"), line.setTime);
-    writer.writeAttribute(QStringLiteral("value"), line.value);
+    text.append(hasLines ? QLatin1String("\n        ") : QLatin1String(">\n        "));
+    hasLines = true;
+    if (isPlain(line.channel) && isPlain(line.dataType) && isPlain(line.date) && isPlain(line.time) &&
+        isPlain(line.setTime) && isPlain(line.value)) {
+        text.append(QLatin1String("<line channel=\""));
+        text.append(line.channel);
+        text.append(QLatin1String("\" dataType=\""));
+        text.append(line.dataType);
+        text.append(QLatin1String("\" date=\""));
+        text.append(line.date);
+        text.append(QLatin1String("\" time=\""));
+        text.append(line.time);
+        text.append(QLatin1String("\" setTime=\""));
+        text.append(line.setTime);
+        text.append(QLatin1String("\" value=\""));
+        text.append(line.value);
+        text.append(QLatin1String("\"/>"));
+    } else {
+        // Anything that needs escaping is escaped by the XML writer itself.
+        QString element;
+        QXmlStreamWriter w(&element);
+        w.writeEmptyElement(QStringLiteral("line"));
+        w.writeAttribute(QStringLiteral("channel"), line.channel);
+        w.writeAttribute(QStringLiteral("dataType"), line.dataType);
+        w.writeAttribute(QStringLiteral("date"), line.date);
+        w.writeAttribute(QStringLiteral("time"), line.time);
+        w.writeAttribute(QStringLiteral("setTime"), line.setTime);
+        w.writeAttribute(QStringLiteral("value"), line.value);
+        w.writeCharacters(QString());
+        text.append(element);
+    }
     if (text.size() >= flushSize)
         flush();
 }
 
 void DataFileWriter::writeEnd()
 {
-    writer.writeEndElement(); // data
-    writer.writeEndElement(); // device
-    writer.writeEndDocument();
+    text.append(hasLines ? QLatin1String("\n    </data>\n</device>\n") : QLatin1String("/>\n</device>\n"));
     flush();
 }
 

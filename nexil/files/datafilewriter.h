@@ -1,8 +1,9 @@
 #pragma once
 
-// Writes the XML data file in its one canonical form. The writer fills a
-// text buffer that goes to the device in large UTF-8 chunks: handing every
-// tag and attribute to the device separately costs more than the XML itself.
+// Writes the XML data file in its one canonical form: the layout of an
+// auto-formatting QXmlStreamWriter. The text collects in a buffer that goes
+// to the device in large UTF-8 chunks, and the many plain lines are laid out
+// directly; through the writer they cost more than reading the old file.
 
 #include "dataformat.h"
 
@@ -30,4 +31,5 @@ private:
     QString text;
     QXmlStreamWriter writer;
     bool writeFailed = false;
+    bool hasLines = false;
 };

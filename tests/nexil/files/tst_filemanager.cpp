@@ -170,6 +170,62 @@ QDomDocument referenceDocument(const QString &path, const DataFile &f)
     return d;
 }
 
+// The document in canonical order straight through an auto-formatting
+// QXmlStreamWriter, the layout every data file must have.
+QByteArray writerXml(const QDomDocument &d)
+{
+    QByteArray out;
+    QXmlStreamWriter w(&out);
+    w.setAutoFormatting(true);
+    const QDomElement header = d.documentElement().firstChildElement("header");
+    auto text = [&w](const QDomElement &parent, const QString &name) {
+        w.writeTextElement(name, parent.firstChildElement(name).text());
+    };
+    w.writeStartDocument();
+    w.writeStartElement("device");
+    w.writeStartElement("header");
+    for (const char *name : {"device_type", "device_type_name", "device_type_description",
+                             "last_connection_time", "supply_voltage"})
+        text(header, name);
+    const QDomElement station = header.firstChildElement("station");
+    w.writeStartElement("station");
+    for (const char *name : {"code", "name", "region", "basin", "no"})
+        text(station, name);
+    w.writeEndElement();
+    const QDomElement setup = header.firstChildElement("setup");
+    w.writeStartElement("setup");
+    text(setup, "timestamp");
+    text(setup, "start_of_day");
+    w.writeStartElement("memory");
+    text(setup.firstChildElement("memory"), "page");
+    text(setup.firstChildElement("memory"), "buffer");
+    w.writeEndElement();
+    text(setup, "channel_count");
+    w.writeStartElement("channels");
+    for (QDomElement c = setup.firstChildElement("channels").firstChildElement(); !c.isNull();
+         c = c.nextSiblingElement()) {
+        w.writeStartElement("channel");
+        w.writeAttribute("id", c.attribute("id"));
+        w.writeAttribute("code", c.attribute("code"));
+        for (const char *name : {"name", "unit", "interval"})
+            text(c, name);
+        w.writeEndElement();
+    }
+    w.writeEndElement();
+    w.writeEndElement();
+    w.writeEndElement();
+    w.writeEmptyElement("alarms");
+    w.writeStartElement("data");
+    for (QDomElement l = d.documentElement().firstChildElement("data").firstChildElement(); !l.isNull();
+         l = l.nextSiblingElement()) {
+        w.writeEmptyElement("line");
+        for (const char *name : {"channel", "dataType", "date", "time", "setTime", "value"})
+            w.writeAttribute(name, l.attribute(name));
+    }
+    w.writeEndDocument();
+    return out;
+}
+
 // A document that fails to parse is treated as one without elements.
 QDomDocument parse(const QByteArray &xml)
 {
@@ -397,6 +453,7 @@ void TestFileManager::streamingSave_writesWhatTheDocumentPathWrites()
     QCOMPARE(manager.saveFile(f, path("stream.xml"), true, false), 0);
 
     QCOMPARE(linesOf(path("stream.xml")), linesOf(path("dom.xml")));
+    QCOMPARE(linesOf(path("stream.xml")), QString::fromUtf8(writerXml(reference)).split(QLatin1Char('\n')));
     QCOMPARE(linesOf(path("stream.txt")), linesOf(path("dom.txt")));
     QVERIFY(!readAll(path("stream.txt")).isEmpty());
     QVERIFY(!readAll(path("stream.xml")).contains("<alarm>"));
