@@ -22,7 +22,7 @@ struct FaultOptions
     int corruptEvery = 0;          // bad payload CRC on every K-th reply
     int delayMs = 0;               // wait before each reply
     int disconnectAfterBlocks = 0; // hang up once after this many data blocks
-    int staleMs = 1000;            // idle time after which an unmatched checked request counts as CRC error
+    int staleMs = 250;             // idle time after which an unmatched checked request counts as CRC error
 };
 
 class Session : public QObject
