@@ -191,8 +191,10 @@ bool MainWindow::maybeSave()
                                               QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     if (answer == QMessageBox::Cancel)
         return false;
+    // A save that did not happen (dialog cancelled, disk error) must not
+    // let the table be thrown away.
     if (answer == QMessageBox::Yes)
-        save();
+        return save();
     return true;
 }
 
@@ -202,12 +204,12 @@ QString MainWindow::askFileName()
                                         QStringLiteral("XML Dosya (*.xml)"));
 }
 
-void MainWindow::save()
+bool MainWindow::save()
 {
     if (m_fileName.isEmpty()) {
         const QString name = askFileName();
         if (name.isEmpty())
-            return;
+            return false;
         m_fileName = name;
         m_lastDir = QFileInfo(name).absolutePath();
     }
@@ -223,9 +225,10 @@ void MainWindow::save()
     QString error;
     if (!writeDischargeFile(m_fileName, points, QDateTime::currentDateTime(), &error)) {
         QMessageBox::critical(this, QStringLiteral("Dosya Hatası"), error);
-        return;
+        return false;
     }
     m_changed = false;
+    return true;
 }
 
 void MainWindow::on_actionSave_triggered()

@@ -33,7 +33,8 @@ private:
     void setupUi();
     // True when the caller may go on (saved, declined or nothing to save).
     bool maybeSave();
-    void save();
+    // True when the table is on disk.
+    bool save();
     QString askFileName();
 
     QDoubleSpinBox *m_baseWidth = nullptr;

@@ -523,7 +523,7 @@ void MainWindow::onSerialPortError(QSerialPort::SerialPortError error)
     if (error == QSerialPort::NoError)
         return;
     const QString text = m_serialPort->errorString();
-    // A failed open is reported by the connect handling itself.
+    // A vanished device leaves the port useless; close it instead of pretending.
     if (error == QSerialPort::ResourceError && m_serialPort->isOpen()) {
         m_serialPort->close();
         onConnectionLost();

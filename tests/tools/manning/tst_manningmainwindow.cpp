@@ -195,26 +195,32 @@ void tst_ManningMainWindow::saveQuestionOnNew()
 void tst_ManningMainWindow::saveQuestionOnClose_data()
 {
     QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("chooseName");
     QTest::addColumn<bool>("closed");
-    QTest::newRow("yes") << int(QMessageBox::Yes) << true;
-    QTest::newRow("no") << int(QMessageBox::No) << true;
-    QTest::newRow("cancel") << int(QMessageBox::Cancel) << false;
+    QTest::newRow("yes") << int(QMessageBox::Yes) << true << true;
+    QTest::newRow("yes, then no name") << int(QMessageBox::Yes) << false << false;
+    QTest::newRow("no") << int(QMessageBox::No) << true << true;
+    QTest::newRow("cancel") << int(QMessageBox::Cancel) << true << false;
 }
 
 void tst_ManningMainWindow::saveQuestionOnClose()
 {
     QFETCH(int, answer);
+    QFETCH(bool, chooseName);
     QFETCH(bool, closed);
-    const QString path = m_dir.filePath(QStringLiteral("close-%1.xml").arg(answer));
+    const QString path = m_dir.filePath(QStringLiteral("close-%1-%2.xml").arg(answer).arg(chooseName));
 
     calculate(1.0, 0.2, 0, 0.3);
     auto box = ModalDriver::clickButton(QMessageBox::StandardButton(answer));
     // Yes saves before closing, which asks for a name first.
-    auto dialog = ModalDriver::chooseFile(path);
+    auto dialog = ModalDriver::chooseFile(chooseName ? path : QString());
     trigger("actionQuit");
     QVERIFY(box->seen());
     QCOMPARE(m_window->isVisible(), !closed);
-    QCOMPARE(QFile::exists(path), answer == QMessageBox::Yes);
+    QCOMPARE(QFile::exists(path), answer == QMessageBox::Yes && chooseName);
+    // Whatever was not saved is still on screen.
+    if (!closed)
+        QCOMPARE(child<QTableWidget>("tableWidget")->rowCount(), 31);
 }
 
 QTEST_MAIN(tst_ManningMainWindow)
