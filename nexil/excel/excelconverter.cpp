@@ -701,17 +701,52 @@ int ExcelConverter::findCol(const QString &label) const
     return m_pivotCols.value(label, -1);
 }
 
+namespace {
+// Dates ("yyyy-MM-dd") before times ("hh:mm") before any other text; each
+// kind in its own order. Parsed by hand: Qt's parser with a format looks up
+// the time zone on every call.
+struct SortKey
+{
+    int kind;
+    qint64 value;
+    bool operator<(const SortKey &o) const { return kind != o.kind ? kind < o.kind : value < o.value; }
+};
+
+bool digits(const QString &s, int from, int count, int *out)
+{
+    int v = 0;
+    for (int i = from; i < from + count; ++i) {
+        const ushort c = s.at(i).unicode();
+        if (c < '0' || c > '9')
+            return false;
+        v = v * 10 + (c - '0');
+    }
+    *out = v;
+    return true;
+}
+
+SortKey sortKey(const QString &s)
+{
+    int y, m, d, h, min;
+    if (s.size() == 10 && s.at(4) == QLatin1Char('-') && s.at(7) == QLatin1Char('-') && digits(s, 0, 4, &y) &&
+        digits(s, 5, 2, &m) && digits(s, 8, 2, &d)) {
+        const QDate date(y, m, d);
+        if (date.isValid())
+            return {0, date.toJulianDay()};
+    }
+    if (s.size() == 5 && s.at(2) == QLatin1Char(':') && digits(s, 0, 2, &h) && digits(s, 3, 2, &min) &&
+        h < 24 && min < 60)
+        return {1, h * 60 + min};
+    return {2, 0};
+}
+} // namespace
+
 bool ExcelConverter::lessThan(const QString &a, const QString &b)
 {
-    const QDate da = QDate::fromString(a, QStringLiteral("yyyy-MM-dd"));
-    const QDate db = QDate::fromString(b, QStringLiteral("yyyy-MM-dd"));
-    if (da.isValid() && db.isValid())
-        return da < db;
-    const QTime ta = QTime::fromString(a, QStringLiteral("hh:mm"));
-    const QTime tb = QTime::fromString(b, QStringLiteral("hh:mm"));
-    if (ta.isValid() && tb.isValid())
-        return ta < tb;
-    return a < b;
+    const SortKey ka = sortKey(a), kb = sortKey(b);
+    if (ka.kind == 2 && kb.kind == 2)
+        return a < b;
+    return ka < kb;
 }
 
 void ExcelConverter::writePivotTable(int channel)
@@ -743,7 +778,6 @@ void ExcelConverter::writePivotTable(int channel)
             }
         }
     }
-    // Sort each distinct text once, not once per comparison.
     auto sorted = [this](const QVector<int> &ids) {
         QStringList texts;
         for (int id : ids)

@@ -179,10 +179,7 @@ bool XlsxBookWriter::write(const Workbook &book, const QString &path, QString *e
     const QByteArray tempName = QFile::encodeName(temp.fileName());
 
     CNumericLocale cLocale;
-    lxw_workbook_options options{};
-    QByteArray tmpdir = QFile::encodeName(QDir::tempPath());
-    options.tmpdir = tmpdir.data();
-    lxw_workbook *wb = workbook_new_opt(tempName.constData(), &options);
+    lxw_workbook *wb = workbook_new(tempName.constData());
     if (!wb) {
         *error = QStringLiteral("%1: the workbook could not be created").arg(path);
         return false;

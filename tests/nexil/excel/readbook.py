@@ -54,6 +54,15 @@ def xls(path, values_only):
 def xlsx(path, values_only):
     import openpyxl
     from openpyxl.utils import get_column_letter
+    if values_only:
+        book = openpyxl.load_workbook(path, read_only=True)
+        sheets = []
+        for sh in book.worksheets:
+            cells = [{'r': r, 'c': c, 'v': v}
+                     for r, row in enumerate(sh.iter_rows(values_only=True))
+                     for c, v in enumerate(row) if v is not None and v != '']
+            sheets.append({'name': sh.title, 'cells': cells})
+        return sheets
     book = openpyxl.load_workbook(path)
     sheets = []
     for sh in book.worksheets:
