@@ -251,8 +251,12 @@ int main(int argc, char *argv[])
     scenario.generator.enabled = true;
     if (!o.scenarioFile.isEmpty()) {
         QString error;
-        if (!loadScenarioFile(o.scenarioFile, &scenario, &error))
+        QStringList warnings;
+        if (!loadScenarioFile(o.scenarioFile, &scenario, &error, &warnings))
             usageError(error);
+        for (const QString &warning : qAsConst(warnings))
+            std::fprintf(stderr, "loggersim: warning: %s: %s\n", qPrintable(o.scenarioFile),
+                         qPrintable(warning));
     }
     if (!o.factoryAnswer.isEmpty())
         scenario.factoryAnswer = o.factoryAnswer;

@@ -339,7 +339,22 @@ void readMemory(Reader &r, const QJsonObject &m, Scenario *s)
 
 } // namespace
 
-bool loadScenario(const QByteArray &json, Scenario *out, QString *error)
+namespace {
+
+void unknownMembers(const QJsonObject &o, const QStringList &known, const QString &where,
+                    QStringList *warnings)
+{
+    if (!warnings)
+        return;
+    for (auto it = o.begin(); it != o.end(); ++it) {
+        if (!known.contains(it.key()))
+            warnings->append(QStringLiteral("%1%2: unknown member, ignored").arg(where, it.key()));
+    }
+}
+
+} // namespace
+
+bool loadScenario(const QByteArray &json, Scenario *out, QString *error, QStringList *warnings)
 {
     QJsonParseError parseError;
     const QJsonDocument doc = QJsonDocument::fromJson(json, &parseError);
@@ -366,6 +381,25 @@ bool loadScenario(const QByteArray &json, Scenario *out, QString *error)
         return false;
     }
     const QJsonObject root = doc.object();
+    // "modem" belongs to the --modem mode; "comment" is free text.
+    unknownMembers(root,
+                   {"serial", "model", "firmware", "password", "clock", "supplyVoltage", "factoryAnswer",
+                    "station", "setup", "channels", "calibrations", "alarms", "files", "memory", "modem",
+                    "comment"},
+                   QString(), warnings);
+    unknownMembers(root.value(QLatin1String("station")).toObject(), {"name", "group", "code"},
+                   QStringLiteral("station."), warnings);
+    unknownMembers(root.value(QLatin1String("setup")).toObject(),
+                   {"rs485Output", "dayStart", "digitA", "digitB", "sensorOnOffTime", "sensorWaitTime",
+                    "waitForExactHour", "digitC"},
+                   QStringLiteral("setup."), warnings);
+    for (const QJsonValue v : root.value(QLatin1String("channels")).toArray())
+        unknownMembers(v.toObject(),
+                       {"state", "name", "code", "unit", "interval", "minMaxType", "recordType", "instant",
+                        "max", "min"},
+                       QStringLiteral("channels[]."), warnings);
+    unknownMembers(root.value(QLatin1String("memory")).toObject(), {"records", "generator"},
+                   QStringLiteral("memory."), warnings);
     Reader r;
     const QString model = r.text(root, "model", QStringLiteral("TQM510"), QStringLiteral("scenario"));
     Scenario s = defaultScenario(model);
@@ -503,7 +537,7 @@ bool loadScenario(const QByteArray &json, Scenario *out, QString *error)
     return true;
 }
 
-bool loadScenarioFile(const QString &path, Scenario *out, QString *error)
+bool loadScenarioFile(const QString &path, Scenario *out, QString *error, QStringList *warnings)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -511,7 +545,7 @@ bool loadScenarioFile(const QString &path, Scenario *out, QString *error)
         return false;
     }
     QString message;
-    if (!loadScenario(file.readAll(), out, &message)) {
+    if (!loadScenario(file.readAll(), out, &message, warnings)) {
         *error = QStringLiteral("%1: %2").arg(path, message);
         return false;
     }

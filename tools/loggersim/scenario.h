@@ -151,7 +151,8 @@ int modelChannelCount(const QString &model);
 Scenario defaultScenario(const QString &model);
 
 // Parses a scenario; on failure returns false with a message in *error.
-bool loadScenario(const QByteArray &json, Scenario *out, QString *error);
-bool loadScenarioFile(const QString &path, Scenario *out, QString *error);
+// Members the loader does not know (typing mistakes, mostly) are listed in *warnings.
+bool loadScenario(const QByteArray &json, Scenario *out, QString *error, QStringList *warnings = nullptr);
+bool loadScenarioFile(const QString &path, Scenario *out, QString *error, QStringList *warnings = nullptr);
 
 } // namespace loggersim

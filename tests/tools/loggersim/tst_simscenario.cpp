@@ -119,6 +119,20 @@ private slots:
         QCOMPARE(s.serial, QStringLiteral("untouched"));
     }
 
+    void unknownMembersAreReportedNotFatal()
+    {
+        Scenario s;
+        QString error;
+        QStringList warnings;
+        QVERIFY(loadScenario(R"({"seriall": "1", "modem": {}, "station": {"nmae": "x"},
+                                 "channels": [{"stat": 1}]})",
+                             &s, &error, &warnings));
+        QCOMPARE(warnings.size(), 3);
+        QVERIFY(warnings.at(0).startsWith(QStringLiteral("seriall")));
+        QVERIFY(warnings.at(1).startsWith(QStringLiteral("station.nmae")));
+        QVERIFY(warnings.at(2).startsWith(QStringLiteral("channels[].stat")));
+    }
+
     void timesReadAsTheDeviceWritesThem()
     {
         QCOMPARE(parseDeviceTime(QStringLiteral("05/12/26 10:11:12")),
