@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <QThread>
 #include <QTime>
 #include <QXmlStreamReader>
 #include <algorithm>
@@ -56,7 +57,11 @@ ExcelConverter::~ExcelConverter() = default;
 void ExcelConverter::step(const QString &text)
 {
     emit message(text);
-    if (QCoreApplication::instance())
+    // Only a GUI thread needs to stay responsive; on a collection worker's
+    // thread, running its events here would start its next visit from inside
+    // this save.
+    const QCoreApplication *app = QCoreApplication::instance();
+    if (app && QThread::currentThread() == app->thread())
         QCoreApplication::processEvents();
 }
 

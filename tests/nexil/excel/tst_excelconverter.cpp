@@ -32,6 +32,7 @@ private slots:
     void documentFormWritesBesideTheFileOfTheFirstForm();
     void longXlsDailySheetContinuesOnANewSheet();
     void libreOfficeShowsTheReports();
+    void eventsRunBetweenStepsOnlyOnTheGuiThread();
 
 private:
     QString dataFile(const QString &name, const QVector<Channel> &channels, const QVector<Line> &lines);
@@ -489,6 +490,40 @@ void tst_ExcelConverter::libreOfficeShowsTheReports()
         QCOMPARE(monthly.value(47).value(3), QStringLiteral("10.5000"));
         QCOMPARE(csv.value("Annual").value(9).mid(1, 3), QStringList({"2024-01", "", "10.5000"}));
     }
+}
+
+void tst_ExcelConverter::eventsRunBetweenStepsOnlyOnTheGuiThread()
+{
+    const QString xml = dataFile(QStringLiteral("events"), m_channels, {});
+    bool ran = false;
+    QMetaObject::invokeMethod(
+        this, [&] { ran = true; }, Qt::QueuedConnection);
+    ExcelConverter converter;
+    QVERIFY(converter.convert(xml, ExcelConverter::Xls));
+    QVERIFY(ran);
+
+    // A worker's own events must wait until its slot returns.
+    QThread thread;
+    QObject worker;
+    worker.moveToThread(&thread);
+    thread.start();
+    bool converted = false, ranInside = true;
+    QMetaObject::invokeMethod(
+        &worker,
+        [&] {
+            bool posted = false;
+            QMetaObject::invokeMethod(
+                &worker, [&posted] { posted = true; }, Qt::QueuedConnection);
+            ExcelConverter inWorker;
+            converted = inWorker.convert(xml, ExcelConverter::Xlsx);
+            ranInside = posted;
+            QCoreApplication::processEvents(); // let it run before the locals go
+        },
+        Qt::BlockingQueuedConnection);
+    thread.quit();
+    QVERIFY(thread.wait(60000));
+    QVERIFY(converted);
+    QVERIFY(!ranInside);
 }
 
 QTEST_GUILESS_MAIN(tst_ExcelConverter)
