@@ -1,9 +1,11 @@
 #include "../common/silentdevice.h"
+#include "../common/simulator.h"
 #include "../common/stationfixtures.h"
 #include "collection/worker.h"
 
 #include "nexil/protocol/nexil.h"
 
+#include <QDomDocument>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -58,8 +60,15 @@ private slots:
     void emptyDataFileListSavesNothing();
     void processLoopSleepsAndStopsPromptly();
 
+    // Whole visits against the simulator.
+    void fullVisitSavesWhatTheDeviceHolds();
+    void visitWithoutDownloadEndsInSuccess();
+    void visitToAnotherStationSavesNothing();
+
 private:
     DBStation station(quint16 port, bool active = true);
+    // Runs one visit to the end; the statuses it published.
+    QStringList visit(Worker &worker, DBStation *last);
 };
 
 void tst_Worker::initTestCase()
@@ -361,6 +370,175 @@ void tst_Worker::processLoopSleepsAndStopsPromptly()
         QVERIFY(thread->wait(2000));
     QVERIFY(stopping.elapsed() < 1000);
     qDeleteAll(threads);
+}
+
+QStringList tst_Worker::visit(Worker &worker, DBStation *last)
+{
+    QSignalSpy published(&worker, &Worker::workerStatusChanged);
+    QSignalSpy ended(&worker, &Worker::visitEnded);
+    worker.onUpdateStationData(0);
+    if (!ended.wait(60000))
+        return {QStringLiteral("<visit did not end>")};
+    *last = lastPublished(published);
+    for (const QList<QVariant> &args : published) {
+        if (args.at(0).value<DBStation>().modified)
+            return {QStringLiteral("<published a modified record>")};
+    }
+    return statuses(published);
+}
+
+namespace {
+
+struct Line
+{
+    QString time;
+    QString type;
+    int channel;
+    double value;
+};
+
+QList<Line> xmlLines(const QString &path)
+{
+    QList<Line> lines;
+    QFile file(path);
+    QDomDocument doc;
+    if (!file.open(QIODevice::ReadOnly) || !doc.setContent(&file))
+        return lines;
+    const QDomNodeList nodes = doc.elementsByTagName(QStringLiteral("line"));
+    for (int i = 0; i < nodes.size(); ++i) {
+        const QDomElement e = nodes.at(i).toElement();
+        lines.append({e.attribute("date") + ' ' + e.attribute("time"), e.attribute("dataType"),
+                      e.attribute("channel").toInt(), e.attribute("value").toDouble()});
+    }
+    return lines;
+}
+
+QList<Line> truthLines(const QString &path)
+{
+    QList<Line> lines;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return lines;
+    file.readLine(); // header
+    while (!file.atEnd()) {
+        const QList<QByteArray> f = file.readLine().trimmed().split(',');
+        if (f.size() == 4)
+            lines.append(
+                {QString::fromLatin1(f[0]), QString::fromLatin1(f[1]), f[2].toInt(), f[3].toDouble()});
+    }
+    return lines;
+}
+
+} // namespace
+
+void tst_Worker::fullVisitSavesWhatTheDeviceHolds()
+{
+    if (!Simulator::available())
+        QSKIP("the simulator is not built");
+    QTemporaryDir dir;
+    Simulator sim;
+    QVERIFY2(sim.start(dir.path(), QStringLiteral("sim"), "{}"), qPrintable(sim.error()));
+    DBStation s = station(sim.port, false);
+    s.code = QStringLiteral("D02A003");
+    s.file_path = dir.filePath(QStringLiteral("station"));
+    s.file_name = QStringLiteral("D02A003");
+    s.download_data = true;
+    s.export_text = false;
+    s.export_excel = false;
+    Worker worker(s);
+
+    DBStation last;
+    const QStringList texts = visit(worker, &last);
+    QCOMPARE(texts.first(), QStringLiteral("Connecting.."));
+    QCOMPARE(texts.at(1), QStringLiteral("Reading parameters"));
+    QVERIFY2(texts.contains(QStringLiteral("Saving files..")), qPrintable(texts.join('|')));
+    QVERIFY(texts.filter(QStringLiteral("Downloading packages (Total: ")).size() == 1);
+    QCOMPARE(texts.last(), QStringLiteral("Download completed."));
+    QVERIFY(!last.has_error);
+    QVERIFY(last.last_connection_time.isValid());
+
+    const QStringList files = QDir(s.file_path).entryList({QStringLiteral("D02A003_*.xml")}, QDir::Files);
+    QCOMPARE(files.size(), 1);
+    QVERIFY(QRegularExpression(QStringLiteral("^D02A003_\\d{8}\\.xml$")).match(files.first()).hasMatch());
+    const QString path = QDir(s.file_path).filePath(files.first());
+
+    const QList<Line> saved = xmlLines(path);
+    const QList<Line> truth = truthLines(sim.truthPath());
+    QVERIFY(truth.size() > 100);
+    QCOMPARE(saved.size(), truth.size());
+    for (int i = 0; i < truth.size(); ++i) {
+        const Line &a = saved.at(i);
+        const Line &b = truth.at(i);
+        QVERIFY2(a.time == b.time && a.type == b.type && a.channel == b.channel &&
+                     qAbs(a.value - b.value) <= 1e-4 + 1e-6 * qAbs(b.value),
+                 qPrintable(QStringLiteral("line %1: %2 %3 %4 %5 vs %6 %7 %8 %9")
+                                .arg(i)
+                                .arg(a.time, a.type)
+                                .arg(a.channel)
+                                .arg(a.value)
+                                .arg(b.time, b.type)
+                                .arg(b.channel)
+                                .arg(b.value)));
+    }
+
+    // The next visit resumes where this one stopped: nothing is read twice.
+    const QStringList again = visit(worker, &last);
+    QCOMPARE(again.last(), QStringLiteral("Download completed."));
+    QCOMPARE(xmlLines(path).size(), truth.size());
+    QVERIFY(!worker.currentStation().active);
+}
+
+void tst_Worker::visitWithoutDownloadEndsInSuccess()
+{
+    if (!Simulator::available())
+        QSKIP("the simulator is not built");
+    QTemporaryDir dir;
+    Simulator sim;
+    // Slot 0 is off: the first value belongs to slot 1, not to slot 0's code.
+    const QByteArray scenario = R"({"station": {"code": "ST'01"}, "channels": [
+        {"state": 0, "name": "WTemp", "code": 51, "unit": "C", "instant": 99},
+        {"state": 1, "name": "Level", "code": 49, "unit": "cm", "instant": 123.4},
+        {"state": 1, "name": "AirTemp", "code": 35, "unit": "C", "instant": 14.2},
+        {"state": 1, "name": "Odd", "code": 56, "unit": "x", "instant": 5}],
+        "memory": {"records": [{"type": "setup", "time": "01/12/26 00:00"}]}})";
+    QVERIFY2(sim.start(dir.path(), QStringLiteral("sim"), scenario), qPrintable(sim.error()));
+    DBStation s = station(sim.port);
+    s.code = QStringLiteral("ST'01");
+    s.file_path = dir.filePath(QStringLiteral("station"));
+    s.download_data = false;
+    Worker worker(s);
+    DBStation last;
+    const QStringList texts = visit(worker, &last);
+    QCOMPARE(texts.last(), QStringLiteral("Success"));
+    QVERIFY(!texts.contains(QStringLiteral("Saving files..")));
+    QVERIFY(!last.has_error);
+    QCOMPARE(last.values[0x31 - 0x21], 123.4f);
+    QCOMPARE(last.values[0x23 - 0x21], 14.2f);
+    QCOMPARE(last.values[0x33 - 0x21], 0.0f);
+    QVERIFY(!QDir(s.file_path).exists());
+}
+
+void tst_Worker::visitToAnotherStationSavesNothing()
+{
+    if (!Simulator::available())
+        QSKIP("the simulator is not built");
+    QTemporaryDir dir;
+    Simulator sim;
+    QVERIFY2(sim.start(dir.path(), QStringLiteral("sim"), R"({"station": {"code": "OTHER1"}})"),
+             qPrintable(sim.error()));
+    DBStation s = station(sim.port);
+    s.code = QStringLiteral("D02A003");
+    s.file_path = dir.filePath(QStringLiteral("station"));
+    Worker worker(s);
+    DBStation last;
+    const QStringList texts = visit(worker, &last);
+    QCOMPARE(texts.last(),
+             QStringLiteral("Okunan istasyon kodu \"OTHER1\". Okunan kod ile kayıtlı kod eşleşmiyor!"));
+    QVERIFY(last.has_error);
+    QVERIFY(!QDir(s.file_path).exists());
+    QFile log(dir.filePath(QStringLiteral("sim.log")));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QVERIFY(!log.readAll().contains("AKT")); // no memory was requested
 }
 
 QTEST_GUILESS_MAIN(tst_Worker)
