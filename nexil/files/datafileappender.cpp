@@ -23,33 +23,53 @@ struct DataFileAppender::Output
 
 namespace {
 
-// The header is small; reading it into a scratch document lets the
-// streaming path take its values with the very code the document path uses.
-QDomElement readElement(QXmlStreamReader &reader, QDomDocument &document)
+// The values sit three levels below the header; deeper content only adds
+// to their text, and a damaged file nested without end must not exhaust the
+// stack of a document's recursive text().
+constexpr int maxHeaderDepth = 32;
+
+QDomElement newElement(const QXmlStreamReader &reader, QDomDocument &document)
 {
     QDomElement element = document.createElement(reader.qualifiedName().toString());
     const QXmlStreamAttributes attributes = reader.attributes();
     for (const QXmlStreamAttribute &a : attributes)
         element.setAttribute(a.qualifiedName().toString(), a.value().toString());
-    while (!reader.atEnd()) {
+    return element;
+}
+
+// The header is small; reading it into a scratch document lets the
+// streaming path take its values with the very code the document path uses.
+QDomElement readElement(QXmlStreamReader &reader, QDomDocument &document)
+{
+    const QDomElement top = newElement(reader, document);
+    QDomElement current = top;
+    int depth = 1;
+    while (depth > 0 && !reader.atEnd()) {
         switch (reader.readNext()) {
         case QXmlStreamReader::StartElement:
-            element.appendChild(readElement(reader, document));
+            if (depth == maxHeaderDepth) {
+                reader.skipCurrentElement();
+                break;
+            }
+            current = current.appendChild(newElement(reader, document)).toElement();
+            ++depth;
             break;
         case QXmlStreamReader::Characters:
             // A document drops whitespace-only text too.
             if (reader.isCDATA())
-                element.appendChild(document.createCDATASection(reader.text().toString()));
+                current.appendChild(document.createCDATASection(reader.text().toString()));
             else if (!reader.isWhitespace())
-                element.appendChild(document.createTextNode(reader.text().toString()));
+                current.appendChild(document.createTextNode(reader.text().toString()));
             break;
         case QXmlStreamReader::EndElement:
-            return element;
+            current = current.parentNode().toElement();
+            --depth;
+            break;
         default:
             break;
         }
     }
-    return element;
+    return top;
 }
 
 DataFileLine lineFromReader(const QXmlStreamReader &reader)

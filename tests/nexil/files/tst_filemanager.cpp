@@ -256,6 +256,7 @@ private slots:
     void unwritableTarget_returns2WithoutExports();
     void interruptedSave_leavesEarlierFilesIntact();
     void unparsableExisting_isMovedAsideNotLost();
+    void deeplyNestedExisting_isSavedWithoutCrashing();
     void concurrentSaves_onDifferentFiles();
     void concurrentSaves_onOneFileKeepEveryLine();
 
@@ -497,6 +498,20 @@ void TestFileManager::unparsableExisting_isMovedAsideNotLost()
     QCOMPARE(manager.saveFile(f, path("b.xml"), false, false), 0);
     QCOMPARE(readAll(path("b.xml")), readAll(path("fresh.xml")));
     QVERIFY(QDir(dir->path()).entryList({"b.xml.*"}, QDir::Files).isEmpty());
+}
+
+void TestFileManager::deeplyNestedExisting_isSavedWithoutCrashing()
+{
+    const int depth = 200000;
+    QByteArray xml = "<device><header><station><name>A";
+    xml += QByteArray("<b>").repeated(depth) + "x" + QByteArray("</b>").repeated(depth);
+    xml += "</name></station></header><data><line channel=\"3\"/></data></device>";
+    writeAll(path("a.xml"), xml);
+    FileManager manager;
+    QCOMPARE(manager.saveFile(download(), path("a.xml"), true, false), 0);
+    const QDomDocument saved = parse(readAll(path("a.xml")));
+    QCOMPARE(saved.elementsByTagName("name").item(0).toElement().text(), QStringLiteral("A"));
+    QCOMPARE(saved.elementsByTagName("line").count(), 1 + download().lines.size());
 }
 
 void TestFileManager::concurrentSaves_onDifferentFiles()
