@@ -288,6 +288,9 @@ void Worker::onNexilDataFile(QList<DataFile> files)
     publishStatus();
     if (files.isEmpty())
         return;
+    // The file manager makes one missing level; a new station's directory may
+    // need more.
+    QDir().mkpath(station.file_path);
     FileManager fileManager;
     const int result =
         fileManager.saveFile(files.last(), dataFilePath, station.export_text, station.export_excel);

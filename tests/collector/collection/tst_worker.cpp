@@ -64,6 +64,7 @@ private slots:
     void fullVisitSavesWhatTheDeviceHolds();
     void visitWithoutDownloadEndsInSuccess();
     void visitToAnotherStationSavesNothing();
+    void unsavableDownloadIsReportedAsError();
 
 private:
     DBStation station(quint16 port, bool active = true);
@@ -539,6 +540,30 @@ void tst_Worker::visitToAnotherStationSavesNothing()
     QFile log(dir.filePath(QStringLiteral("sim.log")));
     QVERIFY(log.open(QIODevice::ReadOnly));
     QVERIFY(!log.readAll().contains("AKT")); // no memory was requested
+}
+
+void tst_Worker::unsavableDownloadIsReportedAsError()
+{
+    if (!Simulator::available())
+        QSKIP("the simulator is not built");
+    QTemporaryDir dir;
+    Simulator sim;
+    QVERIFY2(sim.start(dir.path(), QStringLiteral("sim"), "{}"), qPrintable(sim.error()));
+    // The station's directory is taken by a plain file.
+    QFile blocker(dir.filePath(QStringLiteral("blocked")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    DBStation s = station(sim.port);
+    s.code = QStringLiteral("D02A003");
+    s.file_path = blocker.fileName();
+    s.download_data = true;
+    Worker worker(s);
+    DBStation last;
+    const QStringList texts = visit(worker, &last);
+    QVERIFY2(last.has_error, qPrintable(texts.join('|')));
+    QVERIFY2(last.status.startsWith(QStringLiteral("Could not save the data file ")),
+             qPrintable(last.status));
+    QVERIFY(!texts.contains(QStringLiteral("Download completed.")));
 }
 
 QTEST_GUILESS_MAIN(tst_Worker)

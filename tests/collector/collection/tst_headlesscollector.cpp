@@ -1,0 +1,212 @@
+#include "../common/silentdevice.h"
+#include "../common/simulator.h"
+#include "../common/stationfixtures.h"
+#include "store/databaseconnection.h"
+
+#include <QProcess>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <memory>
+
+// Runs the tqm510 program from <tmp>/bin, so that its database is
+// <tmp>/data/data.db as in an installation.
+class tst_HeadlessCollector : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void helpAndDesktopMode();
+    void onceWithoutActiveStationsCreatesDatabase();
+    void onceReportsFailedVisit();
+    void stopSignalsEndCleanly_data();
+    void stopSignalsEndCleanly();
+    void onceAgainstHealthyAndWrongStation();
+
+private:
+    int addStation(const QString &code, quint16 port, bool active = true);
+    QMap<int, QString> storedStatuses();
+    bool runOnce(QProcess &process, int timeoutMs = 60000);
+
+    std::unique_ptr<QTemporaryDir> dir;
+    QString bin;
+};
+
+void tst_HeadlessCollector::init()
+{
+    dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir->isValid());
+    bin = dir->filePath(QStringLiteral("bin"));
+    QVERIFY(QDir().mkpath(bin));
+}
+
+void tst_HeadlessCollector::cleanup()
+{
+    DatabaseConnection::close();
+    dir.reset();
+}
+
+int tst_HeadlessCollector::addStation(const QString &code, quint16 port, bool active)
+{
+    QDir().mkpath(dir->filePath(QStringLiteral("data")));
+    DatabaseConnection db;
+    if (!db.connectToDatabase(dir->filePath(QStringLiteral("data/data.db")), QString(), 0, QString(),
+                              QString()))
+        return -1;
+    DBStation s = fullStation(code);
+    s.code = code;
+    s.ip = QStringLiteral("127.0.0.1");
+    s.port = port;
+    s.active = active;
+    s.download_data = true;
+    s.file_path = dir->filePath(QStringLiteral("files/") + code);
+    s.file_name = code;
+    const int id = DatabaseConnection::insertStation(s);
+    DatabaseConnection::close();
+    return id;
+}
+
+QMap<int, QString> tst_HeadlessCollector::storedStatuses()
+{
+    QMap<int, QString> statuses;
+    DatabaseConnection db;
+    if (!db.connectToDatabase(dir->filePath(QStringLiteral("data/data.db")), QString(), 0, QString(),
+                              QString()))
+        return statuses;
+    {
+        QSqlQuery q;
+        q.exec(QStringLiteral("SELECT id, status FROM stations"));
+        while (q.next())
+            statuses.insert(q.value(0).toInt(), q.value(1).toString());
+    }
+    DatabaseConnection::close();
+    return statuses;
+}
+
+bool tst_HeadlessCollector::runOnce(QProcess &process, int timeoutMs)
+{
+    process.setWorkingDirectory(bin);
+    process.setProgram(qEnvironmentVariable("TQM510"));
+    process.setArguments({QStringLiteral("--headless"), QStringLiteral("--once")});
+    process.start();
+    return process.waitForFinished(timeoutMs) && process.exitStatus() == QProcess::NormalExit;
+}
+
+void tst_HeadlessCollector::helpAndDesktopMode()
+{
+    QProcess help;
+    help.setWorkingDirectory(bin);
+    help.start(qEnvironmentVariable("TQM510"), {QStringLiteral("--help")});
+    QVERIFY(help.waitForFinished(10000));
+    QCOMPARE(help.exitCode(), 0);
+    const QString text = QString::fromUtf8(help.readAllStandardOutput());
+    QVERIFY(text.contains(QStringLiteral("--headless")));
+    QVERIFY(text.contains(QStringLiteral("--once")));
+
+    QProcess desktop;
+    desktop.setWorkingDirectory(bin);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    desktop.setProcessEnvironment(env);
+    desktop.start(qEnvironmentVariable("TQM510"), {});
+    QVERIFY(desktop.waitForFinished(10000));
+    QCOMPARE(desktop.exitCode(), 2);
+    QVERIFY(desktop.readAllStandardError().contains("not available"));
+    QVERIFY(!QFile::exists(dir->filePath(QStringLiteral("data/data.db"))));
+}
+
+void tst_HeadlessCollector::onceWithoutActiveStationsCreatesDatabase()
+{
+    QProcess process;
+    QVERIFY(runOnce(process, 20000));
+    QCOMPARE(process.exitCode(), 0);
+    QVERIFY(QFile::exists(dir->filePath(QStringLiteral("data/data.db"))));
+    QVERIFY(QFile::exists(dir->filePath(QStringLiteral("bin/settings.ini")))); // the model's colours
+    QVERIFY(process.readAllStandardOutput().isEmpty());
+}
+
+void tst_HeadlessCollector::onceReportsFailedVisit()
+{
+    const int refused = addStation(QStringLiteral("R1"), closedPort());
+    const int inactive = addStation(QStringLiteral("I1"), closedPort(), false);
+    QProcess process;
+    QVERIFY(runOnce(process));
+    QCOMPARE(process.exitCode(), 1);
+    const QStringList lines =
+        QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2);
+    const QRegularExpression form(
+        QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\t%1\\tR1\\t(.*)$").arg(refused));
+    QCOMPARE(form.match(lines.at(0)).captured(1), QStringLiteral("Connecting.."));
+    QCOMPARE(form.match(lines.at(1)).captured(1), QStringLiteral("Connection refused"));
+    const QMap<int, QString> statuses = storedStatuses();
+    QCOMPARE(statuses.value(refused), QStringLiteral("Connection refused"));
+    QCOMPARE(statuses.value(inactive), fullStation().status); // as stored, untouched
+}
+
+void tst_HeadlessCollector::stopSignalsEndCleanly_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+}
+
+void tst_HeadlessCollector::stopSignalsEndCleanly()
+{
+    QFETCH(int, signalNumber);
+    SilentDevice device;
+    const int id = addStation(QStringLiteral("S1"), device.serverPort());
+    QProcess process;
+    process.setWorkingDirectory(bin);
+    process.start(qEnvironmentVariable("TQM510"), {QStringLiteral("--headless")});
+    QVERIFY(process.waitForStarted(10000));
+    QByteArray out;
+    // Stop it in the middle of a visit.
+    QTRY_VERIFY_WITH_TIMEOUT((out += process.readAllStandardOutput()).contains("Reading parameters"), 20000);
+    QCOMPARE(device.connections, 1);
+    ::kill(pid_t(process.processId()), signalNumber);
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+    QCOMPARE(storedStatuses().value(id), QStringLiteral("Reading parameters"));
+    // The database was closed cleanly: no write-ahead log is left behind.
+    QVERIFY(!QFile::exists(dir->filePath(QStringLiteral("data/data.db-wal"))) ||
+            QFileInfo(dir->filePath(QStringLiteral("data/data.db-wal"))).size() == 0);
+}
+
+void tst_HeadlessCollector::onceAgainstHealthyAndWrongStation()
+{
+    if (!Simulator::available())
+        QSKIP("the simulator is not built");
+    Simulator healthy;
+    Simulator wrong;
+    QVERIFY2(healthy.start(dir->path(), QStringLiteral("healthy"), R"({"station": {"code": "H01"}})"),
+             qPrintable(healthy.error()));
+    QVERIFY2(wrong.start(dir->path(), QStringLiteral("wrong"), R"({"station": {"code": "SOMEONE"}})"),
+             qPrintable(wrong.error()));
+    const int good = addStation(QStringLiteral("H01"), healthy.port);
+    const int bad = addStation(QStringLiteral("W01"), wrong.port);
+
+    QProcess process;
+    QVERIFY(runOnce(process));
+    QCOMPARE(process.exitCode(), 1);
+    const QMap<int, QString> statuses = storedStatuses();
+    QCOMPARE(statuses.value(good), QStringLiteral("Download completed."));
+    QCOMPARE(statuses.value(bad),
+             QStringLiteral("Okunan istasyon kodu \"SOMEONE\". Okunan kod ile kayıtlı kod eşleşmiyor!"));
+    const QStringList saved = QDir(dir->filePath(QStringLiteral("files/H01")))
+                                  .entryList({QStringLiteral("H01_*.xml")}, QDir::Files);
+    QCOMPARE(saved.size(), 1);
+    QVERIFY(!QDir(dir->filePath(QStringLiteral("files/W01"))).exists());
+    const QString out = QString::fromUtf8(process.readAllStandardOutput());
+    QVERIFY(out.contains(QStringLiteral("\tH01\tDownload completed.\n")));
+    QVERIFY(out.contains(QStringLiteral("\tW01\tOkunan istasyon kodu")));
+}
+
+QTEST_GUILESS_MAIN(tst_HeadlessCollector)
+#include "tst_headlesscollector.moc"
