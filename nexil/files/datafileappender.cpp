@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QDomDocument>
 #include <QFile>
+#include <QLocale>
 #include <QSaveFile>
 #include <QXmlStreamReader>
 
@@ -282,7 +283,7 @@ DataFileAppender::Result DataFileAppender::commit(Output &out, bool moveAside)
     QString aside;
     if (moveAside) {
         aside = path + QStringLiteral(".corrupt-") +
-                QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddhhmmss"));
+                QLocale::c().toString(QDateTime::currentDateTime(), QStringLiteral("yyyyMMddhhmmss"));
         if (!QFile::rename(path, aside)) {
             qDebug("saveFile(): cannot move the unreadable %s aside to %s", qUtf8Printable(path),
                    qUtf8Printable(aside));
