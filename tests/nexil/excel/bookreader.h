@@ -25,6 +25,7 @@ struct Sheet
     QJsonObject widths;
     QJsonArray margins;
     QJsonArray images;
+    int count = 0; // every cell, also those left out by a row filter
 
     QJsonValue value(int r, int c) const { return cells.value({r, c}).value(QStringLiteral("v")); }
     QString text(int r, int c) const { return value(r, c).toString(); }
@@ -74,13 +75,16 @@ struct Book
     }
 };
 
-inline Book read(const QString &path, bool valuesOnly = false)
+// rows: only the cells of these rows, as "first:last,first:last".
+inline Book read(const QString &path, bool valuesOnly = false, const QString &rows = QString())
 {
     Book book;
     QProcess p;
     QStringList args{QStringLiteral(READBOOK_PY), path};
     if (valuesOnly)
         args << QStringLiteral("--values-only");
+    if (!rows.isEmpty())
+        args << QStringLiteral("--rows") << rows;
     p.start(QStringLiteral("/usr/bin/python3"), args);
     if (!p.waitForFinished(300000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
         book.error = QStringLiteral("reader failed: ") + QString::fromUtf8(p.readAllStandardError());
@@ -91,6 +95,7 @@ inline Book read(const QString &path, bool valuesOnly = false)
         const QJsonObject so = sv.toObject();
         Sheet s;
         s.name = so.value(QStringLiteral("name")).toString();
+        s.count = so.value(QStringLiteral("count")).toInt();
         for (const QJsonValue &cv : so.value(QStringLiteral("cells")).toArray()) {
             const QJsonObject c = cv.toObject();
             s.cells.insert({c.value(QStringLiteral("r")).toInt(), c.value(QStringLiteral("c")).toInt()}, c);

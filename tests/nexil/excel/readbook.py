@@ -1,9 +1,18 @@
 #!/usr/bin/python3
 """Dumps a workbook as JSON with an independent reader: xlrd for .xls,
-openpyxl for .xlsx. Usage: readbook.py FILE [--values-only]"""
+openpyxl for .xlsx. Usage: readbook.py FILE [--values-only] [--rows A:B,C:D]
+--rows lists only the cells of those rows (inclusive); 'count' always counts
+every cell of a sheet."""
 import json
 import struct
 import sys
+
+
+ROWS = None
+
+
+def wanted(r):
+    return ROWS is None or any(a <= r <= b for a, b in ROWS)
 
 
 def xls(path, values_only):
@@ -28,10 +37,14 @@ def xls(path, values_only):
     sheets = []
     for i, sh in enumerate(book.sheets()):
         cells = []
+        count = 0
         for r in range(sh.nrows):
             for c in range(sh.ncols):
                 cell = sh.cell(r, c)
                 if cell.ctype in (xlrd.XL_CELL_EMPTY, xlrd.XL_CELL_BLANK):
+                    continue
+                count += 1
+                if not wanted(r):
                     continue
                 entry = {'r': r, 'c': c, 'v': cell.value}
                 if not values_only:
@@ -40,7 +53,7 @@ def xls(path, values_only):
                     entry['bold'] = book.font_list[xf.font_index].weight >= 700
                     entry['fill'] = xf.background.fill_pattern == 1
                 cells.append(entry)
-        out = {'name': sh.name, 'cells': cells, 'rows': sh.nrows}
+        out = {'name': sh.name, 'cells': cells, 'count': count}
         if not values_only:
             out['merged'] = [[r1, c1, r2 - 1, c2 - 1] for r1, r2, c1, c2 in sh.merged_cells]
             out['widths'] = {str(c): info.width / 256.0 for c, info in sh.colinfo_map.items()}
@@ -61,15 +74,20 @@ def xlsx(path, values_only):
             cells = [{'r': r, 'c': c, 'v': v}
                      for r, row in enumerate(sh.iter_rows(values_only=True))
                      for c, v in enumerate(row) if v is not None and v != '']
-            sheets.append({'name': sh.title, 'cells': cells})
+            sheets.append({'name': sh.title, 'count': len(cells),
+                           'cells': [x for x in cells if wanted(x['r'])]})
         return sheets
     book = openpyxl.load_workbook(path)
     sheets = []
     for sh in book.worksheets:
         cells = []
+        count = 0
         for row in sh.iter_rows():
             for cell in row:
                 if cell.value is None or cell.value == '':
+                    continue
+                count += 1
+                if not wanted(cell.row - 1):
                     continue
                 entry = {'r': cell.row - 1, 'c': cell.column - 1, 'v': cell.value}
                 if not values_only:
@@ -77,7 +95,7 @@ def xlsx(path, values_only):
                     entry['bold'] = bool(cell.font.b)
                     entry['fill'] = cell.fill.fill_type == 'solid'
                 cells.append(entry)
-        out = {'name': sh.title, 'cells': cells, 'rows': sh.max_row}
+        out = {'name': sh.title, 'cells': cells, 'count': count}
         if not values_only:
             out['merged'] = [[m.min_row - 1, m.min_col - 1, m.max_row - 1, m.max_col - 1]
                              for m in sh.merged_cells.ranges]
@@ -95,8 +113,12 @@ def xlsx(path, values_only):
 
 
 def main():
+    global ROWS
     path = sys.argv[1]
     values_only = '--values-only' in sys.argv
+    if '--rows' in sys.argv:
+        ranges = sys.argv[sys.argv.index('--rows') + 1]
+        ROWS = [tuple(int(x) for x in part.split(':')) for part in ranges.split(',')]
     sheets = xls(path, values_only) if path.lower().endswith('.xls') else xlsx(path, values_only)
     json.dump({'sheets': sheets}, sys.stdout)
 

@@ -150,11 +150,14 @@ void tst_XlsBookWriter::largeFileNeedsDifatSectors()
     QVERIFY(f.open(QIODevice::ReadOnly));
     const QByteArray head = f.read(512);
     QVERIFY(qFromLittleEndian<quint32>(head.constData() + 72) > 0); // DIFAT sectors in use
-    const bookreader::Book back = bookreader::read(path, true);
+    const bookreader::Book back = bookreader::read(path, true, QStringLiteral("0:0,59990:59999"));
     QVERIFY2(back.error.isEmpty(), qPrintable(back.error));
     const bookreader::Sheet &sh = back.sheets.at(0);
-    QCOMPARE(sh.cells.size(), rows * cols);
-    QCOMPARE(sh.number(rows - 1, cols - 1), (rows - 1) * 0.5 + cols - 1);
+    QCOMPARE(sh.count, rows * cols);
+    QCOMPARE(sh.number(0, 1), 1.0);
+    for (int r = rows - 10; r < rows; ++r)
+        for (int c = 0; c < cols; ++c)
+            QCOMPARE(sh.number(r, c), r * 0.5 + c);
 }
 
 void tst_XlsBookWriter::tinyFileIsPaddedOutOfTheMiniStream()
