@@ -3,6 +3,7 @@
 #include "store/stationtablemodel.h"
 #include "worker.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QThread>
 
@@ -76,6 +77,9 @@ bool WorkerController::stopCollecting(int timeoutMs)
         threads.removeOne(thread);
         thread->deleteLater();
     }
+    // Statuses the workers sent before they ended are still stored.
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    flushStatuses();
     if (!allEnded)
         qWarning("stopCollecting(): %d worker threads still running", int(threads.size()));
     return allEnded;
@@ -123,24 +127,60 @@ void WorkerController::onStationChanged(const QModelIndex &topLeft, const QModel
 
 void WorkerController::onWorkerStatusChanged(DBStation station)
 {
-    const int row = indexOfStation(station.id);
-    if (row < 0)
+    pendingStatuses.append(station);
+    if (!flushScheduled) {
+        flushScheduled = true;
+        QMetaObject::invokeMethod(this, &WorkerController::flushStatuses, Qt::QueuedConnection);
+    }
+}
+
+void WorkerController::flushStatuses()
+{
+    flushScheduled = false;
+    if (pendingStatuses.isEmpty())
         return;
-    // Only what the worker owns is taken: an operator's change that crossed
-    // this status on its way to the worker must not be overwritten, nor the
-    // temporary activation of a single visit stored.
-    DBStation stored = model->stations().at(row);
-    stored.status = station.status;
-    stored.has_error = station.has_error;
-    stored.last_connection_time = station.last_connection_time;
-    stored.values = station.values;
-    stored.modified = false;
-    model->setData(model->index(row, 0), QVariant::fromValue(stored), Qt::EditRole);
-    emit stationStatusPublished(stored);
+    QList<DBStation> pending;
+    pending.swap(pendingStatuses);
+
+    QList<int> rows;
+    QList<DBStation> records;
+    QList<DBStation> published;
+    for (const DBStation &status : qAsConst(pending)) {
+        // A station deleted meanwhile stays deleted.
+        const int row = indexOfStation(status.id);
+        if (row < 0)
+            continue;
+        // Only what the worker owns is taken: an operator's change that
+        // crossed this status on its way to the worker must not be
+        // overwritten, nor the temporary activation of a single visit stored.
+        const int at = rows.indexOf(row);
+        DBStation merged = at >= 0 ? records.at(at) : model->stations().at(row);
+        merged.status = status.status;
+        merged.has_error = status.has_error;
+        merged.last_connection_time = status.last_connection_time;
+        merged.values = status.values;
+        merged.modified = false;
+        if (at >= 0) {
+            records[at] = merged;
+        } else {
+            rows.append(row);
+            records.append(merged);
+        }
+        published.append(merged);
+    }
+    if (!model->updateStations(rows, records)) {
+        // One refused row must not hold back the others.
+        for (int i = 0; i < rows.size(); ++i)
+            model->setData(model->index(rows.at(i), 0), QVariant::fromValue(records.at(i)), Qt::EditRole);
+    }
+    for (const DBStation &station : qAsConst(published))
+        emit stationStatusPublished(station);
 }
 
 void WorkerController::onWorkerVisitEnded(int id, bool hasError)
 {
+    // The visit's last status is stored before its end is announced.
+    flushStatuses();
     if (indexOfStation(id) >= 0)
         emit stationVisitEnded(id, hasError);
 }

@@ -52,6 +52,8 @@ public slots:
                           const QVector<int> &roles);
     void onWorkerStatusChanged(DBStation station);
     void onWorkerVisitEnded(int id, bool hasError);
+    // Stores the statuses received since the last call, in one transaction.
+    void flushStatuses();
 
 private:
     void startWorker(const DBStation &station);
@@ -60,4 +62,8 @@ private:
     StationTableModel *model = nullptr;
     bool collecting = false;
     QList<QThread *> threads;
+    // Statuses wait here for the end of the current pass of the event loop,
+    // so that a burst of them costs one database sync, not one each.
+    QList<DBStation> pendingStatuses;
+    bool flushScheduled = false;
 };

@@ -232,6 +232,27 @@ bool DatabaseConnection::updateStation(const DBStation &station)
     return true;
 }
 
+bool DatabaseConnection::updateStations(const QList<DBStation> &stations)
+{
+    QSqlDatabase db = QSqlDatabase::database();
+    if (!db.transaction()) {
+        qDebug("Database Error: %s", qUtf8Printable(db.lastError().text()));
+        return false;
+    }
+    for (const DBStation &station : stations) {
+        if (!updateStation(station)) {
+            db.rollback();
+            return false;
+        }
+    }
+    if (!db.commit()) {
+        qDebug("Database Error: %s", qUtf8Printable(db.lastError().text()));
+        db.rollback();
+        return false;
+    }
+    return true;
+}
+
 bool DatabaseConnection::deleteStation(int id)
 {
     QSqlQuery query;

@@ -25,5 +25,7 @@ public:
     // The new row id, or -1 when nothing was stored.
     static int insertStation(const DBStation &station);
     static bool updateStation(const DBStation &station);
+    // Writes several records in one transaction: all of them or none.
+    static bool updateStations(const QList<DBStation> &stations);
     static bool deleteStation(int id);
 };

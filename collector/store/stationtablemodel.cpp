@@ -256,6 +256,23 @@ bool StationTableModel::setData(const QModelIndex &index, const QVariant &value,
     return true;
 }
 
+bool StationTableModel::updateStations(const QList<int> &rows, const QList<DBStation> &records)
+{
+    if (rows.size() != records.size())
+        return false;
+    for (int row : rows) {
+        if (row < 0 || row >= stationList.size())
+            return false;
+    }
+    if (!DatabaseConnection::updateStations(records))
+        return false;
+    for (int i = 0; i < rows.size(); ++i) {
+        stationList[rows.at(i)] = records.at(i);
+        emit dataChanged(index(rows.at(i), 0), index(rows.at(i), ColumnCount - 1), {});
+    }
+    return true;
+}
+
 bool StationTableModel::insertRows(int row, int count, const QModelIndex &)
 {
     beginInsertRows(QModelIndex(), row, row + count - 1);

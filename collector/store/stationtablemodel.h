@@ -33,6 +33,9 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+    // Replaces the records at the given rows with one database transaction
+    // (one sync for all); nothing changes when the database refuses any.
+    bool updateStations(const QList<int> &rows, const QList<DBStation> &records);
     bool insertRows(int row, int count, const QModelIndex &parent = QModelIndex()) override;
     bool removeRows(int row, int count, const QModelIndex &parent = QModelIndex()) override;
 

@@ -27,6 +27,8 @@ private slots:
     void updateStationDataVisitsOneRow();
     void workerStatusKeepsOperatorSettings();
     void destructionWaitsForRunningWorkers();
+    void burstOfStatusesIsStoredTogether();
+    void refusedStatusDoesNotHoldBackOthers();
 
 private:
     int addStation(quint16 port, bool active = true);
@@ -157,6 +159,7 @@ void tst_WorkerController::deletedStationStopsItsWorkerForGood()
     DBStation late = removed;
     late.status = QStringLiteral("Connecting..");
     controller.onWorkerStatusChanged(late);
+    controller.flushStatuses();
     QCOMPARE(model.rowCount(), 1);
     QCOMPARE(DatabaseConnection::selectStations().size(), 1);
     QCOMPARE(storedStatus(removed.id), QStringLiteral("<no row>"));
@@ -262,6 +265,7 @@ void tst_WorkerController::workerStatusKeepsOperatorSettings()
     status.last_connection_time = QDateTime(QDate(2026, 5, 6), QTime(7, 8, 9));
     status.active = !before.active;
     controller.onWorkerStatusChanged(status);
+    controller.flushStatuses();
 
     const DBStation now = model.stations().at(0);
     QCOMPARE(now.name, QStringLiteral("O'Brien"));
@@ -288,6 +292,55 @@ void tst_WorkerController::destructionWaitsForRunningWorkers()
         QTRY_COMPARE(device.connections, 1);
     }
     QTRY_COMPARE(device.findChildren<QTcpSocket *>().size(), 0);
+}
+
+void tst_WorkerController::burstOfStatusesIsStoredTogether()
+{
+    const int a = addStation(closedPort());
+    const int b = addStation(closedPort());
+    StationTableModel model;
+    WorkerController controller(&model);
+    QSignalSpy published(&controller, &WorkerController::stationStatusPublished);
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    const QStringList texts{"Connecting..", "Reading parameters", "Downloading packages 1/2"};
+    for (const QString &text : texts) {
+        for (DBStation s : model.stations()) {
+            s.status = text;
+            controller.onWorkerStatusChanged(s);
+        }
+    }
+    QCOMPARE(published.count(), 0); // not before the loop comes round
+    QTRY_COMPARE(published.count(), 6);
+    QCOMPARE(published.at(4).at(0).value<DBStation>().status, QStringLiteral("Downloading packages 1/2"));
+    QCOMPARE(changed.count(), 2); // one per row
+    QCOMPARE(storedStatus(a), QStringLiteral("Downloading packages 1/2"));
+    QCOMPARE(storedStatus(b), QStringLiteral("Downloading packages 1/2"));
+    QVERIFY(controller.stopCollecting());
+}
+
+void tst_WorkerController::refusedStatusDoesNotHoldBackOthers()
+{
+    const int a = addStation(closedPort());
+    const int b = addStation(closedPort());
+    StationTableModel model;
+    WorkerController controller(&model);
+    QSqlQuery q;
+    QVERIFY(q.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON stations WHEN NEW.id = %1 "
+                                  "BEGIN SELECT RAISE(ABORT, 'refused'); END")
+                       .arg(a)));
+    for (DBStation s : model.stations()) {
+        s.status = QStringLiteral("Success");
+        controller.onWorkerStatusChanged(s);
+    }
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^Database Error: ")));
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^SQL: ")));
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^Database Error: ")));
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^SQL: ")));
+    controller.flushStatuses();
+    QVERIFY(model.stations().at(0).status.isEmpty()); // memory follows the database
+    QCOMPARE(model.stations().at(1).status, QStringLiteral("Success"));
+    QCOMPARE(storedStatus(b), QStringLiteral("Success"));
+    QVERIFY(controller.stopCollecting());
 }
 
 QTEST_GUILESS_MAIN(tst_WorkerController)

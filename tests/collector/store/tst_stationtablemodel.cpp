@@ -28,6 +28,7 @@ private slots:
     void setDataUpdateReplacesWholeRow();
     void setDataRefusedUpdateChangesNothing();
     void setDataIgnoresOtherRoles();
+    void updateStationsIsAllOrNothing();
     void removeRowsDeletesFromDatabaseAndList();
     void removeRowsKeepsRowTheDatabaseRefuses();
 
@@ -285,6 +286,33 @@ void tst_StationTableModel::setDataIgnoresOtherRoles()
     QVERIFY(model.setData(model.index(0, 0), QVariant::fromValue(s), Qt::DisplayRole));
     QCOMPARE(model.stations().at(0).title, QStringLiteral("Title A"));
     QCOMPARE(changed.count(), 0);
+}
+
+void tst_StationTableModel::updateStationsIsAllOrNothing()
+{
+    DatabaseConnection::insertStation(fullStation(QStringLiteral("a")));
+    DatabaseConnection::insertStation(fullStation(QStringLiteral("b")));
+    StationTableModel model;
+    QList<DBStation> records = model.stations();
+    records[0].status = QStringLiteral("one");
+    records[1].status = QStringLiteral("two");
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    QVERIFY(model.updateStations({0, 1}, records));
+    QCOMPARE(changed.count(), 2);
+    QCOMPARE(model.stations().at(1).status, QStringLiteral("two"));
+
+    QVERIFY(!model.updateStations({0, 2}, records)); // no such row
+    QVERIFY(refuse(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON stations WHEN NEW.status = 'bad' "
+                                  "BEGIN SELECT RAISE(ABORT, 'refused'); END")));
+    records[0].status = QStringLiteral("fine");
+    records[1].status = QStringLiteral("bad");
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^Database Error: ")));
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^SQL: ")));
+    QVERIFY(!model.updateStations({0, 1}, records));
+    QCOMPARE(model.stations().at(0).status, QStringLiteral("one"));
+    QSqlQuery q;
+    QVERIFY(q.exec(QStringLiteral("SELECT status FROM stations ORDER BY id")) && q.next());
+    QCOMPARE(q.value(0).toString(), QStringLiteral("one")); // rolled back
 }
 
 void tst_StationTableModel::removeRowsDeletesFromDatabaseAndList()
