@@ -1,7 +1,7 @@
 // One headless collection round ("tqm510 --headless --once") over N stations,
 // each served by its own simulator holding D days of 9-channel data: wall
 // time of the round and the collector's peak memory.
-//   bench_collectionround [stations=50] [days=1]
+//   bench_collectionround [stations=50] [days=1] [excel]
 
 #include "store/databaseconnection.h"
 
@@ -47,6 +47,7 @@ int main(int argc, char *argv[])
     const QStringList args = app.arguments();
     const int count = args.size() > 1 ? args.at(1).toInt() : 50;
     const double days = args.size() > 2 ? args.at(2).toDouble() : 1.0;
+    const bool excel = args.size() > 3 && args.at(3) == QLatin1String("excel");
 
     QTemporaryDir dir;
     QDir().mkpath(dir.filePath(QStringLiteral("bin")));
@@ -85,7 +86,7 @@ int main(int argc, char *argv[])
         s.active = true;
         s.file_path = dir.filePath(QStringLiteral("files/") + code);
         s.file_name = code;
-        s.export_excel = false;
+        s.export_excel = excel;
         if (DatabaseConnection::insertStation(s) < 0)
             return 1;
         simulators.push_back(std::move(sim));
@@ -114,10 +115,10 @@ int main(int argc, char *argv[])
             bytes += f.size();
         }
     }
-    std::printf("collection round: %d stations x %.1f days of 9 channels, exit %d, wall %.2f s, "
+    std::printf("collection round: %d stations x %.1f days of 9 channels%s, exit %d, wall %.2f s, "
                 "peak RSS %.1f MiB, %d data files, %.1f MiB of XML\n",
-                count, days, finished ? collector.exitCode() : -1, seconds, double(usage.ru_maxrss) / 1024.0,
-                files, double(bytes) / (1024.0 * 1024.0));
+                count, days, excel ? " with Excel" : "", finished ? collector.exitCode() : -1, seconds,
+                double(usage.ru_maxrss) / 1024.0, files, double(bytes) / (1024.0 * 1024.0));
     for (auto &sim : simulators) {
         sim->terminate();
         sim->waitForFinished(3000);

@@ -59,7 +59,7 @@ int main(int argc, char *argv[])
         const double cpuBefore = cpuSeconds();
         QElapsedTimer wall;
         wall.start();
-        QTimer::singleShot(int(seconds * 1000), &app, [] { QCoreApplication::exit(0); });
+        QTimer::singleShot(int(seconds * 1000), Qt::PreciseTimer, &app, [] { QCoreApplication::exit(0); });
         QCoreApplication::exec();
         const double cpu = cpuSeconds() - cpuBefore;
         const double elapsed = double(wall.elapsed()) / 1000.0;

@@ -65,6 +65,7 @@ private slots:
     void visitWithoutDownloadEndsInSuccess();
     void visitToAnotherStationSavesNothing();
     void unsavableDownloadIsReportedAsError();
+    void stationWithoutDirectoryDownloadsNothing();
 
 private:
     DBStation station(quint16 port, bool active = true);
@@ -564,6 +565,27 @@ void tst_Worker::unsavableDownloadIsReportedAsError()
     QVERIFY2(last.status.startsWith(QStringLiteral("Could not save the data file ")),
              qPrintable(last.status));
     QVERIFY(!texts.contains(QStringLiteral("Download completed.")));
+}
+
+void tst_Worker::stationWithoutDirectoryDownloadsNothing()
+{
+    if (!Simulator::available())
+        QSKIP("the simulator is not built");
+    QTemporaryDir dir;
+    Simulator sim;
+    QVERIFY2(sim.start(dir.path(), QStringLiteral("sim"), "{}"), qPrintable(sim.error()));
+    DBStation s = station(sim.port);
+    s.code = QStringLiteral("D02A003");
+    s.file_path.clear(); // would otherwise write into the root directory
+    s.download_data = true;
+    Worker worker(s);
+    DBStation last;
+    visit(worker, &last);
+    QVERIFY(last.has_error);
+    QCOMPARE(last.status, QStringLiteral("The station has no data directory."));
+    QFile log(dir.filePath(QStringLiteral("sim.log")));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QVERIFY(!log.readAll().contains("AKT"));
 }
 
 QTEST_GUILESS_MAIN(tst_Worker)
