@@ -27,6 +27,10 @@ int main(int argc, char *argv[])
          QStringLiteral("With --headless: visit every active station one time, as \"Update Station "
                         "Data\" does, and exit when every visit has ended; exit status 0 when none "
                         "ended in an error, 1 otherwise.")});
+    parser.addOption({QStringLiteral("add-station"),
+                      QStringLiteral("Add an active station to the database and exit (may be repeated). "
+                                     "DIRECTORY defaults to ../files/CODE."),
+                      QStringLiteral("CODE,HOST,PORT[,DIRECTORY]")});
     parser.process(app);
 
     QTextStream out(stdout);
@@ -34,6 +38,10 @@ int main(int argc, char *argv[])
     if (parser.isSet(QStringLiteral("once")) && !parser.isSet(QStringLiteral("headless"))) {
         err << "--once needs --headless." << Qt::endl;
         return 2;
+    }
+    if (parser.isSet(QStringLiteral("add-station"))) {
+        HeadlessCollector collector(out, err);
+        return collector.addStations(parser.values(QStringLiteral("add-station")));
     }
     if (parser.isSet(QStringLiteral("headless"))) {
         HeadlessCollector collector(out, err);

@@ -64,22 +64,70 @@ bool HeadlessCollector::installSignalHandlers()
     return sigaction(SIGINT, &action, nullptr) == 0 && sigaction(SIGTERM, &action, nullptr) == 0;
 }
 
+bool HeadlessCollector::openDatabase()
+{
+    if (!QDir(QStringLiteral("../data")).exists() && !QDir().mkpath(QStringLiteral("../data"))) {
+        err << "Could not create the data directory ../data." << Qt::endl;
+        return false;
+    }
+    DatabaseConnection database;
+    if (!database.connectToDatabase(QStringLiteral("../data/data.db"), QString(), 0, QString(), QString())) {
+        err << "Could not connect to database." << Qt::endl;
+        DatabaseConnection::close();
+        return false;
+    }
+    return true;
+}
+
+int HeadlessCollector::addStations(const QStringList &texts)
+{
+    QList<DBStation> stations;
+    for (const QString &text : texts) {
+        const QStringList f = text.split(QLatin1Char(','));
+        bool portOk = false;
+        const int port = f.value(2).trimmed().toInt(&portOk);
+        if (f.size() < 3 || f.size() > 4 || f.at(0).trimmed().isEmpty() || f.at(1).trimmed().isEmpty() ||
+            !portOk || port < 1 || port > 65535) {
+            err << "Bad station \"" << text << "\": expected CODE,HOST,PORT[,DIRECTORY]." << Qt::endl;
+            return 1;
+        }
+        DBStation s;
+        s.code = f.at(0).trimmed();
+        s.title = s.code;
+        s.name = s.code;
+        s.ip = f.at(1).trimmed();
+        s.port = port;
+        s.active = true;
+        s.file_name = s.code;
+        s.file_path = f.size() == 4 ? f.at(3).trimmed() : QStringLiteral("../files/") + s.code;
+        stations.append(s);
+    }
+    if (!openDatabase())
+        return 1;
+    int result = 0;
+    {
+        StationTableModel stationModel;
+        for (const DBStation &s : qAsConst(stations)) {
+            if (!stationModel.setData(QModelIndex(), QVariant::fromValue(s))) {
+                err << "Could not store station " << s.code << "." << Qt::endl;
+                result = 1;
+                break;
+            }
+            out << stationModel.stations().constLast().id << '\t' << s.code << Qt::endl;
+        }
+    }
+    DatabaseConnection::close();
+    return result;
+}
+
 int HeadlessCollector::run(bool runOnce)
 {
     once = runOnce;
     if (!installSignalHandlers())
         err << "Could not install the signal handlers." << Qt::endl;
 
-    if (!QDir(QStringLiteral("../data")).exists() && !QDir().mkpath(QStringLiteral("../data"))) {
-        err << "Could not create the data directory ../data." << Qt::endl;
+    if (!openDatabase())
         return 1;
-    }
-    DatabaseConnection database;
-    if (!database.connectToDatabase(QStringLiteral("../data/data.db"), QString(), 0, QString(), QString())) {
-        err << "Could not connect to database." << Qt::endl;
-        DatabaseConnection::close();
-        return 1;
-    }
 
     model = new StationTableModel;
     controller = new WorkerController(model);

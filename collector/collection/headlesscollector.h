@@ -25,12 +25,19 @@ public:
     // error, 1 otherwise. 1 as well when the database cannot be opened.
     int run(bool once);
 
+    // Adds active stations given as "CODE,HOST,PORT[,DIRECTORY]" (directory
+    // by default ../files/CODE) and prints "id<TAB>code" for each; 0 when
+    // all were added, 1 on a bad text (nothing added) or when the database
+    // refuses one (those before it stay).
+    int addStations(const QStringList &texts);
+
 private slots:
     void onStatusPublished(DBStation station);
     void onVisitEnded(int id, bool hasError);
     void onStopSignal();
 
 private:
+    bool openDatabase();
     bool installSignalHandlers();
     void finish(int exitCode);
 

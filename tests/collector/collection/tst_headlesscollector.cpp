@@ -27,6 +27,7 @@ private slots:
     void stopSignalsEndCleanly_data();
     void stopSignalsEndCleanly();
     void onceAgainstHealthyAndWrongStation();
+    void addStationOption();
 
 private:
     int addStation(const QString &code, quint16 port, bool active = true);
@@ -206,6 +207,40 @@ void tst_HeadlessCollector::onceAgainstHealthyAndWrongStation()
     const QString out = QString::fromUtf8(process.readAllStandardOutput());
     QVERIFY(out.contains(QStringLiteral("\tH01\tDownload completed.\n")));
     QVERIFY(out.contains(QStringLiteral("\tW01\tOkunan istasyon kodu")));
+}
+
+void tst_HeadlessCollector::addStationOption()
+{
+    QProcess bad;
+    bad.setWorkingDirectory(bin);
+    bad.start(qEnvironmentVariable("TQM510"),
+              {QStringLiteral("--add-station"), QStringLiteral("A1,127.0.0.1,4380"),
+               QStringLiteral("--add-station"), QStringLiteral("B1,127.0.0.1,70000")});
+    QVERIFY(bad.waitForFinished(10000));
+    QCOMPARE(bad.exitCode(), 1);
+    QVERIFY(bad.readAllStandardError().contains("B1,127.0.0.1,70000"));
+    QVERIFY(!QFile::exists(dir->filePath(QStringLiteral("data/data.db"))));
+
+    QProcess good;
+    good.setWorkingDirectory(bin);
+    good.start(qEnvironmentVariable("TQM510"),
+               {QStringLiteral("--add-station"), QStringLiteral("O'B1,127.0.0.1,4380"),
+                QStringLiteral("--add-station"), QStringLiteral("C2,modem.example.org,5000,/srv/c2")});
+    QVERIFY(good.waitForFinished(10000));
+    QCOMPARE(good.exitCode(), 0);
+    QCOMPARE(good.readAllStandardOutput(), QByteArray("1\tO'B1\n2\tC2\n"));
+
+    DatabaseConnection db;
+    QVERIFY(db.connectToDatabase(dir->filePath(QStringLiteral("data/data.db")), QString(), 0, QString(),
+                                 QString()));
+    const QList<DBStation> stations = DatabaseConnection::selectStations();
+    QCOMPARE(stations.size(), 2);
+    QCOMPARE(stations.at(0).code, QStringLiteral("O'B1"));
+    QCOMPARE(stations.at(0).file_path, QStringLiteral("../files/O'B1"));
+    QVERIFY(stations.at(0).active);
+    QCOMPARE(stations.at(1).ip, QStringLiteral("modem.example.org"));
+    QCOMPARE(stations.at(1).port, 5000);
+    QCOMPARE(stations.at(1).file_path, QStringLiteral("/srv/c2"));
 }
 
 QTEST_GUILESS_MAIN(tst_HeadlessCollector)
