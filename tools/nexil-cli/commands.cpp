@@ -1,0 +1,403 @@
+#include "commands.h"
+
+#include "devicesession.h"
+#include "nexil/excel/excelconverter.h"
+#include "nexil/files/filemanager.h"
+#include "recordjson.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonParseError>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+enum Exit { Success = 0, Failure = 1, Usage = 2 };
+
+int fail(const QString &text, int status = Failure)
+{
+    std::fprintf(stderr, "%s\n", qPrintable(text));
+    return status;
+}
+
+void print(const QJsonObject &object)
+{
+    std::fputs(QJsonDocument(object).toJson(QJsonDocument::Indented).constData(), stdout);
+}
+
+// A data file prefix may come from the device: keep it to one safe path component.
+QString safeFileComponent(const QString &text)
+{
+    QString out;
+    for (const QChar c : text.trimmed())
+        out += (c.isLetterOrNumber() || c == '-' || c == '_' || c == '.') ? c : QChar('_');
+    while (out.startsWith('.'))
+        out.remove(0, 1);
+    return out.isEmpty() ? QStringLiteral("station") : out;
+}
+
+bool parseTarget(const QCommandLineParser &parser, DeviceSession::Target *target, QString *problem)
+{
+    bool ok = true;
+    target->replyTimeout = parser.value("reply-timeout").toInt(&ok);
+    if (!ok || target->replyTimeout <= 0) {
+        *problem = QStringLiteral("--reply-timeout takes a positive number of milliseconds");
+        return false;
+    }
+    if (parser.isSet("tcp") == parser.isSet("serial")) {
+        *problem = QStringLiteral("name the logger with exactly one of --tcp HOST:PORT or --serial DEVICE");
+        return false;
+    }
+    if (parser.isSet("serial")) {
+        target->serialDevice = parser.value("serial");
+        target->baud = parser.value("baud").toInt(&ok);
+        if (!ok || target->baud <= 0) {
+            *problem = QStringLiteral("--baud takes a positive number");
+            return false;
+        }
+        return true;
+    }
+    const QString tcp = parser.value("tcp");
+    const int colon = tcp.lastIndexOf(':');
+    const int port = tcp.mid(colon + 1).toInt(&ok);
+    if (colon <= 0 || !ok || port <= 0 || port > 65535) {
+        *problem = QStringLiteral("--tcp takes HOST:PORT");
+        return false;
+    }
+    target->host = tcp.left(colon);
+    target->port = quint16(port);
+    return true;
+}
+
+bool excelType(const QCommandLineParser &parser, ExcelConverter::ExcelType *type, QString *problem)
+{
+    const QString value = parser.value("excel").toLower();
+    if (value == "xls")
+        *type = ExcelConverter::Xls;
+    else if (value == "xlsx")
+        *type = ExcelConverter::Xlsx;
+    else {
+        *problem = QStringLiteral("--excel takes xls or xlsx");
+        return false;
+    }
+    return true;
+}
+
+bool convertToExcel(const QString &path, ExcelConverter::ExcelType type, bool pivot, QString *problem)
+{
+    ExcelConverter converter;
+    QString reason;
+    QObject::connect(&converter, &ExcelConverter::error, [&](const QString &text) { reason = text; });
+    if (converter.convert(path, type, pivot) && reason.isEmpty())
+        return true;
+    *problem = reason.isEmpty() ? QStringLiteral("Excel conversion failed") : reason;
+    return false;
+}
+
+class Commands
+{
+public:
+    Commands(const QCommandLineParser &p, DeviceSession &s) : parser(p), session(s), nexil(s.device()) {}
+
+    int identity()
+    {
+        DeviceIdentity record;
+        if (!session.call([&] { nexil.getDeviceIdentity(); }, &Nexil::deviceIdentity,
+                          [&](const DeviceIdentity &r) { record = r; }))
+            return fail(session.errorText());
+        print(recordjson::toJson(record));
+        return Success;
+    }
+
+    int instant()
+    {
+        InstantData record;
+        if (!session.call([&] { nexil.getInstantValues(); }, &Nexil::instantValues,
+                          [&](const InstantData &r) { record = r; }))
+            return fail(session.errorText());
+        print(recordjson::toJson(record));
+        return Success;
+    }
+
+    int read()
+    {
+        Records r;
+        if (!readSetup(&r) || !readFiles(&r) || !readNames(&r) || !readCalibrations(&r) || !readAlarms(&r))
+            return fail(session.errorText());
+        QJsonObject out;
+        out.insert("setupParameters", recordjson::toJson(r.setup));
+        out.insert("fileInformations", recordjson::toJson(r.files));
+        out.insert("channelNames", recordjson::toJson(r.names));
+        out.insert("channelCalibrations", recordjson::toJson(r.calibrations));
+        out.insert("alarmParameters", recordjson::toJson(r.alarms));
+        print(out);
+        return Success;
+    }
+
+    int download()
+    {
+        Records r;
+        if (!readSetup(&r) || !readFiles(&r))
+            return fail(session.errorText());
+        // Named after the device's last memory file; without one, after the device's clock.
+        const QDateTime fileDate = r.files.files.isEmpty() ? r.setup.deviceTime : r.files.files.last().date;
+        const QString prefix =
+            safeFileComponent(parser.isSet("name") ? parser.value("name") : r.setup.stationCode);
+        const QString path = QStringLiteral("%1/%2_%3.xml")
+                                 .arg(QDir::cleanPath(parser.value("dir")), prefix,
+                                      fileDate.toString(QStringLiteral("ddMMyyyy")));
+
+        FileManager files;
+        int page = 0;
+        int buffer = 0;
+        QDateTime time;
+        files.getLastMemoryAddresses(&page, &buffer, &time, path);
+
+        const bool showProgress = isatty(STDERR_FILENO);
+        QObject::connect(&nexil, &Nexil::downloadProgress, [&](int done, int total) {
+            if (showProgress)
+                std::fprintf(stderr, "\r%d/%d pages", done, total);
+        });
+        QList<DataFile> downloaded;
+        QObject::connect(&nexil, &Nexil::dataFile, [&](const QList<DataFile> &list) { downloaded = list; });
+        const bool ok =
+            session.call([&] { nexil.getData(time, page, buffer); }, &Nexil::downloadCompleted, [] {});
+        if (showProgress)
+            std::fputs("\n", stderr);
+        if (!ok)
+            return fail(session.errorText());
+        if (downloaded.isEmpty())
+            return fail(QStringLiteral("the device sent no data file"));
+
+        const int saved = files.saveFile(downloaded.first(), path, parser.isSet("text"), false);
+        if (saved == FileManager::FileUnreadable)
+            return fail(QStringLiteral("cannot read the existing data file %1").arg(path));
+        if (saved != FileManager::Saved)
+            return fail(QStringLiteral("cannot write the data file %1").arg(path));
+        if (parser.isSet("excel")) {
+            ExcelConverter::ExcelType type;
+            QString problem;
+            if (!excelType(parser, &type, &problem) ||
+                !convertToExcel(path, type, parser.isSet("pivot"), &problem))
+                return fail(problem);
+        }
+        std::printf("%s\n", qPrintable(path));
+        return Success;
+    }
+
+    int upload(const QJsonObject &config)
+    {
+        Records r;
+        if (!readSetup(&r) || !readNames(&r) || !readCalibrations(&r) || !readAlarms(&r))
+            return fail(session.errorText());
+        QStringList problems;
+        bool applied = true;
+        if (config.contains("channelNames"))
+            applied &= recordjson::apply(config.value("channelNames").toObject(), &r.names, &problems);
+        if (config.contains("channelCalibrations"))
+            applied &=
+                recordjson::apply(config.value("channelCalibrations").toObject(), &r.calibrations, &problems);
+        if (config.contains("setupParameters"))
+            applied &= recordjson::apply(config.value("setupParameters").toObject(), &r.setup, &problems);
+        if (config.contains("alarmParameters"))
+            applied &= recordjson::apply(config.value("alarmParameters").toObject(), &r.alarms, &problems);
+        if (!applied)
+            return fail(problems.join('\n'), Usage);
+
+        // In the order the setup wizard uses, each after the previous acknowledgement.
+        const QString password = parser.value("password");
+        bool ok = true;
+        if (ok && config.contains("channelNames"))
+            ok = session.call([&] { nexil.sendChannelNames(password, r.names); },
+                              &Nexil::channelNamesHaveBeenLoaded, [] {});
+        if (ok && config.contains("channelCalibrations"))
+            ok = session.call([&] { nexil.sendCalibrations(password, r.calibrations); },
+                              &Nexil::channelCalibrationsHaveBeenLoaded, [] {});
+        if (ok && config.contains("setupParameters"))
+            ok = session.call([&] { nexil.sendSetupParameters(password, r.setup); },
+                              &Nexil::setupParametersHaveBeenLoaded, [] {});
+        if (ok && config.contains("alarmParameters"))
+            ok = session.call([&] { nexil.sendAlarmParameters(password, r.alarms); },
+                              &Nexil::alarmParametersHaveBeenLoaded, [] {});
+        return ok ? Success : fail(session.errorText());
+    }
+
+    int password()
+    {
+        const QString current = parser.value("password");
+        const QString next = parser.value("new");
+        if (!session.call([&] { nexil.setPassword(current, next); }, &Nexil::passwordChanged, [] {}))
+            return fail(session.errorText());
+        return Success;
+    }
+
+    int factoryDefaults()
+    {
+        const QString pw = parser.value("password");
+        if (!session.call([&] { nexil.loadFactoryDefaults(pw); }, &Nexil::factoryDefaultsHaveBeenLoaded,
+                          [] {}))
+            return fail(session.errorText());
+        return Success;
+    }
+
+private:
+    struct Records
+    {
+        SetupParameters setup;
+        FileInformations files;
+        ChannelNames names;
+        ChannelCalibrations calibrations;
+        AlarmParameters alarms;
+    };
+
+    bool readSetup(Records *r)
+    {
+        return session.call([&] { nexil.getSetupParemeters(); }, &Nexil::setupParameters,
+                            [&](const SetupParameters &v) { r->setup = v; });
+    }
+    bool readFiles(Records *r)
+    {
+        return session.call([&] { nexil.getFileInformations(); }, &Nexil::fileInformations,
+                            [&](const FileInformations &v) { r->files = v; });
+    }
+    bool readNames(Records *r)
+    {
+        return session.call([&] { nexil.getChannelNames(); }, &Nexil::channelNames,
+                            [&](const ChannelNames &v) { r->names = v; });
+    }
+    bool readCalibrations(Records *r)
+    {
+        return session.call([&] { nexil.getChannelCalibrations(); }, &Nexil::channelCalibrations,
+                            [&](const ChannelCalibrations &v) { r->calibrations = v; });
+    }
+    bool readAlarms(Records *r)
+    {
+        return session.call([&] { nexil.getAlarmParameters(); }, &Nexil::alarmParameters,
+                            [&](const AlarmParameters &v) { r->alarms = v; });
+    }
+
+    const QCommandLineParser &parser;
+    DeviceSession &session;
+    Nexil &nexil;
+};
+
+// Reads and checks an upload file before anything is sent.
+bool loadConfig(const QString &path, QJsonObject *config, QString *problem)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *problem = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
+    if (!document.isObject()) {
+        *problem = QStringLiteral("%1 is not a JSON object: %2").arg(path, error.errorString());
+        return false;
+    }
+    *config = document.object();
+    // fileInformations is part of what `read` prints but cannot be uploaded.
+    const QStringList sections = {"channelNames", "channelCalibrations", "setupParameters", "alarmParameters",
+                                  "fileInformations"};
+    QStringList unknown;
+    for (const QString &key : config->keys()) {
+        if (!sections.contains(key))
+            unknown << key;
+        else if (!config->value(key).isObject())
+            unknown << key + QStringLiteral(" (not an object)");
+    }
+    if (!unknown.isEmpty()) {
+        *problem = QStringLiteral("unknown members in %1: %2").arg(path, unknown.join(", "));
+        return false;
+    }
+    return true;
+}
+
+int convertCommand(const QCommandLineParser &parser)
+{
+    const QStringList args = parser.positionalArguments();
+    if (args.size() != 2 || !parser.isSet("excel"))
+        return fail(QStringLiteral("usage: nexil-cli convert FILE.xml --excel xls|xlsx [--pivot]"), Usage);
+    ExcelConverter::ExcelType type;
+    QString problem;
+    if (!excelType(parser, &type, &problem))
+        return fail(problem, Usage);
+    if (!convertToExcel(args.at(1), type, parser.isSet("pivot"), &problem))
+        return fail(problem);
+    return Success;
+}
+
+} // namespace
+
+int runCommand(const QCommandLineParser &parser)
+{
+    const QStringList args = parser.positionalArguments();
+    if (args.isEmpty())
+        return fail(QStringLiteral("name a command; see --help"), Usage);
+    const QString command = args.first();
+    if (command == "convert")
+        return convertCommand(parser);
+
+    static const QStringList deviceCommands = {"identity", "instant",         "read", "download", "upload",
+                                               "password", "factory-defaults"};
+    if (!deviceCommands.contains(command))
+        return fail(QStringLiteral("unknown command %1; see --help").arg(command), Usage);
+    if (args.size() != 1)
+        return fail(QStringLiteral("%1 takes no arguments").arg(command), Usage);
+
+    DeviceSession::Target target;
+    QString problem;
+    if (!parseTarget(parser, &target, &problem))
+        return fail(problem, Usage);
+
+    QJsonObject config;
+    if (command == "download" && !parser.isSet("dir"))
+        return fail(QStringLiteral("download needs --dir DIR"), Usage);
+    if (command == "download" && parser.isSet("excel")) {
+        ExcelConverter::ExcelType type;
+        if (!excelType(parser, &type, &problem))
+            return fail(problem, Usage);
+    }
+    if (command == "upload") {
+        if (!parser.isSet("config") || !parser.isSet("password"))
+            return fail(QStringLiteral("upload needs --config FILE and --password PW"), Usage);
+        if (!loadConfig(parser.value("config"), &config, &problem))
+            return fail(problem, Usage);
+    }
+    if (command == "password") {
+        if (!parser.isSet("password") || !parser.isSet("new"))
+            return fail(QStringLiteral("password needs --password OLD and --new NEW"), Usage);
+        if (parser.value("password").size() > 4 || parser.value("new").size() > 4)
+            return fail(QStringLiteral("passwords have at most 4 characters"), Usage);
+    }
+    if (command == "factory-defaults" && !parser.isSet("password"))
+        return fail(QStringLiteral("factory-defaults needs --password PW"), Usage);
+
+    DeviceSession session(target);
+    if (!session.open())
+        return fail(session.errorText());
+    Commands commands(parser, session);
+    int status = Failure;
+    if (command == "identity")
+        status = commands.identity();
+    else if (command == "instant")
+        status = commands.instant();
+    else if (command == "read")
+        status = commands.read();
+    else if (command == "download")
+        status = commands.download();
+    else if (command == "upload")
+        status = commands.upload(config);
+    else if (command == "password")
+        status = commands.password();
+    else if (command == "factory-defaults")
+        status = commands.factoryDefaults();
+    session.close();
+    return status;
+}

@@ -1,0 +1,80 @@
+// nexil-cli: scriptable access to one logger over TCP or a serial line.
+
+#include "commands.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <cstdio>
+
+namespace {
+
+const char *const kDescription =
+    "Scriptable access to one datalogger.\n"
+    "\n"
+    "Commands:\n"
+    "  identity                      print the device identity as JSON\n"
+    "  instant                       print the instant values as JSON\n"
+    "  read                          print setupParameters, fileInformations, channelNames,\n"
+    "                                channelCalibrations and alarmParameters as one JSON object\n"
+    "  download --dir DIR [--name PREFIX] [--text] [--excel xls|xlsx] [--pivot]\n"
+    "                                download the memory written since the last download into\n"
+    "                                DIR/PREFIX_ddMMyyyy.xml (PREFIX: the station code) and print its path\n"
+    "  upload --config FILE --password PW\n"
+    "                                upload the channelNames, channelCalibrations, setupParameters and\n"
+    "                                alarmParameters sections of FILE (the shape `read` prints); missing\n"
+    "                                members keep the device's values\n"
+    "  password --password OLD --new NEW   change the device password (at most 4 characters each)\n"
+    "  factory-defaults --password PW      restore the device's factory settings\n"
+    "  convert FILE.xml --excel xls|xlsx [--pivot]   convert a data file to an Excel workbook\n"
+    "\n"
+    "Date-times are printed as yyyy-MM-ddTHH:mm:ss (null when the device reports none).\n"
+    "Exit status: 0 success, 1 device or file failure (the reason on stderr), 2 usage error.";
+
+// Library debug lines would clutter output meant for scripts.
+void quietDebug(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type != QtDebugMsg && type != QtInfoMsg)
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("nexil-cli"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QString::fromLatin1(kDescription));
+    parser.addHelpOption();
+    parser.addOptions({
+        {"tcp", "Logger (or its modem) at HOST:PORT.", "HOST:PORT"},
+        {"serial", "Logger on the serial DEVICE.", "DEVICE"},
+        {"baud", "Serial line speed (default 9600).", "RATE", "9600"},
+        {"reply-timeout", "Milliseconds to wait for each reply before resending (default 10000).", "MS",
+         "10000"},
+        {"dir", "download: folder of the data file.", "DIR"},
+        {"name", "download: file name prefix (default: the station code).", "PREFIX"},
+        {"text", "download: also write the text export."},
+        {"excel", "download, convert: also write an Excel workbook (xls or xlsx).", "TYPE"},
+        {"pivot", "download, convert: add pivot sheets to the workbook."},
+        {"config", "upload: JSON file with the records to upload.", "FILE"},
+        {"password", "upload, password, factory-defaults: the device password.", "PW"},
+        {"new", "password: the new password.", "NEW"},
+        {"verbose", "Show the library's debug messages on stderr."},
+    });
+    parser.addPositionalArgument("command", "identity, instant, read, download, upload, password, "
+                                            "factory-defaults or convert.");
+    if (!parser.parse(app.arguments())) {
+        std::fprintf(stderr, "%s\n", qPrintable(parser.errorText()));
+        return 2;
+    }
+    if (parser.isSet("help")) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        return 0;
+    }
+    if (!parser.isSet("verbose"))
+        qInstallMessageHandler(quietDebug);
+    return runCommand(parser);
+}
