@@ -65,8 +65,12 @@ int main(int argc, char *argv[])
         const double elapsed = double(wall.elapsed()) / 1000.0;
         std::printf("idle workers: %d, wall %.1f s, cpu %.3f s, %.3f%% of one core\n",
                     controller.threadCount(), elapsed, cpu, 100.0 * cpu / elapsed);
+        QElapsedTimer stopping;
+        stopping.start();
         if (!controller.stopCollecting())
             code = 1;
+        std::printf("stopping %d workers and waiting for their threads: %lld ms\n", workers,
+                    stopping.elapsed());
     }
     DatabaseConnection::close();
     return code;
