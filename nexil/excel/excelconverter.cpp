@@ -31,6 +31,7 @@ const int kSumMax = 0, kSumMaxDate = 1, kSumMin = 3, kSumMinDate = 4, kSumTot = 
 const int kMonthlySummaryRow = 41;
 const int kAnnualSummaryRow = 22;
 const int kFirstValueCol = 3, kLastFormattedCol = 12;
+const int kMaxPivotSheets = 1000;
 } // namespace
 
 void ExcelConverter::Stat::add(double v, const QString &date)
@@ -346,7 +347,9 @@ bool ExcelConverter::run(ExcelType type, bool pivot)
     step(QStringLiteral("Writing annual data"));
     writeAnnualData();
     if (pivot) {
-        for (int i = 0; i < m_channelCount; ++i) {
+        // A damaged channel count must not ask for millions of sheets.
+        const int count = qBound(0, m_channelCount, kMaxPivotSheets);
+        for (int i = 0; i < count; ++i) {
             QString name = QString::number(i);
             for (const Channel &c : qAsConst(m_channels))
                 if (c.id == i) {
