@@ -1,0 +1,49 @@
+// Arbitrary bytes, in arbitrary chunks, through a Nexil object's reception
+// path. The first byte chooses the state the object is in and whether the
+// frame checksums are repaired, so every decoder behind the checks is reached.
+
+#include "fuzzframe.h"
+#include "nexil/protocol/nexil.h"
+
+#include <QCoreApplication>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace {
+
+void silence(QtMsgType, const QMessageLogContext &, const QString &) {}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    qInstallMessageHandler(silence);
+    static QCoreApplication app(*argc, *argv);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size < 1)
+        return 0;
+    const uint8_t mode = data[0];
+    Nexil nexil;
+    nexil.setReplyTimeout(1000000);
+    if (mode & 0x02)
+        nexil.getData(QDateTime(QDate(2026, 1, 1), QTime(0, 0)), mode >> 4, 0);
+    else if (mode & 0x04)
+        nexil.getChannelNames();
+
+    size_t at = 1;
+    while (at < size) {
+        const size_t length = qMin<size_t>(data[at], size - at - 1);
+        QByteArray chunk(reinterpret_cast<const char *>(data + at + 1), int(length));
+        at += 1 + length;
+        if (mode & 0x01)
+            chunk = fuzzframe::repaired(chunk);
+        QMetaObject::invokeMethod(&nexil, "onConnectionNewData", Qt::DirectConnection,
+                                  Q_ARG(QByteArray, chunk));
+    }
+    return 0;
+}
