@@ -6,6 +6,7 @@
 #include "resumepoint.h"
 #include "textexporter.h"
 
+#include "nexil/excel/excelconverter.h"
 #include "nexil/protocol/nexil.h"
 
 #include <QDateTime>
@@ -91,10 +92,14 @@ void FileManager::exportToText(const QDomDocument &document, const QString &path
 
 void FileManager::exportToExcel(const QDomDocument &document, const QString &path)
 {
-    // The Excel workbook converter hooks in here; until it is part of the
-    // library the Excel flag has no effect.
+    // The converter reads the saved file itself. Its failures are logged
+    // and never change the save's result.
     Q_UNUSED(document)
-    qDebug("exportToExcel(): no Excel converter in this build, %s not exported", qUtf8Printable(path));
+    ExcelConverter converter(this);
+    connect(&converter, &ExcelConverter::error, this, [&path](const QString &text) {
+        qDebug("exportToExcel(): %s: %s", qUtf8Printable(path), qUtf8Printable(text));
+    });
+    converter.convert(path, ExcelConverter::Xls, false);
 }
 
 int FileManager::getLastMemoryAddresses(int *page, int *buffer, QDateTime *time, const QString &path)
