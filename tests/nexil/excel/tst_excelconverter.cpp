@@ -1,6 +1,7 @@
 #include "bookreader.h"
 #include "datafilewriter.h"
 #include "nexil/excel/excelconverter.h"
+#include "nexil/files/filemanager.h"
 
 #include <QDate>
 #include <QDomDocument>
@@ -33,6 +34,7 @@ private slots:
     void longXlsDailySheetContinuesOnANewSheet();
     void libreOfficeShowsTheReports();
     void eventsRunBetweenStepsOnlyOnTheGuiThread();
+    void fileManagerExportsAfterEverySave();
 
 private:
     QString dataFile(const QString &name, const QVector<Channel> &channels, const QVector<Line> &lines);
@@ -530,6 +532,45 @@ void tst_ExcelConverter::eventsRunBetweenStepsOnlyOnTheGuiThread()
     QVERIFY(thread.wait(60000));
     QVERIFY(converted);
     QVERIFY(!ranInside);
+}
+
+void tst_ExcelConverter::fileManagerExportsAfterEverySave()
+{
+    DataFile download;
+    download.stationCode = QStringLiteral("D15A012");
+    download.stationName = QStringLiteral("Söğütlü");
+    download.lastConnectionTime = QDateTime(QDate(2024, 3, 1), QTime(10, 0));
+    download.setupTime = download.lastConnectionTime;
+    download.channelCount = 1;
+    download.channelCodes = {CodeAT};
+    download.channelNames = QStringList{QStringLiteral("Hava Sıcaklığı")};
+    download.channelUnits = QStringList{QStringLiteral("°C")};
+    download.channelIntervals = {10};
+    for (int i = 0; i < 3; ++i) {
+        DataLine l;
+        l.dateTime = QDateTime(QDate(2024, 3, 1), QTime(9, 10 * i));
+        l.valueType = ValueINS;
+        l.valueTypeName = QStringLiteral("INS");
+        l.value = 1.5f + i;
+        download.lines.append(l);
+    }
+    const QString folder = m_dir.filePath(QStringLiteral("station"));
+    FileManager files;
+    QCOMPARE(files.saveFile(download, folder + QStringLiteral("/Station_01032024.xml"), false, true), 0);
+    QCOMPARE(files.saveFile(download, folder + QStringLiteral("/Station_01032024.xml"), false, true), 0);
+    const bookreader::Book book = bookreader::read(folder + QStringLiteral("/Station_01032024.xls"), true);
+    QVERIFY2(book.error.isEmpty(), qPrintable(book.error));
+    const bookreader::Sheet &d = *book.sheet("Daily");
+    QCOMPARE(d.text(7, 3), QStringLiteral("Hava Sıcaklığı"));
+    // The second save doubled the lines; the workbook mirrors the whole file.
+    QCOMPARE(d.number(9, 3), 1.5);
+    QCOMPARE(d.number(11, 3), 3.5);
+    QCOMPARE(d.text(12, 2), QStringLiteral("09:00"));
+
+    // A workbook that cannot be written leaves the save's result alone.
+    QVERIFY(QDir().mkpath(folder + QStringLiteral("/Blocked_01032024.xls")));
+    QCOMPARE(files.saveFile(download, folder + QStringLiteral("/Blocked_01032024.xml"), false, true), 0);
+    QVERIFY(QFileInfo(folder + QStringLiteral("/Blocked_01032024.xls")).isDir());
 }
 
 QTEST_GUILESS_MAIN(tst_ExcelConverter)
