@@ -1,0 +1,359 @@
+// Memory downloads from the logger simulator over loopback, each visit done
+// the way the collector does it: setup and file information, the data file's
+// name, its resume point, getData, saveFile. After every visit the saved XML
+// must hold each value the simulator put into memory exactly once.
+//
+// The simulated clock runs, so the memory grows between visits. A record
+// written while a download runs would be fetched twice (the file keeps the
+// write position reported before the pages were read), so every visit starts
+// right after the simulator wrote a record and the records are written far
+// apart (one every 12 s of real time).
+
+#include "nexil/files/filemanager.h"
+#include "nexil/protocol/nexil.h"
+#include "support/simprocess.h"
+
+#include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMap>
+#include <QSignalSpy>
+#include <QTcpSocket>
+#include <QXmlStreamReader>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+using Multiset = QMap<QString, int>;
+
+constexpr int RecordMinutes = 120;
+constexpr int Speed = 600;
+
+QString key(int channel, const QString &type, const QString &date, const QString &time, float value)
+{
+    return QStringLiteral("%1 %2 %3 %4 %5").arg(channel).arg(type, date, time).arg(double(value), 0, 'f', 4);
+}
+
+// The example logger, writing one record every RecordMinutes simulated minutes.
+QString writeScenario(const SimProcess &sim)
+{
+    QFile in(SimProcess::scenario(QStringLiteral("tqm510.json")));
+    if (!in.open(QIODevice::ReadOnly))
+        return QString();
+    QJsonObject scenario = QJsonDocument::fromJson(in.readAll()).object();
+    QJsonObject memory = scenario.value(QStringLiteral("memory")).toObject();
+    QJsonObject generator = memory.value(QStringLiteral("generator")).toObject();
+    generator.insert(QStringLiteral("interval"), RecordMinutes);
+    memory.insert(QStringLiteral("generator"), generator);
+    scenario.insert(QStringLiteral("memory"), memory);
+    const QString path = sim.path(QStringLiteral("scenario.json"));
+    QFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(QJsonDocument(scenario).toJson()) < 0)
+        return QString();
+    return path;
+}
+
+// Rows of the truth CSV up to and including `until` ("yyyy-MM-dd hh:mm").
+Multiset readTruth(const QString &path, const QString &until)
+{
+    Multiset rows;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return rows;
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    for (int i = 1; i < lines.size(); ++i) {
+        const QList<QByteArray> cells = lines.at(i).split(',');
+        if (cells.size() != 4)
+            continue;
+        const QString time = QString::fromLatin1(cells.at(0));
+        if (time > until)
+            continue;
+        ++rows[key(cells.at(2).toInt(), QString::fromLatin1(cells.at(1)), time.left(10), time.mid(11),
+                   cells.at(3).toFloat())];
+    }
+    return rows;
+}
+
+struct SavedFile
+{
+    Multiset lines;
+    int lineCount = 0;
+    int page = -1;
+    int buffer = -1;
+    bool ok = false;
+};
+
+// Read independently of FileManager's own reader.
+SavedFile readXml(const QString &path)
+{
+    SavedFile saved;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return saved;
+    QXmlStreamReader xml(&file);
+    bool inMemory = false;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isEndElement() && xml.name() == QLatin1String("memory"))
+            inMemory = false;
+        if (!xml.isStartElement())
+            continue;
+        if (xml.name() == QLatin1String("memory")) {
+            inMemory = true;
+        } else if (inMemory && xml.name() == QLatin1String("page")) {
+            saved.page = xml.readElementText().toInt();
+        } else if (inMemory && xml.name() == QLatin1String("buffer")) {
+            saved.buffer = xml.readElementText().toInt();
+        } else if (xml.name() == QLatin1String("line")) {
+            const QXmlStreamAttributes a = xml.attributes();
+            ++saved.lines[key(
+                a.value(QLatin1String("channel")).toInt(), a.value(QLatin1String("dataType")).toString(),
+                a.value(QLatin1String("date")).toString(), a.value(QLatin1String("time")).toString(),
+                a.value(QLatin1String("value")).toFloat())];
+            ++saved.lineCount;
+        }
+    }
+    saved.ok = !xml.hasError();
+    return saved;
+}
+
+// Differences as "key: saved n, truth m", at most a dozen.
+QString difference(const Multiset &saved, const Multiset &truth)
+{
+    QStringList out;
+    QStringList keys = saved.keys() + truth.keys();
+    keys.removeDuplicates();
+    keys.sort();
+    for (const QString &k : qAsConst(keys)) {
+        if (saved.value(k) != truth.value(k))
+            out << QStringLiteral("%1: saved %2, truth %3").arg(k).arg(saved.value(k)).arg(truth.value(k));
+    }
+    if (out.size() > 12)
+        out = out.mid(0, 12) << QStringLiteral("... %1 in all").arg(out.size());
+    return out.join(QLatin1Char('\n'));
+}
+
+struct VisitResult
+{
+    QString path;
+    QString deviceTime; // device clock when the visit read the setup, to the minute
+    int dataFiles = 0;
+    int pages = 0;
+    int saveResult = -1;
+    bool completed = false;
+    bool disconnected = false;
+    QList<int> errors;
+};
+
+// One connection, one Nexil, as a collector visit.
+class Visit
+{
+public:
+    Visit(quint16 port, int replyTimeout)
+    {
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        connected = socket.waitForConnected(10000);
+        nexil.setReplyTimeout(replyTimeout);
+        nexil.setConnection(&socket);
+    }
+
+    bool isConnected() const { return connected; }
+
+    template<typename Signal> QVariant request(void (Nexil::*start)(), Signal signal)
+    {
+        QSignalSpy replies(&nexil, signal);
+        QSignalSpy errors(&nexil, &Nexil::error);
+        (nexil.*start)();
+        QDeadlineTimer deadline(60000);
+        while (replies.isEmpty() && errors.isEmpty() && !deadline.hasExpired())
+            replies.wait(100);
+        return replies.isEmpty() ? QVariant() : replies.first().at(0);
+    }
+
+    // Waits for the device to write memory past `address` (-1: past where it
+    // is now), so that the visit starts just after a record was written.
+    bool waitForWrite(int address)
+    {
+        QDeadlineTimer deadline(90000);
+        while (!deadline.hasExpired()) {
+            const QVariant reply = request(&Nexil::getFileInformations, &Nexil::fileInformations);
+            if (!reply.isValid())
+                continue;
+            const int now = reply.value<FileInformations>().lastAddress;
+            if (address < 0)
+                address = now;
+            else if (now > address)
+                return true;
+            QTest::qWait(20);
+        }
+        return false;
+    }
+
+    VisitResult run(const QString &directory)
+    {
+        VisitResult result;
+        const QVariant setupReply = request(&Nexil::getSetupParemeters, &Nexil::setupParameters);
+        const QVariant filesReply = request(&Nexil::getFileInformations, &Nexil::fileInformations);
+        if (!setupReply.isValid() || !filesReply.isValid())
+            return result;
+        const auto setup = setupReply.value<SetupParameters>();
+        const auto files = filesReply.value<FileInformations>();
+        if (files.fileCount < 1 || files.fileCount > files.files.size())
+            return result;
+        result.deviceTime = setup.deviceTime.toString(QStringLiteral("yyyy-MM-dd hh:mm"));
+        result.path = QStringLiteral("%1/%2_%3.xml")
+                          .arg(directory, setup.stationCode,
+                               files.files.at(files.fileCount - 1).date.toString(QStringLiteral("ddMMyyyy")));
+
+        int page = 0;
+        int buffer = 0;
+        QDateTime time;
+        FileManager fileManager;
+        if (QFile::exists(result.path))
+            fileManager.getLastMemoryAddresses(&page, &buffer, &time, result.path);
+
+        QObject::connect(&nexil, &Nexil::dataFile, [&](const QList<DataFile> &list) {
+            result.dataFiles += list.size();
+            if (!list.isEmpty())
+                result.saveResult = fileManager.saveFile(list.last(), result.path, false, false);
+        });
+        QObject::connect(&nexil, &Nexil::downloadProgress, [&](int done, int) { result.pages = done; });
+        QObject::connect(&nexil, &Nexil::downloadCompleted, [&] { result.completed = true; });
+        QObject::connect(&nexil, &Nexil::error, [&](int code, const QString &) { result.errors << code; });
+        // As the collector: a cut connection ends the visit and its request.
+        QObject::connect(&socket, &QTcpSocket::disconnected, [&] {
+            result.disconnected = true;
+            nexil.cancelLastProcess();
+        });
+        nexil.getData(time, page, buffer);
+        QDeadlineTimer deadline(180000);
+        while (!result.completed && !result.disconnected && nexil.isDownloading() && !deadline.hasExpired())
+            QTest::qWait(20);
+        QObject::disconnect(&nexil, nullptr, nullptr, nullptr);
+        QObject::disconnect(&socket, &QTcpSocket::disconnected, nullptr, nullptr);
+        return result;
+    }
+
+private:
+    QTcpSocket socket;
+    Nexil nexil;
+    bool connected = false;
+};
+
+} // namespace
+
+class tst_DownloadSim : public QObject
+{
+    Q_OBJECT
+private slots:
+    void firstAndResumedVisits_saveEveryValueOnce_data();
+    void firstAndResumedVisits_saveEveryValueOnce();
+    void cutVisit_savesNothing_nextVisitSavesEverything();
+};
+
+void tst_DownloadSim::firstAndResumedVisits_saveEveryValueOnce_data()
+{
+    QTest::addColumn<QStringList>("faults");
+    QTest::addColumn<int>("replyTimeout");
+    QTest::newRow("clean link") << QStringList() << 5000;
+    // Split replies take a few hundred ms to arrive; a tick during one only
+    // asks for the same page again.
+    QTest::newRow("split, corrupt and dropped replies")
+        << QStringList{"--split", "5", "--seed", "4", "--corrupt-every", "3", "--drop-every", "4"} << 500;
+}
+
+void tst_DownloadSim::firstAndResumedVisits_saveEveryValueOnce()
+{
+    QFETCH(QStringList, faults);
+    QFETCH(int, replyTimeout);
+    SimProcess sim;
+    const QString scenario = writeScenario(sim);
+    QVERIFY(!scenario.isEmpty());
+    const QString truth = sim.path(QStringLiteral("truth.csv"));
+    QVERIFY(sim.start(
+        QStringList{"--scenario", scenario, "--speed", QString::number(Speed), "--truth", truth} + faults));
+    const QString directory = sim.path(QStringLiteral("station"));
+    QVERIFY(QDir().mkpath(directory));
+
+    VisitResult first;
+    {
+        Visit visit(sim.port(), replyTimeout);
+        QVERIFY(visit.isConnected());
+        QVERIFY(visit.waitForWrite(-1));
+        first = visit.run(directory);
+    }
+    QVERIFY(first.completed);
+    QCOMPARE(first.dataFiles, 1);
+    QCOMPARE(first.saveResult, 0);
+    const SavedFile afterFirst = readXml(first.path);
+    QVERIFY(afterFirst.ok);
+    QVERIFY(afterFirst.lineCount > 100);
+    QTRY_VERIFY2_WITH_TIMEOUT(readTruth(truth, first.deviceTime) == afterFirst.lines,
+                              qPrintable(difference(afterFirst.lines, readTruth(truth, first.deviceTime))),
+                              10000);
+
+    VisitResult resumed;
+    {
+        Visit visit(sim.port(), replyTimeout);
+        QVERIFY(visit.isConnected());
+        QVERIFY(visit.waitForWrite(afterFirst.page * 512 + afterFirst.buffer));
+        resumed = visit.run(directory);
+    }
+    QVERIFY(resumed.completed);
+    QCOMPARE(resumed.path, first.path);
+    QCOMPARE(resumed.saveResult, 0);
+    const SavedFile afterResume = readXml(resumed.path);
+    QVERIFY(afterResume.ok);
+    QVERIFY(afterResume.page * 512 + afterResume.buffer > afterFirst.page * 512 + afterFirst.buffer);
+    QVERIFY(afterResume.lineCount > afterFirst.lineCount);
+    QTRY_VERIFY2_WITH_TIMEOUT(readTruth(truth, resumed.deviceTime) == afterResume.lines,
+                              qPrintable(difference(afterResume.lines, readTruth(truth, resumed.deviceTime))),
+                              10000);
+}
+
+void tst_DownloadSim::cutVisit_savesNothing_nextVisitSavesEverything()
+{
+    SimProcess sim;
+    const QString scenario = writeScenario(sim);
+    QVERIFY(!scenario.isEmpty());
+    const QString truth = sim.path(QStringLiteral("truth.csv"));
+    QVERIFY(sim.start({"--scenario", scenario, "--speed", QString::number(Speed), "--truth", truth,
+                       "--disconnect-after-blocks", "2"}));
+    const QString directory = sim.path(QStringLiteral("station"));
+    QVERIFY(QDir().mkpath(directory));
+
+    VisitResult cut;
+    {
+        Visit visit(sim.port(), 5000);
+        QVERIFY(visit.isConnected());
+        cut = visit.run(directory);
+    }
+    QVERIFY(cut.disconnected);
+    QVERIFY(!cut.completed);
+    QCOMPARE(cut.dataFiles, 0);
+    QVERIFY(cut.pages >= 1);
+    QVERIFY(!cut.path.isEmpty());
+    QVERIFY(!QFile::exists(cut.path));
+
+    VisitResult next;
+    {
+        Visit visit(sim.port(), 5000);
+        QVERIFY(visit.isConnected());
+        QVERIFY(visit.waitForWrite(-1));
+        next = visit.run(directory);
+    }
+    QVERIFY(next.completed);
+    QCOMPARE(next.path, cut.path);
+    QCOMPARE(next.saveResult, 0);
+    const SavedFile saved = readXml(next.path);
+    QVERIFY(saved.ok);
+    QVERIFY(saved.lineCount > 100);
+    QTRY_VERIFY2_WITH_TIMEOUT(readTruth(truth, next.deviceTime) == saved.lines,
+                              qPrintable(difference(saved.lines, readTruth(truth, next.deviceTime))), 10000);
+    QVERIFY(next.pages > cut.pages);
+}
+
+QTEST_GUILESS_MAIN(tst_DownloadSim)
+#include "tst_downloadsim.moc"
