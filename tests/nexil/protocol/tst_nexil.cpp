@@ -72,6 +72,7 @@ private slots:
     void download_chainPagesAndDataFile();
     void download_firstReplyBitti();
     void download_pageNumbersAre16Bits();
+    void download_bittiInsidePageDataEndsIt();
     void records_surviveQueuedSignalsAcrossThreads();
 
 private:
@@ -411,6 +412,22 @@ void tst_Nexil::download_pageNumbersAre16Bits()
     QCOMPARE(device->requestCount("\x02"
                                   "AKT00065536"),
              1);
+}
+
+void tst_Nexil::download_bittiInsidePageDataEndsIt()
+{
+    // The end marker is searched anywhere in a block, so page data holding it ends the download there.
+    QByteArray memory = sampleMemory(60);
+    memory.replace(600, 5, "BITTI");
+    device->setHandler(downloadDevice(memory, memory.size() / 512, memory.size() % 512));
+    nexil->setReplyTimeout(2000);
+    QSignalSpy files(nexil, &Nexil::dataFile);
+    QSignalSpy completed(nexil, &Nexil::downloadCompleted);
+    nexil->getData(QDateTime::currentDateTime(), 0, 0);
+    QVERIFY(completed.wait(5000));
+    QCOMPARE(device->requestCount("\x02" "AKT"), 2);
+    // Only page 0 was kept: 8 bytes of time stamp and 28 whole records of 18 bytes.
+    QCOMPARE(files.first().at(0).value<QList<DataFile>>().first().lines.size(), 28 * 3);
 }
 
 void tst_Nexil::records_surviveQueuedSignalsAcrossThreads()

@@ -59,6 +59,7 @@ private slots:
     void upload_wrongPasswordChangesNothing();
     void upload_unknownMemberIsNamed();
     void password_oldOneStopsWorking();
+    void convert_writesAWorkbookOrSaysWhy();
 
 private:
     SimProcess *sim = nullptr;
@@ -244,6 +245,28 @@ void tst_NexilCli::password_oldOneStopsWorking()
     QVERIFY(run.err.contains("wrong password"));
     run = cli(target + QStringList{"factory-defaults", "--password", "9876"});
     QVERIFY2(run.status == 0, run.err);
+}
+
+void tst_NexilCli::convert_writesAWorkbookOrSaysWhy()
+{
+    QTemporaryDir dir;
+    const Run download = cli(target + QStringList{"download", "--dir", dir.path(), "--excel", "xlsx"});
+    QCOMPARE(download.status, 0);
+    const QString xml = QString::fromUtf8(download.out).trimmed();
+    QVERIFY(QFile::exists(xml.chopped(4) + ".xlsx"));
+
+    const Run convert = cli({"convert", xml, "--excel", "xls", "--pivot"});
+    QVERIFY2(convert.status == 0, convert.err);
+    QVERIFY(QFileInfo(xml.chopped(4) + ".xls").size() > 0);
+
+    QFile broken(dir.filePath("broken.xml"));
+    QVERIFY(broken.open(QIODevice::WriteOnly));
+    broken.write("<device><header>");
+    broken.close();
+    const Run bad = cli({"convert", broken.fileName(), "--excel", "xlsx"});
+    QCOMPARE(bad.status, 1);
+    QVERIFY(!bad.err.isEmpty());
+    QVERIFY(!QFile::exists(dir.filePath("broken.xlsx")));
 }
 
 QTEST_GUILESS_MAIN(tst_NexilCli)
