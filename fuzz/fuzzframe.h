@@ -3,7 +3,7 @@
 // Frames for the fuzzer: repairs the length and both checksums of a chunk
 // that looks like a reply, and builds valid replies for the seed corpus.
 
-#include "nexil/protocol/crc16.h"
+#include "support/testframes.h"
 
 #include <QByteArray>
 #include <QList>
@@ -12,11 +12,7 @@ namespace fuzzframe {
 
 inline QByteArray crc(const QByteArray &data)
 {
-    const auto value =
-        nexilcrc::crc16(reinterpret_cast<const unsigned char *>(data.constData()), data.size(), data.size());
-    QByteArray out;
-    out.append(char(value >> 8)).append(char(value & 0xFF));
-    return out;
+    return testframes::crcBytes(data);
 }
 
 // Header, payload (its CRC recomputed) and CR CR CR; chunks too short to be a

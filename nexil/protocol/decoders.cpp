@@ -109,6 +109,34 @@ InstantValue currentValue(const QList<QByteArray> &f, int first, const QDateTime
     return v;
 }
 
+// Fields 0-5 and the current value of every active channel, shared by the
+// instant-value and setup replies. A setup reply also needs its extremes (two
+// fields per channel) and five more fields, and it simplifies its clock and
+// voltage texts where the instant reply only trims them.
+template<typename Record>
+bool readCurrentState(const DeviceHeader &header, const QList<QByteArray> &f, const QDateTime &receivedAt,
+                      bool setupReply, Record *d, QList<InstantValue> *values)
+{
+    if (f.size() < 6)
+        return false;
+    const QList<int> active = activeSlots(f.at(5));
+    const int a = active.size();
+    if (f.size() < 6 + 3 * a + (setupReply ? 2 * a + 5 : 0))
+        return false;
+    d->header = header;
+    assignStation(d, station(f));
+    const QByteArray clock = setupReply ? f.at(3).simplified() : f.at(3).trimmed();
+    d->deviceTime = deviceDateTime(clock.left(17), QStringLiteral("dd/MM/yy hh:mm:ss"));
+    const QByteArray voltage = f.at(4).left(qMax(0, f.at(4).size() - 1));
+    d->supplyVoltage = (setupReply ? voltage.simplified() : voltage.trimmed()).toFloat();
+    d->activeChannels = active;
+    d->activeChannelCount = a;
+    d->channelCount = Catalogue::channelCount(header.deviceType);
+    for (int k = 0; k < a; ++k)
+        values->append(currentValue(f, 6 + 3 * k, receivedAt));
+    return true;
+}
+
 } // namespace
 
 Result fields(const QByteArray &payload, QList<QByteArray> *out)
@@ -152,22 +180,9 @@ Result instantData(const DeviceHeader &header, const QByteArray &payload, const 
     const Result r = fields(payload, &f);
     if (r != Result::Ok)
         return r;
-    if (f.size() < 6)
-        return Result::Malformed;
-    const QList<int> active = activeSlots(f.at(5));
-    if (f.size() < 6 + 3 * active.size())
-        return Result::Malformed;
-
     InstantData d;
-    d.header = header;
-    assignStation(&d, station(f));
-    d.deviceTime = deviceDateTime(f.at(3).trimmed().left(17), QStringLiteral("dd/MM/yy hh:mm:ss"));
-    d.supplyVoltage = f.at(4).left(qMax(0, f.at(4).size() - 1)).trimmed().toFloat();
-    d.activeChannels = active;
-    d.activeChannelCount = active.size();
-    d.channelCount = Catalogue::channelCount(header.deviceType);
-    for (int k = 0; k < active.size(); ++k)
-        d.values << currentValue(f, 6 + 3 * k, receivedAt);
+    if (!readCurrentState(header, f, receivedAt, false, &d, &d.values))
+        return Result::Malformed;
     *out = d;
     return Result::Ok;
 }
@@ -216,28 +231,15 @@ Result setupParameters(const DeviceHeader &header, const QByteArray &payload, co
     const Result r = fields(payload, &f);
     if (r != Result::Ok)
         return r;
-    if (f.size() < 6)
+    SetupParameters d;
+    if (!readCurrentState(header, f, receivedAt, true, &d, &d.instantValues))
         return Result::Malformed;
-    const QList<int> active = activeSlots(f.at(5));
-    const int a = active.size();
-    if (f.size() < 5 * a + 11)
-        return Result::Malformed;
+    const int a = d.activeChannelCount;
     const QByteArray options = f.at(5 * a + 6);
     const QByteArray exactHour = f.at(5 * a + 9);
     const QByteArray digitC = f.at(5 * a + 10);
     if (options.size() < 5 || exactHour.isEmpty() || digitC.isEmpty())
         return Result::Malformed;
-
-    SetupParameters d;
-    d.header = header;
-    assignStation(&d, station(f));
-    d.deviceTime = deviceDateTime(f.at(3).simplified().left(17), QStringLiteral("dd/MM/yy hh:mm:ss"));
-    d.supplyVoltage = f.at(4).left(qMax(0, f.at(4).size() - 1)).simplified().toFloat();
-    d.activeChannels = active;
-    d.activeChannelCount = a;
-    d.channelCount = Catalogue::channelCount(header.deviceType);
-    for (int k = 0; k < a; ++k)
-        d.instantValues << currentValue(f, 6 + 3 * k, receivedAt);
 
     auto extreme = [&](const QByteArray &field, const InstantValue &current, ValueType type) {
         InstantValue v;
