@@ -425,7 +425,9 @@ void tst_Nexil::download_bittiInsidePageDataEndsIt()
     QSignalSpy completed(nexil, &Nexil::downloadCompleted);
     nexil->getData(QDateTime::currentDateTime(), 0, 0);
     QVERIFY(completed.wait(5000));
-    QCOMPARE(device->requestCount("\x02" "AKT"), 2);
+    QCOMPARE(device->requestCount("\x02"
+                                  "AKT"),
+             2);
     // Only page 0 was kept: 8 bytes of time stamp and 28 whole records of 18 bytes.
     QCOMPARE(files.first().at(0).value<QList<DataFile>>().first().lines.size(), 28 * 3);
 }
