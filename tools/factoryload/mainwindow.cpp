@@ -3,24 +3,10 @@
 #include "factoryframe.h"
 
 #include <QAction>
-#include <QActionGroup>
-#include <QApplication>
-#include <QComboBox>
 #include <QDebug>
-#include <QDir>
-#include <QFrame>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
-#include <QMessageBox>
-#include <QSerialPortInfo>
-#include <QSettings>
-#include <QSpinBox>
-#include <QStatusBar>
 #include <QTcpSocket>
-#include <QToolBar>
 #include <QVBoxLayout>
 
 static void initResources()
@@ -28,55 +14,13 @@ static void initResources()
     Q_INIT_RESOURCE(factoryload);
 }
 
-MainWindow::MainWindow(const QString &settingsFile, QWidget *parent)
-    : QMainWindow(parent), m_settingsFile(settingsFile.isEmpty() ? defaultSettingsFile() : settingsFile)
+MainWindow::MainWindow(const QString &settingsFile, QWidget *parent) : ConnectionWindow(settingsFile, parent)
 {
     initResources();
     setupUi();
-
-    m_actionTCPIP->setChecked(true);
-    m_actionSerialPort->setChecked(false);
-    m_frmTCPIP->show();
-    m_frmSerialPort->hide();
-    m_connectionGroup = new QActionGroup(this);
-    m_connectionGroup->setExclusive(true);
-    m_connectionGroup->addAction(m_actionTCPIP);
-    m_connectionGroup->addAction(m_actionSerialPort);
-    connect(m_connectionGroup, &QActionGroup::triggered, this, &MainWindow::onConnectionTypeChanged);
-
-    m_serialPort = new QSerialPort(this);
-    connect(m_serialPort, &QSerialPort::readyRead, this, &MainWindow::onReadyRead);
-    connect(m_serialPort, &QSerialPort::errorOccurred, this, &MainWindow::onSerialPortError);
-    m_socket = new QTcpSocket(this);
-    connect(m_socket, &QTcpSocket::readyRead, this, &MainWindow::onReadyRead);
-    connect(m_socket, &QTcpSocket::connected, this, &MainWindow::onTCPSocketConnected);
-    connect(m_socket, &QTcpSocket::disconnected, this, &MainWindow::onTCPSocketDisconnected);
-    connect(m_socket, &QTcpSocket::errorOccurred, this, &MainWindow::onTCPSocketError);
-
-    // Queued: answers are handled outside readyRead, which the sockets do not
-    // emit again while a slot of theirs is still running (message boxes, event
-    // processing), so a quick follow-up answer would otherwise go unread.
-    connect(this, &MainWindow::checkBuffer, this, &MainWindow::onCheckBuffer, Qt::QueuedConnection);
     connect(this, &MainWindow::newPackage, this, &MainWindow::onNewPackage);
-
-    fillPortLists();
-    loadSettings();
+    setupConnection();
     refreshControls();
-}
-
-MainWindow::~MainWindow()
-{
-    saveSettings();
-    // Quiet the devices before the widgets their slots touch go away.
-    m_socket->disconnect(this);
-    m_serialPort->disconnect(this);
-    m_socket->abort();
-    m_serialPort->close();
-}
-
-QString MainWindow::defaultSettingsFile()
-{
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("settings.ini"));
 }
 
 void MainWindow::setupUi()
@@ -84,258 +28,48 @@ void MainWindow::setupUi()
     setWindowTitle(QStringLiteral("Load Factory Settings"));
     resize(600, 400);
 
-    auto makeAction = [this](const char *name, const QString &text, const QString &toolTip,
-                             const QString &icon) {
-        auto *action = new QAction(QIcon(icon), text, this);
-        action->setObjectName(QLatin1String(name));
-        action->setToolTip(toolTip);
-        return action;
-    };
-    m_actionTCPIP = makeAction("actionTCPIP", QStringLiteral("TCP/IP"), QStringLiteral("TCP/IP Connection"),
-                               QStringLiteral(":/images/tcpip.png"));
-    m_actionSerialPort =
-        makeAction("actionSerialPort", QStringLiteral("SerialPort"), QStringLiteral("Serial Port Connection"),
-                   QStringLiteral(":/images/serialport.png"));
-    m_actionConnect =
-        makeAction("actionConnect", QStringLiteral("Connect"), QStringLiteral("Connect to device"),
-                   QStringLiteral(":/images/disconnect.png"));
     m_actionLoad = makeAction("actionLoad", QStringLiteral("Load Factory Settings"),
                               QStringLiteral("Load Factory Settings"), QStringLiteral(":/images/load.png"));
     QAction *actionHelp = makeAction("actionHelp", QStringLiteral("Help"), QStringLiteral("Help"),
                                      QStringLiteral(":/images/help.png"));
     QAction *actionAbout = makeAction("actionAbout", QStringLiteral("About"), QStringLiteral("About"),
                                       QStringLiteral(":/images/about.png"));
-    QAction *actionQuit = makeAction("actionQuit", QStringLiteral("Quit"), QStringLiteral("Quit"),
-                                     QStringLiteral(":/images/quit.png"));
-    m_actionTCPIP->setCheckable(true);
-    m_actionSerialPort->setCheckable(true);
-    m_actionConnect->setCheckable(true);
+    QVBoxLayout *layout = setupShell({m_actionLoad});
 
-    QMenu *menuActions = menuBar()->addMenu(QStringLiteral("Actions"));
-    menuActions->setObjectName(QStringLiteral("menuActions"));
-    menuActions->addAction(m_actionTCPIP);
-    menuActions->addAction(m_actionSerialPort);
-    menuActions->addSeparator();
-    menuActions->addAction(m_actionConnect);
-    menuActions->addAction(m_actionLoad);
-    menuActions->addSeparator();
-    menuActions->addAction(actionQuit);
     QMenu *menuHelp = menuBar()->addMenu(QStringLiteral("Help"));
     menuHelp->setObjectName(QStringLiteral("menuHelp"));
     menuHelp->addAction(actionHelp);
     menuHelp->addAction(actionAbout);
 
-    m_mainToolBar = new QToolBar(this);
-    m_mainToolBar->setObjectName(QStringLiteral("mainToolBar"));
-    m_mainToolBar->addAction(m_actionTCPIP);
-    m_mainToolBar->addAction(m_actionSerialPort);
-    m_mainToolBar->addSeparator();
-    m_mainToolBar->addAction(m_actionConnect);
-    m_mainToolBar->addAction(m_actionLoad);
-    m_mainToolBar->addSeparator();
-    m_mainToolBar->addAction(actionQuit);
-    addToolBar(Qt::TopToolBarArea, m_mainToolBar);
-
-    auto *statusBarWidget = new QStatusBar(this);
-    statusBarWidget->setObjectName(QStringLiteral("statusBar"));
-    setStatusBar(statusBarWidget);
-
-    auto *central = new QWidget(this);
-    central->setObjectName(QStringLiteral("centralWidget"));
-    auto *layout = new QVBoxLayout(central);
-
-    m_frmTCPIP = new QFrame(central);
-    m_frmTCPIP->setObjectName(QStringLiteral("frmTCPIP"));
-    auto *tcpLayout = new QHBoxLayout(m_frmTCPIP);
-    m_txtHost = new QLineEdit(m_frmTCPIP);
-    m_txtHost->setObjectName(QStringLiteral("txtHost"));
-    m_sbTCPPort = new QSpinBox(m_frmTCPIP);
-    m_sbTCPPort->setObjectName(QStringLiteral("sbTCPPort"));
-    m_sbTCPPort->setRange(1, 65535);
-    tcpLayout->addWidget(new QLabel(QStringLiteral("Host"), m_frmTCPIP));
-    tcpLayout->addWidget(m_txtHost, 1);
-    tcpLayout->addWidget(new QLabel(QStringLiteral("Port"), m_frmTCPIP));
-    tcpLayout->addWidget(m_sbTCPPort);
-    layout->addWidget(m_frmTCPIP);
-
-    m_frmSerialPort = new QFrame(central);
-    m_frmSerialPort->setObjectName(QStringLiteral("frmSerialPort"));
-    auto *serialLayout = new QHBoxLayout(m_frmSerialPort);
-    m_cmbSerialPort = new QComboBox(m_frmSerialPort);
-    m_cmbSerialPort->setObjectName(QStringLiteral("cmbSerialPort"));
-    m_cmbBaudrate = new QComboBox(m_frmSerialPort);
-    m_cmbBaudrate->setObjectName(QStringLiteral("cmbBaudrate"));
-    serialLayout->addWidget(new QLabel(QStringLiteral("Port"), m_frmSerialPort));
-    serialLayout->addWidget(m_cmbSerialPort, 1);
-    serialLayout->addWidget(new QLabel(QStringLiteral("Baudrate"), m_frmSerialPort));
-    serialLayout->addWidget(m_cmbBaudrate);
-    layout->addWidget(m_frmSerialPort);
-
-    m_listWidget = new QListWidget(central);
+    m_listWidget = new QListWidget(centralWidget());
     m_listWidget->setObjectName(QStringLiteral("listWidget"));
     layout->addWidget(m_listWidget, 1);
-    setCentralWidget(central);
 
     QMetaObject::connectSlotsByName(this);
 }
 
-void MainWindow::fillPortLists()
-{
-    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo &info : ports)
-        m_cmbSerialPort->addItem(QStringLiteral("%1 (%2)").arg(info.portName(), info.description()),
-                                 info.portName());
-    const QList<qint32> rates = QSerialPortInfo::standardBaudRates();
-    for (qint32 rate : rates)
-        m_cmbBaudrate->addItem(QString::number(rate), rate);
-}
-
-void MainWindow::loadSettings()
-{
-    QSettings settings(m_settingsFile, QSettings::IniFormat);
-    if (settings.value(QStringLiteral("MLFL/connectionType"), 0).toInt() == 0) {
-        m_actionTCPIP->setChecked(true);
-        onConnectionTypeChanged(m_actionTCPIP);
-    } else {
-        m_actionSerialPort->setChecked(true);
-        onConnectionTypeChanged(m_actionSerialPort);
-    }
-    m_txtHost->setText(settings.value(QStringLiteral("MLFL/host")).toString());
-    m_sbTCPPort->setValue(settings.value(QStringLiteral("MLFL/tcpPort"), 4380).toInt());
-
-    const QString port = settings.value(QStringLiteral("MLFL/serialPort")).toString();
-    const int portIndex =
-        m_cmbSerialPort->findData(port, Qt::UserRole, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (portIndex >= 0)
-        m_cmbSerialPort->setCurrentIndex(portIndex);
-    const int baud = settings.value(QStringLiteral("MLFL/baudrate"), 115200).toInt();
-    const int baudIndex = m_cmbBaudrate->findData(baud);
-    if (baudIndex >= 0)
-        m_cmbBaudrate->setCurrentIndex(baudIndex);
-}
-
-void MainWindow::saveSettings()
-{
-    QSettings settings(m_settingsFile, QSettings::IniFormat);
-    settings.setValue(QStringLiteral("MLFL/connectionType"), m_actionSerialPort->isChecked() ? 1 : 0);
-    settings.setValue(QStringLiteral("MLFL/host"), m_txtHost->text().simplified());
-    settings.setValue(QStringLiteral("MLFL/tcpPort"), m_sbTCPPort->value());
-    settings.setValue(QStringLiteral("MLFL/serialPort"), m_cmbSerialPort->currentData().toString());
-    settings.setValue(QStringLiteral("MLFL/baudrate"), m_cmbBaudrate->currentData().toInt());
-    settings.sync();
-    if (settings.status() != QSettings::NoError)
-        qWarning("Cannot write settings to %s", qPrintable(m_settingsFile));
-}
-
-bool MainWindow::serialMode() const
-{
-    return m_actionSerialPort->isChecked();
-}
-
-void MainWindow::log(const QString &line)
+void MainWindow::report(const QString &line)
 {
     m_listWidget->addItem(line);
     m_listWidget->scrollToBottom();
 }
 
-void MainWindow::onConnectionTypeChanged(QAction *action)
+void MainWindow::refreshToolControls(bool connecting, bool connected)
 {
-    const bool tcp = action == m_actionTCPIP;
-    m_frmTCPIP->setVisible(tcp);
-    m_frmSerialPort->setVisible(!tcp);
-}
-
-void MainWindow::refreshControls()
-{
-    const QAbstractSocket::SocketState state = m_socket->state();
-    const bool connecting = !serialMode() && (state == QAbstractSocket::HostLookupState ||
-                                              state == QAbstractSocket::ConnectingState);
-    const bool connected = serialMode() ? m_serialPort->isOpen() : state == QAbstractSocket::ConnectedState;
-
-    if (connecting) {
-        menuBar()->setEnabled(false);
-        m_mainToolBar->setEnabled(false);
-        m_frmTCPIP->setEnabled(false);
-        m_frmSerialPort->setEnabled(false);
-        m_actionConnect->setToolTip(QString());
-    } else if (connected) {
-        menuBar()->setEnabled(true);
-        m_mainToolBar->setEnabled(true);
-        m_actionTCPIP->setEnabled(false);
-        m_actionSerialPort->setEnabled(false);
-        m_frmTCPIP->setEnabled(false);
-        m_frmSerialPort->setEnabled(false);
-        m_actionLoad->setEnabled(true);
-        m_actionConnect->setToolTip(QStringLiteral("Disconnect from device"));
-    } else {
-        menuBar()->setEnabled(true);
-        m_mainToolBar->setEnabled(true);
-        m_actionTCPIP->setEnabled(true);
-        m_actionSerialPort->setEnabled(true);
-        m_frmTCPIP->setEnabled(true);
-        m_frmSerialPort->setEnabled(true);
-        m_actionLoad->setEnabled(false);
-        m_actionConnect->setToolTip(QStringLiteral("Connect to device"));
-    }
-    QCoreApplication::processEvents();
-}
-
-void MainWindow::on_actionConnect_triggered()
-{
-    if (m_actionConnect->isChecked()) {
-        if (!serialMode()) {
-            const QString host = m_txtHost->text().simplified();
-            if (host.isEmpty()) {
-                QMessageBox::critical(this, QStringLiteral("Connection Error"),
-                                      QStringLiteral("Please type a correct host address."));
-                m_txtHost->selectAll();
-                m_txtHost->setFocus();
-                m_actionConnect->setChecked(false);
-                refreshControls();
-                return;
-            }
-            log(QStringLiteral("Connecting.."));
-            m_socket->connectToHost(host, quint16(m_sbTCPPort->value()), QIODevice::ReadWrite,
-                                    QAbstractSocket::AnyIPProtocol);
-            refreshControls();
-            QCoreApplication::processEvents();
-        } else {
-            log(QStringLiteral("Opening serial port.."));
-            m_serialPort->setPortName(m_cmbSerialPort->currentData().toString());
-            m_serialPort->setBaudRate(m_cmbBaudrate->currentData().toInt(), QSerialPort::AllDirections);
-            if (!m_serialPort->open(QIODevice::ReadWrite)) {
-                log(m_serialPort->errorString());
-                m_actionConnect->setChecked(false);
-                refreshControls();
-                return;
-            }
-            m_actionConnect->setIcon(QIcon(QStringLiteral(":/images/connect.png")));
-            log(QStringLiteral("Serial port is open."));
-        }
-    } else {
-        if (!serialMode()) {
-            log(QStringLiteral("Disconnecting.."));
-            m_socket->disconnectFromHost();
-        } else {
-            log(QStringLiteral("Closing serial port.."));
-            m_serialPort->close();
-            m_actionConnect->setIcon(QIcon(QStringLiteral(":/images/disconnect.png")));
-            log(QStringLiteral("Serial port is closed"));
-        }
-    }
-    refreshControls();
+    if (!connecting)
+        m_actionLoad->setEnabled(connected);
 }
 
 void MainWindow::onTCPSocketConnected()
 {
-    log(QStringLiteral("Connected."));
+    report(QStringLiteral("Connected."));
     m_actionConnect->setIcon(QIcon(QStringLiteral(":/images/connect.png")));
     refreshControls();
 }
 
 void MainWindow::onTCPSocketDisconnected()
 {
-    log(QStringLiteral("Disconnected."));
+    report(QStringLiteral("Disconnected."));
     m_actionConnect->setIcon(QIcon(QStringLiteral(":/images/disconnect.png")));
     // Lost by the far end too: the next click must connect, not disconnect.
     m_actionConnect->setChecked(false);
@@ -344,7 +78,7 @@ void MainWindow::onTCPSocketDisconnected()
 
 void MainWindow::onTCPSocketError(QAbstractSocket::SocketError error)
 {
-    log(QStringLiteral("Error: %1").arg(m_socket->errorString()));
+    report(QStringLiteral("Error: %1").arg(m_socket->errorString()));
     if (error == QAbstractSocket::RemoteHostClosedError)
         onTCPSocketDisconnected();
     else if (m_socket->state() == QAbstractSocket::UnconnectedState)
@@ -356,7 +90,7 @@ void MainWindow::onSerialPortError(QSerialPort::SerialPortError error)
 {
     if (error == QSerialPort::NoError)
         return;
-    log(QStringLiteral("Error: %1").arg(m_serialPort->errorString()));
+    report(QStringLiteral("Error: %1").arg(m_serialPort->errorString()));
     // A vanished device leaves the port useless; close it instead of pretending.
     if (error == QSerialPort::ResourceError && m_serialPort->isOpen()) {
         m_serialPort->close();
@@ -366,29 +100,29 @@ void MainWindow::onSerialPortError(QSerialPort::SerialPortError error)
     refreshControls();
 }
 
-void MainWindow::send(const QByteArray &bytes)
-{
-    if (serialMode()) {
-        m_serialPort->write(bytes);
-        m_serialPort->flush();
-    } else {
-        m_socket->write(bytes);
-        m_socket->flush();
-    }
-}
-
 void MainWindow::on_actionLoad_triggered()
 {
     send(factoryCommand());
     refreshControls();
 }
 
-void MainWindow::onReadyRead()
+void MainWindow::serialPortOpened()
 {
-    const QByteArray bytes = serialMode() ? m_serialPort->readAll() : m_socket->readAll();
+    m_actionConnect->setIcon(QIcon(QStringLiteral(":/images/connect.png")));
+    report(QStringLiteral("Serial port is open."));
+    refreshControls();
+}
+
+void MainWindow::serialPortClosed()
+{
+    m_actionConnect->setIcon(QIcon(QStringLiteral(":/images/disconnect.png")));
+    report(QStringLiteral("Serial port is closed"));
+    refreshControls();
+}
+
+void MainWindow::traceReception(const QByteArray &bytes)
+{
     qDebug("Size: %d Body: %s", int(bytes.size()), bytes.toHex().constData());
-    m_buffer.append(bytes);
-    emit checkBuffer();
 }
 
 void MainWindow::onCheckBuffer()
@@ -415,22 +149,17 @@ void MainWindow::onNewPackage(QByteArray data)
     qDebug("Result: %s", data.constData());
     switch (classifyAnswer(data)) {
     case FactoryAnswer::CrcError:
-        log(QStringLiteral("CRC Hatası"));
+        report(QStringLiteral("CRC Hatası"));
         break;
     case FactoryAnswer::InvalidCommand:
-        log(QStringLiteral("Geçersiz komut"));
+        report(QStringLiteral("Geçersiz komut"));
         break;
     case FactoryAnswer::Loaded:
-        log(QStringLiteral("Yüklendi"));
+        report(QStringLiteral("Yüklendi"));
         m_actionConnect->setChecked(false);
         on_actionConnect_triggered();
         break;
     case FactoryAnswer::None:
         break;
     }
-}
-
-void MainWindow::on_actionQuit_triggered()
-{
-    close();
 }

@@ -1,32 +1,24 @@
 #include "mainwindow.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QDebug>
-#include <QDir>
 #include <QEventLoop>
 #include <QFormLayout>
-#include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenuBar>
 #include <QMessageBox>
 #include <QPointer>
 #include <QRadioButton>
-#include <QSerialPortInfo>
-#include <QSettings>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTcpSocket>
 #include <QTimer>
-#include <QToolBar>
 #include <QVBoxLayout>
 
 namespace {
@@ -65,54 +57,14 @@ static void initResources()
     Q_INIT_RESOURCE(modem);
 }
 
-MainWindow::MainWindow(const QString &settingsFile, QWidget *parent)
-    : QMainWindow(parent), m_settingsFile(settingsFile.isEmpty() ? defaultSettingsFile() : settingsFile)
+MainWindow::MainWindow(const QString &settingsFile, QWidget *parent) : ConnectionWindow(settingsFile, parent)
 {
     initResources();
     setupUi();
-
-    m_actionTCPIP->setChecked(true);
-    m_actionSerialPort->setChecked(false);
-    m_frmTCPIP->show();
-    m_frmSerialPort->hide();
-    m_connectionGroup = new QActionGroup(this);
-    m_connectionGroup->setExclusive(true);
-    m_connectionGroup->addAction(m_actionTCPIP);
-    m_connectionGroup->addAction(m_actionSerialPort);
-    connect(m_connectionGroup, &QActionGroup::triggered, this, &MainWindow::onConnectionTypeChanged);
-
-    m_serialPort = new QSerialPort(this);
-    connect(m_serialPort, &QSerialPort::readyRead, this, &MainWindow::onReadyRead);
-    connect(m_serialPort, &QSerialPort::errorOccurred, this, &MainWindow::onSerialPortError);
-    m_socket = new QTcpSocket(this);
-    connect(m_socket, &QTcpSocket::readyRead, this, &MainWindow::onReadyRead);
-    connect(m_socket, &QTcpSocket::connected, this, &MainWindow::onTCPSocketConnected);
-    connect(m_socket, &QTcpSocket::disconnected, this, &MainWindow::onTCPSocketDisconnected);
-    connect(m_socket, &QTcpSocket::errorOccurred, this, &MainWindow::onTCPSocketError);
-    // Queued: answers are handled outside readyRead, which the sockets do not
-    // emit again while a slot of theirs is still running (message boxes, event
-    // processing), so a quick follow-up answer would otherwise go unread.
-    connect(this, &MainWindow::checkBuffer, this, &MainWindow::onCheckBuffer, Qt::QueuedConnection);
-
-    fillPortLists();
-    loadSettings();
+    setupConnection();
     resetForm();
-    status(QStringLiteral("Ready to connect."));
+    report(QStringLiteral("Ready to connect."));
     refreshControls();
-}
-
-MainWindow::~MainWindow()
-{
-    saveSettings();
-    m_socket->disconnect(this);
-    m_serialPort->disconnect(this);
-    m_socket->abort();
-    m_serialPort->close();
-}
-
-QString MainWindow::defaultSettingsFile()
-{
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("settings.ini"));
 }
 
 void MainWindow::setCommandModeDelays(int guardMs, int answerMs)
@@ -126,83 +78,16 @@ void MainWindow::setupUi()
     setWindowTitle(QStringLiteral("Velk Modem Setup"));
     resize(640, 560);
 
-    auto makeAction = [this](const char *name, const QString &text, const QString &toolTip,
-                             const QString &icon) {
-        auto *action = new QAction(QIcon(icon), text, this);
-        action->setObjectName(QLatin1String(name));
-        action->setToolTip(toolTip);
-        return action;
-    };
-    m_actionTCPIP = makeAction("actionTCPIP", QStringLiteral("TCP/IP"), QStringLiteral("TCP/IP Connection"),
-                               QStringLiteral(":/images/tcpip.png"));
-    m_actionSerialPort =
-        makeAction("actionSerialPort", QStringLiteral("SerialPort"), QStringLiteral("Serial Port Connection"),
-                   QStringLiteral(":/images/serialport.png"));
-    m_actionConnect =
-        makeAction("actionConnect", QStringLiteral("Connect"), QStringLiteral("Connect to device"),
-                   QStringLiteral(":/images/disconnect.png"));
     m_actionRead =
         makeAction("actionRead", QStringLiteral("Read"), QStringLiteral("Read parameters from modem"),
                    QStringLiteral(":/images/read.png"));
     m_actionLoad =
         makeAction("actionLoad", QStringLiteral("Load"), QStringLiteral("Load parameters to modem"),
                    QStringLiteral(":/images/load.png"));
-    QAction *actionQuit = makeAction("actionQuit", QStringLiteral("Quit"), QStringLiteral("Quit"),
-                                     QStringLiteral(":/images/quit.png"));
-    m_actionTCPIP->setCheckable(true);
-    m_actionSerialPort->setCheckable(true);
-    m_actionConnect->setCheckable(true);
+    QVBoxLayout *layout = setupShell({m_actionRead, m_actionLoad});
 
-    QMenu *menuActions = menuBar()->addMenu(QStringLiteral("Actions"));
-    menuActions->setObjectName(QStringLiteral("menuActions"));
-    for (QAction *a : {m_actionTCPIP, m_actionSerialPort})
-        menuActions->addAction(a);
-    menuActions->addSeparator();
-    for (QAction *a : {m_actionConnect, m_actionRead, m_actionLoad})
-        menuActions->addAction(a);
-    menuActions->addSeparator();
-    menuActions->addAction(actionQuit);
-
-    m_mainToolBar = new QToolBar(this);
-    m_mainToolBar->setObjectName(QStringLiteral("mainToolBar"));
-    for (QAction *a : {m_actionTCPIP, m_actionSerialPort})
-        m_mainToolBar->addAction(a);
-    m_mainToolBar->addSeparator();
-    for (QAction *a : {m_actionConnect, m_actionRead, m_actionLoad})
-        m_mainToolBar->addAction(a);
-    m_mainToolBar->addSeparator();
-    m_mainToolBar->addAction(actionQuit);
-    addToolBar(Qt::TopToolBarArea, m_mainToolBar);
-
-    setStatusBar(named(new QStatusBar(this), "statusBar"));
-
-    auto *central = named(new QWidget(this), "centralWidget");
-    auto *layout = new QVBoxLayout(central);
-
-    m_frmTCPIP = named(new QFrame(central), "frmTCPIP");
-    auto *tcpLayout = new QHBoxLayout(m_frmTCPIP);
-    m_txtHost = named(new QLineEdit(m_frmTCPIP), "txtHost");
-    m_sbTCPPort = named(new QSpinBox(m_frmTCPIP), "sbTCPPort");
-    m_sbTCPPort->setRange(1, 65535);
-    tcpLayout->addWidget(new QLabel(QStringLiteral("Host"), m_frmTCPIP));
-    tcpLayout->addWidget(m_txtHost, 1);
-    tcpLayout->addWidget(new QLabel(QStringLiteral("Port"), m_frmTCPIP));
-    tcpLayout->addWidget(m_sbTCPPort);
-    layout->addWidget(m_frmTCPIP);
-
-    m_frmSerialPort = named(new QFrame(central), "frmSerialPort");
-    auto *serialLayout = new QHBoxLayout(m_frmSerialPort);
-    m_cmbSerialPort = named(new QComboBox(m_frmSerialPort), "cmbSerialPort");
-    m_cmbBaudrate = named(new QComboBox(m_frmSerialPort), "cmbBaudrate");
-    serialLayout->addWidget(new QLabel(QStringLiteral("Port"), m_frmSerialPort));
-    serialLayout->addWidget(m_cmbSerialPort, 1);
-    serialLayout->addWidget(new QLabel(QStringLiteral("Baudrate"), m_frmSerialPort));
-    serialLayout->addWidget(m_cmbBaudrate);
-    layout->addWidget(m_frmSerialPort);
-
-    m_parameters = createParameterArea(central);
+    m_parameters = createParameterArea(centralWidget());
     layout->addWidget(m_parameters, 1);
-    setCentralWidget(central);
 
     QMetaObject::connectSlotsByName(this);
     connect(m_groupListen, QOverload<QAbstractButton *, bool>::of(&QButtonGroup::buttonToggled), this,
@@ -288,110 +173,17 @@ QWidget *MainWindow::createParameterArea(QWidget *parent)
     return area;
 }
 
-void MainWindow::fillPortLists()
-{
-    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo &info : ports)
-        m_cmbSerialPort->addItem(QStringLiteral("%1 (%2)").arg(info.portName(), info.description()),
-                                 info.portName());
-    const QList<qint32> rates = QSerialPortInfo::standardBaudRates();
-    for (qint32 rate : rates)
-        m_cmbBaudrate->addItem(QString::number(rate), rate);
-}
-
-void MainWindow::loadSettings()
-{
-    QSettings settings(m_settingsFile, QSettings::IniFormat);
-    if (settings.value(QStringLiteral("MLFL/connectionType"), 0).toInt() == 0) {
-        m_actionTCPIP->setChecked(true);
-        onConnectionTypeChanged(m_actionTCPIP);
-    } else {
-        m_actionSerialPort->setChecked(true);
-        onConnectionTypeChanged(m_actionSerialPort);
-    }
-    m_txtHost->setText(settings.value(QStringLiteral("MLFL/host")).toString());
-    m_sbTCPPort->setValue(settings.value(QStringLiteral("MLFL/tcpPort"), 4380).toInt());
-    const QString port = settings.value(QStringLiteral("MLFL/serialPort")).toString();
-    const int portIndex =
-        m_cmbSerialPort->findData(port, Qt::UserRole, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (portIndex >= 0)
-        m_cmbSerialPort->setCurrentIndex(portIndex);
-    const int baudIndex =
-        m_cmbBaudrate->findData(settings.value(QStringLiteral("MLFL/baudrate"), 115200).toInt());
-    if (baudIndex >= 0)
-        m_cmbBaudrate->setCurrentIndex(baudIndex);
-}
-
-void MainWindow::saveSettings()
-{
-    QSettings settings(m_settingsFile, QSettings::IniFormat);
-    settings.setValue(QStringLiteral("MLFL/connectionType"), m_actionSerialPort->isChecked() ? 1 : 0);
-    settings.setValue(QStringLiteral("MLFL/host"), m_txtHost->text().simplified());
-    settings.setValue(QStringLiteral("MLFL/tcpPort"), m_sbTCPPort->value());
-    settings.setValue(QStringLiteral("MLFL/serialPort"), m_cmbSerialPort->currentData().toString());
-    settings.setValue(QStringLiteral("MLFL/baudrate"), m_cmbBaudrate->currentData().toInt());
-    settings.sync();
-    if (settings.status() != QSettings::NoError)
-        qWarning("Cannot write settings to %s", qPrintable(m_settingsFile));
-}
-
-bool MainWindow::serialMode() const
-{
-    return m_actionSerialPort->isChecked();
-}
-
-bool MainWindow::isConnected() const
-{
-    return serialMode() ? m_serialPort->isOpen() : m_socket->state() == QAbstractSocket::ConnectedState;
-}
-
-void MainWindow::status(const QString &text)
+void MainWindow::report(const QString &text)
 {
     statusBar()->showMessage(text);
 }
 
-void MainWindow::onConnectionTypeChanged(QAction *action)
+void MainWindow::refreshToolControls(bool connecting, bool connected)
 {
-    const bool tcp = action == m_actionTCPIP;
-    m_frmTCPIP->setVisible(tcp);
-    m_frmSerialPort->setVisible(!tcp);
-}
-
-void MainWindow::refreshControls()
-{
-    const QAbstractSocket::SocketState state = m_socket->state();
-    const bool connecting = !serialMode() && (state == QAbstractSocket::HostLookupState ||
-                                              state == QAbstractSocket::ConnectingState);
-    const bool connected = isConnected();
-
-    if (connecting) {
-        menuBar()->setEnabled(false);
-        m_mainToolBar->setEnabled(false);
-        m_frmTCPIP->setEnabled(false);
-        m_frmSerialPort->setEnabled(false);
-        m_actionConnect->setToolTip(QString());
-    } else if (connected) {
-        menuBar()->setEnabled(true);
-        m_mainToolBar->setEnabled(true);
-        m_actionTCPIP->setEnabled(false);
-        m_actionSerialPort->setEnabled(false);
-        m_frmTCPIP->setEnabled(false);
-        m_frmSerialPort->setEnabled(false);
-        m_actionConnect->setToolTip(QStringLiteral("Disconnect from device"));
-    } else {
-        menuBar()->setEnabled(true);
-        m_mainToolBar->setEnabled(true);
-        m_actionTCPIP->setEnabled(true);
-        m_actionSerialPort->setEnabled(true);
-        m_frmTCPIP->setEnabled(true);
-        m_frmSerialPort->setEnabled(true);
-        m_actionConnect->setToolTip(QStringLiteral("Connect to device"));
-    }
     const bool usable = connected && !connecting && m_operation == Idle;
     m_actionRead->setEnabled(usable);
     m_actionLoad->setEnabled(usable);
     m_parameters->setEnabled(usable);
-    QCoreApplication::processEvents();
 }
 
 void MainWindow::on_txtHost_returnPressed()
@@ -400,55 +192,24 @@ void MainWindow::on_txtHost_returnPressed()
     on_actionConnect_triggered();
 }
 
-void MainWindow::on_actionConnect_triggered()
+void MainWindow::serialPortOpened()
 {
-    if (m_actionConnect->isChecked()) {
-        if (!serialMode()) {
-            const QString host = m_txtHost->text().simplified();
-            if (host.isEmpty()) {
-                QMessageBox::critical(this, QStringLiteral("Connection Error"),
-                                      QStringLiteral("Please type a correct host address."));
-                m_txtHost->selectAll();
-                m_txtHost->setFocus();
-                m_actionConnect->setChecked(false);
-                refreshControls();
-                return;
-            }
-            status(QStringLiteral("Connecting.."));
-            m_socket->connectToHost(host, quint16(m_sbTCPPort->value()), QIODevice::ReadWrite,
-                                    QAbstractSocket::AnyIPProtocol);
-            refreshControls();
-            QCoreApplication::processEvents();
-        } else {
-            status(QStringLiteral("Opening serial port.."));
-            m_serialPort->setPortName(m_cmbSerialPort->currentData().toString());
-            m_serialPort->setBaudRate(m_cmbBaudrate->currentData().toInt(), QSerialPort::AllDirections);
-            if (!m_serialPort->open(QIODevice::ReadWrite)) {
-                status(m_serialPort->errorString());
-                m_actionConnect->setChecked(false);
-                refreshControls();
-                return;
-            }
-            onConnectionEstablished();
-            return;
-        }
-    } else {
-        if (!serialMode()) {
-            if (m_socket->state() == QAbstractSocket::UnconnectedState) {
-                // The modem may have dropped the line already (after a restart).
-                onConnectionLost();
-                return;
-            }
-            status(QStringLiteral("Disconnecting.."));
-            m_socket->disconnectFromHost();
-        } else {
-            status(QStringLiteral("Closing serial port.."));
-            m_serialPort->close();
-            onConnectionLost();
-            return;
-        }
+    onConnectionEstablished();
+}
+
+void MainWindow::serialPortClosed()
+{
+    onConnectionLost();
+}
+
+void MainWindow::disconnectTcp()
+{
+    if (m_socket->state() == QAbstractSocket::UnconnectedState) {
+        // The modem may have dropped the line already (after a restart).
+        onConnectionLost();
+        return;
     }
-    refreshControls();
+    ConnectionWindow::disconnectTcp();
 }
 
 void MainWindow::onConnectionEstablished()
@@ -460,7 +221,7 @@ void MainWindow::onConnectionEstablished()
     enterCommandModeAndRead();
     refreshControls();
     if (isConnected())
-        status(QStringLiteral("Connected."));
+        report(QStringLiteral("Connected."));
 }
 
 void MainWindow::onConnectionLost()
@@ -471,7 +232,7 @@ void MainWindow::onConnectionLost()
     m_actionConnect->setIcon(QIcon(QStringLiteral(":/images/disconnect.png")));
     m_actionConnect->setChecked(false);
     resetForm();
-    status(QStringLiteral("Ready to connect."));
+    report(QStringLiteral("Ready to connect."));
     refreshControls();
 }
 
@@ -491,7 +252,7 @@ void MainWindow::enterCommandModeAndRead()
     if (!pause(m_guardMs))
         return;
     QCoreApplication::processEvents();
-    status(QStringLiteral("Changing status to command mode.."));
+    report(QStringLiteral("Changing status to command mode.."));
     send(QByteArrayLiteral("|||\r"));
     if (!pause(m_answerMs))
         return;
@@ -532,38 +293,20 @@ void MainWindow::onSerialPortError(QSerialPort::SerialPortError error)
     refreshControls();
 }
 
-void MainWindow::send(const QByteArray &bytes)
-{
-    if (serialMode()) {
-        m_serialPort->write(bytes);
-        m_serialPort->flush();
-    } else {
-        m_socket->write(bytes);
-        m_socket->flush();
-    }
-}
-
 void MainWindow::on_actionRead_triggered()
 {
     m_operation = ReadingParameters;
-    status(QStringLiteral("Reading parameters"));
+    report(QStringLiteral("Reading parameters"));
     send(QByteArrayLiteral("OKU\r"));
     refreshControls();
 }
 
 void MainWindow::on_actionLoad_triggered()
 {
-    status(QStringLiteral("Sending new parameters.."));
+    report(QStringLiteral("Sending new parameters.."));
     send(buildParameterRecord(formParameters()));
     m_operation = LoadingParameters;
     refreshControls();
-}
-
-void MainWindow::onReadyRead()
-{
-    const QByteArray bytes = serialMode() ? m_serialPort->readAll() : m_socket->readAll();
-    m_buffer.append(bytes);
-    emit checkBuffer();
 }
 
 void MainWindow::onCheckBuffer()
@@ -602,16 +345,16 @@ void MainWindow::handleParameterAnswer(const QByteArray &answer)
     // Only once the area is enabled again can the field take the focus.
     m_txtAPNName->selectAll();
     m_txtAPNName->setFocus();
-    status(QStringLiteral("Connected."));
+    report(QStringLiteral("Connected."));
 }
 
 void MainWindow::handleLoadAnswer(const QByteArray &answer)
 {
     if (answer.startsWith("TYUK")) {
-        status(QStringLiteral("Restarting modem."));
+        report(QStringLiteral("Restarting modem."));
         m_operation = Restarting;
         m_expectHangUp = true;
-        status(QStringLiteral("Restarting modem.."));
+        report(QStringLiteral("Restarting modem.."));
         send(QByteArrayLiteral("GSR\r"));
         refreshControls();
         return;
@@ -747,9 +490,4 @@ void MainWindow::on_cbServer2_toggled(bool checked)
 {
     enableField(m_txtServerHost[1], checked);
     m_sbServerPort[1]->setEnabled(checked);
-}
-
-void MainWindow::on_actionQuit_triggered()
-{
-    close();
 }

@@ -1,28 +1,15 @@
 #pragma once
 
+#include "connectionwindow.h"
 #include "modemparameters.h"
 
-#include <QAbstractSocket>
-#include <QByteArray>
-#include <QMainWindow>
-#include <QSerialPort>
-
 class QAbstractButton;
-class QAction;
-class QActionGroup;
 class QButtonGroup;
 class QCheckBox;
-class QComboBox;
-class QFrame;
 class QLabel;
-class QLineEdit;
 class QRadioButton;
-class QSpinBox;
-class QTcpSocket;
-class QToolBar;
-class QWidget;
 
-class MainWindow : public QMainWindow
+class MainWindow : public ConnectionWindow
 {
     Q_OBJECT
 
@@ -31,29 +18,14 @@ public:
 
     // settingsFile: the INI file; empty means settings.ini next to the program.
     explicit MainWindow(const QString &settingsFile = QString(), QWidget *parent = nullptr);
-    ~MainWindow() override;
-
-    static QString defaultSettingsFile();
 
     // The pauses of the switch to command mode: the guard time before "|||"
     // and the time the modem takes to answer it.
     void setCommandModeDelays(int guardMs, int answerMs);
     int operation() const { return m_operation; }
 
-signals:
-    void checkBuffer();
-
 private slots:
-    void onConnectionTypeChanged(QAction *action);
-    void onReadyRead();
-    void onSerialPortError(QSerialPort::SerialPortError error);
-    void onTCPSocketConnected();
-    void onTCPSocketDisconnected();
-    void onTCPSocketError(QAbstractSocket::SocketError error);
-    void onCheckBuffer();
     void onGroupListenToggled(QAbstractButton *button, bool checked);
-    void on_actionQuit_triggered();
-    void on_actionConnect_triggered();
     void on_actionRead_triggered();
     void on_actionLoad_triggered();
     void on_txtHost_returnPressed();
@@ -67,14 +39,16 @@ private slots:
 private:
     void setupUi();
     QWidget *createParameterArea(QWidget *parent);
-    void fillPortLists();
-    void loadSettings();
-    void saveSettings();
-    void refreshControls();
-    void status(const QString &text);
-    void send(const QByteArray &bytes);
-    bool serialMode() const;
-    bool isConnected() const;
+    void report(const QString &text) override;
+    void refreshToolControls(bool connecting, bool connected) override;
+    void onCheckBuffer() override;
+    void onTCPSocketConnected() override;
+    void onTCPSocketDisconnected() override;
+    void onTCPSocketError(QAbstractSocket::SocketError error) override;
+    void onSerialPortError(QSerialPort::SerialPortError error) override;
+    void serialPortOpened() override;
+    void serialPortClosed() override;
+    void disconnectTcp() override;
 
     void onConnectionEstablished();
     void onConnectionLost();
@@ -88,29 +62,14 @@ private:
     void handleLoadAnswer(const QByteArray &answer);
     void handleRestartAnswer(const QByteArray &answer);
 
-    QString m_settingsFile;
-    QSerialPort *m_serialPort = nullptr;
-    QTcpSocket *m_socket = nullptr;
-    QByteArray m_buffer;
-    QActionGroup *m_connectionGroup = nullptr;
     int m_operation = Idle;
     int m_guardMs = 3000;
     int m_answerMs = 2000;
     quint64 m_link = 0;          // counts connections, so a wait can tell its link is gone
     bool m_expectHangUp = false; // the modem was told to restart
 
-    QAction *m_actionTCPIP = nullptr;
-    QAction *m_actionSerialPort = nullptr;
-    QAction *m_actionConnect = nullptr;
     QAction *m_actionRead = nullptr;
     QAction *m_actionLoad = nullptr;
-    QToolBar *m_mainToolBar = nullptr;
-    QFrame *m_frmTCPIP = nullptr;
-    QFrame *m_frmSerialPort = nullptr;
-    QLineEdit *m_txtHost = nullptr;
-    QSpinBox *m_sbTCPPort = nullptr;
-    QComboBox *m_cmbSerialPort = nullptr;
-    QComboBox *m_cmbBaudrate = nullptr;
 
     QWidget *m_parameters = nullptr;
     QLabel *m_txtFirmware = nullptr;
