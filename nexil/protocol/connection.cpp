@@ -4,7 +4,7 @@
 
 Connection::Connection(QObject *parent) : QObject(parent) {}
 
-static bool isConnected(const QTcpSocket *socket)
+static bool isConnected(const QAbstractSocket *socket)
 {
     return socket && socket->state() == QAbstractSocket::ConnectedState;
 }

@@ -22,8 +22,6 @@ public:
     void close();
 
     int type() const { return connectionType; }
-    QSerialPort *boundSerialPort() const { return serialPort; }
-    QTcpSocket *boundTcpSocket() const { return tcpSocket; }
 
 signals:
     void error(QString errorString);
@@ -40,8 +38,9 @@ private:
     void detachTcpSocket();
 
     // Guarded: a device the application destroys while bound reads as null
-    // instead of dangling.
+    // instead of dangling. The socket is held by its base class because it
+    // still signals from inside its base destructor.
     QPointer<QSerialPort> serialPort;
-    QPointer<QTcpSocket> tcpSocket;
+    QPointer<QAbstractSocket> tcpSocket;
     int connectionType = 0;
 };
