@@ -17,6 +17,7 @@ void Nexil::getData(const QDateTime &time, int page, int buffer)
     baseTime = time;
     currentPage = page;
     firstPage = page;
+    firstBuffer = buffer;
     startBuffer = buffer;
     getSetupParemeters();
 }
@@ -81,8 +82,14 @@ void Nexil::parseDataBuffer()
     device.calibrations = calibrations;
     device.lastPage = downloadLastPage;
     device.lastBuffer = downloadLastBuffer;
-    const DataFile file =
-        memory::decode(downloadBuffer, device, baseTime, QDateTime::currentDateTime(), catalogue);
+    // The device answers pages up to where it writes now, but the file keeps
+    // the position reported before the pages were read and the next download
+    // starts there: records written in between are left to it, not saved twice.
+    QByteArray image = downloadBuffer;
+    const qint64 end = (qint64(downloadLastPage) - firstPage) * 512 + downloadLastBuffer - firstBuffer;
+    if (end >= 0 && end < image.size())
+        image.truncate(int(end));
+    const DataFile file = memory::decode(image, device, baseTime, QDateTime::currentDateTime(), catalogue);
     emit dataFile(QList<DataFile>{file});
     emit downloadCompleted();
 }

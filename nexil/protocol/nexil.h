@@ -180,6 +180,7 @@ private:
     QDateTime baseTime;
     int currentPage = 0;
     int firstPage = 0;
+    int firstBuffer = 0;
     int startBuffer = 0;
     int downloadLastPage = 0;
     int downloadLastBuffer = 0;

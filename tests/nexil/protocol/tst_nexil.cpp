@@ -400,8 +400,8 @@ void tst_Nexil::download_pageNumbersAre16Bits()
     device->setHandler([=](const QByteArray &request) -> QByteArray {
         if (request.startsWith("\x02"
                                "DKU"))
-            return reply("DOS", payload({"0", QByteArray::number(offset + 2), "40"}));
-        return downloadDevice(memory, 2, 40, offset)(request);
+            return reply("DOS", payload({"0", QByteArray::number(offset + 2), "64"}));
+        return downloadDevice(memory, 2, 64, offset)(request);
     });
     nexil->setReplyTimeout(2000);
     QSignalSpy files(nexil, &Nexil::dataFile);
