@@ -36,8 +36,8 @@ QString key(int channel, const QString &type, const QString &date, const QString
     return QStringLiteral("%1 %2 %3 %4 %5").arg(channel).arg(type, date, time).arg(double(value), 0, 'f', 4);
 }
 
-// The example logger, writing one record every RecordMinutes simulated minutes.
-QString writeScenario(const SimProcess &sim)
+// The example logger, writing one record every `minutes` simulated minutes.
+QString writeScenario(const SimProcess &sim, int minutes = RecordMinutes, int days = 3)
 {
     QFile in(SimProcess::scenario(QStringLiteral("tqm510.json")));
     if (!in.open(QIODevice::ReadOnly))
@@ -45,7 +45,8 @@ QString writeScenario(const SimProcess &sim)
     QJsonObject scenario = QJsonDocument::fromJson(in.readAll()).object();
     QJsonObject memory = scenario.value(QStringLiteral("memory")).toObject();
     QJsonObject generator = memory.value(QStringLiteral("generator")).toObject();
-    generator.insert(QStringLiteral("interval"), RecordMinutes);
+    generator.insert(QStringLiteral("interval"), minutes);
+    generator.insert(QStringLiteral("days"), days);
     memory.insert(QStringLiteral("generator"), generator);
     scenario.insert(QStringLiteral("memory"), memory);
     const QString path = sim.path(QStringLiteral("scenario.json"));
@@ -251,6 +252,7 @@ private slots:
     void firstAndResumedVisits_saveEveryValueOnce_data();
     void firstAndResumedVisits_saveEveryValueOnce();
     void cutVisit_savesNothing_nextVisitSavesEverything();
+    void recordsWrittenDuringDownload_savedOnce();
 };
 
 void tst_DownloadSim::firstAndResumedVisits_saveEveryValueOnce_data()
@@ -353,6 +355,40 @@ void tst_DownloadSim::cutVisit_savesNothing_nextVisitSavesEverything()
     QTRY_VERIFY2_WITH_TIMEOUT(readTruth(truth, next.deviceTime) == saved.lines,
                               qPrintable(difference(saved.lines, readTruth(truth, next.deviceTime))), 10000);
     QVERIFY(next.pages > cut.pages);
+}
+
+void tst_DownloadSim::recordsWrittenDuringDownload_savedOnce()
+{
+    // A record every 0.2 s and slow replies: the memory grows while the pages are read.
+    SimProcess sim;
+    const QString scenario = writeScenario(sim, 2, 1);
+    QVERIFY(!scenario.isEmpty());
+    const QString truth = sim.path(QStringLiteral("truth.csv"));
+    QVERIFY(sim.start(
+        {"--scenario", scenario, "--speed", QString::number(Speed), "--truth", truth, "--delay-ms", "40"}));
+    const QString directory = sim.path(QStringLiteral("station"));
+    QVERIFY(QDir().mkpath(directory));
+
+    VisitResult visits[2];
+    for (VisitResult &result : visits) {
+        Visit visit(sim.port(), 5000);
+        QVERIFY(visit.isConnected());
+        result = visit.run(directory);
+        QVERIFY(result.completed);
+        QCOMPARE(result.saveResult, 0);
+    }
+    const SavedFile saved = readXml(visits[1].path);
+    QVERIFY(saved.ok);
+    // Everything written before the last visit began is saved once; what
+    // came during it may wait for the next visit but is never saved twice.
+    QTRY_VERIFY_WITH_TIMEOUT(readTruth(truth, QStringLiteral("9999")).size() >= saved.lines.size(), 10000);
+    const Multiset all = readTruth(truth, QStringLiteral("9999"));
+    const Multiset before = readTruth(truth, visits[1].deviceTime);
+    for (auto it = saved.lines.cbegin(); it != saved.lines.cend(); ++it)
+        QVERIFY2(it.value() <= all.value(it.key()),
+                 qPrintable(QStringLiteral("%1 saved %2 times").arg(it.key()).arg(it.value())));
+    for (auto it = before.cbegin(); it != before.cend(); ++it)
+        QVERIFY2(saved.lines.value(it.key()) == it.value(), qPrintable(it.key()));
 }
 
 QTEST_GUILESS_MAIN(tst_DownloadSim)
