@@ -379,16 +379,26 @@ void tst_DownloadSim::recordsWrittenDuringDownload_savedOnce()
     }
     const SavedFile saved = readXml(visits[1].path);
     QVERIFY(saved.ok);
-    // Everything written before the last visit began is saved once; what
-    // came during it may wait for the next visit but is never saved twice.
-    QTRY_VERIFY_WITH_TIMEOUT(readTruth(truth, QStringLiteral("9999")).size() >= saved.lines.size(), 10000);
+    // The truth file is written in memory order, so once it holds as many
+    // rows as were saved it covers everything saved.
+    const auto rows = [&] {
+        int n = 0;
+        for (int count : readTruth(truth, QStringLiteral("9999")))
+            n += count;
+        return n;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(rows() >= saved.lineCount, 10000);
     const Multiset all = readTruth(truth, QStringLiteral("9999"));
-    const Multiset before = readTruth(truth, visits[1].deviceTime);
     for (auto it = saved.lines.cbegin(); it != saved.lines.cend(); ++it)
         QVERIFY2(it.value() <= all.value(it.key()),
                  qPrintable(QStringLiteral("%1 saved %2 times").arg(it.key()).arg(it.value())));
-    for (auto it = before.cbegin(); it != before.cend(); ++it)
-        QVERIFY2(saved.lines.value(it.key()) == it.value(), qPrintable(it.key()));
+    // Measurements made before the last visit began are all there. (A daily
+    // summary carries earlier times than the moment it is written.)
+    const Multiset before = readTruth(truth, visits[1].deviceTime);
+    for (auto it = before.cbegin(); it != before.cend(); ++it) {
+        if (it.key().contains(QLatin1String(" INS ")))
+            QVERIFY2(saved.lines.value(it.key()) == it.value(), qPrintable(it.key()));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_DownloadSim)
