@@ -1,4 +1,5 @@
 #include "collection/headlesscollector.h"
+#include "nexil/protocol/timezone.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -8,6 +9,7 @@
 
 int main(int argc, char *argv[])
 {
+    pinLocalTimeZone();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("stc2"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.2.26"));

@@ -6,6 +6,7 @@
 //   bench_download [runs]
 
 #include "nexil/protocol/nexil.h"
+#include "nexil/protocol/timezone.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -159,6 +160,7 @@ double median(std::vector<double> v)
 
 int main(int argc, char **argv)
 {
+    pinLocalTimeZone(); // as the programs do
     QCoreApplication app(argc, argv);
     if (argc > 1 && qstrcmp(argv[1], "--serve") == 0)
         return serve();

@@ -4,6 +4,7 @@
 //   bench_memorydecode [runs]
 
 #include "nexil/download/memorydecoder.h"
+#include "nexil/protocol/timezone.h"
 #include "support/testmemory.h"
 
 #include <QElapsedTimer>
@@ -89,6 +90,7 @@ QByteArray yearOfMemory(const QDateTime &start, int *values)
 
 int main(int argc, char **argv)
 {
+    pinLocalTimeZone(); // as the programs do
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     const QDateTime start(QDate(2025, 1, 1), QTime(dayStart, 0));
     int values = 0;

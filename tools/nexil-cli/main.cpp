@@ -1,6 +1,7 @@
 // nexil-cli: scriptable access to one logger over TCP or a serial line.
 
 #include "commands.h"
+#include "nexil/protocol/timezone.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -42,6 +43,7 @@ void quietDebug(QtMsgType type, const QMessageLogContext &, const QString &messa
 
 int main(int argc, char *argv[])
 {
+    pinLocalTimeZone();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("nexil-cli"));
 

@@ -1,0 +1,10 @@
+#include "timezone.h"
+
+#include <QByteArray>
+#include <QtGlobal>
+
+void pinLocalTimeZone()
+{
+    if (qEnvironmentVariableIsEmpty("TZ"))
+        qputenv("TZ", ":/etc/localtime");
+}
