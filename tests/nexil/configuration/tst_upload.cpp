@@ -71,6 +71,8 @@ private slots:
     void alarms_noPasswordAndFourDecimals();
     void shortLists_refused();
 
+    void init();
+    void cleanup();
     void acknowledgements_data();
     void acknowledgements();
     void crcHata_resentAtTheNextTick();
@@ -78,6 +80,11 @@ private slots:
     void shortRecord_sendsNothingAndSaysWhy();
     void noOpOperations();
     void busy_uploadRefused();
+
+private:
+    QTcpSocket *client = nullptr;
+    FakeDevice *device = nullptr;
+    Nexil *nexil = nullptr;
 };
 
 void tst_Upload::passwordAndFactoryFrames()
@@ -219,6 +226,22 @@ void tst_Upload::shortLists_refused()
     QCOMPARE(body, QByteArray("untouched"));
 }
 
+void tst_Upload::init()
+{
+    client = new QTcpSocket;
+    device = new FakeDevice;
+    QVERIFY(device->connectClient(client));
+    nexil = new Nexil;
+    nexil->setConnection(client);
+}
+
+void tst_Upload::cleanup()
+{
+    delete nexil;
+    delete device;
+    delete client;
+}
+
 void tst_Upload::acknowledgements_data()
 {
     QTest::addColumn<QByteArray>("answer");
@@ -247,70 +270,56 @@ void tst_Upload::acknowledgements()
     QFETCH(QByteArray, answer);
     QFETCH(QString, operation);
     QFETCH(QByteArray, signal);
-    QTcpSocket client;
-    FakeDevice device;
-    QVERIFY(device.connectClient(&client));
-    Nexil nexil;
-    nexil.setReplyTimeout(60000);
-    nexil.setConnection(&client);
-    QSignalSpy spy(&nexil, signal.constData());
+    nexil->setReplyTimeout(60000);
+    QSignalSpy spy(nexil, signal.constData());
 
     SetupParameters setup;
     if (operation == "KAL")
-        nexil.sendCalibrations("pw", calibrations());
+        nexil->sendCalibrations("pw", calibrations());
     else if (operation == "PAS")
-        nexil.sendSetupParameters("pw", setup);
+        nexil->sendSetupParameters("pw", setup);
     else if (operation == "SET")
-        nexil.loadFactoryDefaults("pw");
+        nexil->loadFactoryDefaults("pw");
     else if (operation == "KNL")
-        nexil.sendChannelNames("pw", threeChannelNames());
+        nexil->sendChannelNames("pw", threeChannelNames());
     else if (operation == "AYU")
-        nexil.sendAlarmParameters("pw", alarms());
+        nexil->sendAlarmParameters("pw", alarms());
     else if (operation == "DEG")
-        nexil.setPassword("pw", "new");
-    QVERIFY(nexil.isBusy());
-    QTRY_COMPARE(device.requests().size(), 1);
-    device.send(::answer(answer));
+        nexil->setPassword("pw", "new");
+    QVERIFY(nexil->isBusy());
+    QTRY_COMPARE(device->requests().size(), 1);
+    device->send(::answer(answer));
     QVERIFY(spy.wait(2000));
     QCOMPARE(spy.size(), 1);
-    QVERIFY(!nexil.isBusy());
+    QVERIFY(!nexil->isBusy());
 }
 
 void tst_Upload::crcHata_resentAtTheNextTick()
 {
-    QTcpSocket client;
-    FakeDevice device;
-    QVERIFY(device.connectClient(&client));
-    Nexil nexil;
-    nexil.setReplyTimeout(200);
-    nexil.setConnection(&client);
-    QSignalSpy loaded(&nexil, &Nexil::channelNamesHaveBeenLoaded);
+    nexil->setReplyTimeout(200);
+    QSignalSpy loaded(nexil, &Nexil::channelNamesHaveBeenLoaded);
     int answered = 0;
-    device.setHandler([&](const QByteArray &) { return ::answer(answered++ == 0 ? "CRCHata" : "YUKLENDI"); });
-    nexil.sendChannelNames("pw", threeChannelNames());
+    device->setHandler(
+        [&](const QByteArray &) { return ::answer(answered++ == 0 ? "CRCHata" : "YUKLENDI"); });
+    nexil->sendChannelNames("pw", threeChannelNames());
     QTRY_COMPARE(answered, 1);
-    QTRY_VERIFY(!nexil.isBusy());
+    QTRY_VERIFY(!nexil->isBusy());
     QVERIFY(loaded.isEmpty());
     QVERIFY(loaded.wait(2000));
-    QCOMPARE(device.requests().size(), 2);
-    QCOMPARE(device.requests().at(0), device.requests().at(1));
+    QCOMPARE(device->requests().size(), 2);
+    QCOMPARE(device->requests().at(0), device->requests().at(1));
 }
 
 void tst_Upload::yuklendiWithNothingPending_emitsNothing()
 {
-    QTcpSocket client;
-    FakeDevice device;
-    QVERIFY(device.connectClient(&client));
-    Nexil nexil;
-    nexil.setConnection(&client);
-    QSignalSpy loaded(&nexil, &Nexil::setupParametersHaveBeenLoaded);
-    QSignalSpy names(&nexil, &Nexil::channelNamesHaveBeenLoaded);
-    QSignalSpy identities(&nexil, &Nexil::deviceIdentity);
-    device.send(::answer("YUKLENDI"));
+    QSignalSpy loaded(nexil, &Nexil::setupParametersHaveBeenLoaded);
+    QSignalSpy names(nexil, &Nexil::channelNamesHaveBeenLoaded);
+    QSignalSpy identities(nexil, &Nexil::deviceIdentity);
+    device->send(::answer("YUKLENDI"));
     // Something decoded afterwards proves the answer was read and ignored.
-    nexil.getDeviceIdentity();
-    QTRY_COMPARE(device.requests().size(), 1);
-    device.send(testframes::reply("KML", testframes::payload({"Station", "1-2-3", "CODE", "x"})));
+    nexil->getDeviceIdentity();
+    QTRY_COMPARE(device->requests().size(), 1);
+    device->send(testframes::reply("KML", testframes::payload({"Station", "1-2-3", "CODE", "x"})));
     QVERIFY(identities.wait(2000));
     QVERIFY(loaded.isEmpty());
     QVERIFY(names.isEmpty());
@@ -318,54 +327,39 @@ void tst_Upload::yuklendiWithNothingPending_emitsNothing()
 
 void tst_Upload::shortRecord_sendsNothingAndSaysWhy()
 {
-    QTcpSocket client;
-    FakeDevice device;
-    QVERIFY(device.connectClient(&client));
-    Nexil nexil;
-    nexil.setConnection(&client);
-    QSignalSpy errors(&nexil, &Nexil::error);
+    QSignalSpy errors(nexil, &Nexil::error);
     ChannelCalibrations c = calibrations();
     c.offsets.clear();
-    nexil.sendCalibrations("pw", c);
+    nexil->sendCalibrations("pw", c);
     QCOMPARE(errors.size(), 1);
-    QCOMPARE(nexil.lastError(), InvalidRecord);
-    QVERIFY(nexil.lastErrorString().contains("offsets"));
-    QVERIFY(!nexil.isBusy());
-    nexil.getDeviceIdentity();
-    QTRY_COMPARE(device.requests().size(), 1);
-    QVERIFY(device.requests().first().startsWith("\x02KML"));
+    QCOMPARE(nexil->lastError(), InvalidRecord);
+    QVERIFY(nexil->lastErrorString().contains("offsets"));
+    QVERIFY(!nexil->isBusy());
+    nexil->getDeviceIdentity();
+    QTRY_COMPARE(device->requests().size(), 1);
+    QVERIFY(device->requests().first().startsWith("\x02KML"));
 }
 
 void tst_Upload::noOpOperations()
 {
-    QTcpSocket client;
-    FakeDevice device;
-    QVERIFY(device.connectClient(&client));
-    Nexil nexil;
-    nexil.setConnection(&client);
-    QSignalSpy errors(&nexil, &Nexil::error);
-    nexil.sendDischargeTable("pw", {1, 2, 3});
-    nexil.sendFirmware("pw", QByteArray(100, 'x'));
-    QVERIFY(!nexil.isBusy());
-    nexil.getDeviceIdentity();
-    QTRY_COMPARE(device.requests().size(), 1);
-    QVERIFY(device.requests().first().startsWith("\x02KML"));
+    QSignalSpy errors(nexil, &Nexil::error);
+    nexil->sendDischargeTable("pw", {1, 2, 3});
+    nexil->sendFirmware("pw", QByteArray(100, 'x'));
+    QVERIFY(!nexil->isBusy());
+    nexil->getDeviceIdentity();
+    QTRY_COMPARE(device->requests().size(), 1);
+    QVERIFY(device->requests().first().startsWith("\x02KML"));
     QVERIFY(errors.isEmpty());
 }
 
 void tst_Upload::busy_uploadRefused()
 {
-    QTcpSocket client;
-    FakeDevice device;
-    QVERIFY(device.connectClient(&client));
-    Nexil nexil;
-    nexil.setReplyTimeout(60000);
-    nexil.setConnection(&client);
-    nexil.getDeviceIdentity();
-    nexil.sendAlarmParameters("pw", alarms());
-    QCOMPARE(nexil.lastError(), DeviceBusy);
-    QCOMPARE(nexil.lastErrorString(), QStringLiteral("Cihaz Meşgul."));
-    QTRY_COMPARE(device.requests().size(), 1);
+    nexil->setReplyTimeout(60000);
+    nexil->getDeviceIdentity();
+    nexil->sendAlarmParameters("pw", alarms());
+    QCOMPARE(nexil->lastError(), DeviceBusy);
+    QCOMPARE(nexil->lastErrorString(), QStringLiteral("Cihaz Meşgul."));
+    QTRY_COMPARE(device->requests().size(), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_Upload)
