@@ -89,8 +89,7 @@ private:
 
     static QString text(const QByteArray &bytes)
     {
-        const int nul = bytes.indexOf('\0');
-        return QString::fromUtf8(nul < 0 ? bytes : bytes.left(nul)).simplified();
+        return QString::fromUtf8(wire::upToNul(bytes)).simplified();
     }
 
     void addLine(const QDateTime &time, ValueType type, int channel, float value, bool setTime)

@@ -85,10 +85,10 @@ void Nexil::parseDataBuffer()
     // The device answers pages up to where it writes now, but the file keeps
     // the position reported before the pages were read and the next download
     // starts there: records written in between are left to it, not saved twice.
-    QByteArray image = downloadBuffer;
     const qint64 end = (qint64(downloadLastPage) - firstPage) * 512 + downloadLastBuffer - firstBuffer;
-    if (end >= 0 && end < image.size())
-        image.truncate(int(end));
+    const int size = (end >= 0 && end < downloadBuffer.size()) ? int(end) : downloadBuffer.size();
+    // A view of the pages, not a copy of a possibly large image.
+    const QByteArray image = QByteArray::fromRawData(downloadBuffer.constData(), size);
     const DataFile file = memory::decode(image, device, baseTime, QDateTime::currentDateTime(), catalogue);
     emit dataFile(QList<DataFile>{file});
     emit downloadCompleted();

@@ -7,11 +7,7 @@ namespace decode {
 
 namespace {
 
-QByteArray upToNul(const QByteArray &bytes)
-{
-    const int nul = bytes.indexOf('\0');
-    return nul < 0 ? bytes : bytes.left(nul);
-}
+using wire::upToNul;
 
 QString utf8(const QByteArray &field)
 {

@@ -319,9 +319,9 @@ void Nexil::finishRequest()
     timer->stop();
 }
 
-bool Nexil::accepted(int result)
+bool Nexil::accepted(decode::Result result)
 {
-    switch (decode::Result(result)) {
+    switch (result) {
     case decode::Result::Ok:
         finishRequest();
         return true;
@@ -338,21 +338,21 @@ bool Nexil::accepted(int result)
 void Nexil::parseDeviceIdentity(const DeviceHeader &header, const QByteArray &payload)
 {
     DeviceIdentity record;
-    if (accepted(int(decode::deviceIdentity(header, payload, &record))))
+    if (accepted(decode::deviceIdentity(header, payload, &record)))
         emit deviceIdentity(record);
 }
 
 void Nexil::parseInstantValues(const DeviceHeader &header, const QByteArray &payload)
 {
     InstantData record;
-    if (accepted(int(decode::instantData(header, payload, QDateTime::currentDateTime(), &record))))
+    if (accepted(decode::instantData(header, payload, QDateTime::currentDateTime(), &record)))
         emit instantValues(record);
 }
 
 void Nexil::parseFileInformations(const DeviceHeader &header, const QByteArray &payload)
 {
     FileInformations record;
-    if (!accepted(int(decode::fileInformations(header, payload, &record))))
+    if (!accepted(decode::fileInformations(header, payload, &record)))
         return;
     files = record;
     emit fileInformations(record);
@@ -366,7 +366,7 @@ void Nexil::parseFileInformations(const DeviceHeader &header, const QByteArray &
 void Nexil::parseSetupParameters(const DeviceHeader &header, const QByteArray &payload)
 {
     SetupParameters record;
-    if (!accepted(int(decode::setupParameters(header, payload, QDateTime::currentDateTime(), &record))))
+    if (!accepted(decode::setupParameters(header, payload, QDateTime::currentDateTime(), &record)))
         return;
     setup = record;
     emit setupParameters(record);
@@ -377,7 +377,7 @@ void Nexil::parseSetupParameters(const DeviceHeader &header, const QByteArray &p
 void Nexil::parseChannelCalibrations(const DeviceHeader &header, const QByteArray &payload)
 {
     ChannelCalibrations record;
-    if (!accepted(int(decode::channelCalibrations(header, payload, &record))))
+    if (!accepted(decode::channelCalibrations(header, payload, &record)))
         return;
     calibrations = record;
     emit channelCalibrations(record);
@@ -388,7 +388,7 @@ void Nexil::parseChannelCalibrations(const DeviceHeader &header, const QByteArra
 void Nexil::parseChannelNames(const DeviceHeader &header, const QByteArray &payload)
 {
     ChannelNames record;
-    if (!accepted(int(decode::channelNames(header, payload, &record))))
+    if (!accepted(decode::channelNames(header, payload, &record)))
         return;
     names = record;
     emit channelNames(record);
@@ -401,7 +401,7 @@ void Nexil::parseChannelNames(const DeviceHeader &header, const QByteArray &payl
 void Nexil::parseAlarmParameters(const DeviceHeader &header, const QByteArray &payload)
 {
     AlarmParameters record;
-    if (!accepted(int(decode::alarmParameters(header, payload, &record))))
+    if (!accepted(decode::alarmParameters(header, payload, &record)))
         return;
     alarms = record;
     emit alarmParameters(record);

@@ -11,6 +11,9 @@
 #include <QString>
 
 class Connection;
+namespace decode {
+enum class Result;
+}
 class QSerialPort;
 class QTcpSocket;
 class QTimer;
@@ -144,7 +147,7 @@ private:
     // Common end of a decoded reply: the request in flight is over.
     void finishRequest();
     // A decoder's verdict on a reply; false when the reply was dropped.
-    bool accepted(int result);
+    bool accepted(decode::Result result);
 
     void dispatch(const DeviceHeader &header, const QByteArray &payload);
     void parseDeviceIdentity(const DeviceHeader &header, const QByteArray &payload);

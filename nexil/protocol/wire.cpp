@@ -102,12 +102,6 @@ bool isReplyCode(int command)
     }
 }
 
-static QByteArray upToNul(const QByteArray &bytes)
-{
-    const int nul = bytes.indexOf('\0');
-    return nul < 0 ? bytes : bytes.left(nul);
-}
-
 DeviceHeader parseHeader(const QByteArray &frame, const Catalogue &catalogue, DeviceError *error)
 {
     DeviceHeader header;

@@ -36,6 +36,13 @@ NEXIL_EXPORT long hex2long(const QByteArray &bytes);
 // as 0 and set *ok to false.
 NEXIL_EXPORT float hex2float(const QByteArray &bytes, bool *ok = nullptr);
 
+// Device texts end at their first NUL byte.
+inline QByteArray upToNul(const QByteArray &bytes)
+{
+    const int nul = bytes.indexOf('\0');
+    return nul < 0 ? bytes : bytes.left(nul);
+}
+
 // STX word CR CR CR: the plain read requests.
 NEXIL_EXPORT QByteArray plainRequest(const char *word);
 // STX body CRC(body, high byte first) CR CR CR: block requests and uploads.

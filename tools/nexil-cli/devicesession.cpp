@@ -7,15 +7,15 @@ DeviceSession::DeviceSession(const Target &t) : target(t)
 
 bool DeviceSession::open()
 {
-    QString transportError;
-    QObject::connect(&nexil, &Nexil::error, [&](int, const QString &text) { transportError = text; });
+    // A refused binding leaves the library's message as its last error.
+    nexil.clearError();
     if (!target.serialDevice.isEmpty()) {
         port.setPortName(target.serialDevice);
         port.setBaudRate(target.baud);
         const bool opened = port.open(QIODevice::ReadWrite);
         nexil.setConnection(&port);
         if (!opened) {
-            error = QStringLiteral("%1 (%2)").arg(transportError, port.errorString());
+            error = QStringLiteral("%1 (%2)").arg(nexil.lastErrorString(), port.errorString());
             return false;
         }
     } else {
@@ -24,11 +24,10 @@ bool DeviceSession::open()
         const bool connected = socket.waitForConnected(qMax(target.replyTimeout, 1000));
         nexil.setConnection(&socket);
         if (!connected) {
-            error = QStringLiteral("%1 (%2)").arg(transportError, socket.errorString());
+            error = QStringLiteral("%1 (%2)").arg(nexil.lastErrorString(), socket.errorString());
             return false;
         }
     }
-    QObject::disconnect(&nexil, &Nexil::error, nullptr, nullptr);
     return true;
 }
 

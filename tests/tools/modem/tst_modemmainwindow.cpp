@@ -1,6 +1,7 @@
 #include "loggersimprocess.h"
 #include "mainwindow.h"
 #include "modaldriver.h"
+#include "parameteranswer.h"
 #include "ptypeer.h"
 #include "tcppeer.h"
 
@@ -23,17 +24,6 @@ QList<QByteArray> samplePieces()
             "",        "4380", "0",           "internet", "user", "secret",
             "1001000", "30",   "4500",        "12",       "1",    "17",
             "OP",      "0\r"};
-}
-
-QByteArray answer(const QList<QByteArray> &pieces)
-{
-    QByteArray a("PA");
-    for (int i = 0; i < pieces.size(); ++i) {
-        if (i)
-            a += '\x02';
-        a += pieces[i];
-    }
-    return a;
 }
 
 } // namespace
@@ -128,7 +118,7 @@ void tst_ModemMainWindow::connectingEntersCommandModeAndReads()
 {
     TcpPeer peer;
     connectTcp(peer);
-    readWith(peer, answer(samplePieces()));
+    readWith(peer, parameterAnswer(samplePieces()));
     QCOMPARE(statusText(), QStringLiteral("Connected."));
     QCOMPARE(child<QLabel>("txtSerialNo")->text(), QStringLiteral("10042"));
     QCOMPARE(child<QLabel>("txtFirmware")->text(), QStringLiteral("2.07"));
@@ -153,8 +143,8 @@ void tst_ModemMainWindow::connectingEntersCommandModeAndReads()
 void tst_ModemMainWindow::wrongPieceCountsChangeNothing_data()
 {
     QTest::addColumn<QByteArray>("reply");
-    QTest::newRow("19 pieces") << answer(samplePieces().mid(0, 19));
-    QTest::newRow("21 pieces") << answer(samplePieces() + QList<QByteArray>{"x"});
+    QTest::newRow("19 pieces") << parameterAnswer(samplePieces().mid(0, 19));
+    QTest::newRow("21 pieces") << parameterAnswer(samplePieces() + QList<QByteArray>{"x"});
     QTest::newRow("not PA") << QByteArray("ERROR\r");
 }
 
@@ -165,7 +155,7 @@ void tst_ModemMainWindow::wrongPieceCountsChangeNothing()
     connectTcp(peer);
     QList<QByteArray> first = samplePieces();
     first[9] = "first.apn";
-    readWith(peer, answer(first));
+    readWith(peer, parameterAnswer(first));
 
     child<QAction>("actionRead")->trigger();
     QTRY_COMPARE(peer.received(), QByteArray("OKU\r"));
@@ -179,7 +169,7 @@ void tst_ModemMainWindow::enablingRules()
 {
     TcpPeer peer;
     connectTcp(peer);
-    readWith(peer, answer(samplePieces()));
+    readWith(peer, parameterAnswer(samplePieces()));
 
     auto *gsm = child<QRadioButton>("rbGSM");
     auto *gprs = child<QRadioButton>("rbGPRS");
@@ -215,7 +205,7 @@ void tst_ModemMainWindow::loadRestartsTheModem()
 {
     TcpPeer peer;
     connectTcp(peer);
-    readWith(peer, answer(samplePieces()));
+    readWith(peer, parameterAnswer(samplePieces()));
 
     child<QLineEdit>("txtAPNName")->setText(QStringLiteral("  new   apn "));
     child<QSpinBox>("sbRemoteConnectionPeriod")->setValue(125);
@@ -258,7 +248,7 @@ void tst_ModemMainWindow::refusedLoadIsReportedAndAllowsRetry()
 {
     TcpPeer peer;
     connectTcp(peer);
-    readWith(peer, answer(samplePieces()));
+    readWith(peer, parameterAnswer(samplePieces()));
     child<QAction>("actionLoad")->trigger();
     QTRY_VERIFY(peer.received().startsWith("TEL"));
     auto box = ModalDriver::clickButton(QMessageBox::Ok);
@@ -274,7 +264,7 @@ void tst_ModemMainWindow::lostLinkIsReportedAndResetsTheForm()
 {
     TcpPeer peer;
     connectTcp(peer);
-    readWith(peer, answer(samplePieces()));
+    readWith(peer, parameterAnswer(samplePieces()));
     auto box = ModalDriver::clickButton(QMessageBox::Ok);
     peer.hangUp();
     QTRY_VERIFY(box->seen());
@@ -295,7 +285,7 @@ void tst_ModemMainWindow::serialConversation()
     ports->setCurrentIndex(ports->count() - 1);
     child<QAction>("actionConnect")->trigger();
     QTRY_COMPARE(peer.received(), QByteArray("|||\rOKU\r"));
-    peer.write(answer(samplePieces()));
+    peer.write(parameterAnswer(samplePieces()));
     QTRY_COMPARE(child<QLabel>("txtSerialNo")->text(), QStringLiteral("10042"));
     QCOMPARE(statusText(), QStringLiteral("Connected."));
 

@@ -1,4 +1,5 @@
 #include "modemparameters.h"
+#include "parameteranswer.h"
 
 #include <QtTest>
 
@@ -9,17 +10,6 @@ QList<QByteArray> samplePieces()
     return {"10042", "2.07", "05321234567", "05327654321", "",         "data.example.org", "10.1.2.3",
             "4380",  "4381", "internet",    "user",        "p ss",     "1100101",          "60",
             "4500",  "12",   "1",           "17",          "OPERATOR", "35000000000000\r"};
-}
-
-QByteArray answer(const QList<QByteArray> &pieces)
-{
-    QByteArray a("PA");
-    for (int i = 0; i < pieces.size(); ++i) {
-        if (i)
-            a += '\x02';
-        a += pieces[i];
-    }
-    return a;
 }
 
 } // namespace
@@ -41,7 +31,7 @@ private slots:
 void tst_ModemParameters::readsEveryField()
 {
     ModemParameters p;
-    QVERIFY(parseParameterAnswer(answer(samplePieces()), &p));
+    QVERIFY(parseParameterAnswer(parameterAnswer(samplePieces()), &p));
     QCOMPARE(p.serialNo, QStringLiteral("10042"));
     QCOMPARE(p.firmware, QStringLiteral("2.07"));
     QCOMPARE(p.phones[1], QStringLiteral("05327654321"));
@@ -61,7 +51,7 @@ void tst_ModemParameters::readsEveryField()
     QList<QByteArray> gsm = samplePieces();
     gsm[12] = "0000020";
     gsm[16] = "0";
-    QVERIFY(parseParameterAnswer(answer(gsm), &p));
+    QVERIFY(parseParameterAnswer(parameterAnswer(gsm), &p));
     QVERIFY(p.gsm);
     QVERIFY(!p.sendSms);
 }
@@ -70,16 +60,16 @@ void tst_ModemParameters::wrongShapesChangeNothing_data()
 {
     QTest::addColumn<QByteArray>("text");
     QList<QByteArray> pieces = samplePieces();
-    QTest::newRow("19 pieces") << answer(pieces.mid(0, 19));
-    QTest::newRow("21 pieces") << answer(pieces + QList<QByteArray>{"extra"});
-    QTest::newRow("no PA") << answer(pieces).mid(2);
+    QTest::newRow("19 pieces") << parameterAnswer(pieces.mid(0, 19));
+    QTest::newRow("21 pieces") << parameterAnswer(pieces + QList<QByteArray>{"extra"});
+    QTest::newRow("no PA") << parameterAnswer(pieces).mid(2);
     QTest::newRow("empty") << QByteArray();
     QList<QByteArray> shortFlags = pieces;
     shortFlags[12] = "110";
-    QTest::newRow("short flags") << answer(shortFlags);
+    QTest::newRow("short flags") << parameterAnswer(shortFlags);
     QList<QByteArray> badPort = pieces;
     badPort[7] = "http";
-    QTest::newRow("port not a number") << answer(badPort);
+    QTest::newRow("port not a number") << parameterAnswer(badPort);
 }
 
 void tst_ModemParameters::wrongShapesChangeNothing()
