@@ -34,7 +34,8 @@ QByteArray readFrame(QIODevice *io, QByteArray *buffer, int timeoutMs = 5000)
     for (;;) {
         if (buffer->size() >= 27) {
             const int length = (uchar(buffer->at(23)) << 8) | uchar(buffer->at(24));
-            const int end = buffer->indexOf("\r\r\r", 27 + length - 2);
+            // Past the payload: its CRC bytes may themselves be CRs.
+            const int end = buffer->indexOf("\r\r\r", 27 + length);
             if (end >= 0) {
                 const QByteArray frame = buffer->left(end + 3);
                 buffer->remove(0, end + 3);
