@@ -1,4 +1,5 @@
 #include "collection/headlesscollector.h"
+#include "nexil/logging.h"
 #include "nexil/protocol/timezone.h"
 
 #include <QCommandLineParser>
@@ -33,7 +34,12 @@ int main(int argc, char *argv[])
                       QStringLiteral("Add an active station to the database and exit (may be repeated). "
                                      "DIRECTORY defaults to ../files/CODE."),
                       QStringLiteral("CODE,HOST,PORT[,DIRECTORY]")});
+    parser.addOption({QStringLiteral("verbose"),
+                      QStringLiteral("Show the diagnostics of the library and the collector on standard error "
+                                     "(as QT_LOGGING_RULES=\"nexil.*=true;collector.*=true\" does).")});
     parser.process(app);
+    if (parser.isSet(QStringLiteral("verbose")))
+        enableDebugOutput({QStringLiteral("nexil"), QStringLiteral("collector")});
 
     QTextStream out(stdout);
     QTextStream err(stderr);

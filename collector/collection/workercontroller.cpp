@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QThread>
+#include "collectorlogging.h"
 
 WorkerController::WorkerController(StationTableModel *model, QObject *parent) : QObject(parent), model(model)
 {
@@ -81,7 +82,7 @@ bool WorkerController::stopCollecting(int timeoutMs)
     QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
     flushStatuses();
     if (!allEnded)
-        qWarning("stopCollecting(): %d worker threads still running", int(threads.size()));
+        qCWarning(lcController, "stopCollecting(): %d worker threads still running", int(threads.size()));
     return allEnded;
 }
 

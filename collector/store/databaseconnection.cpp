@@ -5,6 +5,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QVariant>
+#include "collectorlogging.h"
 
 namespace {
 
@@ -18,8 +19,8 @@ QVariant text(const QString &value)
 
 void logFailure(const QSqlQuery &query)
 {
-    qDebug("Database Error: %s", qUtf8Printable(query.lastError().text()));
-    qDebug("SQL: %s", qUtf8Printable(query.lastQuery()));
+    qCDebug(lcStore, "Database Error: %s", qUtf8Printable(query.lastError().text()));
+    qCDebug(lcStore, "SQL: %s", qUtf8Printable(query.lastQuery()));
 }
 
 // Durability first: a status written by a worker must survive a power cut.
@@ -27,7 +28,7 @@ void setPragma(const QString &statement)
 {
     QSqlQuery query;
     if (!query.exec(statement))
-        qDebug("Database Error: %s", qUtf8Printable(query.lastError().text()));
+        qCDebug(lcStore, "Database Error: %s", qUtf8Printable(query.lastError().text()));
 }
 
 } // namespace
@@ -44,7 +45,7 @@ bool DatabaseConnection::connectToDatabase(const QString &databaseName, const QS
     db.setUserName(userName);
     db.setPassword(password);
     if (!db.open()) {
-        qDebug("%s", qUtf8Printable(db.lastError().text()));
+        qCDebug(lcStore, "%s", qUtf8Printable(db.lastError().text()));
         return false;
     }
     setPragma(QStringLiteral("PRAGMA journal_mode=WAL"));
@@ -80,8 +81,8 @@ bool DatabaseConnection::createTable()
                                              "status TEXT, "
                                              "download_data INTEGER NOT NULL DEFAULT(1))");
     if (!query.exec(statement)) {
-        qDebug("Database Error: %s", qUtf8Printable(query.lastError().text()));
-        qDebug("Last Querry   : %s", qUtf8Printable(query.lastQuery().simplified()));
+        qCDebug(lcStore, "Database Error: %s", qUtf8Printable(query.lastError().text()));
+        qCDebug(lcStore, "Last Querry   : %s", qUtf8Printable(query.lastQuery().simplified()));
         return false;
     }
     return true;
@@ -103,7 +104,7 @@ QList<DBStation> DatabaseConnection::selectStations()
     QList<DBStation> stations;
     QSqlQuery query;
     if (!query.exec(QStringLiteral("SELECT * FROM stations ORDER BY id"))) {
-        qDebug("Database Error: %s", qUtf8Printable(query.lastError().text()));
+        qCDebug(lcStore, "Database Error: %s", qUtf8Printable(query.lastError().text()));
         return stations;
     }
     const QSqlRecord rec = query.record();
@@ -186,7 +187,7 @@ int DatabaseConnection::insertStation(const DBStation &station)
         return -1;
     }
     if (!db.commit()) {
-        qDebug("Database Error: %s", qUtf8Printable(db.lastError().text()));
+        qCDebug(lcStore, "Database Error: %s", qUtf8Printable(db.lastError().text()));
         db.rollback();
         return -1;
     }
@@ -236,7 +237,7 @@ bool DatabaseConnection::updateStations(const QList<DBStation> &stations)
 {
     QSqlDatabase db = QSqlDatabase::database();
     if (!db.transaction()) {
-        qDebug("Database Error: %s", qUtf8Printable(db.lastError().text()));
+        qCDebug(lcStore, "Database Error: %s", qUtf8Printable(db.lastError().text()));
         return false;
     }
     for (const DBStation &station : stations) {
@@ -246,7 +247,7 @@ bool DatabaseConnection::updateStations(const QList<DBStation> &stations)
         }
     }
     if (!db.commit()) {
-        qDebug("Database Error: %s", qUtf8Printable(db.lastError().text()));
+        qCDebug(lcStore, "Database Error: %s", qUtf8Printable(db.lastError().text()));
         db.rollback();
         return false;
     }

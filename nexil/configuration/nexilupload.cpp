@@ -7,6 +7,7 @@
 
 #include <QDebug>
 #include <QTimer>
+#include "nexil/logging.h"
 
 using wire::code;
 
@@ -14,7 +15,7 @@ void Nexil::sendUpload(const char *letters, int pendingCode, const QByteArray &b
 {
     const QByteArray frame = upload::frame(letters, body);
     if (pendingCode == code("AYU"))
-        qDebug("%s", frame.toHex().constData());
+        qCDebug(lcConfiguration, "%s", frame.toHex().constData());
     connection->write(frame);
 }
 
@@ -27,7 +28,7 @@ void Nexil::refuseUpload(const QString &missing)
 
 void Nexil::sendSetupParameters(const QString &pass, const SetupParameters &parameters)
 {
-    qDebug("sendSetupParameters");
+    qCDebug(lcConfiguration, "sendSetupParameters");
     if (!startRequest(code("PAS"), busyTextCapital()))
         return;
     password = pass;
@@ -140,7 +141,7 @@ void Nexil::parseCommandResponse(const DeviceHeader &, const QByteArray &payload
             break;
         }
     } else {
-        qDebug("Unknown Response: %s", answer.constData());
+        qCDebug(lcConfiguration, "Unknown Response: %s", answer.constData());
     }
-    qDebug("Response: %s", payload.toHex().constData());
+    qCDebug(lcConfiguration, "Response: %s", payload.toHex().constData());
 }

@@ -8,6 +8,7 @@
 
 #include <QDebug>
 #include <QTimer>
+#include "nexil/logging.h"
 
 using wire::code;
 
@@ -26,7 +27,7 @@ void Nexil::calculateDownloads()
 {
     pageCount = downloadLastPage - currentPage + (downloadLastBuffer != 0 ? 1 : 0);
     downloadBuffer.clear();
-    qDebug("calculateDownloads(): %d", pageCount);
+    qCDebug(lcDownload, "calculateDownloads(): %d", pageCount);
     emit downloadStarted(pageCount);
     getNextBlock();
 }

@@ -12,6 +12,7 @@
 #include <QTime>
 #include <QXmlStreamReader>
 #include <algorithm>
+#include "nexil/logging.h"
 
 static void initExcelResources()
 {
@@ -88,7 +89,7 @@ void ExcelConverter::addLine(const QString &channel, const QString &type, const 
     bool ok = false;
     const int ch = channel.toInt(&ok);
     if (!ok || ch < 0 || ch > Workbook::GridColumns) {
-        qDebug("ExcelConverter: line with channel \"%s\" skipped", qPrintable(channel));
+        qCDebug(lcExcel, "ExcelConverter: line with channel \"%s\" skipped", qPrintable(channel));
         return;
     }
     Line l;
@@ -364,7 +365,7 @@ bool ExcelConverter::run(ExcelType type, bool pivot)
     const bool saved = m_book->save(m_outputPath);
     if (!saved) {
         m_errorDetail = m_book->errorString();
-        qWarning("ExcelConverter: %s", qPrintable(m_errorDetail));
+        qCWarning(lcExcel, "ExcelConverter: %s", qPrintable(m_errorDetail));
         fail(QStringLiteral("File write error!"));
     }
     m_book.reset();

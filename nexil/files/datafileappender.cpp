@@ -13,6 +13,7 @@
 #include <QXmlStreamReader>
 
 #include <memory>
+#include "nexil/logging.h"
 
 struct DataFileAppender::Output
 {
@@ -146,7 +147,7 @@ bool DataFileAppender::openOutput(Output &out)
 {
     out.xml = std::make_unique<QSaveFile>(path);
     if (!out.xml->open(QIODevice::WriteOnly)) {
-        qDebug("saveFile(): cannot write %s: %s", qUtf8Printable(path),
+        qCDebug(lcFiles, "saveFile(): cannot write %s: %s", qUtf8Printable(path),
                qUtf8Printable(out.xml->errorString()));
         return false;
     }
@@ -157,7 +158,7 @@ bool DataFileAppender::openOutput(Output &out)
         if (out.text->open(QIODevice::WriteOnly)) {
             out.exporter = std::make_unique<TextExporter>(out.text.get());
         } else {
-            qDebug("exportToText(): cannot write %s", qUtf8Printable(textPath));
+            qCDebug(lcFiles, "exportToText(): cannot write %s", qUtf8Printable(textPath));
             out.text.reset();
         }
     }
@@ -212,7 +213,7 @@ DataFileAppender::Copy DataFileAppender::copyExisting(QIODevice &source, Output 
     }
 
     if (reader.hasError()) {
-        qDebug("errorMsg: %s errorLine: %d errorColumn: %d", qUtf8Printable(reader.errorString()),
+        qCDebug(lcFiles, "errorMsg: %s errorLine: %d errorColumn: %d", qUtf8Printable(reader.errorString()),
                int(reader.lineNumber()), int(reader.columnNumber()));
         return SourceCorrupt;
     }
@@ -274,7 +275,7 @@ void DataFileAppender::finish(Output &out, const QList<DataLine> &lines)
 DataFileAppender::Result DataFileAppender::commit(Output &out, bool moveAside)
 {
     if (out.writer->failed()) {
-        qDebug("saveFile(): writing %s failed", qUtf8Printable(path));
+        qCDebug(lcFiles, "saveFile(): writing %s failed", qUtf8Printable(path));
         return WriteFailed;
     }
 
@@ -285,16 +286,16 @@ DataFileAppender::Result DataFileAppender::commit(Output &out, bool moveAside)
         aside = path + QStringLiteral(".corrupt-") +
                 QLocale::c().toString(QDateTime::currentDateTime(), QStringLiteral("yyyyMMddhhmmss"));
         if (!QFile::rename(path, aside)) {
-            qDebug("saveFile(): cannot move the unreadable %s aside to %s", qUtf8Printable(path),
+            qCDebug(lcFiles, "saveFile(): cannot move the unreadable %s aside to %s", qUtf8Printable(path),
                    qUtf8Printable(aside));
             return WriteFailed;
         }
-        qDebug("saveFile(): %s could not be parsed and was moved to %s", qUtf8Printable(path),
+        qCDebug(lcFiles, "saveFile(): %s could not be parsed and was moved to %s", qUtf8Printable(path),
                qUtf8Printable(aside));
     }
 
     if (!out.xml->commit()) {
-        qDebug("saveFile(): writing %s failed: %s", qUtf8Printable(path),
+        qCDebug(lcFiles, "saveFile(): writing %s failed: %s", qUtf8Printable(path),
                qUtf8Printable(out.xml->errorString()));
         if (moveAside)
             QFile::rename(aside, path);
@@ -303,7 +304,7 @@ DataFileAppender::Result DataFileAppender::commit(Output &out, bool moveAside)
 
     if (out.exporter) {
         if (!out.exporter->finish() || !out.text->commit())
-            qDebug("exportToText(): writing %s failed", qUtf8Printable(textPath));
+            qCDebug(lcFiles, "exportToText(): writing %s failed", qUtf8Printable(textPath));
     }
     return Saved;
 }

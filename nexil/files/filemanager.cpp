@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QSaveFile>
+#include "nexil/logging.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ int FileManager::saveFile(const DataFile &dataFile, const QString &path, bool ex
     // Where no lock can be made the save goes on and meets the real error.
     QLockFile lock(path + QStringLiteral(".lock"));
     if (!lock.tryLock(lockWaitMs) && lock.error() == QLockFile::LockFailedError) {
-        qDebug("saveFile(): %s is locked by another save", qUtf8Printable(path));
+        qCDebug(lcFiles, "saveFile(): %s is locked by another save", qUtf8Printable(path));
         return WriteFailed;
     }
 
@@ -76,7 +77,7 @@ void FileManager::exportToText(const QDomDocument &document, const QString &path
     const QString textPath = TextExporter::textPath(path);
     QSaveFile file(textPath);
     if (!file.open(QIODevice::WriteOnly)) {
-        qDebug("exportToText(): cannot write %s", qUtf8Printable(textPath));
+        qCDebug(lcFiles, "exportToText(): cannot write %s", qUtf8Printable(textPath));
         return;
     }
 
@@ -87,7 +88,7 @@ void FileManager::exportToText(const QDomDocument &document, const QString &path
     for (QDomElement line = data.firstChildElement(); !line.isNull(); line = line.nextSiblingElement())
         exporter.addLine(DataFormat::lineFromElement(line));
     if (!exporter.finish() || !file.commit())
-        qDebug("exportToText(): writing %s failed", qUtf8Printable(textPath));
+        qCDebug(lcFiles, "exportToText(): writing %s failed", qUtf8Printable(textPath));
 }
 
 void FileManager::exportToExcel(const QDomDocument &document, const QString &path)
@@ -97,7 +98,7 @@ void FileManager::exportToExcel(const QDomDocument &document, const QString &pat
     Q_UNUSED(document)
     ExcelConverter converter(this);
     connect(&converter, &ExcelConverter::error, this, [&path](const QString &text) {
-        qDebug("exportToExcel(): %s: %s", qUtf8Printable(path), qUtf8Printable(text));
+        qCDebug(lcFiles, "exportToExcel(): %s: %s", qUtf8Printable(path), qUtf8Printable(text));
     });
     converter.convert(path, ExcelConverter::Xls, false);
 }

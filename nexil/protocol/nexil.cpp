@@ -6,6 +6,7 @@
 
 #include <QDebug>
 #include <QTimer>
+#include "nexil/logging.h"
 
 using wire::code;
 
@@ -393,7 +394,7 @@ void Nexil::parseChannelNames(const DeviceHeader &header, const QByteArray &payl
     names = record;
     emit channelNames(record);
     if (downloading) {
-        qDebug("parseChannelNames()");
+        qCDebug(lcProtocol, "parseChannelNames()");
         calculateDownloads();
     }
 }

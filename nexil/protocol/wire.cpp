@@ -6,6 +6,7 @@
 #include <QDebug>
 
 #include <cstring>
+#include "nexil/logging.h"
 
 namespace wire {
 
@@ -18,7 +19,7 @@ bool verifyChecksum(const QByteArray &data, unsigned int crc)
 {
     if (unsigned(crc16(data, data.size())) == crc)
         return true;
-    qDebug("Nexil::verifyChecksum(): Checksum Error! %s", data.toHex().constData());
+    qCDebug(lcProtocol, "Nexil::verifyChecksum(): Checksum Error! %s", data.toHex().constData());
     return false;
 }
 

@@ -18,6 +18,9 @@
 #include <QTcpSocket>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcConnection, "tools.connection", QtInfoMsg)
 
 ConnectionWindow::ConnectionWindow(const QString &settingsFile, QWidget *parent)
     : QMainWindow(parent), m_settingsFile(settingsFile.isEmpty() ? defaultSettingsFile() : settingsFile)
@@ -197,7 +200,7 @@ void ConnectionWindow::saveSettings()
     settings.setValue(QStringLiteral("MLFL/baudrate"), m_cmbBaudrate->currentData().toInt());
     settings.sync();
     if (settings.status() != QSettings::NoError)
-        qWarning("Cannot write settings to %s", qPrintable(m_settingsFile));
+        qCWarning(lcConnection, "Cannot write settings to %s", qPrintable(m_settingsFile));
 }
 
 bool ConnectionWindow::serialMode() const
@@ -271,7 +274,7 @@ void ConnectionWindow::connectTcp()
 {
     const QString host = m_txtHost->text().simplified();
     if (host.isEmpty()) {
-        QMessageBox::critical(this, QStringLiteral("Connection Error"),
+        m_questions->critical(this, QStringLiteral("Connection Error"),
                               QStringLiteral("Please type a correct host address."));
         m_txtHost->selectAll();
         m_txtHost->setFocus();

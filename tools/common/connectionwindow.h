@@ -6,6 +6,8 @@
 #include <QMainWindow>
 #include <QSerialPort>
 
+#include "questions.h"
+
 class QAction;
 class QActionGroup;
 class QComboBox;
@@ -29,6 +31,9 @@ public:
     ~ConnectionWindow() override;
 
     static QString defaultSettingsFile();
+
+    // Where the window's message boxes go (the real dialogs by default).
+    void setQuestions(Questions *questions) { m_questions = questions; }
 
 signals:
     void checkBuffer();
@@ -66,6 +71,7 @@ protected:
     virtual void disconnectTcp();
     virtual void traceReception(const QByteArray &bytes);
 
+    Questions *m_questions = Questions::dialogs();
     QSerialPort *m_serialPort = nullptr;
     QTcpSocket *m_socket = nullptr;
     QByteArray m_buffer;

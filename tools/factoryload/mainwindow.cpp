@@ -8,6 +8,9 @@
 #include <QMenuBar>
 #include <QTcpSocket>
 #include <QVBoxLayout>
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcFactoryLoad, "tools.factoryload", QtInfoMsg)
 
 static void initResources()
 {
@@ -122,7 +125,7 @@ void MainWindow::serialPortClosed()
 
 void MainWindow::traceReception(const QByteArray &bytes)
 {
-    qDebug("Size: %d Body: %s", int(bytes.size()), bytes.toHex().constData());
+    qCDebug(lcFactoryLoad, "Size: %d Body: %s", int(bytes.size()), bytes.toHex().constData());
 }
 
 void MainWindow::onCheckBuffer()
@@ -146,7 +149,7 @@ void MainWindow::onCheckBuffer()
 
 void MainWindow::onNewPackage(QByteArray data)
 {
-    qDebug("Result: %s", data.constData());
+    qCDebug(lcFactoryLoad, "Result: %s", data.constData());
     switch (classifyAnswer(data)) {
     case FactoryAnswer::CrcError:
         report(QStringLiteral("CRC Hatası"));

@@ -18,6 +18,9 @@
 #include <QTableWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcManning, "tools.manning", QtInfoMsg)
 
 namespace {
 
@@ -144,7 +147,7 @@ void MainWindow::setupUi()
 
 void MainWindow::on_actionCalculate_triggered()
 {
-    qDebug("Egim: %f", m_slope->value());
+    qCDebug(lcManning, "Egim: %f", m_slope->value());
     m_changed = true;
     m_table->setRowCount(0);
 
@@ -186,7 +189,7 @@ bool MainWindow::maybeSave()
 {
     if (!m_changed)
         return true;
-    const auto answer = QMessageBox::question(this, QStringLiteral("Dosya"),
+    const auto answer = m_questions->question(this, QStringLiteral("Dosya"),
                                               QStringLiteral("Hesaplanan bilgiler kaydedilsin mi?"),
                                               QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     if (answer == QMessageBox::Cancel)
@@ -200,8 +203,8 @@ bool MainWindow::maybeSave()
 
 QString MainWindow::askFileName()
 {
-    return QFileDialog::getSaveFileName(this, QStringLiteral("Kaydet"), m_lastDir,
-                                        QStringLiteral("XML Dosya (*.xml)"));
+    return m_questions->saveFileName(this, QStringLiteral("Kaydet"), m_lastDir,
+                                     QStringLiteral("XML Dosya (*.xml)"));
 }
 
 bool MainWindow::save()
@@ -224,7 +227,7 @@ bool MainWindow::save()
     }
     QString error;
     if (!writeDischargeFile(m_fileName, points, QDateTime::currentDateTime(), &error)) {
-        QMessageBox::critical(this, QStringLiteral("Dosya Hatası"), error);
+        m_questions->critical(this, QStringLiteral("Dosya Hatası"), error);
         return false;
     }
     m_changed = false;

@@ -3,6 +3,8 @@
 #include <QList>
 #include <QMainWindow>
 
+#include "questions.h"
+
 class QAction;
 class QComboBox;
 class QDoubleSpinBox;
@@ -18,6 +20,8 @@ public:
 
     bool isChanged() const { return m_changed; }
     QString currentFileName() const { return m_fileName; }
+    // Where the window's questions go (the real dialogs by default).
+    void setQuestions(Questions *questions) { m_questions = questions; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -37,6 +41,7 @@ private:
     bool save();
     QString askFileName();
 
+    Questions *m_questions = Questions::dialogs();
     QDoubleSpinBox *m_baseWidth = nullptr;
     QDoubleSpinBox *m_slope = nullptr;
     QComboBox *m_roughness = nullptr;

@@ -20,6 +20,9 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcModem, "tools.modem", QtInfoMsg)
 
 namespace {
 
@@ -276,7 +279,7 @@ void MainWindow::onTCPSocketError(QAbstractSocket::SocketError error)
     const QString text = m_socket->errorString();
     onConnectionLost();
     if (!expected)
-        QMessageBox::critical(this, QStringLiteral("Error"), text);
+        m_questions->critical(this, QStringLiteral("Error"), text);
 }
 
 void MainWindow::onSerialPortError(QSerialPort::SerialPortError error)
@@ -289,7 +292,7 @@ void MainWindow::onSerialPortError(QSerialPort::SerialPortError error)
         m_serialPort->close();
         onConnectionLost();
     }
-    QMessageBox::critical(this, QStringLiteral("Error"), text);
+    m_questions->critical(this, QStringLiteral("Error"), text);
     refreshControls();
 }
 
@@ -315,7 +318,7 @@ void MainWindow::onCheckBuffer()
         return; // taken by an earlier check
     const QByteArray answer = m_buffer;
     m_buffer.clear();
-    qDebug("Answer: %s", answer.toHex().constData());
+    qCDebug(lcModem, "Answer: %s", answer.toHex().constData());
     switch (m_operation) {
     case ReadingParameters:
         handleParameterAnswer(answer);
@@ -362,14 +365,14 @@ void MainWindow::handleLoadAnswer(const QByteArray &answer)
     // Back to idle so that the user can read or load again.
     m_operation = Idle;
     refreshControls();
-    QMessageBox::critical(this, QStringLiteral("Error"), QStringLiteral("Parameters Load operation fail!"));
+    m_questions->critical(this, QStringLiteral("Error"), QStringLiteral("Parameters Load operation fail!"));
 }
 
 void MainWindow::handleRestartAnswer(const QByteArray &answer)
 {
     if (!answer.startsWith("RESET"))
         return;
-    QMessageBox::information(
+    m_questions->information(
         this, QStringLiteral("Parameters"),
         QStringLiteral(
             "New parameters loaded to modem.\n\nModem restarted. You can reconnect a few minutes later."));

@@ -1,6 +1,7 @@
 // nexil-cli: scriptable access to one logger over TCP or a serial line.
 
 #include "commands.h"
+#include "nexil/logging.h"
 #include "nexil/protocol/timezone.h"
 
 #include <QCommandLineParser>
@@ -31,13 +32,6 @@ const char *const kDescription =
     "\n"
     "Date-times are printed as yyyy-MM-ddTHH:mm:ss (null when the device reports none).\n"
     "Exit status: 0 success, 1 device or file failure (the reason on stderr), 2 usage error.";
-
-// Library debug lines would clutter output meant for scripts.
-void quietDebug(QtMsgType type, const QMessageLogContext &, const QString &message)
-{
-    if (type != QtDebugMsg && type != QtInfoMsg)
-        std::fprintf(stderr, "%s\n", qPrintable(message));
-}
 
 } // namespace
 
@@ -76,7 +70,7 @@ int main(int argc, char *argv[])
         std::fputs(qPrintable(parser.helpText()), stdout);
         return 0;
     }
-    if (!parser.isSet("verbose"))
-        qInstallMessageHandler(quietDebug);
+    if (parser.isSet("verbose"))
+        enableDebugOutput({QStringLiteral("nexil")});
     return runCommand(parser);
 }

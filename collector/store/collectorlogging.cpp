@@ -1,0 +1,5 @@
+#include "collectorlogging.h"
+
+Q_LOGGING_CATEGORY(lcStore, "collector.store", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcWorker, "collector.worker", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcController, "collector.controller", QtInfoMsg)
