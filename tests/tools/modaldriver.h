@@ -1,85 +1,59 @@
 #pragma once
 
-// Answers the next modal window (message box, file dialog) the way a user
-// would, from a timer, while the code under test sits in its exec().
+// Answers a real message box, for the one test per tool that shows Qt's own
+// dialog instead of the scripted questions. It acts only from inside the
+// box's own event loop (the loop level has risen above the test's), so the
+// answer can never come before exec() waits for it. File dialogs are not
+// driven at all: QFileDialog::selectFile() ignores the name while the name
+// field has focus, which made such tests hang whenever the window had been
+// activated first.
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QFileDialog>
 #include <QMessageBox>
-#include <QPointer>
+#include <QThread>
 #include <QTimer>
-#include <functional>
 #include <memory>
 
 class ModalDriver : public QObject
 {
 public:
-    // The handler sees each modal window until it returns true (handled).
-    explicit ModalDriver(std::function<bool(QWidget *)> handler, QObject *parent = nullptr)
-        : QObject(parent), m_handler(std::move(handler))
-    {
-        m_timer.setInterval(5);
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            QWidget *modal = QApplication::activeModalWidget();
-            if (!modal || !modal->isVisible())
-                return;
-            if (!m_handler(modal))
-                return;
-            m_timer.stop();
-            m_seen = true;
-        });
-        m_timer.start();
-    }
-
     bool seen() const { return m_seen; }
     QString title() const { return m_title; }
     QString text() const { return m_text; }
 
-    // Clicks a standard button of a message box and remembers what it said.
+    // Clicks a standard button of the next message box and remembers what it said.
     static std::unique_ptr<ModalDriver> clickButton(QMessageBox::StandardButton which)
     {
-        auto driver = std::make_unique<ModalDriver>(nullptr);
-        ModalDriver *d = driver.get();
-        d->m_handler = [d, which](QWidget *w) {
-            auto *box = qobject_cast<QMessageBox *>(w);
-            if (!box)
-                return false;
-            d->m_title = box->windowTitle();
-            d->m_text = box->text();
-            if (QAbstractButton *b = box->button(which))
-                b->click();
-            else
-                box->reject();
-            return true;
-        };
-        return driver;
-    }
-
-    // Picks a file name in a file dialog (an empty name cancels it).
-    static std::unique_ptr<ModalDriver> chooseFile(const QString &path)
-    {
-        auto driver = std::make_unique<ModalDriver>(nullptr);
-        ModalDriver *d = driver.get();
-        d->m_handler = [d, path](QWidget *w) {
-            auto *dialog = qobject_cast<QFileDialog *>(w);
-            if (!dialog)
-                return false;
-            d->m_title = w->windowTitle();
-            d->m_text = dialog->nameFilters().join(QLatin1Char(';'));
-            if (path.isEmpty()) {
-                dialog->reject();
-                return true;
-            }
-            dialog->selectFile(path);
-            static_cast<QDialog *>(dialog)->accept(); // QFileDialog hides it, QDialog does not
-            return true;
-        };
-        return driver;
+        return std::unique_ptr<ModalDriver>(new ModalDriver(which));
     }
 
 private:
-    std::function<bool(QWidget *)> m_handler;
+    explicit ModalDriver(QMessageBox::StandardButton which)
+        : m_which(which), m_outerLoopLevel(QThread::currentThread()->loopLevel())
+    {
+        m_timer.setInterval(5);
+        connect(&m_timer, &QTimer::timeout, this, &ModalDriver::poll);
+        m_timer.start();
+    }
+
+    void poll()
+    {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible() || QThread::currentThread()->loopLevel() <= m_outerLoopLevel)
+            return;
+        m_timer.stop();
+        m_seen = true;
+        m_title = box->windowTitle();
+        m_text = box->text();
+        if (QAbstractButton *b = box->button(m_which))
+            b->click();
+        else
+            box->reject();
+    }
+
+    QMessageBox::StandardButton m_which;
+    int m_outerLoopLevel;
     QTimer m_timer;
     bool m_seen = false;
     QString m_title;

@@ -1,6 +1,7 @@
 #include "loggersimprocess.h"
 #include "mainwindow.h"
 #include "modaldriver.h"
+#include "support/scriptedquestions.h"
 #include "ptypeer.h"
 #include "tcppeer.h"
 
@@ -52,6 +53,7 @@ private:
     QTemporaryDir m_dir;
     QString m_settings;
     MainWindow *m_window = nullptr;
+    ScriptedQuestions m_questions;
 };
 
 void tst_FactoryloadMainWindow::init()
@@ -64,11 +66,16 @@ void tst_FactoryloadMainWindow::cleanup()
 {
     delete m_window;
     m_window = nullptr;
+    // Every question a test expected was asked, and nothing else.
+    QVERIFY(!m_questions.pending());
+    QCOMPARE(m_questions.unanswered, 0);
+    m_questions = ScriptedQuestions();
 }
 
 void tst_FactoryloadMainWindow::createWindow()
 {
     m_window = new MainWindow(m_settings);
+    m_window->setQuestions(&m_questions);
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window));
 }
@@ -148,7 +155,9 @@ void tst_FactoryloadMainWindow::settingsAreWrittenBack()
 
 void tst_FactoryloadMainWindow::emptyHostIsRefused()
 {
+    // The one test with Qt's own message box instead of the scripted answers.
     createWindow();
+    m_window->setQuestions(Questions::dialogs());
     child<QLineEdit>("txtHost")->setText(QStringLiteral("   "));
     auto box = ModalDriver::clickButton(QMessageBox::Ok);
     child<QAction>("actionConnect")->trigger();

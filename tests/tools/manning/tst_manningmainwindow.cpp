@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 #include "modaldriver.h"
+#include "support/scriptedquestions.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -25,6 +26,7 @@ private slots:
     void saveQuestionOnNew();
     void saveQuestionOnClose_data();
     void saveQuestionOnClose();
+    void realQuestionBoxIsAnswered();
 
 private:
     template<typename T> T *child(const char *name) { return m_window->findChild<T *>(QLatin1String(name)); }
@@ -33,12 +35,15 @@ private:
     int pointsIn(const QString &path);
 
     MainWindow *m_window = nullptr;
+    ScriptedQuestions *m_questions = nullptr;
     QTemporaryDir m_dir;
 };
 
 void tst_ManningMainWindow::init()
 {
     m_window = new MainWindow;
+    m_questions = new ScriptedQuestions;
+    m_window->setQuestions(m_questions);
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window));
 }
@@ -47,6 +52,13 @@ void tst_ManningMainWindow::cleanup()
 {
     delete m_window;
     m_window = nullptr;
+    // Every question a test expected was asked, and nothing else.
+    const bool pending = m_questions->pending();
+    const int unanswered = m_questions->unanswered;
+    delete m_questions;
+    m_questions = nullptr;
+    QVERIFY(!pending);
+    QCOMPARE(unanswered, 0);
 }
 
 void tst_ManningMainWindow::calculate(double base, double slope, int type, double max)
@@ -96,9 +108,9 @@ void tst_ManningMainWindow::calculateFillsTheTable()
 void tst_ManningMainWindow::newResetsTheForm()
 {
     calculate(2.5, 1.0, 1, 0.5);
-    auto driver = ModalDriver::clickButton(QMessageBox::No);
+    m_questions->answer(QMessageBox::No);
     trigger("actionNew");
-    QVERIFY(driver->seen());
+    QCOMPARE(m_questions->asked.size(), 1);
     QCOMPARE(child<QTableWidget>("tableWidget")->rowCount(), 0);
     QCOMPARE(child<QDoubleSpinBox>("dsbChannelBaseWidth")->value(), 0.0);
     QCOMPARE(child<QDoubleSpinBox>("dsbChannelSlope")->value(), 0.0);
@@ -111,21 +123,19 @@ void tst_ManningMainWindow::saveAsksOnceThenWritesInPlace()
 {
     const QString path = m_dir.filePath(QStringLiteral("kanal.xml"));
     calculate(1.0, 0.2, 0, 0.2);
-    {
-        auto dialog = ModalDriver::chooseFile(path);
-        trigger("actionSave");
-        QVERIFY(dialog->seen());
-        QCOMPARE(dialog->title(), QStringLiteral("Kaydet"));
-        QCOMPARE(dialog->text(), QStringLiteral("XML Dosya (*.xml)"));
-    }
+    m_questions->choose(path);
+    trigger("actionSave");
+    QCOMPARE(m_questions->asked.size(), 1);
+    QCOMPARE(m_questions->last().kind, ScriptedQuestions::SaveFile);
+    QCOMPARE(m_questions->last().title, QStringLiteral("Kaydet"));
+    QCOMPARE(m_questions->last().filter, QStringLiteral("XML Dosya (*.xml)"));
     QCOMPARE(pointsIn(path), 21);
     QVERIFY(!m_window->isChanged());
     QCOMPARE(m_window->currentFileName(), path);
 
     calculate(1.0, 0.2, 0, 0.4);
-    auto unexpected = ModalDriver::chooseFile(QString());
     trigger("actionSave");
-    QVERIFY(!unexpected->seen());
+    QCOMPARE(m_questions->asked.size(), 1);
     QCOMPARE(pointsIn(path), 41);
     QVERIFY(!m_window->isChanged());
 }
@@ -133,9 +143,9 @@ void tst_ManningMainWindow::saveAsksOnceThenWritesInPlace()
 void tst_ManningMainWindow::cancelledFileDialogKeepsEverything()
 {
     calculate(1.0, 0.2, 0, 0.2);
-    auto dialog = ModalDriver::chooseFile(QString());
+    m_questions->choose(QString());
     trigger("actionSaveAs");
-    QVERIFY(dialog->seen());
+    QCOMPARE(m_questions->asked.size(), 1);
     QVERIFY(m_window->isChanged());
     QVERIFY(m_window->currentFileName().isEmpty());
     QCOMPARE(child<QTableWidget>("tableWidget")->rowCount(), 21);
@@ -145,13 +155,16 @@ void tst_ManningMainWindow::failedSaveIsReportedAndKeepsTheChange()
 {
     calculate(1.0, 0.2, 0, 0.2);
     const QString path = m_dir.filePath(QStringLiteral("no/such/dir/kanal.xml"));
-    auto dialog = ModalDriver::chooseFile(path);
-    auto box = ModalDriver::clickButton(QMessageBox::Ok);
+    m_questions->choose(path);
+    m_questions->answer(QMessageBox::Ok);
     trigger("actionSaveAs");
-    QVERIFY(dialog->seen());
-    QTRY_VERIFY(box->seen());
-    QCOMPARE(box->title(), QStringLiteral("Dosya Hatası"));
-    QVERIFY(!box->text().isEmpty());
+    QCOMPARE(m_questions->asked.size(), 2);
+    const ScriptedQuestions::Asked &box = m_questions->last();
+    QCOMPARE(box.kind, ScriptedQuestions::Message);
+    QCOMPARE(box.icon, QMessageBox::Critical);
+    QCOMPARE(box.title, QStringLiteral("Dosya Hatası"));
+    QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QVERIFY(!box.text.isEmpty());
     QVERIFY(m_window->isChanged());
     QVERIFY(!QFile::exists(path));
 }
@@ -174,17 +187,19 @@ void tst_ManningMainWindow::saveQuestionOnNew()
     const QString path = m_dir.filePath(QStringLiteral("new-%1.xml").arg(answer));
 
     calculate(1.0, 0.2, 0, 0.3);
-    auto dialog = ModalDriver::chooseFile(path);
+    m_questions->choose(path);
     trigger("actionSave");
-    QVERIFY(dialog->seen());
     QFile::remove(path);
 
     calculate(1.0, 0.2, 0, 0.3);
-    auto box = ModalDriver::clickButton(QMessageBox::StandardButton(answer));
+    m_questions->answer(QMessageBox::StandardButton(answer));
     trigger("actionNew");
-    QVERIFY(box->seen());
-    QCOMPARE(box->title(), QStringLiteral("Dosya"));
-    QCOMPARE(box->text(), QStringLiteral("Hesaplanan bilgiler kaydedilsin mi?"));
+    QCOMPARE(m_questions->asked.size(), 2);
+    const ScriptedQuestions::Asked &box = m_questions->last();
+    QCOMPARE(box.icon, QMessageBox::Question);
+    QCOMPARE(box.title, QStringLiteral("Dosya"));
+    QCOMPARE(box.text, QStringLiteral("Hesaplanan bilgiler kaydedilsin mi?"));
+    QCOMPARE(box.buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     QCOMPARE(child<QTableWidget>("tableWidget")->rowCount(), cleared ? 0 : 31);
     QCOMPARE(m_window->isChanged(), !cleared);
     QCOMPARE(QFile::exists(path), written);
@@ -211,16 +226,33 @@ void tst_ManningMainWindow::saveQuestionOnClose()
     const QString path = m_dir.filePath(QStringLiteral("close-%1-%2.xml").arg(answer).arg(chooseName));
 
     calculate(1.0, 0.2, 0, 0.3);
-    auto box = ModalDriver::clickButton(QMessageBox::StandardButton(answer));
+    m_questions->answer(QMessageBox::StandardButton(answer));
     // Yes saves before closing, which asks for a name first.
-    auto dialog = ModalDriver::chooseFile(chooseName ? path : QString());
+    if (answer == QMessageBox::Yes)
+        m_questions->choose(chooseName ? path : QString());
     trigger("actionQuit");
-    QVERIFY(box->seen());
+    QCOMPARE(m_questions->asked.first().title, QStringLiteral("Dosya"));
+    QCOMPARE(m_questions->asked.size(), answer == QMessageBox::Yes ? 2 : 1);
     QCOMPARE(m_window->isVisible(), !closed);
     QCOMPARE(QFile::exists(path), answer == QMessageBox::Yes && chooseName);
     // Whatever was not saved is still on screen.
     if (!closed)
         QCOMPARE(child<QTableWidget>("tableWidget")->rowCount(), 31);
+}
+
+// The one test that shows a real dialog: the window's default questions are
+// Qt's message boxes, answered from inside the box's own event loop.
+void tst_ManningMainWindow::realQuestionBoxIsAnswered()
+{
+    m_window->setQuestions(Questions::dialogs());
+    calculate(1.0, 0.2, 0, 0.3);
+    auto box = ModalDriver::clickButton(QMessageBox::Cancel);
+    trigger("actionNew");
+    QVERIFY(box->seen());
+    QCOMPARE(box->title(), QStringLiteral("Dosya"));
+    QCOMPARE(box->text(), QStringLiteral("Hesaplanan bilgiler kaydedilsin mi?"));
+    QCOMPARE(child<QTableWidget>("tableWidget")->rowCount(), 31);
+    QVERIFY(m_window->isChanged());
 }
 
 QTEST_MAIN(tst_ManningMainWindow)

@@ -1,6 +1,7 @@
 #include "loggersimprocess.h"
 #include "mainwindow.h"
 #include "modaldriver.h"
+#include "support/scriptedquestions.h"
 #include "parameteranswer.h"
 #include "ptypeer.h"
 #include "tcppeer.h"
@@ -57,6 +58,7 @@ private:
 
     QTemporaryDir m_dir;
     MainWindow *m_window = nullptr;
+    ScriptedQuestions m_questions;
 };
 
 void tst_ModemMainWindow::init()
@@ -68,6 +70,10 @@ void tst_ModemMainWindow::cleanup()
 {
     delete m_window;
     m_window = nullptr;
+    // Every question a test expected was asked, and nothing else.
+    QVERIFY(!m_questions.pending());
+    QCOMPARE(m_questions.unanswered, 0);
+    m_questions = ScriptedQuestions();
 }
 
 void tst_ModemMainWindow::createWindow()
@@ -79,6 +85,7 @@ void tst_ModemMainWindow::createWindow()
             .arg(QLatin1String(QTest::currentTestFunction()),
                  QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('_')));
     m_window = new MainWindow(m_dir.filePath(settings));
+    m_window->setQuestions(&m_questions);
     m_window->setCommandModeDelays(20, 20);
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window));
@@ -228,11 +235,11 @@ void tst_ModemMainWindow::loadRestartsTheModem()
     QCOMPARE(statusText(), QStringLiteral("Restarting modem.."));
     QCOMPARE(m_window->operation(), int(MainWindow::Restarting));
 
-    auto box = ModalDriver::clickButton(QMessageBox::Ok);
+    m_questions.answer(QMessageBox::Ok);
     peer.write("RESET\r");
-    QTRY_VERIFY(box->seen());
-    QCOMPARE(box->title(), QStringLiteral("Parameters"));
-    QCOMPARE(box->text(),
+    QTRY_VERIFY(!m_questions.pending());
+    QCOMPARE(m_questions.last().title, QStringLiteral("Parameters"));
+    QCOMPARE(m_questions.last().text,
              QStringLiteral("New parameters loaded to modem.\n\nModem restarted. You can reconnect a few "
                             "minutes later."));
     QTRY_VERIFY(peer.clientGone());
@@ -251,11 +258,11 @@ void tst_ModemMainWindow::refusedLoadIsReportedAndAllowsRetry()
     readWith(peer, parameterAnswer(samplePieces()));
     child<QAction>("actionLoad")->trigger();
     QTRY_VERIFY(peer.received().startsWith("TEL"));
-    auto box = ModalDriver::clickButton(QMessageBox::Ok);
+    m_questions.answer(QMessageBox::Ok);
     peer.write("HATA\r");
-    QTRY_VERIFY(box->seen());
-    QCOMPARE(box->title(), QStringLiteral("Error"));
-    QCOMPARE(box->text(), QStringLiteral("Parameters Load operation fail!"));
+    QTRY_VERIFY(!m_questions.pending());
+    QCOMPARE(m_questions.last().title, QStringLiteral("Error"));
+    QCOMPARE(m_questions.last().text, QStringLiteral("Parameters Load operation fail!"));
     QTRY_VERIFY(child<QAction>("actionLoad")->isEnabled());
     QVERIFY(child<QAction>("actionConnect")->isChecked());
 }
@@ -265,6 +272,8 @@ void tst_ModemMainWindow::lostLinkIsReportedAndResetsTheForm()
     TcpPeer peer;
     connectTcp(peer);
     readWith(peer, parameterAnswer(samplePieces()));
+    // The one test with Qt's own message box instead of the scripted answers.
+    m_window->setQuestions(Questions::dialogs());
     auto box = ModalDriver::clickButton(QMessageBox::Ok);
     peer.hangUp();
     QTRY_VERIFY(box->seen());
@@ -346,10 +355,10 @@ void tst_ModemMainWindow::fullCycleAgainstSimulator()
     child<QSpinBox>("sbRemoteConnectionPeriod")->setValue(125);
     child<QSpinBox>("sbSMSPeriod")->setValue(0);
 
-    auto box = ModalDriver::clickButton(QMessageBox::Ok);
+    m_questions.answer(QMessageBox::Ok);
     child<QAction>("actionLoad")->trigger();
-    QTRY_VERIFY(box->seen());
-    QCOMPARE(box->title(), QStringLiteral("Parameters"));
+    QTRY_VERIFY(!m_questions.pending());
+    QCOMPARE(m_questions.last().title, QStringLiteral("Parameters"));
     QTRY_COMPARE(statusText(), QStringLiteral("Ready to connect."));
     QVERIFY(!child<QAction>("actionConnect")->isChecked());
 
