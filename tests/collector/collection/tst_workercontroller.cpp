@@ -6,6 +6,7 @@
 
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QLoggingCategory>
 #include <QtTest>
 
 #include <memory>
@@ -15,6 +16,9 @@ class tst_WorkerController : public QObject
     Q_OBJECT
 
 private slots:
+    // The store's "Database Error" lines are debug output, off by default;
+    // the tests that expect them switch them on.
+    void initTestCase() { QLoggingCategory::setFilterRules(QStringLiteral("collector.store.debug=true")); }
     void init();
     void cleanup();
 

@@ -5,6 +5,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTemporaryDir>
+#include <QLoggingCategory>
 #include <QtTest>
 
 class tst_DatabaseConnection : public QObject
@@ -12,6 +13,9 @@ class tst_DatabaseConnection : public QObject
     Q_OBJECT
 
 private slots:
+    // The store's "Database Error" lines are debug output, off by default;
+    // the tests that expect them switch them on.
+    void initTestCase() { QLoggingCategory::setFilterRules(QStringLiteral("collector.store.debug=true")); }
     void init();
     void cleanup();
 
