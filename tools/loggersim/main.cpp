@@ -64,6 +64,7 @@ struct Options
 {
     bool pty = false;
     bool modem = false;
+    int gapMs = 0;
     QHostAddress host = QHostAddress(QStringLiteral("127.0.0.1"));
     quint16 port = 4380;
     QString readyFile;
@@ -119,6 +120,9 @@ Options parseOptions(const QCoreApplication &app)
         {QStringLiteral("corrupt-every"), QStringLiteral("Send a bad payload CRC in every K-th reply."),
          QStringLiteral("K")},
         {QStringLiteral("delay-ms"), QStringLiteral("Wait D ms before each reply."), QStringLiteral("D")},
+        {QStringLiteral("gap-ms"),
+         QStringLiteral("With --modem and --split: write the pieces of an answer G ms apart (default 0)."),
+         QStringLiteral("G")},
         {QStringLiteral("log"),
          QStringLiteral("Write one line per request received to F, starting with its command word "
                         "(e.g. \"KML\", \"AKT page=3 buffer=0\", \"PAR crc=bad\", \"SET factory\"; "
@@ -188,6 +192,8 @@ Options parseOptions(const QCoreApplication &app)
         o.faults.corruptEvery = intValue(p, QStringLiteral("corrupt-every"), 1);
     if (p.isSet(QStringLiteral("delay-ms")))
         o.faults.delayMs = intValue(p, QStringLiteral("delay-ms"), 0);
+    if (p.isSet(QStringLiteral("gap-ms")))
+        o.gapMs = intValue(p, QStringLiteral("gap-ms"), 0);
     if (p.isSet(QStringLiteral("disconnect-after-blocks")))
         o.faults.disconnectAfterBlocks = intValue(p, QStringLiteral("disconnect-after-blocks"), 1);
     if (p.isSet(QStringLiteral("speed"))) {
@@ -244,7 +250,11 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "loggersim: %s\n", qPrintable(linkError));
             return 1;
         }
-        return runModem(app, link, o.scenarioFile, o.readyFile, o.logFile);
+        ModemFaults faults;
+        faults.split = o.faults.split;
+        faults.delayMs = o.faults.delayMs;
+        faults.gapMs = o.gapMs;
+        return runModem(app, link, o.scenarioFile, o.readyFile, o.logFile, faults);
     }
 
     Scenario scenario = defaultScenario(QStringLiteral("TQM510"));

@@ -11,8 +11,17 @@ namespace loggersim {
 
 class Transport;
 
+// How the modem's answers reach the line: after delayMs, in pieces of at
+// most split bytes (0: whole) written gapMs apart.
+struct ModemFaults
+{
+    int split = 0;
+    int delayMs = 0;
+    int gapMs = 0;
+};
+
 // Runs the modem on the open link until the program ends; returns the exit status.
 int runModem(QCoreApplication &app, Transport *link, const QString &scenarioFile, const QString &readyFile,
-             const QString &logFile);
+             const QString &logFile, const ModemFaults &faults = ModemFaults());
 
 } // namespace loggersim

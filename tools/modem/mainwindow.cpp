@@ -63,6 +63,10 @@ static void initResources()
 MainWindow::MainWindow(const QString &settingsFile, QWidget *parent) : ConnectionWindow(settingsFile, parent)
 {
     initResources();
+    m_answerTimer = new QTimer(this);
+    m_answerTimer->setSingleShot(true);
+    m_answerTimer->setInterval(10000);
+    connect(m_answerTimer, &QTimer::timeout, this, &MainWindow::onAnswerTimeout);
     setupUi();
     setupConnection();
     resetForm();
@@ -74,6 +78,11 @@ void MainWindow::setCommandModeDelays(int guardMs, int answerMs)
 {
     m_guardMs = qMax(0, guardMs);
     m_answerMs = qMax(0, answerMs);
+}
+
+void MainWindow::setAnswerTimeout(int ms)
+{
+    m_answerTimer->setInterval(qMax(1, ms));
 }
 
 void MainWindow::setupUi()
@@ -185,7 +194,9 @@ void MainWindow::refreshToolControls(bool connecting, bool connected)
 {
     const bool usable = connected && !connecting && m_operation == Idle;
     m_actionRead->setEnabled(usable);
-    m_actionLoad->setEnabled(usable);
+    // Loading over a form that was never filled from the modem would send
+    // blanks: the modem would take them and could cut the station off.
+    m_actionLoad->setEnabled(usable && m_parametersRead);
     m_parameters->setEnabled(usable);
 }
 
@@ -220,6 +231,8 @@ void MainWindow::onConnectionEstablished()
     ++m_link;
     m_buffer.clear();
     m_expectHangUp = false;
+    m_parametersRead = false;
+    m_answerTimer->stop();
     m_actionConnect->setIcon(QIcon(QStringLiteral(":/images/connect.png")));
     enterCommandModeAndRead();
     refreshControls();
@@ -232,6 +245,8 @@ void MainWindow::onConnectionLost()
     ++m_link;
     m_operation = Idle;
     m_buffer.clear();
+    m_parametersRead = false;
+    m_answerTimer->stop();
     m_actionConnect->setIcon(QIcon(QStringLiteral(":/images/disconnect.png")));
     m_actionConnect->setChecked(false);
     resetForm();
@@ -300,24 +315,83 @@ void MainWindow::on_actionRead_triggered()
 {
     m_operation = ReadingParameters;
     report(QStringLiteral("Reading parameters"));
-    send(QByteArrayLiteral("OKU\r"));
+    sendCommand(QByteArrayLiteral("OKU\r"));
     refreshControls();
 }
 
 void MainWindow::on_actionLoad_triggered()
 {
+    if (!m_parametersRead)
+        return;
+    const ModemParameters p = formParameters();
+    if (cutsStationOff(p)
+        && m_questions->question(this, QStringLiteral("Parameters"),
+                                 QStringLiteral("The new parameters have no phone number, no server and a "
+                                                "connection period of 0: the modem will report to no one and "
+                                                "cannot be reached until someone visits the station.\n\n"
+                                                "Load them anyway?"),
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+               != QMessageBox::Yes) {
+        report(QStringLiteral("Parameters not loaded."));
+        return;
+    }
     report(QStringLiteral("Sending new parameters.."));
-    send(buildParameterRecord(formParameters()));
+    sendCommand(buildParameterRecord(p));
     m_operation = LoadingParameters;
     refreshControls();
 }
 
+void MainWindow::sendCommand(const QByteArray &command)
+{
+    send(command);
+    m_answerTimer->start();
+}
+
+void MainWindow::commandFailed(const QString &status, const QString &message)
+{
+    m_answerTimer->stop();
+    m_operation = Idle;
+    m_buffer.clear();
+    refreshControls();
+    report(status);
+    m_questions->critical(this, QStringLiteral("Error"), message);
+}
+
+void MainWindow::onAnswerTimeout()
+{
+    switch (m_operation) {
+    case ReadingParameters:
+        commandFailed(QStringLiteral("Reading parameters failed: no answer."),
+                      QStringLiteral("The modem did not send its parameters in time.\n\nRead them again "
+                                     "before loading new ones."));
+        break;
+    case LoadingParameters:
+        commandFailed(QStringLiteral("Loading parameters failed: no answer."),
+                      QStringLiteral("The modem did not answer the new parameters in time. Read the "
+                                     "parameters to see what it holds."));
+        break;
+    case Restarting:
+        commandFailed(QStringLiteral("Restart not confirmed."),
+                      QStringLiteral("The modem did not confirm its restart in time."));
+        break;
+    default:
+        break;
+    }
+}
+
 void MainWindow::onCheckBuffer()
 {
-    if (m_buffer.isEmpty())
-        return; // taken by an earlier check
-    const QByteArray answer = m_buffer;
-    m_buffer.clear();
+    // An answer ends with a carriage return; a slow link delivers it in
+    // pieces, which are collected until it is complete.
+    for (QByteArray answer = takeAnswer(&m_buffer); !answer.isEmpty(); answer = takeAnswer(&m_buffer))
+        handleAnswer(answer);
+    // Nothing the modem says is this long: drop noise instead of hoarding it.
+    if (m_buffer.size() > 4096)
+        m_buffer.clear();
+}
+
+void MainWindow::handleAnswer(const QByteArray &answer)
+{
     qCDebug(lcModem, "Answer: %s", answer.toHex().constData());
     switch (m_operation) {
     case ReadingParameters:
@@ -336,12 +410,18 @@ void MainWindow::onCheckBuffer()
 
 void MainWindow::handleParameterAnswer(const QByteArray &answer)
 {
+    // The modem's late "OK" to the switch to command mode is no answer to the read.
+    if (answer == "OK\r")
+        return;
     ModemParameters p;
     if (!parseParameterAnswer(answer, &p)) {
-        m_operation = Idle;
-        refreshControls();
+        commandFailed(QStringLiteral("Reading parameters failed: unreadable answer."),
+                      QStringLiteral("The modem's parameters could not be read (incomplete or damaged "
+                                     "answer).\n\nRead them again before loading new ones."));
         return;
     }
+    m_answerTimer->stop();
+    m_parametersRead = true;
     showParameters(p);
     m_operation = Idle;
     refreshControls();
@@ -358,11 +438,12 @@ void MainWindow::handleLoadAnswer(const QByteArray &answer)
         m_operation = Restarting;
         m_expectHangUp = true;
         report(QStringLiteral("Restarting modem.."));
-        send(QByteArrayLiteral("GSR\r"));
+        sendCommand(QByteArrayLiteral("GSR\r"));
         refreshControls();
         return;
     }
     // Back to idle so that the user can read or load again.
+    m_answerTimer->stop();
     m_operation = Idle;
     refreshControls();
     m_questions->critical(this, QStringLiteral("Error"), QStringLiteral("Parameters Load operation fail!"));
@@ -372,6 +453,7 @@ void MainWindow::handleRestartAnswer(const QByteArray &answer)
 {
     if (!answer.startsWith("RESET"))
         return;
+    m_answerTimer->stop();
     m_questions->information(
         this, QStringLiteral("Parameters"),
         QStringLiteral(

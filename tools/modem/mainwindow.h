@@ -8,6 +8,7 @@ class QButtonGroup;
 class QCheckBox;
 class QLabel;
 class QRadioButton;
+class QTimer;
 
 class MainWindow : public ConnectionWindow
 {
@@ -22,7 +23,12 @@ public:
     // The pauses of the switch to command mode: the guard time before "|||"
     // and the time the modem takes to answer it.
     void setCommandModeDelays(int guardMs, int answerMs);
+    // How long an answer may take before the command counts as failed.
+    void setAnswerTimeout(int ms);
     int operation() const { return m_operation; }
+    // A complete parameter answer was read on this connection; only then
+    // can new parameters be loaded.
+    bool parametersRead() const { return m_parametersRead; }
 
 private slots:
     void onGroupListenToggled(QAbstractButton *button, bool checked);
@@ -58,6 +64,10 @@ private:
     void resetForm();
     void showParameters(const ModemParameters &p);
     ModemParameters formParameters() const;
+    void handleAnswer(const QByteArray &answer);
+    void sendCommand(const QByteArray &command);
+    void onAnswerTimeout();
+    void commandFailed(const QString &status, const QString &message);
     void handleParameterAnswer(const QByteArray &answer);
     void handleLoadAnswer(const QByteArray &answer);
     void handleRestartAnswer(const QByteArray &answer);
@@ -67,6 +77,8 @@ private:
     int m_answerMs = 2000;
     quint64 m_link = 0;          // counts connections, so a wait can tell its link is gone
     bool m_expectHangUp = false; // the modem was told to restart
+    bool m_parametersRead = false;
+    QTimer *m_answerTimer = nullptr;
 
     QAction *m_actionRead = nullptr;
     QAction *m_actionLoad = nullptr;

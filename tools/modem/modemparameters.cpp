@@ -106,3 +106,24 @@ QByteArray buildParameterRecord(const ModemParameters &p)
     record += '\r';
     return record;
 }
+
+QByteArray takeAnswer(QByteArray *buffer)
+{
+    const int end = buffer->indexOf('\r');
+    if (end < 0)
+        return QByteArray();
+    const QByteArray answer = buffer->left(end + 1);
+    buffer->remove(0, end + 1);
+    return answer;
+}
+
+bool cutsStationOff(const ModemParameters &p)
+{
+    for (int i = 0; i < 3; ++i)
+        if (p.phoneEnabled[i] && !p.phones[i].trimmed().isEmpty())
+            return false;
+    for (int i = 0; i < 2; ++i)
+        if (p.serverEnabled[i] && !p.serverHosts[i].trimmed().isEmpty())
+            return false;
+    return p.connectionPeriod == 0;
+}

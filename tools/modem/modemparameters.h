@@ -28,6 +28,14 @@ struct ModemParameters
 // Returns false, leaving *out alone, for anything else.
 bool parseParameterAnswer(const QByteArray &answer, ModemParameters *out);
 
+// Takes the first complete answer (up to and including its carriage return)
+// off the front of buffer; an empty array while the answer is still coming.
+QByteArray takeAnswer(QByteArray *buffer);
+
+// True when a modem loaded with p would report to no one and could not be
+// called: no enabled phone, no enabled server and no connection period.
+bool cutsStationOff(const ModemParameters &p);
+
 // Builds the "TEL" record that loads new parameters into the modem.
 QByteArray buildParameterRecord(const ModemParameters &p);
 

@@ -3,7 +3,8 @@
 #include <QByteArray>
 #include <QList>
 
-// A modem's parameter answer: "PA" and the pieces separated by 0x02.
+// A modem's parameter answer: "PA" and the pieces separated by 0x02, ended
+// by a carriage return.
 inline QByteArray parameterAnswer(const QList<QByteArray> &pieces)
 {
     QByteArray a("PA");
@@ -12,5 +13,5 @@ inline QByteArray parameterAnswer(const QList<QByteArray> &pieces)
             a += '\x02';
         a += pieces[i];
     }
-    return a;
+    return a + '\r';
 }

@@ -24,7 +24,7 @@ QList<QByteArray> samplePieces()
     return {"10042",   "2.07", "05321234567", "",         "",     "data.example.org",
             "",        "4380", "0",           "internet", "user", "secret",
             "1001000", "30",   "4500",        "12",       "1",    "17",
-            "OP",      "0\r"};
+            "OP",      "0"};
 }
 
 } // namespace
@@ -47,6 +47,9 @@ private slots:
     void serialConversation();
     void fullCycleAgainstSimulator_data();
     void fullCycleAgainstSimulator();
+    void silentModemFailsTheReadAndKeepsLoadOff();
+    void blankParametersNeedConfirmation();
+    void answerSplitOverReadsIsCollected();
 
 private:
     template<typename T> T *child(const char *name) { return m_window->findChild<T *>(QLatin1String(name)); }
@@ -71,9 +74,10 @@ void tst_ModemMainWindow::cleanup()
     delete m_window;
     m_window = nullptr;
     // Every question a test expected was asked, and nothing else.
-    QVERIFY(!m_questions.pending());
-    QCOMPARE(m_questions.unanswered, 0);
+    const ScriptedQuestions questions = m_questions;
     m_questions = ScriptedQuestions();
+    QVERIFY(!questions.pending());
+    QCOMPARE(questions.unanswered, 0);
 }
 
 void tst_ModemMainWindow::createWindow()
@@ -167,9 +171,14 @@ void tst_ModemMainWindow::wrongPieceCountsChangeNothing()
     child<QAction>("actionRead")->trigger();
     QTRY_COMPARE(peer.received(), QByteArray("OKU\r"));
     QCOMPARE(statusText(), QStringLiteral("Reading parameters"));
+    m_questions.answer(QMessageBox::Ok);
     readWith(peer, reply);
     QCOMPARE(child<QLineEdit>("txtAPNName")->text(), QStringLiteral("first.apn"));
     QCOMPARE(child<QLabel>("txtSerialNo")->text(), QStringLiteral("10042"));
+    // The failed read is said, in the status bar and in a box.
+    QCOMPARE(statusText(), QStringLiteral("Reading parameters failed: unreadable answer."));
+    QCOMPARE(m_questions.last().icon, QMessageBox::Critical);
+    QCOMPARE(m_questions.last().title, QStringLiteral("Error"));
 }
 
 void tst_ModemMainWindow::enablingRules()
@@ -319,6 +328,7 @@ void tst_ModemMainWindow::connectSimulator(bool pty, const QString &ready)
     child<QAction>("actionConnect")->trigger();
     QTRY_COMPARE(statusText(), QStringLiteral("Connected."));
     QTRY_COMPARE(m_window->operation(), int(MainWindow::Idle));
+    QVERIFY(m_window->parametersRead());
 }
 
 void tst_ModemMainWindow::fullCycleAgainstSimulator_data()
@@ -374,6 +384,90 @@ void tst_ModemMainWindow::fullCycleAgainstSimulator()
     QVERIFY(child<QRadioButton>("rbGSM")->isChecked());
     QVERIFY(!child<QSpinBox>("sbListenPort")->isEnabled());
     QCOMPARE(child<QSpinBox>("sbRemoteConnectionPeriod")->value(), 125);
+}
+
+void tst_ModemMainWindow::silentModemFailsTheReadAndKeepsLoadOff()
+{
+    m_window->setAnswerTimeout(150);
+    TcpPeer peer;
+    m_questions.answer(QMessageBox::Ok);
+    connectTcp(peer);
+    QTRY_VERIFY(!m_questions.pending());
+    QCOMPARE(m_questions.last().title, QStringLiteral("Error"));
+    QCOMPARE(statusText(), QStringLiteral("Reading parameters failed: no answer."));
+    QCOMPARE(m_window->operation(), int(MainWindow::Idle));
+    QVERIFY(child<QAction>("actionRead")->isEnabled());
+    // Nothing was read: loading now would send a blank form.
+    QVERIFY(!child<QAction>("actionLoad")->isEnabled());
+    QVERIFY(!m_window->parametersRead());
+    child<QAction>("actionLoad")->trigger();
+    QCOMPARE(m_window->operation(), int(MainWindow::Idle));
+
+    // A late, complete answer to a new read enables it.
+    peer.clear();
+    child<QAction>("actionRead")->trigger();
+    QTRY_COMPARE(peer.received(), QByteArray("OKU\r"));
+    readWith(peer, parameterAnswer(samplePieces()));
+    QVERIFY(child<QAction>("actionLoad")->isEnabled());
+    QCOMPARE(statusText(), QStringLiteral("Connected."));
+}
+
+void tst_ModemMainWindow::blankParametersNeedConfirmation()
+{
+    TcpPeer peer;
+    connectTcp(peer);
+    QList<QByteArray> blank = samplePieces();
+    blank[12] = "0000000"; // no phone, no server
+    blank[13] = "0";       // no connection period
+    readWith(peer, parameterAnswer(blank));
+
+    peer.clear();
+    m_questions.answer(QMessageBox::No);
+    child<QAction>("actionLoad")->trigger();
+    QCOMPARE(m_questions.asked.size(), 1);
+    QCOMPARE(m_questions.last().icon, QMessageBox::Question);
+    QCOMPARE(m_questions.last().defaultButton, QMessageBox::No);
+    QVERIFY(m_questions.last().text.contains(QLatin1String("no phone number, no server")));
+    QCOMPARE(statusText(), QStringLiteral("Parameters not loaded."));
+    QCOMPARE(m_window->operation(), int(MainWindow::Idle));
+    QTest::qWait(50); // nothing may arrive on the line
+    QCOMPARE(peer.received(), QByteArray());
+
+    // One phone is enough to reach the station: no question.
+    child<QCheckBox>("cbPhone2")->click();
+    child<QLineEdit>("txtPhone2")->setText(QStringLiteral("05559998877"));
+    child<QAction>("actionLoad")->trigger();
+    QTRY_VERIFY(peer.received().startsWith("TEL"));
+    QCOMPARE(m_questions.asked.size(), 1);
+
+    // An explicit yes sends even the blank record.
+    peer.clear();
+    m_questions.answer(QMessageBox::Ok);
+    peer.write("HATA\r");
+    QTRY_VERIFY(!m_questions.pending());
+    child<QCheckBox>("cbPhone2")->click();
+    m_questions.answer(QMessageBox::Yes);
+    child<QAction>("actionLoad")->trigger();
+    QTRY_VERIFY(peer.received().startsWith("TEL"));
+}
+
+void tst_ModemMainWindow::answerSplitOverReadsIsCollected()
+{
+    // A GSM link that delivers the parameter answer in 40-byte pieces 0.4 s apart.
+    if (!LoggersimProcess::available())
+        QSKIP("the simulator was not built");
+    LoggersimProcess sim;
+    const QString ready = sim.start({QStringLiteral("--modem"), QStringLiteral("--tcp"), QStringLiteral("0"),
+                                     QStringLiteral("--split"), QStringLiteral("40"), QStringLiteral("--gap-ms"),
+                                     QStringLiteral("400")});
+    QVERIFY2(!ready.isEmpty(), qPrintable(sim.errors()));
+    connectSimulator(false, ready);
+    if (QTest::currentTestFailed())
+        return;
+    QVERIFY(m_window->parametersRead());
+    QVERIFY(child<QLabel>("txtSerialNo")->text() != QLatin1String("N/A"));
+    QVERIFY(!child<QLineEdit>("txtAPNName")->text().isEmpty());
+    QVERIFY(child<QAction>("actionLoad")->isEnabled());
 }
 
 QTEST_MAIN(tst_ModemMainWindow)
