@@ -28,7 +28,7 @@ FactoryAnswer classifyAnswer(const QByteArray &frame)
     if (frame.contains("CRCHata"))
         return FactoryAnswer::CrcError;
     if (frame.contains("SYANLIS"))
-        return FactoryAnswer::InvalidCommand;
+        return FactoryAnswer::WrongPassword;
     if (frame.contains("YUKLENDI"))
         return FactoryAnswer::Loaded;
     return FactoryAnswer::None;

@@ -15,7 +15,7 @@ enum class FrameCheck {
 // fourth byte, three CRs somewhere, three CRs at the end.
 FrameCheck checkFrame(const QByteArray &buffer);
 
-enum class FactoryAnswer { None, CrcError, InvalidCommand, Loaded };
+enum class FactoryAnswer { None, CrcError, WrongPassword, Loaded };
 
 // What a complete answer says; a CRC complaint wins over anything else in it.
 FactoryAnswer classifyAnswer(const QByteArray &frame);

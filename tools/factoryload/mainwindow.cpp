@@ -105,6 +105,17 @@ void MainWindow::onSerialPortError(QSerialPort::SerialPortError error)
 
 void MainWindow::on_actionLoad_triggered()
 {
+    // One click would otherwise wipe a logger's whole configuration.
+    if (m_questions->question(this, QStringLiteral("Load Factory Settings"),
+                              QStringLiteral("Every setting of the connected device (station, channels, "
+                                             "calibrations, alarms and password) will be replaced by its "
+                                             "factory settings.\n\nLoad the factory settings?"),
+                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+        != QMessageBox::Yes) {
+        report(QStringLiteral("Factory settings not loaded."));
+        return;
+    }
+    report(QStringLiteral("Loading factory settings.."));
     send(factoryCommand());
     refreshControls();
 }
@@ -152,13 +163,13 @@ void MainWindow::onNewPackage(QByteArray data)
     qCDebug(lcFactoryLoad, "Result: %s", data.constData());
     switch (classifyAnswer(data)) {
     case FactoryAnswer::CrcError:
-        report(QStringLiteral("CRC Hatası"));
+        report(QStringLiteral("CRC error: the device received a damaged command (CRCHata)."));
         break;
-    case FactoryAnswer::InvalidCommand:
-        report(QStringLiteral("Geçersiz komut"));
+    case FactoryAnswer::WrongPassword:
+        report(QStringLiteral("Wrong password: the device refused the factory settings (SYANLIS)."));
         break;
     case FactoryAnswer::Loaded:
-        report(QStringLiteral("Yüklendi"));
+        report(QStringLiteral("Factory settings loaded (YUKLENDI)."));
         m_actionConnect->setChecked(false);
         on_actionConnect_triggered();
         break;

@@ -61,7 +61,7 @@ void tst_FactoryFrame::answers_data()
     QTest::addColumn<int>("result");
     QTest::newRow("crc wins over loaded") << frame("CRCHata YUKLENDI") << int(FactoryAnswer::CrcError);
     QTest::newRow("password wins over loaded")
-        << frame("YUKLENDI SYANLIS") << int(FactoryAnswer::InvalidCommand);
+        << frame("YUKLENDI SYANLIS") << int(FactoryAnswer::WrongPassword);
     QTest::newRow("loaded") << frame("YUKLENDI") << int(FactoryAnswer::Loaded);
     QTest::newRow("other") << frame("KML") << int(FactoryAnswer::None);
 }

@@ -37,6 +37,7 @@ private slots:
     void emptyHostIsRefused();
     void refusedConnectionLeavesConnectUnchecked();
     void tcpConversation();
+    void declinedQuestionSendsNothing();
     void crcComplaintWinsAndKeepsTheLink();
     void misplacedStxIsDiscarded();
     void serialConversation();
@@ -49,6 +50,8 @@ private:
     QStringList logLines();
     void connectTcp(quint16 port);
     void useSerialPort(const QString &path);
+    // Load Factory Settings, answering its question with Yes.
+    void loadConfirmed();
 
     QTemporaryDir m_dir;
     QString m_settings;
@@ -79,6 +82,14 @@ void tst_FactoryloadMainWindow::createWindow()
     m_window->setQuestions(&m_questions);
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window));
+}
+
+void tst_FactoryloadMainWindow::loadConfirmed()
+{
+    m_questions.answer(QMessageBox::Yes);
+    child<QAction>("actionLoad")->trigger();
+    QCOMPARE(m_questions.last().title, QStringLiteral("Load Factory Settings"));
+    QCOMPARE(m_questions.last().defaultButton, QMessageBox::No);
 }
 
 QStringList tst_FactoryloadMainWindow::logLines()
@@ -193,7 +204,7 @@ void tst_FactoryloadMainWindow::tcpConversation()
     TcpPeer peer;
     createWindow();
     connectTcp(peer.port());
-    child<QAction>("actionLoad")->trigger();
+    loadConfirmed();
     QTRY_COMPARE(peer.received(), QByteArray("\x02SET4826\r\r\r"));
 
     // The answer arrives in two pieces; the first is too short to be a frame.
@@ -203,9 +214,24 @@ void tst_FactoryloadMainWindow::tcpConversation()
     peer.write(answer.mid(39));
     QTRY_VERIFY(peer.clientGone());
     QTRY_VERIFY(logLines().contains(QStringLiteral("Disconnected.")));
-    QCOMPARE(logLines().count(QStringLiteral("Yüklendi")), 1);
+    QCOMPARE(logLines().count(QStringLiteral("Factory settings loaded (YUKLENDI).")), 1);
     QVERIFY(!child<QAction>("actionConnect")->isChecked());
     QVERIFY(!child<QAction>("actionLoad")->isEnabled());
+}
+
+void tst_FactoryloadMainWindow::declinedQuestionSendsNothing()
+{
+    TcpPeer peer;
+    createWindow();
+    connectTcp(peer.port());
+    m_questions.answer(QMessageBox::No);
+    child<QAction>("actionLoad")->trigger();
+    QCOMPARE(m_questions.asked.size(), 1);
+    QCOMPARE(m_questions.last().buttons, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(logLines().last(), QStringLiteral("Factory settings not loaded."));
+    QTest::qWait(50); // nothing may arrive on the line
+    QVERIFY(peer.received().isEmpty());
+    QVERIFY(child<QAction>("actionConnect")->isChecked());
 }
 
 void tst_FactoryloadMainWindow::crcComplaintWinsAndKeepsTheLink()
@@ -213,15 +239,15 @@ void tst_FactoryloadMainWindow::crcComplaintWinsAndKeepsTheLink()
     TcpPeer peer;
     createWindow();
     connectTcp(peer.port());
-    child<QAction>("actionLoad")->trigger();
+    loadConfirmed();
     QTRY_VERIFY(!peer.received().isEmpty());
     peer.write(frame("CRCHata YUKLENDI"));
-    QTRY_VERIFY(logLines().contains(QStringLiteral("CRC Hatası")));
-    QVERIFY(!logLines().contains(QStringLiteral("Yüklendi")));
+    QTRY_VERIFY(logLines().contains(QStringLiteral("CRC error: the device received a damaged command (CRCHata).")));
+    QVERIFY(!logLines().contains(QStringLiteral("Factory settings loaded (YUKLENDI).")));
     QVERIFY(child<QAction>("actionConnect")->isChecked());
 
     peer.write(frame("SYANLIS"));
-    QTRY_VERIFY(logLines().contains(QStringLiteral("Geçersiz komut")));
+    QTRY_VERIFY(logLines().contains(QStringLiteral("Wrong password: the device refused the factory settings (SYANLIS).")));
     QVERIFY(peer.hasClient());
 }
 
@@ -236,8 +262,8 @@ void tst_FactoryloadMainWindow::misplacedStxIsDiscarded()
     peer.write(junk);
     QTRY_VERIFY(checks.count() >= 1);
     peer.write(frame("SYANLIS"));
-    QTRY_VERIFY(logLines().contains(QStringLiteral("Geçersiz komut")));
-    QVERIFY(!logLines().contains(QStringLiteral("Yüklendi")));
+    QTRY_VERIFY(logLines().contains(QStringLiteral("Wrong password: the device refused the factory settings (SYANLIS).")));
+    QVERIFY(!logLines().contains(QStringLiteral("Factory settings loaded (YUKLENDI).")));
     QVERIFY(child<QAction>("actionConnect")->isChecked());
 }
 
@@ -250,11 +276,11 @@ void tst_FactoryloadMainWindow::serialConversation()
     child<QAction>("actionConnect")->trigger();
     QVERIFY(logLines().contains(QStringLiteral("Serial port is open.")));
     QVERIFY(child<QAction>("actionLoad")->isEnabled());
-    child<QAction>("actionLoad")->trigger();
+    loadConfirmed();
     QTRY_COMPARE(peer.received(), QByteArray("\x02SET4826\r\r\r"));
     peer.write(frame("YUKLENDI"));
     QTRY_VERIFY(logLines().contains(QStringLiteral("Serial port is closed")));
-    QVERIFY(logLines().contains(QStringLiteral("Yüklendi")));
+    QVERIFY(logLines().contains(QStringLiteral("Factory settings loaded (YUKLENDI).")));
     QVERIFY(!child<QAction>("actionConnect")->isChecked());
 }
 
@@ -263,10 +289,10 @@ void tst_FactoryloadMainWindow::againstSimulator_data()
     QTest::addColumn<bool>("pty");
     QTest::addColumn<QString>("answer");
     QTest::addColumn<QString>("logged");
-    QTest::newRow("tcp loaded") << false << QStringLiteral("ok") << QStringLiteral("Yüklendi");
-    QTest::newRow("pty loaded") << true << QStringLiteral("ok") << QStringLiteral("Yüklendi");
-    QTest::newRow("tcp crc") << false << QStringLiteral("crc") << QStringLiteral("CRC Hatası");
-    QTest::newRow("tcp password") << false << QStringLiteral("password") << QStringLiteral("Geçersiz komut");
+    QTest::newRow("tcp loaded") << false << QStringLiteral("ok") << QStringLiteral("Factory settings loaded (YUKLENDI).");
+    QTest::newRow("pty loaded") << true << QStringLiteral("ok") << QStringLiteral("Factory settings loaded (YUKLENDI).");
+    QTest::newRow("tcp crc") << false << QStringLiteral("crc") << QStringLiteral("CRC error: the device received a damaged command (CRCHata).");
+    QTest::newRow("tcp password") << false << QStringLiteral("password") << QStringLiteral("Wrong password: the device refused the factory settings (SYANLIS).");
 }
 
 void tst_FactoryloadMainWindow::againstSimulator()
@@ -292,7 +318,7 @@ void tst_FactoryloadMainWindow::againstSimulator()
     } else {
         connectTcp(quint16(ready.toUInt()));
     }
-    child<QAction>("actionLoad")->trigger();
+    loadConfirmed();
     QTRY_VERIFY(logLines().contains(logged));
 
     QFile requests(requestLog);
