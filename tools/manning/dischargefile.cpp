@@ -1,5 +1,8 @@
 #include "dischargefile.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
 #include <QSaveFile>
 #include <QXmlStreamWriter>
 #include <cmath>
@@ -19,6 +22,28 @@ void writePoints(QXmlStreamWriter &xml, const QString &element, const QVector<Di
     xml.writeEndElement();
 }
 
+// The program speaks Turkish; the system's error texts do not.
+QString describeFailure(const QSaveFile &file, const QString &path)
+{
+    const QFileInfo info(path);
+    const QString name = QDir::toNativeSeparators(info.absoluteFilePath());
+    if (!info.absoluteDir().exists())
+        return QStringLiteral("Klasör bulunamadı: %1").arg(QDir::toNativeSeparators(info.absolutePath()));
+    switch (file.error()) {
+    case QFileDevice::PermissionsError:
+        return QStringLiteral("Dosyaya yazma izni yok: %1").arg(name);
+    case QFileDevice::WriteError:
+    case QFileDevice::ResourceError:
+        return QStringLiteral("Dosya yazılamadı (disk dolu olabilir): %1").arg(name);
+    case QFileDevice::OpenError:
+        if (!QFileInfo(info.absolutePath()).isWritable())
+            return QStringLiteral("Klasöre yazma izni yok: %1").arg(QDir::toNativeSeparators(info.absolutePath()));
+        return QStringLiteral("Dosya açılamadı: %1").arg(name);
+    default:
+        return QStringLiteral("Dosya kaydedilemedi: %1").arg(name);
+    }
+}
+
 } // namespace
 
 bool writeDischargeFile(const QString &path, const QVector<DischargePoint> &points, const QDateTime &created,
@@ -27,7 +52,7 @@ bool writeDischargeFile(const QString &path, const QVector<DischargePoint> &poin
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         if (error)
-            *error = file.errorString();
+            *error = describeFailure(file, path);
         return false;
     }
     QXmlStreamWriter xml(&file);
@@ -35,14 +60,14 @@ bool writeDischargeFile(const QString &path, const QVector<DischargePoint> &poin
     xml.writeStartDocument();
     xml.writeStartElement(QStringLiteral("LevelVersusDischarge"));
     xml.writeAttribute(QStringLiteral("CreateDateTime"),
-                       created.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+                       QLocale::c().toString(created, QStringLiteral("yyyy-MM-dd hh:mm:ss")));
     writePoints(xml, QStringLiteral("UserInsertions"), points);
     writePoints(xml, QStringLiteral("WholeTable"), points);
     xml.writeEndElement();
     xml.writeEndDocument();
     if (xml.hasError() || !file.commit()) {
         if (error)
-            *error = file.errorString();
+            *error = describeFailure(file, path);
         return false;
     }
     return true;

@@ -1,5 +1,10 @@
 #include "mainwindow.h"
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
 #include "dischargefile.h"
 #include "manningtable.h"
 
@@ -39,7 +44,8 @@ QTableWidgetItem *cell(const QString &text, float value)
 {
     auto *item = new QTableWidgetItem(text);
     item->setData(Qt::UserRole, value);
-    item->setData(Qt::TextAlignmentRole, 6);
+    // Centred vertically like the row numbers beside them.
+    item->setData(Qt::TextAlignmentRole, 6 | Qt::AlignVCenter);
     return item;
 }
 
@@ -260,4 +266,15 @@ void MainWindow::closeEvent(QCloseEvent *event)
         event->accept();
     else
         event->ignore();
+}
+
+bool installQtTurkish(QCoreApplication *app)
+{
+    auto *translator = new QTranslator(app);
+    if (!translator->load(QLocale(QLocale::Turkish, QLocale::Turkey), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::location(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return app->installTranslator(translator);
 }

@@ -11,6 +11,12 @@ class QDoubleSpinBox;
 class QTableWidget;
 class QToolBar;
 
+class QCoreApplication;
+
+// Installs Qt's own Turkish texts (standard buttons, file dialog) on app;
+// false when the system has no Turkish translation of Qt.
+bool installQtTurkish(QCoreApplication *app);
+
 class MainWindow : public QMainWindow
 {
     Q_OBJECT

@@ -27,6 +27,7 @@ private slots:
     void saveQuestionOnClose_data();
     void saveQuestionOnClose();
     void realQuestionBoxIsAnswered();
+    void qtSpeaksTurkish();
 
 private:
     template<typename T> T *child(const char *name) { return m_window->findChild<T *>(QLatin1String(name)); }
@@ -95,7 +96,7 @@ void tst_ManningMainWindow::calculateFillsTheTable()
     QCOMPARE(table->item(100, 0)->data(Qt::UserRole).toFloat(), 100.0f);
     QVERIFY(table->item(100, 2)->text().endsWith(QLatin1String(" m/s")));
     QVERIFY(table->item(100, 3)->text().endsWith(QLatin1String(" m3/s")));
-    QCOMPARE(table->item(5, 3)->data(Qt::TextAlignmentRole).toInt(), 6);
+    QCOMPARE(table->item(5, 3)->data(Qt::TextAlignmentRole).toInt(), 6 | Qt::AlignVCenter);
     QVERIFY(m_window->isChanged());
 
     // No base: the empty first row is zero, not "nan".
@@ -164,7 +165,7 @@ void tst_ManningMainWindow::failedSaveIsReportedAndKeepsTheChange()
     QCOMPARE(box.icon, QMessageBox::Critical);
     QCOMPARE(box.title, QStringLiteral("Dosya Hatası"));
     QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    QVERIFY(!box.text.isEmpty());
+    QVERIFY(box.text.startsWith(QStringLiteral("Klasör bulunamadı: ")));
     QVERIFY(m_window->isChanged());
     QVERIFY(!QFile::exists(path));
 }
@@ -253,6 +254,15 @@ void tst_ManningMainWindow::realQuestionBoxIsAnswered()
     QCOMPARE(box->text(), QStringLiteral("Hesaplanan bilgiler kaydedilsin mi?"));
     QCOMPARE(child<QTableWidget>("tableWidget")->rowCount(), 31);
     QVERIFY(m_window->isChanged());
+}
+
+void tst_ManningMainWindow::qtSpeaksTurkish()
+{
+    QVERIFY(installQtTurkish(qApp));
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Dosya"), QStringLiteral("?"),
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    QCOMPARE(box.button(QMessageBox::Yes)->text().remove(QLatin1Char('&')), QStringLiteral("Evet"));
+    QCOMPARE(box.button(QMessageBox::No)->text().remove(QLatin1Char('&')), QStringLiteral("Hayır"));
 }
 
 QTEST_MAIN(tst_ManningMainWindow)
