@@ -30,8 +30,9 @@ Questions *Questions::dialogs()
     return &instance;
 }
 
-QMessageBox::StandardButton DialogQuestions::message(QWidget *parent, QMessageBox::Icon icon, const QString &title,
-                                                     const QString &text, QMessageBox::StandardButtons buttons,
+QMessageBox::StandardButton DialogQuestions::message(QWidget *parent, QMessageBox::Icon icon,
+                                                     const QString &title, const QString &text,
+                                                     QMessageBox::StandardButtons buttons,
                                                      QMessageBox::StandardButton defaultButton)
 {
     QMessageBox box(icon, title, text, buttons, parent);

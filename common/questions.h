@@ -17,10 +17,10 @@ public:
 
     // A message box; returns the button chosen, or the box's escape button
     // (Cancel, No or the only button) when it is closed.
-    virtual QMessageBox::StandardButton message(QWidget *parent, QMessageBox::Icon icon, const QString &title,
-                                                const QString &text,
-                                                QMessageBox::StandardButtons buttons = QMessageBox::Ok,
-                                                QMessageBox::StandardButton defaultButton = QMessageBox::NoButton) = 0;
+    virtual QMessageBox::StandardButton
+    message(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text,
+            QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+            QMessageBox::StandardButton defaultButton = QMessageBox::NoButton) = 0;
 
     // File and folder choosers; an empty string when the user cancels.
     virtual QString openFileName(QWidget *parent, const QString &caption, const QString &dir,
@@ -33,7 +33,8 @@ public:
     void warning(QWidget *parent, const QString &title, const QString &text);
     void information(QWidget *parent, const QString &title, const QString &text);
     QMessageBox::StandardButton question(QWidget *parent, const QString &title, const QString &text,
-                                         QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No,
+                                         QMessageBox::StandardButtons buttons = QMessageBox::Yes |
+                                                                                QMessageBox::No,
                                          QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 
     // The real dialogs.
@@ -47,7 +48,9 @@ public:
     QMessageBox::StandardButton message(QWidget *parent, QMessageBox::Icon icon, const QString &title,
                                         const QString &text, QMessageBox::StandardButtons buttons,
                                         QMessageBox::StandardButton defaultButton) override;
-    QString openFileName(QWidget *parent, const QString &caption, const QString &dir, const QString &filter) override;
-    QString saveFileName(QWidget *parent, const QString &caption, const QString &dir, const QString &filter) override;
+    QString openFileName(QWidget *parent, const QString &caption, const QString &dir,
+                         const QString &filter) override;
+    QString saveFileName(QWidget *parent, const QString &caption, const QString &dir,
+                         const QString &filter) override;
     QString existingDirectory(QWidget *parent, const QString &caption, const QString &dir) override;
 };

@@ -39,8 +39,8 @@ public:
     const Asked &last() const { return asked.last(); }
     bool pending() const { return !m_buttons.isEmpty() || !m_paths.isEmpty(); }
 
-    QMessageBox::StandardButton message(QWidget *, QMessageBox::Icon icon, const QString &title, const QString &text,
-                                        QMessageBox::StandardButtons buttons,
+    QMessageBox::StandardButton message(QWidget *, QMessageBox::Icon icon, const QString &title,
+                                        const QString &text, QMessageBox::StandardButtons buttons,
                                         QMessageBox::StandardButton defaultButton) override
     {
         Asked a;
@@ -57,11 +57,13 @@ public:
         return m_buttons.dequeue();
     }
 
-    QString openFileName(QWidget *, const QString &caption, const QString &dir, const QString &filter) override
+    QString openFileName(QWidget *, const QString &caption, const QString &dir,
+                         const QString &filter) override
     {
         return file(OpenFile, caption, dir, filter);
     }
-    QString saveFileName(QWidget *, const QString &caption, const QString &dir, const QString &filter) override
+    QString saveFileName(QWidget *, const QString &caption, const QString &dir,
+                         const QString &filter) override
     {
         return file(SaveFile, caption, dir, filter);
     }
@@ -73,7 +75,8 @@ public:
     // What closing the box would answer, as QMessageBox picks its escape button.
     static QMessageBox::StandardButton escapeButton(QMessageBox::StandardButtons buttons)
     {
-        for (QMessageBox::StandardButton b : {QMessageBox::Cancel, QMessageBox::No, QMessageBox::Ok, QMessageBox::Close})
+        for (QMessageBox::StandardButton b :
+             {QMessageBox::Cancel, QMessageBox::No, QMessageBox::Ok, QMessageBox::Close})
             if (buttons & b)
                 return b;
         return QMessageBox::NoButton;

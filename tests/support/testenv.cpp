@@ -29,7 +29,8 @@ void isolateHome()
         QDir().mkpath(path);
         qputenv(f.variable, QFile::encodeName(path));
     }
-    QFile::setPermissions(root + QStringLiteral("/runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(root + QStringLiteral("/runtime"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QStandardPaths::setTestModeEnabled(true);
 }
 

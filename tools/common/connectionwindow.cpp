@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLoggingCategory>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QSerialPortInfo>
@@ -18,7 +19,6 @@
 #include <QTcpSocket>
 #include <QToolBar>
 #include <QVBoxLayout>
-#include <QLoggingCategory>
 
 Q_LOGGING_CATEGORY(lcConnection, "tools.connection", QtInfoMsg)
 

@@ -5,10 +5,10 @@
 #include <QAction>
 #include <QDebug>
 #include <QListWidget>
+#include <QLoggingCategory>
 #include <QMenuBar>
 #include <QTcpSocket>
 #include <QVBoxLayout>
-#include <QLoggingCategory>
 
 Q_LOGGING_CATEGORY(lcFactoryLoad, "tools.factoryload", QtInfoMsg)
 
@@ -110,8 +110,7 @@ void MainWindow::on_actionLoad_triggered()
                               QStringLiteral("Every setting of the connected device (station, channels, "
                                              "calibrations, alarms and password) will be replaced by its "
                                              "factory settings.\n\nLoad the factory settings?"),
-                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-        != QMessageBox::Yes) {
+                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes) {
         report(QStringLiteral("Factory settings not loaded."));
         return;
     }

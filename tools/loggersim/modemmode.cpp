@@ -27,7 +27,8 @@ public:
         for (int pos = 0; pos < answer.size(); pos += step) {
             const int at = m_faults.delayMs + (pos / step) * m_faults.gapMs;
             m_last = qMax(m_last, at);
-            QTimer::singleShot(at, m_link, [link = m_link, piece = answer.mid(pos, step)] { link->write(piece); });
+            QTimer::singleShot(at, m_link,
+                               [link = m_link, piece = answer.mid(pos, step)] { link->write(piece); });
         }
     }
 

@@ -37,7 +37,8 @@ QString describeFailure(const QSaveFile &file, const QString &path)
         return QStringLiteral("Dosya yazılamadı (disk dolu olabilir): %1").arg(name);
     case QFileDevice::OpenError:
         if (!QFileInfo(info.absolutePath()).isWritable())
-            return QStringLiteral("Klasöre yazma izni yok: %1").arg(QDir::toNativeSeparators(info.absolutePath()));
+            return QStringLiteral("Klasöre yazma izni yok: %1")
+                .arg(QDir::toNativeSeparators(info.absolutePath()));
         return QStringLiteral("Dosya açılamadı: %1").arg(name);
     default:
         return QStringLiteral("Dosya kaydedilemedi: %1").arg(name);

@@ -18,12 +18,12 @@
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QHeaderView>
+#include <QLoggingCategory>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QTableWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
-#include <QLoggingCategory>
 
 Q_LOGGING_CATEGORY(lcManning, "tools.manning", QtInfoMsg)
 
@@ -271,8 +271,8 @@ void MainWindow::closeEvent(QCloseEvent *event)
 bool installQtTurkish(QCoreApplication *app)
 {
     auto *translator = new QTranslator(app);
-    if (!translator->load(QLocale(QLocale::Turkish, QLocale::Turkey), QStringLiteral("qtbase"), QStringLiteral("_"),
-                          QLibraryInfo::location(QLibraryInfo::TranslationsPath))) {
+    if (!translator->load(QLocale(QLocale::Turkish, QLocale::Turkey), QStringLiteral("qtbase"),
+                          QStringLiteral("_"), QLibraryInfo::location(QLibraryInfo::TranslationsPath))) {
         delete translator;
         return false;
     }

@@ -12,6 +12,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLoggingCategory>
 #include <QMessageBox>
 #include <QPointer>
 #include <QRadioButton>
@@ -20,7 +21,6 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <QLoggingCategory>
 
 Q_LOGGING_CATEGORY(lcModem, "tools.modem", QtInfoMsg)
 
@@ -324,14 +324,13 @@ void MainWindow::on_actionLoad_triggered()
     if (!m_parametersRead)
         return;
     const ModemParameters p = formParameters();
-    if (cutsStationOff(p)
-        && m_questions->question(this, QStringLiteral("Parameters"),
-                                 QStringLiteral("The new parameters have no phone number, no server and a "
-                                                "connection period of 0: the modem will report to no one and "
-                                                "cannot be reached until someone visits the station.\n\n"
-                                                "Load them anyway?"),
-                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-               != QMessageBox::Yes) {
+    if (cutsStationOff(p) &&
+        m_questions->question(this, QStringLiteral("Parameters"),
+                              QStringLiteral("The new parameters have no phone number, no server and a "
+                                             "connection period of 0: the modem will report to no one and "
+                                             "cannot be reached until someone visits the station.\n\n"
+                                             "Load them anyway?"),
+                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes) {
         report(QStringLiteral("Parameters not loaded."));
         return;
     }
@@ -423,6 +422,10 @@ void MainWindow::handleParameterAnswer(const QByteArray &answer)
     m_answerTimer->stop();
     m_parametersRead = true;
     showParameters(p);
+    // Filling the form switched fields on, and each took the selection as
+    // if the user had ticked its box; only the APN keeps it.
+    for (QLineEdit *edit : m_parameters->findChildren<QLineEdit *>())
+        edit->deselect();
     m_operation = Idle;
     refreshControls();
     // Only once the area is enabled again can the field take the focus.

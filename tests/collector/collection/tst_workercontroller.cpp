@@ -4,9 +4,9 @@
 #include "store/databaseconnection.h"
 #include "store/stationtablemodel.h"
 
+#include <QLoggingCategory>
 #include <QSqlQuery>
 #include <QTemporaryDir>
-#include <QLoggingCategory>
 #include <QtTest>
 
 #include <memory>

@@ -1,11 +1,11 @@
 #include "../common/stationfixtures.h"
 #include "store/databaseconnection.h"
 
+#include <QLoggingCategory>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTemporaryDir>
-#include <QLoggingCategory>
 #include <QtTest>
 
 class tst_DatabaseConnection : public QObject

@@ -3,10 +3,10 @@
 #include "store/stationtablemodel.h"
 
 #include <QColor>
+#include <QLoggingCategory>
 #include <QSettings>
 #include <QSqlQuery>
 #include <QTemporaryDir>
-#include <QLoggingCategory>
 #include <QtTest>
 
 #include <memory>

@@ -368,8 +368,8 @@ void tst_DownloadSim::recordsWrittenDuringDownload_savedOnce()
     const QString scenario = writeScenario(sim, 2, 1);
     QVERIFY(!scenario.isEmpty());
     const QString truth = sim.path(QStringLiteral("truth.csv"));
-    QVERIFY(sim.start(
-        {"--scenario", scenario, "--speed", QString::number(RecordsDuringDownloadSpeed), "--truth", truth, "--delay-ms", "40"}));
+    QVERIFY(sim.start({"--scenario", scenario, "--speed", QString::number(RecordsDuringDownloadSpeed),
+                       "--truth", truth, "--delay-ms", "40"}));
     const QString directory = sim.path(QStringLiteral("station"));
     QVERIFY(QDir().mkpath(directory));
 

@@ -1,8 +1,8 @@
 #include "loggersimprocess.h"
 #include "mainwindow.h"
 #include "modaldriver.h"
-#include "support/scriptedquestions.h"
 #include "ptypeer.h"
+#include "support/scriptedquestions.h"
 #include "tcppeer.h"
 
 #include <QAction>
@@ -242,12 +242,14 @@ void tst_FactoryloadMainWindow::crcComplaintWinsAndKeepsTheLink()
     loadConfirmed();
     QTRY_VERIFY(!peer.received().isEmpty());
     peer.write(frame("CRCHata YUKLENDI"));
-    QTRY_VERIFY(logLines().contains(QStringLiteral("CRC error: the device received a damaged command (CRCHata).")));
+    QTRY_VERIFY(
+        logLines().contains(QStringLiteral("CRC error: the device received a damaged command (CRCHata).")));
     QVERIFY(!logLines().contains(QStringLiteral("Factory settings loaded (YUKLENDI).")));
     QVERIFY(child<QAction>("actionConnect")->isChecked());
 
     peer.write(frame("SYANLIS"));
-    QTRY_VERIFY(logLines().contains(QStringLiteral("Wrong password: the device refused the factory settings (SYANLIS).")));
+    QTRY_VERIFY(logLines().contains(
+        QStringLiteral("Wrong password: the device refused the factory settings (SYANLIS).")));
     QVERIFY(peer.hasClient());
 }
 
@@ -262,7 +264,8 @@ void tst_FactoryloadMainWindow::misplacedStxIsDiscarded()
     peer.write(junk);
     QTRY_VERIFY(checks.count() >= 1);
     peer.write(frame("SYANLIS"));
-    QTRY_VERIFY(logLines().contains(QStringLiteral("Wrong password: the device refused the factory settings (SYANLIS).")));
+    QTRY_VERIFY(logLines().contains(
+        QStringLiteral("Wrong password: the device refused the factory settings (SYANLIS).")));
     QVERIFY(!logLines().contains(QStringLiteral("Factory settings loaded (YUKLENDI).")));
     QVERIFY(child<QAction>("actionConnect")->isChecked());
 }
@@ -289,10 +292,15 @@ void tst_FactoryloadMainWindow::againstSimulator_data()
     QTest::addColumn<bool>("pty");
     QTest::addColumn<QString>("answer");
     QTest::addColumn<QString>("logged");
-    QTest::newRow("tcp loaded") << false << QStringLiteral("ok") << QStringLiteral("Factory settings loaded (YUKLENDI).");
-    QTest::newRow("pty loaded") << true << QStringLiteral("ok") << QStringLiteral("Factory settings loaded (YUKLENDI).");
-    QTest::newRow("tcp crc") << false << QStringLiteral("crc") << QStringLiteral("CRC error: the device received a damaged command (CRCHata).");
-    QTest::newRow("tcp password") << false << QStringLiteral("password") << QStringLiteral("Wrong password: the device refused the factory settings (SYANLIS).");
+    QTest::newRow("tcp loaded") << false << QStringLiteral("ok")
+                                << QStringLiteral("Factory settings loaded (YUKLENDI).");
+    QTest::newRow("pty loaded") << true << QStringLiteral("ok")
+                                << QStringLiteral("Factory settings loaded (YUKLENDI).");
+    QTest::newRow("tcp crc") << false << QStringLiteral("crc")
+                             << QStringLiteral("CRC error: the device received a damaged command (CRCHata).");
+    QTest::newRow("tcp password")
+        << false << QStringLiteral("password")
+        << QStringLiteral("Wrong password: the device refused the factory settings (SYANLIS).");
 }
 
 void tst_FactoryloadMainWindow::againstSimulator()

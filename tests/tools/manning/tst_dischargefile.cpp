@@ -58,7 +58,8 @@ void tst_DischargeFile::unwritablePlaceReportsAndWritesNothing()
     QString error;
     QVERIFY(!writeDischargeFile(path, {{0.0f, 0.0f}}, QDateTime::currentDateTime(), &error));
     // Said in the program's language, naming the missing folder.
-    QCOMPARE(error, QStringLiteral("Klasör bulunamadı: %1").arg(QDir::toNativeSeparators(dir.filePath("missing"))));
+    QCOMPARE(error,
+             QStringLiteral("Klasör bulunamadı: %1").arg(QDir::toNativeSeparators(dir.filePath("missing"))));
     QVERIFY(!QFile::exists(path));
 }
 

@@ -1,9 +1,9 @@
 #include "loggersimprocess.h"
 #include "mainwindow.h"
 #include "modaldriver.h"
-#include "support/scriptedquestions.h"
 #include "parameteranswer.h"
 #include "ptypeer.h"
+#include "support/scriptedquestions.h"
 #include "tcppeer.h"
 
 #include <QAction>
@@ -148,6 +148,11 @@ void tst_ModemMainWindow::connectingEntersCommandModeAndReads()
     QVERIFY(!child<QCheckBox>("cbAnswerSMS")->isChecked());
     QVERIFY(child<QLineEdit>("txtAPNName")->hasFocus());
     QCOMPARE(child<QLineEdit>("txtAPNName")->selectedText(), QStringLiteral("internet"));
+    // No other field is left with selected text.
+    for (QLineEdit *edit : child<QWidget>("frmParameters")->findChildren<QLineEdit *>())
+        if (edit->objectName() != QLatin1String("txtAPNName"))
+            QVERIFY2(!edit->hasSelectedText(),
+                     qPrintable(edit->objectName() + QLatin1Char('/') + edit->parent()->objectName()));
     QVERIFY(child<QWidget>("frmParameters")->isEnabled());
 }
 
@@ -458,8 +463,8 @@ void tst_ModemMainWindow::answerSplitOverReadsIsCollected()
         QSKIP("the simulator was not built");
     LoggersimProcess sim;
     const QString ready = sim.start({QStringLiteral("--modem"), QStringLiteral("--tcp"), QStringLiteral("0"),
-                                     QStringLiteral("--split"), QStringLiteral("40"), QStringLiteral("--gap-ms"),
-                                     QStringLiteral("400")});
+                                     QStringLiteral("--split"), QStringLiteral("40"),
+                                     QStringLiteral("--gap-ms"), QStringLiteral("400")});
     QVERIFY2(!ready.isEmpty(), qPrintable(sim.errors()));
     connectSimulator(false, ready);
     if (QTest::currentTestFailed())
