@@ -20,7 +20,8 @@ public:
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
         const QByteArray path = QFile::encodeName(m_path);
-        std::memcpy(address.sun_path, path.constData(), size_t(qMin(path.size(), int(sizeof address.sun_path) - 1)));
+        std::memcpy(address.sun_path, path.constData(),
+                    size_t(qMin(path.size(), int(sizeof address.sun_path) - 1)));
         m_bound = m_fd >= 0 && ::bind(m_fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
     }
     ~NotifySocket()

@@ -1,0 +1,121 @@
+#include "workfolder.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace {
+
+WorkFolder &currentFolder()
+{
+    static WorkFolder folder =
+        WorkFolder::resolve(QString(), qEnvironmentVariable("TQM510_WORKDIR"), QString(), QString());
+    return folder;
+}
+
+// The classic layout: the working folder holds settings.ini or has data/,
+// lang/ or style/ beside it.
+bool hasClassicLayout(const QDir &working)
+{
+    if (QFileInfo::exists(working.filePath(QStringLiteral("settings.ini"))))
+        return true;
+    for (const char *sibling : {"../data", "../lang", "../style"})
+        if (QFileInfo(working.filePath(QLatin1String(sibling))).isDir())
+            return true;
+    return false;
+}
+
+} // namespace
+
+WorkFolder WorkFolder::resolve(const QString &option, const QString &environment, const QString &programDir,
+                               const QString &installedData)
+{
+    WorkFolder f;
+    f.m_installedData = installedData;
+    const QString given = !option.isEmpty() ? option : environment;
+    if (!given.isEmpty()) {
+        f.m_kind = Explicit;
+        f.m_root = QDir::cleanPath(QDir(given).absolutePath());
+    } else if (hasClassicLayout(QDir::current())) {
+        f.m_kind = Classic;
+        f.m_root = QDir::currentPath();
+    } else if (!programDir.isEmpty() && hasClassicLayout(QDir(programDir))) {
+        f.m_kind = Classic;
+        f.m_root = QDir::cleanPath(QDir(programDir).absolutePath());
+    } else {
+        f.m_kind = UserData;
+        f.m_root = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    }
+    return f;
+}
+
+const WorkFolder &WorkFolder::current()
+{
+    return currentFolder();
+}
+
+void WorkFolder::setCurrent(const WorkFolder &folder)
+{
+    currentFolder() = folder;
+}
+
+QString WorkFolder::own(const QString &name) const
+{
+    return m_kind == Classic ? QDir::cleanPath(m_root + QStringLiteral("/../") + name)
+                             : QDir::cleanPath(m_root + QLatin1Char('/') + name);
+}
+
+QString WorkFolder::settingsFile() const
+{
+    return QDir::cleanPath(m_root + QStringLiteral("/settings.ini"));
+}
+
+QString WorkFolder::dataDir() const
+{
+    return own(QStringLiteral("data"));
+}
+
+QString WorkFolder::databaseFile() const
+{
+    return dataDir() + QStringLiteral("/data.db");
+}
+
+QString WorkFolder::filesDir() const
+{
+    return own(QStringLiteral("files"));
+}
+
+QString WorkFolder::langDir() const
+{
+    const QString mine = own(QStringLiteral("lang"));
+    if (QFileInfo(mine).isDir() || m_installedData.isEmpty())
+        return mine;
+    return m_installedData + QStringLiteral("/lang");
+}
+
+QString WorkFolder::styleDir() const
+{
+    const QString mine = own(QStringLiteral("style"));
+    if (QFileInfo(mine).isDir() || m_installedData.isEmpty())
+        return mine;
+    return m_installedData + QStringLiteral("/style");
+}
+
+QString WorkFolder::describe() const
+{
+    switch (m_kind) {
+    case Explicit:
+        return QStringLiteral("Working folder %1 (given): database %2, settings %3.")
+            .arg(QDir::toNativeSeparators(m_root), QDir::toNativeSeparators(databaseFile()),
+                 QDir::toNativeSeparators(settingsFile()));
+    case Classic:
+        return QStringLiteral("Working folder %1 (the program's own layout): database %2, settings %3.")
+            .arg(QDir::toNativeSeparators(m_root), QDir::toNativeSeparators(databaseFile()),
+                 QDir::toNativeSeparators(settingsFile()));
+    case UserData:
+        break;
+    }
+    return QStringLiteral("Working folder %1 (the user's data folder): database %2, settings %3.")
+        .arg(QDir::toNativeSeparators(m_root), QDir::toNativeSeparators(databaseFile()),
+             QDir::toNativeSeparators(settingsFile()));
+}
