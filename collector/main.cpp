@@ -1,6 +1,9 @@
 #include "collection/headlesscollector.h"
 #include "nexil/logging.h"
 #include "nexil/protocol/timezone.h"
+#ifdef TQM510_WINDOWS
+#include "ui/chartcommand.h"
+#endif
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -11,6 +14,10 @@
 int main(int argc, char *argv[])
 {
     pinLocalTimeZone();
+#ifdef TQM510_WINDOWS
+    if (isChartCommand(argc, argv))
+        return chartMain(argc, argv);
+#endif
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("stc2"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.2.26"));
@@ -34,9 +41,10 @@ int main(int argc, char *argv[])
                       QStringLiteral("Add an active station to the database and exit (may be repeated). "
                                      "DIRECTORY defaults to ../files/CODE."),
                       QStringLiteral("CODE,HOST,PORT[,DIRECTORY]")});
-    parser.addOption({QStringLiteral("verbose"),
-                      QStringLiteral("Show the diagnostics of the library and the collector on standard error "
-                                     "(as QT_LOGGING_RULES=\"nexil.*=true;collector.*=true\" does).")});
+    parser.addOption(
+        {QStringLiteral("verbose"),
+         QStringLiteral("Show the diagnostics of the library and the collector on standard error "
+                        "(as QT_LOGGING_RULES=\"nexil.*=true;collector.*=true\" does).")});
     parser.process(app);
     if (parser.isSet(QStringLiteral("verbose")))
         enableDebugOutput({QStringLiteral("nexil"), QStringLiteral("collector")});
