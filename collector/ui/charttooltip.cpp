@@ -1,13 +1,15 @@
 #include "charttooltip.h"
 
 #include <QDateTime>
-#include <QStringList>
 
 QString chartToolTip(const QString &objectName, const QPointF &point)
 {
-    const QStringList parts = objectName.split(QLatin1Char('-'));
-    const QString title = parts.value(0).simplified();
-    const QString unit = parts.value(1).simplified();
+    // The title ends at the first hyphen; the unit is what follows the last
+    // " - ", so a hyphenated name does not show part of itself as the unit.
+    const QString title = objectName.section(QLatin1Char('-'), 0, 0).simplified();
+    const int separator = objectName.lastIndexOf(QLatin1String(" - "));
+    const QString unit = separator >= 0 ? objectName.mid(separator + 3).simplified()
+                                        : objectName.section(QLatin1Char('-'), 1, 1).simplified();
     const QString time =
         QDateTime::fromMSecsSinceEpoch(qRound64(point.x())).toString(QStringLiteral("dd.MM.yyyy hh:mm"));
     const QString value = QString::asprintf("%g", point.y());

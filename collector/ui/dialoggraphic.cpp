@@ -144,7 +144,8 @@ void DialogGraphic::onLineHovered(const QPointF &point, bool state)
             continue;
         // Screen distance: the two axes have very different units.
         const auto *valueAxis = qobject_cast<QValueAxis *>(series.line->attachedAxes().value(1));
-        const QRectF plot = chart->plotArea();
+        const QSizeF plot =
+            chart->plotArea().isEmpty() ? QSizeF(chartView->size()) : chart->plotArea().size();
         const double timeSpan =
             double(m_timeAxis->max().toMSecsSinceEpoch() - m_timeAxis->min().toMSecsSinceEpoch());
         const double valueSpan = valueAxis ? valueAxis->max() - valueAxis->min() : 0;
