@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -122,10 +123,26 @@ int generate(const QString &path)
     return file.error() == QFileDevice::NoError ? 0 : 1;
 }
 
-double seconds(QElapsedTimer &timer)
+// Wall and CPU time since the last call: on a shared machine the wall time
+// depends on the load, the CPU time much less.
+struct Step
 {
-    const double s = timer.nsecsElapsed() / 1e9;
+    double wall;
+    double cpu;
+};
+
+double processCpu()
+{
+    timespec t;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + t.tv_nsec / 1e9;
+}
+
+Step step(QElapsedTimer &timer, double &cpu)
+{
+    const Step s{timer.nsecsElapsed() / 1e9, processCpu() - cpu};
     timer.restart();
+    cpu = processCpu();
     return s;
 }
 
@@ -136,6 +153,7 @@ int open(int argc, char **argv, const QString &path, int channels)
     QApplication app(argc, argv);
     QElapsedTimer timer;
     timer.start();
+    double cpu = processCpu();
     DialogGraphic dialog(path);
     dialog.resize(1600, 900);
     dialog.show();
@@ -143,25 +161,28 @@ int open(int argc, char **argv, const QString &path, int channels)
     for (int i = 0; i < channels; ++i)
         ids.append(i * 4);
     dialog.selectChannels(ids);
-    const double load = seconds(timer);
+    const Step load = step(timer, cpu);
     dialog.findChild<QPushButton *>(QStringLiteral("btnNext"))->click();
     dialog.grab();
-    const double chart = seconds(timer);
-    double zoom[3];
+    const Step chart = step(timer, cpu);
+    Step zoom[3];
     const char *buttons[] = {"btnZoomIn", "btnZoomIn", "btnZoomOut"};
     for (int i = 0; i < 3; ++i) {
         dialog.findChild<QPushButton *>(QLatin1String(buttons[i]))->click();
         dialog.grab();
-        zoom[i] = seconds(timer);
+        zoom[i] = step(timer, cpu);
     }
-    std::printf("%d channel%s: open %.3f s (file %.3f + chart %.3f), zoom in %.3f, in %.3f, out %.3f s",
-                channels, channels > 1 ? "s" : "", load + chart, load, chart, zoom[0], zoom[1], zoom[2]);
+    std::printf("%d channel%s: open %.3f s (CPU %.3f; file %.3f + chart %.3f), zoom in %.3f (CPU %.3f), "
+                "in %.3f (%.3f), out %.3f (%.3f) s",
+                channels, channels > 1 ? "s" : "", load.wall + chart.wall, load.cpu + chart.cpu, load.wall,
+                chart.wall, zoom[0].wall, zoom[0].cpu, zoom[1].wall, zoom[1].cpu, zoom[2].wall, zoom[2].cpu);
     return 0;
 }
 
 struct Child
 {
     double wall;
+    double cpu;
     double mib;
 };
 
@@ -186,7 +207,9 @@ Child run(const QList<QByteArray> &arguments)
                      arguments.value(1).constData());
         std::exit(1);
     }
-    return {timer.nsecsElapsed() / 1e9, usage.ru_maxrss / 1024.0};
+    const double cpu = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                       (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return {timer.nsecsElapsed() / 1e9, cpu, usage.ru_maxrss / 1024.0};
 }
 
 } // namespace

@@ -174,14 +174,16 @@ void DialogGraphic::showMarkersInView()
 
 void DialogGraphic::buildChart()
 {
-    if (chartView) {
-        ui->graphicLayout->removeWidget(chartView);
-        delete chartView; // and its chart
-        chartView = nullptr;
-        chart = nullptr;
-        m_timeAxis = nullptr;
-    }
+    // Forget the old chart before it goes, in case it signals while dying.
+    QChartView *old = chartView;
+    chartView = nullptr;
+    chart = nullptr;
+    m_timeAxis = nullptr;
     m_channelSeries.clear();
+    if (old) {
+        ui->graphicLayout->removeWidget(old);
+        delete old; // and its chart
+    }
 
     QVector<ChartChannel> chosen;
     for (const QListWidgetItem *item : ui->lstChannels->selectedItems()) {
