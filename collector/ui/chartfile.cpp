@@ -6,6 +6,7 @@
 
 #include <QBuffer>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -64,11 +65,30 @@ public:
         if (m_uniform)
             *msecs = m_midnight + (hour * 60 + minute) * qint64(60000);
         else
-            *msecs = QDateTime(m_date, QTime(hour, minute)).toMSecsSinceEpoch();
+            *msecs = changeDay(QTime(hour, minute));
         return true;
     }
 
 private:
+    // On the day of a clock change a wall time is tried with the day's two UTC
+    // offsets. The hour that repeats in autumn is taken at its first
+    // occurrence: left to the C library, the choice depends on the conversions
+    // made before.
+    qint64 changeDay(const QTime &time) const
+    {
+        const qint64 wall = QDateTime(m_date, time, Qt::UTC).toMSecsSinceEpoch();
+        qint64 found = std::numeric_limits<qint64>::max();
+        for (const QTime &probe : {QTime(0, 0), QTime(23, 59)}) {
+            const qint64 candidate = wall - QDateTime(m_date, probe).offsetFromUtc() * qint64(1000);
+            const QDateTime local = QDateTime::fromMSecsSinceEpoch(candidate);
+            if (local.date() == m_date && local.time() == time)
+                found = std::min(found, candidate);
+        }
+        // In the spring gap the time does not exist; it goes where Qt puts it.
+        return found != std::numeric_limits<qint64>::max() ? found
+                                                           : QDateTime(m_date, time).toMSecsSinceEpoch();
+    }
+
     int m_key = -1;
     QDate m_date;
     qint64 m_midnight = 0;

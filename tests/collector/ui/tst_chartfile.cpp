@@ -268,14 +268,21 @@ void tst_ChartFile::daylightSavingDaysConvertEachTime()
                     .toUtf8();
     data += "</data></device>\n";
     const QString path = write(QStringLiteral("dst.xml"), header + data);
-    const QVector<QPointF> points = ChartFile::read(path).points(0, ChartFile::Instant);
-    const QVector<QPointF> expected = queryPoints(path, 0, QStringLiteral("INS"), false);
+    QVector<QPointF> points = ChartFile::read(path).points(0, ChartFile::Instant);
+    QVector<QPointF> expected = queryPoints(path, 0, QStringLiteral("INS"), false);
     qputenv("TZ", zone);
     tzset();
     QCOMPARE(points.size(), 24);
-    QCOMPARE(points, expected);
+    QCOMPARE(expected.size(), 24);
     // 03:10 on the 31st of March is 20 minutes after 01:50, not 80.
     QCOMPARE(points[9].x() - points[7].x(), 20 * 60000.0);
+    // 02:30 on the 27th of October comes twice; the first is taken, while the
+    // query's choice depends on the conversions made before it.
+    QCOMPARE(qint64(points[20].x()),
+             QDateTime(QDate(2024, 10, 27), QTime(0, 30), Qt::UTC).toMSecsSinceEpoch());
+    points.remove(20);
+    expected.remove(20);
+    QCOMPARE(points, expected);
 }
 
 QTEST_GUILESS_MAIN(tst_ChartFile)
