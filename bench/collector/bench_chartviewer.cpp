@@ -236,8 +236,9 @@ int main(int argc, char **argv)
     for (int i = 0; i < runs; ++i) {
         for (const char *channels : {"0", "0,4,8"}) {
             const Child c = run({TQM510_PATH, "--chart", path, "--channels", channels, "--png", png});
-            std::printf("tqm510 --chart YEAR.xml --channels %s --png out.png: %.3f s, peak RSS %.1f MiB\n",
-                        channels, c.wall, c.mib);
+            std::printf("tqm510 --chart YEAR.xml --channels %s --png out.png: %.3f s (CPU %.3f s), peak RSS "
+                        "%.1f MiB\n",
+                        channels, c.wall, c.cpu, c.mib);
         }
     }
     return 0;
