@@ -45,6 +45,12 @@ int main(int argc, char *argv[])
         {QStringLiteral("verbose"),
          QStringLiteral("Show the diagnostics of the library and the collector on standard error "
                         "(as QT_LOGGING_RULES=\"nexil.*=true;collector.*=true\" does).")});
+#ifdef TQM510_WINDOWS
+    parser.addOption({QStringLiteral("chart"),
+                      QStringLiteral("Draw a data file as a chart, in a window or into a PNG image "
+                                     "(tqm510 --chart --help tells more)."),
+                      QStringLiteral("FILE")});
+#endif
     parser.process(app);
     if (parser.isSet(QStringLiteral("verbose")))
         enableDebugOutput({QStringLiteral("nexil"), QStringLiteral("collector")});

@@ -31,7 +31,10 @@ bool isChartCommand(int argc, char **argv)
 
 int chartMain(int argc, char **argv)
 {
-    if (hasOption(argc, argv, "--png") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    // Neither an image nor the help needs a display.
+    const bool windowless =
+        hasOption(argc, argv, "--png") || hasOption(argc, argv, "--help") || hasOption(argc, argv, "-h");
+    if (windowless && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTextStream out(stdout);
@@ -43,10 +46,10 @@ int runChartCommand(const QStringList &arguments, QTextStream &out, QTextStream 
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Draws the values of a data file as a chart: in the chart viewer window, or with --png into an "
-        "image\n"
-        "(offscreen) and exits. Exit status 0, 1 when the file cannot be read or the image not written,\n"
-        "2 for a usage error."));
+        "tqm510 --chart FILE [--channels 0,4,8] [--daily] [--png OUT.png [--size 1600x900]]\n"
+        "Draws the values of a data file as a chart in the chart viewer window, or with --png into an\n"
+        "image (offscreen, no display needed) and exits. Exit status 0, 1 when the file cannot be read\n"
+        "or the image not written (the reason on standard error), 2 for a usage error."));
     const QCommandLineOption chartOption(QStringLiteral("chart"), QStringLiteral("The XML data file."),
                                          QStringLiteral("FILE"));
     const QCommandLineOption channelsOption(
@@ -68,7 +71,7 @@ int runChartCommand(const QStringList &arguments, QTextStream &out, QTextStream 
         {chartOption, channelsOption, dailyOption, pngOption, sizeOption, verboseOption, helpOption});
 
     if (arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h"))) {
-        out << parser.helpText().replace(QStringLiteral("--help"), QStringLiteral("--chart --help"));
+        out << parser.helpText();
         out.flush();
         return 0;
     }
