@@ -14,6 +14,8 @@
 #include <QtCharts/QScatterSeries>
 #include <QtCharts/QValueAxis>
 
+#include <utility>
+
 using namespace QtCharts;
 
 namespace {
