@@ -46,7 +46,7 @@ int runChartCommand(const QStringList &arguments, QTextStream &out, QTextStream 
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "tqm510 --chart FILE [--channels 0,4,8] [--daily] [--png OUT.png [--size 1600x900]]\n"
+        "tqm510 --chart [FILE] [--channels 0,4,8] [--daily] [--png OUT.png [--size 1600x900]]\n"
         "Draws the values of a data file as a chart in the chart viewer window, or with --png into an\n"
         "image (offscreen, no display needed) and exits. Exit status 0, 1 when the file cannot be read\n"
         "or the image not written (the reason on standard error), 2 for a usage error."));
@@ -79,7 +79,14 @@ int runChartCommand(const QStringList &arguments, QTextStream &out, QTextStream 
         err << message << Qt::endl;
         return 2;
     };
-    if (!parser.parse(arguments))
+    // "--chart" without a file (a launcher with no file to pass) opens the
+    // viewer with none, as the main window can.
+    QStringList given = arguments;
+    for (int i = 0; i < given.size(); ++i)
+        if (given[i] == QLatin1String("--chart") &&
+            (i + 1 == given.size() || given[i + 1].startsWith(QLatin1Char('-'))))
+            given.insert(i + 1, QString());
+    if (!parser.parse(given))
         return usage(parser.errorText());
     if (!parser.positionalArguments().isEmpty())
         return usage(
@@ -88,8 +95,8 @@ int runChartCommand(const QStringList &arguments, QTextStream &out, QTextStream 
         enableDebugOutput({QStringLiteral("nexil"), QStringLiteral("collector")});
 
     const QString file = parser.value(chartOption);
-    if (file.isEmpty())
-        return usage(QStringLiteral("--chart needs a data file."));
+    if (file.isEmpty() && (parser.isSet(pngOption) || parser.isSet(channelsOption)))
+        return usage(QStringLiteral("--png and --channels need a data file after --chart."));
     QVector<int> channels;
     if (parser.isSet(channelsOption)) {
         for (const QString &text : parser.value(channelsOption).split(QLatin1Char(','))) {

@@ -1,9 +1,9 @@
 #pragma once
 
-// tqm510 --chart FILE [--channels 0,4,8] [--daily] [--png OUT.png [--size 1600x900]]
-// The chart viewer on one data file without the station table; with --png it
-// draws the chart offscreen into the image and exits, for scripts that
-// publish charts.
+// tqm510 --chart [FILE] [--channels 0,4,8] [--daily] [--png OUT.png [--size 1600x900]]
+// The chart viewer on one data file without the station table (on none when
+// FILE is left out); with --png it draws the chart offscreen into the image
+// and exits, for scripts that publish charts.
 
 #include <QStringList>
 

@@ -93,7 +93,8 @@ void tst_ChartCommand::failures_data()
     QTest::newRow("unwritable image")
         << QStringList{"--chart", m_file, "--channels", "0", "--png", unwritable} << 1
         << "Cannot write " + unwritable;
-    QTest::newRow("no file") << QStringList{"--chart"} << 2 << "Missing value after '--chart'.";
+    QTest::newRow("image of no file") << QStringList{"--chart", "--png", png} << 2
+                                      << "--png and --channels need a data file after --chart.";
     QTest::newRow("bad channels") << QStringList{"--chart", m_file, "--channels", "0,x", "--png", png} << 2
                                   << "--channels takes channel ids";
     QTest::newRow("daily of two") << QStringList{"--chart", m_file,  "--channels", "0,4",
