@@ -9,19 +9,21 @@
 #include "nexil/excel/excelconverter.h"
 #include "nexil/protocol/nexil.h"
 
+#include "nexil/logging.h"
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QDomDocument>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QSaveFile>
-#include "nexil/logging.h"
+#include <QThread>
 
 namespace {
 
-// Far longer than appending to the largest file takes.
-constexpr int lockWaitMs = 60000;
+// How often a waiting save looks at the lock and at its cancel check.
+constexpr int lockPollMs = 50;
 
 } // namespace
 
@@ -37,12 +39,9 @@ int FileManager::saveFile(const DataFile &dataFile, const QString &path, bool ex
     // console and a station's worker, say) would each drop the other's
     // lines, so they take turns. The lock is a file so it holds between
     // processes too.
-    // Where no lock can be made the save goes on and meets the real error.
     QLockFile lock(path + QStringLiteral(".lock"));
-    if (!lock.tryLock(lockWaitMs) && lock.error() == QLockFile::LockFailedError) {
-        qCDebug(lcFiles, "saveFile(): %s is locked by another save", qUtf8Printable(path));
-        return WriteFailed;
-    }
+    if (const int refused = waitForLock(lock, path))
+        return refused;
 
     const DataFileHeader fresh = DataFormat::headerFromDataFile(dataFile, *nexil);
     DataFileAppender appender(path, exportText ? TextExporter::textPath(path) : QString());
@@ -53,6 +52,27 @@ int FileManager::saveFile(const DataFile &dataFile, const QString &path, bool ex
     // The converter reads the saved file itself, so it needs no document.
     if (exportExcel)
         exportToExcel(QDomDocument(), path);
+    return Saved;
+}
+
+int FileManager::waitForLock(QLockFile &lock, const QString &path)
+{
+    // Polled rather than one long tryLock(), so that a stop is not kept
+    // waiting for as long as another save holds the file.
+    const QDeadlineTimer deadline(lockTimeoutMs);
+    while (!lock.tryLock(0)) {
+        if (lock.error() != QLockFile::LockFailedError)
+            return Saved; // where no lock can be made the save meets the real error
+        if (cancelCheck && cancelCheck()) {
+            qCDebug(lcFiles, "saveFile(): waiting for the lock of %s cancelled", qUtf8Printable(path));
+            return Cancelled;
+        }
+        if (deadline.hasExpired()) {
+            qCDebug(lcFiles, "saveFile(): %s is locked by another save", qUtf8Printable(path));
+            return WriteFailed;
+        }
+        QThread::msleep(ulong(qMin<qint64>(lockPollMs, qMax<qint64>(1, deadline.remainingTime()))));
+    }
     return Saved;
 }
 

@@ -5,9 +5,12 @@
 
 #include <QObject>
 
+#include <functional>
+
 class Nexil;
 class QDateTime;
 class QDomDocument;
+class QLockFile;
 
 // Writes downloads into a station's XML data file and its text export, and
 // reads back where the next download starts. Keeps no state between calls,
@@ -21,14 +24,26 @@ public:
         Saved = 0,
         FileUnreadable = 1,
         WriteFailed = 2,
+        // The wait for another save's lock was given up on request; nothing
+        // was written.
+        Cancelled = 3,
     };
 
     explicit FileManager(QObject *parent = nullptr);
     ~FileManager() override;
 
     // Appends the download to the file at path, creating it when missing.
-    // Returns a SaveResult.
+    // Returns a SaveResult. Waits for another save of the same path to end,
+    // at most lockTimeout() (then WriteFailed), or until the cancel check
+    // says so (Cancelled).
     int saveFile(const DataFile &dataFile, const QString &path, bool exportText, bool exportExcel);
+
+    // Asked while saveFile waits for the lock, several times a second, on
+    // the caller's thread; true gives the wait up.
+    void setCancelCheck(std::function<bool()> check) { cancelCheck = std::move(check); }
+    void setLockTimeout(int ms) { lockTimeoutMs = ms; }
+    int lockTimeout() const { return lockTimeoutMs; }
+
     bool saveXML(const QDomDocument &document, const QString &path);
     void exportToText(const QDomDocument &document, const QString &path);
     void exportToExcel(const QDomDocument &document, const QString &path);
@@ -37,5 +52,12 @@ public:
     int getLastMemoryAddresses(int *page, int *buffer, QDateTime *time, const QString &path);
 
 private:
+    // 0 when the lock was taken (or cannot be made: the save then meets the
+    // real error), else the SaveResult that ends the save.
+    int waitForLock(QLockFile &lock, const QString &path);
+
     Nexil *nexil;
+    std::function<bool()> cancelCheck;
+    // Far longer than appending to the largest file takes.
+    int lockTimeoutMs = 60000;
 };

@@ -4,9 +4,11 @@
 #include <QDir>
 #include <QDomDocument>
 #include <QFile>
+#include <QLockFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
 #include <csignal>
 #include <sys/resource.h>
 #include <thread>
@@ -259,6 +261,7 @@ private slots:
     void deeplyNestedExisting_isSavedWithoutCrashing();
     void concurrentSaves_onDifferentFiles();
     void concurrentSaves_onOneFileKeepEveryLine();
+    void heldLock_waitEndsOnTimeoutCancelOrRelease();
 
     void resumePoint_data();
     void resumePoint();
@@ -555,6 +558,63 @@ void TestFileManager::concurrentSaves_onOneFileKeepEveryLine()
     QCOMPARE(results, std::vector<int>(4, 0));
     QCOMPARE(parse(readAll(path("a.xml"))).elementsByTagName("line").count(), 4 * f.lines.size());
     QVERIFY(!QFile::exists(path("a.xml.lock")));
+}
+
+void TestFileManager::heldLock_waitEndsOnTimeoutCancelOrRelease()
+{
+    const DataFile f = download();
+    QCOMPARE(FileManager().saveFile(f, path("a.xml"), false, false), 0);
+    const QByteArray before = readAll(path("a.xml"));
+    // Another save (another process, in practice) holds the file.
+    QLockFile holder(path("a.xml.lock"));
+    QVERIFY(holder.tryLock(0));
+
+    FileManager patient;
+    QCOMPARE(patient.lockTimeout(), 60000);
+    patient.setLockTimeout(150);
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(patient.saveFile(f, path("a.xml"), true, false), int(FileManager::WriteFailed));
+    QVERIFY(clock.elapsed() >= 150);
+    QCOMPARE(readAll(path("a.xml")), before);
+
+    // A stop while waiting ends the wait at once, with nothing written.
+    std::atomic_bool stop{false};
+    std::atomic_int checks{0};
+    std::atomic_int result{-1};
+    std::thread saver([&] {
+        FileManager manager;
+        manager.setCancelCheck([&] {
+            ++checks;
+            return stop.load();
+        });
+        result = manager.saveFile(f, path("a.xml"), true, false);
+    });
+    QTRY_VERIFY(checks > 1);
+    clock.restart();
+    stop = true;
+    saver.join();
+    QVERIFY2(clock.elapsed() < 500, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(result.load(), int(FileManager::Cancelled));
+    QCOMPARE(readAll(path("a.xml")), before);
+    QVERIFY(!QFile::exists(path("a.txt")));
+
+    // Released while waiting: the save goes on and keeps both downloads.
+    checks = 0;
+    stop = false;
+    std::thread waiter([&] {
+        FileManager manager;
+        manager.setCancelCheck([&] {
+            ++checks;
+            return false;
+        });
+        result = manager.saveFile(f, path("a.xml"), false, false);
+    });
+    QTRY_VERIFY(checks > 1);
+    holder.unlock();
+    waiter.join();
+    QCOMPARE(result.load(), int(FileManager::Saved));
+    QCOMPARE(parse(readAll(path("a.xml"))).elementsByTagName("line").count(), 2 * f.lines.size());
 }
 
 void TestFileManager::resumePoint_data()
