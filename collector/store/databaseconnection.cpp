@@ -1,11 +1,11 @@
 #include "databaseconnection.h"
 
+#include "collectorlogging.h"
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QVariant>
-#include "collectorlogging.h"
 
 namespace {
 
@@ -21,6 +21,15 @@ void logFailure(const QSqlQuery &query)
 {
     qCDebug(lcStore, "Database Error: %s", qUtf8Printable(query.lastError().text()));
     qCDebug(lcStore, "SQL: %s", qUtf8Printable(query.lastQuery()));
+}
+
+// Another connection's write lock (SQLITE_BUSY, SQLITE_LOCKED): the same
+// write can succeed later.
+bool isBusy(const QSqlError &error)
+{
+    bool ok = false;
+    const int code = error.nativeErrorCode().toInt(&ok) & 0xff;
+    return ok && (code == 5 || code == 6);
 }
 
 // Durability first: a status written by a worker must survive a power cut.
@@ -44,6 +53,9 @@ bool DatabaseConnection::connectToDatabase(const QString &databaseName, const QS
     db.setDatabaseName(databaseName);
     db.setUserName(userName);
     db.setPassword(password);
+    // Everything here runs on the main thread: a statement must not stall
+    // it for long behind another process's write lock.
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs));
     if (!db.open()) {
         qCDebug(lcStore, "%s", qUtf8Printable(db.lastError().text()));
         return false;
@@ -196,6 +208,11 @@ int DatabaseConnection::insertStation(const DBStation &station)
 
 bool DatabaseConnection::updateStation(const DBStation &station)
 {
+    return writeStation(station, nullptr);
+}
+
+bool DatabaseConnection::writeStation(const DBStation &station, QSqlError *error)
+{
     QSqlQuery query;
     query.prepare(
         QStringLiteral("UPDATE stations SET title = ?, name = ?, code = ?, region = ?, basin = ?, no = ?, "
@@ -228,26 +245,39 @@ bool DatabaseConnection::updateStation(const DBStation &station)
     query.addBindValue(station.id);
     if (!query.exec()) {
         logFailure(query);
+        if (error)
+            *error = query.lastError();
         return false;
     }
     return true;
 }
 
-bool DatabaseConnection::updateStations(const QList<DBStation> &stations)
+bool DatabaseConnection::updateStations(const QList<DBStation> &stations, bool *busy)
+{
+    QSqlError error;
+    const bool written = writeStations(stations, &error);
+    if (busy)
+        *busy = !written && isBusy(error);
+    return written;
+}
+
+bool DatabaseConnection::writeStations(const QList<DBStation> &stations, QSqlError *error)
 {
     QSqlDatabase db = QSqlDatabase::database();
     if (!db.transaction()) {
-        qCDebug(lcStore, "Database Error: %s", qUtf8Printable(db.lastError().text()));
+        *error = db.lastError();
+        qCDebug(lcStore, "Database Error: %s", qUtf8Printable(error->text()));
         return false;
     }
     for (const DBStation &station : stations) {
-        if (!updateStation(station)) {
+        if (!writeStation(station, error)) {
             db.rollback();
             return false;
         }
     }
     if (!db.commit()) {
-        qCDebug(lcStore, "Database Error: %s", qUtf8Printable(db.lastError().text()));
+        *error = db.lastError();
+        qCDebug(lcStore, "Database Error: %s", qUtf8Printable(error->text()));
         db.rollback();
         return false;
     }

@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QString>
 
+class QSqlError;
+
 // Opens the station database on Qt's default connection and keeps the
 // stations table. The row operations are used by the table model only, on
 // the main thread.
@@ -13,6 +15,10 @@ class DatabaseConnection : public QObject
 {
     Q_OBJECT
 public:
+    // How long a statement waits for another connection's write lock
+    // before it fails as busy.
+    static constexpr int busyTimeoutMs = 100;
+
     explicit DatabaseConnection(QObject *parent = nullptr);
 
     bool connectToDatabase(const QString &databaseName, const QString &hostName, int port,
@@ -25,7 +31,13 @@ public:
     // The new row id, or -1 when nothing was stored.
     static int insertStation(const DBStation &station);
     static bool updateStation(const DBStation &station);
-    // Writes several records in one transaction: all of them or none.
-    static bool updateStations(const QList<DBStation> &stations);
+    // Writes several records in one transaction: all of them or none. busy
+    // tells a failure caused by another connection's lock (worth trying
+    // again) from a refusal.
+    static bool updateStations(const QList<DBStation> &stations, bool *busy = nullptr);
     static bool deleteStation(int id);
+
+private:
+    static bool writeStation(const DBStation &station, QSqlError *error);
+    static bool writeStations(const QList<DBStation> &stations, QSqlError *error);
 };

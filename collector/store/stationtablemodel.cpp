@@ -256,15 +256,17 @@ bool StationTableModel::setData(const QModelIndex &index, const QVariant &value,
     return true;
 }
 
-bool StationTableModel::updateStations(const QList<int> &rows, const QList<DBStation> &records)
+bool StationTableModel::updateStations(const QList<int> &rows, const QList<DBStation> &records, bool *busy)
 {
+    if (busy)
+        *busy = false;
     if (rows.size() != records.size())
         return false;
     for (int row : rows) {
         if (row < 0 || row >= stationList.size())
             return false;
     }
-    if (!DatabaseConnection::updateStations(records))
+    if (!DatabaseConnection::updateStations(records, busy))
         return false;
     for (int i = 0; i < rows.size(); ++i) {
         stationList[rows.at(i)] = records.at(i);

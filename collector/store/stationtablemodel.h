@@ -35,7 +35,8 @@ public:
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
     // Replaces the records at the given rows with one database transaction
     // (one sync for all); nothing changes when the database refuses any.
-    bool updateStations(const QList<int> &rows, const QList<DBStation> &records);
+    // busy: the refusal came from another connection's lock.
+    bool updateStations(const QList<int> &rows, const QList<DBStation> &records, bool *busy = nullptr);
     bool insertRows(int row, int count, const QModelIndex &parent = QModelIndex()) override;
     bool removeRows(int row, int count, const QModelIndex &parent = QModelIndex()) override;
 
