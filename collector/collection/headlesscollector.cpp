@@ -28,6 +28,10 @@ void onUnixSignal(int)
     (void)written;
 }
 
+// Shutdown, waiting for the workers and storing their last statuses
+// included, stays within what a service manager allows for a stop.
+constexpr int stopTimeoutMs = 1500;
+
 } // namespace
 
 HeadlessCollector::HeadlessCollector(QTextStream &out, QTextStream &err, QObject *parent)
@@ -134,6 +138,9 @@ int HeadlessCollector::run(bool runOnce)
     connect(controller, &WorkerController::stationStatusPublished, this,
             &HeadlessCollector::onStatusPublished);
     connect(controller, &WorkerController::stationVisitEnded, this, &HeadlessCollector::onVisitEnded);
+    connect(controller, &WorkerController::statusStoreFailing, this, &HeadlessCollector::onStoreFailing);
+    connect(controller, &WorkerController::keptStatusesStored, this,
+            &HeadlessCollector::onKeptStatusesStored);
 
     if (once) {
         const QList<DBStation> stations = model->stations();
@@ -151,7 +158,11 @@ int HeadlessCollector::run(bool runOnce)
 
     const int exitCode = QCoreApplication::exec();
 
-    controller->stopCollecting();
+    controller->stopCollecting(stopTimeoutMs);
+    if (const int lost = controller->keptStatusCount()) {
+        err << now() << '\t' << lost << " statuses could not be stored: the database is still busy."
+            << Qt::endl;
+    }
     delete controller;
     controller = nullptr;
     delete model;
@@ -160,10 +171,27 @@ int HeadlessCollector::run(bool runOnce)
     return exitCode;
 }
 
+QString HeadlessCollector::now() const
+{
+    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+}
+
 void HeadlessCollector::onStatusPublished(DBStation station)
 {
-    out << QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) << '\t' << station.id
-        << '\t' << station.code << '\t' << station.status << Qt::endl;
+    out << now() << '\t' << station.id << '\t' << station.code << '\t' << station.status << Qt::endl;
+}
+
+void HeadlessCollector::onStoreFailing(int keptCount)
+{
+    err << now() << '\t' << "Could not store statuses: the database is busy. " << keptCount
+        << " kept, stored when it is free again." << Qt::endl;
+}
+
+void HeadlessCollector::onKeptStatusesStored(int count)
+{
+    err << now() << '\t' << "The database is free again: " << count << " kept statuses stored." << Qt::endl;
+    if (roundOver)
+        finishRoundWhenStored();
 }
 
 void HeadlessCollector::onVisitEnded(int id, bool hasError)
@@ -171,7 +199,16 @@ void HeadlessCollector::onVisitEnded(int id, bool hasError)
     if (!once || !pendingVisits.remove(id))
         return;
     anyVisitFailed = anyVisitFailed || hasError;
-    if (pendingVisits.isEmpty())
+    if (pendingVisits.isEmpty()) {
+        roundOver = true;
+        finishRoundWhenStored();
+    }
+}
+
+void HeadlessCollector::finishRoundWhenStored()
+{
+    // The round's statuses belong in the database before it counts as done.
+    if (controller->keptStatusCount() == 0)
         finish(anyVisitFailed ? 1 : 0);
 }
 

@@ -34,12 +34,16 @@ public:
 private slots:
     void onStatusPublished(DBStation station);
     void onVisitEnded(int id, bool hasError);
+    void onStoreFailing(int keptCount);
+    void onKeptStatusesStored(int count);
     void onStopSignal();
 
 private:
     bool openDatabase();
     bool installSignalHandlers();
     void finish(int exitCode);
+    void finishRoundWhenStored();
+    QString now() const;
 
     QTextStream &out;
     QTextStream &err;
@@ -50,4 +54,6 @@ private:
     bool finishing = false;
     QSet<int> pendingVisits;
     bool anyVisitFailed = false;
+    // A single round is over but statuses wait for a busy database.
+    bool roundOver = false;
 };

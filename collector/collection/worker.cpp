@@ -80,6 +80,7 @@ void Worker::process()
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     stopRequested = true;
     paused = true;
+    interruptVisit();
     emit finished();
 }
 
@@ -139,6 +140,7 @@ void Worker::onTimerTimeout()
         return;
     station.has_error = false;
     saveFailed = false;
+    visitRunning = true;
     station.status = tr("Connecting..");
     publishStatus();
     socket->connectToHost(station.ip, quint16(station.port), QIODevice::ReadWrite,
@@ -165,8 +167,7 @@ void Worker::onSocketDisconnected()
     if (!station.has_error && !station.download_data)
         station.status = tr("Success");
     publishStatus();
-    visitConnected = false;
-    emit visitEnded(station.id, station.has_error);
+    endVisit();
 }
 
 void Worker::onSocketError(QAbstractSocket::SocketError)
@@ -178,7 +179,36 @@ void Worker::onSocketError(QAbstractSocket::SocketError)
     socket->disconnectFromHost();
     // Without a connection no disconnection follows: the visit ends here.
     if (!visitConnected && socket->state() == QAbstractSocket::UnconnectedState)
-        emit visitEnded(station.id, true);
+        endVisit();
+}
+
+void Worker::endVisit()
+{
+    if (!visitRunning)
+        return;
+    visitRunning = false;
+    visitConnected = false;
+    emit visitEnded(station.id, station.has_error);
+}
+
+void Worker::interruptVisit()
+{
+    if (!visitRunning)
+        return;
+    // A visit already closing has its final status (done or failed); any
+    // other was cut short and must not leave a step's status behind.
+    if (socket->state() != QAbstractSocket::ClosingState) {
+        station.status = tr("Visit interrupted by stop");
+        station.has_error = true;
+    }
+    downloading = false;
+    nexil->cancelLastProcess();
+    // A connected socket announces its end: onSocketDisconnected ends the visit.
+    socket->abort();
+    if (visitRunning) {
+        publishStatus();
+        endVisit();
+    }
 }
 
 void Worker::onNexilSetupParameters(SetupParameters reply)
@@ -292,9 +322,20 @@ void Worker::onNexilDataFile(QList<DataFile> files)
     // need more.
     QDir().mkpath(station.file_path);
     FileManager fileManager;
+    // A stop cannot reach this thread's loop while the save waits for
+    // another save's lock, so it comes as the thread's interruption.
+    fileManager.setCancelCheck([] { return QThread::currentThread()->isInterruptionRequested(); });
     const int result =
         fileManager.saveFile(files.last(), dataFilePath, station.export_text, station.export_excel);
-    if (result != 0) {
+    if (result == FileManager::Cancelled) {
+        // Nothing was written, so the resume point stays and the next visit
+        // downloads these pages again.
+        saveFailed = true;
+        station.has_error = true;
+        station.status = tr("Visit interrupted by stop while waiting to save %1")
+                             .arg(QDir::toNativeSeparators(dataFilePath));
+        publishStatus();
+    } else if (result != FileManager::Saved) {
         // The file keeps its old resume point, so the next visit reads these
         // pages again; the operator must see that this one was not saved.
         saveFailed = true;

@@ -72,6 +72,10 @@ private:
     void initTimer();
     void startDownload();
     void publishStatus();
+    // Announces the end of the running visit, once.
+    void endVisit();
+    // Ends a running visit when the worker stops, with a status that says so.
+    void interruptVisit();
     bool addressed(int id) const { return id == 0 || id == station.id; }
     QString dataFileDate() const;
 
@@ -92,4 +96,6 @@ private:
     bool saveFailed = false;
     // The socket of the current visit reached the connected state.
     bool visitConnected = false;
+    // From the start of a visit until its end is announced.
+    bool visitRunning = false;
 };

@@ -3,10 +3,19 @@
 #include "store/stationtablemodel.h"
 #include "worker.h"
 
+#include "collectorlogging.h"
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QThread>
-#include "collectorlogging.h"
+#include <QTimer>
+
+namespace {
+
+// Long enough that a busy database costs the main thread little (each try
+// may wait out the busy timeout), short enough that statuses follow soon.
+constexpr int defaultRetryMs = 1000;
+
+} // namespace
 
 WorkerController::WorkerController(StationTableModel *model, QObject *parent) : QObject(parent), model(model)
 {
@@ -15,6 +24,10 @@ WorkerController::WorkerController(StationTableModel *model, QObject *parent) : 
     connect(model, &StationTableModel::rowsAboutToBeRemoved, this, &WorkerController::onStationRemoved);
     connect(model, &StationTableModel::dataChanged, this, &WorkerController::onStationChanged);
     collecting = false;
+    retryTimer = new QTimer(this);
+    retryTimer->setSingleShot(true);
+    retryTimer->setInterval(defaultRetryMs);
+    connect(retryTimer, &QTimer::timeout, this, &WorkerController::flushStatuses);
     const QList<DBStation> stations = model->stations();
     for (const DBStation &station : stations)
         startWorker(station);
@@ -24,6 +37,19 @@ WorkerController::~WorkerController()
 {
     if (!threads.isEmpty())
         stopCollecting();
+    // Destroying a running thread aborts the process: wait for it, however
+    // long whatever holds it takes.
+    for (QThread *thread : qAsConst(threads)) {
+        if (!thread->isFinished()) {
+            qCWarning(lcController, "waiting for a worker thread that has not ended");
+            thread->wait();
+        }
+    }
+}
+
+void WorkerController::setStoreRetryInterval(int ms)
+{
+    retryTimer->setInterval(ms);
 }
 
 void WorkerController::startWorker(const DBStation &station)
@@ -66,6 +92,10 @@ bool WorkerController::stopCollecting(int timeoutMs)
 {
     collecting = false;
     emit workerStopCollecting(0);
+    // A worker blocked in a save never sees the queued stop until the save
+    // ends; the interruption reaches it there.
+    for (QThread *thread : qAsConst(threads))
+        thread->requestInterruption();
     QDeadlineTimer deadline(timeoutMs);
     bool allEnded = true;
     const QList<QThread *> running = threads;
@@ -78,9 +108,14 @@ bool WorkerController::stopCollecting(int timeoutMs)
         threads.removeOne(thread);
         thread->deleteLater();
     }
-    // Statuses the workers sent before they ended are still stored.
+    // Statuses the workers sent before they ended are still stored; a busy
+    // database is given what is left of the time.
     QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
     flushStatuses();
+    while (storeFailing && !deadline.hasExpired()) {
+        QThread::msleep(ulong(qBound<qint64>(1, deadline.remainingTime(), 100)));
+        flushStatuses();
+    }
     if (!allEnded)
         qCWarning(lcController, "stopCollecting(): %d worker threads still running", int(threads.size()));
     return allEnded;
@@ -126,10 +161,30 @@ void WorkerController::onStationChanged(const QModelIndex &topLeft, const QModel
         emit workerStartCollecting(station.id);
 }
 
+DBStation WorkerController::merged(DBStation record, const DBStation &status)
+{
+    // Only what the worker owns is taken: an operator's change that crossed
+    // this status on its way to the worker must not be overwritten, nor the
+    // temporary activation of a single visit stored.
+    record.status = status.status;
+    record.has_error = status.has_error;
+    record.last_connection_time = status.last_connection_time;
+    record.values = status.values;
+    record.modified = false;
+    return record;
+}
+
 void WorkerController::onWorkerStatusChanged(DBStation station)
 {
+    // A station deleted meanwhile stays deleted.
+    const int row = indexOfStation(station.id);
+    if (row < 0)
+        return;
+    // Announced now: storing may wait for the database, the status line not.
+    emit stationStatusPublished(merged(model->stations().at(row), station));
     pendingStatuses.append(station);
-    if (!flushScheduled) {
+    // While the database is busy the retry timer stores them.
+    if (!flushScheduled && !storeFailing) {
         flushScheduled = true;
         QMetaObject::invokeMethod(this, &WorkerController::flushStatuses, Qt::QueuedConnection);
     }
@@ -140,48 +195,77 @@ void WorkerController::flushStatuses()
     flushScheduled = false;
     if (pendingStatuses.isEmpty())
         return;
-    QList<DBStation> pending;
-    pending.swap(pendingStatuses);
 
     QList<int> rows;
     QList<DBStation> records;
-    QList<DBStation> published;
-    for (const DBStation &status : qAsConst(pending)) {
-        // A station deleted meanwhile stays deleted.
+    int statusCount = 0;
+    for (const DBStation &status : qAsConst(pendingStatuses)) {
         const int row = indexOfStation(status.id);
         if (row < 0)
             continue;
-        // Only what the worker owns is taken: an operator's change that
-        // crossed this status on its way to the worker must not be
-        // overwritten, nor the temporary activation of a single visit stored.
+        ++statusCount;
+        // In arrival order, so that each row ends with its latest status.
         const int at = rows.indexOf(row);
-        DBStation merged = at >= 0 ? records.at(at) : model->stations().at(row);
-        merged.status = status.status;
-        merged.has_error = status.has_error;
-        merged.last_connection_time = status.last_connection_time;
-        merged.values = status.values;
-        merged.modified = false;
         if (at >= 0) {
-            records[at] = merged;
+            records[at] = merged(records.at(at), status);
         } else {
             rows.append(row);
-            records.append(merged);
+            records.append(merged(model->stations().at(row), status));
         }
-        published.append(merged);
     }
-    if (!model->updateStations(rows, records)) {
-        // One refused row must not hold back the others.
-        for (int i = 0; i < rows.size(); ++i)
-            model->setData(model->index(rows.at(i), 0), QVariant::fromValue(records.at(i)), Qt::EditRole);
+
+    QList<int> busyIds;
+    bool busy = false;
+    if (!model->updateStations(rows, records, &busy)) {
+        if (busy) {
+            for (const DBStation &record : qAsConst(records))
+                busyIds.append(record.id);
+        } else {
+            // One refused row must not hold back the others.
+            busyIds = storeRowByRow(rows, records);
+        }
     }
-    for (const DBStation &station : qAsConst(published))
-        emit stationStatusPublished(station);
+
+    // What the database was too busy to take is kept, in order; the rest
+    // is stored or was refused for good.
+    QList<DBStation> kept;
+    for (const DBStation &status : qAsConst(pendingStatuses)) {
+        if (busyIds.contains(status.id))
+            kept.append(status);
+    }
+    pendingStatuses.swap(kept);
+    if (!pendingStatuses.isEmpty()) {
+        if (!storeFailing) {
+            storeFailing = true;
+            qCDebug(lcController, "flushStatuses(): database busy, %d statuses kept",
+                    int(pendingStatuses.size()));
+            emit statusStoreFailing(pendingStatuses.size());
+        }
+        retryTimer->start();
+    } else if (storeFailing) {
+        storeFailing = false;
+        retryTimer->stop();
+        emit keptStatusesStored(statusCount);
+    }
+}
+
+QList<int> WorkerController::storeRowByRow(const QList<int> &rows, const QList<DBStation> &records)
+{
+    QList<int> busyIds;
+    for (int i = 0; i < rows.size(); ++i) {
+        bool busy = false;
+        if (!model->updateStations({rows.at(i)}, {records.at(i)}, &busy) && busy)
+            busyIds.append(records.at(i).id);
+    }
+    return busyIds;
 }
 
 void WorkerController::onWorkerVisitEnded(int id, bool hasError)
 {
-    // The visit's last status is stored before its end is announced.
-    flushStatuses();
+    // The visit's last status is stored before its end is announced, unless
+    // the database is busy: then the retry stores it.
+    if (!storeFailing)
+        flushStatuses();
     if (indexOfStation(id) >= 0)
         emit stationVisitEnded(id, hasError);
 }

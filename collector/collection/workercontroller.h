@@ -8,6 +8,7 @@
 #include <QVector>
 
 class QThread;
+class QTimer;
 class StationTableModel;
 
 // Keeps one worker per station, each on its own thread, and is the only
@@ -18,17 +19,23 @@ class WorkerController : public QObject
     Q_OBJECT
 public:
     explicit WorkerController(StationTableModel *model, QObject *parent = nullptr);
-    // Stops and waits for any worker still running.
+    // Stops and waits for every worker still running, however long it takes.
     ~WorkerController() override;
 
     bool isCollecting() const { return collecting; }
     int threadCount() const { return threads.size(); }
+    // Statuses published but not yet stored because the database was busy.
+    int keptStatusCount() const { return storeFailing ? pendingStatuses.size() : 0; }
+    // How long kept statuses wait before the next try.
+    void setStoreRetryInterval(int ms);
 
     void startCollecting();
     void pauseCollecting();
-    // Every worker leaves its loop; waits up to timeoutMs for their threads
-    // to end so that none is still running when the process ends. True when
-    // all of them ended.
+    // Every worker leaves its loop, ending a visit in progress (a save
+    // waiting for its file's lock included); waits up to timeoutMs for their
+    // threads to end so that none is still running when the process ends,
+    // and within the same time stores what they published. True when all of
+    // them ended.
     bool stopCollecting(int timeoutMs = 5000);
     void updateStationData(int row);
 
@@ -40,9 +47,15 @@ signals:
     void workerUpdateStationData(int id);
 
     // For observers of the collection (the headless mode): a worker's status
-    // after it was stored, and the end of one of its visits.
+    // as soon as it arrives (stored right after), and the end of one of its
+    // visits.
     void stationStatusPublished(DBStation station);
     void stationVisitEnded(int id, bool hasError);
+    // The database is busy: the statuses are kept, in order, and tried again.
+    // Sent when the store starts failing, with the number kept so far.
+    void statusStoreFailing(int keptCount);
+    // The database took the kept statuses again.
+    void keptStatusesStored(int count);
 
 public slots:
     void onThreadFinished();
@@ -58,6 +71,11 @@ public slots:
 private:
     void startWorker(const DBStation &station);
     int indexOfStation(int id) const;
+    // The model's record with what the worker owns taken from its status.
+    static DBStation merged(DBStation record, const DBStation &status);
+    // Tries each row on its own; returns the ids of the rows the database
+    // was too busy to take.
+    QList<int> storeRowByRow(const QList<int> &rows, const QList<DBStation> &records);
 
     StationTableModel *model = nullptr;
     bool collecting = false;
@@ -66,4 +84,7 @@ private:
     // so that a burst of them costs one database sync, not one each.
     QList<DBStation> pendingStatuses;
     bool flushScheduled = false;
+    // The last store found the database busy; pendingStatuses are kept.
+    bool storeFailing = false;
+    QTimer *retryTimer = nullptr;
 };

@@ -3,7 +3,9 @@
 #include "../common/stationfixtures.h"
 #include "store/databaseconnection.h"
 
+#include <QLockFile>
 #include <QProcess>
+#include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -28,6 +30,8 @@ private slots:
     void stopSignalsEndCleanly();
     void onceAgainstHealthyAndWrongStation();
     void addStationOption();
+    void stopWhileSaveWaitsForFileLock();
+    void lockedDatabaseKeepsStatusesUntilFree();
 
 private:
     int addStation(const QString &code, quint16 port, bool active = true);
@@ -174,7 +178,8 @@ void tst_HeadlessCollector::stopSignalsEndCleanly()
     QVERIFY(process.waitForFinished(10000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 0);
-    QCOMPARE(storedStatuses().value(id), QStringLiteral("Reading parameters"));
+    // Not the step it was in: the visit did not go on.
+    QCOMPARE(storedStatuses().value(id), QStringLiteral("Visit interrupted by stop"));
     // The database was closed cleanly: no write-ahead log is left behind.
     QVERIFY(!QFile::exists(dir->filePath(QStringLiteral("data/data.db-wal"))) ||
             QFileInfo(dir->filePath(QStringLiteral("data/data.db-wal"))).size() == 0);
@@ -241,6 +246,102 @@ void tst_HeadlessCollector::addStationOption()
     QCOMPARE(stations.at(1).ip, QStringLiteral("modem.example.org"));
     QCOMPARE(stations.at(1).port, 5000);
     QCOMPARE(stations.at(1).file_path, QStringLiteral("/srv/c2"));
+}
+
+void tst_HeadlessCollector::stopWhileSaveWaitsForFileLock()
+{
+    if (!Simulator::available())
+        QSKIP("the simulator is not built");
+    // The device's memory file of this clock names the data file.
+    Simulator sim;
+    QVERIFY2(sim.start(dir->path(), QStringLiteral("sim"),
+                       R"({"clock": "03/12/26 12:00:00", "station": {"code": "H01"}})"),
+             qPrintable(sim.error()));
+    const int id = addStation(QStringLiteral("H01"), sim.port);
+    const QString dataFile = dir->filePath(QStringLiteral("files/H01/H01_01122026.xml"));
+    QVERIFY(QDir().mkpath(QFileInfo(dataFile).path()));
+    // Another program is saving the same file and keeps its lock.
+    QLockFile held(dataFile + QStringLiteral(".lock"));
+    QVERIFY(held.tryLock(0));
+
+    QProcess process;
+    process.setWorkingDirectory(bin);
+    process.start(qEnvironmentVariable("TQM510"), {QStringLiteral("--headless")});
+    QVERIFY(process.waitForStarted(10000));
+    QByteArray out;
+    QTRY_VERIFY_WITH_TIMEOUT((out += process.readAllStandardOutput()).contains("Saving files.."), 20000);
+    QElapsedTimer stopping;
+    stopping.start();
+    ::kill(pid_t(process.processId()), SIGTERM);
+    QVERIFY(process.waitForFinished(15000));
+    const qint64 stopMs = stopping.elapsed();
+    const QByteArray err = process.readAllStandardError();
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+    QVERIFY2(stopMs < 2000, qPrintable(QString::number(stopMs)));
+    QVERIFY2(!err.contains("Destroyed while thread"), err.constData());
+    const QString interrupted = QStringLiteral("Visit interrupted by stop while waiting to save %1")
+                                    .arg(QDir::toNativeSeparators(dataFile));
+    QCOMPARE(storedStatuses().value(id), interrupted);
+    QVERIFY((out + process.readAllStandardOutput()).contains(interrupted.toUtf8() + '\n'));
+    QVERIFY(!QFile::exists(dataFile));
+
+    // Nothing was saved, so the next visit downloads the same pages again.
+    held.unlock();
+    QProcess again;
+    QVERIFY(runOnce(again));
+    QCOMPARE(again.exitCode(), 0);
+    QCOMPARE(storedStatuses().value(id), QStringLiteral("Download completed."));
+    QFile truth(sim.truthPath());
+    QVERIFY(truth.open(QIODevice::ReadOnly));
+    const int truthLines = truth.readAll().count('\n') - 1; // less its header
+    QFile saved(dataFile);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QVERIFY(truthLines > 100);
+    QCOMPARE(saved.readAll().count("<line "), truthLines);
+}
+
+void tst_HeadlessCollector::lockedDatabaseKeepsStatusesUntilFree()
+{
+    const int a = addStation(QStringLiteral("R1"), closedPort());
+    const int b = addStation(QStringLiteral("R2"), closedPort());
+    {
+        // Another process is in the middle of a long write.
+        QSqlDatabase holder = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
+        holder.setDatabaseName(dir->filePath(QStringLiteral("data/data.db")));
+        QVERIFY(holder.open());
+        QSqlQuery begin(holder);
+        QVERIFY(begin.exec(QStringLiteral("BEGIN IMMEDIATE")));
+
+        QProcess process;
+        process.setWorkingDirectory(bin);
+        process.start(qEnvironmentVariable("TQM510"),
+                      {QStringLiteral("--headless"), QStringLiteral("--once")});
+        QVERIFY(process.waitForStarted(10000));
+        QByteArray out;
+        QByteArray err;
+        // Each line as its status comes, not after SQLite's busy wait (5 s
+        // by default) for a store that fails anyway.
+        QTRY_VERIFY_WITH_TIMEOUT((out += process.readAllStandardOutput()).count('\n') == 4, 4000);
+        QVERIFY(out.contains(QStringLiteral("\t%1\tR1\tConnection refused\n").arg(a).toUtf8()));
+        QVERIFY(out.contains(QStringLiteral("\t%1\tR2\tConnection refused\n").arg(b).toUtf8()));
+        QTRY_VERIFY((err += process.readAllStandardError()).contains("Could not store statuses"));
+        // The round is over, but its statuses are not stored yet.
+        QTest::qWait(300);
+        QCOMPARE(process.state(), QProcess::Running);
+        QCOMPARE(storedStatuses().value(a), fullStation().status);
+
+        QVERIFY(QSqlQuery(holder).exec(QStringLiteral("COMMIT")));
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitCode(), 1);
+        err += process.readAllStandardError();
+        QVERIFY2(err.contains("The database is free again: 4 kept statuses stored."), err.constData());
+        holder.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("holder"));
+    const QMap<int, QString> statuses = storedStatuses();
+    QCOMPARE(statuses.value(a), QStringLiteral("Connection refused"));
+    QCOMPARE(statuses.value(b), QStringLiteral("Connection refused"));
 }
 
 QTEST_GUILESS_MAIN(tst_HeadlessCollector)

@@ -5,6 +5,7 @@
 #include "store/stationtablemodel.h"
 
 #include <QLoggingCategory>
+#include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -33,6 +34,7 @@ private slots:
     void destructionWaitsForRunningWorkers();
     void burstOfStatusesIsStoredTogether();
     void refusedStatusDoesNotHoldBackOthers();
+    void busyDatabaseKeepsStatusesInOrder();
 
 private:
     int addStation(quint16 port, bool active = true);
@@ -145,6 +147,11 @@ void tst_WorkerController::stopEndsEveryThread()
     QVERIFY(timer.elapsed() < 2000);
     QCOMPARE(controller.threadCount(), 0);
     QVERIFY(!controller.isCollecting());
+    // The visits say they were cut short, not the step they were in.
+    for (const DBStation &s : model.stations()) {
+        QCOMPARE(s.status, QStringLiteral("Visit interrupted by stop"));
+        QCOMPARE(storedStatus(s.id), QStringLiteral("Visit interrupted by stop"));
+    }
     // The abandoned visits close their connections.
     QTRY_COMPARE(a.findChildren<QTcpSocket *>().size(), 0);
 }
@@ -313,10 +320,12 @@ void tst_WorkerController::burstOfStatusesIsStoredTogether()
             controller.onWorkerStatusChanged(s);
         }
     }
-    QCOMPARE(published.count(), 0); // not before the loop comes round
-    QTRY_COMPARE(published.count(), 6);
+    // Announced as they come, stored when the loop comes round.
+    QCOMPARE(published.count(), 6);
     QCOMPARE(published.at(4).at(0).value<DBStation>().status, QStringLiteral("Downloading packages 1/2"));
-    QCOMPARE(changed.count(), 2); // one per row
+    QCOMPARE(published.at(4).at(0).value<DBStation>().code, model.stations().at(0).code);
+    QCOMPARE(changed.count(), 0);
+    QTRY_COMPARE(changed.count(), 2); // one per row
     QCOMPARE(storedStatus(a), QStringLiteral("Downloading packages 1/2"));
     QCOMPARE(storedStatus(b), QStringLiteral("Downloading packages 1/2"));
     QVERIFY(controller.stopCollecting());
@@ -336,14 +345,79 @@ void tst_WorkerController::refusedStatusDoesNotHoldBackOthers()
         s.status = QStringLiteral("Success");
         controller.onWorkerStatusChanged(s);
     }
-    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^Database Error: ")));
-    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^SQL: ")));
-    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^Database Error: ")));
-    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^SQL: ")));
+    QSignalSpy failing(&controller, &WorkerController::statusStoreFailing);
     controller.flushStatuses();
+    QCOMPARE(failing.count(), 0); // refused for good: nothing to keep
+    QCOMPARE(controller.keptStatusCount(), 0);
     QVERIFY(model.stations().at(0).status.isEmpty()); // memory follows the database
     QCOMPARE(model.stations().at(1).status, QStringLiteral("Success"));
     QCOMPARE(storedStatus(b), QStringLiteral("Success"));
+    QVERIFY(controller.stopCollecting());
+}
+
+void tst_WorkerController::busyDatabaseKeepsStatusesInOrder()
+{
+    const int a = addStation(closedPort());
+    const int b = addStation(closedPort());
+    StationTableModel model;
+    WorkerController controller(&model);
+    controller.setStoreRetryInterval(50);
+    QSignalSpy published(&controller, &WorkerController::stationStatusPublished);
+    QSignalSpy failing(&controller, &WorkerController::statusStoreFailing);
+    QSignalSpy stored(&controller, &WorkerController::keptStatusesStored);
+    const QList<DBStation> stations = model.stations();
+    auto post = [&](int from, int to) {
+        for (int i = from; i < to; ++i) {
+            DBStation s = stations.at(i % 2);
+            s.status = QStringLiteral("Step %1").arg(i);
+            controller.onWorkerStatusChanged(s);
+        }
+    };
+    {
+        // Another process holds the write lock.
+        QSqlDatabase holder = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
+        holder.setDatabaseName(dir->filePath(QStringLiteral("data.db")));
+        QVERIFY(holder.open());
+        QVERIFY(QSqlQuery(holder).exec(QStringLiteral("BEGIN IMMEDIATE")));
+
+        post(0, 4);
+        QCOMPARE(published.count(), 4);
+        QElapsedTimer blocked;
+        blocked.start();
+        controller.flushStatuses();
+        // The main thread is not held for SQLite's default five seconds.
+        QVERIFY2(blocked.elapsed() < 1000, qPrintable(QString::number(blocked.elapsed())));
+        QCOMPARE(failing.count(), 1);
+        QCOMPARE(failing.at(0).at(0).toInt(), 4);
+        QCOMPARE(controller.keptStatusCount(), 4);
+        // Several tries fail meanwhile; statuses keep coming and are kept.
+        QTest::qWait(200);
+        post(4, 7);
+        QCOMPARE(published.count(), 7);
+        QCOMPARE(published.last().at(0).value<DBStation>().status, QStringLiteral("Step 6"));
+        QTest::qWait(100);
+        QCOMPARE(failing.count(), 1);
+        QCOMPARE(stored.count(), 0);
+        QCOMPARE(controller.keptStatusCount(), 7);
+        QCOMPARE(storedStatus(a), fullStation().status);
+        QVERIFY(model.stations().at(0).status.isEmpty()); // memory follows the database
+
+        QVERIFY(QSqlQuery(holder).exec(QStringLiteral("ROLLBACK")));
+        holder.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("holder"));
+    QTRY_COMPARE(stored.count(), 1);
+    QCOMPARE(stored.at(0).at(0).toInt(), 7);
+    QCOMPARE(controller.keptStatusCount(), 0);
+    // Each row ends with its latest status, not an older one.
+    QCOMPARE(storedStatus(a), QStringLiteral("Step 6"));
+    QCOMPARE(storedStatus(b), QStringLiteral("Step 5"));
+    QCOMPARE(model.stations().at(1).status, QStringLiteral("Step 5"));
+
+    // Free again: statuses are stored at once.
+    post(7, 8);
+    QTRY_COMPARE(storedStatus(b), QStringLiteral("Step 7"));
+    QCOMPARE(failing.count(), 1);
     QVERIFY(controller.stopCollecting());
 }
 
