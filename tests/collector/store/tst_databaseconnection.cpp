@@ -35,6 +35,7 @@ private slots:
     void refusedInsertLeavesNoRow();
     void refusedFullWriteRollsBackInsert();
     void failedStatementsReportFalse();
+    void busyDatabaseIsToldFromRefusal();
 
 private:
     bool open();
@@ -388,6 +389,45 @@ void tst_DatabaseConnection::failedStatementsReportFalse()
     QVERIFY(!DatabaseConnection::deleteStation(1));
     QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^Database Error: ")));
     QVERIFY(DatabaseConnection::selectStations().isEmpty());
+}
+
+void tst_DatabaseConnection::busyDatabaseIsToldFromRefusal()
+{
+    DBStation s = fullStation();
+    s.id = DatabaseConnection::insertStation(s);
+    QVERIFY(s.id > 0);
+    s.status = QStringLiteral("Connecting..");
+    {
+        // Another connection holds the write lock.
+        QSqlDatabase holder = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
+        holder.setDatabaseName(path);
+        QVERIFY(holder.open());
+        QVERIFY(QSqlQuery(holder).exec(QStringLiteral("BEGIN IMMEDIATE")));
+        bool busy = false;
+        QElapsedTimer clock;
+        clock.start();
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^Database Error: .*locked")));
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^SQL: ")));
+        QVERIFY(!DatabaseConnection::updateStations({s}, &busy));
+        QVERIFY(busy);
+        // Not SQLite's default five seconds of waiting.
+        QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(QSqlQuery(holder).exec(QStringLiteral("ROLLBACK")));
+        holder.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("holder"));
+
+    QSqlQuery q;
+    QVERIFY(q.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON stations "
+                                  "BEGIN SELECT RAISE(ABORT, 'refused'); END")));
+    bool busy = true;
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^Database Error: ")));
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^SQL: ")));
+    QVERIFY(!DatabaseConnection::updateStations({s}, &busy));
+    QVERIFY(!busy);
+    QVERIFY(q.exec(QStringLiteral("DROP TRIGGER refuse")));
+    QVERIFY(DatabaseConnection::updateStations({s}, &busy));
+    QCOMPARE(rawRow(s.id).value(QStringLiteral("status")).toString(), QStringLiteral("Connecting.."));
 }
 
 QTEST_GUILESS_MAIN(tst_DatabaseConnection)
