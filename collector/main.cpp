@@ -28,7 +28,8 @@ int main(int argc, char *argv[])
         "Without --headless it is the desktop program.\n"
         "With --headless it collects without any window, as \"Start Collecting\" does, and prints one line\n"
         "per status: local time, station id, station code and status, separated by tabs. SIGINT or\n"
-        "SIGTERM stop it (exit status 0). Exit status 1 when the database cannot be opened."));
+        "SIGTERM stop it (exit status 0). Exit status 1 when the database cannot be opened.\n"
+        "Statuses the database is too busy to take are kept and stored later; standard error says so."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOption({QStringLiteral("headless"), QStringLiteral("Collect without any window or display.")});

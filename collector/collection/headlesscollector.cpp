@@ -218,7 +218,7 @@ void HeadlessCollector::onStopSignal()
     const ssize_t got = ::read(signalPipe[1], &byte, 1);
     (void)got;
     // An interrupted single round did not visit everything.
-    finish(once && !pendingVisits.isEmpty() ? 1 : 0);
+    finish(once && (!pendingVisits.isEmpty() || anyVisitFailed) ? 1 : 0);
 }
 
 void HeadlessCollector::finish(int exitCode)
