@@ -1,6 +1,7 @@
 #include "collection/headlesscollector.h"
 #include "nexil/logging.h"
 #include "nexil/protocol/timezone.h"
+#include "store/workfolder.h"
 #ifdef TQM510_WINDOWS
 #include "ui/chartcommand.h"
 #endif
@@ -23,13 +24,16 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral("1.2.26"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Velk Data Collector: collects the stations of ../data/data.db.\n"
+    const QString description = QStringLiteral(
+        "Velk Data Collector: collects the stations of its working folder's database.\n"
         "Without --headless it is the desktop program.\n"
         "With --headless it collects without any window, as \"Start Collecting\" does, and prints one line\n"
         "per status: local time, station id, station code and status, separated by tabs. SIGINT or\n"
         "SIGTERM stop it (exit status 0). Exit status 1 when the database cannot be opened.\n"
-        "Statuses the database is too busy to take are kept and stored later; standard error says so."));
+        "Statuses the database is too busy to take are kept and stored later; standard error says so.\n"
+        "The working folder: --workdir DIR (or TQM510_WORKDIR), else the classic layout of the working\n"
+        "directory or the program's folder (settings.ini, ../data, ../lang, ../style), else the user's\n"
+        "data folder.");
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOption({QStringLiteral("headless"), QStringLiteral("Collect without any window or display.")});
@@ -40,7 +44,8 @@ int main(int argc, char *argv[])
                         "ended in an error, 1 otherwise.")});
     parser.addOption({QStringLiteral("add-station"),
                       QStringLiteral("Add an active station to the database and exit (may be repeated). "
-                                     "DIRECTORY defaults to ../files/CODE."),
+                                     "DIRECTORY defaults to FILES/CODE, FILES being the working folder's "
+                                     "files folder."),
                       QStringLiteral("CODE,HOST,PORT[,DIRECTORY]")});
     parser.addOption(
         {QStringLiteral("verbose"),
@@ -52,6 +57,18 @@ int main(int argc, char *argv[])
                                      "(tqm510 --chart --help tells more)."),
                       QStringLiteral("FILE")});
 #endif
+    parser.addOption({QStringLiteral("workdir"),
+                      QStringLiteral("Use DIR as the working folder: DIR/settings.ini, DIR/data/data.db, "
+                                     "DIR/lang, DIR/style and new stations under DIR/files."),
+                      QStringLiteral("DIR")});
+    // The folder in use is named in --help, so it is known before --help is handled.
+    parser.parse(app.arguments());
+    const QString installedData = QCoreApplication::applicationDirPath() + QStringLiteral("/../share/tqm510");
+    WorkFolder::setCurrent(WorkFolder::resolve(parser.value(QStringLiteral("workdir")),
+                                               qEnvironmentVariable("TQM510_WORKDIR"),
+                                               QCoreApplication::applicationDirPath(), installedData));
+    parser.setApplicationDescription(description + QStringLiteral("\nNow: ") +
+                                     WorkFolder::current().describe());
     parser.process(app);
     if (parser.isSet(QStringLiteral("verbose")))
         enableDebugOutput({QStringLiteral("nexil"), QStringLiteral("collector")});

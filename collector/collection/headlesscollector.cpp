@@ -2,11 +2,13 @@
 
 #include "store/databaseconnection.h"
 #include "store/stationtablemodel.h"
+#include "store/workfolder.h"
 #include "workercontroller.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QLocale>
 #include <QSocketNotifier>
 #include <QTextStream>
 
@@ -70,12 +72,13 @@ bool HeadlessCollector::installSignalHandlers()
 
 bool HeadlessCollector::openDatabase()
 {
-    if (!QDir(QStringLiteral("../data")).exists() && !QDir().mkpath(QStringLiteral("../data"))) {
-        err << "Could not create the data directory ../data." << Qt::endl;
+    const WorkFolder &folder = WorkFolder::current();
+    if (!QDir(folder.dataDir()).exists() && !QDir().mkpath(folder.dataDir())) {
+        err << "Could not create the data directory " << folder.dataDir() << "." << Qt::endl;
         return false;
     }
     DatabaseConnection database;
-    if (!database.connectToDatabase(QStringLiteral("../data/data.db"), QString(), 0, QString(), QString())) {
+    if (!database.connectToDatabase(folder.databaseFile(), QString(), 0, QString(), QString())) {
         err << "Could not connect to database." << Qt::endl;
         DatabaseConnection::close();
         return false;
@@ -103,7 +106,8 @@ int HeadlessCollector::addStations(const QStringList &texts)
         s.port = port;
         s.active = true;
         s.file_name = s.code;
-        s.file_path = f.size() == 4 ? f.at(3).trimmed() : QStringLiteral("../files/") + s.code;
+        s.file_path =
+            f.size() == 4 ? f.at(3).trimmed() : WorkFolder::current().filesDir() + QLatin1Char('/') + s.code;
         stations.append(s);
     }
     if (!openDatabase())
@@ -142,6 +146,12 @@ int HeadlessCollector::run(bool runOnce)
     connect(controller, &WorkerController::keptStatusesStored, this,
             &HeadlessCollector::onKeptStatusesStored);
 
+    int active = 0;
+    for (const DBStation &s : model->stations())
+        active += s.active ? 1 : 0;
+    notifier.ready(QStringLiteral("Collecting %1 active stations of %2.").arg(active).arg(model->rowCount()));
+    notifier.startWatchdog();
+
     if (once) {
         const QList<DBStation> stations = model->stations();
         for (int row = 0; row < stations.size(); ++row) {
@@ -158,6 +168,7 @@ int HeadlessCollector::run(bool runOnce)
 
     const int exitCode = QCoreApplication::exec();
 
+    notifier.stopping();
     controller->stopCollecting(stopTimeoutMs);
     if (const int lost = controller->keptStatusCount()) {
         err << now() << '\t' << lost << " statuses could not be stored: the database is still busy."
@@ -173,12 +184,14 @@ int HeadlessCollector::run(bool runOnce)
 
 QString HeadlessCollector::now() const
 {
-    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    // Read by scripts too: the same digits whatever the locale.
+    return QLocale::c().toString(QDateTime::currentDateTime(), QStringLiteral("yyyy-MM-dd hh:mm:ss"));
 }
 
 void HeadlessCollector::onStatusPublished(DBStation station)
 {
     out << now() << '\t' << station.id << '\t' << station.code << '\t' << station.status << Qt::endl;
+    notifier.status(station.code + QStringLiteral(": ") + station.status);
 }
 
 void HeadlessCollector::onStoreFailing(int keptCount)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "collection/servicenotifier.h"
 #include "store/dbstation.h"
 
 #include <QObject>
@@ -51,6 +52,7 @@ private:
     WorkerController *controller = nullptr;
     QSocketNotifier *signalNotifier = nullptr;
     bool once = false;
+    ServiceNotifier notifier; // readiness and watchdog when systemd runs us
     bool finishing = false;
     QSet<int> pendingVisits;
     bool anyVisitFailed = false;

@@ -1,6 +1,7 @@
 #include "stationtablemodel.h"
 
 #include "databaseconnection.h"
+#include "workfolder.h"
 
 #include <QColor>
 #include <QSettings>
@@ -9,7 +10,7 @@ namespace {
 
 QString settingsFile()
 {
-    return QStringLiteral("settings.ini");
+    return WorkFolder::current().settingsFile();
 }
 
 const char *const headers[StationTableModel::ColumnCount] = {

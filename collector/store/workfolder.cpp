@@ -6,10 +6,11 @@
 
 namespace {
 
+// Until start-up sets it: the classic layout, relative to whatever the
+// working folder is at the time of each use.
 WorkFolder &currentFolder()
 {
-    static WorkFolder folder =
-        WorkFolder::resolve(QString(), qEnvironmentVariable("TQM510_WORKDIR"), QString(), QString());
+    static WorkFolder folder;
     return folder;
 }
 
@@ -61,12 +62,16 @@ void WorkFolder::setCurrent(const WorkFolder &folder)
 
 QString WorkFolder::own(const QString &name) const
 {
+    if (m_root.isEmpty())
+        return QStringLiteral("../") + name;
     return m_kind == Classic ? QDir::cleanPath(m_root + QStringLiteral("/../") + name)
                              : QDir::cleanPath(m_root + QLatin1Char('/') + name);
 }
 
 QString WorkFolder::settingsFile() const
 {
+    if (m_root.isEmpty())
+        return QStringLiteral("settings.ini");
     return QDir::cleanPath(m_root + QStringLiteral("/settings.ini"));
 }
 

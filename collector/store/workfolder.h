@@ -23,7 +23,8 @@ public:
     static WorkFolder resolve(const QString &option, const QString &environment, const QString &programDir,
                               const QString &installedData);
 
-    // The folder chosen for this process (set once at start-up).
+    // The folder chosen for this process (set once at start-up; until then
+    // the classic layout relative to the current working folder).
     static const WorkFolder &current();
     static void setCurrent(const WorkFolder &folder);
 
@@ -44,6 +45,6 @@ private:
     QString own(const QString &name) const;
 
     Kind m_kind = Classic;
-    QString m_root; // Classic: the working folder; otherwise the folder itself
+    QString m_root; // Classic: the working folder (empty: whichever is current); otherwise the folder itself
     QString m_installedData;
 };

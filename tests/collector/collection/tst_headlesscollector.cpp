@@ -30,6 +30,7 @@ private slots:
     void stopSignalsEndCleanly();
     void onceAgainstHealthyAndWrongStation();
     void addStationOption();
+    void workingFolderGivenByOptionOrEnvironment();
     void stopWhileSaveWaitsForFileLock();
     void lockedDatabaseKeepsStatusesUntilFree();
 
@@ -48,6 +49,8 @@ void tst_HeadlessCollector::init()
     QVERIFY(dir->isValid());
     bin = dir->filePath(QStringLiteral("bin"));
     QVERIFY(QDir().mkpath(bin));
+    // The classic layout: the program works from bin/ with ../data beside it.
+    QVERIFY(QDir().mkpath(dir->filePath(QStringLiteral("data"))));
 }
 
 void tst_HeadlessCollector::cleanup()
@@ -214,6 +217,53 @@ void tst_HeadlessCollector::onceAgainstHealthyAndWrongStation()
     QVERIFY(out.contains(QStringLiteral("\tW01\tOkunan istasyon kodu")));
 }
 
+void tst_HeadlessCollector::workingFolderGivenByOptionOrEnvironment()
+{
+    // Started from a folder without the classic layout, everything goes to the given folder.
+    const QString elsewhere = dir->filePath(QStringLiteral("elsewhere"));
+    const QString work = dir->filePath(QStringLiteral("service"));
+    QVERIFY(QDir().mkpath(elsewhere));
+
+    QProcess help;
+    help.setWorkingDirectory(elsewhere);
+    help.start(qEnvironmentVariable("TQM510"), {QStringLiteral("--workdir"), work, QStringLiteral("--help")});
+    QVERIFY(help.waitForFinished(10000));
+    QVERIFY(help.readAllStandardOutput().contains(
+        QStringLiteral("Now: Working folder %1 (given)").arg(work).toUtf8()));
+
+    QProcess add;
+    add.setWorkingDirectory(elsewhere);
+    add.start(qEnvironmentVariable("TQM510"),
+              {QStringLiteral("--workdir"), work, QStringLiteral("--add-station"),
+               QStringLiteral("W1,127.0.0.1,1")});
+    QVERIFY(add.waitForFinished(10000));
+    QCOMPARE(add.exitCode(), 0);
+    QVERIFY(QFile::exists(work + QStringLiteral("/data/data.db")));
+
+    QProcess once;
+    once.setWorkingDirectory(elsewhere);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TQM510_WORKDIR"), work);
+    once.setProcessEnvironment(env);
+    once.start(qEnvironmentVariable("TQM510"), {QStringLiteral("--headless"), QStringLiteral("--once")});
+    QVERIFY(once.waitForFinished(30000));
+    QCOMPARE(once.exitCode(), 1); // nothing listens on port 1
+    QVERIFY(QFile::exists(work + QStringLiteral("/settings.ini")));
+    QVERIFY(!QFile::exists(dir->filePath(QStringLiteral("elsewhere/settings.ini"))));
+
+    DatabaseConnection db;
+    QVERIFY(db.connectToDatabase(work + QStringLiteral("/data/data.db"), QString(), 0, QString(), QString()));
+    const QList<DBStation> stations = DatabaseConnection::selectStations();
+    QCOMPARE(stations.size(), 1);
+    QCOMPARE(stations.at(0).file_path, work + QStringLiteral("/files/W1"));
+    {
+        QSqlQuery q;
+        QVERIFY(q.exec(QStringLiteral("SELECT status FROM stations")) && q.next());
+        QCOMPARE(q.value(0).toString(), QStringLiteral("Connection refused"));
+    }
+    DatabaseConnection::close();
+}
+
 void tst_HeadlessCollector::addStationOption()
 {
     QProcess bad;
@@ -241,7 +291,7 @@ void tst_HeadlessCollector::addStationOption()
     const QList<DBStation> stations = DatabaseConnection::selectStations();
     QCOMPARE(stations.size(), 2);
     QCOMPARE(stations.at(0).code, QStringLiteral("O'B1"));
-    QCOMPARE(stations.at(0).file_path, QStringLiteral("../files/O'B1"));
+    QCOMPARE(stations.at(0).file_path, dir->filePath(QStringLiteral("files/O'B1")));
     QVERIFY(stations.at(0).active);
     QCOMPARE(stations.at(1).ip, QStringLiteral("modem.example.org"));
     QCOMPARE(stations.at(1).port, 5000);
