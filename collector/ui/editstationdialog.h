@@ -1,0 +1,81 @@
+#pragma once
+
+#include "store/dbstation.h"
+
+#include "nexil/protocol/records.h"
+
+#include <QAbstractSocket>
+#include <QDialog>
+#include <QModelIndex>
+#include <QPointer>
+
+#include <functional>
+
+class Nexil;
+class QLineEdit;
+class QProgressDialog;
+class QTcpSocket;
+class QWidget;
+class Questions;
+class StationTableModel;
+
+namespace Ui {
+class EditStationDialog;
+}
+
+// Adds a new station (invalid index) or edits the one at `index` of the
+// model; the model stores the result and hands it to the station's worker.
+class EditStationDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    EditStationDialog(StationTableModel *model, QModelIndex index, QWidget *parent = nullptr);
+    ~EditStationDialog() override;
+
+    void setQuestions(Questions *questions);
+
+    // Asks for one line of text (the address to add); returns false when the
+    // user cancelled. The default is Qt's input dialog.
+    using TextPrompt =
+        std::function<bool(QWidget *parent, const QString &title, const QString &label, QString *text)>;
+    void setTextPrompt(TextPrompt prompt);
+
+    // The record as the form loaded it or as it was last saved.
+    DBStation currentStation() const { return station; }
+
+private slots:
+    void onNexilError(int, QString errString);
+    void onNexilDeviceIdentity(DeviceIdentity deviceIdentity);
+    void onSocketConnected();
+    void onSocketDisconnected();
+    void onSocketError(QAbstractSocket::SocketError);
+
+    void on_btnGetFromDevice_clicked();
+    void on_cbActivateNotifications_toggled(bool);
+    void on_btnAddToList_clicked();
+    void on_lwEMail_currentRowChanged(int currentRow);
+    void on_btnRemoveFromList_clicked();
+    void on_btnSelectDirectory_clicked();
+    void on_btnSave_clicked();
+    void on_btnCancel_clicked();
+    void on_cbDownloadData_toggled(bool);
+    void on_cbCreateText_toggled(bool);
+
+private:
+    void fillForm();
+    void updateEnabling();
+    void selectDeviceType(const QString &type);
+    void refuse(const QString &title, const QString &message, QWidget *field);
+    void endRead();
+    QWidget *fieldWidget(int field) const;
+
+    Ui::EditStationDialog *ui;
+    StationTableModel *model;
+    QModelIndex index;
+    DBStation station;
+    Nexil *nexil = nullptr;
+    QTcpSocket *socket = nullptr;
+    QPointer<QProgressDialog> progress;
+    Questions *m_questions;
+    TextPrompt m_prompt;
+};

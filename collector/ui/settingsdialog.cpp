@@ -1,0 +1,173 @@
+#include "settingsdialog.h"
+#include "ui_settingsdialog.h"
+
+#include "collectorsettings.h"
+#include "questions.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QIcon>
+#include <QStyle>
+#include <QStyleFactory>
+
+namespace {
+
+void selectText(QComboBox *box, const QString &text)
+{
+    const int i = box->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (i >= 0)
+        box->setCurrentIndex(i);
+}
+
+} // namespace
+
+SettingsDialog::SettingsDialog(QWidget *parent)
+    : SettingsDialog(QCoreApplication::applicationDirPath(), parent)
+{
+}
+
+SettingsDialog::SettingsDialog(const QString &programDirectory, QWidget *parent)
+    : QDialog(parent), ui(new Ui::SettingsDialog), programDirectory(programDirectory),
+      m_questions(Questions::dialogs())
+{
+    ui->setupUi(this);
+    setModal(true);
+    setUpPages();
+    fillChoices();
+    loadSettings();
+}
+
+SettingsDialog::~SettingsDialog()
+{
+    delete ui;
+}
+
+void SettingsDialog::setQuestions(Questions *questions)
+{
+    m_questions = questions ? questions : Questions::dialogs();
+}
+
+QString SettingsDialog::styleDirectory() const
+{
+    return QDir(programDirectory).filePath(QStringLiteral("../style"));
+}
+
+QString SettingsDialog::languageDirectory() const
+{
+    return QDir::cleanPath(QDir(programDirectory).filePath(QStringLiteral("../lang")));
+}
+
+void SettingsDialog::setUpPages()
+{
+    QListWidget *list = ui->listWidget;
+    list->setViewMode(QListView::IconMode);
+    list->setIconSize(QSize(96, 84));
+    list->setMovement(QListView::Static);
+    list->setSpacing(12);
+    list->setMaximumWidth(120);
+    const QStyle::StandardPixmap icons[] = {QStyle::SP_DesktopIcon, QStyle::SP_DirIcon,
+                                            QStyle::SP_MessageBoxInformation};
+    for (int i = 0; i < list->count(); ++i) {
+        QListWidgetItem *item = list->item(i);
+        item->setIcon(style()->standardIcon(icons[i]));
+        item->setToolTip(item->text());
+        item->setTextAlignment(Qt::AlignHCenter);
+        item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+    }
+    connect(list, &QListWidget::currentRowChanged, ui->stackedWidget, &QStackedWidget::setCurrentIndex);
+    list->setCurrentRow(0);
+}
+
+void SettingsDialog::fillChoices()
+{
+    ui->cmbStyle->addItems(QStyleFactory::keys());
+    selectText(ui->cmbStyle, styleName(QLatin1String(QApplication::style()->metaObject()->className())));
+
+    ui->cmbStyleSheet->addItems(styleSheetNames(styleDirectory()));
+
+    const QFont font = QApplication::font();
+    ui->cmbFontFamily->setCurrentFont(font);
+    ui->sbFontSize->setValue(font.pointSize());
+
+    const QString langs = languageDirectory();
+    for (const QString &name : languageNames(langs))
+        ui->cmbLanguage->addItem(QIcon(QStringLiteral("%1/%2.png").arg(langs, name)), name);
+}
+
+void SettingsDialog::loadSettings()
+{
+    const CollectorSettings s = CollectorSettings::load();
+    selectText(ui->cmbStyle, s.style);
+    selectText(ui->cmbStyleSheet, s.styleSheet);
+    selectText(ui->cmbFontFamily, s.fontFamily);
+    ui->sbFontSize->setValue(s.fontSize);
+    ui->txtPath->setText(s.defaultPath);
+    ui->cbExportText->setChecked(s.exportToText);
+    ui->cbExportExcel->setChecked(s.exportToExcel);
+    selectText(ui->cmbLanguage, s.language);
+}
+
+void SettingsDialog::apply()
+{
+    CollectorSettings s;
+    s.style = ui->cmbStyle->currentText();
+    s.styleSheet = ui->cmbStyleSheet->currentText();
+    s.fontFamily = ui->cmbFontFamily->currentText();
+    s.fontSize = ui->sbFontSize->value();
+    s.defaultPath = ui->txtPath->text().simplified();
+    s.exportToText = ui->cbExportText->isChecked();
+    s.exportToExcel = ui->cbExportExcel->isChecked();
+    s.language = ui->cmbLanguage->currentText();
+    s.save();
+
+    QApplication::setStyle(s.style);
+
+    QFile sheet(QDir(styleDirectory()).filePath(s.styleSheet + QStringLiteral(".qss")));
+    if (!s.styleSheet.isEmpty() && sheet.open(QIODevice::ReadOnly))
+        qApp->setStyleSheet(QString::fromUtf8(sheet.readAll()));
+
+    QFont font = QApplication::font();
+    font.setFamily(s.fontFamily);
+    font.setPointSize(s.fontSize);
+    QApplication::setFont(font);
+}
+
+void SettingsDialog::on_OK_clicked()
+{
+    apply();
+    accept();
+}
+
+void SettingsDialog::on_btnCancel_clicked()
+{
+    reject();
+}
+
+void SettingsDialog::on_btnApply_clicked()
+{
+    apply();
+}
+
+void SettingsDialog::on_cmbFontFamily_currentIndexChanged(const QString &arg1)
+{
+    QFont font = ui->txtSampleText->font();
+    font.setFamily(arg1);
+    ui->txtSampleText->setFont(font);
+}
+
+void SettingsDialog::on_sbFontSize_valueChanged(int arg1)
+{
+    QFont font = ui->txtSampleText->font();
+    font.setPointSize(arg1);
+    ui->txtSampleText->setFont(font);
+}
+
+void SettingsDialog::on_cbExportText_toggled(bool) {}
+
+void SettingsDialog::on_btnSelectPath_clicked()
+{
+    const QString dir = m_questions->existingDirectory(this, tr("Select Directory"), directoryChooserStart());
+    if (!dir.isEmpty())
+        ui->txtPath->setText(dir);
+}
