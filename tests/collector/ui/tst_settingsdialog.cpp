@@ -1,0 +1,332 @@
+#include "store/databaseconnection.h"
+#include "store/stationtablemodel.h"
+#include "support/scriptedquestions.h"
+#include "ui/collectorsettings.h"
+#include "ui/editstationdialog.h"
+#include "ui/settingsdialog.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSettings>
+#include <QSpinBox>
+#include <QStackedWidget>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+class tst_SettingsDialog : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void pagesAndDefaultsWithoutAFile();
+    void storedValuesAreShown();
+    void applyStoresAndChangesTheLook();
+    void applyWithoutTheSheetFileKeepsTheSheet();
+    void cancelChangesNothing();
+    void okAppliesAndCloses();
+    void sampleTextFollowsTheFont();
+    void missingDirectoriesLeaveListsEmpty();
+    void directoryChooser();
+    void changedDefaultPathReachesANewStation();
+
+private:
+    template<class T> static T *w(QWidget &dialog, const char *name)
+    {
+        T *widget = dialog.findChild<T *>(QLatin1String(name));
+        if (!widget)
+            qFatal("no widget %s", name);
+        return widget;
+    }
+    static void write(const QString &path, const QByteArray &text);
+    QString programDir() const { return dir->filePath(QStringLiteral("bin")); }
+    QString settingsFile() const { return dir->filePath(QStringLiteral("settings.ini")); }
+
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<ScriptedQuestions> ask;
+    QString oldCwd;
+    QByteArray oldHome;
+    QString originalStyle;
+    QFont originalFont;
+};
+
+void tst_SettingsDialog::write(const QString &path, const QByteArray &text)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(text), qint64(text.size()));
+}
+
+void tst_SettingsDialog::initTestCase()
+{
+    originalStyle = styleName(QLatin1String(QApplication::style()->metaObject()->className()));
+    originalFont = QApplication::font();
+    QVERIFY(QStyleFactory::keys().contains(QStringLiteral("Fusion")));
+    QVERIFY(QStyleFactory::keys().contains(QStringLiteral("Windows")));
+}
+
+void tst_SettingsDialog::init()
+{
+    dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir->isValid());
+    oldCwd = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir->path()));
+    QDir d(dir->path());
+    for (const char *sub : {"bin", "style", "lang", "home"})
+        QVERIFY(d.mkpath(QLatin1String(sub)));
+    write(d.filePath("style/default.qss"), "QLineEdit { color: navy; }");
+    write(d.filePath("style/dark.qss"), "QWidget { background: #202020; }");
+    write(d.filePath("lang/en_us.qm"), "");
+    write(d.filePath("lang/tr_tr.qm"), "");
+    QImage flag(16, 12, QImage::Format_RGB32);
+    flag.fill(Qt::red);
+    QVERIFY(flag.save(d.filePath("lang/tr_tr.png")));
+    oldHome = qgetenv("HOME");
+    qputenv("HOME", d.filePath("home").toLocal8Bit());
+    ask = std::make_unique<ScriptedQuestions>();
+}
+
+void tst_SettingsDialog::cleanup()
+{
+    qApp->setStyleSheet(QString());
+    QApplication::setStyle(originalStyle);
+    QApplication::setFont(originalFont);
+    QCOMPARE(QDir(dir->filePath(QStringLiteral("home"))).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+             QStringList());
+    qputenv("HOME", oldHome);
+    QDir::setCurrent(oldCwd);
+    dir.reset();
+}
+
+void tst_SettingsDialog::pagesAndDefaultsWithoutAFile()
+{
+    QApplication::setStyle(QStringLiteral("Windows"));
+    SettingsDialog dialog(programDir(), nullptr);
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Settings"));
+    QVERIFY(dialog.isModal());
+
+    QListWidget *pages = w<QListWidget>(dialog, "listWidget");
+    QStackedWidget *stack = w<QStackedWidget>(dialog, "stackedWidget");
+    QCOMPARE(pages->count(), 3);
+    QCOMPARE(pages->viewMode(), QListView::IconMode);
+    QCOMPARE(pages->iconSize(), QSize(96, 84));
+    QCOMPARE(pages->maximumWidth(), 120);
+    const QStringList names{"Look and Feel", "File", "Language"};
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(pages->item(i)->text(), names.at(i));
+        QCOMPARE(pages->item(i)->toolTip(), names.at(i));
+        QCOMPARE(pages->item(i)->flags(), Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+        QVERIFY(!pages->item(i)->icon().isNull());
+    }
+    pages->setCurrentRow(1);
+    QVERIFY(stack->currentWidget()->isAncestorOf(w<QLineEdit>(dialog, "txtPath")));
+    pages->setCurrentRow(2);
+    QVERIFY(stack->currentWidget()->isAncestorOf(w<QComboBox>(dialog, "cmbLanguage")));
+
+    // The stored default wins over the running style.
+    QCOMPARE(w<QComboBox>(dialog, "cmbStyle")->currentText(), QStringLiteral("Fusion"));
+    QComboBox *sheets = w<QComboBox>(dialog, "cmbStyleSheet");
+    QCOMPARE(sheets->count(), 2);
+    QCOMPARE(sheets->currentText(), QStringLiteral("default"));
+    QFontComboBox *family = w<QFontComboBox>(dialog, "cmbFontFamily");
+    if (family->findText(QStringLiteral("MS Shell Dlg 2")) >= 0)
+        QCOMPARE(family->currentText(), QStringLiteral("MS Shell Dlg 2"));
+    QCOMPARE(w<QSpinBox>(dialog, "sbFontSize")->value(), 8);
+    QCOMPARE(w<QLineEdit>(dialog, "txtPath")->text(), QDir::home().filePath(QStringLiteral("Velk_Data")));
+    QVERIFY(w<QCheckBox>(dialog, "cbExportText")->isChecked());
+    QVERIFY(w<QCheckBox>(dialog, "cbExportExcel")->isChecked());
+    QComboBox *language = w<QComboBox>(dialog, "cmbLanguage");
+    QCOMPARE(language->count(), 2);
+    QCOMPARE(language->currentText(), QStringLiteral("en_us"));
+    QVERIFY(!language->itemIcon(1).isNull()); // tr_tr.png beside tr_tr.qm
+    QVERIFY(!QFile::exists(settingsFile()));  // looking stores nothing
+}
+
+void tst_SettingsDialog::storedValuesAreShown()
+{
+    {
+        QSettings s(settingsFile(), QSettings::IniFormat);
+        s.setValue("SETTINGS/style", "Windows");
+        s.setValue("SETTINGS/styleSheet", " dark ");
+        s.setValue("SETTINGS/fontsize", "12");
+        s.setValue("SETTINGS/defaultpath", "/srv/velk");
+        s.setValue("SETTINGS/exportToText", false);
+        s.setValue("SETTINGS/exportToExcel", false);
+        s.setValue("SETTINGS/lang", "tr_tr");
+    }
+    SettingsDialog dialog(programDir(), nullptr);
+    QCOMPARE(w<QComboBox>(dialog, "cmbStyle")->currentText(), QStringLiteral("Windows"));
+    QCOMPARE(w<QComboBox>(dialog, "cmbStyleSheet")->currentText(), QStringLiteral("dark"));
+    QCOMPARE(w<QSpinBox>(dialog, "sbFontSize")->value(), 12);
+    QCOMPARE(w<QLineEdit>(dialog, "txtPath")->text(), QStringLiteral("/srv/velk"));
+    QVERIFY(!w<QCheckBox>(dialog, "cbExportText")->isChecked());
+    QVERIFY(!w<QCheckBox>(dialog, "cbExportExcel")->isChecked());
+    QCOMPARE(w<QComboBox>(dialog, "cmbLanguage")->currentText(), QStringLiteral("tr_tr"));
+
+    // A stored style the toolkit does not offer leaves the running one chosen.
+    {
+        QSettings s(settingsFile(), QSettings::IniFormat);
+        s.setValue("SETTINGS/style", "windows"); // case matters
+    }
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    SettingsDialog again(programDir(), nullptr);
+    QCOMPARE(w<QComboBox>(again, "cmbStyle")->currentText(), QStringLiteral("Fusion"));
+}
+
+void tst_SettingsDialog::applyStoresAndChangesTheLook()
+{
+    SettingsDialog dialog(programDir(), nullptr);
+    QSignalSpy finished(&dialog, &QDialog::finished);
+    w<QComboBox>(dialog, "cmbStyle")->setCurrentText(QStringLiteral("Windows"));
+    w<QComboBox>(dialog, "cmbStyleSheet")->setCurrentText(QStringLiteral("dark"));
+    w<QSpinBox>(dialog, "sbFontSize")->setValue(13);
+    w<QLineEdit>(dialog, "txtPath")->setText(QStringLiteral("  /srv/velk   data "));
+    w<QCheckBox>(dialog, "cbExportExcel")->setChecked(false);
+    w<QComboBox>(dialog, "cmbLanguage")->setCurrentText(QStringLiteral("tr_tr"));
+    const QString family = w<QFontComboBox>(dialog, "cmbFontFamily")->currentText();
+
+    w<QPushButton>(dialog, "btnApply")->click();
+    QCOMPARE(finished.count(), 0); // stays open
+
+    QSettings s(settingsFile(), QSettings::IniFormat);
+    QCOMPARE(s.value("SETTINGS/style").toString(), QStringLiteral("Windows"));
+    QCOMPARE(s.value("SETTINGS/styleSheet").toString(), QStringLiteral("dark"));
+    QCOMPARE(s.value("SETTINGS/fontfamily").toString(), family);
+    QCOMPARE(s.value("SETTINGS/fontsize").toInt(), 13);
+    QCOMPARE(s.value("SETTINGS/defaultpath").toString(), QStringLiteral("/srv/velk data"));
+    QCOMPARE(s.value("SETTINGS/exportToText").toBool(), true);
+    QCOMPARE(s.value("SETTINGS/exportToExcel").toBool(), false);
+    QCOMPARE(s.value("SETTINGS/lang").toString(), QStringLiteral("tr_tr"));
+
+    QCOMPARE(qApp->styleSheet(), QStringLiteral("QWidget { background: #202020; }"));
+    QCOMPARE(QApplication::font().pointSize(), 13);
+    QCOMPARE(QApplication::font().family(), QFont(family).family());
+    qApp->setStyleSheet(QString()); // uncovers the style under the sheet
+    QCOMPARE(QLatin1String(QApplication::style()->metaObject()->className()), QLatin1String("QWindowsStyle"));
+}
+
+void tst_SettingsDialog::applyWithoutTheSheetFileKeepsTheSheet()
+{
+    qApp->setStyleSheet(QStringLiteral("QLabel { color: green; }"));
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    SettingsDialog dialog(programDir(), nullptr);
+    w<QComboBox>(dialog, "cmbStyle")->setCurrentText(QStringLiteral("Windows"));
+    w<QComboBox>(dialog, "cmbStyleSheet")->setCurrentText(QStringLiteral("dark"));
+    w<QSpinBox>(dialog, "sbFontSize")->setValue(15);
+    QVERIFY(QFile::remove(dir->filePath(QStringLiteral("style/dark.qss"))));
+
+    w<QPushButton>(dialog, "btnApply")->click();
+    QCOMPARE(qApp->styleSheet(), QStringLiteral("QLabel { color: green; }"));
+    QCOMPARE(QApplication::font().pointSize(), 15);
+    QCOMPARE(QSettings(settingsFile(), QSettings::IniFormat).value("SETTINGS/styleSheet").toString(),
+             QStringLiteral("dark"));
+    qApp->setStyleSheet(QString());
+    QCOMPARE(QLatin1String(QApplication::style()->metaObject()->className()), QLatin1String("QWindowsStyle"));
+}
+
+void tst_SettingsDialog::cancelChangesNothing()
+{
+    const QFont before = QApplication::font();
+    const QString sheet = qApp->styleSheet();
+    SettingsDialog dialog(programDir(), nullptr);
+    w<QSpinBox>(dialog, "sbFontSize")->setValue(before.pointSize() + 5);
+    w<QComboBox>(dialog, "cmbStyleSheet")->setCurrentText(QStringLiteral("dark"));
+    w<QPushButton>(dialog, "btnCancel")->click();
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    QVERIFY(!QFile::exists(settingsFile()));
+    QCOMPARE(QApplication::font(), before);
+    QCOMPARE(qApp->styleSheet(), sheet);
+}
+
+void tst_SettingsDialog::okAppliesAndCloses()
+{
+    SettingsDialog dialog(programDir(), nullptr);
+    w<QSpinBox>(dialog, "sbFontSize")->setValue(11);
+    w<QPushButton>(dialog, "OK")->click();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(QApplication::font().pointSize(), 11);
+    QCOMPARE(qApp->styleSheet(), QStringLiteral("QLineEdit { color: navy; }"));
+    QCOMPARE(QSettings(settingsFile(), QSettings::IniFormat).value("SETTINGS/fontsize").toInt(), 11);
+}
+
+void tst_SettingsDialog::sampleTextFollowsTheFont()
+{
+    SettingsDialog dialog(programDir(), nullptr);
+    QFontComboBox *family = w<QFontComboBox>(dialog, "cmbFontFamily");
+    QLineEdit *sample = w<QLineEdit>(dialog, "txtSampleText");
+    QCOMPARE(sample->text(), QStringLiteral("Sample Text"));
+    QVERIFY(family->count() > 1);
+    const int other = family->currentIndex() == 0 ? 1 : 0;
+    family->setCurrentIndex(other);
+    QCOMPARE(sample->font().family(), family->itemText(other));
+    w<QSpinBox>(dialog, "sbFontSize")->setValue(21);
+    QCOMPARE(sample->font().pointSize(), 21);
+    QCOMPARE(sample->font().family(), family->itemText(other));
+    QCOMPARE(QApplication::font().pointSize(), originalFont.pointSize()); // only the sample changed
+}
+
+void tst_SettingsDialog::missingDirectoriesLeaveListsEmpty()
+{
+    QVERIFY(QDir(dir->filePath(QStringLiteral("style"))).removeRecursively());
+    QVERIFY(QDir(dir->filePath(QStringLiteral("lang"))).removeRecursively());
+    qApp->setStyleSheet(QStringLiteral("QLabel { color: green; }"));
+    SettingsDialog dialog(programDir(), nullptr);
+    QCOMPARE(w<QComboBox>(dialog, "cmbStyleSheet")->count(), 0);
+    QCOMPARE(w<QComboBox>(dialog, "cmbLanguage")->count(), 0);
+    w<QPushButton>(dialog, "btnApply")->click();
+    QCOMPARE(qApp->styleSheet(), QStringLiteral("QLabel { color: green; }"));
+    QVERIFY(QFile::exists(settingsFile()));
+}
+
+void tst_SettingsDialog::directoryChooser()
+{
+    SettingsDialog dialog(programDir(), nullptr);
+    dialog.setQuestions(ask.get());
+    QLineEdit *path = w<QLineEdit>(dialog, "txtPath");
+    const QString before = path->text();
+    ask->choose(QString());
+    w<QPushButton>(dialog, "btnSelectPath")->click();
+    QCOMPARE(path->text(), before);
+    QCOMPARE(ask->last().kind, ScriptedQuestions::Directory);
+    QCOMPARE(ask->last().title, QStringLiteral("Select Directory"));
+    QCOMPARE(ask->last().dir, directoryChooserStart());
+    ask->choose(QStringLiteral("/srv/chosen"));
+    w<QPushButton>(dialog, "btnSelectPath")->click();
+    QCOMPARE(path->text(), QStringLiteral("/srv/chosen"));
+    QVERIFY(!QFile::exists(settingsFile())); // stored only by Apply or OK
+}
+
+void tst_SettingsDialog::changedDefaultPathReachesANewStation()
+{
+    DatabaseConnection db;
+    QVERIFY(
+        db.connectToDatabase(dir->filePath(QStringLiteral("data.db")), QString(), 0, QString(), QString()));
+    {
+        StationTableModel model;
+        SettingsDialog settings(programDir(), nullptr);
+        w<QLineEdit>(settings, "txtPath")->setText(dir->filePath(QStringLiteral("stations")));
+        w<QCheckBox>(settings, "cbExportText")->setChecked(false);
+        w<QPushButton>(settings, "OK")->click();
+
+        EditStationDialog editor(&model, QModelIndex());
+        QCOMPARE(w<QLineEdit>(editor, "txtPath")->text(), dir->filePath(QStringLiteral("stations")));
+        QVERIFY(!w<QCheckBox>(editor, "cbCreateText")->isChecked());
+        QVERIFY(w<QCheckBox>(editor, "cbCreateExcel")->isChecked());
+    }
+    DatabaseConnection::close();
+}
+
+QTEST_MAIN(tst_SettingsDialog)
+#include "tst_settingsdialog.moc"
