@@ -66,8 +66,12 @@ void SettingsDialog::setUpPages()
     list->setMovement(QListView::Static);
     list->setSpacing(12);
     list->setMaximumWidth(120);
-    const QStyle::StandardPixmap icons[] = {QStyle::SP_DesktopIcon, QStyle::SP_DirIcon,
-                                            QStyle::SP_MessageBoxInformation};
+    // Long page names wrap under their icons instead of widening the list.
+    list->setWordWrap(true);
+    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The style's own large icons; the pages name no pictures of their own.
+    const QStyle::StandardPixmap icons[] = {QStyle::SP_FileDialogListView, QStyle::SP_DirIcon,
+                                            QStyle::SP_FileDialogInfoView};
     for (int i = 0; i < list->count(); ++i) {
         QListWidgetItem *item = list->item(i);
         item->setIcon(style()->standardIcon(icons[i]));
