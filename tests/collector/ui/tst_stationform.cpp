@@ -1,4 +1,3 @@
-#include "../common/stationfixtures.h"
 #include "ui/collectorsettings.h"
 #include "ui/stationform.h"
 
@@ -13,104 +12,13 @@ class tst_StationForm : public QObject
     Q_OBJECT
 
 private slots:
-    void checksStopAtTheFirstFailureInOrder_data();
-    void checksStopAtTheFirstFailureInOrder();
-    void checksFillTitleAndFileName();
     void emailAddresses_data();
     void emailAddresses();
     void emailProblemsNameTheAddress();
     void coordinates();
-    void settingsDefaultsWithoutAFile();
     void settingsRoundTripAndBadValues();
     void listsStyleSheetsAndLanguages();
 };
-
-namespace {
-
-DBStation validStation()
-{
-    DBStation s = fullStation();
-    s.ip = QStringLiteral("0.0.0.0"); // only an empty address is refused here
-    return s;
-}
-
-} // namespace
-
-void tst_StationForm::checksStopAtTheFirstFailureInOrder_data()
-{
-    QTest::addColumn<QStringList>("blank"); // fields emptied (blanks only)
-    QTest::addColumn<int>("field");
-    QTest::addColumn<QString>("message");
-
-    const QStringList all{"type", "name", "code", "ip", "period", "path"};
-    QTest::newRow("everything") << all << int(StationCheck::DeviceType)
-                                << QStringLiteral("Please select a correct device type!");
-    QTest::newRow("name onwards") << QStringList(all.mid(1)) << int(StationCheck::Name)
-                                  << QStringLiteral("Please type a correct name!");
-    QTest::newRow("code onwards") << QStringList(all.mid(2)) << int(StationCheck::Code)
-                                  << QStringLiteral("Please type a correct station code!");
-    QTest::newRow("ip onwards") << QStringList(all.mid(3)) << int(StationCheck::Ip)
-                                << QStringLiteral("Please type a correct IP/Host address!");
-    QTest::newRow("period onwards") << QStringList(all.mid(4)) << int(StationCheck::Period)
-                                    << QStringLiteral(
-                                           "Please select a correct time value for connection parameters!");
-    QTest::newRow("path") << QStringList(all.mid(5)) << int(StationCheck::Path)
-                          << QStringLiteral("Please type a correct path!");
-    QTest::newRow("nothing") << QStringList() << int(StationCheck::None) << QString();
-}
-
-void tst_StationForm::checksStopAtTheFirstFailureInOrder()
-{
-    QFETCH(QStringList, blank);
-    QFETCH(int, field);
-    QFETCH(QString, message);
-
-    DBStation s = validStation();
-    const QString blanks = QStringLiteral(" \t ");
-    if (blank.contains("type"))
-        s.device_type.clear();
-    if (blank.contains("name"))
-        s.name = blanks;
-    if (blank.contains("code"))
-        s.code = blanks;
-    if (blank.contains("ip"))
-        s.ip = blanks;
-    if (blank.contains("period"))
-        s.connection_period = 0;
-    if (blank.contains("path"))
-        s.file_path = blanks;
-
-    const StationCheck check = checkStation(s);
-    QCOMPARE(int(check.field), field);
-    QCOMPARE(check.message, message);
-    QCOMPARE(check.ok(), field == StationCheck::None);
-}
-
-void tst_StationForm::checksFillTitleAndFileName()
-{
-    // An empty title becomes the name even when a later check fails.
-    DBStation s = validStation();
-    s.title = QStringLiteral("   ");
-    s.name = QStringLiteral("  Kirmir   Cayi ");
-    s.code.clear();
-    s.file_name.clear();
-    QCOMPARE(int(checkStation(s).field), int(StationCheck::Code));
-    QCOMPARE(s.title, QStringLiteral("Kirmir Cayi"));
-    QCOMPARE(s.file_name, QString()); // only filled once everything passed
-
-    s.code = QStringLiteral(" D02A003 ");
-    s.device_type = QStringLiteral("TQM510");
-    QVERIFY(checkStation(s).ok());
-    QCOMPARE(s.file_name, QStringLiteral("D02A003-TQM510"));
-    QCOMPARE(s.code, QStringLiteral("D02A003"));
-
-    // A title or file name of its own is kept.
-    s.title = QStringLiteral("Own title");
-    s.file_name = QStringLiteral("own");
-    QVERIFY(checkStation(s).ok());
-    QCOMPARE(s.title, QStringLiteral("Own title"));
-    QCOMPARE(s.file_name, QStringLiteral("own"));
-}
 
 void tst_StationForm::emailAddresses_data()
 {
@@ -171,27 +79,6 @@ void tst_StationForm::coordinates()
     parseCoordinate(QStringLiteral("north,east"), &lat, &lon);
     QCOMPARE(lat, 0.0);
     QCOMPARE(lon, 0.0);
-}
-
-void tst_StationForm::settingsDefaultsWithoutAFile()
-{
-    QTemporaryDir dir;
-    const CollectorSettings s = CollectorSettings::load(dir.filePath(QStringLiteral("settings.ini")));
-    QCOMPARE(s.style, QStringLiteral("Fusion"));
-    QCOMPARE(s.styleSheet, QStringLiteral("default"));
-    QCOMPARE(s.fontFamily, QStringLiteral("MS Shell Dlg 2"));
-    QCOMPARE(s.fontSize, 8);
-    QCOMPARE(s.exportToText, true);
-    QCOMPARE(s.exportToExcel, true);
-    QCOMPARE(s.language, QStringLiteral("en_us"));
-    QCOMPARE(s.defaultPath, defaultStationDirectory());
-#ifdef Q_OS_WIN
-    QCOMPARE(s.defaultPath, QStringLiteral("C:/Velk_Data"));
-#else
-    QCOMPARE(s.defaultPath, QDir::home().filePath(QStringLiteral("Velk_Data")));
-    QVERIFY(QDir::isAbsolutePath(s.defaultPath));
-#endif
-    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("settings.ini"))));
 }
 
 void tst_StationForm::settingsRoundTripAndBadValues()
