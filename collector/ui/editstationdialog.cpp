@@ -61,6 +61,10 @@ EditStationDialog::EditStationDialog(StationTableModel *model, QModelIndex index
 
 EditStationDialog::~EditStationDialog()
 {
+    // A link still open is closed by the children's deletion, after this
+    // part of the dialog is gone: it must not report into it.
+    socket->disconnect(this);
+    nexil->disconnect(this);
     delete ui;
 }
 

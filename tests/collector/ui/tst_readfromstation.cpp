@@ -32,6 +32,7 @@ private slots:
     void refusedConnectionIsASocketError();
     void silentDeviceIsANexilError();
     void linkCutDuringTheRequestIsReportedOnce();
+    void closingDuringAReadIsQuiet();
 
 private:
     template<class T> static T *w(QWidget &dialog, const char *name)
@@ -201,6 +202,20 @@ void tst_ReadFromStation::linkCutDuringTheRequestIsReportedOnce()
     QVERIFY(!failed.wait(400));
     QCOMPARE(ask->asked.size(), 1);
     QVERIFY(!nexil->isBusy());
+}
+
+void tst_ReadFromStation::closingDuringAReadIsQuiet()
+{
+    SilentDevice device;
+    auto dialog = newDialog(device.serverPort());
+    w<QPushButton>(*dialog, "btnGetFromDevice")->click();
+    QTRY_COMPARE(dialog->findChild<QProgressDialog *>()->labelText(),
+                 QStringLiteral("Reading device identity.."));
+    QTRY_COMPARE(device.received.value(0).count("KML"), 1);
+    // The open link goes with the dialog without reporting into it.
+    dialog.reset();
+    QTRY_COMPARE(device.findChildren<QTcpSocket *>().size(), 0);
+    QVERIFY(ask->asked.isEmpty());
 }
 
 QTEST_MAIN(tst_ReadFromStation)
