@@ -1,6 +1,7 @@
 #include "questions.h"
 
 #include <QFileDialog>
+#include <QInputDialog>
 
 void Questions::critical(QWidget *parent, const QString &title, const QString &text)
 {
@@ -56,4 +57,13 @@ QString DialogQuestions::saveFileName(QWidget *parent, const QString &caption, c
 QString DialogQuestions::existingDirectory(QWidget *parent, const QString &caption, const QString &dir)
 {
     return QFileDialog::getExistingDirectory(parent, caption, dir);
+}
+
+bool DialogQuestions::text(QWidget *parent, const QString &title, const QString &label, QString *value)
+{
+    bool ok = false;
+    const QString typed = QInputDialog::getText(parent, title, label, QLineEdit::Normal, *value, &ok);
+    if (ok)
+        *value = typed;
+    return ok;
 }

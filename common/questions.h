@@ -29,6 +29,9 @@ public:
                                  const QString &filter) = 0;
     virtual QString existingDirectory(QWidget *parent, const QString &caption, const QString &dir) = 0;
 
+    // One line of text; false when the user cancels.
+    virtual bool text(QWidget *parent, const QString &title, const QString &label, QString *value) = 0;
+
     void critical(QWidget *parent, const QString &title, const QString &text);
     void warning(QWidget *parent, const QString &title, const QString &text);
     void information(QWidget *parent, const QString &title, const QString &text);
@@ -53,4 +56,5 @@ public:
     QString saveFileName(QWidget *parent, const QString &caption, const QString &dir,
                          const QString &filter) override;
     QString existingDirectory(QWidget *parent, const QString &caption, const QString &dir) override;
+    bool text(QWidget *parent, const QString &title, const QString &label, QString *value) override;
 };

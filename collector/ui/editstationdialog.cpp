@@ -8,24 +8,12 @@
 
 #include "nexil/protocol/nexil.h"
 
-#include <QInputDialog>
 #include <QProgressDialog>
 #include <QTcpSocket>
 
-namespace {
-
-bool askText(QWidget *parent, const QString &title, const QString &label, QString *text)
-{
-    bool ok = false;
-    *text = QInputDialog::getText(parent, title, label, QLineEdit::Normal, QString(), &ok);
-    return ok;
-}
-
-} // namespace
-
 EditStationDialog::EditStationDialog(StationTableModel *model, QModelIndex index, QWidget *parent)
     : QDialog(parent), ui(new Ui::EditStationDialog), model(model), index(index),
-      m_questions(Questions::dialogs()), m_prompt(askText)
+      m_questions(Questions::dialogs())
 {
     ui->setupUi(this);
     resize(417, 486);
@@ -71,11 +59,6 @@ EditStationDialog::~EditStationDialog()
 void EditStationDialog::setQuestions(Questions *questions)
 {
     m_questions = questions ? questions : Questions::dialogs();
-}
-
-void EditStationDialog::setTextPrompt(TextPrompt prompt)
-{
-    m_prompt = prompt ? std::move(prompt) : TextPrompt(askText);
 }
 
 void EditStationDialog::fillForm()
@@ -304,7 +287,7 @@ void EditStationDialog::on_cbCreateText_toggled(bool) {}
 void EditStationDialog::on_btnAddToList_clicked()
 {
     QString text;
-    if (!m_prompt(this, tr("E-Mail"), tr("E-Mail"), &text))
+    if (!m_questions->text(this, tr("E-Mail"), tr("E-Mail"), &text))
         return;
     const QString address = text.simplified();
     if (address.isEmpty())

@@ -9,8 +9,6 @@
 #include <QModelIndex>
 #include <QPointer>
 
-#include <functional>
-
 class Nexil;
 class QLineEdit;
 class QProgressDialog;
@@ -33,12 +31,6 @@ public:
     ~EditStationDialog() override;
 
     void setQuestions(Questions *questions);
-
-    // Asks for one line of text (the address to add); returns false when the
-    // user cancelled. The default is Qt's input dialog.
-    using TextPrompt =
-        std::function<bool(QWidget *parent, const QString &title, const QString &label, QString *text)>;
-    void setTextPrompt(TextPrompt prompt);
 
     // The record as the form loaded it or as it was last saved.
     DBStation currentStation() const { return station; }
@@ -77,5 +69,4 @@ private:
     QTcpSocket *socket = nullptr;
     QPointer<QProgressDialog> progress;
     Questions *m_questions;
-    TextPrompt m_prompt;
 };

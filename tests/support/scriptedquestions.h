@@ -12,7 +12,7 @@
 class ScriptedQuestions : public Questions
 {
 public:
-    enum Kind { Message, OpenFile, SaveFile, Directory };
+    enum Kind { Message, OpenFile, SaveFile, Directory, Text };
 
     struct Asked
     {
@@ -30,6 +30,8 @@ public:
     void answer(QMessageBox::StandardButton button) { m_buttons.enqueue(button); }
     // The next file or folder chooser returns this path (empty: cancelled).
     void choose(const QString &path) { m_paths.enqueue(path); }
+    // The next text question is answered with this text (a null string cancels it).
+    void type(const QString &text) { m_texts.enqueue(text); }
 
     QList<Asked> asked;
     // Questions that came without a scripted answer: a test that did not
@@ -37,7 +39,7 @@ public:
     int unanswered = 0;
 
     const Asked &last() const { return asked.last(); }
-    bool pending() const { return !m_buttons.isEmpty() || !m_paths.isEmpty(); }
+    bool pending() const { return !m_buttons.isEmpty() || !m_paths.isEmpty() || !m_texts.isEmpty(); }
 
     QMessageBox::StandardButton message(QWidget *, QMessageBox::Icon icon, const QString &title,
                                         const QString &text, QMessageBox::StandardButtons buttons,
@@ -72,6 +74,24 @@ public:
         return file(Directory, caption, dir, QString());
     }
 
+    bool text(QWidget *, const QString &title, const QString &label, QString *value) override
+    {
+        Asked a;
+        a.kind = Text;
+        a.title = title;
+        a.text = label;
+        asked.append(a);
+        if (m_texts.isEmpty()) {
+            ++unanswered;
+            return false;
+        }
+        const QString typed = m_texts.dequeue();
+        if (typed.isNull())
+            return false;
+        *value = typed;
+        return true;
+    }
+
     // What closing the box would answer, as QMessageBox picks its escape button.
     static QMessageBox::StandardButton escapeButton(QMessageBox::StandardButtons buttons)
     {
@@ -100,4 +120,5 @@ private:
 
     QQueue<QMessageBox::StandardButton> m_buttons;
     QQueue<QString> m_paths;
+    QQueue<QString> m_texts;
 };

@@ -59,20 +59,25 @@ private:
     QString oldCwd;
     QByteArray oldHome;
     std::unique_ptr<ScriptedQuestions> ask;
-    QQueue<QString> typed; // answers of the text prompt; a null string cancels
-    int prompts = 0;
+    int prompts = 0; // the e-mail questions asked so far
 
-    void prepare(EditStationDialog &dialog)
+    // Counts the e-mail text questions and takes them out of the list, so
+    // the boxes can be checked in order.
+    void countTextQuestions()
     {
-        dialog.setQuestions(ask.get());
-        dialog.setTextPrompt([this](QWidget *, const QString &title, const QString &label, QString *text) {
+        for (int i = ask->asked.size() - 1; i >= 0; --i) {
+            if (ask->asked.at(i).kind != ScriptedQuestions::Text)
+                continue;
+            if (ask->asked.at(i).title != QLatin1String("E-Mail") ||
+                ask->asked.at(i).text != QLatin1String("E-Mail"))
+                qWarning("unexpected prompt %s / %s", qPrintable(ask->asked.at(i).title),
+                         qPrintable(ask->asked.at(i).text));
+            ask->asked.removeAt(i);
             ++prompts;
-            if (title != QLatin1String("E-Mail") || label != QLatin1String("E-Mail"))
-                qWarning("unexpected prompt %s / %s", qPrintable(title), qPrintable(label));
-            *text = typed.isEmpty() ? QString() : typed.dequeue();
-            return !text->isNull();
-        });
+        }
     }
+
+    void prepare(EditStationDialog &dialog) { dialog.setQuestions(ask.get()); }
 };
 
 void tst_EditStationDialog::init()
@@ -88,7 +93,6 @@ void tst_EditStationDialog::init()
     QVERIFY(
         db.connectToDatabase(dir->filePath(QStringLiteral("data.db")), QString(), 0, QString(), QString()));
     ask = std::make_unique<ScriptedQuestions>();
-    typed.clear();
     prompts = 0;
 }
 
@@ -104,6 +108,7 @@ void tst_EditStationDialog::cleanup()
 
 void tst_EditStationDialog::expectError(const QString &title, const QString &text)
 {
+    countTextQuestions();
     QVERIFY(!ask->asked.isEmpty());
     const ScriptedQuestions::Asked a = ask->asked.takeFirst();
     QCOMPARE(a.icon, QMessageBox::Critical);
@@ -344,7 +349,8 @@ void tst_EditStationDialog::savedNewStationIsStoredInactive()
     w<QDoubleSpinBox>(dialog, "dsbLatitude")->setValue(41.1);
     w<QDoubleSpinBox>(dialog, "dsbLongitude")->setValue(-29.05);
     w<QCheckBox>(dialog, "cbActivateNotifications")->setChecked(true);
-    typed << QStringLiteral("ops@example.org") << QStringLiteral("hydro@example.org");
+    ask->type(QStringLiteral("ops@example.org"));
+    ask->type(QStringLiteral("hydro@example.org"));
     w<QPushButton>(dialog, "btnAddToList")->click();
     w<QPushButton>(dialog, "btnAddToList")->click();
     w<QPushButton>(dialog, "btnSave")->click();
@@ -485,21 +491,23 @@ void tst_EditStationDialog::emailListAddRefuseAndRemove()
         return texts;
     };
 
-    typed << QStringLiteral("  hydro@example.org  ");
+    ask->type(QStringLiteral("  hydro@example.org  "));
     add->click();
     QCOMPARE(rows(), QStringList({"ops@example.org", "hydro@example.org"}));
 
-    typed << QStringLiteral("ops@example.org");
+    ask->type(QStringLiteral("ops@example.org"));
     add->click();
     expectError(QStringLiteral("E-Mail Error"),
                 QStringLiteral("E-Mail address \"ops@example.org\" is already exists in this list!"));
-    typed << QStringLiteral("not an address");
+    ask->type(QStringLiteral("not an address"));
     add->click();
     expectError(QStringLiteral("E-Mail Error"),
                 QStringLiteral("\"not an address\" is not a valid e-mail address!"));
-    typed << QString() << QStringLiteral("    "); // cancelled, then only blanks
+    ask->type(QString());
+    ask->type(QStringLiteral("    ")); // cancelled, then only blanks
     add->click();
     add->click();
+    countTextQuestions();
     QCOMPARE(prompts, 5);
     QVERIFY(ask->asked.isEmpty());
     QCOMPARE(rows(), QStringList({"ops@example.org", "hydro@example.org"}));
