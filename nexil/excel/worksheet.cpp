@@ -109,6 +109,31 @@ bool Worksheet::insertPicture(int row, int col, int pictureId, double scale)
     return true;
 }
 
+void Worksheet::fitToPages(int wide, int tall)
+{
+    m_page.fit = true;
+    m_page.fitWidth = qBound(0, wide, 32767);
+    m_page.fitHeight = qBound(0, tall, 32767);
+}
+
+bool Worksheet::setPrintArea(int firstRow, int firstCol, int lastRow, int lastCol)
+{
+    if (firstRow < 0 || firstCol < 0 || lastRow < firstRow || lastCol < firstCol ||
+        lastRow >= Workbook::GridRows || lastCol >= Workbook::GridColumns)
+        return false;
+    m_page.printArea = {firstRow, firstCol, lastRow, lastCol};
+    return true;
+}
+
+bool Worksheet::setRepeatRows(int firstRow, int lastRow)
+{
+    if (firstRow < 0 || lastRow < firstRow || lastRow >= Workbook::GridRows)
+        return false;
+    m_page.repeatFirstRow = firstRow;
+    m_page.repeatLastRow = lastRow;
+    return true;
+}
+
 void Worksheet::finish()
 {
     if (!m_sorted) {

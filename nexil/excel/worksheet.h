@@ -41,6 +41,17 @@ public:
     {
         double left = 0.75, right = 0.75, top = 1.0, bottom = 1.0; // inches
     };
+    struct PageSetup
+    {
+        bool landscape = false;
+        int paperSize = 0; // 0 the printer's own, 9 A4
+        // Scaled to fit this many pages across and down (0: as many as it
+        // takes); off unless fitToPages() was called.
+        bool fit = false;
+        int fitWidth = 1, fitHeight = 1;
+        Range printArea{-1, -1, -1, -1};             // firstRow < 0: no print area
+        int repeatFirstRow = -1, repeatLastRow = -1; // printed atop every page
+    };
 
     Worksheet(const Worksheet &) = delete;
     Worksheet &operator=(const Worksheet &) = delete;
@@ -60,6 +71,11 @@ public:
     void setColumnWidth(int firstCol, int lastCol, double width);
     void setMargins(double left, double right, double top, double bottom);
     bool insertPicture(int row, int col, int pictureId, double scale = 1.0);
+    void setLandscape(bool landscape) { m_page.landscape = landscape; }
+    void setPaperSize(int paper) { m_page.paperSize = paper; }
+    void fitToPages(int wide, int tall);
+    bool setPrintArea(int firstRow, int firstCol, int lastRow, int lastCol);
+    bool setRepeatRows(int firstRow, int lastRow);
 
     // Sorted by row then column, one entry per cell; valid after finish().
     const std::vector<Cell> &cells() const { return m_cells; }
@@ -67,6 +83,7 @@ public:
     const std::map<int, double> &columnWidths() const { return m_widths; }
     const Margins &margins() const { return m_margins; }
     const QVector<Picture> &pictures() const { return m_pictures; }
+    const PageSetup &pageSetup() const { return m_page; }
     int rejectedWrites() const { return m_rejected; }
     int lastRow() const;    // -1 for an empty sheet
     int lastColumn() const; // -1 for an empty sheet
@@ -87,5 +104,6 @@ private:
     std::map<int, double> m_widths;
     Margins m_margins;
     QVector<Picture> m_pictures;
+    PageSetup m_page;
     int m_rejected = 0;
 };

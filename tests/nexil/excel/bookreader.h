@@ -33,6 +33,10 @@ struct Sheet
     bool has(int r, int c) const { return cells.contains({r, c}); }
     QString format(int r, int c) const { return cells.value({r, c}).value(QStringLiteral("fmt")).toString(); }
     bool bold(int r, int c) const { return cells.value({r, c}).value(QStringLiteral("bold")).toBool(); }
+    QString color(int r, int c) const
+    {
+        return cells.value({r, c}).value(QStringLiteral("color")).toString();
+    }
     bool filled(int r, int c) const { return cells.value({r, c}).value(QStringLiteral("fill")).toBool(); }
     bool isMerged(int r1, int c1, int r2, int c2) const
     {

@@ -52,6 +52,8 @@ def xls(path, values_only):
                     entry['fmt'] = book.format_map[xf.format_key].format_str
                     entry['bold'] = book.font_list[xf.font_index].weight >= 700
                     entry['fill'] = xf.background.fill_pattern == 1
+                    rgb = book.colour_map.get(book.font_list[xf.font_index].colour_index)
+                    entry['color'] = '%02X%02X%02X' % rgb if rgb else ''
                 cells.append(entry)
         out = {'name': sh.name, 'cells': cells, 'count': count}
         if not values_only:
@@ -94,6 +96,8 @@ def xlsx(path, values_only):
                     entry['fmt'] = cell.number_format
                     entry['bold'] = bool(cell.font.b)
                     entry['fill'] = cell.fill.fill_type == 'solid'
+                    color = cell.font.color.rgb if cell.font.color is not None else None
+                    entry['color'] = color[-6:] if isinstance(color, str) else ''
                 cells.append(entry)
         out = {'name': sh.title, 'cells': cells, 'count': count}
         if not values_only:

@@ -28,6 +28,10 @@ private slots:
     void monthlyAndAnnualFiguresMatchTheData();
     void pivotSheetsHoldValuesAtTheirDateAndTime_data() { types_data(); }
     void pivotSheetsHoldValuesAtTheirDateAndTime();
+    void monthlySheetHasOneBlockPerMonthInDeviceOrder_data() { types_data(); }
+    void monthlySheetHasOneBlockPerMonthInDeviceOrder();
+    void sensorErrorsAreMarkedCellsThatFormulasSkip_data() { types_data(); }
+    void sensorErrorsAreMarkedCellsThatFormulasSkip();
     void badInputLeavesNoWorkbook();
     void unwritableOutputKeepsTheEarlierWorkbook();
     void documentFormWritesBesideTheFileOfTheFirstForm();
@@ -355,6 +359,135 @@ void tst_ExcelConverter::pivotSheetsHoldValuesAtTheirDateAndTime()
             }
         QVERIFY(p.lastRow() == 3);
     }
+}
+
+namespace {
+// Lines as a device with day start 08:00 writes them from the day that starts
+// on `from` to the one that starts on `to`: the instant values of a day
+// 08:00 to 07:00, then its MAX and MIN, dated by their own times (the earlier
+// calendar day for the maximum), and its AVG and TOT stamped the next 07:59.
+// Channel 0 is a level without totals, channel 1 rain with the device's
+// daily totals. Returns the expected summary per "yyyy-MM-dd" of the stamp.
+struct DeviceDay
+{
+    double levelAvg, rainAvg, rainTot;
+};
+QMap<QString, DeviceDay> deviceLines(QVector<Line> *lines, const QDate &from, const QDate &to)
+{
+    QMap<QString, DeviceDay> days;
+    int n = 0;
+    for (QDate d = from; d <= to; d = d.addDays(1), ++n) {
+        const QString today = d.toString(Qt::ISODate), next = d.addDays(1).toString(Qt::ISODate);
+        const double level[4] = {100.0 + n, 110.0 + n, 105.0 + n, 95.0 + n};
+        const double rain[4] = {0, 0.2 * (n % 3), 1.4, 0};
+        const QString times[4] = {"08:00", "14:00", "20:00", "02:00"};
+        for (int i = 0; i < 4; ++i) {
+            const QString &date = i < 3 ? today : next;
+            lines->append({0, "INS", date, times[i], level[i]});
+            lines->append({1, "INS", date, times[i], rain[i]});
+        }
+        lines->append({0, "MAX", today, "14:00", level[1]});
+        lines->append({1, "MAX", today, "20:00", 1.4});
+        lines->append({0, "MIN", next, "02:00", level[3]});
+        lines->append({1, "MIN", today, "08:00", 0});
+        DeviceDay day{(level[0] + level[1] + level[2] + level[3]) / 4, (rain[1] + 1.4) / 4, rain[1] + 1.4};
+        // Rounded as the data file holds them.
+        for (double *v : {&day.levelAvg, &day.rainAvg, &day.rainTot})
+            *v = QString::number(*v, 'f', 4).toDouble();
+        lines->append({0, "AVG", next, "07:59", day.levelAvg});
+        lines->append({1, "AVG", next, "07:59", day.rainAvg});
+        lines->append({0, "TOT", next, "07:59", -9999}); // a level has no total
+        lines->append({1, "TOT", next, "07:59", day.rainTot});
+        days.insert(next, day);
+    }
+    return days;
+}
+} // namespace
+
+void tst_ExcelConverter::monthlySheetHasOneBlockPerMonthInDeviceOrder()
+{
+    QFETCH(int, type);
+    QVector<Line> lines;
+    // Stamps from 29 December to 2 February: three months.
+    const QMap<QString, DeviceDay> days = deviceLines(&lines, QDate(2025, 12, 28), QDate(2026, 2, 1));
+    const bookreader::Book book = convertAndRead(dataFile(QStringLiteral("device"), m_channels, lines), type);
+    QVERIFY2(book.error.isEmpty(), qPrintable(book.error));
+    const bookreader::Sheet &m = *book.sheet("Monthly");
+    QVERIFY2(m.lastRow() < 150, qPrintable(QString::number(m.lastRow())));
+    const QStringList months{"2025-12", "2026-01", "2026-02"};
+    for (int b = 0; b < months.size(); ++b) {
+        const int r = b * 50;
+        QCOMPARE(m.text(r + 1, 1), QStringLiteral("Station Name"));
+        QStringList dates;
+        for (auto it = days.cbegin(); it != days.cend(); ++it)
+            if (it.key().startsWith(months[b]))
+                dates << it.key();
+        double levelMax = -1e9, rainSum = 0, levelSum = 0;
+        QString levelMaxDate;
+        for (int i = 0; i < dates.size(); ++i) {
+            const DeviceDay &d = days[dates[i]];
+            QCOMPARE(m.text(r + 9 + i, 1), dates[i]);
+            QCOMPARE(m.number(r + 9 + i, 3), d.levelAvg);
+            QCOMPARE(m.number(r + 9 + i, 4), d.rainAvg);
+            if (d.levelAvg > levelMax) {
+                levelMax = d.levelAvg;
+                levelMaxDate = dates[i];
+            }
+            rainSum += d.rainTot;
+            levelSum += d.levelAvg;
+        }
+        QVERIFY(!m.has(r + 9 + dates.size(), 1));
+        QCOMPARE(m.number(r + 41, 3), levelMax);
+        QCOMPARE(m.text(r + 42, 3), levelMaxDate);
+        // Rain adds up the device's daily totals; the level, without any,
+        // its daily averages.
+        QCOMPARE(m.number(r + 47, 4), rainSum);
+        QCOMPARE(m.number(r + 47, 3), levelSum);
+    }
+    const bookreader::Sheet &a = *book.sheet("Annual");
+    double rain2026 = 0;
+    for (auto it = days.cbegin(); it != days.cend(); ++it)
+        if (it.key().startsWith(QLatin1String("2026")))
+            rain2026 += it->rainTot;
+    QCOMPARE(a.text(59, 1), QStringLiteral("2026-01"));
+    QCOMPARE(a.number(50 + 28, 4), rain2026);
+}
+
+void tst_ExcelConverter::sensorErrorsAreMarkedCellsThatFormulasSkip()
+{
+    QFETCH(int, type);
+    const QVector<Line> lines{
+        {0, "INS", "2026-01-01", "10:00", 12.5},  {1, "INS", "2026-01-01", "10:00", -9999},
+        {0, "INS", "2026-01-01", "10:15", -9999}, {1, "INS", "2026-01-01", "10:15", 12345.6789},
+        {0, "MAX", "2026-01-01", "10:00", 12.5},  {1, "MAX", "2026-01-01", "10:15", 12345.6789},
+        {0, "AVG", "2026-01-01", "23:59", 12.5},  {1, "AVG", "2026-01-01", "23:59", -9999},
+        {0, "AVG", "2026-01-02", "23:59", 14.5}};
+    const bookreader::Book book =
+        convertAndRead(dataFile(QStringLiteral("errors"), m_channels, lines), type, true);
+    QVERIFY2(book.error.isEmpty(), qPrintable(book.error));
+    auto marked = [](const bookreader::Sheet &s, int r, int c) {
+        return s.text(r, c) == QLatin1String("Err") && s.color(r, c) == QLatin1String("808080");
+    };
+    const bookreader::Sheet &d = *book.sheet("Daily");
+    QCOMPARE(d.number(9, 3), 12.5);
+    QVERIFY(marked(d, 9, 4));
+    QVERIFY(marked(d, 10, 3));
+    QCOMPARE(d.number(10, 4), 12345.6789);
+    QVERIFY(marked(d, 48, 4));
+    QCOMPARE(d.number(47, 4), 12345.6789);
+
+    const bookreader::Sheet &m = *book.sheet("Monthly");
+    QVERIFY(marked(m, 9, 4));
+    QCOMPARE(m.number(10, 3), 14.5);
+    QCOMPARE(m.number(44, 3), 12.5); // MIN of the values, not of the error
+    QVERIFY(!m.has(44, 4));
+
+    const bookreader::Sheet &p = *book.sheet("Hava Sıcaklığı_Pivot");
+    QVERIFY(marked(p, 1, 1));
+    QCOMPARE(p.number(1, 2), 12345.6789);
+    // "12345.6789" needs ten characters and some room.
+    QVERIFY2(p.width(1) >= 11 && p.width(2) >= 11, qPrintable(QString::number(p.width(2))));
+    QVERIFY(marked(*book.sheet("Su Seviyesi_Pivot"), 1, 2));
 }
 
 void tst_ExcelConverter::badInputLeavesNoWorkbook()
