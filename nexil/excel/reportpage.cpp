@@ -2,6 +2,8 @@
 
 #include "nexil/excel/workbook.h"
 
+#include <algorithm>
+
 namespace report {
 
 using namespace layout;
@@ -191,13 +193,39 @@ int ReportPage::addBlock()
 
 void ReportPage::finishSheet()
 {
-    // Landscape, every column of a block on one page across, and the first
-    // block's channel headers atop every page the blocks run over.
     m_sheet->setLandscape(true);
     m_sheet->setPaperSize(9);
-    m_sheet->fitToPages(1, 0);
     m_sheet->setPrintArea(0, 0, m_blocks * BlockRows - 1, m_lastColumn);
-    m_sheet->setRepeatRows(HeaderRow, HeaderRow + 1);
+    if (m_blocks - 1 > MaxPageBreaks) {
+        // Too many blocks to start each on a page: all columns on one page
+        // across, and the first block's channel headers atop every page.
+        m_sheet->fitToPages(1, 0);
+        m_sheet->setRepeatRows(HeaderRow, HeaderRow + 1);
+        return;
+    }
+    // One block per page, with its own title and headers: the scale that
+    // fits every column across and a whole block down an A4 page.
+    const Worksheet::Margins margins = m_sheet->margins();
+    const double across = (11.69 - margins.left - margins.right) * 72;
+    const double down = (8.27 - margins.top - margins.bottom) * 72;
+    // Widths count in characters of the format's default font; the readers
+    // of .xls files draw them wider than Excel's 7 pixels.
+    const bool xls = m_book->type() == Workbook::Xls;
+    const double pixelsPerChar = xls ? 9 : 7;
+    double width = 0;
+    for (int c = 0; c <= m_lastColumn; ++c) {
+        const auto it = m_sheet->columnWidths().find(c);
+        const double chars = it == m_sheet->columnWidths().end() ? 8.43 : it->second;
+        width += (int(chars * pixelsPerChar + 0.5) + 5) * 0.75; // pixels to points
+    }
+    // Rows keep the height of the format's default font.
+    const double height = BlockRows * (xls ? 12.75 : 15.0);
+    // A little room for the rounding of row heights by the printing program.
+    m_sheet->setPrintScale(int(std::min(across / width, down / height) * 97));
+    QVector<int> breaks;
+    for (int b = 1; b < m_blocks; ++b)
+        breaks.append(b * BlockRows);
+    m_sheet->setRowBreaks(breaks);
 }
 
 void ReportPage::finish()

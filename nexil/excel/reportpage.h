@@ -20,6 +20,8 @@ const int MonthlySummaryRow = 41, AnnualSummaryRow = 22;
 // MAX, its date, MIN, its date and TOT, from the summary's first row.
 const int SumMax = 0, SumMaxDate = 1, SumMin = 3, SumMinDate = 4, SumTot = 6;
 const int FirstValueCol = 3, LastFormattedCol = 12, LastFrameCol = 13;
+// Page breaks a sheet may have in either format.
+const int MaxPageBreaks = 1023;
 } // namespace layout
 
 // The book's cell formats and logo, shared by every sheet.

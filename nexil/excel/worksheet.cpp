@@ -116,6 +116,20 @@ void Worksheet::fitToPages(int wide, int tall)
     m_page.fitHeight = qBound(0, tall, 32767);
 }
 
+void Worksheet::setPrintScale(int percent)
+{
+    m_page.fit = false;
+    m_page.scale = qBound(10, percent, 400);
+}
+
+void Worksheet::setRowBreaks(const QVector<int> &rows)
+{
+    m_page.rowBreaks.clear();
+    for (int r : rows)
+        if (r > 0 && r < Workbook::GridRows && (m_page.rowBreaks.isEmpty() || r > m_page.rowBreaks.last()))
+            m_page.rowBreaks.append(r);
+}
+
 bool Worksheet::setPrintArea(int firstRow, int firstCol, int lastRow, int lastCol)
 {
     if (firstRow < 0 || firstCol < 0 || lastRow < firstRow || lastCol < firstCol ||

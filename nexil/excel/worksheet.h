@@ -49,6 +49,8 @@ public:
         // takes); off unless fitToPages() was called.
         bool fit = false;
         int fitWidth = 1, fitHeight = 1;
+        int scale = 100;                             // percent, when not fitted
+        QVector<int> rowBreaks;                      // rows that start a new page, ascending
         Range printArea{-1, -1, -1, -1};             // firstRow < 0: no print area
         int repeatFirstRow = -1, repeatLastRow = -1; // printed atop every page
     };
@@ -74,6 +76,9 @@ public:
     void setLandscape(bool landscape) { m_page.landscape = landscape; }
     void setPaperSize(int paper) { m_page.paperSize = paper; }
     void fitToPages(int wide, int tall);
+    // A fixed scale; fitting to pages, which would override the breaks, ends.
+    void setPrintScale(int percent);
+    void setRowBreaks(const QVector<int> &rows);
     bool setPrintArea(int firstRow, int firstCol, int lastRow, int lastCol);
     bool setRepeatRows(int firstRow, int lastRow);
 

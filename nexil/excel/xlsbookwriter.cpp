@@ -3,6 +3,7 @@
 #include "nexil/excel/compoundfile.h"
 #include "nexil/excel/workbook.h"
 
+#include <QCryptographicHash>
 #include <QHash>
 #include <QVector>
 #include <QtEndian>
@@ -36,7 +37,43 @@ enum RecordId : quint16 {
     BLANK = 0x0201,
     WINDOW2 = 0x023E,
     MERGECELLS = 0x00E5,
+    SETUP = 0x00A1,
+    HORIZONTALPAGEBREAKS = 0x001B,
+    SUPBOOK = 0x01AE,
+    EXTERNSHEET = 0x0017,
+    NAME = 0x0018,
+    MSODRAWINGGROUP = 0x00EB,
+    MSODRAWING = 0x00EC,
+    OBJ = 0x005D,
 };
+
+// Drawing records of the shapes layer.
+enum ArtId : quint16 {
+    DggContainer = 0xF000,
+    BStoreContainer = 0xF001,
+    DgContainer = 0xF002,
+    SpgrContainer = 0xF003,
+    SpContainer = 0xF004,
+    FDGG = 0xF006,
+    FBSE = 0xF007,
+    FDG = 0xF008,
+    FSPGR = 0xF009,
+    FSP = 0xF00A,
+    FOPT = 0xF00B,
+    ClientAnchor = 0xF010,
+    ClientData = 0xF011,
+    BlipPNG = 0xF01E,
+    SplitMenuColors = 0xF11E,
+};
+const quint16 kContainer = 0x000F;
+const int kShapeType = 75; // picture frame
+const int kClusterShapes = 1024;
+const int kDefaultRowPixels = 17;    // 12.75 points
+const int kDefaultColumnPixels = 64; // 8.43 characters
+const int kBuiltinPrintArea = 0x06;
+const int kBuiltinPrintTitles = 0x07;
+const quint16 kFitToPage = 0x0100; // in WSBOOL
+const int kMaxPageBreaks = 1023;
 
 const int kMaxRecordData = 8224;
 const int kFirstCellXf = 16; // 15 style XFs and the default cell XF come first
@@ -108,6 +145,13 @@ public:
         u8(wide ? 1 : 0);
         utf16Chars(s, 0, s.size(), wide);
     }
+    // A drawing record header: version and instance, type, length.
+    void art(quint16 ver, quint16 inst, quint16 type, quint32 length)
+    {
+        u16(quint16(ver | (inst << 4)));
+        u16(type);
+        u32(length);
+    }
     static bool needsWide(const QString &s)
     {
         for (QChar c : s)
@@ -136,7 +180,18 @@ private:
     void formats();
     void xfs();
     void sst();
-    void sheet(const Worksheet &s, bool first);
+    void sheet(const Worksheet &s, int index);
+    void names();
+    void drawingGroup();
+    void drawing(const Worksheet &s, int index);
+    void pageSetup(const Worksheet &s);
+    // A record whose data may need CONTINUE records.
+    void longRecord(quint16 id, const QByteArray &data);
+    quint32 shapeId(int index, int shape) const
+    {
+        return quint32((m_firstCluster[index] + shape / kClusterShapes) * kClusterShapes +
+                       shape % kClusterShapes);
+    }
     quint16 xfOf(qint32 format) const { return quint16(format < 0 ? 15 : kFirstCellXf + format); }
 
     const Workbook &m_book;
@@ -144,7 +199,260 @@ private:
     QVector<int> m_fontOf;   // per format: FONT index
     QVector<int> m_numFmtOf; // per format: FORMAT index (0 = General)
     quint32 m_labelCells = 0;
+    QVector<int> m_drawingOf;    // per sheet: drawing id, 0 without pictures
+    QVector<int> m_firstCluster; // per sheet: its first shape-id cluster
 };
+
+int columnPixelsOf(const Worksheet &s, int col)
+{
+    const auto it = s.columnWidths().find(col);
+    return it == s.columnWidths().end() ? kDefaultColumnPixels : columnPixels(it->second);
+}
+
+bool pngSize(const QByteArray &png, int *width, int *height)
+{
+    if (png.size() < 24)
+        return false;
+    *width = int(qFromBigEndian<quint32>(png.constData() + 16));
+    *height = int(qFromBigEndian<quint32>(png.constData() + 20));
+    return *width > 0 && *height > 0;
+}
+
+void Writer::longRecord(quint16 id, const QByteArray &data)
+{
+    for (int from = 0; from < data.size() || from == 0; from += kMaxRecordData) {
+        const int h = m_s.begin(from == 0 ? id : quint16(CONTINUE));
+        m_s.b.append(data.mid(from, kMaxRecordData));
+        m_s.end(h);
+        if (data.isEmpty())
+            break;
+    }
+}
+
+void Writer::names()
+{
+    struct Name
+    {
+        int sheet, builtin;
+        Worksheet::Range area;
+    };
+    QVector<Name> list;
+    for (int i = 0; i < m_book.sheetCount(); ++i) {
+        const Worksheet::PageSetup &p = m_book.sheet(i)->pageSetup();
+        if (p.printArea.firstRow >= 0)
+            list.append({i, kBuiltinPrintArea, p.printArea});
+        if (p.repeatFirstRow >= 0)
+            list.append({i, kBuiltinPrintTitles, {p.repeatFirstRow, 0, p.repeatLastRow, 255}});
+    }
+    if (list.isEmpty())
+        return;
+    // The names refer to the book's own sheets, one reference per sheet.
+    int h = m_s.begin(SUPBOOK);
+    m_s.u16(quint16(m_book.sheetCount()));
+    m_s.u16(0x0401);
+    m_s.end(h);
+    h = m_s.begin(EXTERNSHEET);
+    m_s.u16(quint16(m_book.sheetCount()));
+    for (int i = 0; i < m_book.sheetCount(); ++i) {
+        m_s.u16(0);
+        m_s.u16(quint16(i));
+        m_s.u16(quint16(i));
+    }
+    m_s.end(h);
+    for (const Name &n : list) {
+        h = m_s.begin(NAME);
+        m_s.u16(0x0020); // built-in
+        m_s.u8(0);
+        m_s.u8(1);   // a built-in name is one code
+        m_s.u16(11); // the formula: one 3-D area
+        m_s.u16(0);
+        m_s.u16(quint16(n.sheet + 1));
+        m_s.u32(0);
+        m_s.u8(0);
+        m_s.u8(quint8(n.builtin));
+        m_s.u8(0x3B); // 3-D area, absolute
+        m_s.u16(quint16(n.sheet));
+        m_s.u16(quint16(std::min(n.area.firstRow, 65535)));
+        m_s.u16(quint16(std::min(n.area.lastRow, 65535)));
+        m_s.u16(quint16(std::min(n.area.firstCol, 255)));
+        m_s.u16(quint16(std::min(n.area.lastCol, 255)));
+        m_s.end(h);
+    }
+}
+
+void Writer::drawingGroup()
+{
+    m_drawingOf.fill(0, m_book.sheetCount());
+    m_firstCluster.fill(0, m_book.sheetCount());
+    QVector<int> uses(m_book.pictureCount(), 0);
+    int drawings = 0, clusters = 0, shapes = 0;
+    quint32 spidMax = 0;
+    Stream clusterList;
+    for (int i = 0; i < m_book.sheetCount(); ++i) {
+        const QVector<Worksheet::Picture> &pictures = m_book.sheet(i)->pictures();
+        if (pictures.isEmpty())
+            continue;
+        for (const Worksheet::Picture &p : pictures)
+            ++uses[p.id];
+        m_drawingOf[i] = ++drawings;
+        m_firstCluster[i] = clusters + 1;
+        // The group shape and the pictures, 1,024 shape ids per cluster.
+        const int n = pictures.size() + 1;
+        for (int used = n; used > 0; used -= kClusterShapes) {
+            clusterList.u32(quint32(drawings));
+            clusterList.u32(quint32(std::min(used, kClusterShapes)));
+            ++clusters;
+        }
+        shapes += n;
+        spidMax = shapeId(i, n - 1) + 1;
+    }
+    if (drawings == 0)
+        return;
+
+    QVector<QByteArray> blips;
+    int bstoreLength = 0;
+    for (int k = 0; k < m_book.pictureCount(); ++k) {
+        const QByteArray &png = m_book.picture(k);
+        const QByteArray uid = QCryptographicHash::hash(png, QCryptographicHash::Md5);
+        Stream b;
+        b.art(2, 6, FBSE, quint32(36 + 8 + 17 + png.size()));
+        b.u8(6); // PNG
+        b.u8(6);
+        b.b.append(uid);
+        b.u16(0x00FF);
+        b.u32(quint32(8 + 17 + png.size()));
+        b.u32(quint32(uses[k]));
+        b.u32(0); // the picture follows here, not in a separate stream
+        b.u32(0);
+        b.art(0, 0x6E0, BlipPNG, quint32(17 + png.size()));
+        b.b.append(uid);
+        b.u8(0xFF);
+        b.b.append(png);
+        bstoreLength += b.b.size();
+        blips.append(b.b);
+    }
+    Stream a;
+    const int dggLength = 8 + 16 + clusterList.b.size() + 8 + bstoreLength + 8 + 18 + 8 + 16;
+    a.art(kContainer, 0, DggContainer, quint32(dggLength));
+    a.art(0, 0, FDGG, quint32(16 + clusterList.b.size()));
+    a.u32(spidMax);
+    a.u32(quint32(clusters + 1));
+    a.u32(quint32(shapes));
+    a.u32(quint32(drawings));
+    a.b.append(clusterList.b);
+    a.art(kContainer, quint16(m_book.pictureCount()), BStoreContainer, quint32(bstoreLength));
+    for (const QByteArray &b : blips)
+        a.b.append(b);
+    // Default shape properties: text fitting, fill and line colours.
+    a.art(3, 3, FOPT, 18);
+    a.u16(0x00BF);
+    a.u32(0x00080008);
+    a.u16(0x0181);
+    a.u32(0x08000041);
+    a.u16(0x01C0);
+    a.u32(0x08000040);
+    a.art(0, 4, SplitMenuColors, 16);
+    for (quint32 c : {0x0800000Du, 0x0800000Cu, 0x08000017u, 0x100000F7u})
+        a.u32(c);
+    longRecord(MSODRAWINGGROUP, a.b);
+}
+
+void Writer::drawing(const Worksheet &s, int index)
+{
+    const QVector<Worksheet::Picture> &pictures = s.pictures();
+    if (pictures.isEmpty() || m_drawingOf.value(index) == 0)
+        return;
+    const int n = pictures.size();
+    const quint32 spLength = 16 + 14 + 26 + 8;
+    const quint32 spgrLength = 48 + quint32(n) * (8 + spLength);
+    for (int i = 0; i < n; ++i) {
+        const Worksheet::Picture &p = pictures[i];
+        Stream a;
+        if (i == 0) {
+            // The drawing and its group shape open the first record; their
+            // lengths cover every picture's records.
+            a.art(kContainer, 0, DgContainer, 16 + 8 + spgrLength);
+            a.art(0, quint16(m_drawingOf[index]), FDG, 8);
+            a.u32(quint32(n + 1));
+            a.u32(shapeId(index, n));
+            a.art(kContainer, 0, SpgrContainer, spgrLength);
+            a.art(kContainer, 0, SpContainer, 40);
+            a.art(1, 0, FSPGR, 16);
+            for (int k = 0; k < 4; ++k)
+                a.u32(0);
+            a.art(2, 0, FSP, 8);
+            a.u32(shapeId(index, 0));
+            a.u32(0x0005); // group, patriarch
+        }
+        a.art(kContainer, 0, SpContainer, spLength);
+        a.art(2, kShapeType, FSP, 8);
+        a.u32(shapeId(index, i + 1));
+        a.u32(0x0A00); // has an anchor and a shape type
+        a.art(3, 1, FOPT, 6);
+        a.u16(0x4104); // the picture: an entry of the store, from 1
+        a.u32(quint32(p.id + 1));
+
+        // The anchor: the cell of the top left corner and where the bottom
+        // right one falls, in 1/1024 of a column and 1/256 of a row.
+        int width = 0, height = 0;
+        pngSize(m_book.picture(p.id), &width, &height);
+        int x = int(std::lround(width * p.scale)), col = p.col;
+        while (col < 255 && columnPixelsOf(s, col) <= x) {
+            x -= columnPixelsOf(s, col);
+            ++col;
+        }
+        const int colPixels = std::max(1, columnPixelsOf(s, col));
+        const int y = int(std::lround(height * p.scale));
+        const int row = std::min(65535, p.row + y / kDefaultRowPixels);
+        a.art(0, 0, ClientAnchor, 18);
+        a.u16(0);
+        a.u16(quint16(p.col));
+        a.u16(0);
+        a.u16(quint16(p.row));
+        a.u16(0);
+        a.u16(quint16(col));
+        a.u16(quint16(std::min(1023, x * 1024 / colPixels)));
+        a.u16(quint16(row));
+        a.u16(quint16((y % kDefaultRowPixels) * 256 / kDefaultRowPixels));
+        a.art(0, 0, ClientData, 0);
+        longRecord(MSODRAWING, a.b);
+
+        const int h = m_s.begin(OBJ);
+        m_s.u16(0x0015); // common data: a picture, its id, locked and printed
+        m_s.u16(0x0012);
+        m_s.u16(8);
+        m_s.u16(quint16(i + 1));
+        m_s.u16(0x6011);
+        for (int k = 0; k < 3; ++k)
+            m_s.u32(0);
+        m_s.u16(0x0007); // clipboard format: none of the classic ones
+        m_s.u16(2);
+        m_s.u16(0xFFFF);
+        m_s.u16(0x0008); // picture flags: an automatic picture
+        m_s.u16(2);
+        m_s.u16(0x0001);
+        m_s.u32(0); // end
+        m_s.end(h);
+    }
+}
+
+void Writer::pageSetup(const Worksheet &s)
+{
+    const Worksheet::PageSetup &p = s.pageSetup();
+    const int h = m_s.begin(SETUP);
+    m_s.u16(quint16(p.paperSize));
+    m_s.u16(quint16(p.fit ? 100 : p.scale));
+    m_s.u16(1);
+    m_s.u16(quint16(p.fit ? p.fitWidth : 1));
+    m_s.u16(quint16(p.fit ? p.fitHeight : 1));
+    m_s.u16(p.landscape ? 0x0000 : 0x0002);
+    m_s.u16(600);
+    m_s.u16(600);
+    m_s.f64(0.3);
+    m_s.f64(0.3);
+    m_s.u16(1);
+    m_s.end(h);
+}
 
 void Writer::fonts()
 {
@@ -344,13 +652,16 @@ void Writer::globals(QVector<int> *sheetOffsetAt)
         m_s.shortString(m_book.sheet(i)->name());
         m_s.end(h);
     }
+    names();
+    drawingGroup();
     sst();
     h = m_s.begin(EOF_);
     m_s.end(h);
 }
 
-void Writer::sheet(const Worksheet &s, bool first)
+void Writer::sheet(const Worksheet &s, int index)
 {
+    const bool first = index == 0;
     int h = m_s.begin(BOF);
     m_s.u16(0x0600);
     m_s.u16(0x0010);
@@ -361,8 +672,23 @@ void Writer::sheet(const Worksheet &s, bool first)
     m_s.end(h);
 
     h = m_s.begin(WSBOOL);
-    m_s.u16(0x04C1);
+    m_s.u16(quint16(0x04C1 | (s.pageSetup().fit ? kFitToPage : 0)));
     m_s.end(h);
+
+    QVector<int> breaks;
+    for (int r : s.pageSetup().rowBreaks)
+        if (r < 65536 && breaks.size() < kMaxPageBreaks)
+            breaks.append(r);
+    if (!breaks.isEmpty()) {
+        h = m_s.begin(HORIZONTALPAGEBREAKS);
+        m_s.u16(quint16(breaks.size()));
+        for (int r : breaks) {
+            m_s.u16(quint16(r));
+            m_s.u16(0);
+            m_s.u16(255);
+        }
+        m_s.end(h);
+    }
 
     const Worksheet::Margins m = s.margins();
     const double margins[4] = {m.left, m.right, m.top, m.bottom};
@@ -371,6 +697,7 @@ void Writer::sheet(const Worksheet &s, bool first)
         m_s.f64(margins[i]);
         m_s.end(h);
     }
+    pageSetup(s);
 
     // One COLINFO per run of neighbouring columns of the same width.
     const auto &widths = s.columnWidths();
@@ -461,6 +788,8 @@ void Writer::sheet(const Worksheet &s, bool first)
         i = j;
     }
 
+    drawing(s, index);
+
     h = m_s.begin(WINDOW2);
     m_s.u16(first ? 0x06B6 : 0x00B6);
     m_s.u16(0);
@@ -506,7 +835,7 @@ bool Writer::run(QByteArray *file, QString *error)
     globals(&offsetAt);
     for (int i = 0; i < m_book.sheetCount(); ++i) {
         m_s.patch32(offsetAt[i], quint32(m_s.pos()));
-        sheet(*m_book.sheet(i), i == 0);
+        sheet(*m_book.sheet(i), i);
     }
     *file = CompoundFile::build(QStringLiteral("Workbook"), m_s.b);
     return true;

@@ -6,8 +6,7 @@
 class Workbook;
 
 // Writes a checked Workbook as a BIFF8 .xls file (a "Workbook" stream in a
-// compound file). Pictures are not written: the format's drawing layer is
-// left out, so an .xls workbook has no logo.
+// compound file), its PNG pictures through the format's drawing layer.
 class XlsBookWriter
 {
 public:

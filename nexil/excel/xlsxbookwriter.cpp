@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <locale.h>
+#include <vector>
 #include <xlsxwriter.h>
 
 namespace {
@@ -118,6 +119,29 @@ bool fill(lxw_workbook *wb, const Workbook &book, QString *error)
             e = worksheet_set_column(ws, lxw_col_t(it->first), lxw_col_t(it->first), it->second, nullptr);
         const Worksheet::Margins m = s->margins();
         worksheet_set_margins(ws, m.left, m.right, m.top, m.bottom);
+        const Worksheet::PageSetup &page = s->pageSetup();
+        if (page.landscape)
+            worksheet_set_landscape(ws);
+        if (page.paperSize > 0)
+            worksheet_set_paper(ws, uint8_t(page.paperSize));
+        if (page.fit)
+            worksheet_fit_to_pages(ws, uint16_t(page.fitWidth), uint16_t(page.fitHeight));
+        else if (page.scale != 100)
+            worksheet_set_print_scale(ws, uint16_t(page.scale));
+        if (!page.rowBreaks.isEmpty() && !e) {
+            std::vector<lxw_row_t> breaks;
+            for (int r : page.rowBreaks)
+                if (breaks.size() < LXW_BREAKS_MAX)
+                    breaks.push_back(lxw_row_t(r));
+            breaks.push_back(0);
+            e = worksheet_set_h_pagebreaks(ws, breaks.data());
+        }
+        const Worksheet::Range &area = page.printArea;
+        if (area.firstRow >= 0 && !e)
+            e = worksheet_print_area(ws, lxw_row_t(area.firstRow), lxw_col_t(area.firstCol),
+                                     lxw_row_t(area.lastRow), lxw_col_t(area.lastCol));
+        if (page.repeatFirstRow >= 0 && !e)
+            e = worksheet_repeat_rows(ws, lxw_row_t(page.repeatFirstRow), lxw_row_t(page.repeatLastRow));
         // Ranges first: merging writes its own first cell, which the cell
         // loop below then replaces.
         for (const Worksheet::Range &r : s->merges()) {
