@@ -126,8 +126,11 @@ void Worksheet::setRowBreaks(const QVector<int> &rows)
 {
     m_page.rowBreaks.clear();
     for (int r : rows)
-        if (r > 0 && r < Workbook::GridRows && (m_page.rowBreaks.isEmpty() || r > m_page.rowBreaks.last()))
+        if (r > 0 && r < Workbook::GridRows)
             m_page.rowBreaks.append(r);
+    std::sort(m_page.rowBreaks.begin(), m_page.rowBreaks.end());
+    m_page.rowBreaks.erase(std::unique(m_page.rowBreaks.begin(), m_page.rowBreaks.end()),
+                           m_page.rowBreaks.end());
 }
 
 bool Worksheet::setPrintArea(int firstRow, int firstCol, int lastRow, int lastCol)

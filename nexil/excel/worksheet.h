@@ -50,7 +50,7 @@ public:
         bool fit = false;
         int fitWidth = 1, fitHeight = 1;
         int scale = 100;                             // percent, when not fitted
-        QVector<int> rowBreaks;                      // rows that start a new page, ascending
+        QVector<int> rowBreaks;                      // rows that start a new page, ascending, once each
         Range printArea{-1, -1, -1, -1};             // firstRow < 0: no print area
         int repeatFirstRow = -1, repeatLastRow = -1; // printed atop every page
     };

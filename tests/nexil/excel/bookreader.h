@@ -14,6 +14,7 @@
 #include <QStandardPaths>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 namespace bookreader {
 
@@ -25,7 +26,8 @@ struct Sheet
     QJsonObject widths;
     QJsonArray margins;
     QJsonArray images;
-    int count = 0; // every cell, also those left out by a row filter
+    QJsonObject page; // print setup, .xlsx only
+    int count = 0;    // every cell, also those left out by a row filter
 
     QJsonValue value(int r, int c) const { return cells.value({r, c}).value(QStringLiteral("v")); }
     QString text(int r, int c) const { return value(r, c).toString(); }
@@ -108,6 +110,7 @@ inline Book read(const QString &path, bool valuesOnly = false, const QString &ro
         s.widths = so.value(QStringLiteral("widths")).toObject();
         s.margins = so.value(QStringLiteral("margins")).toArray();
         s.images = so.value(QStringLiteral("images")).toArray();
+        s.page = so.value(QStringLiteral("page")).toObject();
         book.sheets.append(s);
     }
     return book;
@@ -148,6 +151,49 @@ inline QHash<QString, QList<QStringList>> libreOfficeCsv(const QString &path, co
         out.insert(f.completeBaseName().mid(base.size()), rows);
     }
     return out;
+}
+
+// The workbook converted by LibreOffice into the format of the extension
+// ("xlsx", "pdf"); empty on failure.
+inline QString libreOfficeConvert(const QString &path, const QString &extension, const QString &workDir)
+{
+    const QString outDir = workDir + QStringLiteral("/") + extension;
+    QDir().mkpath(outDir);
+    QProcess p;
+    p.start(libreOffice(), {QStringLiteral("-env:UserInstallation=file://") + workDir + QStringLiteral("/lo"),
+                            QStringLiteral("--headless"), QStringLiteral("--convert-to"), extension,
+                            QStringLiteral("--outdir"), outDir, path});
+    if (!p.waitForFinished(300000) || p.exitCode() != 0)
+        return QString();
+    const QString out =
+        outDir + QLatin1Char('/') + QFileInfo(path).completeBaseName() + QLatin1Char('.') + extension;
+    return QFileInfo::exists(out) ? out : QString();
+}
+
+// How many pictures each page of a PDF shows (pdfimages); empty on failure.
+inline QVector<int> picturesPerPage(const QString &pdf)
+{
+    QProcess info;
+    info.start(QStringLiteral("pdfinfo"), {pdf});
+    if (!info.waitForFinished(60000) || info.exitCode() != 0)
+        return {};
+    int pages = 0;
+    for (const QByteArray &line : info.readAllStandardOutput().split('\n'))
+        if (line.startsWith("Pages:"))
+            pages = line.mid(6).trimmed().toInt();
+    QProcess images;
+    images.start(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf});
+    if (!images.waitForFinished(60000) || images.exitCode() != 0 || pages <= 0)
+        return {};
+    QVector<int> count(pages, 0);
+    const QList<QByteArray> lines = images.readAllStandardOutput().split('\n');
+    for (int i = 2; i < lines.size(); ++i) {
+        const int page = lines[i].simplified().split(' ').value(0).toInt();
+        // Masks of a picture are listed as images of their own.
+        if (page >= 1 && page <= pages && lines[i].simplified().split(' ').value(2) == "image")
+            ++count[page - 1];
+    }
+    return count;
 }
 
 } // namespace bookreader

@@ -112,6 +112,19 @@ def xlsx(path, values_only):
             pm = sh.page_margins
             out['margins'] = [pm.left, pm.right, pm.top, pm.bottom]
             out['images'] = [[img.anchor._from.row, img.anchor._from.col] for img in sh._images]
+            ps = sh.page_setup
+            fit = sh.sheet_properties.pageSetUpPr
+            out['page'] = {
+                'landscape': ps.orientation == 'landscape',
+                'paper': int(ps.paperSize or 0),
+                'scale': int(ps.scale or 100),
+                'fit': bool(fit is not None and fit.fitToPage),
+                'fitWidth': int(1 if ps.fitToWidth is None else ps.fitToWidth),
+                'fitHeight': int(1 if ps.fitToHeight is None else ps.fitToHeight),
+                'area': sh.print_area[0] if isinstance(sh.print_area, list) else (sh.print_area or ''),
+                'titleRows': sh.print_title_rows or '',
+                'rowBreaks': [b.id for b in sh.row_breaks.brk],
+            }
         sheets.append(out)
     return sheets
 

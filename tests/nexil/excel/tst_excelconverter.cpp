@@ -32,6 +32,8 @@ private slots:
     void monthlySheetHasOneBlockPerMonthInDeviceOrder();
     void sensorErrorsAreMarkedCellsThatFormulasSkip_data() { types_data(); }
     void sensorErrorsAreMarkedCellsThatFormulasSkip();
+    void printedReportsShowOneBlockPerPageWithItsLogo_data() { types_data(); }
+    void printedReportsShowOneBlockPerPageWithItsLogo();
     void badInputLeavesNoWorkbook();
     void unwritableOutputKeepsTheEarlierWorkbook();
     void documentFormWritesBesideTheFileOfTheFirstForm();
@@ -488,6 +490,45 @@ void tst_ExcelConverter::sensorErrorsAreMarkedCellsThatFormulasSkip()
     // "12345.6789" needs ten characters and some room.
     QVERIFY2(p.width(1) >= 11 && p.width(2) >= 11, qPrintable(QString::number(p.width(2))));
     QVERIFY(marked(*book.sheet("Su Seviyesi_Pivot"), 1, 2));
+}
+
+void tst_ExcelConverter::printedReportsShowOneBlockPerPageWithItsLogo()
+{
+    QFETCH(int, type);
+    if (bookreader::libreOffice().isEmpty() || QStandardPaths::findExecutable("pdfimages").isEmpty())
+        QSKIP("LibreOffice or pdfimages is not installed");
+    // Two daily blocks for the first day and one for the second; one month
+    // and one year.
+    QVector<Line> lines;
+    for (int i = 0; i < 40; ++i)
+        lines.append({0, "INS", "2026-01-05", QTime(0, 0).addSecs(900 * i).toString("hh:mm"), 1.0 + i});
+    lines.append({0, "AVG", "2026-01-05", "23:59", 20.5});
+    lines.append({0, "INS", "2026-01-06", "00:00", 3});
+    lines.append({0, "AVG", "2026-01-06", "23:59", 3});
+    const QString xml = dataFile(QStringLiteral("print%1").arg(type), m_channels, lines);
+    ExcelConverter converter;
+    QVERIFY(converter.convert(xml, ExcelConverter::ExcelType(type)));
+    const QString work = m_dir.filePath(QStringLiteral("print%1").arg(type));
+
+    // The print setup as a reader sees it (LibreOffice reads the .xls).
+    const QString xlsx =
+        type == ExcelConverter::Xlsx
+            ? converter.outputPath()
+            : bookreader::libreOfficeConvert(converter.outputPath(), QStringLiteral("xlsx"), work);
+    const bookreader::Book book = bookreader::read(xlsx);
+    QVERIFY2(book.error.isEmpty(), qPrintable(book.error));
+    const QJsonObject daily = book.sheet("Daily")->page;
+    QVERIFY(daily.value("landscape").toBool());
+    QCOMPARE(daily.value("paper").toInt(), 9);
+    QCOMPARE(daily.value("rowBreaks").toArray(), QJsonArray({50, 100}));
+    QVERIFY(daily.value("area").toString().endsWith(QLatin1String("$A$1:$N$150")));
+    const int scale = daily.value("scale").toInt();
+    QVERIFY2(scale >= 50 && scale < 100, qPrintable(QString::number(scale)));
+
+    // Printed: a page per block, each with its logo.
+    const QString pdf = bookreader::libreOfficeConvert(converter.outputPath(), QStringLiteral("pdf"), work);
+    QVERIFY(!pdf.isEmpty());
+    QCOMPARE(bookreader::picturesPerPage(pdf), QVector<int>(3 + 1 + 1, 1));
 }
 
 void tst_ExcelConverter::badInputLeavesNoWorkbook()

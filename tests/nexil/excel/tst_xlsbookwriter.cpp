@@ -20,6 +20,7 @@ private slots:
     void tinyFileIsPaddedOutOfTheMiniStream();
     void tooManyRowsOrColumnsAreRefused();
     void libreOfficeReadsStringsAndNumbers();
+    void picturesAndPrintSetupReachLibreOffice();
 
 private:
     QTemporaryDir m_dir;
@@ -220,6 +221,80 @@ void tst_XlsBookWriter::libreOfficeReadsStringsAndNumbers()
     QCOMPARE(rows.value(0).value(0), longText);
     QCOMPARE(rows.value(1).value(0), QStringLiteral("1.0040"));
     QCOMPARE(rows.value(2).value(0), QStringLiteral("İstasyon"));
+}
+
+void tst_XlsBookWriter::picturesAndPrintSetupReachLibreOffice()
+{
+    if (bookreader::libreOffice().isEmpty())
+        QSKIP("LibreOffice is not installed");
+    auto png = [](const char *path) {
+        QFile f(QStringLiteral(NEXIL_SOURCE_DIR "/") + QLatin1String(path));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    Workbook book(Workbook::Xls);
+    const int logo = book.addPicture(png("nexil/excel/images/logo/velk.png"));
+    const int icon = book.addPicture(png("tools/modem/images/connect.png"));
+    QVERIFY(logo >= 0 && icon >= 0);
+
+    Worksheet *one = book.addSheet(QStringLiteral("one"));
+    one->writeString(0, 0, QStringLiteral("x"));
+    one->setColumnWidth(3, 12, 12.43);
+    QVERIFY(one->insertPicture(1, 10, logo));
+    QVERIFY(one->insertPicture(51, 10, logo));
+    QVERIFY(one->insertPicture(101, 3, icon, 2.0));
+    one->setLandscape(true);
+    one->setPaperSize(9);
+    one->setPrintScale(70);
+    one->setRowBreaks({50, 100});
+    QVERIFY(one->setPrintArea(0, 0, 149, 13));
+    QVERIFY(one->setRepeatRows(7, 8));
+
+    Worksheet *none = book.addSheet(QStringLiteral("none"));
+    none->writeNumber(0, 0, 1);
+    none->fitToPages(1, 0);
+
+    // More pictures than one cluster of shape ids holds.
+    Worksheet *many = book.addSheet(QStringLiteral("many"));
+    many->writeNumber(0, 0, 1);
+    for (int i = 0; i < 1100; ++i)
+        QVERIFY(many->insertPicture(i * 4, i % 5, i % 2 ? logo : icon));
+
+    const QString path = m_dir.filePath(QStringLiteral("pictures.xls"));
+    QVERIFY2(book.save(path), qPrintable(book.errorString()));
+    // xlrd still reads the book around the drawing records.
+    const bookreader::Book direct = bookreader::read(path);
+    QVERIFY2(direct.error.isEmpty(), qPrintable(direct.error));
+    QCOMPARE(direct.sheet("one")->text(0, 0), QStringLiteral("x"));
+
+    const QString xlsx = bookreader::libreOfficeConvert(path, QStringLiteral("xlsx"), m_dir.filePath("lo"));
+    QVERIFY(!xlsx.isEmpty());
+    const bookreader::Book back = bookreader::read(xlsx);
+    QVERIFY2(back.error.isEmpty(), qPrintable(back.error));
+    const bookreader::Sheet &s1 = *back.sheet("one");
+    QJsonArray anchors;
+    anchors.append(QJsonArray{1, 10});
+    anchors.append(QJsonArray{51, 10});
+    anchors.append(QJsonArray{101, 3});
+    QCOMPARE(s1.images, anchors);
+    QCOMPARE(s1.page.value("landscape").toBool(), true);
+    QCOMPARE(s1.page.value("paper").toInt(), 9);
+    QCOMPARE(s1.page.value("scale").toInt(), 70);
+    QCOMPARE(s1.page.value("fit").toBool(), false);
+    QCOMPARE(s1.page.value("rowBreaks").toArray(), QJsonArray({50, 100}));
+    QCOMPARE(s1.page.value("area").toString(), QStringLiteral("$A$1:$N$150"));
+    QCOMPARE(s1.page.value("titleRows").toString(), QStringLiteral("$8:$9"));
+
+    const bookreader::Sheet &s2 = *back.sheet("none");
+    QVERIFY(s2.images.isEmpty());
+    QCOMPARE(s2.page.value("landscape").toBool(), false);
+    QCOMPARE(s2.page.value("fit").toBool(), true);
+    QCOMPARE(s2.page.value("fitWidth").toInt(), 1);
+    QCOMPARE(s2.page.value("fitHeight").toInt(), 0);
+    QCOMPARE(s2.page.value("area").toString(), QString());
+
+    const bookreader::Sheet &s3 = *back.sheet("many");
+    QCOMPARE(s3.images.size(), 1100);
+    QCOMPARE(s3.images.last().toArray(), QJsonArray({1099 * 4, 1099 % 5}));
 }
 
 QTEST_GUILESS_MAIN(tst_XlsBookWriter)

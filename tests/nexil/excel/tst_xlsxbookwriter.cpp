@@ -14,7 +14,7 @@ class tst_XlsxBookWriter : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
-    void formatsMergesWidthsMarginsAndPictures();
+    void formatsMergesWidthsMarginsPicturesAndPrintSetup();
     void numbersUseAPointUnderACommaLocale();
     void commaLocaleInAWorkerThread();
     void invalidPictureIsRefused();
@@ -36,7 +36,7 @@ void tst_XlsxBookWriter::initTestCase()
     m_png = logo.readAll();
 }
 
-void tst_XlsxBookWriter::formatsMergesWidthsMarginsAndPictures()
+void tst_XlsxBookWriter::formatsMergesWidthsMarginsPicturesAndPrintSetup()
 {
     Workbook book(Workbook::Xlsx);
     CellFormat f;
@@ -61,6 +61,17 @@ void tst_XlsxBookWriter::formatsMergesWidthsMarginsAndPictures()
     for (int block = 0; block < 3; ++block)
         QVERIFY(s->insertPicture(block * 50 + 1, 10, picture, 1.0));
     QVERIFY(!s->insertPicture(0, 0, picture + 1));
+    s->setLandscape(true);
+    s->setPaperSize(9);
+    s->fitToPages(1, 0);
+    s->setPrintScale(64); // a fixed scale ends the fitting
+    s->setRowBreaks({100, 50, 0, 150, 50});
+    QVERIFY(s->setPrintArea(0, 0, 149, 13));
+    QVERIFY(!s->setPrintArea(5, 0, 4, 13));
+    QVERIFY(s->setRepeatRows(7, 8));
+    Worksheet *fitted = book.addSheet(QStringLiteral("fitted"));
+    fitted->writeNumber(0, 0, 1);
+    fitted->fitToPages(1, 0);
     const QString path = m_dir.filePath(QStringLiteral("formats.xlsx"));
     QVERIFY2(book.save(path), qPrintable(book.errorString()));
 
@@ -78,6 +89,19 @@ void tst_XlsxBookWriter::formatsMergesWidthsMarginsAndPictures()
     QCOMPARE(qRound(sh.width(13) * 100), 200);
     QCOMPARE(sh.margins, QJsonArray({0.4, 0.4, 0.5, 0.5}));
     QCOMPARE(sh.images, QJsonArray({QJsonArray{1, 10}, QJsonArray{51, 10}, QJsonArray{101, 10}}));
+    QCOMPARE(sh.page.value("landscape").toBool(), true);
+    QCOMPARE(sh.page.value("paper").toInt(), 9);
+    QCOMPARE(sh.page.value("fit").toBool(), false);
+    QCOMPARE(sh.page.value("scale").toInt(), 64);
+    QCOMPARE(sh.page.value("rowBreaks").toArray(), QJsonArray({50, 100, 150}));
+    QCOMPARE(sh.page.value("area").toString(), QStringLiteral("$A$1:$N$150"));
+    QCOMPARE(sh.page.value("titleRows").toString(), QStringLiteral("$8:$9"));
+    const bookreader::Sheet &f2 = back.sheets.at(1);
+    QCOMPARE(f2.page.value("landscape").toBool(), false);
+    QCOMPARE(f2.page.value("fit").toBool(), true);
+    QCOMPARE(f2.page.value("fitWidth").toInt(), 1);
+    QCOMPARE(f2.page.value("fitHeight").toInt(), 0);
+    QCOMPARE(f2.page.value("rowBreaks").toArray(), QJsonArray());
 }
 
 bool tst_XlsxBookWriter::useCommaLocale()
