@@ -1,177 +1,31 @@
 #include "nexil/excel/xlsbookwriter.h"
 
+#include "nexil/excel/biffstream.h"
 #include "nexil/excel/compoundfile.h"
 #include "nexil/excel/workbook.h"
+#include "nexil/excel/xlsdrawing.h"
 
-#include <QCryptographicHash>
 #include <QHash>
 #include <QVector>
-#include <QtEndian>
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace {
 
-enum RecordId : quint16 {
-    BOF = 0x0809,
-    EOF_ = 0x000A,
-    CODEPAGE = 0x0042,
-    WINDOW1 = 0x003D,
-    DATE1904 = 0x0022,
-    FONT = 0x0031,
-    FORMAT = 0x041E,
-    XF = 0x00E0,
-    STYLE = 0x0293,
-    BOUNDSHEET = 0x0085,
-    SST = 0x00FC,
-    CONTINUE = 0x003C,
-    EXTSST = 0x00FF,
-    WSBOOL = 0x0081,
-    LEFTMARGIN = 0x0026,
-    COLINFO = 0x007D,
-    DIMENSIONS = 0x0200,
-    ROW = 0x0208,
-    NUMBER = 0x0203,
-    LABELSST = 0x00FD,
-    BLANK = 0x0201,
-    WINDOW2 = 0x023E,
-    MERGECELLS = 0x00E5,
-    SETUP = 0x00A1,
-    HORIZONTALPAGEBREAKS = 0x001B,
-    SUPBOOK = 0x01AE,
-    EXTERNSHEET = 0x0017,
-    NAME = 0x0018,
-    MSODRAWINGGROUP = 0x00EB,
-    MSODRAWING = 0x00EC,
-    OBJ = 0x005D,
-};
+using namespace biff;
 
-// Drawing records of the shapes layer.
-enum ArtId : quint16 {
-    DggContainer = 0xF000,
-    BStoreContainer = 0xF001,
-    DgContainer = 0xF002,
-    SpgrContainer = 0xF003,
-    SpContainer = 0xF004,
-    FDGG = 0xF006,
-    FBSE = 0xF007,
-    FDG = 0xF008,
-    FSPGR = 0xF009,
-    FSP = 0xF00A,
-    FOPT = 0xF00B,
-    ClientAnchor = 0xF010,
-    ClientData = 0xF011,
-    BlipPNG = 0xF01E,
-    SplitMenuColors = 0xF11E,
-};
-const quint16 kContainer = 0x000F;
-const int kShapeType = 75; // picture frame
-const int kClusterShapes = 1024;
-const int kDefaultRowPixels = 17;    // 12.75 points
-const int kDefaultColumnPixels = 64; // 8.43 characters
 const int kBuiltinPrintArea = 0x06;
 const int kBuiltinPrintTitles = 0x07;
 const quint16 kFitToPage = 0x0100; // in WSBOOL
 const int kMaxPageBreaks = 1023;
-
-const int kMaxRecordData = 8224;
 const int kFirstCellXf = 16; // 15 style XFs and the default cell XF come first
 const int kMaxXf = 4050;
 const quint16 kAutoColor = 0x7FFF;
 
-class Stream
-{
-public:
-    QByteArray b;
-
-    void u8(quint8 v) { b.append(char(v)); }
-    void u16(quint16 v)
-    {
-        char t[2];
-        qToLittleEndian(v, t);
-        b.append(t, 2);
-    }
-    void u32(quint32 v)
-    {
-        char t[4];
-        qToLittleEndian(v, t);
-        b.append(t, 4);
-    }
-    void f64(double v)
-    {
-        quint64 bits;
-        std::memcpy(&bits, &v, 8);
-        char t[8];
-        qToLittleEndian(bits, t);
-        b.append(t, 8);
-    }
-    int pos() const { return b.size(); }
-    // Returns where the record's header starts; end() fills in its length.
-    int begin(quint16 id)
-    {
-        const int at = b.size();
-        u16(id);
-        u16(0);
-        return at;
-    }
-    void end(int header) { qToLittleEndian(quint16(b.size() - header - 4), b.data() + header + 2); }
-    void patch32(int at, quint32 v) { qToLittleEndian(v, b.data() + at); }
-
-    void utf16Chars(const QString &s, int from, int count, bool wide)
-    {
-        for (int i = from; i < from + count; ++i) {
-            const ushort c = s.at(i).unicode();
-            if (wide)
-                u16(c);
-            else
-                u8(quint8(c));
-        }
-    }
-    // cch u8, flags, characters
-    void shortString(const QString &s)
-    {
-        const QString t = s.left(255);
-        const bool wide = needsWide(t);
-        u8(quint8(t.size()));
-        u8(wide ? 1 : 0);
-        utf16Chars(t, 0, t.size(), wide);
-    }
-    // cch u16, flags, characters
-    void longString(const QString &s)
-    {
-        const bool wide = needsWide(s);
-        u16(quint16(s.size()));
-        u8(wide ? 1 : 0);
-        utf16Chars(s, 0, s.size(), wide);
-    }
-    // A drawing record header: version and instance, type, length.
-    void art(quint16 ver, quint16 inst, quint16 type, quint32 length)
-    {
-        u16(quint16(ver | (inst << 4)));
-        u16(type);
-        u32(length);
-    }
-    static bool needsWide(const QString &s)
-    {
-        for (QChar c : s)
-            if (c.unicode() > 0xFF)
-                return true;
-        return false;
-    }
-};
-
-int columnPixels(double width)
-{
-    if (width <= 0)
-        return 0;
-    return width < 1 ? int(width * 12 + 0.5) : int(width * 7 + 0.5) + 5;
-}
-
 class Writer
 {
 public:
-    explicit Writer(const Workbook &book) : m_book(book) {}
+    explicit Writer(const Workbook &book) : m_book(book), m_drawing(book) {}
     bool run(QByteArray *file, QString *error);
 
 private:
@@ -182,52 +36,16 @@ private:
     void sst();
     void sheet(const Worksheet &s, int index);
     void names();
-    void drawingGroup();
-    void drawing(const Worksheet &s, int index);
     void pageSetup(const Worksheet &s);
-    // A record whose data may need CONTINUE records.
-    void longRecord(quint16 id, const QByteArray &data);
-    quint32 shapeId(int index, int shape) const
-    {
-        return quint32((m_firstCluster[index] + shape / kClusterShapes) * kClusterShapes +
-                       shape % kClusterShapes);
-    }
     quint16 xfOf(qint32 format) const { return quint16(format < 0 ? 15 : kFirstCellXf + format); }
 
     const Workbook &m_book;
     Stream m_s;
+    XlsDrawing m_drawing;
     QVector<int> m_fontOf;   // per format: FONT index
     QVector<int> m_numFmtOf; // per format: FORMAT index (0 = General)
     quint32 m_labelCells = 0;
-    QVector<int> m_drawingOf;    // per sheet: drawing id, 0 without pictures
-    QVector<int> m_firstCluster; // per sheet: its first shape-id cluster
 };
-
-int columnPixelsOf(const Worksheet &s, int col)
-{
-    const auto it = s.columnWidths().find(col);
-    return it == s.columnWidths().end() ? kDefaultColumnPixels : columnPixels(it->second);
-}
-
-bool pngSize(const QByteArray &png, int *width, int *height)
-{
-    if (png.size() < 24)
-        return false;
-    *width = int(qFromBigEndian<quint32>(png.constData() + 16));
-    *height = int(qFromBigEndian<quint32>(png.constData() + 20));
-    return *width > 0 && *height > 0;
-}
-
-void Writer::longRecord(quint16 id, const QByteArray &data)
-{
-    for (int from = 0; from < data.size() || from == 0; from += kMaxRecordData) {
-        const int h = m_s.begin(from == 0 ? id : quint16(CONTINUE));
-        m_s.b.append(data.mid(from, kMaxRecordData));
-        m_s.end(h);
-        if (data.isEmpty())
-            break;
-    }
-}
 
 void Writer::names()
 {
@@ -276,162 +94,6 @@ void Writer::names()
         m_s.u16(quint16(std::min(n.area.lastRow, 65535)));
         m_s.u16(quint16(std::min(n.area.firstCol, 255)));
         m_s.u16(quint16(std::min(n.area.lastCol, 255)));
-        m_s.end(h);
-    }
-}
-
-void Writer::drawingGroup()
-{
-    m_drawingOf.fill(0, m_book.sheetCount());
-    m_firstCluster.fill(0, m_book.sheetCount());
-    QVector<int> uses(m_book.pictureCount(), 0);
-    int drawings = 0, clusters = 0, shapes = 0;
-    quint32 spidMax = 0;
-    Stream clusterList;
-    for (int i = 0; i < m_book.sheetCount(); ++i) {
-        const QVector<Worksheet::Picture> &pictures = m_book.sheet(i)->pictures();
-        if (pictures.isEmpty())
-            continue;
-        for (const Worksheet::Picture &p : pictures)
-            ++uses[p.id];
-        m_drawingOf[i] = ++drawings;
-        m_firstCluster[i] = clusters + 1;
-        // The group shape and the pictures, 1,024 shape ids per cluster.
-        const int n = pictures.size() + 1;
-        for (int used = n; used > 0; used -= kClusterShapes) {
-            clusterList.u32(quint32(drawings));
-            clusterList.u32(quint32(std::min(used, kClusterShapes)));
-            ++clusters;
-        }
-        shapes += n;
-        spidMax = shapeId(i, n - 1) + 1;
-    }
-    if (drawings == 0)
-        return;
-
-    QVector<QByteArray> blips;
-    int bstoreLength = 0;
-    for (int k = 0; k < m_book.pictureCount(); ++k) {
-        const QByteArray &png = m_book.picture(k);
-        const QByteArray uid = QCryptographicHash::hash(png, QCryptographicHash::Md5);
-        Stream b;
-        b.art(2, 6, FBSE, quint32(36 + 8 + 17 + png.size()));
-        b.u8(6); // PNG
-        b.u8(6);
-        b.b.append(uid);
-        b.u16(0x00FF);
-        b.u32(quint32(8 + 17 + png.size()));
-        b.u32(quint32(uses[k]));
-        b.u32(0); // the picture follows here, not in a separate stream
-        b.u32(0);
-        b.art(0, 0x6E0, BlipPNG, quint32(17 + png.size()));
-        b.b.append(uid);
-        b.u8(0xFF);
-        b.b.append(png);
-        bstoreLength += b.b.size();
-        blips.append(b.b);
-    }
-    Stream a;
-    const int dggLength = 8 + 16 + clusterList.b.size() + 8 + bstoreLength + 8 + 18 + 8 + 16;
-    a.art(kContainer, 0, DggContainer, quint32(dggLength));
-    a.art(0, 0, FDGG, quint32(16 + clusterList.b.size()));
-    a.u32(spidMax);
-    a.u32(quint32(clusters + 1));
-    a.u32(quint32(shapes));
-    a.u32(quint32(drawings));
-    a.b.append(clusterList.b);
-    a.art(kContainer, quint16(m_book.pictureCount()), BStoreContainer, quint32(bstoreLength));
-    for (const QByteArray &b : blips)
-        a.b.append(b);
-    // Default shape properties: text fitting, fill and line colours.
-    a.art(3, 3, FOPT, 18);
-    a.u16(0x00BF);
-    a.u32(0x00080008);
-    a.u16(0x0181);
-    a.u32(0x08000041);
-    a.u16(0x01C0);
-    a.u32(0x08000040);
-    a.art(0, 4, SplitMenuColors, 16);
-    for (quint32 c : {0x0800000Du, 0x0800000Cu, 0x08000017u, 0x100000F7u})
-        a.u32(c);
-    longRecord(MSODRAWINGGROUP, a.b);
-}
-
-void Writer::drawing(const Worksheet &s, int index)
-{
-    const QVector<Worksheet::Picture> &pictures = s.pictures();
-    if (pictures.isEmpty() || m_drawingOf.value(index) == 0)
-        return;
-    const int n = pictures.size();
-    const quint32 spLength = 16 + 14 + 26 + 8;
-    const quint32 spgrLength = 48 + quint32(n) * (8 + spLength);
-    for (int i = 0; i < n; ++i) {
-        const Worksheet::Picture &p = pictures[i];
-        Stream a;
-        if (i == 0) {
-            // The drawing and its group shape open the first record; their
-            // lengths cover every picture's records.
-            a.art(kContainer, 0, DgContainer, 16 + 8 + spgrLength);
-            a.art(0, quint16(m_drawingOf[index]), FDG, 8);
-            a.u32(quint32(n + 1));
-            a.u32(shapeId(index, n));
-            a.art(kContainer, 0, SpgrContainer, spgrLength);
-            a.art(kContainer, 0, SpContainer, 40);
-            a.art(1, 0, FSPGR, 16);
-            for (int k = 0; k < 4; ++k)
-                a.u32(0);
-            a.art(2, 0, FSP, 8);
-            a.u32(shapeId(index, 0));
-            a.u32(0x0005); // group, patriarch
-        }
-        a.art(kContainer, 0, SpContainer, spLength);
-        a.art(2, kShapeType, FSP, 8);
-        a.u32(shapeId(index, i + 1));
-        a.u32(0x0A00); // has an anchor and a shape type
-        a.art(3, 1, FOPT, 6);
-        a.u16(0x4104); // the picture: an entry of the store, from 1
-        a.u32(quint32(p.id + 1));
-
-        // The anchor: the cell of the top left corner and where the bottom
-        // right one falls, in 1/1024 of a column and 1/256 of a row.
-        int width = 0, height = 0;
-        pngSize(m_book.picture(p.id), &width, &height);
-        int x = int(std::lround(width * p.scale)), col = p.col;
-        while (col < 255 && columnPixelsOf(s, col) <= x) {
-            x -= columnPixelsOf(s, col);
-            ++col;
-        }
-        const int colPixels = std::max(1, columnPixelsOf(s, col));
-        const int y = int(std::lround(height * p.scale));
-        const int row = std::min(65535, p.row + y / kDefaultRowPixels);
-        a.art(0, 0, ClientAnchor, 18);
-        a.u16(0);
-        a.u16(quint16(p.col));
-        a.u16(0);
-        a.u16(quint16(p.row));
-        a.u16(0);
-        a.u16(quint16(col));
-        a.u16(quint16(std::min(1023, x * 1024 / colPixels)));
-        a.u16(quint16(row));
-        a.u16(quint16((y % kDefaultRowPixels) * 256 / kDefaultRowPixels));
-        a.art(0, 0, ClientData, 0);
-        longRecord(MSODRAWING, a.b);
-
-        const int h = m_s.begin(OBJ);
-        m_s.u16(0x0015); // common data: a picture, its id, locked and printed
-        m_s.u16(0x0012);
-        m_s.u16(8);
-        m_s.u16(quint16(i + 1));
-        m_s.u16(0x6011);
-        for (int k = 0; k < 3; ++k)
-            m_s.u32(0);
-        m_s.u16(0x0007); // clipboard format: none of the classic ones
-        m_s.u16(2);
-        m_s.u16(0xFFFF);
-        m_s.u16(0x0008); // picture flags: an automatic picture
-        m_s.u16(2);
-        m_s.u16(0x0001);
-        m_s.u32(0); // end
         m_s.end(h);
     }
 }
@@ -569,7 +231,7 @@ void Writer::sst()
     const int dsst = std::max(8, unique / 128 + 1);
     QVector<QPair<quint32, quint16>> buckets;
 
-    auto room = [&]() { return kMaxRecordData - (m_s.pos() - header - 4); };
+    auto room = [&]() { return MaxRecordData - (m_s.pos() - header - 4); };
     auto next = [&]() {
         m_s.end(header);
         header = m_s.begin(CONTINUE);
@@ -653,7 +315,7 @@ void Writer::globals(QVector<int> *sheetOffsetAt)
         m_s.end(h);
     }
     names();
-    drawingGroup();
+    m_drawing.writeGroup(m_s);
     sst();
     h = m_s.begin(EOF_);
     m_s.end(h);
@@ -788,7 +450,7 @@ void Writer::sheet(const Worksheet &s, int index)
         i = j;
     }
 
-    drawing(s, index);
+    m_drawing.writeSheet(m_s, index);
 
     h = m_s.begin(WINDOW2);
     m_s.u16(first ? 0x06B6 : 0x00B6);
