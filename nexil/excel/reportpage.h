@@ -25,7 +25,7 @@ const int MaxPageBreaks = 1023;
 } // namespace layout
 
 // The book's cell formats and logo, shared by every sheet.
-struct Style
+struct NEXIL_EXPORT Style
 {
     int titleLabel = -1, titleValue = -1, header = -1, date = -1, value = -1, error = -1;
     int sumLabel = -1, sumDate = -1, sumValue = -1, sumError = -1;
@@ -47,7 +47,7 @@ void writeSummary(Worksheet *sheet, int firstRow, const QMap<int, Summary> &summ
 
 // A daily, monthly or annual report sheet: a run of 50-row blocks, each with
 // the logo, the station's title rows, the channel headers and formatted rows.
-class ReportPage
+class NEXIL_EXPORT ReportPage
 {
 public:
     enum Kind { Daily, Monthly, Annual };
