@@ -5,9 +5,9 @@
 #include "nexil/protocol/nexil.h"
 #include "nexil/protocol/wire.h"
 
+#include "nexil/logging.h"
 #include <QDebug>
 #include <QTimer>
-#include "nexil/logging.h"
 
 using wire::code;
 
@@ -16,6 +16,7 @@ void Nexil::sendUpload(const char *letters, int pendingCode, const QByteArray &b
     const QByteArray frame = upload::frame(letters, body);
     if (pendingCode == code("AYU"))
         qCDebug(lcConfiguration, "%s", frame.toHex().constData());
+    uploadRefused = false;
     connection->write(frame);
 }
 
@@ -100,8 +101,10 @@ void Nexil::parseCommandResponse(const DeviceHeader &, const QByteArray &payload
 {
     const QByteArray answer = payload.split(wire::STX).first();
     if (answer.contains("CRCHata")) {
-        // The device saw a damaged frame: the next timer tick sends it again.
+        // The device saw a damaged frame, or will not take the record: the
+        // next timer tick sends it again, and the give-up says it was refused.
         busy = false;
+        uploadRefused = true;
         return;
     }
     if (answer.contains("SYANLIS")) {

@@ -2,6 +2,8 @@
 
 #include "nexil/protocol/wire.h"
 
+#include <QLocale>
+
 namespace upload {
 
 namespace {
@@ -67,7 +69,8 @@ QByteArray setupBody(const QString &password, const SetupParameters &s, const QD
     body += flag(s.rs485Output) + STX;
     body += QByteArray::number(s.sensorOnOffTime) + STX;
     body += QByteArray::number(s.sensorWaitTime) + STX;
-    body += now.toString(QStringLiteral("ddMMyyhhmmss")).toLatin1();
+    // The device reads ASCII digits whatever the host's locale writes.
+    body += QLocale::c().toString(now, QStringLiteral("ddMMyyhhmmss")).toLatin1();
     body += char(now.date().dayOfWeek());
     body += STX;
     body += flag(s.waitForExactHour) + STX;

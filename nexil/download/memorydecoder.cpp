@@ -10,8 +10,8 @@ class Decoder
 {
 public:
     Decoder(const QByteArray &image, const MemoryDevice &device, const QDateTime &base, const QDateTime &now,
-            const Catalogue &catalogue)
-        : image(image), device(device), base(base), now(now), catalogue(catalogue)
+            const Catalogue &catalogue, ImageEnd end)
+        : image(image), device(device), base(base), now(now), catalogue(catalogue), end(end)
     {
     }
 
@@ -172,12 +172,15 @@ private:
     // False once the image is exhausted.
     bool measurementRecord()
     {
-        if (qint64(p) + 3 + 5 * qint64(channels) > image.size())
+        const qint64 needed = end == ImageEnd::WritePosition ? 3 : 3 + 5 * qint64(channels);
+        if (qint64(p) + needed > image.size())
             return false;
         const long minutes = wire::hex2long(image.mid(p, 3));
         p += 3;
         const QDateTime time = base.addSecs(qint64(minutes) * 60);
-        while (p < image.size() && byteAt(p) >= FirstChannelTag && byteAt(p) <= FirstChannelTag + 8) {
+        // An entry is taken only whole.
+        while (qint64(p) + 5 <= image.size() && byteAt(p) >= FirstChannelTag &&
+               byteAt(p) <= FirstChannelTag + 8) {
             addLine(time, ValueINS, byteAt(p) - FirstChannelTag, wire::hex2float(image.mid(p + 1, 4)),
                     setTime);
             p += 5;
@@ -191,6 +194,7 @@ private:
     QDateTime base;
     const QDateTime now;
     const Catalogue &catalogue;
+    const ImageEnd end;
     DataFile file;
     int p = 0;
     int channels = 0;
@@ -221,9 +225,9 @@ QDateTime dayEndStamp(const QDateTime &t, int dayStartHour)
 }
 
 DataFile decode(const QByteArray &image, const MemoryDevice &device, const QDateTime &base,
-                const QDateTime &now, const Catalogue &catalogue)
+                const QDateTime &now, const Catalogue &catalogue, ImageEnd end)
 {
-    return Decoder(image, device, base, now, catalogue).run();
+    return Decoder(image, device, base, now, catalogue, end).run();
 }
 
 } // namespace memory

@@ -29,10 +29,17 @@ constexpr long TimeStampMarker = 0xFAFAFA;
 constexpr long SummaryMarker = 0xF1F1F1;
 constexpr int FirstChannelTag = 0xA1;
 
+// Where an image ends. At the device's write position every record before the
+// end is complete, however few entries it holds (a logger whose channels have
+// different intervals writes only the channels due). Anywhere else a
+// measurement record is only taken when a record of every channel fits.
+enum class ImageEnd { Anywhere, WritePosition };
+
 // `base` is the time relative minutes count from until the first time stamp;
 // `now` becomes the file's last connection time.
 NEXIL_EXPORT DataFile decode(const QByteArray &image, const MemoryDevice &device, const QDateTime &base,
-                             const QDateTime &now, const Catalogue &catalogue);
+                             const QDateTime &now, const Catalogue &catalogue,
+                             ImageEnd end = ImageEnd::Anywhere);
 
 // Five BCD bytes: day, month, two-digit year (century 20), hour, minute.
 // Invalid when the bytes are missing or do not form a date.

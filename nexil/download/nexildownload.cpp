@@ -6,9 +6,9 @@
 #include "nexil/protocol/nexil.h"
 #include "nexil/protocol/wire.h"
 
+#include "nexil/logging.h"
 #include <QDebug>
 #include <QTimer>
-#include "nexil/logging.h"
 
 using wire::code;
 
@@ -25,7 +25,9 @@ void Nexil::getData(const QDateTime &time, int page, int buffer)
 
 void Nexil::calculateDownloads()
 {
-    pageCount = downloadLastPage - currentPage + (downloadLastBuffer != 0 ? 1 : 0);
+    // A write position behind the resume point (a device whose memory was
+    // cleared) leaves nothing to count.
+    pageCount = qMax(0, downloadLastPage - currentPage + (downloadLastBuffer != 0 ? 1 : 0));
     downloadBuffer.clear();
     qCDebug(lcDownload, "calculateDownloads(): %d", pageCount);
     emit downloadStarted(pageCount);
@@ -36,6 +38,9 @@ void Nexil::getNextBlock()
 {
     if (!startRequest(code("VER"), busyTextCapital()))
         return;
+    // Each block gets the whole reply time: a reply that straddled a tick of a
+    // timer left running would have its block requested again.
+    timer->start();
     const QByteArray body = QByteArray("AKT") + QByteArray::number(currentPage).rightJustified(8, '0') +
                             QByteArray::number(startBuffer).rightJustified(4, '0') + wire::CR;
     connection->write(wire::checkedRequest(body));
@@ -67,7 +72,9 @@ void Nexil::parseDataBlock(const DeviceHeader &header, const QByteArray &payload
     if (page != (currentPage & 0xFFFF))
         return;
     downloadBuffer.append(block.mid(3, block.size() - 6));
-    emit downloadProgress(currentPage + 1 - firstPage, pageCount);
+    // Pages the device writes during the download come on top of the count
+    // announced at its start; the progress stays within it.
+    emit downloadProgress(qMin(currentPage + 1 - firstPage, pageCount), pageCount);
     ++currentPage;
     busy = false;
     startBuffer = 0;
@@ -86,11 +93,15 @@ void Nexil::parseDataBuffer()
     // The device answers pages up to where it writes now, but the file keeps
     // the position reported before the pages were read and the next download
     // starts there: records written in between are left to it, not saved twice.
+    // That position is a record boundary, so the record ending there is whole.
     const qint64 end = (qint64(downloadLastPage) - firstPage) * 512 + downloadLastBuffer - firstBuffer;
-    const int size = (end >= 0 && end < downloadBuffer.size()) ? int(end) : downloadBuffer.size();
+    const bool atWritePosition = end >= 0 && end <= downloadBuffer.size();
+    const int size = atWritePosition ? int(end) : downloadBuffer.size();
     // A view of the pages, not a copy of a possibly large image.
     const QByteArray image = QByteArray::fromRawData(downloadBuffer.constData(), size);
-    const DataFile file = memory::decode(image, device, baseTime, QDateTime::currentDateTime(), catalogue);
+    const DataFile file =
+        memory::decode(image, device, baseTime, QDateTime::currentDateTime(), catalogue,
+                       atWritePosition ? memory::ImageEnd::WritePosition : memory::ImageEnd::Anywhere);
     emit dataFile(QList<DataFile>{file});
     emit downloadCompleted();
 }

@@ -55,6 +55,20 @@ QString displayDate(const QString &date)
     return date.mid(8, 2) + QLatin1Char('/') + date.mid(5, 2) + QLatin1Char('/') + date.left(4);
 }
 
+// "-12.3400": the fixed form with four decimals the data file writes.
+bool isFixedFourDecimals(const QString &text)
+{
+    const int start = text.startsWith(QLatin1Char('-')) ? 1 : 0;
+    const int point = text.size() - 5;
+    if (point <= start || text.at(point) != QLatin1Char('.'))
+        return false;
+    for (int i = start; i < text.size(); ++i) {
+        if (i != point && !isDigit(text.at(i)))
+            return false;
+    }
+    return true;
+}
+
 // The logger writes these in place of a reading when a sensor fails.
 bool isSensorError(float value)
 {
@@ -159,7 +173,7 @@ void TextExporter::addLine(const DataFileLine &line)
             rowSetTime = setTime;
         }
         if (!isSensorError(value)) {
-            putValue(value);
+            putValue(line.value, value);
             put("|");
         }
     } else if (line.dataType == QLatin1String("MAX") || line.dataType == QLatin1String("MIN")) {
@@ -173,7 +187,7 @@ void TextExporter::addLine(const DataFileLine &line)
         for (int i = 0; i < before; ++i)
             put("|");
         if (!isSensorError(value))
-            putValue(value);
+            putValue(line.value, value);
         for (int i = before; i < channelCount; ++i)
             put("|");
         put("#");
@@ -182,10 +196,10 @@ void TextExporter::addLine(const DataFileLine &line)
         putStamp(stamp);
         put(line.dataType);
         put("|");
-        putValue(value);
+        putValue(line.value, value);
         put("|");
     } else if (!isSensorError(value)) {
-        putValue(value);
+        putValue(line.value, value);
         put("|");
     }
     flushIfFull();
@@ -229,10 +243,16 @@ void TextExporter::putStamp(const Stamp &stamp)
     put("|");
 }
 
-void TextExporter::putValue(float value)
+void TextExporter::putValue(const QString &text, float value)
 {
-    const QString text = DataFormat::fixed(value, 4);
-    putAscii(text.constData(), text.size());
+    // The file's own text where it is already in the export's form: the
+    // number read back would lose the sign of "-0.0000".
+    if (isFixedFourDecimals(text)) {
+        putAscii(text.constData(), text.size());
+        return;
+    }
+    const QString formatted = DataFormat::fixed(value, 4);
+    putAscii(formatted.constData(), formatted.size());
 }
 
 void TextExporter::flushIfFull()

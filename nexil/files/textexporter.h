@@ -40,7 +40,8 @@ private:
     void put(const char *text) { buffer.append(text); }
     void putAscii(const QChar *text, int size);
     void putStamp(const Stamp &stamp);
-    void putValue(float value);
+    // `text` as the data file holds it, `value` the number read from it.
+    void putValue(const QString &text, float value);
     void flushIfFull();
 
     QIODevice *out;

@@ -4,9 +4,9 @@
 #include "decoders.h"
 #include "wire.h"
 
+#include "nexil/logging.h"
 #include <QDebug>
 #include <QTimer>
-#include "nexil/logging.h"
 
 using wire::code;
 
@@ -125,6 +125,7 @@ void Nexil::getAlarmParameters()
 
 void Nexil::cancelLastProcess()
 {
+    uploadRefused = false;
     timer->stop();
     command = 0;
     downloading = false;
@@ -208,6 +209,10 @@ void Nexil::repeatCommand()
     if (downloading) {
         downloading = false;
         setError(DownloadInterrupted, tr("İndirme işlemi kesildi."));
+    } else if (uploadRefused) {
+        // The last transmission was answered, with the device's error reply.
+        uploadRefused = false;
+        setError(DeviceRefused, tr("Cihaz gönderilen kaydı kabul etmedi."));
     } else {
         setError(Timeout, tr("İşlem zaman aşımı."));
     }
@@ -228,9 +233,14 @@ void Nexil::onConnectionNewData(QByteArray b)
 
 void Nexil::checkBuffer()
 {
+    // Two replies can arrive in one read; each is handled on its own.
     QByteArray frame;
-    if (wire::takeFrame(buffer, &frame) != wire::BufferState::Frame)
-        return;
+    while (wire::takeFrame(buffer, &frame) == wire::BufferState::Frame)
+        handleFrame(frame);
+}
+
+void Nexil::handleFrame(const QByteArray &frame)
+{
     const DeviceHeader header = parseHeader(frame);
     if (header.command == 0 || header.deviceType == DeviceUnknown) {
         setError(UnknownResponse, tr("Bilinmeyen cevap."));
@@ -240,7 +250,32 @@ void Nexil::checkBuffer()
         setError(UnsupportedFirmware, tr("Desteklenmeyen firmware sürümü."));
         return;
     }
+    // A late reply to a request already answered (or cancelled) must not end
+    // the request that is waiting now.
+    if (!answersPendingRequest(header.command)) {
+        const QByteArray letters = frame.left(3);
+        qCDebug(lcProtocol, "Dropped a %s reply nobody asked for", letters.constData());
+        return;
+    }
     dispatch(header, frame.mid(wire::HeaderSize, frame.size() - wire::HeaderSize - 3));
+}
+
+bool Nexil::answersPendingRequest(int replyCode) const
+{
+    switch (command) {
+    case code("PAS"):
+    case code("KNL"):
+    case code("KAL"):
+    case code("AYU"):
+    case code("DEG"):
+    case code("SET"):
+        return replyCode == code("CEV");
+    case 0:
+        return false;
+    default:
+        // The read requests wait for the reply of their own code.
+        return replyCode == command;
+    }
 }
 
 DeviceHeader Nexil::parseHeader(const QByteArray &frame)
@@ -320,11 +355,10 @@ void Nexil::finishRequest()
     timer->stop();
 }
 
-bool Nexil::accepted(decode::Result result)
+bool Nexil::decoded(decode::Result result)
 {
     switch (result) {
     case decode::Result::Ok:
-        finishRequest();
         return true;
     case decode::Result::ChecksumError:
         setError(ChecksumError, tr("Checksum hatası."));
@@ -339,61 +373,78 @@ bool Nexil::accepted(decode::Result result)
 void Nexil::parseDeviceIdentity(const DeviceHeader &header, const QByteArray &payload)
 {
     DeviceIdentity record;
-    if (accepted(decode::deviceIdentity(header, payload, &record)))
-        emit deviceIdentity(record);
+    if (!decoded(decode::deviceIdentity(header, payload, &record)))
+        return;
+    finishRequest();
+    emit deviceIdentity(record);
 }
 
 void Nexil::parseInstantValues(const DeviceHeader &header, const QByteArray &payload)
 {
     InstantData record;
-    if (accepted(decode::instantData(header, payload, QDateTime::currentDateTime(), &record)))
-        emit instantValues(record);
+    if (!decoded(decode::instantData(header, payload, QDateTime::currentDateTime(), &record)))
+        return;
+    finishRequest();
+    emit instantValues(record);
 }
+
+// In the reply handlers below the download chain goes on only when the
+// download was running before the signal: a slot that starts a download from
+// the signal must not have its chain skip ahead with another visit's figures.
 
 void Nexil::parseFileInformations(const DeviceHeader &header, const QByteArray &payload)
 {
     FileInformations record;
-    if (!accepted(decode::fileInformations(header, payload, &record)))
+    if (!decoded(decode::fileInformations(header, payload, &record)))
         return;
+    finishRequest();
+    const bool chain = downloading;
     files = record;
-    emit fileInformations(record);
-    if (downloading) {
+    if (chain) {
         downloadLastPage = record.lastPage;
         downloadLastBuffer = record.lastBuffer;
-        getChannelCalibrations();
     }
+    emit fileInformations(record);
+    if (chain && downloading)
+        getChannelCalibrations();
 }
 
 void Nexil::parseSetupParameters(const DeviceHeader &header, const QByteArray &payload)
 {
     SetupParameters record;
-    if (!accepted(decode::setupParameters(header, payload, QDateTime::currentDateTime(), &record)))
+    if (!decoded(decode::setupParameters(header, payload, QDateTime::currentDateTime(), &record)))
         return;
+    finishRequest();
+    const bool chain = downloading;
     setup = record;
     emit setupParameters(record);
-    if (downloading)
+    if (chain && downloading)
         getFileInformations();
 }
 
 void Nexil::parseChannelCalibrations(const DeviceHeader &header, const QByteArray &payload)
 {
     ChannelCalibrations record;
-    if (!accepted(decode::channelCalibrations(header, payload, &record)))
+    if (!decoded(decode::channelCalibrations(header, payload, &record)))
         return;
+    finishRequest();
+    const bool chain = downloading;
     calibrations = record;
     emit channelCalibrations(record);
-    if (downloading)
+    if (chain && downloading)
         getChannelNames();
 }
 
 void Nexil::parseChannelNames(const DeviceHeader &header, const QByteArray &payload)
 {
     ChannelNames record;
-    if (!accepted(decode::channelNames(header, payload, &record)))
+    if (!decoded(decode::channelNames(header, payload, &record)))
         return;
+    finishRequest();
+    const bool chain = downloading;
     names = record;
     emit channelNames(record);
-    if (downloading) {
+    if (chain && downloading) {
         qCDebug(lcProtocol, "parseChannelNames()");
         calculateDownloads();
     }
@@ -402,8 +453,9 @@ void Nexil::parseChannelNames(const DeviceHeader &header, const QByteArray &payl
 void Nexil::parseAlarmParameters(const DeviceHeader &header, const QByteArray &payload)
 {
     AlarmParameters record;
-    if (!accepted(decode::alarmParameters(header, payload, &record)))
+    if (!decoded(decode::alarmParameters(header, payload, &record)))
         return;
+    finishRequest();
     alarms = record;
     emit alarmParameters(record);
 }

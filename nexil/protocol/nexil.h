@@ -146,8 +146,15 @@ private:
     void sendPlainRequest(const char *word, int pendingCode, const QString &busyText);
     // Common end of a decoded reply: the request in flight is over.
     void finishRequest();
-    // A decoder's verdict on a reply; false when the reply was dropped.
-    bool accepted(decode::Result result);
+    // A decoder's verdict on a reply; false (with the error stored) when the
+    // reply is dropped. It does not end the request: the caller does.
+    bool decoded(decode::Result result);
+    // One frame taken from the receive buffer: checked, then decoded when it
+    // answers the request in flight.
+    void handleFrame(const QByteArray &frame);
+    // The reply code the pending request waits for: its own for the reads,
+    // CEV for the uploads; nothing when no request is pending.
+    bool answersPendingRequest(int replyCode) const;
 
     void dispatch(const DeviceHeader &header, const QByteArray &payload);
     void parseDeviceIdentity(const DeviceHeader &header, const QByteArray &payload);
@@ -177,6 +184,8 @@ private:
     bool downloading = false;
     QTimer *timer = nullptr;
     int attempts = 0;
+    // The device answered the last upload transmission with its error reply.
+    bool uploadRefused = false;
     DeviceError lastErrorCode = NoError;
     QString lastErrorText;
     // Download bookkeeping.

@@ -65,6 +65,7 @@ enum DeviceError : int {
     NoError = 0,
     DeviceBusy = 1,
     InvalidRecord = 2, // an upload record too short for its body; nothing was sent
+    DeviceRefused = 3, // the last transmission of an upload got the device's error reply
     Timeout = 5,
     ChecksumError = 6,
     UnknownResponse = 7,

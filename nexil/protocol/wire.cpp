@@ -5,8 +5,8 @@
 
 #include <QDebug>
 
-#include <cstring>
 #include "nexil/logging.h"
+#include <cstring>
 
 namespace wire {
 
@@ -78,6 +78,23 @@ BufferState takeFrame(QByteArray &buffer, QByteArray *frame)
         return BufferState::Discarded;
     }
     static const QByteArray ending(3, CR);
+    // A sound header gives the frame's length, so a reply followed at once by
+    // the next one (a late duplicate, say) is taken alone, and CR bytes inside
+    // the payload cannot end a frame early.
+    const bool soundHeader = crc16(buffer, HeaderSize - 2) == hex2long(buffer.mid(HeaderSize - 2, 2));
+    const int length = HeaderSize + int(hex2long(buffer.mid(HeaderSize - 4, 2))) + ending.size();
+    // Far longer than any reply: a length not to be waited for.
+    if (soundHeader && length <= MaximumReply) {
+        if (buffer.size() < length)
+            return BufferState::NeedMore;
+        if (buffer.mid(length - ending.size(), ending.size()) == ending) {
+            *frame = buffer.left(length);
+            buffer.remove(0, length);
+            return BufferState::Frame;
+        }
+    }
+    // A header that does not tell, or a length the CRs do not follow: the
+    // whole buffer once it ends with the CRs.
     if (!buffer.endsWith(ending))
         return BufferState::NeedMore;
     *frame = buffer;

@@ -17,6 +17,7 @@ constexpr char STX = 0x02;
 constexpr char CR = 0x0D;
 constexpr int HeaderSize = 27;
 constexpr int MinimumReply = 40;
+constexpr int MaximumReply = 4096;
 
 // Three capital letters packed into an int, first letter most significant:
 // "KML" is 0x4B4D4C. Request and reply codes compare as these ints.
@@ -49,12 +50,15 @@ NEXIL_EXPORT QByteArray plainRequest(const char *word);
 NEXIL_EXPORT QByteArray checkedRequest(const QByteArray &body);
 
 enum class BufferState {
-    NeedMore,  // fewer than 40 bytes, or no CR CR CR at the end yet
+    NeedMore,  // fewer than 40 bytes, or the frame is not complete yet
     Discarded, // byte 3 was not STX: the buffer was emptied
-    Frame,     // the whole buffer was taken as one frame
+    Frame,     // one frame was taken from the front of the buffer
 };
 
-// Frame recognition on the receive buffer. Takes at most one frame per call.
+// Frame recognition on the receive buffer. Takes at most one frame per call:
+// as many bytes as a checked header announces (header, payload, CR CR CR),
+// leaving what follows for the next call; when the header does not check,
+// the whole buffer once it ends with CR CR CR.
 NEXIL_EXPORT BufferState takeFrame(QByteArray &buffer, QByteArray *frame);
 
 // Decodes the 27-byte header of a reply frame. A rejected header has command

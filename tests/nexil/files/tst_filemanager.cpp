@@ -723,6 +723,12 @@ void TestFileManager::textExport_data()
         << QByteArray("05/03/2026|10:00|INS|1.0000|*\r\n05/03/2026|10:10|INS|2.0000|"
                       "\r\n05/03/2026|10:05|MAX|9.0000|#\r\n05/03/2026|10:20|INS|3.0000|"
                       "\r\n05/03/2026|10:30|INS|4.0000|");
+    QTest::newRow("the file's text is kept, sign of zero included")
+        << QStringList({"0,INS,2026-03-05,10:00,false,-0.0000", "1,INS,2026-03-05,10:00,false,12.5",
+                        "0,MAX,2026-03-05,10:00,false,-0.0000", "0,AVG,2026-03-06,07:59,false,-0.0000"})
+        << 2
+        << QByteArray("05/03/2026|10:00|INS|-0.0000|12.5000|\r\n05/03/2026|10:00|MAX|-0.0000||#"
+                      "\r\n06/03/2026|07:59|AVG|-0.0000|");
     QTest::newRow("earlier or unreadable times join the row")
         << QStringList({"0,INS,2026-03-05,10:00,false,1", "0,INS,2026-03-04,23:00,false,2",
                         "0,INS,garbage,10:00,false,3", "0,INS,2026-03-05,10:01,false,x"})

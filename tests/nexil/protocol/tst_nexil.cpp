@@ -62,7 +62,9 @@ private slots:
     void silentDevice_fiveIdenticalFramesThenTimeout();
     void silentDevice_duringDownloadReportsInterrupted();
     void busy_refusesAndSendsNothing();
-    void cancel_stopsResendingAndKeepsLateReplies();
+    void cancel_stopsResendingAndDropsLateReplies();
+    void lateReply_doesNotEndTheNextRequest();
+    void twoRepliesInOneRead_eachHandledAlone();
     void replyInChunks_decodedOnce();
     void firmware50_neverDecoded();
     void headerCrcMismatch_dropsAndResends();
@@ -73,6 +75,10 @@ private slots:
     void download_firstReplyBitti();
     void download_pageNumbersAre16Bits();
     void download_bittiInsidePageDataEndsIt();
+    void download_shortLastRecordAtWritePositionIsKept();
+    void download_progressStaysWithinTotalWhileDeviceWrites();
+    void download_startedFromChannelNamesSlot_countsOnce();
+    void upload_refusedEveryTime_saysRefused();
     void records_surviveQueuedSignalsAcrossThreads();
 
 private:
@@ -149,7 +155,7 @@ void tst_Nexil::busy_refusesAndSendsNothing()
     QCOMPARE(device->requests().size(), 1);
 }
 
-void tst_Nexil::cancel_stopsResendingAndKeepsLateReplies()
+void tst_Nexil::cancel_stopsResendingAndDropsLateReplies()
 {
     QSignalSpy errors(nexil, &Nexil::error);
     QSignalSpy identities(nexil, &Nexil::deviceIdentity);
@@ -161,10 +167,69 @@ void tst_Nexil::cancel_stopsResendingAndKeepsLateReplies()
     QTest::qWait(4 * shortTimeout);
     QCOMPARE(device->requests().size(), 1);
     QVERIFY(errors.isEmpty());
-    // A reply for the cancelled request is still decoded.
+    // Nobody waits for the cancelled request's reply any more: dropped.
+    device->send(identityReply());
+    QVERIFY(!identities.wait(4 * shortTimeout));
+    QVERIFY(!nexil->isBusy());
+}
+
+namespace {
+
+QByteArray acknowledgement(const QByteArray &word)
+{
+    // Padded as a device pads it: no reply is shorter than 40 bytes.
+    return reply("CEV", payload({word, QByteArray(10, ' ')}));
+}
+
+} // namespace
+
+void tst_Nexil::lateReply_doesNotEndTheNextRequest()
+{
+    // The reply to a read came after its resend; the resend's reply comes
+    // while an upload waits for its acknowledgement.
+    nexil->setReplyTimeout(60000);
+    QSignalSpy identities(nexil, &Nexil::deviceIdentity);
+    QSignalSpy changed(nexil, &Nexil::passwordChanged);
+    nexil->getDeviceIdentity();
     device->send(identityReply());
     QVERIFY(identities.wait(2000));
-    QCOMPARE(identities.first().at(0).value<DeviceIdentity>().stationCode, QStringLiteral("D14"));
+    nexil->setPassword("1234", "5678");
+    QTRY_COMPARE(device->requests().size(), 2);
+    device->send(identityReply());
+    QVERIFY(!identities.wait(4 * shortTimeout));
+    QVERIFY(nexil->isBusy());
+    device->send(acknowledgement("DEG"));
+    QVERIFY(changed.wait(2000));
+    QVERIFY(!nexil->isBusy());
+    QCOMPARE(identities.size(), 1);
+
+    // An acknowledgement while only a read is pending ends nothing.
+    QSignalSpy names(nexil, &Nexil::channelNames);
+    nexil->getChannelNames();
+    device->send(acknowledgement("DEG"));
+    QVERIFY(!changed.wait(4 * shortTimeout));
+    QVERIFY(nexil->isBusy());
+    device->send(reply("RKL", payload(testrecords::nameFields())));
+    QVERIFY(names.wait(2000));
+}
+
+void tst_Nexil::twoRepliesInOneRead_eachHandledAlone()
+{
+    // A duplicate reply and the awaited one arrive together.
+    nexil->setReplyTimeout(60000);
+    QSignalSpy changed(nexil, &Nexil::passwordChanged);
+    QSignalSpy identities(nexil, &Nexil::deviceIdentity);
+    nexil->setPassword("1234", "5678");
+    device->send(identityReply() + acknowledgement("DEG"));
+    QVERIFY(changed.wait(2000));
+    QVERIFY(identities.isEmpty());
+
+    nexil->getDeviceIdentity();
+    nexil->setReplyTimeout(60000);
+    device->send(acknowledgement("DEG") + identityReply());
+    QVERIFY(identities.wait(2000));
+    QCOMPARE(changed.size(), 1);
+    QCOMPARE(identities.first().at(0).value<DeviceIdentity>().stationName, QStringLiteral("Kuru Dere"));
 }
 
 void tst_Nexil::replyInChunks_decodedOnce()
@@ -430,6 +495,97 @@ void tst_Nexil::download_bittiInsidePageDataEndsIt()
              2);
     // Only page 0 was kept: 8 bytes of time stamp and 28 whole records of 18 bytes.
     QCOMPARE(files.first().at(0).value<QList<DataFile>>().first().lines.size(), 28 * 3);
+}
+
+void tst_Nexil::download_shortLastRecordAtWritePositionIsKept()
+{
+    // Channels with different intervals: the last record holds one entry of three.
+    using namespace testmemory;
+    const QByteArray memory = sampleMemory(40) + measurement(400, {5.5f});
+    device->setHandler(downloadDevice(memory, memory.size() / 512, memory.size() % 512));
+    nexil->setReplyTimeout(2000);
+    QSignalSpy files(nexil, &Nexil::dataFile);
+    QSignalSpy completed(nexil, &Nexil::downloadCompleted);
+    nexil->getData(QDateTime::currentDateTime(), 0, 0);
+    QVERIFY(completed.wait(5000));
+    const DataFile file = files.first().at(0).value<QList<DataFile>>().first();
+    QCOMPARE(file.lines.size(), 40 * 3 + 1);
+    QCOMPARE(file.lines.last().value, 5.5f);
+    QCOMPARE(file.lines.last().channel, 0);
+    QCOMPARE(file.lines.last().dateTime, QDateTime(QDate(2026, 12, 1), QTime(6, 40)));
+}
+
+void tst_Nexil::download_progressStaysWithinTotalWhileDeviceWrites()
+{
+    // The device reported page 2 at the start and has written on to page 5 since.
+    const QByteArray memory = sampleMemory(160);
+    const int reportedPage = 2;
+    const int reportedBuffer = 100;
+    device->setHandler([=](const QByteArray &request) -> QByteArray {
+        if (request.startsWith("\x02"
+                               "DKU"))
+            return reply(
+                "DOS", payload({"0", QByteArray::number(reportedPage), QByteArray::number(reportedBuffer)}));
+        return downloadDevice(memory, memory.size() / 512, memory.size() % 512)(request);
+    });
+    nexil->setReplyTimeout(2000);
+    QSignalSpy started(nexil, &Nexil::downloadStarted);
+    QSignalSpy progress(nexil, &Nexil::downloadProgress);
+    QSignalSpy files(nexil, &Nexil::dataFile);
+    QSignalSpy completed(nexil, &Nexil::downloadCompleted);
+    nexil->getData(QDateTime::currentDateTime(), 0, 0);
+    QVERIFY(completed.wait(5000));
+    QCOMPARE(started.first().at(0).toInt(), 3);
+    QVERIFY(progress.size() > 3);
+    for (const QList<QVariant> &p : progress) {
+        QVERIFY2(p.at(0).toInt() <= p.at(1).toInt(),
+                 qPrintable(QStringLiteral("%1/%2").arg(p.at(0).toInt()).arg(p.at(1).toInt())));
+    }
+    QCOMPARE(progress.last().at(0).toInt(), 3);
+    // Only what lay before the reported position is decoded: (2 * 512 + 100 - 8) / 18 records.
+    const DataFile file = files.first().at(0).value<QList<DataFile>>().first();
+    QCOMPARE(file.lines.size(), 62 * 3);
+    QCOMPARE(file.memoryPage, reportedPage);
+}
+
+void tst_Nexil::download_startedFromChannelNamesSlot_countsOnce()
+{
+    // As the collector does: the last read of its own chain starts the
+    // download from the signal's slot, resuming at page 2.
+    const QByteArray memory = sampleMemory(150);
+    const int lastPage = memory.size() / 512;
+    device->setHandler(downloadDevice(memory, lastPage, memory.size() % 512));
+    nexil->setReplyTimeout(2000);
+    connect(nexil, &Nexil::channelNames, nexil, [&] {
+        if (!nexil->isDownloading())
+            nexil->getData(QDateTime::currentDateTime(), 2, 0);
+    });
+    QSignalSpy started(nexil, &Nexil::downloadStarted);
+    QSignalSpy completed(nexil, &Nexil::downloadCompleted);
+    nexil->getChannelNames();
+    QVERIFY(completed.wait(5000));
+    QCOMPARE(started.size(), 1);
+    QCOMPARE(started.first().at(0).toInt(), lastPage - 2 + 1);
+    QCOMPARE(nexil->lastError(), NoError);
+}
+
+void tst_Nexil::upload_refusedEveryTime_saysRefused()
+{
+    device->setHandler([](const QByteArray &) { return acknowledgement("CRCHata"); });
+    nexil->setReplyTimeout(200);
+    QSignalSpy errors(nexil, &Nexil::error);
+    nexil->setPassword("1234", "5678");
+    QVERIFY(errors.wait(5000));
+    QCOMPARE(errors.first().at(0).toInt(), int(DeviceRefused));
+    QCOMPARE(errors.first().at(1).toString(), QStringLiteral("Cihaz gönderilen kaydı kabul etmedi."));
+    QCOMPARE(device->requestCount("\x02SIF"), 5);
+    QVERIFY(!nexil->isBusy());
+
+    // Silence after a refusal is a time-out again.
+    device->setHandler([](const QByteArray &) { return QByteArray(); });
+    nexil->setPassword("1234", "5678");
+    QVERIFY(errors.wait(5000));
+    QCOMPARE(errors.last().at(0).toInt(), int(Timeout));
 }
 
 void tst_Nexil::records_surviveQueuedSignalsAcrossThreads()

@@ -127,10 +127,38 @@ void tst_Wire::takeFrame_waitsDiscardsAndTakes()
     QCOMPARE(wire::takeFrame(buffer, &taken), wire::BufferState::Discarded);
     QVERIFY(buffer.isEmpty());
 
-    // CRs inside but not at the end: wait.
+    // A frame followed by the start of the next: the frame alone, the rest kept.
     buffer = frame + "KM";
+    QCOMPARE(wire::takeFrame(buffer, &taken), wire::BufferState::Frame);
+    QCOMPARE(taken, frame);
+    QCOMPARE(buffer, QByteArray("KM"));
+
+    // Two whole replies in one read: two frames, one per call.
+    const QByteArray second = testframes::reply("ANL", testframes::payload({"a", "b", "cdefghijkl"}));
+    buffer = frame + second;
+    QCOMPARE(wire::takeFrame(buffer, &taken), wire::BufferState::Frame);
+    QCOMPARE(taken, frame);
+    QCOMPARE(wire::takeFrame(buffer, &taken), wire::BufferState::Frame);
+    QCOMPARE(taken, second);
+    QVERIFY(buffer.isEmpty());
+
+    // Page data holding CR CR CR at the end of a chunk does not end the frame.
+    const QByteArray block =
+        testframes::reply("VER", testframes::rawPayload(QByteArray("\0\0\1") + QByteArray(40, 'd') +
+                                                        "\r\r\r" + QByteArray(40, 'e') + '\0'));
+    const int cut = block.indexOf("\r\r\r") + 3;
+    buffer = block.left(cut);
     QCOMPARE(wire::takeFrame(buffer, &taken), wire::BufferState::NeedMore);
-    QCOMPARE(buffer.size(), frame.size() + 2);
+    buffer += block.mid(cut);
+    QCOMPARE(wire::takeFrame(buffer, &taken), wire::BufferState::Frame);
+    QCOMPARE(taken, block);
+
+    // A header that does not check: the old rule, the whole buffer once it ends with CRs.
+    QByteArray damaged = frame + second;
+    damaged[25] = char(damaged[25] ^ 0x10);
+    buffer = damaged;
+    QCOMPARE(wire::takeFrame(buffer, &taken), wire::BufferState::Frame);
+    QCOMPARE(taken, damaged);
 }
 
 void tst_Wire::parseHeader_acceptsBothModelWordsAndReadsFirmware()
