@@ -42,7 +42,7 @@ Device::Device(const Scenario &scenario, double speed)
         QDateTime start = g.start;
         if (!start.isValid()) {
             start = m_clockBase.addSecs(-qint64(g.days * 86400.0));
-            const qint64 step = qint64(qMax(1, g.interval)) * 60;
+            const qint64 step = MemoryGenerator::stepSeconds(g);
             const qint64 secs = start.toSecsSinceEpoch();
             start = QDateTime::fromSecsSinceEpoch(secs - ((secs % step) + step) % step);
         }

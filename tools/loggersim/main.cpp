@@ -54,7 +54,8 @@ Scenario JSON (every member optional; "{}" is a working TQM510):
           {type: "measurement", minutes, values[]} |
           {type: "daily", max [{value,time}], min [...], avg [], tot []} |
           {type: "raw", hex}],
-          generator {start, interval (min), days, seed,
+          generator {start, interval (min), channelIntervals (true: each
+          channel at the minutes of the day its slot interval divides), days, seed,
           channels [{shape: river|rain|temperature|voltage|sine|constant|random,
                      base, amplitude, period (h), errorRate}]}}
   Without "memory", two days of generated data end at the clock.

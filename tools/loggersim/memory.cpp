@@ -129,15 +129,26 @@ void Memory::appendTimeStamp(const QDateTime &t)
 
 void Memory::appendMeasurement(int minutes, const QList<float> &values)
 {
+    QList<int> channels;
+    for (int k = 0; k < values.size(); ++k)
+        channels << k;
+    appendMeasurement(minutes, channels, values);
+}
+
+void Memory::appendMeasurement(int minutes, const QList<int> &channels, const QList<float> &values)
+{
     minutes = qBound(0, minutes, 0xFFFFFF);
     m_bytes.append(char((minutes >> 16) & 0xFF));
     m_bytes.append(char((minutes >> 8) & 0xFF));
     m_bytes.append(char(minutes & 0xFF));
     const QDateTime time = m_base.isValid() ? m_base.addSecs(qint64(minutes) * 60) : QDateTime();
-    for (int k = 0; k < values.size() && k < 9; ++k) {
+    for (int i = 0; i < values.size() && i < channels.size(); ++i) {
+        const int k = channels.at(i);
+        if (k < 0 || k > 8)
+            continue;
         m_bytes.append(char(0xA1 + k));
-        m_bytes.append(floatBytes(values.at(k)));
-        m_truth.append({time, QStringLiteral("INS"), k, values.at(k)});
+        m_bytes.append(floatBytes(values.at(i)));
+        m_truth.append({time, QStringLiteral("INS"), k, values.at(i)});
     }
 }
 
@@ -353,11 +364,28 @@ void MemoryGenerator::begin(Memory *memory, Scenario *s, const QDateTime &start)
     m_needStamp = true;
 }
 
+qint64 MemoryGenerator::stepSeconds(const Generator &g)
+{
+    return g.channelIntervals ? 60 : qint64(qMax(1, g.interval)) * 60;
+}
+
+QList<int> MemoryGenerator::dueChannels(const Scenario &s) const
+{
+    QList<int> due;
+    const int minuteOfDay = m_next.time().hour() * 60 + m_next.time().minute();
+    for (int k = 0; k < m_active.size(); ++k) {
+        if (!m_config.channelIntervals ||
+            minuteOfDay % qMax(1, s.slotList.value(m_active.at(k)).interval) == 0)
+            due << k;
+    }
+    return due;
+}
+
 void MemoryGenerator::skipTo(const QDateTime &t)
 {
     if (!m_next.isValid() || m_next >= t)
         return;
-    const qint64 step = qint64(qMax(1, m_config.interval)) * 60;
+    const qint64 step = stepSeconds(m_config);
     const qint64 gap = m_next.secsTo(t);
     m_next = m_next.addSecs(((gap + step - 1) / step) * step);
     m_needStamp = true;
@@ -405,12 +433,13 @@ void MemoryGenerator::runUntil(Memory *memory, Scenario *s, const QDateTime &unt
 {
     if (!m_started || !m_next.isValid())
         return;
-    const qint64 step = qint64(qMax(1, m_config.interval)) * 60;
+    const qint64 step = stepSeconds(m_config);
     while (m_next <= until) {
         if (s->activeSlots() != m_active)
             begin(memory, s, m_next);
-        if (m_active.isEmpty()) {
-            // With every slot off the device has nothing to record.
+        const QList<int> due = dueChannels(*s);
+        if (due.isEmpty()) {
+            // With every slot off, or none due, the device has nothing to record.
             m_next = m_next.addSecs(step);
             continue;
         }
@@ -432,7 +461,7 @@ void MemoryGenerator::runUntil(Memory *memory, Scenario *s, const QDateTime &unt
                 m_acc << Acc();
         }
         QList<float> values;
-        for (int k = 0; k < m_active.size(); ++k) {
+        for (int k : due) {
             const int slot = m_active.at(k);
             const float v = float(sample(slot, m_next));
             values << v;
@@ -451,7 +480,7 @@ void MemoryGenerator::runUntil(Memory *memory, Scenario *s, const QDateTime &unt
             c.maximum = a.max;
             c.minimum = a.min;
         }
-        memory->appendMeasurement(int(minutes), values);
+        memory->appendMeasurement(int(minutes), due, values);
         m_next = m_next.addSecs(step);
     }
 }

@@ -42,6 +42,8 @@ public:
     void appendTimeStamp(const QDateTime &t);
     // minutes since the last time stamp; one value per active slot (entries 0xA1 + k).
     void appendMeasurement(int minutes, const QList<float> &values);
+    // The same with the entries of some channels only: value i goes to channel channels[i].
+    void appendMeasurement(int minutes, const QList<int> &channels, const QList<float> &values);
     void appendDaily(const QList<Extreme> &maxima, const QList<Extreme> &minima, const QList<float> &averages,
                      const QList<float> &totals);
     void appendRaw(const QByteArray &bytes);
@@ -78,12 +80,17 @@ public:
     void skipTo(const QDateTime &t);
     QDateTime next() const { return m_next; }
     bool started() const { return m_started; }
+    // Seconds between the times it looks at: the common interval, or one
+    // minute when each channel keeps its own.
+    static qint64 stepSeconds(const Generator &g);
 
     // The value of one slot at one time (deterministic for a seed).
     double sample(int slot, const QDateTime &t) const;
 
 private:
     void flushDay(Memory *memory);
+    // Positions among the active slots that are written at m_next.
+    QList<int> dueChannels(const Scenario &s) const;
 
     Generator m_config;
     QList<Waveform> m_waves; // per slot

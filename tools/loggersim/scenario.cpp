@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
+#include <QLocale>
 
 namespace loggersim {
 
@@ -31,7 +32,9 @@ QString formatDeviceTime(const QDateTime &t, bool seconds)
 {
     if (!t.isValid())
         return seconds ? QStringLiteral("00/00/00 00:00:00") : QStringLiteral("00/00/00 00:00");
-    return t.toString(seconds ? QStringLiteral("dd/MM/yy hh:mm:ss") : QStringLiteral("dd/MM/yy hh:mm"));
+    // On the wire: ASCII digits whatever the locale.
+    return QLocale::c().toString(t, seconds ? QStringLiteral("dd/MM/yy hh:mm:ss")
+                                            : QStringLiteral("dd/MM/yy hh:mm"));
 }
 
 QList<int> Scenario::activeSlots() const
@@ -318,6 +321,8 @@ void readMemory(Reader &r, const QJsonObject &m, Scenario *s)
             r.time(o.value(QLatin1String("start")), QStringLiteral("memory.generator.start"));
         s->generator.interval =
             qMax(1, r.integer(o, "interval", s->generator.interval, QStringLiteral("memory.generator")));
+        s->generator.channelIntervals =
+            r.flag(o, "channelIntervals", false, QStringLiteral("memory.generator"));
         s->generator.days = r.number(o, "days", s->generator.days, QStringLiteral("memory.generator"));
         s->generator.seed = quint32(r.number(o, "seed", 1, QStringLiteral("memory.generator")));
         const QJsonArray channels = o.value(QLatin1String("channels")).toArray();

@@ -115,6 +115,10 @@ struct Generator
     bool enabled = false;
     QDateTime start;
     int interval = 15; // minutes
+    // Each active channel written at the minutes of the day its slot's
+    // interval divides, a record holding only the channels due; `interval`
+    // is then not used.
+    bool channelIntervals = false;
     double days = 2.0;
     QList<Waveform> channels; // one per active slot, in slot order
     quint32 seed = 1;

@@ -1,5 +1,7 @@
 #include "truth.h"
 
+#include <QLocale>
+
 namespace loggersim {
 
 bool TruthWriter::open(const QString &path, QString *error)
@@ -16,8 +18,9 @@ bool TruthWriter::open(const QString &path, QString *error)
 
 QByteArray TruthWriter::row(const TruthRow &r)
 {
-    const QByteArray time =
-        r.time.isValid() ? r.time.toString(QStringLiteral("yyyy-MM-dd hh:mm")).toLatin1() : QByteArray();
+    const QByteArray time = r.time.isValid()
+                                ? QLocale::c().toString(r.time, QStringLiteral("yyyy-MM-dd hh:mm")).toLatin1()
+                                : QByteArray();
     return time + ',' + r.type.toLatin1() + ',' + QByteArray::number(r.channel) + ',' +
            QByteArray::number(double(r.value), 'g', 9) + '\n';
 }

@@ -1,5 +1,6 @@
 #include "commands.h"
 
+#include "configcheck.h"
 #include "devicesession.h"
 #include "nexil/excel/excelconverter.h"
 #include "nexil/files/filemanager.h"
@@ -12,6 +13,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
+#include <QLocale>
 
 #include <cstdio>
 #include <unistd.h>
@@ -96,7 +98,9 @@ bool convertToExcel(const QString &path, ExcelConverter::ExcelType type, bool pi
     QObject::connect(&converter, &ExcelConverter::error, [&](const QString &text) { reason = text; });
     if (converter.convert(path, type, pivot) && reason.isEmpty())
         return true;
-    *problem = reason.isEmpty() ? QStringLiteral("Excel conversion failed") : reason;
+    *problem = QStringLiteral("Excel conversion failed");
+    if (!reason.isEmpty())
+        *problem += QLatin1Char('\n') + reason;
     return false;
 }
 
@@ -149,9 +153,10 @@ public:
         const QDateTime fileDate = r.files.files.isEmpty() ? r.setup.deviceTime : r.files.files.last().date;
         const QString prefix =
             safeFileComponent(parser.isSet("name") ? parser.value("name") : r.setup.stationCode);
+        // The same device must always get the same file, whatever the locale's digits.
         const QString path = QStringLiteral("%1/%2_%3.xml")
                                  .arg(QDir::cleanPath(parser.value("dir")), prefix,
-                                      fileDate.toString(QStringLiteral("ddMMyyyy")));
+                                      QLocale::c().toString(fileDate, QStringLiteral("ddMMyyyy")));
 
         FileManager files;
         int page = 0;
@@ -171,7 +176,9 @@ public:
         if (showProgress)
             std::fputs("\n", stderr);
         if (!ok)
-            return fail(session.errorText());
+            return fail(QStringLiteral("the download failed and nothing was saved; the next download starts "
+                                       "where the last saved one ended\n%1")
+                            .arg(session.errorText()));
         if (downloaded.isEmpty())
             return fail(QStringLiteral("the device sent no data file"));
 
@@ -209,6 +216,15 @@ public:
             applied &= recordjson::apply(config.value("alarmParameters").toObject(), &r.alarms, &problems);
         if (!applied)
             return fail(problems.join('\n'), Usage);
+        // Nothing is sent when a value is one the device cannot take.
+        QJsonObject device;
+        device.insert("setupParameters", recordjson::toJson(r.setup));
+        device.insert("channelNames", recordjson::toJson(r.names));
+        device.insert("channelCalibrations", recordjson::toJson(r.calibrations));
+        device.insert("alarmParameters", recordjson::toJson(r.alarms));
+        problems = configcheck::outOfRange(config, device);
+        if (!problems.isEmpty())
+            return fail(QStringLiteral("nothing was sent:\n") + problems.join('\n'), Usage);
 
         // In the order the setup wizard uses, each after the previous acknowledgement.
         const QString password = parser.value("password");
@@ -297,8 +313,16 @@ bool loadConfig(const QString &path, QJsonObject *config, QString *problem)
     }
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
+    if (error.error != QJsonParseError::NoError) {
+        *problem = QStringLiteral("%1 is not valid JSON: %2 at offset %3")
+                       .arg(path, error.errorString())
+                       .arg(error.offset);
+        return false;
+    }
     if (!document.isObject()) {
-        *problem = QStringLiteral("%1 is not a JSON object: %2").arg(path, error.errorString());
+        *problem = QStringLiteral("%1 holds a JSON %2; the upload file is one object with the sections "
+                                  "`read` prints")
+                       .arg(path, document.isArray() ? QStringLiteral("array") : QStringLiteral("value"));
         return false;
     }
     *config = document.object();
@@ -314,6 +338,21 @@ bool loadConfig(const QString &path, QJsonObject *config, QString *problem)
     }
     if (!unknown.isEmpty()) {
         *problem = QStringLiteral("unknown members in %1: %2").arg(path, unknown.join(", "));
+        return false;
+    }
+    // Types are checked on empty records now, before any connection.
+    SetupParameters setup;
+    ChannelNames names;
+    ChannelCalibrations calibrations;
+    AlarmParameters alarms;
+    QStringList problems;
+    bool ok = true;
+    ok &= recordjson::apply(config->value("setupParameters").toObject(), &setup, &problems);
+    ok &= recordjson::apply(config->value("channelNames").toObject(), &names, &problems);
+    ok &= recordjson::apply(config->value("channelCalibrations").toObject(), &calibrations, &problems);
+    ok &= recordjson::apply(config->value("alarmParameters").toObject(), &alarms, &problems);
+    if (!ok) {
+        *problem = problems.join('\n');
         return false;
     }
     return true;
@@ -359,6 +398,9 @@ int runCommand(const QCommandLineParser &parser)
     QJsonObject config;
     if (command == "download" && !parser.isSet("dir"))
         return fail(QStringLiteral("download needs --dir DIR"), Usage);
+    // Made before connecting, so a folder that cannot be made costs no download.
+    if (command == "download" && !QDir().mkpath(parser.value("dir")))
+        return fail(QStringLiteral("cannot create the folder %1").arg(parser.value("dir")));
     if (command == "download" && parser.isSet("excel")) {
         ExcelConverter::ExcelType type;
         if (!excelType(parser, &type, &problem))

@@ -9,6 +9,7 @@
 #include <QSerialPort>
 #include <QString>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <functional>
 
@@ -31,7 +32,9 @@ public:
     void close();
 
     // Starts a request and waits for `signal`; the handler receives its arguments.
-    // False with errorText() on the library's error, a wrong password, or a refusal.
+    // False with errorText() on the library's error, a wrong password, a
+    // refusal, or when the deadline passes: the reply time of five
+    // transmissions and a margin, counted again whenever a download moves on.
     template<typename Signal, typename Handler>
     bool call(const std::function<void()> &start, Signal signal, Handler handler)
     {
@@ -43,35 +46,56 @@ public:
             ok = success;
             loop.quit();
         };
-        const auto answered = QObject::connect(&nexil, signal, &loop, [&](auto... args) {
+        QTimer deadline;
+        deadline.setSingleShot(true);
+        deadline.setInterval(deadlineMs());
+        QList<QMetaObject::Connection> connections;
+        connections << QObject::connect(&nexil, signal, &loop, [&](auto... args) {
             handler(args...);
             finish(true);
         });
-        const auto failed = QObject::connect(&nexil, &Nexil::error, &loop, [&](int, const QString &text) {
-            error = text;
+        connections << QObject::connect(&nexil, &Nexil::error, &loop, [&](int code, const QString &text) {
+            error = describe(code, text);
             finish(false);
         });
-        const auto refused = QObject::connect(&nexil, &Nexil::wrongPassword, &loop, [&] {
-            error = QStringLiteral("wrong password");
+        connections << QObject::connect(&nexil, &Nexil::wrongPassword, &loop, [&] {
+            error = QStringLiteral("the device refused the password");
             finish(false);
         });
+        connections << QObject::connect(&deadline, &QTimer::timeout, &loop, [&] {
+            nexil.cancelLastProcess();
+            error = QStringLiteral("no answer from the device within %1 s").arg(deadline.interval() / 1000.0);
+            finish(false);
+        });
+        // A download is many requests: each step it takes earns a new deadline.
+        const auto alive = [&] { deadline.start(); };
+        connections << QObject::connect(&nexil, &Nexil::downloadProgress, &loop, alive);
+        connections << QObject::connect(&nexil, &Nexil::downloadStarted, &loop, alive);
+        connections << QObject::connect(&nexil, &Nexil::fileInformations, &loop, alive);
+        connections << QObject::connect(&nexil, &Nexil::channelCalibrations, &loop, alive);
+        connections << QObject::connect(&nexil, &Nexil::channelNames, &loop, alive);
         nexil.clearError();
         start();
         if (!done && !nexil.isBusy() && !nexil.isDownloading()) {
             // Refused before anything was sent (busy, or an incomplete record).
-            error = nexil.lastErrorString();
+            error = describe(nexil.lastError(), nexil.lastErrorString());
             finish(false);
         }
-        if (!done)
+        if (!done) {
+            deadline.start();
             loop.exec();
-        QObject::disconnect(answered);
-        QObject::disconnect(failed);
-        QObject::disconnect(refused);
+        }
+        for (const QMetaObject::Connection &c : qAsConst(connections))
+            QObject::disconnect(c);
         return ok;
     }
 
     Nexil &device() { return nexil; }
     QString errorText() const { return error; }
+    int deadlineMs() const;
+
+    // An English line for a library error, the library's own text below it.
+    static QString describe(int code, const QString &libraryText);
 
 private:
     Target target;

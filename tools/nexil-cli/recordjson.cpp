@@ -1,6 +1,7 @@
 #include "recordjson.h"
 
 #include <QJsonArray>
+#include <QLocale>
 
 #include <charconv>
 #include <functional>
@@ -77,7 +78,8 @@ QJsonValue value(bool v)
 }
 QJsonValue value(const QDateTime &v)
 {
-    return v.isValid() ? QJsonValue(v.toString(dateTimeFormat)) : QJsonValue();
+    // ASCII digits for scripts, whatever the user's locale.
+    return v.isValid() ? QJsonValue(QLocale::c().toString(v, dateTimeFormat)) : QJsonValue();
 }
 template<typename E, typename = std::enable_if_t<std::is_enum<E>::value>> QJsonValue value(E v)
 {
@@ -225,14 +227,32 @@ template<typename T> bool readMember(const QJsonValue &v, T *out, const QString 
 {
     return readItem(v, out, path, problems);
 }
+// A shorter list changes the entries it gives; the others keep their values.
+template<typename T> void mergeInto(const QList<T> &given, QList<T> *out)
+{
+    for (int i = 0; i < given.size(); ++i) {
+        if (i < out->size())
+            (*out)[i] = given.at(i);
+        else
+            out->append(given.at(i));
+    }
+}
 template<typename T>
 bool readMember(const QJsonValue &v, QList<T> *out, const QString &path, QStringList *problems)
 {
-    return readList(v, out, path, problems);
+    QList<T> given;
+    if (!readList(v, &given, path, problems))
+        return false;
+    mergeInto(given, out);
+    return true;
 }
 bool readMember(const QJsonValue &v, QStringList *out, const QString &, QStringList *)
 {
-    return read(v, out);
+    QStringList given;
+    if (!read(v, &given))
+        return false;
+    mergeInto<QString>(given, out);
+    return true;
 }
 
 template<typename R, typename T> Field<R> field(const char *name, T R::*member)

@@ -18,9 +18,10 @@ QJsonObject toJson(const ChannelCalibrations &record);
 QJsonObject toJson(const AlarmParameters &record);
 QJsonObject toJson(const FileInformations &record);
 
-// Applies the members present in `object` over `record`. False, with the
-// offending member paths in *problems, when a member is unknown or of the
-// wrong type; the record is then left unchanged.
+// Applies the members present in `object` over `record`. A list shorter than
+// the record's changes only its first entries. False, with the offending
+// member paths in *problems, when a member is unknown or of the wrong type;
+// the record is then left unchanged.
 bool apply(const QJsonObject &object, SetupParameters *record, QStringList *problems);
 bool apply(const QJsonObject &object, ChannelNames *record, QStringList *problems);
 bool apply(const QJsonObject &object, ChannelCalibrations *record, QStringList *problems);
