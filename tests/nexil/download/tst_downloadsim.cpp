@@ -14,6 +14,7 @@
 #include "support/simprocess.h"
 
 #include <QDir>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMap>
@@ -40,16 +41,30 @@ QString key(int channel, const QString &type, const QString &date, const QString
     return QStringLiteral("%1 %2 %3 %4 %5").arg(channel).arg(type, date, time).arg(double(value), 0, 'f', 4);
 }
 
-// The example logger, writing one record every `minutes` simulated minutes.
-QString writeScenario(const SimProcess &sim, int minutes = RecordMinutes, int days = 3)
+// The example logger, writing one record every `minutes` simulated minutes,
+// or, given `channelIntervals`, each active channel at its own interval.
+QString writeScenario(const SimProcess &sim, int minutes = RecordMinutes, int days = 3,
+                      const QList<int> &channelIntervals = {})
 {
     QFile in(SimProcess::scenario(QStringLiteral("tqm510.json")));
     if (!in.open(QIODevice::ReadOnly))
         return QString();
     QJsonObject scenario = QJsonDocument::fromJson(in.readAll()).object();
+    if (!channelIntervals.isEmpty()) {
+        QJsonArray channels = scenario.value(QStringLiteral("channels")).toArray();
+        for (int i = 0, k = 0; i < channels.size(); ++i) {
+            QJsonObject channel = channels.at(i).toObject();
+            if (channel.value(QStringLiteral("state")).toInt() != 1)
+                continue;
+            channel.insert(QStringLiteral("interval"), channelIntervals.value(k++, channelIntervals.last()));
+            channels[i] = channel;
+        }
+        scenario.insert(QStringLiteral("channels"), channels);
+    }
     QJsonObject memory = scenario.value(QStringLiteral("memory")).toObject();
     QJsonObject generator = memory.value(QStringLiteral("generator")).toObject();
     generator.insert(QStringLiteral("interval"), minutes);
+    generator.insert(QStringLiteral("channelIntervals"), !channelIntervals.isEmpty());
     generator.insert(QStringLiteral("days"), days);
     memory.insert(QStringLiteral("generator"), generator);
     scenario.insert(QStringLiteral("memory"), memory);
@@ -257,6 +272,8 @@ private slots:
     void firstAndResumedVisits_saveEveryValueOnce();
     void cutVisit_savesNothing_nextVisitSavesEverything();
     void recordsWrittenDuringDownload_savedOnce();
+    void channelIntervals_firstAndThreeGrowingVisits();
+    void slowReplies_eachBlockRequestedOnce();
 };
 
 void tst_DownloadSim::firstAndResumedVisits_saveEveryValueOnce_data()
@@ -403,6 +420,75 @@ void tst_DownloadSim::recordsWrittenDuringDownload_savedOnce()
         if (it.key().contains(QLatin1String(" INS ")))
             QVERIFY2(saved.lines.value(it.key()) == it.value(), qPrintable(it.key()));
     }
+}
+
+void tst_DownloadSim::channelIntervals_firstAndThreeGrowingVisits()
+{
+    // Channels written every 60, 120 and 180 minutes: most records hold fewer
+    // entries than there are channels, the last one of a visit included.
+    SimProcess sim;
+    const QString scenario = writeScenario(sim, RecordMinutes, 2, {60, 120, 180, 60, 120});
+    QVERIFY(!scenario.isEmpty());
+    const QString truth = sim.path(QStringLiteral("truth.csv"));
+    QVERIFY(sim.start({"--scenario", scenario, "--speed", "6000", "--truth", truth}));
+    const QString directory = sim.path(QStringLiteral("station"));
+    QVERIFY(QDir().mkpath(directory));
+
+    int address = -1;
+    int lineCount = 0;
+    QString path;
+    for (int visitNumber = 0; visitNumber < 4; ++visitNumber) {
+        VisitResult result;
+        {
+            Visit visit(sim.port(), 5000);
+            QVERIFY(visit.isConnected());
+            QVERIFY(visit.waitForWrite(address));
+            result = visit.run(directory);
+        }
+        QVERIFY(result.completed);
+        QCOMPARE(result.saveResult, 0);
+        if (visitNumber > 0)
+            QCOMPARE(result.path, path);
+        path = result.path;
+        const SavedFile saved = readXml(path);
+        QVERIFY(saved.ok);
+        QVERIFY(saved.lineCount > lineCount);
+        lineCount = saved.lineCount;
+        address = saved.page * 512 + saved.buffer;
+        QTRY_VERIFY2_WITH_TIMEOUT(readTruth(truth, result.deviceTime) == saved.lines,
+                                  qPrintable(QStringLiteral("visit %1\n").arg(visitNumber + 1) +
+                                             difference(saved.lines, readTruth(truth, result.deviceTime))),
+                                  10000);
+    }
+}
+
+void tst_DownloadSim::slowReplies_eachBlockRequestedOnce()
+{
+    // Every reply takes 100 ms, well within the 400 ms reply time.
+    SimProcess sim;
+    const QString scenario = writeScenario(sim, 15, 2);
+    QVERIFY(!scenario.isEmpty());
+    const QString log = sim.path(QStringLiteral("requests.log"));
+    QVERIFY(sim.start({"--scenario", scenario, "--speed", "0", "--delay-ms", "100", "--log", log}));
+    const QString directory = sim.path(QStringLiteral("station"));
+    QVERIFY(QDir().mkpath(directory));
+
+    VisitResult result;
+    {
+        Visit visit(sim.port(), 400);
+        QVERIFY(visit.isConnected());
+        result = visit.run(directory);
+    }
+    QVERIFY(result.completed);
+    QVERIFY(result.errors.isEmpty());
+    QVERIFY(result.pages > 10);
+    QFile file(log);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    int blockRequests = 0;
+    for (const QByteArray &line : file.readAll().split('\n'))
+        blockRequests += line.startsWith("AKT") ? 1 : 0;
+    // One request per page and one more answered with the end marker.
+    QCOMPARE(blockRequests, result.pages + 1);
 }
 
 QTEST_GUILESS_MAIN(tst_DownloadSim)

@@ -35,10 +35,17 @@ MemoryDevice device(int dayStart = 0)
 }
 
 DataFile decodeImage(const QByteArray &image, const MemoryDevice &d = device(),
-                     const QDateTime &base = QDateTime(QDate(2026, 3, 1), QTime(6, 0)))
+                     const QDateTime &base = QDateTime(QDate(2026, 3, 1), QTime(6, 0)),
+                     memory::ImageEnd end = memory::ImageEnd::Anywhere)
 {
     static const Catalogue catalogue;
-    return memory::decode(image, d, base, QDateTime(QDate(2026, 3, 9), QTime(12, 0)), catalogue);
+    return memory::decode(image, d, base, QDateTime(QDate(2026, 3, 9), QTime(12, 0)), catalogue, end);
+}
+
+DataFile decodeToWritePosition(const QByteArray &image)
+{
+    return decodeImage(image, device(), QDateTime(QDate(2026, 3, 1), QTime(6, 0)),
+                       memory::ImageEnd::WritePosition);
 }
 
 QDateTime at(int day, int hour, int minute)
@@ -57,6 +64,7 @@ private slots:
     void setTime_marksOnlyTheFirstRecordAfterAStamp();
     void shortMeasurementRecord();
     void endTestAssumesFullRecords();
+    void writePosition_lastShortRecordIsWhole();
     void dayEndStamps_data();
     void dayEndStamps();
     void summaryLinesInMemoryOrder();
@@ -128,6 +136,22 @@ void tst_MemoryDecoder::endTestAssumesFullRecords()
     // A final record shorter than 3 + 5 * 3 bytes is not read, even though its entries are whole.
     const QByteArray image = measurement(0, {1, 2, 3}) + measurement(10, {4, 5});
     QCOMPARE(decodeImage(image).lines.size(), 3);
+}
+
+void tst_MemoryDecoder::writePosition_lastShortRecordIsWhole()
+{
+    // Cut at the device's write position, the record ending there is complete.
+    const QByteArray image = measurement(0, {1, 2, 3}) + measurement(10, {4, 5}) + measurement(20, {7}, 2);
+    const DataFile f = decodeToWritePosition(image);
+    QCOMPARE(f.lines.size(), 6);
+    QCOMPARE(f.lines[5].channel, 2);
+    QCOMPARE(f.lines[5].value, 7.0f);
+    QCOMPARE(f.lines[5].dateTime, at(1, 6, 20));
+
+    // An entry cut short is never read, nor is anything behind the last whole one.
+    QCOMPARE(decodeToWritePosition(image.left(image.size() - 2)).lines.size(), 5);
+    QCOMPARE(decodeToWritePosition(image.left(image.size() - 5)).lines.size(), 5);
+    QCOMPARE(decodeToWritePosition(measurement(0, {1, 2, 3}) + "\x00\x00").lines.size(), 3);
 }
 
 void tst_MemoryDecoder::dayEndStamps_data()

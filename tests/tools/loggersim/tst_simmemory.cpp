@@ -193,6 +193,39 @@ private slots:
         QCOMPARE(m2.bytes(), m.bytes());
     }
 
+    void channelIntervals_recordsHoldTheChannelsDue()
+    {
+        // Level every 15 minutes, temperature every 30: records at :15 and :45 hold one entry.
+        Scenario s = twoChannels();
+        s.slotList[4].interval = 30;
+        s.generator.channelIntervals = true;
+        s.generator.interval = 60; // not used with channel intervals
+        Memory m;
+        MemoryGenerator g;
+        g.configure(s);
+        g.begin(&m, &s, at(3, 10, 0));
+        const int afterSetup = m.writePosition();
+        g.runUntil(&m, &s, at(3, 11, 0));
+        QStringList rows;
+        for (const TruthRow &r : m.truth())
+            rows << QStringLiteral("%1 %2").arg(r.time.toString(QStringLiteral("hh:mm"))).arg(r.channel);
+        QCOMPARE(rows, QStringList({"10:00 0", "10:00 1", "10:15 0", "10:30 0", "10:30 1", "10:45 0",
+                                    "11:00 0", "11:00 1"}));
+        // Time stamp, then records of 3 + 5 * entries bytes; the one-entry record carries tag A1 only.
+        QCOMPARE(m.writePosition() - afterSetup, 8 + 3 * 13 + 2 * 8);
+        const QByteArray second = m.bytes().mid(afterSetup + 8 + 13, 8);
+        QCOMPARE(second.left(4), QByteArray("\x00\x00\x0F\xA1", 4));
+        QCOMPARE(uchar(m.bytes().at(afterSetup + 8 + 13 + 8)), uchar(0x00));
+
+        // An upload that changes an interval takes effect at once.
+        s.slotList[1].interval = 60;
+        g.runUntil(&m, &s, at(3, 12, 0));
+        int levels = 0;
+        for (const TruthRow &r : m.truth())
+            levels += r.channel == 0 && r.time > at(3, 11, 0) ? 1 : 0;
+        QCOMPARE(levels, 1);
+    }
+
     void noActiveSlotsRecordNothingButTheSetup()
     {
         Scenario s = twoChannels();
