@@ -203,6 +203,12 @@ public:
         Records r;
         if (!readSetup(&r) || !readNames(&r) || !readCalibrations(&r) || !readAlarms(&r))
             return fail(session.errorText());
+        // The device's own values, which may go back as they are.
+        QJsonObject device;
+        device.insert("setupParameters", recordjson::toJson(r.setup));
+        device.insert("channelNames", recordjson::toJson(r.names));
+        device.insert("channelCalibrations", recordjson::toJson(r.calibrations));
+        device.insert("alarmParameters", recordjson::toJson(r.alarms));
         QStringList problems;
         bool applied = true;
         if (config.contains("channelNames"))
@@ -217,11 +223,6 @@ public:
         if (!applied)
             return fail(problems.join('\n'), Usage);
         // Nothing is sent when a value is one the device cannot take.
-        QJsonObject device;
-        device.insert("setupParameters", recordjson::toJson(r.setup));
-        device.insert("channelNames", recordjson::toJson(r.names));
-        device.insert("channelCalibrations", recordjson::toJson(r.calibrations));
-        device.insert("alarmParameters", recordjson::toJson(r.alarms));
         problems = configcheck::outOfRange(config, device);
         if (!problems.isEmpty())
             return fail(QStringLiteral("nothing was sent:\n") + problems.join('\n'), Usage);

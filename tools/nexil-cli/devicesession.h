@@ -59,7 +59,7 @@ public:
             finish(false);
         });
         connections << QObject::connect(&nexil, &Nexil::wrongPassword, &loop, [&] {
-            error = QStringLiteral("the device refused the password");
+            error = QStringLiteral("wrong password: the device refused it");
             finish(false);
         });
         connections << QObject::connect(&deadline, &QTimer::timeout, &loop, [&] {

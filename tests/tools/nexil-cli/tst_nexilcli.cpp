@@ -2,6 +2,7 @@
 
 #include "support/simprocess.h"
 
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -18,9 +19,11 @@ struct Run
     QJsonObject json() const { return QJsonDocument::fromJson(out).object(); }
 };
 
-Run cli(const QStringList &arguments)
+Run cli(const QStringList &arguments,
+        const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
+    process.setProcessEnvironment(environment);
     process.start(QProcessEnvironment::systemEnvironment().value("NEXILCLI", "nexil-cli"), arguments);
     Run run;
     if (!process.waitForFinished(60000)) {
@@ -51,13 +54,18 @@ private slots:
 
     void read_printsTheDevice();
     void identity_overASerialLine();
-    void wrongPort_exitsOneWithTheLibrarysMessage();
+    void wrongPort_namesTheTargetAndWhy();
+    void messages_sayWhatHappened();
     void usageErrors_exitTwo_data();
     void usageErrors_exitTwo();
     void download_writesTheDataFileAndResumes();
     void upload_roundTrip();
     void upload_wrongPasswordChangesNothing();
     void upload_unknownMemberIsNamed();
+    void upload_checksValuesBeforeSending();
+    void upload_shortListKeepsTheOtherEntries();
+    void upload_refusalIsReportedAsSuch();
+    void localeWithOtherDigits_wireFilesAndJsonStayAscii();
     void password_oldOneStopsWorking();
     void convert_writesAWorkbookOrSaysWhy();
 
@@ -111,13 +119,45 @@ void tst_NexilCli::identity_overASerialLine()
              QStringLiteral("TQA110"));
 }
 
-void tst_NexilCli::wrongPort_exitsOneWithTheLibrarysMessage()
+void tst_NexilCli::wrongPort_namesTheTargetAndWhy()
 {
     sim->stop();
     const Run run = cli(target + QStringList{"identity"});
     QCOMPARE(run.status, 1);
-    QVERIFY2(run.err.contains("TCP Soket bağlantısı açık değil. Önce bağlantıyı kurmalısınız."), run.err);
+    QVERIFY2(run.err.contains(QStringLiteral("the connection to %1 failed: ").arg(sim->tcpTarget()).toUtf8()),
+             run.err);
+    QVERIFY2(run.err.contains("refused"), run.err);
     QVERIFY(run.out.isEmpty());
+}
+
+void tst_NexilCli::messages_sayWhatHappened()
+{
+    QTemporaryDir dir;
+    QFile array(dir.filePath("array.json"));
+    QVERIFY(array.open(QIODevice::WriteOnly));
+    array.write("[1, 2]");
+    array.close();
+    Run run = cli(target + QStringList{"upload", "--config", array.fileName(), "--password", "1234"});
+    QCOMPARE(run.status, 2);
+    QVERIFY2(run.err.contains("holds a JSON array") && !run.err.contains("no error occurred"), run.err);
+
+    // Missing parents of the data folder are made.
+    const QString nested = dir.filePath("a/b/c");
+    run = cli(target + QStringList{"download", "--dir", nested});
+    QVERIFY2(run.status == 0, run.err);
+    QVERIFY(QString::fromUtf8(run.out).trimmed().startsWith(nested + "/"));
+
+    // A download cut by the device: nothing saved, and the reader is told where the next one starts.
+    SimProcess cutting;
+    QVERIFY(cutting.start({"--scenario", SimProcess::scenario("tqm510.json"), "--speed", "0",
+                           "--disconnect-after-blocks", "1"}));
+    run = cli(
+        {"--tcp", cutting.tcpTarget(), "--reply-timeout", "2000", "download", "--dir", dir.filePath("cut")});
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.startsWith("the download failed and nothing was saved; the next download starts where "
+                                "the last saved one ended\n"),
+             run.err);
+    QVERIFY(QDir(dir.filePath("cut")).entryList(QDir::Files).isEmpty());
 }
 
 void tst_NexilCli::usageErrors_exitTwo_data()
@@ -234,6 +274,115 @@ void tst_NexilCli::upload_unknownMemberIsNamed()
     run = cli(target + QStringList{"upload", "--config", dir.filePath("e.json"), "--password", "1234"});
     QCOMPARE(run.status, 2);
     QVERIFY2(run.err.contains("setupParameters.dayStart"), run.err);
+}
+
+void tst_NexilCli::upload_checksValuesBeforeSending()
+{
+    QTemporaryDir dir;
+    // Out of range: named, exit 2, and the device keeps everything (dayStart too).
+    QVERIFY(writeJson(dir.filePath("range.json"),
+                      QJsonObject{{"setupParameters", QJsonObject{{"setupDigitA", 12}, {"dayStart", 5}}},
+                                  {"channelNames", QJsonObject{{"recordIntervals", QJsonArray{15, 0}}}}}));
+    Run run =
+        cli(target + QStringList{"upload", "--config", dir.filePath("range.json"), "--password", "1234"});
+    QCOMPARE(run.status, 2);
+    QVERIFY2(run.err.contains("setupParameters.setupDigitA: 12 is not within 0..9"), run.err);
+    QVERIFY2(run.err.contains("channelNames.recordIntervals[1]: 0 is not within 1..1440"), run.err);
+    const QJsonObject setup = cli(target + QStringList{"read"}).json().value("setupParameters").toObject();
+    QCOMPARE(setup.value("setupDigitA").toInt(), 0);
+    QCOMPARE(setup.value("dayStart").toInt(), 7);
+
+    // Texts the device cannot hold.
+    QVERIFY(writeJson(dir.filePath("text.json"),
+                      QJsonObject{{"channelNames", QJsonObject{{"names", QJsonArray{"Şile"}}}},
+                                  {"setupParameters", QJsonObject{{"stationName", QString(25, 'A')}}}}));
+    run = cli(target + QStringList{"upload", "--config", dir.filePath("text.json"), "--password", "1234"});
+    QCOMPARE(run.status, 2);
+    QVERIFY2(run.err.contains("channelNames.names[0]"), run.err);
+    QVERIFY2(run.err.contains("setupParameters.stationName: has 25 characters, at most 24"), run.err);
+
+    // A type error is found before connecting: no logger listens here.
+    QVERIFY(writeJson(dir.filePath("type.json"),
+                      QJsonObject{{"setupParameters", QJsonObject{{"dayStart", "6"}}}}));
+    run =
+        cli({"--tcp", "127.0.0.1:1", "upload", "--config", dir.filePath("type.json"), "--password", "1234"});
+    QCOMPARE(run.status, 2);
+    QVERIFY2(run.err.contains("setupParameters.dayStart") && !run.err.contains("connection"), run.err);
+}
+
+void tst_NexilCli::upload_shortListKeepsTheOtherEntries()
+{
+    QTemporaryDir dir;
+    const QJsonObject before = cli(target + QStringList{"read"}).json().value("channelNames").toObject();
+    QVERIFY(writeJson(dir.filePath("c.json"),
+                      QJsonObject{{"channelNames", QJsonObject{{"names", QJsonArray{"Kot"}}}}}));
+    const Run run =
+        cli(target + QStringList{"upload", "--config", dir.filePath("c.json"), "--password", "1234"});
+    QVERIFY2(run.status == 0, run.err);
+    const QJsonArray names =
+        cli(target + QStringList{"read"}).json().value("channelNames").toObject().value("names").toArray();
+    QJsonArray expected = before.value("names").toArray();
+    expected[0] = "Kot";
+    QCOMPARE(names, expected);
+}
+
+void tst_NexilCli::upload_refusalIsReportedAsSuch()
+{
+    SimProcess refusing;
+    QVERIFY(refusing.start({"--scenario", SimProcess::scenario("tqm510.json"), "--factory-answer", "crc"}));
+    const Run run = cli(
+        {"--tcp", refusing.tcpTarget(), "--reply-timeout", "200", "factory-defaults", "--password", "1234"});
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.startsWith("the device refused the record"), run.err);
+    QVERIFY2(!run.err.contains("zaman aşımı"), run.err);
+}
+
+void tst_NexilCli::localeWithOtherDigits_wireFilesAndJsonStayAscii()
+{
+    // A locale whose digits are not ASCII, made for this test.
+    const QString localedef = QStandardPaths::findExecutable("localedef");
+    if (localedef.isEmpty())
+        QSKIP("localedef is not installed");
+    QTemporaryDir locales;
+    QProcess make;
+    make.start(localedef, {"-i", "ar_EG", "-f", "UTF-8", locales.filePath("ar_EG.UTF-8")});
+    QVERIFY(make.waitForFinished(120000));
+    QVERIFY2(QFileInfo::exists(locales.filePath("ar_EG.UTF-8/LC_NUMERIC")), make.readAllStandardError());
+    QProcessEnvironment arabic = QProcessEnvironment::systemEnvironment();
+    arabic.insert("LOCPATH", locales.path());
+    arabic.insert("LC_ALL", "ar_EG.UTF-8");
+
+    const auto ascii = [](const QByteArray &text) {
+        for (const char c : text) {
+            if (uchar(c) >= 0x80)
+                return false;
+        }
+        return true;
+    };
+    Run run = cli(target + QStringList{"read"}, arabic);
+    QCOMPARE(run.status, 0);
+    const QString deviceTime = run.json().value("setupParameters").toObject().value("deviceTime").toString();
+    QVERIFY2(ascii(deviceTime.toUtf8()) && deviceTime.size() == 19, qPrintable(deviceTime));
+
+    QTemporaryDir dir;
+    run = cli(target + QStringList{"download", "--dir", dir.path(), "--text"}, arabic);
+    QCOMPARE(run.status, 0);
+    const QString path = QString::fromUtf8(run.out).trimmed();
+    QVERIFY2(ascii(QFileInfo(path).fileName().toUtf8()), qPrintable(path));
+    QFile text(path.chopped(4) + ".txt");
+    QVERIFY(text.open(QIODevice::ReadOnly));
+    const QByteArray exported = text.readAll();
+    QVERIFY(ascii(exported.mid(exported.indexOf("\r\n\r\n|||"))));
+
+    // The setup upload carries the host's clock: the device takes it.
+    QVERIFY(writeJson(dir.filePath("c.json"),
+                      QJsonObject{{"setupParameters", QJsonObject{{"stationName", "YENI"}}}}));
+    run =
+        cli(target + QStringList{"upload", "--config", dir.filePath("c.json"), "--password", "1234"}, arabic);
+    QVERIFY2(run.status == 0, run.err);
+    QCOMPARE(
+        cli(target + QStringList{"read"}).json().value("setupParameters").toObject().value("stationName"),
+        QJsonValue("YENI"));
 }
 
 void tst_NexilCli::password_oldOneStopsWorking()
