@@ -25,12 +25,15 @@ const char *const kDescription =
     "  upload --config FILE --password PW\n"
     "                                upload the channelNames, channelCalibrations, setupParameters and\n"
     "                                alarmParameters sections of FILE (the shape `read` prints); missing\n"
-    "                                members keep the device's values\n"
+    "                                members keep the device's values, and a shorter list changes only its\n"
+    "                                first entries; changed values are checked against the setup wizard's\n"
+    "                                ranges before anything is sent (exit 2 names the member)\n"
     "  password --password OLD --new NEW   change the device password (at most 4 characters each)\n"
     "  factory-defaults --password PW      restore the device's factory settings\n"
     "  convert FILE.xml --excel xls|xlsx [--pivot]   convert a data file to an Excel workbook\n"
     "\n"
     "Date-times are printed as yyyy-MM-ddTHH:mm:ss (null when the device reports none).\n"
+    "Every device call ends within six reply times and two seconds, answered or not.\n"
     "Exit status: 0 success, 1 device or file failure (the reason on stderr), 2 usage error.";
 
 } // namespace
