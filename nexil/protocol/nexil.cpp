@@ -349,6 +349,7 @@ void Nexil::dispatch(const DeviceHeader &header, const QByteArray &payload)
 
 void Nexil::finishRequest()
 {
+    uploadRefused = false;
     busy = false;
     command = 0;
     attempts = 0;
