@@ -424,13 +424,14 @@ void tst_DownloadSim::recordsWrittenDuringDownload_savedOnce()
 
 void tst_DownloadSim::channelIntervals_firstAndThreeGrowingVisits()
 {
-    // Channels written every 60, 120 and 180 minutes: most records hold fewer
+    // Channels written every 120, 240 and 360 minutes: most records hold fewer
     // entries than there are channels, the last one of a visit included.
+    // Records at least 3 s apart, so a visit ends before the next one.
     SimProcess sim;
-    const QString scenario = writeScenario(sim, RecordMinutes, 2, {60, 120, 180, 60, 120});
+    const QString scenario = writeScenario(sim, RecordMinutes, 2, {120, 240, 360, 120, 240});
     QVERIFY(!scenario.isEmpty());
     const QString truth = sim.path(QStringLiteral("truth.csv"));
-    QVERIFY(sim.start({"--scenario", scenario, "--speed", "6000", "--truth", truth}));
+    QVERIFY(sim.start({"--scenario", scenario, "--speed", "2400", "--truth", truth}));
     const QString directory = sim.path(QStringLiteral("station"));
     QVERIFY(QDir().mkpath(directory));
 
@@ -464,9 +465,9 @@ void tst_DownloadSim::channelIntervals_firstAndThreeGrowingVisits()
 
 void tst_DownloadSim::slowReplies_eachBlockRequestedOnce()
 {
-    // Every reply takes 100 ms, well within the 400 ms reply time.
+    // Every reply takes 100 ms, well within the 1 s reply time.
     SimProcess sim;
-    const QString scenario = writeScenario(sim, 15, 2);
+    const QString scenario = writeScenario(sim, 15, 4);
     QVERIFY(!scenario.isEmpty());
     const QString log = sim.path(QStringLiteral("requests.log"));
     QVERIFY(sim.start({"--scenario", scenario, "--speed", "0", "--delay-ms", "100", "--log", log}));
@@ -475,7 +476,7 @@ void tst_DownloadSim::slowReplies_eachBlockRequestedOnce()
 
     VisitResult result;
     {
-        Visit visit(sim.port(), 400);
+        Visit visit(sim.port(), 1000);
         QVERIFY(visit.isConnected());
         result = visit.run(directory);
     }
