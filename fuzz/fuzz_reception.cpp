@@ -1,6 +1,7 @@
 // Arbitrary bytes, in arbitrary chunks, through a Nexil object's reception
-// path. The first byte chooses the state the object is in and whether the
-// frame checksums are repaired, so every decoder behind the checks is reached.
+// path. The first byte chooses the request waiting for its reply (only its
+// reply is decoded) and whether the frame checksums are repaired, so every
+// decoder behind the checks is reached.
 
 #include "fuzzframe.h"
 #include "nexil/protocol/nexil.h"
@@ -30,10 +31,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const uint8_t mode = data[0];
     Nexil nexil;
     nexil.setReplyTimeout(1000000);
-    if (mode & 0x02)
+    switch ((mode >> 1) & 0x07) {
+    case 0:
         nexil.getData(QDateTime(QDate(2026, 1, 1), QTime(0, 0)), mode >> 4, 0);
-    else if (mode & 0x04)
+        break;
+    case 1:
         nexil.getChannelNames();
+        break;
+    case 2:
+        nexil.getDeviceIdentity();
+        break;
+    case 3:
+        nexil.getInstantValues();
+        break;
+    case 4:
+        nexil.getChannelCalibrations();
+        break;
+    case 5:
+        nexil.getFileInformations();
+        break;
+    case 6:
+        nexil.getAlarmParameters();
+        break;
+    case 7:
+        nexil.setPassword(QStringLiteral("1234"), QStringLiteral("5678"));
+        break;
+    }
 
     size_t at = 1;
     while (at < size) {

@@ -1,5 +1,5 @@
 // Writes the seed corpus: one valid reply of every kind the host decodes,
-// each as a one-chunk input with checksum repair on.
+// with checksum repair on, and two downloads as whole conversations.
 
 #include "fuzzframe.h"
 
@@ -96,19 +96,25 @@ int main(int argc, char *argv[])
                              QByteArray("\xFA\xFA\xFA\x01\x12\x26\x00\x00", 8) +
                              QByteArray("\x00\x00\x0A\xA1\x3F\x80\x00\x00\xA2\x40\x00\x00\x00", 13) +
                              QByteArray(40, '\xFF') + QByteArray(1, '\0');
-    bool ok = write(dir, "identity", 0x01, fuzzframe::reply("KML", {station, "x"})) &&
-              write(dir, "instant", 0x01,
+    // Mode: bit 0 repairs checksums, bits 1-3 choose the request waiting for
+    // its reply (0 a download, 1 names, 2 identity, 3 instant values,
+    // 4 calibrations, 5 file information, 6 alarms, 7 an upload).
+    const QByteArray setupReply = fuzzframe::reply("PAR", setup);
+    const QByteArray filesReply =
+        fuzzframe::reply("DOS", {"2", "01/11/26 00:00", "3", "100", "00/00/00 00:00", "7", "0", "9", "12"});
+    const QByteArray namesReply = fuzzframe::reply("RKL", names);
+    const QByteArray calibrationsReply = fuzzframe::reply("KOK", calibrations);
+    // A download answers the setup, file, calibration and name requests first.
+    const QByteArray chain = setupReply + filesReply + calibrationsReply + namesReply;
+    bool ok = write(dir, "identity", 0x05, fuzzframe::reply("KML", {station, "x"})) &&
+              write(dir, "instant", 0x07,
                     fuzzframe::reply("ANL", {"Kuru Dere", "1-2-3", "D14", "05/12/26 14:30:15", "12.6V", "101",
                                              "A:", "1", "m", "B:", "2", "C"})) &&
-              write(dir, "files", 0x01,
-                    fuzzframe::reply(
-                        "DOS", {"2", "01/11/26 00:00", "3", "100", "00/00/00 00:00", "7", "0", "9", "12"})) &&
-              write(dir, "setup", 0x03, fuzzframe::reply("PAR", setup)) &&
-              write(dir, "names", 0x03, fuzzframe::reply("RKL", names)) &&
-              write(dir, "calibrations", 0x03, fuzzframe::reply("KOK", calibrations)) &&
-              write(dir, "alarms", 0x01, fuzzframe::reply("ALR", alarms)) &&
-              write(dir, "answer", 0x05, fuzzframe::reply("CEV", {"YUKLENDI    "})) &&
-              write(dir, "block", 0x03, fuzzframe::reply("VER", {block})) &&
-              write(dir, "bitti", 0x03, fuzzframe::reply("VER", {QByteArray("\0\0\0BITTI\0", 9)}));
+              write(dir, "files", 0x0B, filesReply) && write(dir, "setup", 0x01, setupReply) &&
+              write(dir, "names", 0x03, namesReply) && write(dir, "calibrations", 0x09, calibrationsReply) &&
+              write(dir, "alarms", 0x0D, fuzzframe::reply("ALR", alarms)) &&
+              write(dir, "answer", 0x0F, fuzzframe::reply("CEV", {"YUKLENDI    "})) &&
+              write(dir, "block", 0x00, chain + fuzzframe::reply("VER", {block})) &&
+              write(dir, "bitti", 0x00, chain + fuzzframe::reply("VER", {QByteArray("\0\0\0BITTI\0", 9)}));
     return ok ? 0 : 1;
 }
