@@ -572,7 +572,7 @@ void tst_Nexil::download_startedFromChannelNamesSlot_countsOnce()
 void tst_Nexil::upload_refusedEveryTime_saysRefused()
 {
     device->setHandler([](const QByteArray &) { return acknowledgement("CRCHata"); });
-    nexil->setReplyTimeout(200);
+    nexil->setReplyTimeout(500); // the error reply comes well within it, even under load
     QSignalSpy errors(nexil, &Nexil::error);
     nexil->setPassword("1234", "5678");
     QVERIFY(errors.wait(5000));

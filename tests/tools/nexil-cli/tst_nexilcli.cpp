@@ -331,7 +331,7 @@ void tst_NexilCli::upload_refusalIsReportedAsSuch()
     SimProcess refusing;
     QVERIFY(refusing.start({"--scenario", SimProcess::scenario("tqm510.json"), "--factory-answer", "crc"}));
     const Run run = cli(
-        {"--tcp", refusing.tcpTarget(), "--reply-timeout", "200", "factory-defaults", "--password", "1234"});
+        {"--tcp", refusing.tcpTarget(), "--reply-timeout", "500", "factory-defaults", "--password", "1234"});
     QCOMPARE(run.status, 1);
     QVERIFY2(run.err.startsWith("the device refused the record"), run.err);
     QVERIFY2(!run.err.contains("zaman aşımı"), run.err);
