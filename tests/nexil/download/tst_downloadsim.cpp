@@ -489,7 +489,11 @@ void tst_DownloadSim::channelIntervals_firstAndThreeGrowingVisits()
         path = result.path;
         const SavedFile saved = readXml(path);
         QVERIFY(saved.ok);
-        QVERIFY(saved.lineCount > lineCount);
+        // Each visit follows a new record, which the file must gain.
+        QVERIFY2(saved.lineCount > lineCount, qPrintable(QStringLiteral("visit %1: %2 lines, %3 before")
+                                                             .arg(visitNumber + 1)
+                                                             .arg(saved.lineCount)
+                                                             .arg(lineCount)));
         lineCount = saved.lineCount;
         address = saved.page * 512 + saved.buffer;
         QTRY_VERIFY2_WITH_TIMEOUT(checkTruth(truth, result.deviceTime, saved).isEmpty(),
