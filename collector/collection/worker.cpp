@@ -1,5 +1,7 @@
 #include "worker.h"
 
+#include <QLocale>
+
 #include "nexil/files/filemanager.h"
 #include "nexil/protocol/nexil.h"
 
@@ -273,7 +275,9 @@ QString Worker::dataFileDate() const
         date = setupParameters.deviceTime;
     if (!date.isValid())
         date = QDateTime::currentDateTime();
-    return date.toString(QStringLiteral("ddMMyyyy"));
+    // A file name: the same digits whatever the locale, or the next visit
+    // would look for another file and start again from page 0.
+    return QLocale::c().toString(date, QStringLiteral("ddMMyyyy"));
 }
 
 void Worker::startDownload()

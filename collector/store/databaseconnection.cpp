@@ -1,5 +1,7 @@
 #include "databaseconnection.h"
 
+#include <QLocale>
+
 #include "collectorlogging.h"
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -158,7 +160,7 @@ QList<DBStation> DatabaseConnection::selectStations()
         s.port = query.value(cPort).toInt();
         s.connection_period = query.value(cPeriod).toInt();
         const QString last = query.value(cLast).toString();
-        s.last_connection_time = QDateTime::fromString(last, QLatin1String(dateTimeFormat));
+        s.last_connection_time = QLocale::c().toDateTime(last, QLatin1String(dateTimeFormat));
         if (!s.last_connection_time.isValid() && !last.isEmpty())
             s.last_connection_time = QDateTime::fromString(last, Qt::ISODate);
         s.active = query.value(cActive).toBool();
@@ -230,7 +232,8 @@ bool DatabaseConnection::writeStation(const DBStation &station, QSqlError *error
     query.addBindValue(text(station.ip));
     query.addBindValue(station.port);
     query.addBindValue(station.connection_period);
-    query.addBindValue(text(station.last_connection_time.toString(QLatin1String(dateTimeFormat))));
+    query.addBindValue(
+        text(QLocale::c().toString(station.last_connection_time, QLatin1String(dateTimeFormat))));
     query.addBindValue(station.active ? 1 : 0);
     query.addBindValue(text(station.coordinate));
     query.addBindValue(station.email ? 1 : 0);

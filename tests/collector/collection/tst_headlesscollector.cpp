@@ -31,6 +31,7 @@ private slots:
     void onceAgainstHealthyAndWrongStation();
     void addStationOption();
     void workingFolderGivenByOptionOrEnvironment();
+    void localeWithOtherDigitsKeepsNamesAndTimesAscii();
     void stopWhileSaveWaitsForFileLock();
     void lockedDatabaseKeepsStatusesUntilFree();
 
@@ -260,6 +261,60 @@ void tst_HeadlessCollector::workingFolderGivenByOptionOrEnvironment()
         QSqlQuery q;
         QVERIFY(q.exec(QStringLiteral("SELECT status FROM stations")) && q.next());
         QCOMPARE(q.value(0).toString(), QStringLiteral("Connection refused"));
+    }
+    DatabaseConnection::close();
+}
+
+void tst_HeadlessCollector::localeWithOtherDigitsKeepsNamesAndTimesAscii()
+{
+    if (!Simulator::available())
+        QSKIP("the simulator is not built");
+    const QString localedef = QStandardPaths::findExecutable(QStringLiteral("localedef"));
+    if (localedef.isEmpty())
+        QSKIP("localedef is not installed");
+    QTemporaryDir locales;
+    QProcess make;
+    make.start(localedef, {QStringLiteral("-i"), QStringLiteral("ar_EG"), QStringLiteral("-f"),
+                           QStringLiteral("UTF-8"), locales.filePath(QStringLiteral("ar_EG.UTF-8"))});
+    QVERIFY(make.waitForFinished(120000));
+    QVERIFY2(QFileInfo::exists(locales.filePath(QStringLiteral("ar_EG.UTF-8/LC_NUMERIC"))),
+             make.readAllStandardError());
+
+    Simulator healthy;
+    QVERIFY2(healthy.start(dir->path(), QStringLiteral("healthy"), R"({"station": {"code": "H01"}})"),
+             qPrintable(healthy.error()));
+    const int id = addStation(QStringLiteral("H01"), healthy.port);
+    QProcess process;
+    QProcessEnvironment arabic = QProcessEnvironment::systemEnvironment();
+    arabic.insert(QStringLiteral("LOCPATH"), locales.path());
+    arabic.insert(QStringLiteral("LC_ALL"), QStringLiteral("ar_EG.UTF-8"));
+    process.setProcessEnvironment(arabic);
+    QVERIFY(runOnce(process));
+    QCOMPARE(process.exitCode(), 0);
+
+    const auto ascii = [](const QString &text) {
+        for (const QChar c : text)
+            if (c.unicode() >= 0x80)
+                return false;
+        return true;
+    };
+    // The data file's name: another name would start the station's memory again from page 0.
+    const QStringList saved = QDir(dir->filePath(QStringLiteral("files/H01")))
+                                  .entryList({QStringLiteral("H01_*.xml")}, QDir::Files);
+    QCOMPARE(saved.size(), 1);
+    QVERIFY2(ascii(saved.first()), qPrintable(saved.first()));
+    const QString out = QString::fromUtf8(process.readAllStandardOutput());
+    const QString firstLine = out.section(QLatin1Char('\n'), 0, 0);
+    QVERIFY2(ascii(firstLine.section(QLatin1Char('\t'), 0, 0)), qPrintable(firstLine));
+    DatabaseConnection db;
+    QVERIFY(db.connectToDatabase(dir->filePath(QStringLiteral("data/data.db")), QString(), 0, QString(),
+                                 QString()));
+    {
+        QSqlQuery q;
+        QVERIFY(q.exec(QStringLiteral("SELECT last_connection_time FROM stations WHERE id = %1").arg(id)) &&
+                q.next());
+        const QString stored = q.value(0).toString();
+        QVERIFY2(!stored.isEmpty() && ascii(stored), qPrintable(stored));
     }
     DatabaseConnection::close();
 }
