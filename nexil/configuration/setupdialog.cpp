@@ -1,0 +1,491 @@
+#include "setupdialog.h"
+#include "setupdialogform.h"
+#include "setuppages.h"
+
+#include "nexil/logging.h"
+#include "nexil/protocol/nexil.h"
+#include "questions.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QStackedWidget>
+#include <QTableWidget>
+#include <QThread>
+
+using namespace setupwizard;
+
+namespace {
+
+template<typename W> W *cell(QTableWidget *table, int row, int column)
+{
+    return qobject_cast<W *>(table->cellWidget(row, column));
+}
+
+double number(QTableWidget *table, int row, int column)
+{
+    auto *box = cell<QDoubleSpinBox>(table, row, column);
+    return box ? box->value() : 0.0;
+}
+
+void setNumber(QTableWidget *table, int row, int column, double value)
+{
+    if (auto *box = cell<QDoubleSpinBox>(table, row, column))
+        box->setValue(value);
+}
+
+void setIndex(QTableWidget *table, int row, int column, int index)
+{
+    if (auto *box = cell<QComboBox>(table, row, column))
+        box->setCurrentIndex(index);
+}
+
+// A line edit's text replaced by its normal form, the cursor left where it was.
+void normalise(QLineEdit *edit, const QString &shown)
+{
+    if (edit->text() == shown)
+        return;
+    const int cursor = edit->cursorPosition();
+    edit->setText(shown);
+    edit->setCursorPosition(cursor);
+}
+
+} // namespace
+
+SetupDialog::SetupDialog(Nexil *nexilObject, QWidget *parent)
+    : QDialog(parent), form(new SetupDialogForm), nexil(nexilObject), m_questions(Questions::dialogs())
+{
+    form->setupUi(this);
+    QMetaObject::connectSlotsByName(this);
+    initNexil();
+    prepareNameTable();
+    prepareCalibrationTable();
+    prepareAlarmTable();
+    auto *group = new QButtonGroup(this);
+    group->addButton(form->rbSendAll);
+    group->addButton(form->rbSendOnlyAlarms);
+    group->addButton(form->rbSendOnlyCalibrations);
+    connect(group, QOverload<QAbstractButton *, bool>::of(&QButtonGroup::buttonToggled), this,
+            &SetupDialog::onRaidoButtonToggled);
+    form->stackedWidget->setCurrentIndex(0);
+    updateForm();
+}
+
+SetupDialog::~SetupDialog()
+{
+    delete form;
+}
+
+void SetupDialog::setQuestions(Questions *questions)
+{
+    m_questions = questions;
+}
+
+void SetupDialog::setUploadPause(int milliseconds)
+{
+    m_uploadPause = qMax(0, milliseconds);
+}
+
+QString SetupDialog::convertCharacters2English(QString text)
+{
+    return setupwizard::convertCharacters2English(text);
+}
+
+QString SetupDialog::capitalise(QString text)
+{
+    return setupwizard::capitalise(text);
+}
+
+void SetupDialog::initNexil()
+{
+    workingSetup = SetupParameters();
+    m_nexilConnections = {
+        connect(nexil, &Nexil::setupParameters, this, &SetupDialog::onNexilSetupParameters),
+        connect(nexil, &Nexil::channelNames, this, &SetupDialog::onNexilChannelNames),
+        connect(nexil, &Nexil::channelCalibrations, this, &SetupDialog::onNexilChannelCalibrations),
+        connect(nexil, &Nexil::alarmParameters, this, &SetupDialog::onNexilAlarmParameters),
+        connect(nexil, &Nexil::alarmParametersHaveBeenLoaded, this,
+                &SetupDialog::onNexilAlarmParametersHaveBeenLoaded),
+        connect(nexil, &Nexil::channelCalibrationsHaveBeenLoaded, this,
+                &SetupDialog::onNexilChannelCalibrationsHaveBeenLoaded),
+        connect(nexil, &Nexil::channelNamesHaveBeenLoaded, this,
+                &SetupDialog::onNexilChannelNamesHaveBeenLoaded),
+        connect(nexil, &Nexil::setupParametersHaveBeenLoaded, this,
+                &SetupDialog::onNexilSetupParametersHaveBeenLoaded),
+        connect(nexil, &Nexil::error, this, &SetupDialog::onNexilError),
+    };
+}
+
+void SetupDialog::disconnectNexilSlots()
+{
+    for (const QMetaObject::Connection &c : qAsConst(m_nexilConnections))
+        disconnect(c);
+    m_nexilConnections.clear();
+}
+
+void SetupDialog::updateForm()
+{
+    const int page = form->stackedWidget->currentIndex();
+    form->txtTitle->setText(pageTitle(page));
+    form->frameButtons->setEnabled(page != 0);
+    form->btnBack->setEnabled(page >= 2);
+    form->btnNext->setEnabled(page >= 1 && page <= 4);
+    form->btnSend->setEnabled(false);
+    switch (page) {
+    case 0:
+        form->txtReadParameterStatus->setText(tr("Kurulum parametreleri okunuyor\nLütfen bekleyin.."));
+        nexil->getSetupParemeters();
+        break;
+    case 1:
+        form->txtStationName->selectAll();
+        form->txtStationName->setFocus();
+        break;
+    case 5:
+        checkSendStatus();
+        break;
+    default:
+        break;
+    }
+}
+
+void SetupDialog::onNexilSetupParameters(SetupParameters p)
+{
+    workingSetup = p;
+    form->txtDeviceType->setText(p.header.deviceTypeName);
+    form->txtSerialNo->setText(p.header.serialNumber);
+    form->txtFirmware->setText(
+        QStringLiteral("%1 (%2)").arg(p.header.deviceName).arg(p.header.firmwareVersion));
+    form->txtStationName->setText(p.stationName);
+    form->txtStationCode->setText(p.stationCode);
+    form->sbRegion->setValue(p.region);
+    form->sbBasin->setValue(p.basin);
+    form->sbStationNo->setValue(p.stationNo);
+    form->sbSensorOnOff->setValue(p.sensorOnOffTime);
+    form->sbSensorWait->setValue(p.sensorWaitTime);
+    form->cmbStartOfDay->setCurrentIndex(startOfDayIndex(p.dayStart));
+    form->cbWaitForExactTime->setChecked(p.waitForExactHour);
+    form->cbRS485Output->setChecked(p.rs485Output);
+    form->cbKeepOldSetups->setChecked(p.keepOldSetups);
+    for (int r = qMax(0, p.activeChannelCount); r < form->twNames->rowCount(); ++r)
+        form->twNames->setRowHidden(r, true);
+    form->txtReadParameterStatus->setText(tr("Kanal isimleri okunuyor\nLütfen bekleyin.."));
+    nexil->getChannelNames();
+}
+
+void SetupDialog::onNexilChannelNames(ChannelNames n)
+{
+    workingNames = n;
+    QTableWidget *t = form->twNames;
+    for (int r = 0; r < t->rowCount(); ++r) {
+        // Rows past the model's channels are never checked or sent: keep them out of sight.
+        if (r >= n.channelCount) {
+            t->setRowHidden(r, true);
+            continue;
+        }
+        t->setRowHidden(r, false);
+        setIndex(t, r, 0, n.channelStates.value(r) ? 1 : 0);
+        if (auto *name = cell<QLineEdit>(t, r, 1))
+            name->setText(n.names.value(r));
+        setIndex(t, r, 2, n.codes.value(r, CodeUnknown) - CodeUnknown);
+        if (auto *interval = cell<QSpinBox>(t, r, 3))
+            interval->setValue(n.recordIntervals.value(r, 60));
+        setIndex(t, r, 4, n.minMaxTypes.value(r));
+        setIndex(t, r, 5, n.recordTypes.value(r));
+    }
+    form->txtReadParameterStatus->setText(tr("Kanal kalibrasyonları okunuyor\nLütfen bekleyin.."));
+    nexil->getChannelCalibrations();
+}
+
+void SetupDialog::onNexilChannelCalibrations(ChannelCalibrations c)
+{
+    workingCalibrations = c;
+    QTableWidget *t = form->twCalibrations;
+    for (int r = 0; r < t->rowCount(); ++r) {
+        if (auto *unit = cell<QComboBox>(t, r, 0))
+            unit->setCurrentIndex(
+                unit->findText(c.units.value(r), Qt::MatchExactly | Qt::MatchCaseSensitive));
+        if (r < 5) {
+            setNumber(t, r, 1, c.offsets.value(r));
+            setNumber(t, r, 2, c.maxValues.value(r));
+            setNumber(t, r, 3, c.minValues.value(r));
+            setIndex(t, r, 4, c.measurementTypes.value(r));
+            setNumber(t, r, 6, c.multipliers.value(r));
+            setNumber(t, r, 7, c.minVoltages.value(r));
+        }
+        if (r < 7)
+            setNumber(t, r, 5, c.gains.value(r));
+    }
+    form->txtReadParameterStatus->setText(tr("Alarm parametreleri okunuyor\nLütfen bekleyin.."));
+    nexil->getAlarmParameters();
+}
+
+void SetupDialog::onNexilAlarmParameters(AlarmParameters a)
+{
+    workingAlarms = a;
+    QTableWidget *t = form->twAlarms;
+    for (int i = 0; i < qMin(a.maximums.size(), t->rowCount()); ++i) {
+        const bool active = a.alarmFlags.value(i);
+        setIndex(t, i, 0, active ? 1 : 0);
+        if (active) {
+            setNumber(t, i, 1, a.maximums.value(i));
+            setNumber(t, i, 2, a.maximumResets.value(i));
+            setNumber(t, i, 3, a.minimums.value(i));
+            setNumber(t, i, 4, a.minimumResets.value(i));
+        }
+    }
+    form->stackedWidget->setCurrentIndex(1);
+    updateForm();
+}
+
+void SetupDialog::on_btnNext_clicked()
+{
+    const int page = form->stackedWidget->currentIndex();
+    bool valid = false;
+    switch (page) {
+    case 1:
+        valid = checkSetup();
+        break;
+    case 2:
+        valid = checkNames();
+        break;
+    case 3:
+        valid = checkCalibrations();
+        break;
+    case 4:
+        valid = checkAlarms();
+        break;
+    default:
+        break;
+    }
+    if (valid)
+        form->stackedWidget->setCurrentIndex(page + 1);
+    updateForm();
+}
+
+void SetupDialog::on_btnBack_clicked()
+{
+    const int page = form->stackedWidget->currentIndex();
+    if (page >= 2 && page <= 5)
+        form->stackedWidget->setCurrentIndex(page - 1);
+    updateForm();
+}
+
+void SetupDialog::showFailure(const QString &message, QWidget *focus)
+{
+    m_questions->critical(this, tr("Hata"), message);
+    if (auto *edit = qobject_cast<QLineEdit *>(focus))
+        edit->selectAll();
+    if (focus)
+        focus->setFocus();
+}
+
+bool SetupDialog::checkSetup()
+{
+    SetupPage page;
+    page.stationName = form->txtStationName->text();
+    page.stationCode = form->txtStationCode->text();
+    page.region = form->sbRegion->value();
+    page.basin = form->sbBasin->value();
+    page.stationNo = form->sbStationNo->value();
+    page.sensorOnOffTime = form->sbSensorOnOff->value();
+    page.sensorWaitTime = form->sbSensorWait->value();
+    page.startOfDayIndex = form->cmbStartOfDay->currentIndex();
+    page.waitForExactHour = form->cbWaitForExactTime->isChecked();
+    page.rs485Output = form->cbRS485Output->isChecked();
+    page.keepOldSetups = form->cbKeepOldSetups->isChecked();
+    const CheckResult result = setupwizard::checkSetup(&page, &workingSetup);
+    if (!result.ok) {
+        showFailure(result.message, form->txtStationName);
+        return false;
+    }
+    form->txtStationName->setText(page.stationName);
+    form->txtStationCode->setText(page.stationCode);
+    return true;
+}
+
+bool SetupDialog::checkNames()
+{
+    QTableWidget *t = form->twNames;
+    QList<NameRow> rows;
+    for (int r = 0; r < t->rowCount(); ++r) {
+        NameRow row;
+        row.status = cell<QComboBox>(t, r, 0)->currentIndex();
+        row.name = cell<QLineEdit>(t, r, 1)->text();
+        row.codeIndex = cell<QComboBox>(t, r, 2)->currentIndex();
+        row.interval = cell<QSpinBox>(t, r, 3)->value();
+        row.minMaxType = cell<QComboBox>(t, r, 4)->currentIndex();
+        row.recordType = cell<QComboBox>(t, r, 5)->currentIndex();
+        rows << row;
+    }
+    const CheckResult result = setupwizard::checkNames(rows, &workingNames);
+    if (!result.ok)
+        showFailure(result.message, t->cellWidget(result.row, result.column));
+    return result.ok;
+}
+
+bool SetupDialog::checkCalibrations()
+{
+    QTableWidget *t = form->twCalibrations;
+    QList<CalibrationRow> rows;
+    for (int r = 0; r < t->rowCount(); ++r) {
+        CalibrationRow row;
+        row.active = cell<QComboBox>(form->twNames, r, 0)->currentIndex() != 0;
+        QComboBox *unit = cell<QComboBox>(t, r, 0);
+        row.unit = unit->currentIndex() < 0 ? QString() : unit->currentText();
+        row.offset = number(t, r, 1);
+        row.maxValue = number(t, r, 2);
+        row.minValue = number(t, r, 3);
+        if (QComboBox *type = cell<QComboBox>(t, r, 4))
+            row.measurementType = type->currentIndex();
+        row.gain = number(t, r, 5);
+        row.multiplier = number(t, r, 6);
+        row.minVoltage = number(t, r, 7);
+        rows << row;
+    }
+    const CheckResult result = setupwizard::checkCalibrations(rows, &workingCalibrations);
+    if (!result.ok)
+        showFailure(result.message, t->cellWidget(result.row, result.column));
+    return result.ok;
+}
+
+bool SetupDialog::checkAlarms()
+{
+    QTableWidget *t = form->twAlarms;
+    QList<AlarmRow> rows;
+    for (int r = 0; r < t->rowCount(); ++r) {
+        AlarmRow row;
+        row.state = cell<QComboBox>(t, r, 0)->currentIndex();
+        row.maximum = number(t, r, 1);
+        row.maximumReset = number(t, r, 2);
+        row.minimum = number(t, r, 3);
+        row.minimumReset = number(t, r, 4);
+        rows << row;
+    }
+    return setupwizard::checkAlarms(rows, &workingAlarms).ok;
+}
+
+SendChoice SetupDialog::sendChoice() const
+{
+    if (form->rbSendOnlyAlarms->isChecked())
+        return SendChoice::Alarms;
+    if (form->rbSendOnlyCalibrations->isChecked())
+        return SendChoice::Calibrations;
+    if (form->rbSendAll->isChecked())
+        return SendChoice::All;
+    return SendChoice::None;
+}
+
+bool SetupDialog::checkSendStatus()
+{
+    const bool enabled = sendEnabled(sendChoice(), form->txtPassword->text());
+    form->btnSend->setEnabled(enabled);
+    return enabled;
+}
+
+void SetupDialog::onRaidoButtonToggled(QAbstractButton *, bool)
+{
+    checkSendStatus();
+}
+
+void SetupDialog::on_txtPassword_textChanged(QString)
+{
+    checkSendStatus();
+}
+
+void SetupDialog::on_txtStationName_textChanged(QString arg1)
+{
+    normalise(form->txtStationName, stationText(arg1));
+}
+
+void SetupDialog::on_txtStationCode_textChanged(QString arg1)
+{
+    normalise(form->txtStationCode, stationText(arg1));
+}
+
+void SetupDialog::send(Upload upload)
+{
+    form->txtSendStatus->setText(sendingText(upload));
+    const QString password = form->txtPassword->text();
+    switch (upload) {
+    case Upload::Names:
+        nexil->sendChannelNames(password, workingNames);
+        break;
+    case Upload::Calibrations:
+        nexil->sendCalibrations(password, workingCalibrations);
+        break;
+    case Upload::Setup:
+        nexil->sendSetupParameters(password, workingSetup);
+        break;
+    case Upload::Alarms:
+        nexil->sendAlarmParameters(password, workingAlarms);
+        break;
+    case Upload::None:
+        break;
+    }
+}
+
+void SetupDialog::on_btnSend_clicked()
+{
+    send(firstUpload(sendChoice()));
+}
+
+void SetupDialog::continueAfter(Upload done)
+{
+    const Step next = nextStep(sendChoice(), done);
+    if (next.upload == Upload::None)
+        return finish(true);
+    // The device needs a moment between two uploads; nothing else may happen meanwhile.
+    if (next.pauseFirst && m_uploadPause > 0)
+        QThread::msleep(ulong(m_uploadPause));
+    send(next.upload);
+}
+
+void SetupDialog::finish(bool accepted)
+{
+    disconnectNexilSlots();
+    if (accepted)
+        accept();
+    else
+        reject();
+}
+
+void SetupDialog::onNexilChannelNamesHaveBeenLoaded()
+{
+    continueAfter(Upload::Names);
+}
+
+void SetupDialog::onNexilChannelCalibrationsHaveBeenLoaded()
+{
+    continueAfter(Upload::Calibrations);
+}
+
+void SetupDialog::onNexilSetupParametersHaveBeenLoaded()
+{
+    continueAfter(Upload::Setup);
+}
+
+void SetupDialog::onNexilAlarmParametersHaveBeenLoaded()
+{
+    continueAfter(Upload::Alarms);
+}
+
+void SetupDialog::onNexilError(int errorCode, QString errString)
+{
+    if (errorCode == 0)
+        return;
+    qCDebug(lcConfiguration, "SetupDialog: %s", qPrintable(errString));
+    nexil->cancelLastProcess();
+    finish(false);
+}
+
+void SetupDialog::on_btnCancel_clicked()
+{
+    finish(false);
+}

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "nexil/nexil_global.h"
+#include "nexil/protocol/records.h"
+
+#include <QDialog>
+#include <QList>
+#include <QMetaObject>
+
+class Nexil;
+class Questions;
+class QAbstractButton;
+class SetupDialogForm;
+
+namespace setupwizard {
+enum class SendChoice;
+enum class Upload;
+} // namespace setupwizard
+
+// The wizard that reconfigures a connected datalogger: reads its four
+// configuration records, lets the user edit them page by page and uploads
+// the calibrations, the alarms or everything. Accepted after the last
+// acknowledgement, rejected on cancel or on any error of the library.
+class NEXIL_EXPORT SetupDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    // `nexil` is bound to a connection and outlives the dialog; reading starts at once.
+    explicit SetupDialog(Nexil *nexil, QWidget *parent = nullptr);
+    ~SetupDialog() override;
+
+    void setQuestions(Questions *questions);
+    // The wait between two uploads of a complete send (500 ms).
+    void setUploadPause(int milliseconds);
+    int uploadPause() const { return m_uploadPause; }
+
+    QString convertCharacters2English(QString text);
+    QString capitalise(QString text);
+
+private slots:
+    void onNexilSetupParameters(SetupParameters parameters);
+    void onNexilChannelNames(ChannelNames channelNames);
+    void onNexilChannelCalibrations(ChannelCalibrations channelCalibrations);
+    void onNexilAlarmParameters(AlarmParameters parameters);
+    void onNexilAlarmParametersHaveBeenLoaded();
+    void onNexilChannelCalibrationsHaveBeenLoaded();
+    void onNexilChannelNamesHaveBeenLoaded();
+    void onNexilSetupParametersHaveBeenLoaded();
+    void onNexilError(int errorCode, QString errString);
+    void onChannelStatusChanged(int index);
+    void onChannelNameChanged(QString text);
+    void onChannelCodeChanged(int index);
+    void onRaidoButtonToggled(QAbstractButton *button, bool checked);
+    void on_btnCancel_clicked();
+    void on_btnBack_clicked();
+    void on_btnNext_clicked();
+    void on_btnSend_clicked();
+    void on_txtStationName_textChanged(QString arg1);
+    void on_txtStationCode_textChanged(QString arg1);
+    void on_txtPassword_textChanged(QString arg1);
+
+private:
+    void initNexil();
+    void disconnectNexilSlots();
+    void prepareNameTable();
+    void prepareCalibrationTable();
+    void prepareAlarmTable();
+    void updateForm();
+    bool checkSetup();
+    bool checkNames();
+    bool checkCalibrations();
+    bool checkAlarms();
+    bool checkSendStatus();
+
+    setupwizard::SendChoice sendChoice() const;
+    void send(setupwizard::Upload upload);
+    void continueAfter(setupwizard::Upload done);
+    void finish(bool accepted);
+    // The channel of a table cell widget that sent a signal; -1 when the
+    // sender is no such widget.
+    int senderRow(const char *kind);
+    void showFailure(const QString &message, QWidget *focus);
+
+    SetupDialogForm *form;
+    Nexil *nexil;
+    Questions *m_questions;
+    int m_uploadPause = 500;
+    QList<QMetaObject::Connection> m_nexilConnections;
+    SetupParameters workingSetup;
+    ChannelNames workingNames;
+    ChannelCalibrations workingCalibrations;
+    AlarmParameters workingAlarms;
+};
