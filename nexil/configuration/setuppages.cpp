@@ -222,7 +222,9 @@ CheckResult checkCalibrations(const QList<CalibrationRow> &rows, ChannelCalibrat
             put(c->offsets, r, float(row.offset));
             put(c->maxValues, r, float(row.maxValue));
             put(c->minValues, r, float(row.minValue));
-            put(c->measurementTypes, r, row.measurementType);
+            // A type the two choices cannot show goes back as read, not as -1.
+            if (row.measurementType >= 0)
+                put(c->measurementTypes, r, row.measurementType);
         }
         if (r < 7)
             put(c->gains, r, float(row.gain));

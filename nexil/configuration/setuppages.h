@@ -87,7 +87,7 @@ struct CalibrationRow
     double offset = 0;
     double maxValue = 0;
     double minValue = 0;
-    int measurementType = 0;
+    int measurementType = 0; // -1: none of the choices (kept as read)
     double gain = 0;
     double multiplier = 0;
     double minVoltage = 0;

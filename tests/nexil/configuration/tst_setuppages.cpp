@@ -314,14 +314,16 @@ void tst_SetupPages::checkCalibrations_activeRowsOnly()
         rows[r].multiplier = 2.9; // truncated toward zero
         rows[r].minVoltage = 0.1;
     }
-    rows[2].unit.clear(); // passive: no unit needed
+    rows[2].unit.clear();         // passive: no unit needed
+    rows[4].measurementType = -1; // read as 3, which neither choice shows
     ChannelCalibrations c = readCalibrations();
+    c.measurementTypes[4] = 3;
     QVERIFY(checkCalibrations(rows, &c).ok);
     QCOMPARE(c.units, (QStringList{"U0", "U1", "u2", "U3", "U4", "U5", "U6", "U7", "U8"}));
     QCOMPARE(c.offsets, (QList<float>{0.5f, 1.5f, 5, 3.5f, 4.5f}));
     QCOMPARE(c.maxValues, (QList<float>{100, 101, 3, 103, 104}));
     QCOMPARE(c.minValues, (QList<float>{0, -1, 4, -3, -4}));
-    QCOMPARE(c.measurementTypes, (QList<int>{0, 0, 1, 0, 0, 1, 1})); // 5 and 6 not on the page
+    QCOMPARE(c.measurementTypes, (QList<int>{0, 0, 1, 0, 3, 1, 1})); // 5 and 6 not on the page
     QCOMPARE(c.gains, (QList<float>{0, 1.25f, 2, 3.75f, 5, 6.25f, 7.5f}));
     QCOMPARE(c.multipliers, (QList<int>{2, 2, 6, 2, 2}));
     QCOMPARE(c.minVoltages, (QList<float>{0.1f, 0.1f, 1, 0.1f, 0.1f}));
