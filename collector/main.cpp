@@ -3,7 +3,9 @@
 #include "nexil/protocol/timezone.h"
 #include "store/workfolder.h"
 #ifdef TQM510_WINDOWS
+#include "questions.h"
 #include "ui/chartcommand.h"
+#include "ui/startup.h"
 #endif
 
 #include <QCommandLineParser>
@@ -11,6 +13,7 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <memory>
 
 int main(int argc, char *argv[])
 {
@@ -18,8 +21,10 @@ int main(int argc, char *argv[])
 #ifdef TQM510_WINDOWS
     if (isChartCommand(argc, argv))
         return chartMain(argc, argv);
+    const std::unique_ptr<QCoreApplication> app = Startup::createApplication(argc, argv);
+#else
+    const auto app = std::make_unique<QCoreApplication>(argc, argv);
 #endif
-    QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("stc2"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.2.26"));
 
@@ -62,14 +67,14 @@ int main(int argc, char *argv[])
                                      "DIR/lang, DIR/style and new stations under DIR/files."),
                       QStringLiteral("DIR")});
     // The folder in use is named in --help, so it is known before --help is handled.
-    parser.parse(app.arguments());
+    parser.parse(app->arguments());
     const QString installedData = QCoreApplication::applicationDirPath() + QStringLiteral("/../share/tqm510");
     WorkFolder::setCurrent(WorkFolder::resolve(parser.value(QStringLiteral("workdir")),
                                                qEnvironmentVariable("TQM510_WORKDIR"),
                                                QCoreApplication::applicationDirPath(), installedData));
     parser.setApplicationDescription(description + QStringLiteral("\nNow: ") +
                                      WorkFolder::current().describe());
-    parser.process(app);
+    parser.process(*app);
     if (parser.isSet(QStringLiteral("verbose")))
         enableDebugOutput({QStringLiteral("nexil"), QStringLiteral("collector")});
 
@@ -87,6 +92,10 @@ int main(int argc, char *argv[])
         HeadlessCollector collector(out, err);
         return collector.run(parser.isSet(QStringLiteral("once")));
     }
+#ifdef TQM510_WINDOWS
+    return Startup::runMainWindow(Questions::dialogs());
+#else
     err << "The main window is not available in this build; use --headless." << Qt::endl;
     return 2;
+#endif
 }

@@ -1,0 +1,558 @@
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "collection/workercontroller.h"
+#include "filereveal.h"
+#include "nexil/logging.h"
+#include "stationcounts.h"
+#include "stationfiles.h"
+#include "store/stationtablemodel.h"
+
+// Windows built on other branches join in when their classes are part of the
+// tree; until then the actions that open them stay disabled.
+#if __has_include("editstationdialog.h")
+#include "editstationdialog.h"
+#define NEXIL_STATION_EDITOR 1
+#else
+#define NEXIL_STATION_EDITOR 0
+#endif
+#if __has_include("settingsdialog.h")
+#include "settingsdialog.h"
+#define NEXIL_SETTINGS_DIALOG 1
+#else
+#define NEXIL_SETTINGS_DIALOG 0
+#endif
+#if __has_include("manualconnection.h")
+#include "manualconnection.h"
+#define NEXIL_MANUAL_CONSOLE 1
+#else
+#define NEXIL_MANUAL_CONSOLE 0
+#endif
+#if __has_include("dialoggraphic.h")
+#include "dialoggraphic.h"
+#define NEXIL_CHART_VIEWER 1
+#else
+#define NEXIL_CHART_VIEWER 0
+#endif
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QDir>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QProgressDialog>
+#include <QSettings>
+#include <QSortFilterProxyModel>
+#include <QTimer>
+
+namespace {
+
+const char *const rowProperty = "row";
+const char *const colProperty = "col";
+const int activeColumn = 13;
+
+QString settingsFile()
+{
+    return QStringLiteral("settings.ini");
+}
+
+// Hands the window's question seam to a dialog that takes one.
+template<typename Dialog>
+auto passQuestions(Dialog *dialog, Questions *questions, int)
+    -> decltype(dialog->setQuestions(questions), void())
+{
+    dialog->setQuestions(questions);
+}
+template<typename Dialog> void passQuestions(Dialog *, Questions *, long) {}
+
+} // namespace
+
+static void initResources()
+{
+    Q_INIT_RESOURCE(mainwindow);
+}
+
+bool MainWindow::hasChartViewer()
+{
+    return NEXIL_CHART_VIEWER;
+}
+
+bool MainWindow::hasManualConsole()
+{
+    return NEXIL_MANUAL_CONSOLE;
+}
+
+MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWindow)
+{
+    initResources();
+    m_runDialog = [](QDialog *dialog) { return dialog->exec(); };
+    m_reveal = [this](const QString &folder, const QString &file) { FileReveal::reveal(folder, file, this); };
+
+    ui->setupUi(this);
+    for (QAction *action : findChildren<QAction *>()) {
+        action->setProperty(rowProperty, -1);
+        action->setProperty(colProperty, -1);
+    }
+    ui->actStartCollecting->setChecked(false);
+    ui->actAddStation->setEnabled(NEXIL_STATION_EDITOR);
+    ui->actSettings->setEnabled(NEXIL_SETTINGS_DIALOG);
+    ui->actManualConnectToolBar->setEnabled(NEXIL_MANUAL_CONSOLE);
+    ui->actionGraphicFromToolbar->setEnabled(NEXIL_CHART_VIEWER);
+
+    createStatusLabels();
+
+    model = new StationTableModel;
+    connect(model, &StationTableModel::dataChanged, this, &MainWindow::onTableDataChanged);
+    proxy = new QSortFilterProxyModel;
+    proxy->setSourceModel(model);
+    setupTable();
+    connect(ui->tableView->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &MainWindow::onCurrentRowChanged);
+
+    controller = new WorkerController(model);
+
+    restoreWindowState();
+    recount();
+}
+
+MainWindow::~MainWindow()
+{
+    saveWindowState();
+    // The controller points at the model: its workers end before the model goes.
+    delete controller;
+    delete tableMenu;
+    delete proxy;
+    delete model;
+    delete ui;
+}
+
+void MainWindow::createStatusLabels()
+{
+    lblCount = new QLabel(tr("Count: 0"), this);
+    lblActive = new QLabel(tr("Active: 0"), this);
+    lblInactive = new QLabel(tr("Inactive: 0"), this);
+    lblError = new QLabel(tr("Incorrect: 0"), this);
+    const char *const names[] = {"lblCount", "lblActive", "lblInactive", "lblError"};
+    int i = 0;
+    for (QLabel *label : {lblCount, lblActive, lblInactive, lblError}) {
+        label->setObjectName(QLatin1String(names[i++]));
+        label->setFrameShape(QFrame::NoFrame);
+        label->setIndent(1);
+        label->setAlignment(Qt::AlignCenter);
+        label->setMinimumSize(100, 15);
+        label->setStyleSheet(QStringLiteral(
+            "QFrame { border-right: 2px solid #ccc;border-left: 0px solid #ccc;border-top: 0px solid "
+            "#ccc;border-bottom: 0px solid #ccc;}"));
+        ui->statusBar->addWidget(label);
+    }
+}
+
+void MainWindow::setupTable()
+{
+    QTableView *table = ui->tableView;
+    table->setModel(proxy);
+    table->setSortingEnabled(true);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setTabKeyNavigation(false);
+    table->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(table, &QWidget::customContextMenuRequested, this, &MainWindow::showTableMenu);
+    QHeaderView *header = table->horizontalHeader();
+    header->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(header, &QWidget::customContextMenuRequested, this, &MainWindow::showHeaderMenu);
+    header->setHighlightSections(false);
+    header->setSectionsMovable(true);
+    header->setDragEnabled(true);
+    header->setDragDropMode(QAbstractItemView::InternalMove);
+    table->verticalHeader()->setVisible(false);
+    table->verticalHeader()->setDefaultSectionSize(25);
+
+    tableMenu = new QMenu;
+    tableMenu->setObjectName(QStringLiteral("tableMenu"));
+    tableMenu->addAction(ui->actEnableRow);
+    tableMenu->addSeparator();
+    tableMenu->addActions({ui->actAddStation, ui->actEditStation, ui->actDeleteStation});
+    tableMenu->addSeparator();
+    tableMenu->addActions({ui->actUpdateStationData, ui->actManualConnect, ui->actionGraphicFromList});
+    tableMenu->addSeparator();
+    tableMenu->addAction(ui->actOpenDirectory);
+    tableMenu->addSeparator();
+    tableMenu->addAction(ui->actCopyCellValue);
+    // After the chosen action has run: the tool bar's actions follow the
+    // current row again.
+    connect(tableMenu, &QMenu::aboutToHide, this, &MainWindow::refreshActions, Qt::QueuedConnection);
+}
+
+void MainWindow::onTableDataChanged(const QModelIndex &, const QModelIndex &, const QVector<int> &)
+{
+    recount();
+}
+
+void MainWindow::onCurrentRowChanged(const QModelIndex &, const QModelIndex &)
+{
+    // The tool bar's row actions must name the row the user now sees selected.
+    refreshActions();
+}
+
+void MainWindow::recount()
+{
+    const StationCounts counts = StationCounts::of(model->stations());
+    lblCount->setText(tr("<html><body><b>Count</b>: %1</body></html>").arg(counts.total));
+    lblActive->setText(tr("<html><body><font  style='color:%1;'><b>Active</b> : %2</font></body></html>")
+                           .arg(model->enabledColor())
+                           .arg(counts.active));
+    lblInactive->setText(tr("<html><body><font  style='color:%1;'><b>Inactive</b> : %2</font></body></html>")
+                             .arg(model->disabledColor())
+                             .arg(counts.inactive));
+    lblError->setText(tr("<html><body><font  style='color:%1;'><b>Error</b> : %2</font></body></html>")
+                          .arg(model->errorColor())
+                          .arg(counts.error));
+    refreshActions();
+}
+
+void MainWindow::refreshActions()
+{
+    // An open context menu keeps the row it was opened on.
+    if (tableMenu->isVisible())
+        return;
+    const QModelIndex current = proxy->mapToSource(ui->tableView->currentIndex());
+    const bool valid = current.isValid() && current.row() < model->rowCount();
+    const int row = valid ? current.row() : -1;
+    for (QAction *action : {ui->actEditStation, ui->actDeleteStation, ui->actEnableRow}) {
+        action->setEnabled(valid && (action != ui->actEditStation || NEXIL_STATION_EDITOR));
+        action->setProperty(rowProperty, row);
+    }
+    ui->actEnableRow->setProperty(colProperty, valid ? activeColumn : -1);
+    const bool active = valid && model->stations().at(row).active;
+    ui->actEnableRow->setText(!valid ? tr("Enable Row") : active ? tr("Disable") : tr("Enable"));
+}
+
+int MainWindow::stationRow(const QAction *action) const
+{
+    const int row = action->property(rowProperty).toInt();
+    return row >= 0 && row < model->rowCount() ? row : -1;
+}
+
+void MainWindow::showTableMenu(const QPoint &point)
+{
+    const QModelIndex index = proxy->mapToSource(ui->tableView->indexAt(point));
+    const QList<QAction *> editing{ui->actEnableRow, ui->actEditStation, ui->actDeleteStation};
+    const QList<QAction *> others{ui->actUpdateStationData, ui->actManualConnect, ui->actionGraphicFromList,
+                                  ui->actOpenDirectory, ui->actCopyCellValue};
+    if (!index.isValid()) {
+        for (QAction *action : editing)
+            action->setEnabled(false);
+        for (QAction *action : others)
+            action->setVisible(false);
+        for (QAction *action : editing + others) {
+            action->setProperty(rowProperty, -1);
+            action->setProperty(colProperty, -1);
+        }
+    } else {
+        for (QAction *action : editing + others) {
+            action->setEnabled(true);
+            action->setVisible(true);
+            action->setProperty(rowProperty, index.row());
+            action->setProperty(colProperty, index.column());
+        }
+        ui->actEditStation->setEnabled(NEXIL_STATION_EDITOR);
+        ui->actManualConnect->setEnabled(NEXIL_MANUAL_CONSOLE);
+        ui->actionGraphicFromList->setEnabled(NEXIL_CHART_VIEWER);
+        QFont bold = ui->actEnableRow->font();
+        bold.setWeight(75);
+        ui->actEnableRow->setFont(bold);
+        ui->actEnableRow->setText(model->stations().at(index.row()).active ? tr("Disable") : tr("Enable"));
+        ui->actCopyCellValue->setText(
+            tr("Copy \"%1\" value").arg(model->headerData(index.column(), Qt::Horizontal).toString()));
+    }
+    tableMenu->popup(ui->tableView->viewport()->mapToGlobal(point));
+}
+
+void MainWindow::showHeaderMenu(const QPoint &)
+{
+    QHeaderView *header = ui->tableView->horizontalHeader();
+    auto *menu = new QMenu(tr("Column visibility"), this);
+    menu->setObjectName(QStringLiteral("headerMenu"));
+    menu->setWindowTitle(menu->title());
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    for (int column = 0; column < model->columnCount(); ++column) {
+        QAction *action = menu->addAction(model->headerData(column, Qt::Horizontal).toString());
+        action->setCheckable(true);
+        action->setChecked(!header->isSectionHidden(column));
+        action->setData(column);
+    }
+    connect(menu, &QMenu::triggered, this, [this](QAction *action) { toggleColumn(action->data().toInt()); });
+    menu->popup(QCursor::pos());
+}
+
+void MainWindow::toggleColumn(int column)
+{
+    QHeaderView *header = ui->tableView->horizontalHeader();
+    if (!header->isSectionHidden(column)) {
+        if (header->count() - header->hiddenSectionCount() <= 1)
+            return;
+        header->hideSection(column);
+    } else {
+        header->showSection(column);
+        if (header->sectionSize(column) < 6)
+            header->resizeSection(column, 100);
+    }
+    saveWindowState();
+}
+
+void MainWindow::hideDefaultColumns()
+{
+    QHeaderView *header = ui->tableView->horizontalHeader();
+    header->hideSection(StationTableModel::ColumnId);
+    header->hideSection(2);
+    // The quantities; the last one, "Doluluk Oranı", stays.
+    for (int column = StationTableModel::ColumnFirstValue; column < StationTableModel::ColumnLastValue;
+         ++column)
+        header->hideSection(column);
+}
+
+void MainWindow::restoreWindowState()
+{
+    QSettings settings(settingsFile(), QSettings::IniFormat);
+    const QByteArray headerState = settings.value(QStringLiteral("StationList/HeaderState")).toByteArray();
+    if (headerState.isEmpty() || !ui->tableView->horizontalHeader()->restoreState(headerState))
+        hideDefaultColumns();
+    resize(settings.value(QStringLiteral("MainWindow/size"), QSize(1024, 768)).toSize());
+    move(settings.value(QStringLiteral("MainWindow/pos"), QPoint(0, 0)).toPoint());
+    restoreState(settings.value(QStringLiteral("MainWindow/state")).toByteArray());
+    if (settings.value(QStringLiteral("MainWindow/maximized"), false).toBool())
+        setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void MainWindow::saveWindowState()
+{
+    QSettings settings(settingsFile(), QSettings::IniFormat);
+    settings.setValue(QStringLiteral("StationList/HeaderState"),
+                      ui->tableView->horizontalHeader()->saveState());
+    settings.setValue(QStringLiteral("MainWindow/maximized"), isMaximized());
+    if (!isMaximized()) {
+        settings.setValue(QStringLiteral("MainWindow/pos"), pos());
+        settings.setValue(QStringLiteral("MainWindow/size"), size());
+        settings.setValue(QStringLiteral("MainWindow/state"), saveState());
+    }
+    settings.sync();
+}
+
+void MainWindow::on_actStartCollecting_triggered()
+{
+    if (ui->actStartCollecting->isChecked()) {
+        ui->actStartCollecting->setIcon(QIcon(QStringLiteral(":/images/stop.png")));
+        controller->startCollecting();
+    } else {
+        ui->actStartCollecting->setIcon(QIcon(QStringLiteral(":/images/play.png")));
+        controller->pauseCollecting();
+    }
+}
+
+void MainWindow::on_actionQuit_triggered()
+{
+    close();
+}
+
+void MainWindow::on_actAddStation_triggered()
+{
+#if NEXIL_STATION_EDITOR
+    EditStationDialog dialog(model, QModelIndex(), this);
+    passQuestions(&dialog, m_questions, 0);
+    if (m_runDialog(&dialog) == QDialog::Accepted)
+        recount();
+#endif
+}
+
+void MainWindow::on_actEditStation_triggered()
+{
+    const int row = stationRow(ui->actEditStation);
+    if (row < 0)
+        return;
+#if NEXIL_STATION_EDITOR
+    EditStationDialog dialog(model, model->index(row, 0), this);
+    passQuestions(&dialog, m_questions, 0);
+    m_runDialog(&dialog);
+#endif
+}
+
+void MainWindow::on_actDeleteStation_triggered()
+{
+    const int row = stationRow(ui->actDeleteStation);
+    if (row < 0)
+        return;
+    const DBStation station = model->stations().at(row);
+    const QString text =
+        QStringLiteral(
+            "<html>   <body>       <p style='color:red;font-weight: bold;'>%1</p>       <br>       "
+            "<table>           <tr>               <th align='left'>%2</th>               "
+            "<td>%3</td>           </tr>           <tr>               <th align='left'>%4</th>  "
+            "             <td>%5</td>           </tr>           <tr>               <th "
+            "align='left'>%6</th>               <td>%7</td>           </tr>       </table>   "
+            "</body></html>")
+            .arg(tr("This station will be removed from the list. Are you sure?"),
+                 model->headerData(StationTableModel::ColumnTitle, Qt::Horizontal).toString(),
+                 station.title.toHtmlEscaped(), model->headerData(2, Qt::Horizontal).toString(),
+                 station.name.toHtmlEscaped(), model->headerData(3, Qt::Horizontal).toString(),
+                 station.code.toHtmlEscaped());
+    if (m_questions->question(this, tr("Remove Station"), text, QMessageBox::Yes | QMessageBox::No,
+                              QMessageBox::No) != QMessageBox::Yes)
+        return;
+    // Rows move up when another station leaves while the question is open.
+    const QList<DBStation> stations = model->stations();
+    for (int at = 0; at < stations.size(); ++at) {
+        if (stations.at(at).id == station.id) {
+            model->removeRows(at, 1);
+            break;
+        }
+    }
+    ui->actDeleteStation->setProperty(rowProperty, -1);
+    refreshActions();
+}
+
+void MainWindow::on_actSettings_triggered()
+{
+#if NEXIL_SETTINGS_DIALOG
+    auto *dialog = new SettingsDialog(this);
+    passQuestions(dialog, m_questions, 0);
+    m_runDialog(dialog);
+    delete dialog;
+#endif
+}
+
+void MainWindow::on_actEnableRow_triggered()
+{
+    const int row = stationRow(ui->actEnableRow);
+    if (row < 0)
+        return;
+    DBStation station = model->stations().at(row);
+    station.active = !station.active;
+    station.modified = true;
+    model->setData(model->index(row, activeColumn), QVariant::fromValue(station), Qt::EditRole);
+}
+
+void MainWindow::on_tableView_doubleClicked(const QModelIndex &index)
+{
+    if (!index.isValid())
+        return;
+    const QModelIndex source = proxy->mapToSource(index);
+    ui->actEnableRow->setProperty(rowProperty, source.row());
+    ui->actEnableRow->setProperty(colProperty, source.column());
+    on_actEnableRow_triggered();
+}
+
+void MainWindow::on_actUpdateStationData_triggered()
+{
+    controller->updateStationData(ui->actUpdateStationData->property(rowProperty).toInt());
+}
+
+void MainWindow::on_actManualConnect_triggered()
+{
+    openManualConsole(stationRow(ui->actManualConnect));
+    ui->actManualConnect->setProperty(rowProperty, -1);
+}
+
+void MainWindow::on_actManualConnectToolBar_triggered()
+{
+    openManualConsole(-1);
+}
+
+void MainWindow::openManualConsole(int row)
+{
+#if NEXIL_MANUAL_CONSOLE
+    auto *console = new ManualConnection(model, this);
+    passQuestions(console, m_questions, 0);
+    if (row >= 0) {
+        const DBStation station = model->stations().at(row);
+        console->presetConnection(station.ip, station.port);
+    }
+    m_runDialog(console);
+    console->deleteLater();
+#else
+    Q_UNUSED(row)
+#endif
+}
+
+void MainWindow::on_actCopyCellValue_triggered()
+{
+    const int row = stationRow(ui->actCopyCellValue);
+    const int column = ui->actCopyCellValue->property(colProperty).toInt();
+    if (row < 0 || column < 0 || column >= StationTableModel::ColumnCount)
+        return;
+    QApplication::clipboard()->setText(model->data(model->index(row, column), Qt::DisplayRole).toString());
+}
+
+void MainWindow::on_tableView_clicked(const QModelIndex &) {}
+
+void MainWindow::on_actOpenDirectory_triggered()
+{
+    const int row = stationRow(ui->actOpenDirectory);
+    if (row < 0)
+        return;
+    const DBStation station = model->stations().at(row);
+    if (!QFileInfo::exists(station.file_path)) {
+        m_questions->critical(this, tr("Dizin Aç"), tr("Dosya mevcut değil!\n\n%1").arg(station.file_path));
+        return;
+    }
+    m_reveal(station.file_path, StationFiles::firstDataFile(station.file_path, station.file_name));
+}
+
+void MainWindow::on_actionGraphicFromList_triggered()
+{
+    const int row = stationRow(ui->actionGraphicFromList);
+    if (row < 0)
+        return;
+    const DBStation station = model->stations().at(row);
+    const QString file = StationFiles::latestDataFile(station.file_path, station.file_name);
+    if (!file.isEmpty())
+        qCDebug(lcFiles, "File :%s", qPrintable(file));
+    if (file.isEmpty() || !QFileInfo::exists(file)) {
+        m_questions->warning(
+            this, tr("Dosya Hatası"),
+            tr("Veri dosyası mevcut değil. Öncelikle cihazdan veri aldığınızdan emin olun!"));
+        return;
+    }
+    openChartViewer(file);
+}
+
+void MainWindow::on_actionGraphicFromToolbar_triggered()
+{
+    openChartViewer(QString());
+}
+
+void MainWindow::openChartViewer(const QString &fileName)
+{
+#if NEXIL_CHART_VIEWER
+    auto *chart = new DialogGraphic(fileName, this);
+    passQuestions(chart, m_questions, 0);
+    chart->setAttribute(Qt::WA_DeleteOnClose);
+    chart->setModal(false);
+    chart->showMaximized();
+#else
+    Q_UNUSED(fileName)
+#endif
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (m_questions->question(this, tr("Quit"), tr("Are you sure want to quit this application?"),
+                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes) {
+        event->ignore();
+        return;
+    }
+    QProgressDialog progress(tr("Waiting for workers.."), QString(), 0, 0, this, Qt::FramelessWindowHint);
+    progress.setObjectName(QStringLiteral("quitProgress"));
+    progress.setWindowTitle(tr("Quit"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setCancelButton(nullptr);
+    progress.show();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    controller->stopCollecting();
+    progress.close();
+    event->accept();
+}

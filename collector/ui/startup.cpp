@@ -1,0 +1,97 @@
+#include "startup.h"
+
+#include "mainwindow.h"
+#include "questions.h"
+#include "store/databaseconnection.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLibraryInfo>
+#include <QSettings>
+#include <QTranslator>
+
+namespace Startup {
+
+std::unique_ptr<QCoreApplication> createApplication(int &argc, char **argv)
+{
+    static const QStringList windowless{
+        QStringLiteral("headless"), QStringLiteral("once"),    QStringLiteral("add-station"),
+        QStringLiteral("help"),     QStringLiteral("h"),       QStringLiteral("?"),
+        QStringLiteral("help-all"), QStringLiteral("version"), QStringLiteral("v")};
+    for (int i = 1; i < argc; ++i) {
+        QString arg = QString::fromLocal8Bit(argv[i]);
+        if (!arg.startsWith(QLatin1Char('-')))
+            continue;
+        arg = arg.mid(arg.startsWith(QLatin1String("--")) ? 2 : 1).section(QLatin1Char('='), 0, 0);
+        if (windowless.contains(arg))
+            return std::make_unique<QCoreApplication>(argc, argv);
+    }
+    return std::make_unique<QApplication>(argc, argv);
+}
+
+QString startupLanguage()
+{
+    const QSettings settings(QStringLiteral("settings.ini"), QSettings::IniFormat);
+    const QString language = settings.value(QStringLiteral("SETTINGS/lang")).toString().simplified();
+    return language.isEmpty() ? QStringLiteral("tr_tr") : language;
+}
+
+bool installTranslation(const QString &language, const QString &directory)
+{
+    auto *program = new QTranslator(QCoreApplication::instance());
+    const bool loaded = program->load(language, directory);
+    if (loaded)
+        QCoreApplication::installTranslator(program);
+    else
+        delete program;
+
+    // Qt's own texts: shipped beside the program's, else where Qt keeps them.
+    const QString qtName = QStringLiteral("qtbase_") + language.section(QLatin1Char('_'), 0, 0);
+    auto *qt = new QTranslator(QCoreApplication::instance());
+    if (qt->load(qtName, directory) ||
+        qt->load(qtName, QLibraryInfo::location(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(qt);
+    else
+        delete qt;
+    return loaded;
+}
+
+int runMainWindow(Questions *questions)
+{
+    QApplication::setStyle(QStringLiteral("fusion"));
+    QFile sheet(QStringLiteral("../style/default.qss"));
+    if (sheet.open(QIODevice::ReadOnly)) {
+        QByteArray text = sheet.readAll();
+        const int nul = text.indexOf('\0');
+        if (nul >= 0)
+            text.truncate(nul);
+        qApp->setStyleSheet(QString::fromUtf8(text));
+    }
+    QApplication::setApplicationDisplayName(QStringLiteral("Velk Data Collector"));
+    QCoreApplication::setApplicationName(QStringLiteral("stc2"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.2.26"));
+    installTranslation(startupLanguage(), QStringLiteral("../lang"));
+
+    if (!QDir(QStringLiteral("../data")).exists())
+        QDir().mkpath(QStringLiteral("../data"));
+    DatabaseConnection database;
+    if (!database.connectToDatabase(QStringLiteral("../data/data.db"), QString(), 0, QString(), QString())) {
+        questions->critical(nullptr, QCoreApplication::translate("main", "Database Error"),
+                            QCoreApplication::translate("main", "Could not connect to database."));
+        DatabaseConnection::close();
+        return 1;
+    }
+
+    int exitCode = 0;
+    {
+        MainWindow window;
+        window.setQuestions(questions);
+        window.show();
+        exitCode = QApplication::exec();
+    }
+    DatabaseConnection::close();
+    return exitCode;
+}
+
+} // namespace Startup
