@@ -2,26 +2,16 @@
 #include "ui_mainwindow.h"
 
 #include "collection/workercontroller.h"
+#include "editstationdialog.h"
 #include "filereveal.h"
 #include "nexil/logging.h"
+#include "settingsdialog.h"
 #include "stationcounts.h"
 #include "stationfiles.h"
 #include "store/stationtablemodel.h"
 
-// Windows built on other branches join in when their classes are part of the
-// tree; until then the actions that open them stay disabled.
-#if __has_include("editstationdialog.h")
-#include "editstationdialog.h"
-#define NEXIL_STATION_EDITOR 1
-#else
-#define NEXIL_STATION_EDITOR 0
-#endif
-#if __has_include("settingsdialog.h")
-#include "settingsdialog.h"
-#define NEXIL_SETTINGS_DIALOG 1
-#else
-#define NEXIL_SETTINGS_DIALOG 0
-#endif
+// The console and the chart viewer join in when their classes are part of
+// the tree; until then the actions that open them stay disabled.
 #if __has_include("manualconnection.h")
 #include "manualconnection.h"
 #define NEXIL_MANUAL_CONSOLE 1
@@ -98,8 +88,6 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
         action->setProperty(colProperty, -1);
     }
     ui->actStartCollecting->setChecked(false);
-    ui->actAddStation->setEnabled(NEXIL_STATION_EDITOR);
-    ui->actSettings->setEnabled(NEXIL_SETTINGS_DIALOG);
     ui->actManualConnectToolBar->setEnabled(NEXIL_MANUAL_CONSOLE);
     ui->actionGraphicFromToolbar->setEnabled(NEXIL_CHART_VIEWER);
 
@@ -224,7 +212,7 @@ void MainWindow::refreshActions()
     const bool valid = current.isValid() && current.row() < model->rowCount();
     const int row = valid ? current.row() : -1;
     for (QAction *action : {ui->actEditStation, ui->actDeleteStation, ui->actEnableRow}) {
-        action->setEnabled(valid && (action != ui->actEditStation || NEXIL_STATION_EDITOR));
+        action->setEnabled(valid);
         action->setProperty(rowProperty, row);
     }
     ui->actEnableRow->setProperty(colProperty, valid ? activeColumn : -1);
@@ -260,7 +248,6 @@ void MainWindow::showTableMenu(const QPoint &point)
             action->setProperty(rowProperty, index.row());
             action->setProperty(colProperty, index.column());
         }
-        ui->actEditStation->setEnabled(NEXIL_STATION_EDITOR);
         ui->actManualConnect->setEnabled(NEXIL_MANUAL_CONSOLE);
         ui->actionGraphicFromList->setEnabled(NEXIL_CHART_VIEWER);
         QFont bold = ui->actEnableRow->font();
@@ -361,12 +348,10 @@ void MainWindow::on_actionQuit_triggered()
 
 void MainWindow::on_actAddStation_triggered()
 {
-#if NEXIL_STATION_EDITOR
     EditStationDialog dialog(model, QModelIndex(), this);
-    passQuestions(&dialog, m_questions, 0);
+    dialog.setQuestions(m_questions);
     if (m_runDialog(&dialog) == QDialog::Accepted)
         recount();
-#endif
 }
 
 void MainWindow::on_actEditStation_triggered()
@@ -374,11 +359,9 @@ void MainWindow::on_actEditStation_triggered()
     const int row = stationRow(ui->actEditStation);
     if (row < 0)
         return;
-#if NEXIL_STATION_EDITOR
     EditStationDialog dialog(model, model->index(row, 0), this);
-    passQuestions(&dialog, m_questions, 0);
+    dialog.setQuestions(m_questions);
     m_runDialog(&dialog);
-#endif
 }
 
 void MainWindow::on_actDeleteStation_triggered()
@@ -417,12 +400,10 @@ void MainWindow::on_actDeleteStation_triggered()
 
 void MainWindow::on_actSettings_triggered()
 {
-#if NEXIL_SETTINGS_DIALOG
     auto *dialog = new SettingsDialog(this);
-    passQuestions(dialog, m_questions, 0);
+    dialog->setQuestions(m_questions);
     m_runDialog(dialog);
     delete dialog;
-#endif
 }
 
 void MainWindow::on_actEnableRow_triggered()
