@@ -2,381 +2,705 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US">
 <context>
-    <name>MainWindow</name>
+    <name>EditStationDialog</name>
     <message>
-        <source>MainWindow</source>
-        <translation type="unfinished"></translation>
+        <source>New Station</source>
+        <translation>New Station</translation>
     </message>
     <message>
-        <source>Actions</source>
-        <translation type="unfinished"></translation>
+        <source>Station</source>
+        <translation>Station</translation>
     </message>
     <message>
-        <source>Tools</source>
-        <translation type="unfinished"></translation>
+        <source>Station Information</source>
+        <translation>Station Information</translation>
     </message>
     <message>
-        <source>Help</source>
-        <translation type="unfinished"></translation>
+        <source>ID</source>
+        <translation>ID</translation>
     </message>
     <message>
-        <source>Main Toolbar</source>
-        <translation type="unfinished"></translation>
+        <source>Device Type</source>
+        <translation>Device Type</translation>
     </message>
     <message>
-        <source>Start Collecting</source>
-        <translation type="unfinished"></translation>
+        <source>Title</source>
+        <translation>Title</translation>
     </message>
     <message>
-        <source>Enable Row</source>
-        <translation type="unfinished"></translation>
+        <source>Name</source>
+        <translation>Name</translation>
     </message>
     <message>
-        <source>Enable</source>
-        <translation type="unfinished"></translation>
+        <source>Code</source>
+        <translation>Code</translation>
     </message>
     <message>
-        <source>Add New Station</source>
-        <translation type="unfinished"></translation>
+        <source>Region</source>
+        <translation>Region</translation>
+    </message>
+    <message>
+        <source>Basin</source>
+        <translation>Basin</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>No</translation>
+    </message>
+    <message>
+        <source>Read From Station</source>
+        <translation>Read From Station</translation>
+    </message>
+    <message>
+        <source>Connection</source>
+        <translation>Connection</translation>
+    </message>
+    <message>
+        <source>IP</source>
+        <translation>IP</translation>
+    </message>
+    <message>
+        <source>Port</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>Connection Period</source>
+        <translation>Connection Period</translation>
+    </message>
+    <message>
+        <source> minute</source>
+        <translation> minute</translation>
+    </message>
+    <message>
+        <source>Phone Number</source>
+        <translation>Phone Number</translation>
+    </message>
+    <message>
+        <source>Data</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>Coordinates</source>
+        <translation>Coordinates</translation>
+    </message>
+    <message>
+        <source>Latitude</source>
+        <translation>Latitude</translation>
+    </message>
+    <message>
+        <source>Longitude</source>
+        <translation>Longitude</translation>
+    </message>
+    <message>
+        <source>Download Data</source>
+        <translation>Download Data</translation>
+    </message>
+    <message>
+        <source>File Settings</source>
+        <translation>File Settings</translation>
+    </message>
+    <message>
+        <source>Save at</source>
+        <translation>Save at</translation>
+    </message>
+    <message>
+        <source>...</source>
+        <translation>...</translation>
+    </message>
+    <message>
+        <source>Select Directory</source>
+        <translation>Select Directory</translation>
+    </message>
+    <message>
+        <source>File Name</source>
+        <translation>File Name</translation>
+    </message>
+    <message>
+        <source>Export to text</source>
+        <translation>Export to text</translation>
+    </message>
+    <message>
+        <source>Export to Excel</source>
+        <translation>Export to Excel</translation>
+    </message>
+    <message>
+        <source>E-Mail</source>
+        <translation>E-Mail</translation>
+    </message>
+    <message>
+        <source>E-Mail Notifications</source>
+        <translation>E-Mail Notifications</translation>
+    </message>
+    <message>
+        <source>Activate e-mail notifications</source>
+        <translation>Activate e-mail notifications</translation>
+    </message>
+    <message>
+        <source>Add</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>Add an e-mail address</source>
+        <translation>Add an e-mail address</translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>Remove the selected e-mail address</source>
+        <translation>Remove the selected e-mail address</translation>
+    </message>
+    <message>
+        <source>Test</source>
+        <translation>Test</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
     </message>
     <message>
         <source>Edit Station</source>
-        <translation type="unfinished"></translation>
+        <translation>Edit Station</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Wrong Host</source>
+        <translation>Wrong Host</translation>
+    </message>
+    <message>
+        <source>Please type a correct IP/Host address!</source>
+        <translation>Please type a correct IP/Host address!</translation>
+    </message>
+    <message>
+        <source>Please type a correct port number!</source>
+        <translation>Please type a correct port number!</translation>
+    </message>
+    <message>
+        <source>Read From Device</source>
+        <translation>Read From Device</translation>
+    </message>
+    <message>
+        <source>Connecting to station..</source>
+        <translation>Connecting to station..</translation>
+    </message>
+    <message>
+        <source>Reading device identity..</source>
+        <translation>Reading device identity..</translation>
+    </message>
+    <message>
+        <source>Nexil Error</source>
+        <translation>Nexil Error</translation>
+    </message>
+    <message>
+        <source>Socket Error</source>
+        <translation>Socket Error</translation>
+    </message>
+    <message>
+        <source>E-Mail Error</source>
+        <translation>E-Mail Error</translation>
+    </message>
+    <message>
+        <source>Remove E-Mail</source>
+        <translation>Remove E-Mail</translation>
+    </message>
+    <message>
+        <source>E-Mail address &quot;%1&quot; will be removed! Are you sure?</source>
+        <translation>E-Mail address &quot;%1&quot; will be removed! Are you sure?</translation>
+    </message>
+    <message>
+        <source>Please select a correct device type!</source>
+        <translation>Please select a correct device type!</translation>
+    </message>
+    <message>
+        <source>Please type a correct name!</source>
+        <translation>Please type a correct name!</translation>
+    </message>
+    <message>
+        <source>Please type a correct station code!</source>
+        <translation>Please type a correct station code!</translation>
+    </message>
+    <message>
+        <source>Please select a correct time value for connection parameters!</source>
+        <translation>Please select a correct time value for connection parameters!</translation>
+    </message>
+    <message>
+        <source>Please type a correct path!</source>
+        <translation>Please type a correct path!</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not a valid e-mail address!</source>
+        <translation>&quot;%1&quot; is not a valid e-mail address!</translation>
+    </message>
+    <message>
+        <source>E-Mail address &quot;%1&quot; is already exists in this list!</source>
+        <translation>E-Mail address &quot;%1&quot; is already exists in this list!</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>MainWindow</source>
+        <translation>MainWindow</translation>
+    </message>
+    <message>
+        <source>Actions</source>
+        <translation>Actions</translation>
+    </message>
+    <message>
+        <source>Tools</source>
+        <translation>Tools</translation>
+    </message>
+    <message>
+        <source>Help</source>
+        <translation>Help</translation>
+    </message>
+    <message>
+        <source>Main Toolbar</source>
+        <translation>Main Toolbar</translation>
+    </message>
+    <message>
+        <source>Start Collecting</source>
+        <translation>Start Collecting</translation>
+    </message>
+    <message>
+        <source>Enable Row</source>
+        <translation>Enable Row</translation>
+    </message>
+    <message>
+        <source>Enable</source>
+        <translation>Enable</translation>
+    </message>
+    <message>
+        <source>Add New Station</source>
+        <translation>Add New Station</translation>
+    </message>
+    <message>
+        <source>Edit Station</source>
+        <translation>Edit Station</translation>
     </message>
     <message>
         <source>Delete Station</source>
-        <translation type="unfinished"></translation>
+        <translation>Delete Station</translation>
     </message>
     <message>
         <source>Update Station Data</source>
-        <translation type="unfinished"></translation>
+        <translation>Update Station Data</translation>
     </message>
     <message>
         <source>Manual Connect</source>
-        <translation type="unfinished"></translation>
+        <translation>Manual Connect</translation>
     </message>
     <message>
         <source>Copy Cell Value</source>
-        <translation type="unfinished"></translation>
+        <translation>Copy Cell Value</translation>
     </message>
     <message>
         <source>Quit</source>
-        <translation type="unfinished"></translation>
+        <translation>Quit</translation>
     </message>
     <message>
         <source>Ctrl+Q</source>
-        <translation type="unfinished"></translation>
+        <translation>Ctrl+Q</translation>
     </message>
     <message>
         <source>Settings</source>
-        <translation type="unfinished"></translation>
+        <translation>Settings</translation>
     </message>
     <message>
         <source>Open Directory</source>
-        <translation type="unfinished"></translation>
+        <translation>Open Directory</translation>
     </message>
     <message>
         <source>Grafik</source>
-        <translation type="unfinished"></translation>
+        <translation>Grafik</translation>
     </message>
     <message>
         <source>About</source>
-        <translation type="unfinished"></translation>
+        <translation>About</translation>
     </message>
     <message>
         <source>Count: 0</source>
-        <translation type="unfinished"></translation>
+        <translation>Count: 0</translation>
     </message>
     <message>
         <source>Active: 0</source>
-        <translation type="unfinished"></translation>
+        <translation>Active: 0</translation>
     </message>
     <message>
         <source>Inactive: 0</source>
-        <translation type="unfinished"></translation>
+        <translation>Inactive: 0</translation>
     </message>
     <message>
         <source>Incorrect: 0</source>
-        <translation type="unfinished"></translation>
+        <translation>Incorrect: 0</translation>
     </message>
     <message>
         <source>&lt;html&gt;&lt;body&gt;&lt;b&gt;Count&lt;/b&gt;: %1&lt;/body&gt;&lt;/html&gt;</source>
-        <translation type="unfinished"></translation>
+        <translation>&lt;html&gt;&lt;body&gt;&lt;b&gt;Count&lt;/b&gt;: %1&lt;/body&gt;&lt;/html&gt;</translation>
     </message>
     <message>
         <source>&lt;html&gt;&lt;body&gt;&lt;font  style=&apos;color:%1;&apos;&gt;&lt;b&gt;Active&lt;/b&gt; : %2&lt;/font&gt;&lt;/body&gt;&lt;/html&gt;</source>
-        <translation type="unfinished"></translation>
+        <translation>&lt;html&gt;&lt;body&gt;&lt;font  style=&apos;color:%1;&apos;&gt;&lt;b&gt;Active&lt;/b&gt; : %2&lt;/font&gt;&lt;/body&gt;&lt;/html&gt;</translation>
     </message>
     <message>
         <source>&lt;html&gt;&lt;body&gt;&lt;font  style=&apos;color:%1;&apos;&gt;&lt;b&gt;Inactive&lt;/b&gt; : %2&lt;/font&gt;&lt;/body&gt;&lt;/html&gt;</source>
-        <translation type="unfinished"></translation>
+        <translation>&lt;html&gt;&lt;body&gt;&lt;font  style=&apos;color:%1;&apos;&gt;&lt;b&gt;Inactive&lt;/b&gt; : %2&lt;/font&gt;&lt;/body&gt;&lt;/html&gt;</translation>
     </message>
     <message>
         <source>&lt;html&gt;&lt;body&gt;&lt;font  style=&apos;color:%1;&apos;&gt;&lt;b&gt;Error&lt;/b&gt; : %2&lt;/font&gt;&lt;/body&gt;&lt;/html&gt;</source>
-        <translation type="unfinished"></translation>
+        <translation>&lt;html&gt;&lt;body&gt;&lt;font  style=&apos;color:%1;&apos;&gt;&lt;b&gt;Error&lt;/b&gt; : %2&lt;/font&gt;&lt;/body&gt;&lt;/html&gt;</translation>
     </message>
     <message>
         <source>Disable</source>
-        <translation type="unfinished"></translation>
+        <translation>Disable</translation>
     </message>
     <message>
         <source>Copy &quot;%1&quot; value</source>
-        <translation type="unfinished"></translation>
+        <translation>Copy &quot;%1&quot; value</translation>
     </message>
     <message>
         <source>Column visibility</source>
-        <translation type="unfinished"></translation>
+        <translation>Column visibility</translation>
     </message>
     <message>
         <source>This station will be removed from the list. Are you sure?</source>
-        <translation type="unfinished"></translation>
+        <translation>This station will be removed from the list. Are you sure?</translation>
     </message>
     <message>
         <source>Remove Station</source>
-        <translation type="unfinished"></translation>
+        <translation>Remove Station</translation>
     </message>
     <message>
         <source>Dizin Aç</source>
-        <translation type="unfinished"></translation>
+        <translation>Dizin Aç</translation>
     </message>
     <message>
         <source>Dosya mevcut değil!
 
 %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Dosya mevcut değil!
+
+%1</translation>
     </message>
     <message>
         <source>Dosya Hatası</source>
-        <translation type="unfinished"></translation>
+        <translation>Dosya Hatası</translation>
     </message>
     <message>
         <source>Veri dosyası mevcut değil. Öncelikle cihazdan veri aldığınızdan emin olun!</source>
-        <translation type="unfinished"></translation>
+        <translation>Veri dosyası mevcut değil. Öncelikle cihazdan veri aldığınızdan emin olun!</translation>
     </message>
     <message>
         <source>Are you sure want to quit this application?</source>
-        <translation type="unfinished"></translation>
+        <translation>Are you sure want to quit this application?</translation>
     </message>
     <message>
         <source>Waiting for workers..</source>
-        <translation type="unfinished"></translation>
+        <translation>Waiting for workers..</translation>
+    </message>
+</context>
+<context>
+    <name>SettingsDialog</name>
+    <message>
+        <source>Settings</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>Look and Feel</source>
+        <translation>Look and Feel</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>Language</source>
+        <translation>Language</translation>
+    </message>
+    <message>
+        <source>Theme</source>
+        <translation>Theme</translation>
+    </message>
+    <message>
+        <source>Style</source>
+        <translation>Style</translation>
+    </message>
+    <message>
+        <source>StyleSheet</source>
+        <translation>StyleSheet</translation>
+    </message>
+    <message>
+        <source>Font</source>
+        <translation>Font</translation>
+    </message>
+    <message>
+        <source>Family</source>
+        <translation>Family</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>Size</translation>
+    </message>
+    <message>
+        <source>Sample Text</source>
+        <translation>Sample Text</translation>
+    </message>
+    <message>
+        <source>Save at</source>
+        <translation>Save at</translation>
+    </message>
+    <message>
+        <source>...</source>
+        <translation>...</translation>
+    </message>
+    <message>
+        <source>Select Directory</source>
+        <translation>Select Directory</translation>
+    </message>
+    <message>
+        <source>Automatically export to Text file.</source>
+        <translation>Automatically export to Text file.</translation>
+    </message>
+    <message>
+        <source>Automatically export to Excel file.</source>
+        <translation>Automatically export to Excel file.</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Apply</source>
+        <translation>Apply</translation>
     </message>
 </context>
 <context>
     <name>StationTableModel</name>
     <message>
         <source>#ID</source>
-        <translation type="unfinished"></translation>
+        <translation>#ID</translation>
     </message>
     <message>
         <source>Title</source>
-        <translation type="unfinished"></translation>
+        <translation>Title</translation>
     </message>
     <message>
         <source>Station Name</source>
-        <translation type="unfinished"></translation>
+        <translation>Station Name</translation>
     </message>
     <message>
         <source>Station Code</source>
-        <translation type="unfinished"></translation>
+        <translation>Station Code</translation>
     </message>
     <message>
         <source>Region</source>
-        <translation type="unfinished"></translation>
+        <translation>Region</translation>
     </message>
     <message>
         <source>Basin</source>
-        <translation type="unfinished"></translation>
+        <translation>Basin</translation>
     </message>
     <message>
         <source>Station No</source>
-        <translation type="unfinished"></translation>
+        <translation>Station No</translation>
     </message>
     <message>
         <source>Device Type</source>
-        <translation type="unfinished"></translation>
+        <translation>Device Type</translation>
     </message>
     <message>
         <source>Phone</source>
-        <translation type="unfinished"></translation>
+        <translation>Phone</translation>
     </message>
     <message>
         <source>IP</source>
-        <translation type="unfinished"></translation>
+        <translation>IP</translation>
     </message>
     <message>
         <source>Port</source>
-        <translation type="unfinished"></translation>
+        <translation>Port</translation>
     </message>
     <message>
         <source>Connection Period</source>
-        <translation type="unfinished"></translation>
+        <translation>Connection Period</translation>
     </message>
     <message>
         <source>Last Connection Time</source>
-        <translation type="unfinished"></translation>
+        <translation>Last Connection Time</translation>
     </message>
     <message>
         <source>Active</source>
-        <translation type="unfinished"></translation>
+        <translation>Active</translation>
     </message>
     <message>
         <source>Coordinate</source>
-        <translation type="unfinished"></translation>
+        <translation>Coordinate</translation>
     </message>
     <message>
         <source>E-Mail Notification</source>
-        <translation type="unfinished"></translation>
+        <translation>E-Mail Notification</translation>
     </message>
     <message>
         <source>E-Mail List</source>
-        <translation type="unfinished"></translation>
+        <translation>E-Mail List</translation>
     </message>
     <message>
         <source>Directory</source>
-        <translation type="unfinished"></translation>
+        <translation>Directory</translation>
     </message>
     <message>
         <source>File Name</source>
-        <translation type="unfinished"></translation>
+        <translation>File Name</translation>
     </message>
     <message>
         <source>Text Export</source>
-        <translation type="unfinished"></translation>
+        <translation>Text Export</translation>
     </message>
     <message>
         <source>Excel Export</source>
-        <translation type="unfinished"></translation>
+        <translation>Excel Export</translation>
     </message>
     <message>
         <source>Air Humudiry</source>
-        <translation type="unfinished"></translation>
+        <translation>Air Humudiry</translation>
     </message>
     <message>
         <source>Air Pressure</source>
-        <translation type="unfinished"></translation>
+        <translation>Air Pressure</translation>
     </message>
     <message>
         <source>Air Temperature</source>
-        <translation type="unfinished"></translation>
+        <translation>Air Temperature</translation>
     </message>
     <message>
         <source>Direct Radiation</source>
-        <translation type="unfinished"></translation>
+        <translation>Direct Radiation</translation>
     </message>
     <message>
         <source>Electrical Conductivity</source>
-        <translation type="unfinished"></translation>
+        <translation>Electrical Conductivity</translation>
     </message>
     <message>
         <source>ETo</source>
-        <translation type="unfinished"></translation>
+        <translation>ETo</translation>
     </message>
     <message>
         <source>Evapotranspiration</source>
-        <translation type="unfinished"></translation>
+        <translation>Evapotranspiration</translation>
     </message>
     <message>
         <source>Global Radiation</source>
-        <translation type="unfinished"></translation>
+        <translation>Global Radiation</translation>
     </message>
     <message>
         <source>Leaf Wetness</source>
-        <translation type="unfinished"></translation>
+        <translation>Leaf Wetness</translation>
     </message>
     <message>
         <source>Potential Hydrogen</source>
-        <translation type="unfinished"></translation>
+        <translation>Potential Hydrogen</translation>
     </message>
     <message>
         <source>Precipitation</source>
-        <translation type="unfinished"></translation>
+        <translation>Precipitation</translation>
     </message>
     <message>
         <source>Sunshine Duration</source>
-        <translation type="unfinished"></translation>
+        <translation>Sunshine Duration</translation>
     </message>
     <message>
         <source>Soil Moisture</source>
-        <translation type="unfinished"></translation>
+        <translation>Soil Moisture</translation>
     </message>
     <message>
         <source>Snow Depth</source>
-        <translation type="unfinished"></translation>
+        <translation>Snow Depth</translation>
     </message>
     <message>
         <source>Water Amount</source>
-        <translation type="unfinished"></translation>
+        <translation>Water Amount</translation>
     </message>
     <message>
         <source>Water Flow</source>
-        <translation type="unfinished"></translation>
+        <translation>Water Flow</translation>
     </message>
     <message>
         <source>Water Level</source>
-        <translation type="unfinished"></translation>
+        <translation>Water Level</translation>
     </message>
     <message>
         <source>Water Speed</source>
-        <translation type="unfinished"></translation>
+        <translation>Water Speed</translation>
     </message>
     <message>
         <source>Water Temperature</source>
-        <translation type="unfinished"></translation>
+        <translation>Water Temperature</translation>
     </message>
     <message>
         <source>Water Capacity</source>
-        <translation type="unfinished"></translation>
+        <translation>Water Capacity</translation>
     </message>
     <message>
         <source>Wind Direction</source>
-        <translation type="unfinished"></translation>
+        <translation>Wind Direction</translation>
     </message>
     <message>
         <source>Wind Speed</source>
-        <translation type="unfinished"></translation>
+        <translation>Wind Speed</translation>
     </message>
     <message>
         <source>Doluluk Oranı</source>
-        <translation type="unfinished"></translation>
+        <translation>Doluluk Oranı</translation>
     </message>
     <message>
         <source>Status</source>
-        <translation type="unfinished"></translation>
+        <translation>Status</translation>
     </message>
 </context>
 <context>
     <name>Worker</name>
     <message>
         <source>Connecting..</source>
-        <translation type="unfinished"></translation>
+        <translation>Connecting..</translation>
     </message>
     <message>
         <source>Reading parameters</source>
-        <translation type="unfinished"></translation>
+        <translation>Reading parameters</translation>
     </message>
     <message>
         <source>Success</source>
-        <translation type="unfinished"></translation>
+        <translation>Success</translation>
     </message>
     <message>
         <source>The station has no data directory.</source>
-        <translation type="unfinished"></translation>
+        <translation>The station has no data directory.</translation>
     </message>
     <message>
         <source>Could not save the data file %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Could not save the data file %1</translation>
     </message>
 </context>
 <context>
     <name>main</name>
     <message>
         <source>Database Error</source>
-        <translation type="unfinished"></translation>
+        <translation>Database Error</translation>
     </message>
     <message>
         <source>Could not connect to database.</source>
-        <translation type="unfinished"></translation>
+        <translation>Could not connect to database.</translation>
     </message>
 </context>
 </TS>

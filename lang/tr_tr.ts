@@ -2,381 +2,705 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="tr_TR">
 <context>
-    <name>MainWindow</name>
+    <name>EditStationDialog</name>
     <message>
-        <source>MainWindow</source>
-        <translation type="unfinished"></translation>
+        <source>New Station</source>
+        <translation>Yeni İstasyon</translation>
     </message>
     <message>
-        <source>Actions</source>
-        <translation type="unfinished"></translation>
+        <source>Station</source>
+        <translation>İstasyon</translation>
     </message>
     <message>
-        <source>Tools</source>
-        <translation type="unfinished"></translation>
+        <source>Station Information</source>
+        <translation>İstasyon Bilgileri</translation>
     </message>
     <message>
-        <source>Help</source>
-        <translation type="unfinished"></translation>
+        <source>ID</source>
+        <translation>ID</translation>
     </message>
     <message>
-        <source>Main Toolbar</source>
-        <translation type="unfinished"></translation>
+        <source>Device Type</source>
+        <translation>Cihaz Tipi</translation>
     </message>
     <message>
-        <source>Start Collecting</source>
-        <translation type="unfinished"></translation>
+        <source>Title</source>
+        <translation>Başlık</translation>
     </message>
     <message>
-        <source>Enable Row</source>
-        <translation type="unfinished"></translation>
+        <source>Name</source>
+        <translation>Ad</translation>
     </message>
     <message>
-        <source>Enable</source>
-        <translation type="unfinished"></translation>
+        <source>Code</source>
+        <translation>Kod</translation>
     </message>
     <message>
-        <source>Add New Station</source>
-        <translation type="unfinished"></translation>
+        <source>Region</source>
+        <translation>Bölge</translation>
+    </message>
+    <message>
+        <source>Basin</source>
+        <translation>Havza</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>No</translation>
+    </message>
+    <message>
+        <source>Read From Station</source>
+        <translation>İstasyondan Oku</translation>
+    </message>
+    <message>
+        <source>Connection</source>
+        <translation>Bağlantı</translation>
+    </message>
+    <message>
+        <source>IP</source>
+        <translation>IP</translation>
+    </message>
+    <message>
+        <source>Port</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>Connection Period</source>
+        <translation>Bağlantı Periyodu</translation>
+    </message>
+    <message>
+        <source> minute</source>
+        <translation> dakika</translation>
+    </message>
+    <message>
+        <source>Phone Number</source>
+        <translation>Telefon Numarası</translation>
+    </message>
+    <message>
+        <source>Data</source>
+        <translation>Veri</translation>
+    </message>
+    <message>
+        <source>Coordinates</source>
+        <translation>Koordinatlar</translation>
+    </message>
+    <message>
+        <source>Latitude</source>
+        <translation>Enlem</translation>
+    </message>
+    <message>
+        <source>Longitude</source>
+        <translation>Boylam</translation>
+    </message>
+    <message>
+        <source>Download Data</source>
+        <translation>Veri İndir</translation>
+    </message>
+    <message>
+        <source>File Settings</source>
+        <translation>Dosya Ayarları</translation>
+    </message>
+    <message>
+        <source>Save at</source>
+        <translation>Kayıt Yeri</translation>
+    </message>
+    <message>
+        <source>...</source>
+        <translation>...</translation>
+    </message>
+    <message>
+        <source>Select Directory</source>
+        <translation>Dizin Seç</translation>
+    </message>
+    <message>
+        <source>File Name</source>
+        <translation>Dosya Adı</translation>
+    </message>
+    <message>
+        <source>Export to text</source>
+        <translation>Metin dosyasına aktar</translation>
+    </message>
+    <message>
+        <source>Export to Excel</source>
+        <translation>Excel&apos;e aktar</translation>
+    </message>
+    <message>
+        <source>E-Mail</source>
+        <translation>E-Posta</translation>
+    </message>
+    <message>
+        <source>E-Mail Notifications</source>
+        <translation>E-Posta Bildirimleri</translation>
+    </message>
+    <message>
+        <source>Activate e-mail notifications</source>
+        <translation>E-posta bildirimlerini etkinleştir</translation>
+    </message>
+    <message>
+        <source>Add</source>
+        <translation>Ekle</translation>
+    </message>
+    <message>
+        <source>Add an e-mail address</source>
+        <translation>E-posta adresi ekle</translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation>Kaldır</translation>
+    </message>
+    <message>
+        <source>Remove the selected e-mail address</source>
+        <translation>Seçili e-posta adresini kaldır</translation>
+    </message>
+    <message>
+        <source>Test</source>
+        <translation>Test</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>Kaydet</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>İptal</translation>
     </message>
     <message>
         <source>Edit Station</source>
-        <translation type="unfinished"></translation>
+        <translation>İstasyonu Düzenle</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Hata</translation>
+    </message>
+    <message>
+        <source>Wrong Host</source>
+        <translation>Hatalı Adres</translation>
+    </message>
+    <message>
+        <source>Please type a correct IP/Host address!</source>
+        <translation>Lütfen geçerli bir IP/sunucu adresi yazın!</translation>
+    </message>
+    <message>
+        <source>Please type a correct port number!</source>
+        <translation>Lütfen geçerli bir port numarası yazın!</translation>
+    </message>
+    <message>
+        <source>Read From Device</source>
+        <translation>Cihazdan Oku</translation>
+    </message>
+    <message>
+        <source>Connecting to station..</source>
+        <translation>İstasyona bağlanılıyor..</translation>
+    </message>
+    <message>
+        <source>Reading device identity..</source>
+        <translation>Cihaz kimliği okunuyor..</translation>
+    </message>
+    <message>
+        <source>Nexil Error</source>
+        <translation>Nexil Hatası</translation>
+    </message>
+    <message>
+        <source>Socket Error</source>
+        <translation>Soket Hatası</translation>
+    </message>
+    <message>
+        <source>E-Mail Error</source>
+        <translation>E-Posta Hatası</translation>
+    </message>
+    <message>
+        <source>Remove E-Mail</source>
+        <translation>E-Postayı Kaldır</translation>
+    </message>
+    <message>
+        <source>E-Mail address &quot;%1&quot; will be removed! Are you sure?</source>
+        <translation>&quot;%1&quot; e-posta adresi kaldırılacak! Emin misiniz?</translation>
+    </message>
+    <message>
+        <source>Please select a correct device type!</source>
+        <translation>Lütfen geçerli bir cihaz tipi seçin!</translation>
+    </message>
+    <message>
+        <source>Please type a correct name!</source>
+        <translation>Lütfen geçerli bir ad yazın!</translation>
+    </message>
+    <message>
+        <source>Please type a correct station code!</source>
+        <translation>Lütfen geçerli bir istasyon kodu yazın!</translation>
+    </message>
+    <message>
+        <source>Please select a correct time value for connection parameters!</source>
+        <translation>Lütfen bağlantı için geçerli bir süre seçin!</translation>
+    </message>
+    <message>
+        <source>Please type a correct path!</source>
+        <translation>Lütfen geçerli bir dizin yazın!</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not a valid e-mail address!</source>
+        <translation>&quot;%1&quot; geçerli bir e-posta adresi değil!</translation>
+    </message>
+    <message>
+        <source>E-Mail address &quot;%1&quot; is already exists in this list!</source>
+        <translation>&quot;%1&quot; e-posta adresi bu listede zaten var!</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>MainWindow</source>
+        <translation>Ana Pencere</translation>
+    </message>
+    <message>
+        <source>Actions</source>
+        <translation>İşlemler</translation>
+    </message>
+    <message>
+        <source>Tools</source>
+        <translation>Araçlar</translation>
+    </message>
+    <message>
+        <source>Help</source>
+        <translation>Yardım</translation>
+    </message>
+    <message>
+        <source>Main Toolbar</source>
+        <translation>Ana Araç Çubuğu</translation>
+    </message>
+    <message>
+        <source>Start Collecting</source>
+        <translation>Toplamayı Başlat</translation>
+    </message>
+    <message>
+        <source>Enable Row</source>
+        <translation>Satırı Etkinleştir</translation>
+    </message>
+    <message>
+        <source>Enable</source>
+        <translation>Etkinleştir</translation>
+    </message>
+    <message>
+        <source>Add New Station</source>
+        <translation>Yeni İstasyon Ekle</translation>
+    </message>
+    <message>
+        <source>Edit Station</source>
+        <translation>İstasyonu Düzenle</translation>
     </message>
     <message>
         <source>Delete Station</source>
-        <translation type="unfinished"></translation>
+        <translation>İstasyonu Sil</translation>
     </message>
     <message>
         <source>Update Station Data</source>
-        <translation type="unfinished"></translation>
+        <translation>İstasyon Verisini Güncelle</translation>
     </message>
     <message>
         <source>Manual Connect</source>
-        <translation type="unfinished"></translation>
+        <translation>Elle Bağlan</translation>
     </message>
     <message>
         <source>Copy Cell Value</source>
-        <translation type="unfinished"></translation>
+        <translation>Hücre Değerini Kopyala</translation>
     </message>
     <message>
         <source>Quit</source>
-        <translation type="unfinished"></translation>
+        <translation>Çıkış</translation>
     </message>
     <message>
         <source>Ctrl+Q</source>
-        <translation type="unfinished"></translation>
+        <translation>Ctrl+Q</translation>
     </message>
     <message>
         <source>Settings</source>
-        <translation type="unfinished"></translation>
+        <translation>Ayarlar</translation>
     </message>
     <message>
         <source>Open Directory</source>
-        <translation type="unfinished"></translation>
+        <translation>Dizini Aç</translation>
     </message>
     <message>
         <source>Grafik</source>
-        <translation type="unfinished"></translation>
+        <translation>Grafik</translation>
     </message>
     <message>
         <source>About</source>
-        <translation type="unfinished"></translation>
+        <translation>Hakkında</translation>
     </message>
     <message>
         <source>Count: 0</source>
-        <translation type="unfinished"></translation>
+        <translation>Toplam: 0</translation>
     </message>
     <message>
         <source>Active: 0</source>
-        <translation type="unfinished"></translation>
+        <translation>Aktif: 0</translation>
     </message>
     <message>
         <source>Inactive: 0</source>
-        <translation type="unfinished"></translation>
+        <translation>Pasif: 0</translation>
     </message>
     <message>
         <source>Incorrect: 0</source>
-        <translation type="unfinished"></translation>
+        <translation>Hatalı: 0</translation>
     </message>
     <message>
         <source>&lt;html&gt;&lt;body&gt;&lt;b&gt;Count&lt;/b&gt;: %1&lt;/body&gt;&lt;/html&gt;</source>
-        <translation type="unfinished"></translation>
+        <translation>&lt;html&gt;&lt;body&gt;&lt;b&gt;Toplam&lt;/b&gt;: %1&lt;/body&gt;&lt;/html&gt;</translation>
     </message>
     <message>
         <source>&lt;html&gt;&lt;body&gt;&lt;font  style=&apos;color:%1;&apos;&gt;&lt;b&gt;Active&lt;/b&gt; : %2&lt;/font&gt;&lt;/body&gt;&lt;/html&gt;</source>
-        <translation type="unfinished"></translation>
+        <translation>&lt;html&gt;&lt;body&gt;&lt;font  style=&apos;color:%1;&apos;&gt;&lt;b&gt;Aktif&lt;/b&gt; : %2&lt;/font&gt;&lt;/body&gt;&lt;/html&gt;</translation>
     </message>
     <message>
         <source>&lt;html&gt;&lt;body&gt;&lt;font  style=&apos;color:%1;&apos;&gt;&lt;b&gt;Inactive&lt;/b&gt; : %2&lt;/font&gt;&lt;/body&gt;&lt;/html&gt;</source>
-        <translation type="unfinished"></translation>
+        <translation>&lt;html&gt;&lt;body&gt;&lt;font  style=&apos;color:%1;&apos;&gt;&lt;b&gt;Pasif&lt;/b&gt; : %2&lt;/font&gt;&lt;/body&gt;&lt;/html&gt;</translation>
     </message>
     <message>
         <source>&lt;html&gt;&lt;body&gt;&lt;font  style=&apos;color:%1;&apos;&gt;&lt;b&gt;Error&lt;/b&gt; : %2&lt;/font&gt;&lt;/body&gt;&lt;/html&gt;</source>
-        <translation type="unfinished"></translation>
+        <translation>&lt;html&gt;&lt;body&gt;&lt;font  style=&apos;color:%1;&apos;&gt;&lt;b&gt;Hatalı&lt;/b&gt; : %2&lt;/font&gt;&lt;/body&gt;&lt;/html&gt;</translation>
     </message>
     <message>
         <source>Disable</source>
-        <translation type="unfinished"></translation>
+        <translation>Devre Dışı Bırak</translation>
     </message>
     <message>
         <source>Copy &quot;%1&quot; value</source>
-        <translation type="unfinished"></translation>
+        <translation>&quot;%1&quot; değerini kopyala</translation>
     </message>
     <message>
         <source>Column visibility</source>
-        <translation type="unfinished"></translation>
+        <translation>Sütun görünürlüğü</translation>
     </message>
     <message>
         <source>This station will be removed from the list. Are you sure?</source>
-        <translation type="unfinished"></translation>
+        <translation>Bu istasyon listeden kaldırılacak. Emin misiniz?</translation>
     </message>
     <message>
         <source>Remove Station</source>
-        <translation type="unfinished"></translation>
+        <translation>İstasyonu Kaldır</translation>
     </message>
     <message>
         <source>Dizin Aç</source>
-        <translation type="unfinished"></translation>
+        <translation>Dizin Aç</translation>
     </message>
     <message>
         <source>Dosya mevcut değil!
 
 %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Dosya mevcut değil!
+
+%1</translation>
     </message>
     <message>
         <source>Dosya Hatası</source>
-        <translation type="unfinished"></translation>
+        <translation>Dosya Hatası</translation>
     </message>
     <message>
         <source>Veri dosyası mevcut değil. Öncelikle cihazdan veri aldığınızdan emin olun!</source>
-        <translation type="unfinished"></translation>
+        <translation>Veri dosyası mevcut değil. Öncelikle cihazdan veri aldığınızdan emin olun!</translation>
     </message>
     <message>
         <source>Are you sure want to quit this application?</source>
-        <translation type="unfinished"></translation>
+        <translation>Uygulamadan çıkmak istediğinize emin misiniz?</translation>
     </message>
     <message>
         <source>Waiting for workers..</source>
-        <translation type="unfinished"></translation>
+        <translation>Toplayıcıların durması bekleniyor..</translation>
+    </message>
+</context>
+<context>
+    <name>SettingsDialog</name>
+    <message>
+        <source>Settings</source>
+        <translation>Ayarlar</translation>
+    </message>
+    <message>
+        <source>Look and Feel</source>
+        <translation>Görünüm</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>Dosya</translation>
+    </message>
+    <message>
+        <source>Language</source>
+        <translation>Dil</translation>
+    </message>
+    <message>
+        <source>Theme</source>
+        <translation>Tema</translation>
+    </message>
+    <message>
+        <source>Style</source>
+        <translation>Stil</translation>
+    </message>
+    <message>
+        <source>StyleSheet</source>
+        <translation>Stil Sayfası</translation>
+    </message>
+    <message>
+        <source>Font</source>
+        <translation>Yazı Tipi</translation>
+    </message>
+    <message>
+        <source>Family</source>
+        <translation>Aile</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>Boyut</translation>
+    </message>
+    <message>
+        <source>Sample Text</source>
+        <translation>Örnek Metin</translation>
+    </message>
+    <message>
+        <source>Save at</source>
+        <translation>Kayıt Yeri</translation>
+    </message>
+    <message>
+        <source>...</source>
+        <translation>...</translation>
+    </message>
+    <message>
+        <source>Select Directory</source>
+        <translation>Dizin Seç</translation>
+    </message>
+    <message>
+        <source>Automatically export to Text file.</source>
+        <translation>Otomatik olarak metin dosyasına aktar.</translation>
+    </message>
+    <message>
+        <source>Automatically export to Excel file.</source>
+        <translation>Otomatik olarak Excel dosyasına aktar.</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>Tamam</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>İptal</translation>
+    </message>
+    <message>
+        <source>Apply</source>
+        <translation>Uygula</translation>
     </message>
 </context>
 <context>
     <name>StationTableModel</name>
     <message>
         <source>#ID</source>
-        <translation type="unfinished"></translation>
+        <translation>#ID</translation>
     </message>
     <message>
         <source>Title</source>
-        <translation type="unfinished"></translation>
+        <translation>Başlık</translation>
     </message>
     <message>
         <source>Station Name</source>
-        <translation type="unfinished"></translation>
+        <translation>İstasyon Adı</translation>
     </message>
     <message>
         <source>Station Code</source>
-        <translation type="unfinished"></translation>
+        <translation>İstasyon Kodu</translation>
     </message>
     <message>
         <source>Region</source>
-        <translation type="unfinished"></translation>
+        <translation>Bölge</translation>
     </message>
     <message>
         <source>Basin</source>
-        <translation type="unfinished"></translation>
+        <translation>Havza</translation>
     </message>
     <message>
         <source>Station No</source>
-        <translation type="unfinished"></translation>
+        <translation>İstasyon No</translation>
     </message>
     <message>
         <source>Device Type</source>
-        <translation type="unfinished"></translation>
+        <translation>Cihaz Tipi</translation>
     </message>
     <message>
         <source>Phone</source>
-        <translation type="unfinished"></translation>
+        <translation>Telefon</translation>
     </message>
     <message>
         <source>IP</source>
-        <translation type="unfinished"></translation>
+        <translation>IP</translation>
     </message>
     <message>
         <source>Port</source>
-        <translation type="unfinished"></translation>
+        <translation>Port</translation>
     </message>
     <message>
         <source>Connection Period</source>
-        <translation type="unfinished"></translation>
+        <translation>Bağlantı Periyodu</translation>
     </message>
     <message>
         <source>Last Connection Time</source>
-        <translation type="unfinished"></translation>
+        <translation>Son Bağlantı Zamanı</translation>
     </message>
     <message>
         <source>Active</source>
-        <translation type="unfinished"></translation>
+        <translation>Aktif</translation>
     </message>
     <message>
         <source>Coordinate</source>
-        <translation type="unfinished"></translation>
+        <translation>Koordinat</translation>
     </message>
     <message>
         <source>E-Mail Notification</source>
-        <translation type="unfinished"></translation>
+        <translation>E-Posta Bildirimi</translation>
     </message>
     <message>
         <source>E-Mail List</source>
-        <translation type="unfinished"></translation>
+        <translation>E-Posta Listesi</translation>
     </message>
     <message>
         <source>Directory</source>
-        <translation type="unfinished"></translation>
+        <translation>Dizin</translation>
     </message>
     <message>
         <source>File Name</source>
-        <translation type="unfinished"></translation>
+        <translation>Dosya Adı</translation>
     </message>
     <message>
         <source>Text Export</source>
-        <translation type="unfinished"></translation>
+        <translation>Metin Aktarımı</translation>
     </message>
     <message>
         <source>Excel Export</source>
-        <translation type="unfinished"></translation>
+        <translation>Excel Aktarımı</translation>
     </message>
     <message>
         <source>Air Humudiry</source>
-        <translation type="unfinished"></translation>
+        <translation>Hava Nemi</translation>
     </message>
     <message>
         <source>Air Pressure</source>
-        <translation type="unfinished"></translation>
+        <translation>Hava Basıncı</translation>
     </message>
     <message>
         <source>Air Temperature</source>
-        <translation type="unfinished"></translation>
+        <translation>Hava Sıcaklığı</translation>
     </message>
     <message>
         <source>Direct Radiation</source>
-        <translation type="unfinished"></translation>
+        <translation>Direkt Radyasyon</translation>
     </message>
     <message>
         <source>Electrical Conductivity</source>
-        <translation type="unfinished"></translation>
+        <translation>Elektriksel İletkenlik</translation>
     </message>
     <message>
         <source>ETo</source>
-        <translation type="unfinished"></translation>
+        <translation>ETo</translation>
     </message>
     <message>
         <source>Evapotranspiration</source>
-        <translation type="unfinished"></translation>
+        <translation>Evapotranspirasyon</translation>
     </message>
     <message>
         <source>Global Radiation</source>
-        <translation type="unfinished"></translation>
+        <translation>Global Radyasyon</translation>
     </message>
     <message>
         <source>Leaf Wetness</source>
-        <translation type="unfinished"></translation>
+        <translation>Yaprak Islaklığı</translation>
     </message>
     <message>
         <source>Potential Hydrogen</source>
-        <translation type="unfinished"></translation>
+        <translation>pH</translation>
     </message>
     <message>
         <source>Precipitation</source>
-        <translation type="unfinished"></translation>
+        <translation>Yağış</translation>
     </message>
     <message>
         <source>Sunshine Duration</source>
-        <translation type="unfinished"></translation>
+        <translation>Güneşlenme Süresi</translation>
     </message>
     <message>
         <source>Soil Moisture</source>
-        <translation type="unfinished"></translation>
+        <translation>Toprak Nemi</translation>
     </message>
     <message>
         <source>Snow Depth</source>
-        <translation type="unfinished"></translation>
+        <translation>Kar Derinliği</translation>
     </message>
     <message>
         <source>Water Amount</source>
-        <translation type="unfinished"></translation>
+        <translation>Su Miktarı</translation>
     </message>
     <message>
         <source>Water Flow</source>
-        <translation type="unfinished"></translation>
+        <translation>Su Debisi</translation>
     </message>
     <message>
         <source>Water Level</source>
-        <translation type="unfinished"></translation>
+        <translation>Su Seviyesi</translation>
     </message>
     <message>
         <source>Water Speed</source>
-        <translation type="unfinished"></translation>
+        <translation>Su Hızı</translation>
     </message>
     <message>
         <source>Water Temperature</source>
-        <translation type="unfinished"></translation>
+        <translation>Su Sıcaklığı</translation>
     </message>
     <message>
         <source>Water Capacity</source>
-        <translation type="unfinished"></translation>
+        <translation>Su Kapasitesi</translation>
     </message>
     <message>
         <source>Wind Direction</source>
-        <translation type="unfinished"></translation>
+        <translation>Rüzgar Yönü</translation>
     </message>
     <message>
         <source>Wind Speed</source>
-        <translation type="unfinished"></translation>
+        <translation>Rüzgar Hızı</translation>
     </message>
     <message>
         <source>Doluluk Oranı</source>
-        <translation type="unfinished"></translation>
+        <translation>Doluluk Oranı</translation>
     </message>
     <message>
         <source>Status</source>
-        <translation type="unfinished"></translation>
+        <translation>Durum</translation>
     </message>
 </context>
 <context>
     <name>Worker</name>
     <message>
         <source>Connecting..</source>
-        <translation type="unfinished"></translation>
+        <translation>Bağlanılıyor..</translation>
     </message>
     <message>
         <source>Reading parameters</source>
-        <translation type="unfinished"></translation>
+        <translation>Parametreler okunuyor</translation>
     </message>
     <message>
         <source>Success</source>
-        <translation type="unfinished"></translation>
+        <translation>Başarılı</translation>
     </message>
     <message>
         <source>The station has no data directory.</source>
-        <translation type="unfinished"></translation>
+        <translation>İstasyonun veri dizini yok.</translation>
     </message>
     <message>
         <source>Could not save the data file %1</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 veri dosyası kaydedilemedi</translation>
     </message>
 </context>
 <context>
     <name>main</name>
     <message>
         <source>Database Error</source>
-        <translation type="unfinished"></translation>
+        <translation>Veritabanı Hatası</translation>
     </message>
     <message>
         <source>Could not connect to database.</source>
-        <translation type="unfinished"></translation>
+        <translation>Veritabanına bağlanılamadı.</translation>
     </message>
 </context>
 </TS>

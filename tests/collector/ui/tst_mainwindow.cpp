@@ -1,0 +1,538 @@
+#include "../common/stationfixtures.h"
+#include "collection/workercontroller.h"
+#include "store/databaseconnection.h"
+#include "store/stationtablemodel.h"
+#include "support/scriptedquestions.h"
+#include "ui/editstationdialog.h"
+#include "ui/mainwindow.h"
+#include "uievents.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSettings>
+#include <QSortFilterProxyModel>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+class tst_MainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void firstStartThenRestartKeepsTheLayout();
+    void unreadableHeaderStateFallsBackToDefaults();
+    void sortedTableActsOnTheCurrentStation();
+    void deletionAsksAndRemovesFromTableAndDatabase();
+    void doubleClickTogglesActive();
+    void lastVisibleColumnCannotBeHidden();
+    void contextMenuOnStationAndOnEmptySpace();
+    void openDirectoryShowsTheFirstDataFile();
+    void addingAStationThroughTheEditorRecounts();
+    void settingsDialogRunsWithTheWindowsQuestions();
+    void startAndPauseCollecting();
+    void closingAsksAndStopsTheWorkers();
+
+private:
+    int addStation(const QString &tag, bool active, const QString &title = QString());
+    void openWindow();
+    template<typename T> T *child(const char *name) const
+    {
+        return window->findChild<T *>(QLatin1String(name));
+    }
+    QAction *action(const char *name) const { return child<QAction>(name); }
+    QTableView *table() const { return child<QTableView>("tableView"); }
+    QHeaderView *header() const { return table()->horizontalHeader(); }
+    // The view row showing the station with this id.
+    int viewRow(int id) const;
+    QList<int> storedIds() const;
+    bool storedActive(int id) const;
+    QMenu *headerMenu();
+
+    std::unique_ptr<QTemporaryDir> dir;
+    QString oldCwd;
+    std::unique_ptr<MainWindow> window;
+    ScriptedQuestions questions;
+    // The class of each dialog run, in order (they are gone once they ran).
+    QStringList dialogs;
+    std::function<int(QDialog *)> onDialog;
+    QStringList revealed;
+};
+
+void tst_MainWindow::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    registerDBStation();
+}
+
+void tst_MainWindow::init()
+{
+    dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir->isValid());
+    oldCwd = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir->path()));
+    DatabaseConnection db;
+    QVERIFY(
+        db.connectToDatabase(dir->filePath(QStringLiteral("data.db")), QString(), 0, QString(), QString()));
+    questions = ScriptedQuestions();
+    dialogs.clear();
+    onDialog = [](QDialog *) { return int(QDialog::Rejected); };
+    revealed.clear();
+}
+
+void tst_MainWindow::cleanup()
+{
+    window.reset();
+    DatabaseConnection::close();
+    QDir::setCurrent(oldCwd);
+    dir.reset();
+}
+
+int tst_MainWindow::addStation(const QString &tag, bool active, const QString &title)
+{
+    DBStation s = fullStation(tag);
+    s.active = active;
+    s.has_error = false;
+    if (!title.isEmpty())
+        s.title = title;
+    s.file_path = dir->filePath(tag);
+    // Nothing listens here: workers never reach a device in these tests.
+    s.ip = QStringLiteral("127.0.0.1");
+    s.port = 1;
+    return DatabaseConnection::insertStation(s);
+}
+
+void tst_MainWindow::openWindow()
+{
+    window = std::make_unique<MainWindow>();
+    window->setQuestions(&questions);
+    window->setDialogRunner([this](QDialog *dialog) {
+        dialogs.append(QLatin1String(dialog->metaObject()->className()));
+        return onDialog(dialog);
+    });
+    window->setFileRevealer(
+        [this](const QString &folder, const QString &file) { revealed << folder + QLatin1Char('|') + file; });
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+}
+
+int tst_MainWindow::viewRow(int id) const
+{
+    QAbstractItemModel *view = table()->model();
+    for (int row = 0; row < view->rowCount(); ++row) {
+        if (view->index(row, 0).data().toInt() == id)
+            return row;
+    }
+    return -1;
+}
+
+QList<int> tst_MainWindow::storedIds() const
+{
+    QList<int> ids;
+    QSqlQuery q(QStringLiteral("SELECT id FROM stations ORDER BY id"));
+    while (q.next())
+        ids << q.value(0).toInt();
+    return ids;
+}
+
+bool tst_MainWindow::storedActive(int id) const
+{
+    QSqlQuery q;
+    q.prepare(QStringLiteral("SELECT active FROM stations WHERE id = ?"));
+    q.addBindValue(id);
+    return q.exec() && q.next() && q.value(0).toBool();
+}
+
+QMenu *tst_MainWindow::headerMenu()
+{
+    QMetaObject::invokeMethod(window.get(), "showHeaderMenu", Q_ARG(QPoint, QPoint(5, 5)));
+    return window->findChild<QMenu *>(QStringLiteral("headerMenu"));
+}
+
+void tst_MainWindow::firstStartThenRestartKeepsTheLayout()
+{
+    addStation(QStringLiteral("A"), true);
+    addStation(QStringLiteral("B"), false);
+    QVERIFY(!QFile::exists(QStringLiteral("settings.ini")));
+    openWindow();
+
+    QCOMPARE(window->size(), QSize(1024, 768));
+    QCOMPARE(window->pos(), QPoint(0, 0));
+    QCOMPARE(window->windowTitle(), QStringLiteral("MainWindow"));
+    QVERIFY(!action("actStartCollecting")->isChecked());
+    QList<int> hidden;
+    for (int column = 0; column < StationTableModel::ColumnCount; ++column) {
+        if (header()->isSectionHidden(column))
+            hidden << column;
+    }
+    QList<int> expected{0, 2};
+    for (int column = 22; column <= 43; ++column)
+        expected << column;
+    QCOMPARE(hidden, expected);
+    QCOMPARE(table()->model()->headerData(44, Qt::Horizontal).toString(), QStringLiteral("Doluluk Oranı"));
+    QCOMPARE(child<QLabel>("lblCount")->text(), QStringLiteral("<html><body><b>Count</b>: 2</body></html>"));
+    QCOMPARE(
+        child<QLabel>("lblActive")->text(),
+        QStringLiteral("<html><body><font  style='color:#FFFFFF;'><b>Active</b> : 1</font></body></html>"));
+    QCOMPARE(
+        child<QLabel>("lblInactive")->text(),
+        QStringLiteral("<html><body><font  style='color:#999999;'><b>Inactive</b> : 1</font></body></html>"));
+    QVERIFY(child<QLabel>("lblError")->text().contains(QStringLiteral("<b>Error</b> : 0")));
+
+    // Change the layout, then start again.
+    window->resize(900, 600);
+    window->move(30, 40);
+    header()->showSection(0);
+    header()->hideSection(9);
+    header()->moveSection(header()->visualIndex(3), 0);
+    table()->sortByColumn(3, Qt::DescendingOrder);
+    window.reset();
+    QSettings settings(QStringLiteral("settings.ini"), QSettings::IniFormat);
+    QCOMPARE(settings.value(QStringLiteral("MainWindow/size")).toSize(), QSize(900, 600));
+    QCOMPARE(settings.value(QStringLiteral("MainWindow/maximized")).toBool(), false);
+
+    openWindow();
+    QCOMPARE(window->size(), QSize(900, 600));
+    QCOMPARE(window->pos(), QPoint(30, 40));
+    QVERIFY(!header()->isSectionHidden(0));
+    QVERIFY(header()->isSectionHidden(9));
+    QVERIFY(header()->isSectionHidden(2));
+    QCOMPARE(header()->logicalIndex(0), 3);
+    QCOMPARE(header()->sortIndicatorSection(), 3);
+    QCOMPARE(header()->sortIndicatorOrder(), Qt::DescendingOrder);
+    // Sorted by code, descending: CODEB above CODEA.
+    QCOMPARE(table()->model()->index(0, 3).data().toString(), QStringLiteral("CODEB"));
+
+    // A maximised window keeps the size it had before.
+    window->showMaximized();
+    QTRY_VERIFY(window->isMaximized());
+    window.reset();
+    QCOMPARE(QSettings(QStringLiteral("settings.ini"), QSettings::IniFormat)
+                 .value(QStringLiteral("MainWindow/size"))
+                 .toSize(),
+             QSize(900, 600));
+    openWindow();
+    QVERIFY(window->isMaximized());
+}
+
+void tst_MainWindow::unreadableHeaderStateFallsBackToDefaults()
+{
+    {
+        QSettings settings(QStringLiteral("settings.ini"), QSettings::IniFormat);
+        settings.setValue(QStringLiteral("StationList/HeaderState"), QByteArray("not a header state"));
+    }
+    openWindow();
+    QVERIFY(header()->isSectionHidden(0));
+    QVERIFY(header()->isSectionHidden(2));
+    QVERIFY(header()->isSectionHidden(43));
+    QVERIFY(!header()->isSectionHidden(44));
+    QVERIFY(!header()->isSectionHidden(45));
+    QCOMPARE(header()->hiddenSectionCount(), 24);
+}
+
+void tst_MainWindow::sortedTableActsOnTheCurrentStation()
+{
+    const int c = addStation(QStringLiteral("C"), true, QStringLiteral("Charlie"));
+    const int a = addStation(QStringLiteral("A"), false, QStringLiteral("Alpha"));
+    const int b = addStation(QStringLiteral("B"), true, QStringLiteral("Bravo"));
+    openWindow();
+    table()->sortByColumn(StationTableModel::ColumnTitle, Qt::AscendingOrder);
+    QCOMPARE(viewRow(a), 0);
+    QCOMPARE(viewRow(c), 2);
+    // The station the user selects is the one the tool bar works on, although
+    // it is the second row of the model.
+    table()->setCurrentIndex(table()->model()->index(viewRow(a), 1));
+    QVERIFY(action("actEditStation")->isEnabled());
+    QCOMPARE(action("actEnableRow")->text(), QStringLiteral("Enable"));
+
+    int editedId = 0;
+    QString editedTitle;
+    onDialog = [&](QDialog *dialog) {
+        if (auto *editor = qobject_cast<EditStationDialog *>(dialog)) {
+            editedId = editor->currentStation().id;
+            editedTitle = editor->findChild<QLineEdit *>(QStringLiteral("txtTitle"))->text();
+        }
+        return int(QDialog::Rejected);
+    };
+    action("actEditStation")->trigger();
+    QCOMPARE(dialogs, QStringList{QStringLiteral("EditStationDialog")});
+    QCOMPARE(editedId, a);
+    QCOMPARE(editedTitle, QStringLiteral("Alpha"));
+
+    action("actEnableRow")->trigger();
+    QVERIFY(storedActive(a));
+    QVERIFY(storedActive(c));
+    QCOMPARE(action("actEnableRow")->text(), QStringLiteral("Disable"));
+    QVERIFY(child<QLabel>("lblActive")->text().contains(QStringLiteral("<b>Active</b> : 3")));
+
+    // Select another row: the tool bar follows it.
+    table()->setCurrentIndex(table()->model()->index(viewRow(b), 1));
+    questions.answer(QMessageBox::Yes);
+    action("actDeleteStation")->trigger();
+    QCOMPARE(storedIds(), (QList<int>{c, a}));
+    QCOMPARE(window->stationModel()->rowCount(), 2);
+    QVERIFY(questions.last().text.contains(QStringLiteral("Bravo")));
+}
+
+void tst_MainWindow::deletionAsksAndRemovesFromTableAndDatabase()
+{
+    const int first = addStation(QStringLiteral("A"), true, QStringLiteral("Alpha <1>"));
+    const int second = addStation(QStringLiteral("B"), true);
+    openWindow();
+    table()->setCurrentIndex(table()->model()->index(viewRow(first), 1));
+
+    questions.answer(QMessageBox::No);
+    action("actDeleteStation")->trigger();
+    QCOMPARE(questions.asked.size(), 1);
+    const ScriptedQuestions::Asked asked = questions.last();
+    QCOMPARE(asked.title, QStringLiteral("Remove Station"));
+    QCOMPARE(asked.buttons, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(asked.defaultButton, QMessageBox::No);
+    QVERIFY(asked.text.contains(QStringLiteral("This station will be removed from the list. Are you sure?")));
+    QVERIFY(asked.text.contains(
+        QStringLiteral("<th align='left'>Title</th>               <td>Alpha &lt;1&gt;</td>")));
+    QVERIFY(asked.text.contains(
+        QStringLiteral("<th align='left'>Station Name</th>               <td>Name A</td>")));
+    QVERIFY(asked.text.contains(
+        QStringLiteral("<th align='left'>Station Code</th>               <td>CODEA</td>")));
+    QCOMPARE(storedIds(), (QList<int>{first, second}));
+
+    questions.answer(QMessageBox::Yes);
+    action("actDeleteStation")->trigger();
+    QCOMPARE(storedIds(), QList<int>{second});
+    QCOMPARE(table()->model()->rowCount(), 1);
+    QCOMPARE(window->stationModel()->stations().first().id, second);
+    QVERIFY(child<QLabel>("lblCount")->text().contains(QStringLiteral("<b>Count</b>: 1")));
+    QCOMPARE(questions.unanswered, 0);
+}
+
+void tst_MainWindow::doubleClickTogglesActive()
+{
+    const int id = addStation(QStringLiteral("A"), true);
+    openWindow();
+    const QRect cell = table()->visualRect(table()->model()->index(viewRow(id), 3));
+    doubleClick(table()->viewport(), cell.center());
+    QVERIFY(!storedActive(id));
+    QVERIFY(!window->stationModel()->stations().first().active);
+    QVERIFY(child<QLabel>("lblInactive")->text().contains(QStringLiteral("<b>Inactive</b> : 1")));
+    doubleClick(table()->viewport(), cell.center());
+    QVERIFY(storedActive(id));
+}
+
+void tst_MainWindow::lastVisibleColumnCannotBeHidden()
+{
+    addStation(QStringLiteral("A"), true);
+    openWindow();
+    QMenu *menu = headerMenu();
+    QVERIFY(menu);
+    QCOMPARE(menu->title(), QStringLiteral("Column visibility"));
+    QCOMPARE(menu->actions().size(), StationTableModel::ColumnCount);
+    QCOMPARE(menu->actions().at(1)->text(), QStringLiteral("Title"));
+    QVERIFY(menu->actions().at(1)->isChecked());
+    QVERIFY(!menu->actions().at(0)->isChecked());
+    menu->close();
+
+    // Hide every shown column but the status, one menu at a time.
+    for (int column = 0; column < StationTableModel::ColumnCount - 1; ++column) {
+        if (header()->isSectionHidden(column))
+            continue;
+        headerMenu()->actions().at(column)->trigger();
+        QVERIFY(header()->isSectionHidden(column));
+    }
+    QCOMPARE(header()->hiddenSectionCount(), StationTableModel::ColumnCount - 1);
+    headerMenu()->actions().at(StationTableModel::ColumnStatus)->trigger();
+    QVERIFY(!header()->isSectionHidden(StationTableModel::ColumnStatus));
+
+    // A column narrowed to nothing before it was hidden comes back usable.
+    headerMenu()->actions().at(5)->trigger();
+    header()->setMinimumSectionSize(1);
+    header()->resizeSection(5, 2);
+    headerMenu()->actions().at(5)->trigger();
+    QVERIFY(header()->isSectionHidden(5));
+    headerMenu()->actions().at(5)->trigger();
+    QVERIFY(!header()->isSectionHidden(5));
+    QCOMPARE(header()->sectionSize(5), 100);
+    // Each change was saved.
+    QHeaderView restored(Qt::Horizontal);
+    restored.setModel(table()->model());
+    QVERIFY(restored.restoreState(QSettings(QStringLiteral("settings.ini"), QSettings::IniFormat)
+                                      .value("StationList/HeaderState")
+                                      .toByteArray()));
+    QCOMPARE(restored.hiddenSectionCount(), StationTableModel::ColumnCount - 2);
+    QVERIFY(!restored.isSectionHidden(5));
+}
+
+void tst_MainWindow::contextMenuOnStationAndOnEmptySpace()
+{
+    const int id = addStation(QStringLiteral("A"), true);
+    openWindow();
+    header()->showSection(2);
+    const QRect cell = table()->visualRect(table()->model()->index(viewRow(id), 2));
+    QMetaObject::invokeMethod(window.get(), "showTableMenu", Q_ARG(QPoint, cell.center()));
+    // The table menu has no parent: it is one of the top-level widgets.
+    QMenu *menu = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (w->objectName() == QLatin1String("tableMenu"))
+            menu = qobject_cast<QMenu *>(w);
+    }
+    QVERIFY(menu);
+    QTRY_VERIFY(menu->isVisible());
+    QCOMPARE(action("actEnableRow")->text(), QStringLiteral("Disable"));
+    QVERIFY(action("actEnableRow")->font().bold());
+    QCOMPARE(action("actCopyCellValue")->text(), QStringLiteral("Copy \"Station Name\" value"));
+    QCOMPARE(action("actOpenDirectory")->property("row").toInt(), 0);
+    QCOMPARE(action("actOpenDirectory")->property("col").toInt(), 2);
+    QCOMPARE(action("actionGraphicFromList")->isEnabled(), MainWindow::hasChartViewer());
+    QCOMPARE(action("actManualConnect")->isEnabled(), MainWindow::hasManualConsole());
+    menu->hide();
+    action("actCopyCellValue")->trigger();
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("Name A"));
+
+    // Below the last row only adding a station is offered.
+    QMetaObject::invokeMethod(window.get(), "showTableMenu",
+                              Q_ARG(QPoint, QPoint(cell.center().x(), cell.bottom() + 40)));
+    QTRY_VERIFY(menu->isVisible());
+    for (const char *name : {"actEnableRow", "actEditStation", "actDeleteStation"}) {
+        QVERIFY2(!action(name)->isEnabled(), name);
+        QCOMPARE(action(name)->property("row").toInt(), -1);
+    }
+    for (const char *name : {"actUpdateStationData", "actManualConnect", "actionGraphicFromList",
+                             "actOpenDirectory", "actCopyCellValue"})
+        QVERIFY2(!action(name)->isVisible(), name);
+    QVERIFY(action("actAddStation")->isEnabled());
+    QApplication::clipboard()->clear();
+    action("actCopyCellValue")->trigger();
+    QVERIFY(QApplication::clipboard()->text().isEmpty());
+    menu->hide();
+}
+
+void tst_MainWindow::openDirectoryShowsTheFirstDataFile()
+{
+    const int missing = addStation(QStringLiteral("M"), true);
+    const int station = addStation(QStringLiteral("S"), true);
+    const int empty = addStation(QStringLiteral("E"), true);
+    QDir(dir->path()).mkpath(QStringLiteral("S"));
+    QDir(dir->path()).mkpath(QStringLiteral("E"));
+    for (const char *name : {"stationS_05012026.xml", "stationS_01022026.xml", "other_01012026.xml"}) {
+        QFile f(dir->filePath(QStringLiteral("S/") + QLatin1String(name)));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    openWindow();
+    auto openDirectoryOf = [this](int id) {
+        const QRect cell = table()->visualRect(table()->model()->index(viewRow(id), 1));
+        QMetaObject::invokeMethod(window.get(), "showTableMenu", Q_ARG(QPoint, cell.center()));
+        window->findChild<QAction *>(QStringLiteral("actOpenDirectory"))->trigger();
+    };
+
+    openDirectoryOf(missing);
+    QCOMPARE(questions.asked.size(), 1);
+    QCOMPARE(questions.last().icon, QMessageBox::Critical);
+    QCOMPARE(questions.last().title, QStringLiteral("Dizin Aç"));
+    QCOMPARE(questions.last().text, QStringLiteral("Dosya mevcut değil!\n\n%1").arg(dir->filePath("M")));
+    QVERIFY(revealed.isEmpty());
+
+    openDirectoryOf(station);
+    openDirectoryOf(empty);
+    QCOMPARE(revealed, (QStringList{dir->filePath("S") + "|" + dir->filePath("S/stationS_01022026.xml"),
+                                    dir->filePath("E") + "|"}));
+    QCOMPARE(questions.asked.size(), 1);
+}
+
+void tst_MainWindow::addingAStationThroughTheEditorRecounts()
+{
+    addStation(QStringLiteral("A"), true);
+    openWindow();
+    onDialog = [](QDialog *dialog) {
+        dialog->findChild<QComboBox *>(QStringLiteral("cmbDeviceType"))
+            ->setCurrentText(QStringLiteral("TQM510"));
+        dialog->findChild<QLineEdit *>(QStringLiteral("txtName"))->setText(QStringLiteral("New one"));
+        dialog->findChild<QLineEdit *>(QStringLiteral("txtCode"))->setText(QStringLiteral("N01"));
+        dialog->findChild<QLineEdit *>(QStringLiteral("txtIp"))->setText(QStringLiteral("127.0.0.1"));
+        dialog->findChild<QPushButton *>(QStringLiteral("btnSave"))->click();
+        return dialog->result();
+    };
+    action("actAddStation")->trigger();
+    QVERIFY2(questions.asked.isEmpty(), qPrintable(questions.asked.value(0).text));
+    QCOMPARE(storedIds().size(), 2);
+    QCOMPARE(window->stationModel()->stations().last().code, QStringLiteral("N01"));
+    QVERIFY(child<QLabel>("lblCount")->text().contains(QStringLiteral("<b>Count</b>: 2")));
+    // A new station waits inactive, with a worker of its own.
+    QVERIFY(child<QLabel>("lblInactive")->text().contains(QStringLiteral("<b>Inactive</b> : 1")));
+    QCOMPARE(window->workerController()->threadCount(), 2);
+}
+
+void tst_MainWindow::settingsDialogRunsWithTheWindowsQuestions()
+{
+    openWindow();
+    QPointer<QDialog> seen;
+    onDialog = [&seen](QDialog *dialog) {
+        seen = dialog;
+        return int(QDialog::Rejected);
+    };
+    action("actSettings")->trigger();
+    QCOMPARE(dialogs, QStringList{QStringLiteral("SettingsDialog")});
+    // Deleted once it has run.
+    QVERIFY(seen.isNull());
+}
+
+void tst_MainWindow::startAndPauseCollecting()
+{
+    openWindow();
+    // No station, no current row: nothing to edit or delete.
+    QVERIFY(!action("actEditStation")->isEnabled());
+    QVERIFY(!action("actDeleteStation")->isEnabled());
+    QVERIFY(!action("actEnableRow")->isEnabled());
+    QAction *start = action("actStartCollecting");
+    QVERIFY(start->isCheckable());
+    const QImage play = QIcon(QStringLiteral(":/images/play.png")).pixmap(32).toImage();
+    const QImage stop = QIcon(QStringLiteral(":/images/stop.png")).pixmap(32).toImage();
+    QVERIFY(play != stop);
+    QCOMPARE(start->icon().pixmap(32).toImage(), play);
+    start->trigger();
+    QVERIFY(window->workerController()->isCollecting());
+    QCOMPARE(start->icon().pixmap(32).toImage(), stop);
+    start->trigger();
+    QVERIFY(!window->workerController()->isCollecting());
+    QCOMPARE(start->icon().pixmap(32).toImage(), play);
+}
+
+void tst_MainWindow::closingAsksAndStopsTheWorkers()
+{
+    addStation(QStringLiteral("A"), true);
+    addStation(QStringLiteral("B"), false);
+    openWindow();
+    action("actStartCollecting")->trigger();
+    QCOMPARE(window->workerController()->threadCount(), 2);
+
+    questions.answer(QMessageBox::No);
+    action("actionQuit")->trigger();
+    QCOMPARE(questions.last().title, QStringLiteral("Quit"));
+    QCOMPARE(questions.last().text, QStringLiteral("Are you sure want to quit this application?"));
+    QCOMPARE(questions.last().defaultButton, QMessageBox::No);
+    QVERIFY(window->isVisible());
+    QCOMPARE(window->workerController()->threadCount(), 2);
+
+    questions.answer(QMessageBox::Yes);
+    QVERIFY(window->close());
+    QVERIFY(!window->isVisible());
+    QCOMPARE(window->workerController()->threadCount(), 0);
+    QVERIFY(!window->workerController()->isCollecting());
+    QCOMPARE(questions.unanswered, 0);
+}
+
+QTEST_MAIN(tst_MainWindow)
+#include "tst_mainwindow.moc"

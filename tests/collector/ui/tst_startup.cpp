@@ -1,0 +1,229 @@
+#include "store/databaseconnection.h"
+#include "support/scriptedquestions.h"
+#include "ui/mainwindow.h"
+#include "ui/startup.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDomDocument>
+#include <QProcess>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QStyle>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTranslator>
+#include <QtTest>
+
+class tst_Startup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+
+    void databaseFailureShowsTheBoxAndExitsWithOne();
+    void startUpInOrderThenQuit();
+    void translationCoversTheMainWindow();
+    void everyTextHasItsTurkishTranslation();
+    void windowlessModesNeedNoDisplay();
+
+private:
+    static QString buildLang() { return qEnvironmentVariable("NEXIL_BUILD_DIR") + QStringLiteral("/lang"); }
+
+    QString oldCwd;
+};
+
+void tst_Startup::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    oldCwd = QDir::currentPath();
+    QVERIFY2(QFile::exists(buildLang() + QStringLiteral("/tr_tr.qm")), qPrintable(buildLang()));
+}
+
+void tst_Startup::cleanup()
+{
+    for (QTranslator *translator : qApp->findChildren<QTranslator *>()) {
+        QCoreApplication::removeTranslator(translator);
+        delete translator;
+    }
+    qApp->setStyleSheet(QString());
+    QDir::setCurrent(oldCwd);
+}
+
+void tst_Startup::databaseFailureShowsTheBoxAndExitsWithOne()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("bin")));
+    // "../data" is taken by a plain file: no directory, no database.
+    QFile blocker(dir.filePath(QStringLiteral("data")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    QVERIFY(QDir::setCurrent(dir.filePath(QStringLiteral("bin"))));
+
+    ScriptedQuestions questions;
+    questions.answer(QMessageBox::Ok);
+    QCOMPARE(Startup::runMainWindow(&questions), 1);
+    QCOMPARE(questions.asked.size(), 1);
+    QCOMPARE(questions.last().icon, QMessageBox::Critical);
+    QCOMPARE(questions.last().title, QStringLiteral("Database Error"));
+    QCOMPARE(questions.last().text, QStringLiteral("Could not connect to database."));
+    QCOMPARE(questions.last().buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget *w : windows)
+        QVERIFY(!qobject_cast<MainWindow *>(w));
+}
+
+void tst_Startup::startUpInOrderThenQuit()
+{
+    QTemporaryDir dir;
+    QDir root(dir.path());
+    QVERIFY(root.mkdir(QStringLiteral("bin")) && root.mkdir(QStringLiteral("style")) &&
+            root.mkdir(QStringLiteral("lang")));
+    QVERIFY(QFile::copy(buildLang() + QStringLiteral("/tr_tr.qm"),
+                        root.filePath(QStringLiteral("lang/tr_tr.qm"))));
+    // The sheet ends at its first NUL byte.
+    QFile sheet(root.filePath(QStringLiteral("style/default.qss")));
+    QVERIFY(sheet.open(QIODevice::WriteOnly));
+    sheet.write(QByteArray("QToolBar { spacing: 7px; }\0QLabel { color: red; }", 50));
+    sheet.close();
+    QVERIFY(QDir::setCurrent(root.filePath(QStringLiteral("bin"))));
+
+    ScriptedQuestions questions;
+    questions.answer(QMessageBox::Yes);
+    QString styleName, styleSheet, displayName, startText;
+    QSize size;
+    bool sawWindow = false;
+    QTimer::singleShot(0, [&] {
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            auto *window = qobject_cast<MainWindow *>(w);
+            if (!window || !window->isVisible())
+                continue;
+            sawWindow = true;
+            styleSheet = qApp->styleSheet();
+            // With a sheet the style is wrapped; without it the chosen style shows.
+            qApp->setStyleSheet(QString());
+            styleName = QApplication::style()->objectName();
+            displayName = QGuiApplication::applicationDisplayName();
+            startText = window->findChild<QAction *>(QStringLiteral("actStartCollecting"))->text();
+            size = window->size();
+            window->close();
+        }
+        if (!sawWindow)
+            QCoreApplication::exit(5);
+    });
+    QCOMPARE(Startup::runMainWindow(&questions), 0);
+    QVERIFY(sawWindow);
+    QCOMPARE(styleName, QStringLiteral("fusion"));
+    QCOMPARE(styleSheet, QStringLiteral("QToolBar { spacing: 7px; }"));
+    QCOMPARE(displayName, QStringLiteral("Velk Data Collector"));
+    QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("stc2"));
+    QCOMPARE(QCoreApplication::applicationVersion(), QStringLiteral("1.2.26"));
+    QCOMPARE(startText, QStringLiteral("Toplamayı Başlat"));
+    QCOMPARE(size, QSize(1024, 768));
+    QCOMPARE(questions.last().title, QStringLiteral("Çıkış"));
+    QVERIFY(QFile::exists(root.filePath(QStringLiteral("data/data.db"))));
+    const QSettings settings(QStringLiteral("settings.ini"), QSettings::IniFormat);
+    QCOMPARE(settings.value(QStringLiteral("MainWindow/size")).toSize(), QSize(1024, 768));
+    QVERIFY(settings.contains(QStringLiteral("Model/enable")));
+}
+
+void tst_Startup::translationCoversTheMainWindow()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir::setCurrent(dir.path()));
+    QCOMPARE(Startup::startupLanguage(), QStringLiteral("tr_tr"));
+    {
+        QSettings settings(QStringLiteral("settings.ini"), QSettings::IniFormat);
+        settings.setValue(QStringLiteral("SETTINGS/lang"), QStringLiteral(" en_us "));
+    }
+    QCOMPARE(Startup::startupLanguage(), QStringLiteral("en_us"));
+    QVERIFY(!Startup::installTranslation(QStringLiteral("xx_yy"), buildLang()));
+    QVERIFY(Startup::installTranslation(QStringLiteral("tr_tr"), buildLang()));
+
+    DatabaseConnection db;
+    QVERIFY(
+        db.connectToDatabase(dir.filePath(QStringLiteral("data.db")), QString(), 0, QString(), QString()));
+    {
+        MainWindow window;
+        auto text = [&window](const char *name) {
+            return window.findChild<QAction *>(QLatin1String(name))->text();
+        };
+        QCOMPARE(text("actStartCollecting"), QStringLiteral("Toplamayı Başlat"));
+        QCOMPARE(text("actAddStation"), QStringLiteral("Yeni İstasyon Ekle"));
+        QCOMPARE(text("actDeleteStation"), QStringLiteral("İstasyonu Sil"));
+        QCOMPARE(text("actSettings"), QStringLiteral("Ayarlar"));
+        QCOMPARE(text("actionQuit"), QStringLiteral("Çıkış"));
+        // Already Turkish, stays as it is.
+        QCOMPARE(text("actionGraphicFromList"), QStringLiteral("Grafik"));
+        for (QAction *action : window.findChildren<QAction *>()) {
+            if (action->isSeparator() || action->text().isEmpty() || action->menu())
+                continue;
+            const QString english = action->objectName();
+            QVERIFY2(action->text() != QLatin1String("Start Collecting"), qPrintable(english));
+        }
+    }
+    DatabaseConnection::close();
+    // Qt's own buttons speak Turkish too.
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&Yes"), QStringLiteral("&Evet"));
+
+    cleanup();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    QVERIFY(Startup::installTranslation(QStringLiteral("en_us"), buildLang()));
+    QCOMPARE(QCoreApplication::translate("MainWindow", "Start Collecting"),
+             QStringLiteral("Start Collecting"));
+}
+
+void tst_Startup::everyTextHasItsTurkishTranslation()
+{
+    QFile ts(QStringLiteral(NEXIL_SOURCE_DIR "/lang/tr_tr.ts"));
+    QVERIFY(ts.open(QIODevice::ReadOnly));
+    QDomDocument doc;
+    QVERIFY(doc.setContent(&ts));
+    const QDomNodeList messages = doc.elementsByTagName(QStringLiteral("message"));
+    QVERIFY(messages.size() > 100);
+    QStringList missing;
+    for (int i = 0; i < messages.size(); ++i) {
+        const QDomElement message = messages.at(i).toElement();
+        const QDomElement translation = message.firstChildElement(QStringLiteral("translation"));
+        if (translation.attribute(QStringLiteral("type")) == QLatin1String("unfinished") ||
+            translation.text().isEmpty())
+            missing << message.firstChildElement(QStringLiteral("source")).text();
+    }
+    QVERIFY2(missing.isEmpty(), qPrintable(missing.join(QLatin1String(" | "))));
+}
+
+void tst_Startup::windowlessModesNeedNoDisplay()
+{
+    const QString program = qEnvironmentVariable("TQM510");
+    if (!QFileInfo(program).isExecutable())
+        QSKIP("tqm510 is not built");
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("bin")));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        env.remove(QLatin1String(name));
+    auto run = [&](const QStringList &args, QByteArray *out) {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(dir.filePath(QStringLiteral("bin")));
+        p.start(program, args);
+        if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit)
+            return -1;
+        *out = p.readAllStandardOutput();
+        return p.exitCode();
+    };
+    QByteArray out;
+    QCOMPARE(run({QStringLiteral("--help")}, &out), 0);
+    QVERIFY(out.contains("--headless"));
+    QCOMPARE(run({QStringLiteral("--add-station"), QStringLiteral("X01,127.0.0.1,1")}, &out), 0);
+    QVERIFY(out.contains("X01"));
+    // Nothing listens on port 1: the single round ends with a failed visit.
+    QCOMPARE(run({QStringLiteral("--headless"), QStringLiteral("--once")}, &out), 1);
+    QVERIFY(out.contains("X01"));
+    QCOMPARE(run({QStringLiteral("--once")}, &out), 2);
+}
+
+QTEST_MAIN(tst_Startup)
+#include "tst_startup.moc"
