@@ -143,6 +143,8 @@ void MainWindow::setupTable()
 {
     QTableView *table = ui->tableView;
     table->setModel(proxy);
+    // Until a stored layout says otherwise, stations stand in the order they were added.
+    table->horizontalHeader()->setSortIndicator(StationTableModel::ColumnId, Qt::AscendingOrder);
     table->setSortingEnabled(true);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
