@@ -21,6 +21,7 @@
 #include <QStandardPaths>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QToolBar>
 #include <QtTest>
 
 #include <memory>
@@ -173,6 +174,11 @@ void tst_MainWindow::firstStartThenRestartKeepsTheLayout()
     QCOMPARE(window->size(), QSize(1024, 768));
     QCOMPARE(window->pos(), QPoint(0, 0));
     QCOMPARE(window->windowTitle(), QStringLiteral("MainWindow"));
+    QCOMPARE(window->findChild<QToolBar *>()->windowTitle(), QStringLiteral("Main Toolbar"));
+    // Stations stand in the order they were added.
+    QCOMPARE(header()->sortIndicatorSection(), 0);
+    QCOMPARE(header()->sortIndicatorOrder(), Qt::AscendingOrder);
+    QCOMPARE(table()->model()->index(0, 3).data().toString(), QStringLiteral("CODEA"));
     QVERIFY(!action("actStartCollecting")->isChecked());
     QList<int> hidden;
     for (int column = 0; column < StationTableModel::ColumnCount; ++column) {
@@ -401,6 +407,10 @@ void tst_MainWindow::contextMenuOnStationAndOnEmptySpace()
     menu->hide();
     action("actCopyCellValue")->trigger();
     QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("Name A"));
+    QSignalSpy visits(window->workerController(), &WorkerController::workerUpdateStationData);
+    action("actUpdateStationData")->trigger();
+    QCOMPARE(visits.size(), 1);
+    QCOMPARE(visits.first().first().toInt(), id);
 
     // Below the last row only adding a station is offered.
     QMetaObject::invokeMethod(window.get(), "showTableMenu",
@@ -450,6 +460,14 @@ void tst_MainWindow::openDirectoryShowsTheFirstDataFile()
     QCOMPARE(revealed, (QStringList{dir->filePath("S") + "|" + dir->filePath("S/stationS_01022026.xml"),
                                     dir->filePath("E") + "|"}));
     QCOMPARE(questions.asked.size(), 1);
+
+    // No data file yet: the chart of the station is refused with a warning.
+    QMetaObject::invokeMethod(window.get(), "on_actionGraphicFromList_triggered");
+    QCOMPARE(questions.asked.size(), 2);
+    QCOMPARE(questions.last().icon, QMessageBox::Warning);
+    QCOMPARE(questions.last().title, QStringLiteral("Dosya Hatası"));
+    QCOMPARE(questions.last().text,
+             QStringLiteral("Veri dosyası mevcut değil. Öncelikle cihazdan veri aldığınızdan emin olun!"));
 }
 
 void tst_MainWindow::addingAStationThroughTheEditorRecounts()
