@@ -76,10 +76,6 @@
         <translation>Phone Number</translation>
     </message>
     <message>
-        <source>Data</source>
-        <translation>Data</translation>
-    </message>
-    <message>
         <source>Coordinates</source>
         <translation>Coordinates</translation>
     </message>
@@ -102,10 +98,6 @@
     <message>
         <source>Save at</source>
         <translation>Save at</translation>
-    </message>
-    <message>
-        <source>...</source>
-        <translation>...</translation>
     </message>
     <message>
         <source>Select Directory</source>
@@ -242,6 +234,10 @@
     <message>
         <source>E-Mail address &quot;%1&quot; is already exists in this list!</source>
         <translation>E-Mail address &quot;%1&quot; is already exists in this list!</translation>
+    </message>
+    <message>
+        <source>Files</source>
+        <translation>Files</translation>
     </message>
 </context>
 <context>

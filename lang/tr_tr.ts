@@ -76,10 +76,6 @@
         <translation>Telefon Numarası</translation>
     </message>
     <message>
-        <source>Data</source>
-        <translation>Veri</translation>
-    </message>
-    <message>
         <source>Coordinates</source>
         <translation>Koordinatlar</translation>
     </message>
@@ -102,10 +98,6 @@
     <message>
         <source>Save at</source>
         <translation>Kayıt Yeri</translation>
-    </message>
-    <message>
-        <source>...</source>
-        <translation>...</translation>
     </message>
     <message>
         <source>Select Directory</source>
@@ -242,6 +234,10 @@
     <message>
         <source>E-Mail address &quot;%1&quot; is already exists in this list!</source>
         <translation>&quot;%1&quot; e-posta adresi bu listede zaten var!</translation>
+    </message>
+    <message>
+        <source>Files</source>
+        <translation>Dosyalar</translation>
     </message>
 </context>
 <context>

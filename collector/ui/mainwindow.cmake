@@ -18,8 +18,9 @@ if(UNIX AND NOT APPLE)
     endif()
 endif()
 
-# Translations: lang/*.ts compiled by lrelease into <build>/lang, with Qt's own
-# Turkish texts, and the language icons the settings dialog lists.
+# Translations: lang/*.ts compiled by lrelease into <build>/lang, with the
+# language icons the settings dialog lists, and Qt's own Turkish texts in
+# lang/qt (out of the list of languages).
 find_package(Qt5LinguistTools REQUIRED)
 set(nexil_lang_dir ${PROJECT_SOURCE_DIR}/lang)
 set(nexil_lang_out ${CMAKE_BINARY_DIR}/lang)
@@ -30,16 +31,16 @@ qt5_add_translation(nexil_qm_files ${nexil_ts_files})
 get_target_property(nexil_qmake Qt5::qmake IMPORTED_LOCATION)
 execute_process(COMMAND ${nexil_qmake} -query QT_INSTALL_TRANSLATIONS
     OUTPUT_VARIABLE nexil_qt_translations OUTPUT_STRIP_TRAILING_WHITESPACE)
-set(nexil_runtime_files)
-foreach(src ${nexil_qt_translations}/qtbase_tr.qm)
-    if(EXISTS ${src})
-        list(APPEND nexil_runtime_files ${src})
-    endif()
-endforeach()
-file(GLOB nexil_lang_icons ${nexil_lang_dir}/*.png)
-list(APPEND nexil_runtime_files ${nexil_lang_icons})
 set(nexil_runtime_outputs)
-foreach(src ${nexil_runtime_files})
+set(nexil_qtbase_tr ${nexil_qt_translations}/qtbase_tr.qm)
+if(EXISTS ${nexil_qtbase_tr})
+    add_custom_command(OUTPUT ${nexil_lang_out}/qt/qtbase_tr.qm
+        COMMAND ${CMAKE_COMMAND} -E copy_if_different ${nexil_qtbase_tr} ${nexil_lang_out}/qt/qtbase_tr.qm
+        DEPENDS ${nexil_qtbase_tr} VERBATIM)
+    list(APPEND nexil_runtime_outputs ${nexil_lang_out}/qt/qtbase_tr.qm)
+endif()
+file(GLOB nexil_lang_icons ${nexil_lang_dir}/*.png)
+foreach(src ${nexil_lang_icons})
     get_filename_component(name ${src} NAME)
     add_custom_command(OUTPUT ${nexil_lang_out}/${name}
         COMMAND ${CMAKE_COMMAND} -E copy_if_different ${src} ${nexil_lang_out}/${name}

@@ -21,8 +21,9 @@ std::unique_ptr<QCoreApplication> createApplication(int &argc, char **argv);
 QString startupLanguage();
 
 // Installs the program's translation `language` (e.g. "tr_tr") from
-// `directory` and Qt's own for the same language, so standard buttons and
-// dialogs match. False when the program's translation did not load.
+// `directory` and Qt's own for the same language (from `directory`/qt, else
+// Qt's), so standard buttons and dialogs match. False when the program's
+// translation did not load.
 bool installTranslation(const QString &language, const QString &directory);
 
 // Sets the look, the names and the translation, creates ../data, opens
