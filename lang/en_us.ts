@@ -2,6 +2,93 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US">
 <context>
+    <name>DialogGraphic</name>
+    <message>
+        <source>Grafik</source>
+        <translation>Grafik</translation>
+    </message>
+    <message>
+        <source>Dosya</source>
+        <translation>Dosya</translation>
+    </message>
+    <message>
+        <source>...</source>
+        <translation>...</translation>
+    </message>
+    <message>
+        <source>Kanal Seçimi</source>
+        <translation>Kanal Seçimi</translation>
+    </message>
+    <message>
+        <source>Genel Ayarlar</source>
+        <translation>Genel Ayarlar</translation>
+    </message>
+    <message>
+        <source>Sensor hatalarını gösterme</source>
+        <translation>Sensor hatalarını gösterme</translation>
+    </message>
+    <message>
+        <source>Günlük minimum maksimum değerlerini göster</source>
+        <translation>Günlük minimum maksimum değerlerini göster</translation>
+    </message>
+    <message>
+        <source>Kaydet</source>
+        <translation>Kaydet</translation>
+    </message>
+    <message>
+        <source>Uzaklaş</source>
+        <translation>Uzaklaş</translation>
+    </message>
+    <message>
+        <source>Reset</source>
+        <translation>Reset</translation>
+    </message>
+    <message>
+        <source>Yakınlaş</source>
+        <translation>Yakınlaş</translation>
+    </message>
+    <message>
+        <source>İptal</source>
+        <translation>İptal</translation>
+    </message>
+    <message>
+        <source>Geri</source>
+        <translation>Geri</translation>
+    </message>
+    <message>
+        <source>İleri</source>
+        <translation>İleri</translation>
+    </message>
+    <message>
+        <source>Günlük Minimum</source>
+        <translation>Günlük Minimum</translation>
+    </message>
+    <message>
+        <source>Günlük Maksimum</source>
+        <translation>Günlük Maksimum</translation>
+    </message>
+    <message>
+        <source>The image could not be encoded.</source>
+        <translation>The image could not be encoded.</translation>
+    </message>
+    <message>
+        <source>Dosya Seç</source>
+        <translation>Dosya Seç</translation>
+    </message>
+    <message>
+        <source>XML Dosya (*.xml)</source>
+        <translation>XML Dosya (*.xml)</translation>
+    </message>
+    <message>
+        <source>PNG Dosya (*.png)</source>
+        <translation>PNG Dosya (*.png)</translation>
+    </message>
+    <message>
+        <source>Dosya Kaydetme Hatası</source>
+        <translation>Dosya Kaydetme Hatası</translation>
+    </message>
+</context>
+<context>
     <name>EditStationDialog</name>
     <message>
         <source>New Station</source>
@@ -686,6 +773,14 @@
     <message>
         <source>Could not save the data file %1</source>
         <translation>Could not save the data file %1</translation>
+    </message>
+    <message>
+        <source>Visit interrupted by stop</source>
+        <translation>Visit interrupted by stop</translation>
+    </message>
+    <message>
+        <source>Visit interrupted by stop while waiting to save %1</source>
+        <translation>Visit interrupted by stop while waiting to save %1</translation>
     </message>
 </context>
 <context>

@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "collection/workercontroller.h"
+#include "dialoggraphic.h"
 #include "editstationdialog.h"
 #include "filereveal.h"
 #include "nexil/logging.h"
@@ -10,19 +11,13 @@
 #include "stationfiles.h"
 #include "store/stationtablemodel.h"
 
-// The console and the chart viewer join in when their classes are part of
-// the tree; until then the actions that open them stay disabled.
+// The manual console joins in when its class is part of the tree; until
+// then the actions that open it stay disabled.
 #if __has_include("manualconnection.h")
 #include "manualconnection.h"
 #define NEXIL_MANUAL_CONSOLE 1
 #else
 #define NEXIL_MANUAL_CONSOLE 0
-#endif
-#if __has_include("dialoggraphic.h")
-#include "dialoggraphic.h"
-#define NEXIL_CHART_VIEWER 1
-#else
-#define NEXIL_CHART_VIEWER 0
 #endif
 
 #include <QApplication>
@@ -66,11 +61,6 @@ static void initResources()
     Q_INIT_RESOURCE(mainwindow);
 }
 
-bool MainWindow::hasChartViewer()
-{
-    return NEXIL_CHART_VIEWER;
-}
-
 bool MainWindow::hasManualConsole()
 {
     return NEXIL_MANUAL_CONSOLE;
@@ -89,7 +79,6 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     }
     ui->actStartCollecting->setChecked(false);
     ui->actManualConnectToolBar->setEnabled(NEXIL_MANUAL_CONSOLE);
-    ui->actionGraphicFromToolbar->setEnabled(NEXIL_CHART_VIEWER);
 
     createStatusLabels();
 
@@ -251,7 +240,6 @@ void MainWindow::showTableMenu(const QPoint &point)
             action->setProperty(colProperty, index.column());
         }
         ui->actManualConnect->setEnabled(NEXIL_MANUAL_CONSOLE);
-        ui->actionGraphicFromList->setEnabled(NEXIL_CHART_VIEWER);
         QFont bold = ui->actEnableRow->font();
         bold.setWeight(75);
         ui->actEnableRow->setFont(bold);
@@ -510,15 +498,11 @@ void MainWindow::on_actionGraphicFromToolbar_triggered()
 
 void MainWindow::openChartViewer(const QString &fileName)
 {
-#if NEXIL_CHART_VIEWER
     auto *chart = new DialogGraphic(fileName, this);
-    passQuestions(chart, m_questions, 0);
+    chart->setQuestions(m_questions);
     chart->setAttribute(Qt::WA_DeleteOnClose);
     chart->setModal(false);
     chart->showMaximized();
-#else
-    Q_UNUSED(fileName)
-#endif
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

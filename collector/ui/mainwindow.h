@@ -44,8 +44,7 @@ public:
     StationTableModel *stationModel() const { return model; }
     WorkerController *workerController() const { return controller; }
 
-    // Whether the windows opened by some actions are part of this build.
-    static bool hasChartViewer();
+    // Whether the manual console (opened by two actions) is part of this build.
     static bool hasManualConsole();
 
 public slots:

@@ -3,6 +3,7 @@
 #include "store/databaseconnection.h"
 #include "store/stationtablemodel.h"
 #include "support/scriptedquestions.h"
+#include "ui/dialoggraphic.h"
 #include "ui/editstationdialog.h"
 #include "ui/mainwindow.h"
 #include "uievents.h"
@@ -43,6 +44,7 @@ private slots:
     void lastVisibleColumnCannotBeHidden();
     void contextMenuOnStationAndOnEmptySpace();
     void openDirectoryShowsTheFirstDataFile();
+    void chartOfAStationOpensItsNewestFile();
     void addingAStationThroughTheEditorRecounts();
     void settingsDialogRunsWithTheWindowsQuestions();
     void startAndPauseCollecting();
@@ -402,7 +404,7 @@ void tst_MainWindow::contextMenuOnStationAndOnEmptySpace()
     QCOMPARE(action("actCopyCellValue")->text(), QStringLiteral("Copy \"Station Name\" value"));
     QCOMPARE(action("actOpenDirectory")->property("row").toInt(), 0);
     QCOMPARE(action("actOpenDirectory")->property("col").toInt(), 2);
-    QCOMPARE(action("actionGraphicFromList")->isEnabled(), MainWindow::hasChartViewer());
+    QVERIFY(action("actionGraphicFromList")->isEnabled());
     QCOMPARE(action("actManualConnect")->isEnabled(), MainWindow::hasManualConsole());
     menu->hide();
     action("actCopyCellValue")->trigger();
@@ -462,12 +464,46 @@ void tst_MainWindow::openDirectoryShowsTheFirstDataFile()
     QCOMPARE(questions.asked.size(), 1);
 
     // No data file yet: the chart of the station is refused with a warning.
-    QMetaObject::invokeMethod(window.get(), "on_actionGraphicFromList_triggered");
+    action("actionGraphicFromList")->trigger();
     QCOMPARE(questions.asked.size(), 2);
     QCOMPARE(questions.last().icon, QMessageBox::Warning);
     QCOMPARE(questions.last().title, QStringLiteral("Dosya Hatası"));
     QCOMPARE(questions.last().text,
              QStringLiteral("Veri dosyası mevcut değil. Öncelikle cihazdan veri aldığınızdan emin olun!"));
+}
+
+void tst_MainWindow::chartOfAStationOpensItsNewestFile()
+{
+    const int id = addStation(QStringLiteral("S"), true);
+    QDir(dir->path()).mkpath(QStringLiteral("S"));
+    // By name 05012026 comes last; by date 01022026 is the newest.
+    for (const char *name : {"stationS_01022026.xml", "stationS_05012026.xml"}) {
+        QFile f(dir->filePath(QStringLiteral("S/") + QLatin1String(name)));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("<?xml version=\"1.0\"?><device><header/></device>");
+    }
+    openWindow();
+    const QRect cell = table()->visualRect(table()->model()->index(viewRow(id), 1));
+    QMetaObject::invokeMethod(window.get(), "showTableMenu", Q_ARG(QPoint, cell.center()));
+    QVERIFY(action("actionGraphicFromList")->isEnabled());
+    action("actionGraphicFromList")->trigger();
+    QPointer<DialogGraphic> chart = window->findChild<DialogGraphic *>();
+    QVERIFY(chart);
+    QVERIFY(chart->isVisible());
+    QVERIFY(!chart->isModal());
+    QVERIFY(chart->windowState() & Qt::WindowMaximized);
+    QCOMPARE(chart->findChild<QLineEdit *>(QStringLiteral("txtFileName"))->text(),
+             dir->filePath(QStringLiteral("S/stationS_01022026.xml")));
+    QVERIFY(questions.asked.isEmpty());
+    chart->close();
+    QTRY_VERIFY(chart.isNull());
+
+    // From the tool bar: the viewer with no file.
+    action("actionGraphicFromToolbar")->trigger();
+    chart = window->findChild<DialogGraphic *>();
+    QVERIFY(chart && chart->isVisible());
+    QVERIFY(chart->findChild<QLineEdit *>(QStringLiteral("txtFileName"))->text().isEmpty());
+    chart->close();
 }
 
 void tst_MainWindow::addingAStationThroughTheEditorRecounts()
