@@ -10,6 +10,7 @@
 #include "stationcounts.h"
 #include "stationfiles.h"
 #include "store/stationtablemodel.h"
+#include "store/workfolder.h"
 
 // The manual console joins in when its class is part of the tree; until
 // then the actions that open it stay disabled.
@@ -42,7 +43,7 @@ const int activeColumn = 13;
 
 QString settingsFile()
 {
-    return QStringLiteral("settings.ini");
+    return WorkFolder::current().settingsFile();
 }
 
 // Hands the window's question seam to a dialog that takes one.

@@ -3,6 +3,7 @@
 #include "mainwindow.h"
 #include "questions.h"
 #include "store/databaseconnection.h"
+#include "store/workfolder.h"
 
 #include <QApplication>
 #include <QDir>
@@ -32,7 +33,7 @@ std::unique_ptr<QCoreApplication> createApplication(int &argc, char **argv)
 
 QString startupLanguage()
 {
-    const QSettings settings(QStringLiteral("settings.ini"), QSettings::IniFormat);
+    const QSettings settings(WorkFolder::current().settingsFile(), QSettings::IniFormat);
     const QString language = settings.value(QStringLiteral("SETTINGS/lang")).toString().simplified();
     return language.isEmpty() ? QStringLiteral("tr_tr") : language;
 }
@@ -60,7 +61,8 @@ bool installTranslation(const QString &language, const QString &directory)
 int runMainWindow(Questions *questions)
 {
     QApplication::setStyle(QStringLiteral("fusion"));
-    QFile sheet(QStringLiteral("../style/default.qss"));
+    const WorkFolder &folder = WorkFolder::current();
+    QFile sheet(folder.styleDir() + QStringLiteral("/default.qss"));
     if (sheet.open(QIODevice::ReadOnly)) {
         QByteArray text = sheet.readAll();
         const int nul = text.indexOf('\0');
@@ -71,12 +73,12 @@ int runMainWindow(Questions *questions)
     QApplication::setApplicationDisplayName(QStringLiteral("Velk Data Collector"));
     QCoreApplication::setApplicationName(QStringLiteral("stc2"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.2.26"));
-    installTranslation(startupLanguage(), QStringLiteral("../lang"));
+    installTranslation(startupLanguage(), folder.langDir());
 
-    if (!QDir(QStringLiteral("../data")).exists())
-        QDir().mkpath(QStringLiteral("../data"));
+    if (!QDir(folder.dataDir()).exists())
+        QDir().mkpath(folder.dataDir());
     DatabaseConnection database;
-    if (!database.connectToDatabase(QStringLiteral("../data/data.db"), QString(), 0, QString(), QString())) {
+    if (!database.connectToDatabase(folder.databaseFile(), QString(), 0, QString(), QString())) {
         questions->critical(nullptr, QCoreApplication::translate("main", "Database Error"),
                             QCoreApplication::translate("main", "Could not connect to database."));
         DatabaseConnection::close();

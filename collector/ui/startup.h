@@ -16,8 +16,8 @@ namespace Startup {
 // QCoreApplication and so run where there is no display.
 std::unique_ptr<QCoreApplication> createApplication(int &argc, char **argv);
 
-// The language start-up loads: "SETTINGS/lang" of settings.ini when set,
-// otherwise "tr_tr".
+// The language start-up loads: "SETTINGS/lang" of the working folder's
+// settings.ini when set, otherwise "tr_tr".
 QString startupLanguage();
 
 // Installs the program's translation `language` (e.g. "tr_tr") from
@@ -26,9 +26,10 @@ QString startupLanguage();
 // translation did not load.
 bool installTranslation(const QString &language, const QString &directory);
 
-// Sets the look, the names and the translation, creates ../data, opens
-// ../data/data.db and runs the main window; the exit code of its event loop,
-// or 1 (after a message box) when the database cannot be opened.
+// Sets the look, the names and the translation, creates the data folder,
+// opens the database (all from the working folder, classically ../style,
+// ../lang, ../data/data.db) and runs the main window; the exit code of its
+// event loop, or 1 (after a message box) when the database cannot be opened.
 int runMainWindow(Questions *questions);
 
 } // namespace Startup
