@@ -4,6 +4,7 @@
 #include "support/scriptedquestions.h"
 #include "ui/collectorsettings.h"
 #include "ui/editstationdialog.h"
+#include "uievents.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -46,13 +47,7 @@ private slots:
     void directoryChooser();
 
 private:
-    template<class T> static T *w(QWidget &dialog, const char *name)
-    {
-        T *widget = dialog.findChild<T *>(QLatin1String(name));
-        if (!widget)
-            qFatal("no widget %s", name);
-        return widget;
-    }
+    template<class T> static T *w(QWidget &dialog, const char *name) { return namedChild<T>(dialog, name); }
     void expectError(const QString &title, const QString &text);
 
     std::unique_ptr<QTemporaryDir> dir;

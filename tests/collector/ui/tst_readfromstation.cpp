@@ -6,6 +6,7 @@
 #include "ui/editstationdialog.h"
 
 #include "nexil/protocol/nexil.h"
+#include "uievents.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -35,13 +36,7 @@ private slots:
     void closingDuringAReadIsQuiet();
 
 private:
-    template<class T> static T *w(QWidget &dialog, const char *name)
-    {
-        T *widget = dialog.findChild<T *>(QLatin1String(name));
-        if (!widget)
-            qFatal("no widget %s", name);
-        return widget;
-    }
+    template<class T> static T *w(QWidget &dialog, const char *name) { return namedChild<T>(dialog, name); }
     std::unique_ptr<EditStationDialog> newDialog(quint16 port);
 
     std::unique_ptr<QTemporaryDir> dir;

@@ -4,6 +4,7 @@
 #include "ui/collectorsettings.h"
 #include "ui/editstationdialog.h"
 #include "ui/settingsdialog.h"
+#include "uievents.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -43,13 +44,7 @@ private slots:
     void changedDefaultPathReachesANewStation();
 
 private:
-    template<class T> static T *w(QWidget &dialog, const char *name)
-    {
-        T *widget = dialog.findChild<T *>(QLatin1String(name));
-        if (!widget)
-            qFatal("no widget %s", name);
-        return widget;
-    }
+    template<class T> static T *w(QWidget &dialog, const char *name) { return namedChild<T>(dialog, name); }
     static void write(const QString &path, const QByteArray &text);
     QString programDir() const { return dir->filePath(QStringLiteral("bin")); }
     QString settingsFile() const { return dir->filePath(QStringLiteral("settings.ini")); }

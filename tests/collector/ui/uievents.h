@@ -14,3 +14,12 @@ inline void doubleClick(QWidget *widget, const QPoint &pos)
     QTest::mouseDClick(widget, Qt::LeftButton, Qt::NoModifier, pos);
     QTest::mouseRelease(widget, Qt::LeftButton, Qt::NoModifier, pos);
 }
+
+// The child widget called name, which the window under test must have.
+template<class T> T *namedChild(QWidget &parent, const char *name)
+{
+    T *widget = parent.findChild<T *>(QLatin1String(name));
+    if (!widget)
+        qFatal("no widget %s", name);
+    return widget;
+}
