@@ -1,6 +1,5 @@
 #include "loggersimprocess.h"
 #include "mainwindow.h"
-#include "modaldriver.h"
 #include "ptypeer.h"
 #include "support/scriptedquestions.h"
 #include "tcppeer.h"
@@ -167,15 +166,13 @@ void tst_FactoryloadMainWindow::settingsAreWrittenBack()
 
 void tst_FactoryloadMainWindow::emptyHostIsRefused()
 {
-    // The one test with Qt's own message box instead of the scripted answers.
     createWindow();
-    m_window->setQuestions(Questions::dialogs());
     child<QLineEdit>("txtHost")->setText(QStringLiteral("   "));
-    auto box = ModalDriver::clickButton(QMessageBox::Ok);
+    m_questions.answer(QMessageBox::Ok);
     child<QAction>("actionConnect")->trigger();
-    QVERIFY(box->seen());
-    QCOMPARE(box->title(), QStringLiteral("Connection Error"));
-    QCOMPARE(box->text(), QStringLiteral("Please type a correct host address."));
+    QVERIFY(!m_questions.pending());
+    QCOMPARE(m_questions.last().title, QStringLiteral("Connection Error"));
+    QCOMPARE(m_questions.last().text, QStringLiteral("Please type a correct host address."));
     QVERIFY(!child<QAction>("actionConnect")->isChecked());
     QVERIFY(logLines().isEmpty());
 }

@@ -1,7 +1,7 @@
 #include "mainwindow.h"
-#include "modaldriver.h"
 #include "support/scriptedquestions.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
 #include <QDomDocument>
@@ -26,7 +26,6 @@ private slots:
     void saveQuestionOnNew();
     void saveQuestionOnClose_data();
     void saveQuestionOnClose();
-    void realQuestionBoxIsAnswered();
     void qtSpeaksTurkish();
 
 private:
@@ -239,21 +238,6 @@ void tst_ManningMainWindow::saveQuestionOnClose()
     // Whatever was not saved is still on screen.
     if (!closed)
         QCOMPARE(child<QTableWidget>("tableWidget")->rowCount(), 31);
-}
-
-// The one test that shows a real dialog: the window's default questions are
-// Qt's message boxes, answered from inside the box's own event loop.
-void tst_ManningMainWindow::realQuestionBoxIsAnswered()
-{
-    m_window->setQuestions(Questions::dialogs());
-    calculate(1.0, 0.2, 0, 0.3);
-    auto box = ModalDriver::clickButton(QMessageBox::Cancel);
-    trigger("actionNew");
-    QVERIFY(box->seen());
-    QCOMPARE(box->title(), QStringLiteral("Dosya"));
-    QCOMPARE(box->text(), QStringLiteral("Hesaplanan bilgiler kaydedilsin mi?"));
-    QCOMPARE(child<QTableWidget>("tableWidget")->rowCount(), 31);
-    QVERIFY(m_window->isChanged());
 }
 
 void tst_ManningMainWindow::qtSpeaksTurkish()
