@@ -9,6 +9,7 @@
 #include "nexil/logging.h"
 #include <QDebug>
 #include <QTimer>
+#include <limits>
 
 using wire::code;
 
@@ -27,7 +28,9 @@ void Nexil::calculateDownloads()
 {
     // A write position behind the resume point (a device whose memory was
     // cleared) leaves nothing to count.
-    pageCount = qMax(0, downloadLastPage - currentPage + (downloadLastBuffer != 0 ? 1 : 0));
+    // Counted wide: a garbled reply may carry any int.
+    const qint64 count = qint64(downloadLastPage) - currentPage + (downloadLastBuffer != 0 ? 1 : 0);
+    pageCount = int(qBound<qint64>(0, count, std::numeric_limits<int>::max()));
     downloadBuffer.clear();
     qCDebug(lcDownload, "calculateDownloads(): %d", pageCount);
     emit downloadStarted(pageCount);

@@ -3,6 +3,8 @@
 #include "catalogue.h"
 #include "wire.h"
 
+#include <limits>
+
 namespace decode {
 
 namespace {
@@ -32,6 +34,13 @@ float toFloat(const QByteArray &field)
 int toInt(const QByteArray &field)
 {
     return upToNul(field).simplified().toInt();
+}
+
+// page × 512 + buffer, held to int: a garbled reply may carry any number.
+int address(int page, int buffer)
+{
+    const qint64 a = qint64(page) * 512 + buffer;
+    return int(qBound<qint64>(std::numeric_limits<int>::min(), a, std::numeric_limits<int>::max()));
 }
 
 int digit(char c)
@@ -208,14 +217,15 @@ Result fileInformations(const DeviceHeader &header, const QByteArray &payload, F
         file.endBuffer = toInt(f.at(3 + 3 * k));
         file.startPage = startPage;
         file.startBuffer = startBuffer;
-        file.size = (file.endPage * 512 + file.endBuffer) - (startPage * 512 + startBuffer);
+        const qint64 size = qint64(address(file.endPage, file.endBuffer)) - address(startPage, startBuffer);
+        file.size = int(qBound<qint64>(std::numeric_limits<int>::min(), size, std::numeric_limits<int>::max()));
         startPage = file.endPage;
         startBuffer = file.endBuffer;
         d.files << file;
     }
     d.lastPage = toInt(f.at(3 * count + 1));
     d.lastBuffer = toInt(f.at(3 * count + 2));
-    d.lastAddress = d.lastPage * 512 + d.lastBuffer;
+    d.lastAddress = address(d.lastPage, d.lastBuffer);
     *out = d;
     return Result::Ok;
 }

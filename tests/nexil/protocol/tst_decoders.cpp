@@ -4,6 +4,8 @@
 
 #include <QtTest>
 
+#include <limits>
+
 using testframes::payload;
 using namespace testrecords;
 
@@ -182,6 +184,12 @@ void tst_Decoders::fileInformations_truncatedOrNegative()
              decode::Result::Malformed);
     QCOMPARE(decode::fileInformations(header(), payload({"-1", "5", "44"}), &d), decode::Result::Malformed);
     QCOMPARE(decode::fileInformations(header(), payload({"999999999", "5"}), &d), decode::Result::Malformed);
+
+    // Positions far beyond any memory (garbled digits) are held to int, not overflowed.
+    const QList<QByteArray> huge = {"1", "01/11/26 00:00", "-2147483648", "0", "99999999", "511"};
+    QCOMPARE(decode::fileInformations(header(), payload(huge), &d), decode::Result::Ok);
+    QCOMPARE(d.lastAddress, std::numeric_limits<int>::max());
+    QCOMPARE(d.files[0].size, std::numeric_limits<int>::min());
 }
 
 void tst_Decoders::setupParameters_twoChannels()

@@ -10,6 +10,8 @@
 #include <QThread>
 #include <QtTest>
 
+#include <limits>
+
 using testframes::payload;
 using testframes::reply;
 
@@ -74,6 +76,7 @@ private slots:
     void download_chainPagesAndDataFile();
     void download_firstReplyBitti();
     void download_pageNumbersAre16Bits();
+    void download_garbledWritePositionCountsNoPages();
     void download_bittiInsidePageDataEndsIt();
     void download_shortLastRecordAtWritePositionIsKept();
     void download_progressStaysWithinTotalWhileDeviceWrites();
@@ -455,6 +458,19 @@ void tst_Nexil::download_firstReplyBitti()
     QCOMPARE(file.stationName, QStringLiteral("Kuru Dere"));
     QCOMPARE(file.channelNames, QStringList({"Name 0", "Name 1", "Name 3"}));
     QCOMPARE(device->requests().last().mid(1, 16), QByteArray("AKT000000040300\r"));
+}
+
+void tst_Nexil::download_garbledWritePositionCountsNoPages()
+{
+    // The lowest int as the write position, behind a resume point: no page
+    // to count, and no overflow on the way.
+    device->setHandler(downloadDevice(QByteArray(), std::numeric_limits<int>::min(), 0));
+    QSignalSpy completed(nexil, &Nexil::downloadCompleted);
+    QSignalSpy started(nexil, &Nexil::downloadStarted);
+    nexil->setReplyTimeout(2000);
+    nexil->getData(QDateTime::currentDateTime(), 15, 0);
+    QVERIFY(completed.wait(5000));
+    QCOMPARE(started.first().at(0).toInt(), 0);
 }
 
 void tst_Nexil::download_pageNumbersAre16Bits()
