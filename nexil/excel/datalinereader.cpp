@@ -114,6 +114,8 @@ void DataLineReader::readChannels(Header *header)
                 c.name = m_xml.readElementText(QXmlStreamReader::IncludeChildElements);
             else if (first && m_xml.name() == QLatin1String("unit"))
                 c.unit = m_xml.readElementText(QXmlStreamReader::IncludeChildElements);
+            else if (first && m_xml.name() == QLatin1String("interval"))
+                c.interval = m_xml.readElementText(QXmlStreamReader::IncludeChildElements).trimmed().toInt();
             else
                 m_xml.skipCurrentElement();
         }

@@ -15,6 +15,7 @@ struct Channel
 {
     int id = 0;
     QString name, unit;
+    int interval = 0; // recording interval in minutes; 0 when missing
 };
 
 struct Header

@@ -2,6 +2,7 @@
 
 #include "configcheck.h"
 #include "devicesession.h"
+#include "gapscommand.h"
 #include "nexil/excel/excelconverter.h"
 #include "nexil/files/filemanager.h"
 #include "recordjson.h"
@@ -383,6 +384,8 @@ int runCommand(const QCommandLineParser &parser)
     const QString command = args.first();
     if (command == "convert")
         return convertCommand(parser);
+    if (command == "gaps")
+        return gapsCommand(parser);
 
     static const QStringList deviceCommands = {"identity", "instant",         "read", "download", "upload",
                                                "password", "factory-defaults"};

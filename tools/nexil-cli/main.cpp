@@ -31,6 +31,12 @@ const char *const kDescription =
     "  password --password OLD --new NEW   change the device password (at most 4 characters each)\n"
     "  factory-defaults --password PW      restore the device's factory settings\n"
     "  convert FILE.xml --excel xls|xlsx [--pivot]   convert a data file to an Excel workbook\n"
+    "  gaps FILE.xml [FILE.xml ...] [--from DATE] [--to DATE] [--json]\n"
+    "                                list the holes in a station's data files (times at which a\n"
+    "                                channel's recording interval expects a value and none is there)\n"
+    "                                and the completeness per channel and per day; each file's setup\n"
+    "                                holds until the next file's setup time. DATE: yyyy-MM-dd or\n"
+    "                                yyyy-MM-ddTHH:mm; a bare --to date takes in the whole day\n"
     "\n"
     "Date-times are printed as yyyy-MM-ddTHH:mm:ss (null when the device reports none).\n"
     "Every device call ends within six reply times and two seconds, answered or not.\n"
@@ -61,10 +67,13 @@ int main(int argc, char *argv[])
         {"config", "upload: JSON file with the records to upload.", "FILE"},
         {"password", "upload, password, factory-defaults: the device password.", "PW"},
         {"new", "password: the new password.", "NEW"},
+        {"from", "gaps: start of the range (default: the first value).", "DATE"},
+        {"to", "gaps: end of the range, inclusive (default: the last value).", "DATE"},
+        {"json", "gaps: print JSON instead of tables."},
         {"verbose", "Show the library's debug messages on stderr."},
     });
     parser.addPositionalArgument("command", "identity, instant, read, download, upload, password, "
-                                            "factory-defaults or convert.");
+                                            "factory-defaults, convert or gaps.");
     if (!parser.parse(app.arguments())) {
         std::fprintf(stderr, "%s\n", qPrintable(parser.errorText()));
         return 2;

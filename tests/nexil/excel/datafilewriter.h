@@ -13,6 +13,7 @@ struct Channel
 {
     int id;
     QString code, name, unit;
+    int interval = 10; // minutes
 };
 
 struct Line
@@ -24,7 +25,8 @@ struct Line
 
 inline bool write(const QString &path, const QVector<Channel> &channels, const QVector<Line> &lines,
                   const QString &stationName = QStringLiteral("Kızılırmak - Söğütlü"),
-                  const QString &stationCode = QStringLiteral("D15A012"))
+                  const QString &stationCode = QStringLiteral("D15A012"),
+                  const QString &setupTimestamp = QStringLiteral("2024-01-01 08:00"))
 {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
@@ -47,7 +49,7 @@ inline bool write(const QString &path, const QVector<Channel> &channels, const Q
     x.writeTextElement(QStringLiteral("no"), QStringLiteral("12"));
     x.writeEndElement();
     x.writeStartElement(QStringLiteral("setup"));
-    x.writeTextElement(QStringLiteral("timestamp"), QStringLiteral("2024-01-01 08:00"));
+    x.writeTextElement(QStringLiteral("timestamp"), setupTimestamp);
     x.writeTextElement(QStringLiteral("start_of_day"), QStringLiteral("8"));
     x.writeStartElement(QStringLiteral("memory"));
     x.writeTextElement(QStringLiteral("page"), QStringLiteral("10"));
@@ -61,7 +63,7 @@ inline bool write(const QString &path, const QVector<Channel> &channels, const Q
         x.writeAttribute(QStringLiteral("code"), c.code);
         x.writeTextElement(QStringLiteral("name"), c.name);
         x.writeTextElement(QStringLiteral("unit"), c.unit);
-        x.writeTextElement(QStringLiteral("interval"), QStringLiteral("10"));
+        x.writeTextElement(QStringLiteral("interval"), QString::number(c.interval));
         x.writeEndElement();
     }
     x.writeEndElement(); // channels

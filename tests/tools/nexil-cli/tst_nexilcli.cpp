@@ -1,5 +1,6 @@
 // nexil-cli as a script would use it: real processes against the simulator.
 
+#include "nexil/excel/datafilewriter.h"
 #include "support/simprocess.h"
 
 #include <QDir>
@@ -68,6 +69,7 @@ private slots:
     void localeWithOtherDigits_wireFilesAndJsonStayAscii();
     void password_oldOneStopsWorking();
     void convert_writesAWorkbookOrSaysWhy();
+    void gaps_listsTheHolesOfAFile();
 
 private:
     SimProcess *sim = nullptr;
@@ -175,6 +177,10 @@ void tst_NexilCli::usageErrors_exitTwo_data()
                                                   "12345", "--new",       "1"};
     QTest::newRow("unknown option") << QStringList{"--tcp", "127.0.0.1:1", "--frobnicate", "read"};
     QTest::newRow("convert without type") << QStringList{"convert", "a.xml"};
+    QTest::newRow("gaps without file") << QStringList{"gaps", "--json"};
+    QTest::newRow("gaps bad date") << QStringList{"gaps", "a.xml", "--from", "1.3.2026"};
+    QTest::newRow("gaps range backwards") << QStringList{"gaps", "a.xml", "--from", "2026-03-02", "--to",
+                                                         "2026-03-01"};
 }
 
 void tst_NexilCli::usageErrors_exitTwo()
@@ -416,6 +422,40 @@ void tst_NexilCli::convert_writesAWorkbookOrSaysWhy()
     QCOMPARE(bad.status, 1);
     QVERIFY(!bad.err.isEmpty());
     QVERIFY(!QFile::exists(dir.filePath("broken.xlsx")));
+}
+
+void tst_NexilCli::gaps_listsTheHolesOfAFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("D15A012_01032026.xml");
+    QVector<datafile::Line> lines;
+    for (int hour = 0; hour < 24; ++hour)
+        if (hour != 5 && hour != 6)
+            lines.append({0, "INS", "2026-03-01", QStringLiteral("%1:00").arg(hour, 2, 10, QChar('0')), 1.0});
+    QVERIFY(datafile::write(path, {{0, "SV", "Su Seviyesi", "cm", 60}}, lines));
+
+    Run run = cli({"gaps", path, "--to", "2026-03-02", "--json"});
+    QVERIFY2(run.status == 0, run.err);
+    const QJsonArray gaps = run.json().value("gaps").toArray();
+    QCOMPARE(gaps.size(), 2);
+    QCOMPARE(gaps.at(0).toObject(), (QJsonObject{{"channel", 0}, {"from", "2026-03-01T05:00"},
+                                                 {"to", "2026-03-01T06:00"}, {"missing", 2}}));
+    // A bare end date takes in the whole day.
+    QCOMPARE(gaps.at(1).toObject().value("to"), QJsonValue("2026-03-02T23:00"));
+    QCOMPARE(gaps.at(1).toObject().value("missing"), QJsonValue(24));
+    const QJsonArray days = run.json().value("days").toArray();
+    QCOMPARE(days.size(), 2);
+    QCOMPARE(days.at(0).toObject().value("channels").toArray().at(0).toObject().value("completeness"),
+             QJsonValue(91.67));
+
+    run = cli({"gaps", path});
+    QCOMPARE(run.status, 0);
+    QVERIFY2(run.out.contains("2026-03-01T05:00  2026-03-01T06:00"), run.out);
+    QVERIFY(run.out.contains("Su Seviyesi"));
+
+    run = cli({"gaps", dir.filePath("absent.xml")});
+    QCOMPARE(run.status, 1);
+    QVERIFY(run.err.contains("absent.xml"));
 }
 
 QTEST_GUILESS_MAIN(tst_NexilCli)

@@ -1,0 +1,90 @@
+#pragma once
+
+// Inputs and measures shared by the benchmarks.
+
+#include <QDate>
+#include <QFile>
+#include <QTime>
+#include <QXmlStreamWriter>
+
+#include <cstdio>
+
+namespace benchfiles {
+
+inline long peakKb()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+
+// A one-year data file: 9 channels every 10 minutes with their daily summaries.
+// With skipEvery > 0 every skipEvery-th record of measured values is left out.
+inline int writeYear(const QString &path, int skipEvery = 0)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return 1;
+    QXmlStreamWriter x(&file);
+    x.setAutoFormatting(true);
+    x.writeStartDocument();
+    x.writeStartElement("device");
+    x.writeStartElement("header");
+    x.writeStartElement("station");
+    x.writeTextElement("code", "D15A012");
+    x.writeTextElement("name", "Bench station");
+    x.writeEndElement();
+    x.writeStartElement("setup");
+    x.writeTextElement("timestamp", "2023-01-01 00:00");
+    x.writeTextElement("channel_count", "9");
+    x.writeStartElement("channels");
+    for (int c = 0; c < 9; ++c) {
+        x.writeStartElement("channel");
+        x.writeAttribute("id", QString::number(c));
+        x.writeAttribute("code", "CH");
+        x.writeTextElement("name", QStringLiteral("Channel %1").arg(c));
+        x.writeTextElement("unit", "u");
+        x.writeTextElement("interval", "10");
+        x.writeEndElement();
+    }
+    x.writeEndElement();
+    x.writeEndElement();
+    x.writeEndElement();
+    x.writeStartElement("data");
+    int lines = 0;
+    auto line = [&](int c, const char *type, const QString &date, const QString &time, double v) {
+        x.writeEmptyElement("line");
+        x.writeAttribute("channel", QString::number(c));
+        x.writeAttribute("dataType", QString::fromLatin1(type));
+        x.writeAttribute("date", date);
+        x.writeAttribute("time", time);
+        x.writeAttribute("setTime", "false");
+        x.writeAttribute("value", QString::number(v, 'f', 4));
+        ++lines;
+    };
+    for (QDate d(2023, 1, 1); d.year() == 2023; d = d.addDays(1)) {
+        const QString date = d.toString(Qt::ISODate);
+        for (int m = 0; m < 1440; m += 10) {
+            if (skipEvery > 0 && (d.dayOfYear() * 144 + m / 10) % skipEvery == 0)
+                continue;
+            const QString time = QTime(0, 0).addSecs(m * 60).toString("hh:mm");
+            for (int c = 0; c < 9; ++c)
+                line(c, "INS", date, time, c * 10 + (m % 97) * 0.37 + d.dayOfYear() * 0.01);
+        }
+        for (int c = 0; c < 9; ++c) {
+            line(c, "MIN", date, "03:10", c * 10.0);
+            line(c, "MAX", date, "14:50", c * 10 + 35.0);
+            line(c, "AVG", date, "23:59", c * 10 + 17.5);
+            line(c, "TOT", date, "23:59", c * 10 * 144.0);
+        }
+    }
+    x.writeEndDocument();
+    std::printf("data file: %d lines, %.1f MB\n", lines, file.size() / 1048576.0);
+    return 0;
+}
+
+} // namespace benchfiles

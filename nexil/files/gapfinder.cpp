@@ -1,0 +1,369 @@
+#include "nexil/files/gapfinder.h"
+
+#include "nexil/excel/datalinereader.h"
+#include "nexil/logging.h"
+
+#include <QFile>
+#include <QHash>
+
+#include <algorithm>
+#include <bitset>
+#include <limits>
+#include <map>
+#include <vector>
+
+namespace {
+
+// Times are counted in minutes of the calendar (Julian day × 1440 + minute of
+// the day): the files hold local wall-clock times without a zone, and a
+// daylight-saving change must not open or close a hole.
+using Minute = qint64;
+constexpr Minute kNone = std::numeric_limits<Minute>::min();
+constexpr Minute kDay = 1440;
+
+int digits(const QChar *p, int n)
+{
+    int v = 0;
+    for (int i = 0; i < n; ++i) {
+        const int d = p[i].unicode() - '0';
+        if (d < 0 || d > 9)
+            return -1;
+        v = v * 10 + d;
+    }
+    return v;
+}
+
+// "yyyy-MM-dd" and "hh:mm", parsed by hand: this runs once per line.
+Minute minuteOf(const QString &date, const QString &time)
+{
+    if (date.size() != 10 || time.size() != 5 || date.at(4) != '-' || date.at(7) != '-' || time.at(2) != ':')
+        return kNone;
+    const QChar *d = date.constData();
+    const QChar *t = time.constData();
+    const int year = digits(d, 4), month = digits(d + 5, 2), day = digits(d + 8, 2);
+    const int hour = digits(t, 2), minute = digits(t + 3, 2);
+    if (hour < 0 || hour > 23 || minute < 0 || minute > 59)
+        return kNone;
+    const QDate q(year, month, day);
+    if (!q.isValid())
+        return kNone;
+    return q.toJulianDay() * kDay + hour * 60 + minute;
+}
+
+Minute minuteOf(const QDateTime &t)
+{
+    if (!t.isValid())
+        return kNone;
+    return t.date().toJulianDay() * kDay + t.time().hour() * 60 + t.time().minute();
+}
+
+QDateTime dateTimeOf(Minute m)
+{
+    const qint64 day = m >= 0 ? m / kDay : (m - kDay + 1) / kDay;
+    const int rest = int(m - day * kDay);
+    return QDateTime(QDate::fromJulianDay(day), QTime(rest / 60, rest % 60));
+}
+
+Minute floorDiv(Minute a, Minute b)
+{
+    return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
+
+struct FilePlan
+{
+    QString path;
+    report::Header header;
+    Minute start = kNone; // setup time, else the first value's time
+};
+
+struct ChannelState
+{
+    Minute first = kNone, last = kNone;
+    int firstSegment = 0, lastSegment = 0;
+};
+
+class Tally
+{
+public:
+    explicit Tally(int channels) : m_channels(channels) {}
+
+    // False when the channel already has a value at that minute (the same
+    // download saved twice): a repeat is not a second value.
+    bool present(int index, Minute m)
+    {
+        Day &d = day(m / kDay);
+        std::bitset<kDay> &seen = d.seen[index];
+        const size_t minute = size_t(m % kDay);
+        if (seen.test(minute))
+            return false;
+        seen.set(minute);
+        d.present[index] += 1;
+        return true;
+    }
+
+    // The missing times a, a + step, ... (n of them), spread over their days.
+    void missing(int index, Minute a, Minute step, qint64 n)
+    {
+        if (n <= 0)
+            return;
+        const Minute lastTime = a + (n - 1) * step;
+        for (Minute d = a / kDay; d <= lastTime / kDay; ++d) {
+            const Minute begin = d * kDay, end = begin + kDay;
+            const qint64 lo = std::max<qint64>(0, floorDiv(begin - a + step - 1, step));
+            const qint64 hi = std::min<qint64>(n - 1, floorDiv(end - 1 - a, step));
+            if (hi >= lo)
+                day(d).missing[index] += hi - lo + 1;
+        }
+    }
+
+    QVector<GapFinder::DayFigures> days() const
+    {
+        QVector<GapFinder::DayFigures> out;
+        for (const auto &entry : m_days) {
+            GapFinder::DayFigures f;
+            f.date = QDate::fromJulianDay(entry.first);
+            f.present = entry.second.present;
+            f.missing = entry.second.missing;
+            out.append(f);
+        }
+        return out;
+    }
+
+private:
+    struct Day
+    {
+        QVector<qint64> present, missing;
+        std::vector<std::bitset<kDay>> seen; // 180 bytes per channel and day
+    };
+
+    Day &day(Minute d)
+    {
+        auto it = m_days.find(d);
+        if (it == m_days.end()) {
+            Day fresh;
+            fresh.present.fill(0, m_channels);
+            fresh.missing.fill(0, m_channels);
+            fresh.seen.resize(size_t(m_channels));
+            it = m_days.emplace(d, std::move(fresh)).first;
+        }
+        return it->second;
+    }
+
+    int m_channels;
+    std::map<Minute, Day> m_days;
+};
+
+bool openReader(const QString &path, QFile *file, QString *error)
+{
+    file->setFileName(path);
+    if (!file->open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot read %1: %2").arg(path, file->errorString());
+        return false;
+    }
+    return true;
+}
+
+QString readError(const QString &path, const report::DataLineReader &reader)
+{
+    return QStringLiteral("%1 is not a well-formed data file: %2")
+        .arg(path, reader.errorText().simplified());
+}
+
+} // namespace
+
+double GapFinder::percent(qint64 present, qint64 missing)
+{
+    if (present + missing <= 0)
+        return -1;
+    return std::min(100.0, 100.0 * double(present) / double(present + missing));
+}
+
+void GapFinder::setRange(const QDateTime &from, const QDateTime &to)
+{
+    m_rangeFrom = from;
+    m_rangeTo = to;
+}
+
+bool GapFinder::run(const QStringList &paths)
+{
+    m_error.clear();
+    m_channels.clear();
+    m_gaps.clear();
+    m_days.clear();
+    m_from = m_to = QDateTime();
+
+    // First pass: the headers, to order the files and know every channel.
+    QVector<FilePlan> plans;
+    for (const QString &path : paths) {
+        QFile file;
+        if (!openReader(path, &file, &m_error))
+            return false;
+        report::DataLineReader reader(&file);
+        FilePlan plan;
+        plan.path = path;
+        if (!reader.readHeader(&plan.header)) {
+            m_error = readError(path, reader);
+            return false;
+        }
+        const QString stamp = plan.header.setupTimestamp.trimmed();
+        plan.start = minuteOf(stamp.left(10), stamp.mid(11));
+        report::Line line;
+        while (plan.start == kNone && reader.readLine(&line))
+            if (line.type == report::LineType::Ins)
+                plan.start = minuteOf(line.date, line.time);
+        plans.append(plan);
+    }
+    // A file with neither a setup time nor a value sorts first and adds nothing.
+    std::stable_sort(plans.begin(), plans.end(),
+                     [](const FilePlan &a, const FilePlan &b) { return a.start < b.start; });
+
+    QHash<int, int> indexOf; // channel id → index in m_channels
+    for (const FilePlan &plan : plans) {
+        if (!plan.header.stationCode.isEmpty())
+            m_stationCode = plan.header.stationCode;
+        if (!plan.header.stationName.isEmpty())
+            m_stationName = plan.header.stationName;
+        for (const report::Channel &c : plan.header.channels) {
+            if (c.interval <= 0)
+                continue;
+            if (!indexOf.contains(c.id)) {
+                indexOf.insert(c.id, m_channels.size());
+                m_channels.append(ChannelFigures());
+                m_channels.last().channel = c.id;
+            }
+            ChannelFigures &f = m_channels[indexOf.value(c.id)];
+            f.name = c.name;
+            f.unit = c.unit;
+            f.interval = c.interval;
+        }
+    }
+    std::sort(m_channels.begin(), m_channels.end(),
+              [](const ChannelFigures &a, const ChannelFigures &b) { return a.channel < b.channel; });
+    for (int i = 0; i < m_channels.size(); ++i)
+        indexOf.insert(m_channels.at(i).channel, i);
+
+    // interval[segment][index]: 0 where that file's setup does not record the channel.
+    QVector<QVector<int>> interval(plans.size(), QVector<int>(m_channels.size(), 0));
+    for (int s = 0; s < plans.size(); ++s)
+        for (const report::Channel &c : plans.at(s).header.channels)
+            if (c.interval > 0 && indexOf.contains(c.id))
+                interval[s][indexOf.value(c.id)] = c.interval;
+
+    const Minute rangeFrom = minuteOf(m_rangeFrom);
+    const Minute rangeTo = minuteOf(m_rangeTo);
+    Minute seenFirst = kNone, seenLast = kNone;
+    QVector<ChannelState> state(m_channels.size());
+    Tally tally(m_channels.size());
+    QVector<Gap> gaps;
+
+    auto addGap = [&](int index, Minute a, Minute step, qint64 n, Minute b = 0, Minute stepB = 1, qint64 nB = 0) {
+        // a + k·step (n of them), then b − k·stepB counted down (nB of them).
+        if (n + nB <= 0)
+            return;
+        tally.missing(index, a, step, n);
+        tally.missing(index, b - nB * stepB, stepB, nB);
+        Gap g;
+        g.channel = m_channels.at(index).channel;
+        g.from = dateTimeOf(n > 0 ? a : b - nB * stepB);
+        g.to = dateTimeOf(nB > 0 ? b - stepB : a + (n - 1) * step);
+        g.missing = n + nB;
+        m_channels[index].missing += g.missing;
+        gaps.append(g);
+    };
+
+    // Second pass: the lines, file after file.
+    for (int s = 0; s < plans.size(); ++s) {
+        QFile file;
+        if (!openReader(plans.at(s).path, &file, &m_error))
+            return false;
+        report::DataLineReader reader(&file);
+        report::Header header;
+        reader.readHeader(&header);
+        const Minute boundary = plans.at(s).start;
+        report::Line line;
+        while (reader.readLine(&line)) {
+            if (line.type != report::LineType::Ins)
+                continue;
+            const Minute t = minuteOf(line.date, line.time);
+            if (t == kNone) {
+                qCDebug(lcFiles, "gaps: line with date \"%s\" time \"%s\" skipped", qPrintable(line.date),
+                        qPrintable(line.time));
+                continue;
+            }
+            if ((rangeFrom != kNone && t < rangeFrom) || (rangeTo != kNone && t > rangeTo))
+                continue;
+            const int index = indexOf.value(line.channel, -1);
+            if (index < 0)
+                continue;
+            seenFirst = seenFirst == kNone ? t : std::min(seenFirst, t);
+            seenLast = seenLast == kNone ? t : std::max(seenLast, t);
+            ChannelState &c = state[index];
+            if (!tally.present(index, t))
+                continue;
+            m_channels[index].present += 1;
+            // A value before the last one (a clock set back) opens no hole.
+            if (c.last != kNone && t <= c.last)
+                continue;
+            if (c.last == kNone) {
+                c.first = t;
+                c.firstSegment = s;
+            } else {
+                const int stepBefore = interval.at(c.lastSegment).at(index);
+                const int stepAfter = interval.at(s).at(index);
+                if (c.lastSegment != s && boundary != kNone && c.last < boundary && boundary < t) {
+                    // The hole spans a setup change: each side by its own interval.
+                    const qint64 n = stepBefore > 0 ? (boundary - c.last - 1) / stepBefore : 0;
+                    const qint64 nB = stepAfter > 0 ? (t - boundary) / stepAfter : 0;
+                    addGap(index, c.last + stepBefore, stepBefore, n, t, std::max(1, stepAfter), nB);
+                } else {
+                    const int step = c.lastSegment == s || boundary == kNone || boundary <= c.last
+                                         ? (stepAfter > 0 ? stepAfter : stepBefore)
+                                         : stepBefore;
+                    // Rounded, so a value a little off the grid fills its slot.
+                    const qint64 n = step > 0 ? (t - c.last + step / 2) / step - 1 : 0;
+                    addGap(index, c.last + step, step, n);
+                }
+            }
+            c.last = t;
+            c.lastSegment = s;
+        }
+        if (reader.hasError()) {
+            m_error = readError(plans.at(s).path, reader);
+            return false;
+        }
+    }
+
+    // The edges of the range: before each channel's first value and after its last.
+    const Minute begin = rangeFrom != kNone ? rangeFrom : seenFirst;
+    const Minute end = rangeTo != kNone ? rangeTo : seenLast;
+    if (begin != kNone && end != kNone && begin <= end) {
+        for (int index = 0; index < m_channels.size(); ++index) {
+            const ChannelState &c = state.at(index);
+            if (c.first == kNone) {
+                int step = 0;
+                for (int s = 0; s < plans.size() && step == 0; ++s)
+                    step = interval.at(s).at(index);
+                if (step > 0)
+                    addGap(index, begin, step, (end - begin) / step + 1);
+                continue;
+            }
+            const int stepFirst = interval.at(c.firstSegment).at(index);
+            if (stepFirst > 0 && c.first > begin) {
+                const qint64 n = (c.first - begin) / stepFirst;
+                addGap(index, c.first - n * stepFirst, stepFirst, n);
+            }
+            const int stepLast = interval.at(c.lastSegment).at(index);
+            if (stepLast > 0 && c.last < end)
+                addGap(index, c.last + stepLast, stepLast, (end - c.last) / stepLast);
+        }
+        m_from = dateTimeOf(begin);
+        m_to = dateTimeOf(end);
+    }
+
+    std::stable_sort(gaps.begin(), gaps.end(), [](const Gap &a, const Gap &b) {
+        return a.channel != b.channel ? a.channel < b.channel : a.from < b.from;
+    });
+    m_gaps = gaps;
+    m_days = tally.days();
+    return true;
+}
