@@ -334,8 +334,8 @@ bool GapFinder::run(const QStringList &paths)
     }
 
     // The edges of the range: before each channel's first value and after its last.
-    const Minute begin = rangeFrom != kNone ? rangeFrom : seenFirst;
-    const Minute end = rangeTo != kNone ? rangeTo : seenLast;
+    const Minute begin = rangeFrom != kNone && m_edgesCount ? rangeFrom : seenFirst;
+    const Minute end = rangeTo != kNone && m_edgesCount ? rangeTo : seenLast;
     if (begin != kNone && end != kNone && begin <= end) {
         for (int index = 0; index < m_channels.size(); ++index) {
             const ChannelState &c = state.at(index);

@@ -46,6 +46,10 @@ public:
     // Either end may be invalid (open): the range then starts with the first
     // value in the files or ends with the last. `to` is inclusive.
     void setRange(const QDateTime &from, const QDateTime &to);
+    // Off: the range only selects values; its edges are then those of the
+    // values in it, as for an open range (a window over a station that began
+    // recording inside it, or whose newest values are not read yet).
+    void setEdgesCount(bool on) { m_edgesCount = on; }
 
     // False, with errorText(), when a file cannot be read or is not a
     // well-formed data file; nothing is reported then.
@@ -69,6 +73,7 @@ public:
 
 private:
     QDateTime m_rangeFrom, m_rangeTo;
+    bool m_edgesCount = true;
     QString m_error, m_stationCode, m_stationName;
     QDateTime m_from, m_to;
     QVector<ChannelFigures> m_channels;
