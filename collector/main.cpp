@@ -1,6 +1,7 @@
 #include "collection/headlesscollector.h"
 #include "nexil/logging.h"
 #include "nexil/protocol/timezone.h"
+#include "store/databaseurl.h"
 #include "store/workfolder.h"
 #ifdef TQM510_WINDOWS
 #include "questions.h"
@@ -10,6 +11,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QSettings>
 #include <QTextStream>
 
 #include <cstdio>
@@ -62,6 +64,11 @@ int main(int argc, char *argv[])
                                      "(tqm510 --chart --help tells more)."),
                       QStringLiteral("FILE")});
 #endif
+    parser.addOption({QStringLiteral("database"),
+                      QStringLiteral("The station store: sqlite:PATH (default: the working folder's data/data.db) "
+                                     "or postgresql://USER@HOST:PORT/DBNAME, shared by several collectors. "
+                                     "Also TQM510_DATABASE or \"SETTINGS/database\" in settings.ini."),
+                      QStringLiteral("URL")});
     parser.addOption({QStringLiteral("workdir"),
                       QStringLiteral("Use DIR as the working folder: DIR/settings.ini, DIR/data/data.db, "
                                      "DIR/lang, DIR/style and new stations under DIR/files."),
@@ -80,6 +87,18 @@ int main(int argc, char *argv[])
 
     QTextStream out(stdout);
     QTextStream err(stderr);
+    {
+        const QSettings settings(WorkFolder::current().settingsFile(), QSettings::IniFormat);
+        DatabaseUrl url;
+        QString problem;
+        if (!DatabaseUrl::choose(parser.value(QStringLiteral("database")), qEnvironmentVariable("TQM510_DATABASE"),
+                                 settings.value(QStringLiteral("SETTINGS/database")).toString(),
+                                 WorkFolder::current().databaseFile(), &url, &problem)) {
+            err << "Bad database URL: " << problem << Qt::endl;
+            return 2;
+        }
+        DatabaseUrl::setCurrent(url);
+    }
     if (parser.isSet(QStringLiteral("once")) && !parser.isSet(QStringLiteral("headless"))) {
         err << "--once needs --headless." << Qt::endl;
         return 2;

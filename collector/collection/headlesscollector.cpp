@@ -77,9 +77,11 @@ bool HeadlessCollector::openDatabase()
         err << "Could not create the data directory " << folder.dataDir() << "." << Qt::endl;
         return false;
     }
+    const DatabaseUrl url =
+        DatabaseUrl::current().isValid() ? DatabaseUrl::current() : DatabaseUrl::sqlite(folder.databaseFile());
     DatabaseConnection database;
-    if (!database.connectToDatabase(folder.databaseFile(), QString(), 0, QString(), QString())) {
-        err << "Could not connect to database." << Qt::endl;
+    if (!database.open(url)) {
+        err << "Could not connect to database: " << DatabaseConnection::lastOpenError() << Qt::endl;
         DatabaseConnection::close();
         return false;
     }

@@ -3,6 +3,7 @@
 #include <QLocale>
 
 #include "collectorlogging.h"
+#include <QElapsedTimer>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -25,13 +26,73 @@ void logFailure(const QSqlQuery &query)
     qCDebug(lcStore, "SQL: %s", qUtf8Printable(query.lastQuery()));
 }
 
-// Another connection's write lock (SQLITE_BUSY, SQLITE_LOCKED): the same
-// write can succeed later.
+QString &openError()
+{
+    static QString text;
+    return text;
+}
+
+QElapsedTimer &sinceLastReconnect()
+{
+    static QElapsedTimer timer;
+    return timer;
+}
+
+qint64 &reconnectBackOffMs()
+{
+    static qint64 ms = 0;
+    return ms;
+}
+
+// The same write can succeed later: another connection's write lock
+// (SQLITE_BUSY, SQLITE_LOCKED), or a server that is gone for the moment
+// (connection failures, a restarting server, serialization conflicts).
 bool isBusy(const QSqlError &error)
 {
+    if (DatabaseConnection::isPostgreSQL()) {
+        const QString state = error.nativeErrorCode();
+        if (error.type() == QSqlError::ConnectionError || state.startsWith(QLatin1String("08")) ||
+            state.startsWith(QLatin1String("57P")) || state == QLatin1String("40001") ||
+            state == QLatin1String("40P01"))
+            return true;
+        // A dropped connection shows as a failed statement without a state.
+        QSqlQuery probe;
+        return !probe.exec(QStringLiteral("SELECT 1"));
+    }
     bool ok = false;
     const int code = error.nativeErrorCode().toInt(&ok) & 0xff;
     return ok && (code == 5 || code == 6);
+}
+
+// The stations table as the embedded store has always created it; on the
+// server the id comes from a sequence.
+QString stationsTable(bool server)
+{
+    return QStringLiteral("CREATE TABLE IF NOT EXISTS stations (%1, "
+                          "title TEXT NOT NULL, "
+                          "name TEXT NOT NULL, "
+                          "code TEXT NOT NULL, "
+                          "region INTEGER NOT NULL DEFAULT (0), "
+                          "basin INTEGER NOT NULL DEFAULT (0), "
+                          "no INTEGER NOT NULL DEFAULT (0), "
+                          "device_type TEXT, "
+                          "phone TEXT, "
+                          "ip TEXT, "
+                          "port INTEGER NOT NULL DEFAULT (4380), "
+                          "connection_period INTEGER NOT NULL DEFAULT (60), "
+                          "last_connection_time TEXT, "
+                          "active INTEGER NOT NULL DEFAULT (0), "
+                          "coordinate TEXT NOT NULL DEFAULT ('0.000000, 0.000000'), "
+                          "email INTEGER NOT NULL DEFAULT (0), "
+                          "emaillist TEXT NOT NULL DEFAULT (''), "
+                          "file_path TEXT, "
+                          "file_name TEXT, "
+                          "export_text INTEGER NOT NULL DEFAULT (1), "
+                          "export_excel INTEGER NOT NULL DEFAULT (1), "
+                          "status TEXT, "
+                          "download_data INTEGER NOT NULL DEFAULT(1))")
+        .arg(server ? QStringLiteral("id SERIAL PRIMARY KEY")
+                    : QStringLiteral("id INTEGER PRIMARY KEY AUTOINCREMENT"));
 }
 
 // Durability first: a status written by a worker must survive a power cut.
@@ -67,34 +128,78 @@ bool DatabaseConnection::connectToDatabase(const QString &databaseName, const QS
     return createTable();
 }
 
+bool DatabaseConnection::open(const DatabaseUrl &url)
+{
+    openError().clear();
+    if (!url.isValid()) {
+        openError() = QStringLiteral("no database named");
+        return false;
+    }
+    if (url.kind() == DatabaseUrl::SQLite) {
+        if (connectToDatabase(url.path(), QString(), 0, QString(), QString()))
+            return true;
+        if (openError().isEmpty())
+            openError() = QStringLiteral("cannot open %1").arg(url.path());
+        return false;
+    }
+    QSqlDatabase db = QSqlDatabase::addDatabase(url.driver());
+    if (!db.isValid()) {
+        openError() = QStringLiteral("the PostgreSQL driver of Qt is not installed (libqt5sql5-psql)");
+        return false;
+    }
+    db.setHostName(url.host());
+    if (url.port() > 0)
+        db.setPort(url.port());
+    db.setDatabaseName(url.path());
+    db.setUserName(url.user());
+    db.setPassword(url.password());
+    db.setConnectOptions(QStringLiteral("connect_timeout=5"));
+    if (!db.open()) {
+        openError() = QStringLiteral("cannot connect to %1: %2").arg(url.redacted(), db.lastError().databaseText());
+        qCDebug(lcStore, "%s", qUtf8Printable(openError()));
+        return false;
+    }
+    reconnectBackOffMs() = 0;
+    return createTable();
+}
+
+QString DatabaseConnection::lastOpenError()
+{
+    return openError();
+}
+
+bool DatabaseConnection::isPostgreSQL()
+{
+    return QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false).driverName() ==
+           QLatin1String("QPSQL");
+}
+
+bool DatabaseConnection::reconnect()
+{
+    QSqlDatabase db = QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false);
+    if (!isPostgreSQL())
+        return db.isOpen();
+    qint64 &backOff = reconnectBackOffMs();
+    if (backOff > 0 && sinceLastReconnect().isValid() && sinceLastReconnect().elapsed() < backOff)
+        return false;
+    sinceLastReconnect().start();
+    db.close();
+    if (db.open()) {
+        qCInfo(lcStore, "Database connection restored");
+        backOff = 0;
+        return true;
+    }
+    backOff = qBound<qint64>(1000, backOff * 2, 30000);
+    qCDebug(lcStore, "Database still unreachable, next try in %lld ms: %s", backOff,
+            qUtf8Printable(db.lastError().databaseText()));
+    return false;
+}
+
 bool DatabaseConnection::createTable()
 {
     QSqlQuery query;
-    const QString statement = QStringLiteral("CREATE TABLE IF NOT EXISTS stations ("
-                                             "id INTEGER PRIMARY KEY AUTOINCREMENT, "
-                                             "title TEXT NOT NULL, "
-                                             "name TEXT NOT NULL, "
-                                             "code TEXT NOT NULL, "
-                                             "region INTEGER NOT NULL DEFAULT (0), "
-                                             "basin INTEGER NOT NULL DEFAULT (0), "
-                                             "no INTEGER NOT NULL DEFAULT (0), "
-                                             "device_type TEXT, "
-                                             "phone TEXT, "
-                                             "ip TEXT, "
-                                             "port INTEGER NOT NULL DEFAULT (4380), "
-                                             "connection_period INTEGER NOT NULL DEFAULT (60), "
-                                             "last_connection_time TEXT, "
-                                             "active INTEGER NOT NULL DEFAULT (0), "
-                                             "coordinate TEXT NOT NULL DEFAULT ('0.000000, 0.000000'), "
-                                             "email INTEGER NOT NULL DEFAULT (0), "
-                                             "emaillist TEXT NOT NULL DEFAULT (''), "
-                                             "file_path TEXT, "
-                                             "file_name TEXT, "
-                                             "export_text INTEGER NOT NULL DEFAULT (1), "
-                                             "export_excel INTEGER NOT NULL DEFAULT (1), "
-                                             "status TEXT, "
-                                             "download_data INTEGER NOT NULL DEFAULT(1))");
-    if (!query.exec(statement)) {
+    if (!query.exec(stationsTable(isPostgreSQL()))) {
+        openError() = query.lastError().databaseText();
         qCDebug(lcStore, "Database Error: %s", qUtf8Printable(query.lastError().text()));
         qCDebug(lcStore, "Last Querry   : %s", qUtf8Printable(query.lastQuery().simplified()));
         return false;
@@ -181,7 +286,9 @@ int DatabaseConnection::insertStation(const DBStation &station)
 {
     QSqlDatabase db = QSqlDatabase::database();
     QSqlQuery query(db);
-    query.prepare(QStringLiteral("  INSERT INTO stations(title, name, code) VALUES(?, ?, ?)"));
+    // The server hands out the id itself; QPSQL has no last insert id without OIDs.
+    query.prepare(isPostgreSQL() ? QStringLiteral("INSERT INTO stations(title, name, code) VALUES(?, ?, ?) RETURNING id")
+                                 : QStringLiteral("  INSERT INTO stations(title, name, code) VALUES(?, ?, ?)"));
     query.addBindValue(text(station.title));
     query.addBindValue(text(station.name));
     query.addBindValue(text(station.code));
@@ -192,7 +299,11 @@ int DatabaseConnection::insertStation(const DBStation &station)
         db.rollback();
         return -1;
     }
-    const int id = query.lastInsertId().toInt();
+    const int id = isPostgreSQL() ? (query.next() ? query.value(0).toInt() : -1) : query.lastInsertId().toInt();
+    if (id < 0) {
+        db.rollback();
+        return -1;
+    }
     DBStation stored = station;
     stored.id = id;
     // A row holding only the three names would be a station nobody entered.
@@ -258,9 +369,16 @@ bool DatabaseConnection::writeStation(const DBStation &station, QSqlError *error
 bool DatabaseConnection::updateStations(const QList<DBStation> &stations, bool *busy)
 {
     QSqlError error;
-    const bool written = writeStations(stations, &error);
+    bool written = writeStations(stations, &error);
+    bool transient = !written && isBusy(error);
+    // A server connection that dropped since the last write: open it again
+    // (within the back-off) and write once more.
+    if (transient && isPostgreSQL() && reconnect()) {
+        written = writeStations(stations, &error);
+        transient = !written && isBusy(error);
+    }
     if (busy)
-        *busy = !written && isBusy(error);
+        *busy = transient;
     return written;
 }
 

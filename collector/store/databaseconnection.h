@@ -1,5 +1,6 @@
 #pragma once
 
+#include "databaseurl.h"
 #include "dbstation.h"
 
 #include <QList>
@@ -23,6 +24,12 @@ public:
 
     bool connectToDatabase(const QString &databaseName, const QString &hostName, int port,
                            const QString &userName, const QString &password);
+    // Opens the store the URL names (SQLite or PostgreSQL) and creates the
+    // tables it lacks.
+    bool open(const DatabaseUrl &url);
+    // Why the last open failed (never holding a password).
+    static QString lastOpenError();
+    static bool isPostgreSQL();
     bool createTable();
     // Closes the default connection and lets it go (before the process ends).
     static void close();
@@ -38,6 +45,9 @@ public:
     static bool deleteStation(int id);
 
 private:
+    // A lost server connection is opened again, at most once per back-off
+    // step (1 s doubling to 30 s); true when it is open now.
+    static bool reconnect();
     static bool writeStation(const DBStation &station, QSqlError *error);
     static bool writeStations(const QList<DBStation> &stations, QSqlError *error);
 };

@@ -77,8 +77,10 @@ int runMainWindow(Questions *questions)
 
     if (!QDir(folder.dataDir()).exists())
         QDir().mkpath(folder.dataDir());
+    const DatabaseUrl url =
+        DatabaseUrl::current().isValid() ? DatabaseUrl::current() : DatabaseUrl::sqlite(folder.databaseFile());
     DatabaseConnection database;
-    if (!database.connectToDatabase(folder.databaseFile(), QString(), 0, QString(), QString())) {
+    if (!database.open(url)) {
         questions->critical(nullptr, QCoreApplication::translate("main", "Database Error"),
                             QCoreApplication::translate("main", "Could not connect to database."));
         DatabaseConnection::close();
