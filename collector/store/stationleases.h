@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QList>
+#include <QSet>
+#include <QString>
+
+// Which collector visits which station when several share one PostgreSQL
+// store. A collector holds a lease per station it visits (station_leases:
+// station id, holder, expiry) and announces itself alive (collectors:
+// holder, expiry). Each renewal extends its leases, gives back what it holds
+// beyond its fair share (the stations over the live collectors, rounded up)
+// and takes free or expired stations up to that share, skipping rows another
+// collector has locked at that moment. A collector that dies loses its
+// stations at expiry; one that stops gives them back at once.
+class StationLeases
+{
+public:
+    static constexpr int defaultLeaseSeconds = 120;
+    static constexpr int defaultRenewSeconds = 30;
+
+    // holder: the collector's name (--collector-id; default host name and
+    // process id). connection: a QSqlDatabase connection name (empty: the
+    // default one).
+    explicit StationLeases(const QString &holder, int leaseSeconds = defaultLeaseSeconds,
+                           const QString &connection = QString());
+
+    static QString defaultHolder();
+    bool createTables();
+
+    // One renewal over the stations that should be visited (the active
+    // ones). keep: held stations not to give back now (a visit is running).
+    // take false: only extend and give back (--once, after its first round
+    // of taking). Returns the stations held afterwards; false in *ok when
+    // the store failed, and then nothing changed there.
+    QSet<int> renew(const QList<int> &wanted, const QSet<int> &keep, bool *ok, bool take = true);
+    // Gives the stations back (a collector that stops, or --once when done).
+    bool release(const QList<int> &ids);
+    bool releaseAll();
+
+    QString holder() const { return m_holder; }
+    int leaseSeconds() const { return m_leaseSeconds; }
+
+private:
+    QString m_holder;
+    int m_leaseSeconds;
+    QString m_connection;
+};
