@@ -5,6 +5,7 @@
 #include "../common/simulator.h"
 #include "../common/stationfixtures.h"
 #include "store/databaseconnection.h"
+#include "store/resumepoints.h"
 #include "support/postgresserver.h"
 
 #include <QProcess>
@@ -23,6 +24,7 @@ private slots:
 
     void stationsOnTheServer();
     void lostServerKeepsTheWriteUntilItIsBack();
+    void resumePointsKeptOnTheServer_laterOneWins();
     void headlessOnceFromTheServer_passwordNeverShown();
 
 private:
@@ -45,7 +47,8 @@ void tst_SharedStore::cleanup()
     if (server) {
         DatabaseConnection db;
         QVERIFY(db.open(url()));
-        QSqlQuery().exec(QStringLiteral("DROP TABLE stations"));
+        QSqlQuery().exec(QStringLiteral("DROP TABLE IF EXISTS stations"));
+        QSqlQuery().exec(QStringLiteral("DROP TABLE IF EXISTS station_resume"));
         DatabaseConnection::close();
     }
 }
@@ -113,6 +116,36 @@ void tst_SharedStore::lostServerKeepsTheWriteUntilItIsBack()
     QSqlQuery query(QStringLiteral("SELECT status FROM stations"));
     QVERIFY(query.next());
     QCOMPARE(query.value(0).toString(), station.status);
+}
+
+void tst_SharedStore::resumePointsKeptOnTheServer_laterOneWins()
+{
+    DatabaseConnection db;
+    QVERIFY(db.open(url()));
+    ResumePoints points;
+    QVERIFY(points.createTable());
+    QVERIFY(points.createTable()); // once there, left alone
+
+    ResumePoints::Point point;
+    QVERIFY(points.load(7, &point));
+    QVERIFY(!point.isValid()); // never saved: from the file alone
+    const ResumePoints::Point saved{12, 300, QDateTime(QDate(2026, 12, 1), QTime(6, 10))};
+    QVERIFY(points.store(7, saved, QStringLiteral("/data/H01/H01_01122026.xml")));
+    QVERIFY(points.store(7, {12, 400, QDateTime()}, QStringLiteral("/other/H01_01122026.xml")));
+    QVERIFY(points.load(7, &point));
+    QCOMPARE(point.page, 12);
+    QCOMPARE(point.buffer, 400);
+    QVERIFY(!point.timeBase.isValid());
+    QVERIFY(points.store(7, saved, QString()));
+    QVERIFY(points.load(7, &point));
+    QCOMPARE(point.timeBase, saved.timeBase);
+
+    // A file behind the store (another collector saved later) yields to it,
+    // a file ahead of it wins; pages weigh more than buffers.
+    const ResumePoints::Point file{11, 500, QDateTime(QDate(2026, 11, 30), QTime(0, 0))};
+    QCOMPARE(ResumePoints::later(file, point).buffer, 300);
+    QCOMPARE(ResumePoints::later({13, 0, QDateTime()}, point).page, 13);
+    QCOMPARE(ResumePoints::later(point, ResumePoints::Point()).page, 12);
 }
 
 void tst_SharedStore::headlessOnceFromTheServer_passwordNeverShown()
