@@ -2,6 +2,7 @@
 
 #include "store/databaseconnection.h"
 #include "store/stationtablemodel.h"
+#include "store/storefollower.h"
 #include "store/workfolder.h"
 #include "workercontroller.h"
 
@@ -141,6 +142,8 @@ int HeadlessCollector::run(bool runOnce)
 
     model = new StationTableModel;
     controller = new WorkerController(model);
+    // On a shared store, stations other operators add, change or delete.
+    (new StoreFollower(model, model))->start();
     connect(controller, &WorkerController::stationStatusPublished, this,
             &HeadlessCollector::onStatusPublished);
     connect(controller, &WorkerController::stationVisitEnded, this, &HeadlessCollector::onVisitEnded);

@@ -220,12 +220,27 @@ void DatabaseConnection::close()
 
 QList<DBStation> DatabaseConnection::selectStations()
 {
+    return readStations(false, nullptr);
+}
+
+QList<DBStation> DatabaseConnection::selectStationsWithStatus(bool *ok)
+{
+    return readStations(true, ok);
+}
+
+QList<DBStation> DatabaseConnection::readStations(bool withStatus, bool *ok)
+{
     QList<DBStation> stations;
     QSqlQuery query;
-    if (!query.exec(QStringLiteral("SELECT * FROM stations ORDER BY id"))) {
+    if (ok)
+        *ok = false;
+    const QString statement = QStringLiteral("SELECT * FROM stations ORDER BY id");
+    if (!query.exec(statement) && !(isPostgreSQL() && reconnect() && query.exec(statement))) {
         qCDebug(lcStore, "Database Error: %s", qUtf8Printable(query.lastError().text()));
         return stations;
     }
+    if (ok)
+        *ok = true;
     const QSqlRecord rec = query.record();
     const int cId = rec.indexOf(QStringLiteral("id"));
     const int cTitle = rec.indexOf(QStringLiteral("title"));
@@ -277,6 +292,8 @@ QList<DBStation> DatabaseConnection::selectStations()
         s.file_name = query.value(cFileName).toString();
         s.export_text = query.value(cExportText).toBool();
         s.export_excel = query.value(cExportExcel).toBool();
+        if (withStatus)
+            s.status = query.value(QStringLiteral("status")).toString();
         stations.append(s);
     }
     return stations;

@@ -35,6 +35,9 @@ public:
     static void close();
 
     static QList<DBStation> selectStations();
+    // As stored, statuses included: what other collectors and operators
+    // wrote into a shared store. false in *ok when the query failed.
+    static QList<DBStation> selectStationsWithStatus(bool *ok);
     // The new row id, or -1 when nothing was stored.
     static int insertStation(const DBStation &station);
     static bool updateStation(const DBStation &station);
@@ -48,6 +51,7 @@ private:
     // A lost server connection is opened again, at most once per back-off
     // step (1 s doubling to 30 s); true when it is open now.
     static bool reconnect();
+    static QList<DBStation> readStations(bool withStatus, bool *ok);
     static bool writeStation(const DBStation &station, QSqlError *error);
     static bool writeStations(const QList<DBStation> &stations, QSqlError *error);
 };

@@ -4,6 +4,7 @@
 #include "workfolder.h"
 
 #include <QColor>
+#include <QHash>
 #include <QSettings>
 
 namespace {
@@ -63,6 +64,17 @@ const char *const headers[StationTableModel::ColumnCount] = {
 };
 
 const char *const dateTimeFormat = "yyyy-MM-dd hh:mm:ss";
+
+// The operator's settings of a station, as the store keeps them.
+bool sameSettings(const DBStation &a, const DBStation &b)
+{
+    return a.title == b.title && a.name == b.name && a.code == b.code && a.region == b.region &&
+           a.basin == b.basin && a.no == b.no && a.device_type == b.device_type && a.phone == b.phone &&
+           a.ip == b.ip && a.port == b.port && a.connection_period == b.connection_period && a.active == b.active &&
+           a.coordinate == b.coordinate && a.email == b.email && a.emaillist == b.emaillist &&
+           a.file_path == b.file_path && a.file_name == b.file_name && a.export_text == b.export_text &&
+           a.export_excel == b.export_excel && a.download_data == b.download_data;
+}
 
 } // namespace
 
@@ -303,4 +315,53 @@ bool StationTableModel::removeRows(int row, int count, const QModelIndex &)
     // Listeners recount on this; past the last row the range is invalid.
     emit dataChanged(index(row, 0), index(row, ColumnCount - 1), {});
     return removedAll;
+}
+
+void StationTableModel::followStore(const QList<DBStation> &stored, const QSet<int> &ownStatuses)
+{
+    QHash<int, int> storedRow;
+    for (int i = 0; i < stored.size(); ++i)
+        storedRow.insert(stored.at(i).id, i);
+
+    for (int row = stationList.size() - 1; row >= 0; --row) {
+        if (storedRow.contains(stationList.at(row).id))
+            continue;
+        // Deleted by another operator: the controller stops its worker on this.
+        beginRemoveRows(QModelIndex(), row, row);
+        stationList.removeAt(row);
+        endRemoveRows();
+    }
+
+    QHash<int, int> ownRow;
+    for (int row = 0; row < stationList.size(); ++row)
+        ownRow.insert(stationList.at(row).id, row);
+    for (const DBStation &s : stored) {
+        const auto found = ownRow.constFind(s.id);
+        if (found == ownRow.constEnd()) {
+            const int row = stationList.size();
+            beginInsertRows(QModelIndex(), row, row);
+            stationList.append(s);
+            endInsertRows();
+            continue;
+        }
+        const int row = found.value();
+        const DBStation current = stationList.at(row);
+        DBStation next = s;
+        // What only this program knows: the latest instant values and whether
+        // its own last visit failed.
+        next.values = current.values;
+        next.has_error = current.has_error;
+        if (ownStatuses.contains(s.id)) {
+            next.status = current.status;
+            next.last_connection_time = current.last_connection_time;
+        }
+        const bool settingsChanged = !sameSettings(current, next);
+        if (!settingsChanged && next.status == current.status &&
+            next.last_connection_time == current.last_connection_time)
+            continue;
+        next.modified = settingsChanged;
+        stationList[row] = next;
+        emit dataChanged(index(row, 0), index(row, ColumnCount - 1), {});
+        stationList[row].modified = false;
+    }
 }

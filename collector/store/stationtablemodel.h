@@ -4,6 +4,7 @@
 
 #include <QAbstractTableModel>
 #include <QList>
+#include <QSet>
 #include <QString>
 
 // The stations in memory, shown as a 46-column table. Every change goes to
@@ -39,6 +40,12 @@ public:
     bool updateStations(const QList<int> &rows, const QList<DBStation> &records, bool *busy = nullptr);
     bool insertRows(int row, int count, const QModelIndex &parent = QModelIndex()) override;
     bool removeRows(int row, int count, const QModelIndex &parent = QModelIndex()) override;
+    // Takes in what others wrote into a shared store, writing nothing back:
+    // rows added and deleted there, settings an operator changed (marked
+    // modified, so the collector passes them on), and the statuses other
+    // collectors stored. ownStatuses: stations whose status this program
+    // publishes itself; theirs stay as they are.
+    void followStore(const QList<DBStation> &stored, const QSet<int> &ownStatuses);
 
     QString enabledColor() const { return colorEnable; }
     QString disabledColor() const { return colorDisable; }

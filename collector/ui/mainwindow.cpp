@@ -10,6 +10,7 @@
 #include "stationcounts.h"
 #include "stationfiles.h"
 #include "store/stationtablemodel.h"
+#include "store/storefollower.h"
 #include "store/workfolder.h"
 
 // The manual console joins in when its class is part of the tree; until
@@ -92,6 +93,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
             &MainWindow::onCurrentRowChanged);
 
     controller = new WorkerController(model);
+    // On a shared store, what other operators and collectors write shows here too.
+    (new StoreFollower(model, model))->start();
 
     restoreWindowState();
     recount();

@@ -6,6 +6,8 @@
 #include "../common/stationfixtures.h"
 #include "store/databaseconnection.h"
 #include "store/resumepoints.h"
+#include "store/stationtablemodel.h"
+#include "store/storefollower.h"
 #include "support/postgresserver.h"
 
 #include <QProcess>
@@ -25,6 +27,7 @@ private slots:
     void stationsOnTheServer();
     void lostServerKeepsTheWriteUntilItIsBack();
     void resumePointsKeptOnTheServer_laterOneWins();
+    void windowFollowsWhatOthersWrite();
     void headlessOnceFromTheServer_passwordNeverShown();
 
 private:
@@ -146,6 +149,39 @@ void tst_SharedStore::resumePointsKeptOnTheServer_laterOneWins()
     QCOMPARE(ResumePoints::later(file, point).buffer, 300);
     QCOMPARE(ResumePoints::later({13, 0, QDateTime()}, point).page, 13);
     QCOMPARE(ResumePoints::later(point, ResumePoints::Point()).page, 12);
+}
+
+void tst_SharedStore::windowFollowsWhatOthersWrite()
+{
+    DatabaseConnection db;
+    QVERIFY(db.open(url()));
+    const int first = DatabaseConnection::insertStation(fullStation(QStringLiteral("D01")));
+    QTemporaryDir dir;
+    const QString oldCwd = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path())); // the model's colours go to settings.ini here
+    auto restore = qScopeGuard([&] { QDir::setCurrent(oldCwd); });
+    StationTableModel model;
+    StoreFollower follower(&model);
+    follower.setInterval(50);
+    QVERIFY(follower.start());
+
+    // Another operator's program, on a connection of its own.
+    {
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("other"));
+        other.setHostName(server->socketDir());
+        other.setDatabaseName(QStringLiteral("stations"));
+        other.setUserName(server->user());
+        QVERIFY(other.open());
+        QSqlQuery q(other);
+        QVERIFY(q.exec(QStringLiteral("UPDATE stations SET status = 'Veri indirildi', active = 1 WHERE id = %1")
+                           .arg(first)));
+        QVERIFY(q.exec(QStringLiteral("INSERT INTO stations(title, name, code) VALUES('t', 'Yeni', 'D02')")));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("other"));
+    QTRY_COMPARE_WITH_TIMEOUT(model.rowCount(), 2, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(model.stations().at(0).status, QStringLiteral("Veri indirildi"), 10000);
+    QVERIFY(model.stations().at(0).active);
+    QCOMPARE(model.stations().at(1).name, QStringLiteral("Yeni"));
 }
 
 void tst_SharedStore::headlessOnceFromTheServer_passwordNeverShown()

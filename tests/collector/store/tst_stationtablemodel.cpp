@@ -35,6 +35,7 @@ private slots:
     void updateStationsIsAllOrNothing();
     void removeRowsDeletesFromDatabaseAndList();
     void removeRowsKeepsRowTheDatabaseRefuses();
+    void followStoreTakesOthersChangesWithoutWriting();
 
 private:
     static bool refuse(const QString &trigger);
@@ -356,6 +357,62 @@ void tst_StationTableModel::removeRowsKeepsRowTheDatabaseRefuses()
     QCOMPARE(model.rowCount(), 1);
     QCOMPARE(model.stations().at(0).code, QStringLiteral("CODEb"));
     QCOMPARE(DatabaseConnection::selectStations().size(), 1);
+}
+
+void tst_StationTableModel::followStoreTakesOthersChangesWithoutWriting()
+{
+    const int a = DatabaseConnection::insertStation(fullStation(QStringLiteral("a")));
+    const int b = DatabaseConnection::insertStation(fullStation(QStringLiteral("b")));
+    const int c = DatabaseConnection::insertStation(fullStation(QStringLiteral("c")));
+    StationTableModel model;
+    QList<DBStation> rows = model.stations();
+    rows[0].values[0] = 4.5f; // seen by this program only
+    rows[0].has_error = true;
+    rows[2].status = QStringLiteral("Mine");
+    QVERIFY(model.updateStations({0, 2}, {rows.at(0), rows.at(2)}));
+
+    // Another operator deleted b, renamed a and added d; another collector
+    // stored statuses for a and c.
+    QList<DBStation> stored = DatabaseConnection::selectStations();
+    stored.removeAt(1);
+    stored[0].name = QStringLiteral("Köprübaşı");
+    stored[0].status = QStringLiteral("Theirs");
+    stored[1].status = QStringLiteral("Theirs too");
+    DBStation d = fullStation(QStringLiteral("d"));
+    d.id = c + 1;
+    stored.append(d);
+
+    QList<int> removed, modifiedRows, changedRows;
+    connect(&model, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            [&](const QModelIndex &, int first, int) { removed << model.stations().at(first).id; });
+    connect(&model, &QAbstractItemModel::dataChanged, this, [&](const QModelIndex &topLeft) {
+        changedRows << topLeft.row();
+        if (model.stations().at(topLeft.row()).modified)
+            modifiedRows << topLeft.row();
+    });
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+    model.followStore(stored, {c});
+
+    QCOMPARE(removed, QList<int>{b});
+    QCOMPARE(inserted.count(), 1);
+    QCOMPARE(model.rowCount(), 3);
+    QCOMPARE(modifiedRows, QList<int>{0}); // only a settings change goes to the worker
+    QCOMPARE(changedRows, QList<int>{0}); // c keeps its own status: nothing to show
+    const DBStation first = model.stations().at(0);
+    QCOMPARE(first.id, a);
+    QCOMPARE(first.name, QStringLiteral("Köprübaşı"));
+    QCOMPARE(first.status, QStringLiteral("Theirs"));
+    QCOMPARE(first.values[0], 4.5f);
+    QVERIFY(first.has_error);
+    QVERIFY(!first.modified); // announced once, not on every later change
+    QCOMPARE(model.stations().at(1).status, QStringLiteral("Mine"));
+    QCOMPARE(model.stations().at(2).id, d.id);
+
+    // Nothing was written back.
+    QCOMPARE(DatabaseConnection::selectStations().size(), 3);
+    QSqlQuery q;
+    QVERIFY(q.exec(QStringLiteral("SELECT name FROM stations WHERE id = %1").arg(a)) && q.next());
+    QCOMPARE(q.value(0).toString(), fullStation(QStringLiteral("a")).name);
 }
 
 QTEST_GUILESS_MAIN(tst_StationTableModel)
