@@ -69,6 +69,10 @@ int main(int argc, char *argv[])
                                      "or postgresql://USER@HOST:PORT/DBNAME, shared by several collectors. "
                                      "Also TQM510_DATABASE or \"SETTINGS/database\" in settings.ini."),
                       QStringLiteral("URL")});
+    parser.addOption({QStringLiteral("collector-id"),
+                      QStringLiteral("With --headless on a shared PostgreSQL store: this collector's name in "
+                                     "the station leases (default: host name and process id)."),
+                      QStringLiteral("NAME")});
     parser.addOption({QStringLiteral("workdir"),
                       QStringLiteral("Use DIR as the working folder: DIR/settings.ini, DIR/data/data.db, "
                                      "DIR/lang, DIR/style and new stations under DIR/files."),
@@ -109,6 +113,7 @@ int main(int argc, char *argv[])
     }
     if (parser.isSet(QStringLiteral("headless"))) {
         HeadlessCollector collector(out, err);
+        collector.setCollectorId(parser.value(QStringLiteral("collector-id")));
         return collector.run(parser.isSet(QStringLiteral("once")));
     }
 #ifdef TQM510_WINDOWS

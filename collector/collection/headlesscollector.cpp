@@ -3,6 +3,7 @@
 #include "store/databaseconnection.h"
 #include "store/stationtablemodel.h"
 #include "store/storefollower.h"
+#include "leasekeeper.h"
 #include "store/workfolder.h"
 #include "workercontroller.h"
 
@@ -142,8 +143,25 @@ int HeadlessCollector::run(bool runOnce)
 
     model = new StationTableModel;
     controller = new WorkerController(model);
-    // On a shared store, stations other operators add, change or delete.
-    (new StoreFollower(model, model))->start();
+    // On a shared store, stations other operators add, change or delete, and
+    // leases so that each station has one collector.
+    auto *follower = new StoreFollower(model, model);
+    if (follower->start()) {
+        leases = new LeaseKeeper(model, controller,
+                                 collectorId.isEmpty() ? StationLeases::defaultHolder() : collectorId, this);
+        follower->setOwnStations([this]() { return leases->held(); });
+        // Shorter leases for tests of a takeover; the defaults otherwise.
+        const int leaseSeconds = qEnvironmentVariableIntValue("TQM510_LEASE_SECONDS");
+        const int renewMs = qEnvironmentVariableIntValue("TQM510_LEASE_RENEW_MS");
+        if (leaseSeconds > 0 && renewMs > 0)
+            leases->setTiming(leaseSeconds, renewMs);
+        // --once visits what it holds at its start and takes nothing later.
+        if (once) {
+            leases->renew();
+            leases->setTaking(false);
+        }
+        leases->start();
+    }
     connect(controller, &WorkerController::stationStatusPublished, this,
             &HeadlessCollector::onStatusPublished);
     connect(controller, &WorkerController::stationVisitEnded, this, &HeadlessCollector::onVisitEnded);
@@ -160,7 +178,7 @@ int HeadlessCollector::run(bool runOnce)
     if (once) {
         const QList<DBStation> stations = model->stations();
         for (int row = 0; row < stations.size(); ++row) {
-            if (!stations.at(row).active)
+            if (!stations.at(row).active || (leases && !leases->held().contains(stations.at(row).id)))
                 continue;
             pendingVisits.insert(stations.at(row).id);
             controller->updateStationData(row);
@@ -175,6 +193,12 @@ int HeadlessCollector::run(bool runOnce)
 
     notifier.stopping();
     controller->stopCollecting(stopTimeoutMs);
+    if (leases) {
+        // Given back at once: another collector need not wait for the expiry.
+        leases->releaseAll();
+        delete leases;
+        leases = nullptr;
+    }
     if (const int lost = controller->keptStatusCount()) {
         err << now() << '\t' << lost << " statuses could not be stored: the database is still busy."
             << Qt::endl;

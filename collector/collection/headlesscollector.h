@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QSet>
 
+class LeaseKeeper;
 class QSocketNotifier;
 class QTextStream;
 class StationTableModel;
@@ -32,6 +33,10 @@ public:
     // refuses one (those before it stay).
     int addStations(const QStringList &texts);
 
+    // The name of this collector among several on a shared store (default:
+    // host name and process id).
+    void setCollectorId(const QString &id) { collectorId = id; }
+
 private slots:
     void onStatusPublished(DBStation station);
     void onVisitEnded(int id, bool hasError);
@@ -50,6 +55,8 @@ private:
     QTextStream &err;
     StationTableModel *model = nullptr;
     WorkerController *controller = nullptr;
+    LeaseKeeper *leases = nullptr; // on a shared store only
+    QString collectorId;
     QSocketNotifier *signalNotifier = nullptr;
     bool once = false;
     ServiceNotifier notifier; // readiness and watchdog when systemd runs us

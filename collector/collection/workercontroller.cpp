@@ -79,7 +79,21 @@ void WorkerController::startWorker(const DBStation &station)
 void WorkerController::startCollecting()
 {
     collecting = true;
-    emit workerStartCollecting(0);
+    // Behind a gate, whoever holds it starts the stations when they are due.
+    if (!visitGate)
+        emit workerStartCollecting(0);
+}
+
+void WorkerController::startStation(int id)
+{
+    if (collecting && indexOfStation(id) >= 0)
+        emit workerStartCollecting(id);
+}
+
+void WorkerController::pauseStation(int id)
+{
+    if (indexOfStation(id) >= 0)
+        emit workerPauseCollecting(id);
 }
 
 void WorkerController::pauseCollecting()
@@ -157,7 +171,7 @@ void WorkerController::onStationChanged(const QModelIndex &topLeft, const QModel
     if (!station.modified)
         return;
     emit workerStationChanged(station);
-    if (collecting)
+    if (collecting && (!visitGate || visitGate(station.id)))
         emit workerStartCollecting(station.id);
 }
 

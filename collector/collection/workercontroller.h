@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QVector>
 
+#include <functional>
+
 class QThread;
 class QTimer;
 class StationTableModel;
@@ -28,6 +30,15 @@ public:
     int keptStatusCount() const { return storeFailing ? pendingStatuses.size() : 0; }
     // How long kept statuses wait before the next try.
     void setStoreRetryInterval(int ms);
+
+    // On a shared store only the stations this collector holds a lease on
+    // are visited: the gate says which (none set: all of them), and its
+    // keeper starts them through startStation.
+    void setVisitGate(std::function<bool(int id)> gate) { visitGate = std::move(gate); }
+    // A station's lease was taken (start its visits, while collecting) or
+    // lost (no new visit; a running one ends as usual).
+    void startStation(int id);
+    void pauseStation(int id);
 
     void startCollecting();
     void pauseCollecting();
@@ -87,4 +98,5 @@ private:
     // The last store found the database busy; pendingStatuses are kept.
     bool storeFailing = false;
     QTimer *retryTimer = nullptr;
+    std::function<bool(int id)> visitGate;
 };

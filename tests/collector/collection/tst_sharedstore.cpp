@@ -2,6 +2,7 @@
 // table and rows as the embedded store, statuses kept while the server is
 // gone, and the headless collector visiting from it.
 
+#include "../common/silentdevice.h"
 #include "../common/simulator.h"
 #include "../common/stationfixtures.h"
 #include "store/databaseconnection.h"
@@ -11,10 +12,13 @@
 #include "support/postgresserver.h"
 
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSqlQuery>
 #include <QtTest>
 
+#include <csignal>
 #include <memory>
+#include <vector>
 
 class tst_SharedStore : public QObject
 {
@@ -29,9 +33,13 @@ private slots:
     void resumePointsKeptOnTheServer_laterOneWins();
     void windowFollowsWhatOthersWrite();
     void headlessOnceFromTheServer_passwordNeverShown();
+    void twoCollectorsAtOnce_eachStationVisitedOnce();
+    void killedCollectorsStationsAreTakenOver();
 
 private:
     DatabaseUrl url() const;
+    // Runs tqm510 with the server's store and the given working folder.
+    QProcess *collector(const QString &workdir, const QStringList &args, QObject *owner);
 
     std::unique_ptr<PostgresServer> server;
 };
@@ -52,6 +60,8 @@ void tst_SharedStore::cleanup()
         QVERIFY(db.open(url()));
         QSqlQuery().exec(QStringLiteral("DROP TABLE IF EXISTS stations"));
         QSqlQuery().exec(QStringLiteral("DROP TABLE IF EXISTS station_resume"));
+        QSqlQuery().exec(QStringLiteral("DROP TABLE IF EXISTS station_leases"));
+        QSqlQuery().exec(QStringLiteral("DROP TABLE IF EXISTS collectors"));
         DatabaseConnection::close();
     }
 }
@@ -62,6 +72,15 @@ DatabaseUrl tst_SharedStore::url() const
     QString error;
     DatabaseUrl::parse(server->url(), &u, &error);
     return u;
+}
+
+QProcess *tst_SharedStore::collector(const QString &workdir, const QStringList &args, QObject *owner)
+{
+    auto *p = new QProcess(owner);
+    p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    p->start(qEnvironmentVariable("TQM510"),
+             QStringList{QStringLiteral("--workdir"), workdir, QStringLiteral("--database"), server->url()} + args);
+    return p;
 }
 
 void tst_SharedStore::stationsOnTheServer()
@@ -232,6 +251,105 @@ void tst_SharedStore::headlessOnceFromTheServer_passwordNeverShown()
     QVERIFY(!status.value(1).toString().isEmpty());
     QVERIFY(!status.next());
     QVERIFY(!QDir(dir.filePath(QStringLiteral("files/H01"))).entryList({QStringLiteral("*.xml")}).isEmpty());
+}
+
+void tst_SharedStore::twoCollectorsAtOnce_eachStationVisitedOnce()
+{
+    if (!Simulator::available())
+        QSKIP("the simulator is not built");
+    QTemporaryDir dir;
+    constexpr int stations = 20;
+    std::vector<std::unique_ptr<Simulator>> loggers;
+    QStringList add;
+    for (int i = 0; i < stations; ++i) {
+        const QString code = QStringLiteral("S%1").arg(i, 2, 10, QChar('0'));
+        loggers.push_back(std::make_unique<Simulator>());
+        QVERIFY2(loggers.back()->start(dir.path(), code, QStringLiteral(R"({"station": {"code": "%1"}})").arg(code).toUtf8()),
+                 qPrintable(loggers.back()->error()));
+        add << QStringLiteral("--add-station")
+            << QStringLiteral("%1,127.0.0.1,%2,%3").arg(code).arg(loggers.back()->port).arg(dir.filePath("files/" + code));
+    }
+    QObject owner;
+    QProcess *adding = collector(dir.filePath("a"), add, &owner);
+    QVERIFY(adding->waitForFinished(30000));
+    QCOMPARE(adding->exitCode(), 0);
+
+    // Started at the same moment, on the same list.
+    QProcess *a = collector(dir.filePath("a"), {"--headless", "--once", "--collector-id", "a"}, &owner);
+    QProcess *b = collector(dir.filePath("b"), {"--headless", "--once", "--collector-id", "b"}, &owner);
+    QVERIFY(a->waitForFinished(120000));
+    QVERIFY(b->waitForFinished(120000));
+    QCOMPARE(a->exitCode(), 0);
+    QCOMPARE(b->exitCode(), 0);
+    const QByteArray linesA = a->readAllStandardOutput(), linesB = b->readAllStandardOutput();
+
+    for (int i = 0; i < stations; ++i) {
+        const QString code = QStringLiteral("S%1").arg(i, 2, 10, QChar('0'));
+        // One visit: the names are read once to check the station and once to download.
+        QFile log(dir.filePath(code + ".log"));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QByteArray requests = log.readAll();
+        QVERIFY2(requests.count("RKL") == 2, qPrintable(code + ": " + QString::number(requests.count("RKL") / 2) + " visits"));
+        QVERIFY(linesA.contains("\t" + code.toUtf8() + "\t") != linesB.contains("\t" + code.toUtf8() + "\t"));
+        // Every value the logger recorded, once.
+        const QStringList files = QDir(dir.filePath("files/" + code)).entryList({"*.xml"});
+        QCOMPARE(files.size(), 1);
+        QFile saved(dir.filePath("files/" + code + "/" + files.first()));
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QFile truth(loggers.at(size_t(i))->truthPath());
+        QVERIFY(truth.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll().count("<line "), truth.readAll().count('\n') - 1);
+    }
+    // Both gave their leases back when they ended.
+    DatabaseConnection db;
+    QVERIFY(db.open(url()));
+    QSqlQuery q(QStringLiteral("SELECT count(*) FROM station_leases WHERE holder <> ''"));
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toInt(), 0);
+}
+
+void tst_SharedStore::killedCollectorsStationsAreTakenOver()
+{
+    QTemporaryDir dir;
+    QObject owner;
+    QStringList add;
+    for (int i = 0; i < 4; ++i)
+        add << QStringLiteral("--add-station") << QStringLiteral("K%1,127.0.0.1,%2").arg(i).arg(closedPort());
+    QProcess *adding = collector(dir.filePath("a"), add, &owner);
+    QVERIFY(adding->waitForFinished(30000));
+    QCOMPARE(adding->exitCode(), 0);
+
+    qputenv("TQM510_LEASE_SECONDS", "3");
+    qputenv("TQM510_LEASE_RENEW_MS", "500");
+    auto restore = qScopeGuard([] {
+        qunsetenv("TQM510_LEASE_SECONDS");
+        qunsetenv("TQM510_LEASE_RENEW_MS");
+    });
+    DatabaseConnection db;
+    QVERIFY(db.open(url()));
+    auto holders = []() {
+        QMap<QString, int> out;
+        QSqlQuery q(QStringLiteral("SELECT holder, count(*) FROM station_leases GROUP BY holder"));
+        while (q.next())
+            out.insert(q.value(0).toString(), q.value(1).toInt());
+        return out;
+    };
+    QProcess *a = collector(dir.filePath("a"), {"--headless", "--collector-id", "a"}, &owner);
+    QTRY_COMPARE_WITH_TIMEOUT(holders().value("a"), 4, 20000);
+    QProcess *b = collector(dir.filePath("b"), {"--headless", "--collector-id", "b"}, &owner);
+    // b joins: a gives back half.
+    QTRY_COMPARE_WITH_TIMEOUT(holders().value("b"), 2, 20000);
+    QCOMPARE(holders().value("a"), 2);
+
+    ::kill(pid_t(a->processId()), SIGKILL);
+    QVERIFY(a->waitForFinished(10000));
+    // a's leases expire (3 s) and b takes them, without a's help.
+    QTRY_COMPARE_WITH_TIMEOUT(holders().value("b"), 4, 20000);
+
+    ::kill(pid_t(b->processId()), SIGTERM);
+    QVERIFY(b->waitForFinished(20000));
+    QCOMPARE(b->exitCode(), 0);
+    QCOMPARE(holders().value("b"), 0); // given back at its stop
 }
 
 QTEST_GUILESS_MAIN(tst_SharedStore)
