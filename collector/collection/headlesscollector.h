@@ -32,12 +32,20 @@ public:
     // refuses one (those before it stay).
     int addStations(const QStringList &texts);
 
+    // Prints every station's main figures (a table, or JSON) and returns 0;
+    // 1 when the database cannot be opened.
+    int printStatus(bool json);
+    // With run(): rewrite this metrics file after the visits and on a heartbeat.
+    void setMetricsFile(const QString &path) { metricsPath = path; }
+
 private slots:
     void onStatusPublished(DBStation station);
     void onVisitEnded(int id, bool hasError);
     void onStoreFailing(int keptCount);
     void onKeptStatusesStored(int count);
     void onStopSignal();
+    void onWarning(int id, QString text);
+    void onMailFinished(int id, QString kind, bool sent, QString error);
 
 private:
     bool openDatabase();
@@ -58,4 +66,5 @@ private:
     bool anyVisitFailed = false;
     // A single round is over but statuses wait for a busy database.
     bool roundOver = false;
+    QString metricsPath;
 };

@@ -3,6 +3,7 @@
 #include <QLocale>
 
 #include "collectorlogging.h"
+#include "stationstats.h"
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -64,7 +65,11 @@ bool DatabaseConnection::connectToDatabase(const QString &databaseName, const QS
     }
     setPragma(QStringLiteral("PRAGMA journal_mode=WAL"));
     setPragma(QStringLiteral("PRAGMA synchronous=FULL"));
-    return createTable();
+    if (!createTable())
+        return false;
+    // The statistics are an extra: the stations can be collected without them.
+    StationStatsStore::createTable();
+    return true;
 }
 
 bool DatabaseConnection::createTable()

@@ -3,6 +3,7 @@
 #include "dbstation.h"
 
 #include <QAbstractTableModel>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -40,6 +41,9 @@ public:
     bool insertRows(int row, int count, const QModelIndex &parent = QModelIndex()) override;
     bool removeRows(int row, int count, const QModelIndex &parent = QModelIndex()) override;
 
+    // Visit statistics shown under the status in its tool tip.
+    void setStatsSummary(int id, const QString &summary);
+
     QString enabledColor() const { return colorEnable; }
     QString disabledColor() const { return colorDisable; }
     QString errorColor() const { return colorError; }
@@ -49,6 +53,7 @@ private:
     static Qt::Alignment alignment(int column);
 
     QList<DBStation> stationList;
+    QHash<int, QString> statsSummaries;
     QString colorEnable;
     QString colorDisable;
     QString colorError;
