@@ -242,7 +242,7 @@ void Worker::endVisit()
     if (report.result != VisitReport::Interrupted && !stopRequested) {
         if (!report.failed() && report.driftBeyondLimit) {
             // The visit went well, but the operator must see the clock.
-            station.status = tr("%1 Device clock off by %2 s.").arg(station.status).arg(report.driftSeconds);
+            station.status = tr("%1 (device clock off by %2 s)").arg(station.status).arg(report.driftSeconds);
             publishStatus();
         }
         scheduleNext(report.failed());
