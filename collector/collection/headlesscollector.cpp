@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QLocale>
 #include <QSocketNotifier>
+#include <QSqlQuery>
 #include <QTextStream>
 
 #include <csignal>
@@ -138,7 +139,16 @@ int HeadlessCollector::printStatus(bool json)
     if (!openDatabase())
         return 1;
     {
-        const QList<DBStation> stations = DatabaseConnection::selectStations();
+        QList<DBStation> stations = DatabaseConnection::selectStations();
+        // The stored status is not part of a loaded record; here it is wanted.
+        QSqlQuery query;
+        if (query.exec(QStringLiteral("SELECT id, status FROM stations"))) {
+            QHash<int, QString> statuses;
+            while (query.next())
+                statuses.insert(query.value(0).toInt(), query.value(1).toString());
+            for (DBStation &st : stations)
+                st.status = statuses.value(st.id);
+        }
         const QHash<int, StationStats> stats = StationStatsStore::load();
         out << (json ? StatusReport::json(stations, stats) : StatusReport::table(stations, stats));
         out.flush();

@@ -77,7 +77,7 @@ QString StatusReport::json(const QList<DBStation> &stations, const QHash<int, St
         o.insert(QStringLiteral("code"), st.code);
         o.insert(QStringLiteral("active"), st.active);
         o.insert(QStringLiteral("status"), st.status);
-        o.insert(QStringLiteral("hasError"), st.has_error);
+        o.insert(QStringLiteral("lastReason"), s.lastReason);
         o.insert(QStringLiteral("visits"), s.visits);
         o.insert(QStringLiteral("successes"), s.successes);
         o.insert(QStringLiteral("failures"),
