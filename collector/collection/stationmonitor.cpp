@@ -116,13 +116,18 @@ void StationMonitor::onVisitReport(VisitReport report)
     s.stationId = report.id;
     const bool warnedBefore = s.memoryWarning;
     apply(s, report, opts);
+    if (completeness && report.result == VisitReport::Success) {
+        const double share = completeness(*found, report.ended);
+        s.completenessKnown = share >= 0;
+        s.completeness30d = qMax(0.0, share);
+    }
     if (s.memoryWarning && !warnedBefore) {
         emit warning(report.id, tr("Memory may overwrite unread data on %1")
                                     .arg(QLocale::c().toString(s.memoryOverwrite, QStringLiteral("yyyy-MM-dd hh:mm"))));
     }
     sendAlerts(*found, s, !report.failed(), report.ended.isValid() ? report.ended : QDateTime::currentDateTime());
     if (!StationStatsStore::save(s))
-        qCWarning(lcController, "could not store the statistics of station %d", report.id);
+        qCWarning(lcMonitor, "could not store the statistics of station %d", report.id);
     model->setStatsSummary(report.id, s.summary());
     updateMetrics();
     emit statsUpdated(report.id, s);
@@ -201,7 +206,7 @@ void StationMonitor::sendAlerts(const DBStation &station, StationStats &s, bool 
                     if (!self)
                         return;
                     if (!sent)
-                        qCWarning(lcController, "alert mail (%s) for station %d not sent: %s", qUtf8Printable(kind),
+                        qCWarning(lcMonitor, "alert mail (%s) for station %d not sent: %s", qUtf8Printable(kind),
                                   id, qUtf8Printable(error));
                     emit self->mailFinished(id, kind, sent, error);
                 },

@@ -9,6 +9,8 @@
 #include <QObject>
 #include <QThreadPool>
 
+#include <functional>
+
 class MetricsFile;
 class StationTableModel;
 
@@ -28,6 +30,11 @@ public:
     // Writes the metrics to `path` from now on; empty stops it.
     void setMetricsFile(const QString &path);
     MetricsFile *metricsFile() const { return metrics; }
+    // Share (0..1) of the values expected over a station's last 30 days that
+    // its data files hold, negative when nothing was expected; asked after
+    // each successful visit. Without one the completeness stays unknown.
+    using CompletenessSource = std::function<double(const DBStation &station, const QDateTime &now)>;
+    void setCompletenessSource(CompletenessSource source) { completeness = std::move(source); }
     // Waits up to timeoutMs for the mails on their way; true when none is left.
     bool waitForMail(int timeoutMs);
 
@@ -55,4 +62,5 @@ private:
     QHash<int, StationStats> all;
     MetricsFile *metrics = nullptr;
     QThreadPool mailPool;
+    CompletenessSource completeness;
 };

@@ -494,8 +494,8 @@ void Worker::onNexilDataFile(QList<DataFile> files)
         // pages again; the operator must see that this one was not saved.
         saveFailed = true;
         station.has_error = true;
-        fail(VisitReport::SaveError, tr("Could not save the data file %1").arg(QDir::toNativeSeparators(dataFilePath)));
         station.status = tr("Could not save the data file %1").arg(QDir::toNativeSeparators(dataFilePath));
+        fail(VisitReport::SaveError, station.status);
         publishStatus();
     }
 }

@@ -106,7 +106,7 @@ QString StationStats::summary() const
 bool StationStatsStore::createTable()
 {
     // Its own table, created when missing; completeness_30d stays NULL until
-    // something computes it.
+    // a completeness source computes it.
     QSqlQuery query;
     const bool ok = query.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS station_stats ("
                                               "station_id INTEGER PRIMARY KEY, "
@@ -183,15 +183,11 @@ QHash<int, StationStats> StationStatsStore::load()
 
 bool StationStatsStore::save(const StationStats &s)
 {
-    // completeness_30d belongs to the completeness check: an upsert that
-    // leaves it alone.
     QStringList names;
     QStringList marks;
     QStringList updates;
     for (const char *column : columns) {
         const QString name = QLatin1String(column);
-        if (name == QLatin1String("completeness_30d"))
-            continue;
         names << name;
         marks << QStringLiteral("?");
         if (name != QLatin1String("station_id"))
@@ -222,6 +218,7 @@ bool StationStatsStore::save(const StationStats &s)
     query.addBindValue(timeValue(s.memoryFull));
     query.addBindValue(timeValue(s.memoryOverwrite));
     query.addBindValue(s.memoryWarning ? 1 : 0);
+    query.addBindValue(s.completenessKnown ? QVariant(s.completeness30d) : QVariant());
     query.addBindValue(alertsText(s.lastAlert));
     query.addBindValue(s.failingAlerted ? 1 : 0);
     if (!query.exec()) {

@@ -36,7 +36,7 @@ struct StationStats
     QDateTime memoryOverwrite;
     bool memoryWarning = false;
     // Share of the expected records of the last 30 days that arrived (0..1);
-    // filled by the completeness check, NULL until it has run.
+    // NULL in the table until a completeness source has computed it.
     bool completenessKnown = false;
     double completeness30d = 0.0;
     // Alert mail: when each kind last went out, and whether a "failing"

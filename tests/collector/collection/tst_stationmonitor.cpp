@@ -84,35 +84,41 @@ void tst_StationMonitor::statisticsFollowTheVisitsAndSurviveARestart()
         ok.driftBeyondLimit = true;
         monitor.onVisitReport(ok);
         monitor.onVisitReport(report(VisitReport::Interrupted, 90)); // tells nothing
+        // The completeness of the station's files, asked after a success.
+        monitor.setCompletenessSource([](const DBStation &st, const QDateTime &) {
+            return st.code == QStringLiteral("CODEM") ? 0.93 : -1.0;
+        });
+        monitor.onVisitReport(report(VisitReport::Success, 85));
         VisitReport other = ok;
         other.id = id + 100; // deleted meanwhile
         monitor.onVisitReport(other);
-        QCOMPARE(updated.count(), 6);
+        QCOMPARE(updated.count(), 7);
 
         const StationStats s = monitor.stats(id);
-        QCOMPARE(s.visits, qint64(5));
-        QCOMPARE(s.successes, qint64(1));
+        QCOMPARE(s.visits, qint64(6));
+        QCOMPARE(s.successes, qint64(2));
         QCOMPARE(s.failedNoConnection, qint64(1));
         QCOMPARE(s.failedWrongStation, qint64(1));
         QCOMPARE(s.failedDevice, qint64(1));
         QCOMPARE(s.failedSave, qint64(1));
         QCOMPARE(s.retries, qint64(1));
         QCOMPARE(s.consecutiveFailures, 0);
-        QCOMPARE(s.lastSuccess, ok.ended);
+        QCOMPARE(s.lastSuccess, report(VisitReport::Success, 85).ended);
         QVERIFY(s.driftFlag);
         const QString tip = model.data(model.index(0, StationTableModel::ColumnStatus), Qt::ToolTipRole).toString();
-        QVERIFY2(tip.contains(QStringLiteral("Visits: 5, succeeded 1, failed 4, retries 1")), qPrintable(tip));
+        QVERIFY2(tip.contains(QStringLiteral("Visits: 6, succeeded 2, failed 4, retries 1")), qPrintable(tip));
         QVERIFY(tip.contains(QStringLiteral("Clock drift: 610 s")));
     }
     // Another run reads them back.
     const StationStats back = StationStatsStore::load().value(id);
-    QCOMPARE(back.visits, qint64(5));
+    QCOMPARE(back.visits, qint64(6));
     QCOMPARE(back.records, qint64(120));
     QCOMPARE(back.bytes, qint64(2048));
-    QCOMPARE(back.lastDurationMs, qint64(3500));
+    QCOMPARE(back.lastDurationMs, qint64(0));
     QCOMPARE(back.lastDriftSeconds, qint64(610));
-    QCOMPARE(back.lastSuccess.toSecsSinceEpoch(), start.addSecs(82 * 60).toSecsSinceEpoch());
-    QVERIFY(!back.completenessKnown);
+    QCOMPARE(back.lastSuccess.toSecsSinceEpoch(), start.addSecs(85 * 60).toSecsSinceEpoch());
+    QVERIFY(back.completenessKnown);
+    QCOMPARE(back.completeness30d, 0.93);
 }
 
 void tst_StationMonitor::stationsTableStaysAsItWas()
