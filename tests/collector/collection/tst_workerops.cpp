@@ -1,7 +1,10 @@
 #include "../common/silentdevice.h"
 #include "../common/simulator.h"
 #include "../common/stationfixtures.h"
+#include "collection/stationmonitor.h"
 #include "collection/worker.h"
+#include "store/databaseconnection.h"
+#include "store/stationtablemodel.h"
 
 #include "nexil/protocol/nexil.h"
 
@@ -90,7 +93,15 @@ void tst_WorkerOps::retriedOnTiersUntilTheStationAccepts()
     CollectionOptions options;
     options.minuteMs = 5; // 2, 5, 15 "minutes": 10, 25, 75 ms; the period 300 ms
     const quint16 port = closedPort();
-    Worker worker(station(port), options);
+    // The statistics follow on the same thread.
+    DatabaseConnection db;
+    QVERIFY(db.connectToDatabase(dir.filePath(QStringLiteral("data.db")), QString(), 0, QString(), QString()));
+    DBStation s = station(port);
+    s.id = DatabaseConnection::insertStation(s);
+    StationTableModel model;
+    StationMonitor monitor(&model, options);
+    Worker worker(s, options);
+    connect(&worker, &Worker::visitReported, &monitor, &StationMonitor::onVisitReport);
     QSignalSpy published(&worker, &Worker::workerStatusChanged);
     QSignalSpy reported(&worker, &Worker::visitReported);
     worker.onStartCollecting(0);
@@ -128,6 +139,16 @@ void tst_WorkerOps::retriedOnTiersUntilTheStationAccepts()
     QCOMPARE(worker.activeTimerInterval(), 60 * 5);
     QCOMPARE(published.last().at(0).value<DBStation>().status, QStringLiteral("Success"));
     QVERIFY(!published.last().at(0).value<DBStation>().has_error);
+
+    const StationStats stats = monitor.stats(s.id);
+    QCOMPARE(stats.visits, qint64(3));
+    QCOMPARE(stats.failedNoConnection, qint64(2));
+    QCOMPARE(stats.successes, qint64(1));
+    QCOMPARE(stats.retries, qint64(2));
+    QCOMPARE(stats.consecutiveFailures, 0);
+    QCOMPARE(stats.lastSuccess, r.ended);
+    QVERIFY(stats.driftKnown);
+    DatabaseConnection::close();
 }
 
 void tst_WorkerOps::clockDriftWarnsWithoutTouchingTheDevice()
