@@ -106,22 +106,22 @@ QString StationStats::summary() const
 bool StationStatsStore::createTable()
 {
     // Its own table, created when missing; completeness_30d stays NULL until
-    // a completeness source computes it.
+    // a completeness source computes it. Counters are 64-bit on any server.
     QSqlQuery query;
     const bool ok = query.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS station_stats ("
                                               "station_id INTEGER PRIMARY KEY, "
-                                              "visits INTEGER NOT NULL DEFAULT (0), "
-                                              "successes INTEGER NOT NULL DEFAULT (0), "
-                                              "failed_no_connection INTEGER NOT NULL DEFAULT (0), "
-                                              "failed_wrong_station INTEGER NOT NULL DEFAULT (0), "
-                                              "failed_device INTEGER NOT NULL DEFAULT (0), "
-                                              "failed_save INTEGER NOT NULL DEFAULT (0), "
-                                              "retries INTEGER NOT NULL DEFAULT (0), "
-                                              "records INTEGER NOT NULL DEFAULT (0), "
-                                              "bytes INTEGER NOT NULL DEFAULT (0), "
-                                              "last_duration_ms INTEGER NOT NULL DEFAULT (0), "
+                                              "visits BIGINT NOT NULL DEFAULT (0), "
+                                              "successes BIGINT NOT NULL DEFAULT (0), "
+                                              "failed_no_connection BIGINT NOT NULL DEFAULT (0), "
+                                              "failed_wrong_station BIGINT NOT NULL DEFAULT (0), "
+                                              "failed_device BIGINT NOT NULL DEFAULT (0), "
+                                              "failed_save BIGINT NOT NULL DEFAULT (0), "
+                                              "retries BIGINT NOT NULL DEFAULT (0), "
+                                              "records BIGINT NOT NULL DEFAULT (0), "
+                                              "bytes BIGINT NOT NULL DEFAULT (0), "
+                                              "last_duration_ms BIGINT NOT NULL DEFAULT (0), "
                                               "last_success_time TEXT, "
-                                              "last_drift_seconds INTEGER, "
+                                              "last_drift_seconds BIGINT, "
                                               "drift_flag INTEGER NOT NULL DEFAULT (0), "
                                               "last_clock_set TEXT, "
                                               "consecutive_failures INTEGER NOT NULL DEFAULT (0), "
