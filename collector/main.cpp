@@ -54,6 +54,14 @@ int main(int argc, char *argv[])
                                      "DIRECTORY defaults to FILES/CODE, FILES being the working folder's "
                                      "files folder."),
                       QStringLiteral("CODE,HOST,PORT[,DIRECTORY]")});
+    parser.addOption({QStringLiteral("metrics-file"),
+                      QStringLiteral("With --headless: rewrite PATH (atomically, at most every 10 s) after the "
+                                     "visits and every minute with the collection's figures in the text "
+                                     "format of a monitoring textfile collector."),
+                      QStringLiteral("PATH")});
+    parser.addOption({QStringLiteral("status"),
+                      QStringLiteral("Print every station's visit statistics as a table and exit.")});
+    parser.addOption({QStringLiteral("json"), QStringLiteral("With --status: print JSON instead of a table.")});
     parser.addOption(
         {QStringLiteral("verbose"),
          QStringLiteral("Show the diagnostics of the library and the collector on standard error "
@@ -107,6 +115,18 @@ int main(int argc, char *argv[])
         err << "--once needs --headless." << Qt::endl;
         return 2;
     }
+    if (parser.isSet(QStringLiteral("metrics-file")) && !parser.isSet(QStringLiteral("headless"))) {
+        err << "--metrics-file needs --headless." << Qt::endl;
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("json")) && !parser.isSet(QStringLiteral("status"))) {
+        err << "--json needs --status." << Qt::endl;
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("status"))) {
+        HeadlessCollector collector(out, err);
+        return collector.printStatus(parser.isSet(QStringLiteral("json")));
+    }
     if (parser.isSet(QStringLiteral("add-station"))) {
         HeadlessCollector collector(out, err);
         return collector.addStations(parser.values(QStringLiteral("add-station")));
@@ -114,6 +134,7 @@ int main(int argc, char *argv[])
     if (parser.isSet(QStringLiteral("headless"))) {
         HeadlessCollector collector(out, err);
         collector.setCollectorId(parser.value(QStringLiteral("collector-id")));
+        collector.setMetricsFile(parser.value(QStringLiteral("metrics-file")));
         return collector.run(parser.isSet(QStringLiteral("once")));
     }
 #ifdef TQM510_WINDOWS

@@ -753,6 +753,40 @@
     </message>
 </context>
 <context>
+    <name>StationMonitor</name>
+    <message>
+        <source>Memory may overwrite unread data on %1</source>
+        <translation>Memory may overwrite unread data on %1</translation>
+    </message>
+</context>
+<context>
+    <name>StationStats</name>
+    <message>
+        <source>Visits: %1, succeeded %2, failed %3, retries %4</source>
+        <translation>Visits: %1, succeeded %2, failed %3, retries %4</translation>
+    </message>
+    <message>
+        <source>Last success: %1</source>
+        <translation>Last success: %1</translation>
+    </message>
+    <message>
+        <source>never</source>
+        <translation>never</translation>
+    </message>
+    <message>
+        <source>Clock drift: %1 s</source>
+        <translation>Clock drift: %1 s</translation>
+    </message>
+    <message>
+        <source> (beyond the limit)</source>
+        <translation> (beyond the limit)</translation>
+    </message>
+    <message>
+        <source>Memory full: %1, unread data overwritten: %2</source>
+        <translation>Memory full: %1, unread data overwritten: %2</translation>
+    </message>
+</context>
+<context>
     <name>Worker</name>
     <message>
         <source>Connecting..</source>
@@ -781,6 +815,30 @@
     <message>
         <source>Visit interrupted by stop while waiting to save %1</source>
         <translation>Visit interrupted by stop while waiting to save %1</translation>
+    </message>
+    <message>
+        <source>Retry %1 of %2 in %3 min: %4</source>
+        <translation>Retry %1 of %2 in %3 min: %4</translation>
+    </message>
+    <message>
+        <source>%1 (device clock off by %2 s)</source>
+        <translation>%1 (device clock off by %2 s)</translation>
+    </message>
+    <message>
+        <source>Device clock off by %1 s (limit %2 s)</source>
+        <translation>Device clock off by %1 s (limit %2 s)</translation>
+    </message>
+    <message>
+        <source>Setting the device clock to the host time (off by %1 s)</source>
+        <translation>Setting the device clock to the host time (off by %1 s)</translation>
+    </message>
+    <message>
+        <source>Device clock set to the host time</source>
+        <translation>Device clock set to the host time</translation>
+    </message>
+    <message>
+        <source>Device clock not set: wrong device password</source>
+        <translation>Device clock not set: wrong device password</translation>
     </message>
 </context>
 <context>

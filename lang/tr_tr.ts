@@ -753,6 +753,40 @@
     </message>
 </context>
 <context>
+    <name>StationMonitor</name>
+    <message>
+        <source>Memory may overwrite unread data on %1</source>
+        <translation>Bellek, okunmamış verilerin üzerine %1 tarihinde yazabilir</translation>
+    </message>
+</context>
+<context>
+    <name>StationStats</name>
+    <message>
+        <source>Visits: %1, succeeded %2, failed %3, retries %4</source>
+        <translation>Ziyaret: %1, başarılı %2, başarısız %3, yeniden deneme %4</translation>
+    </message>
+    <message>
+        <source>Last success: %1</source>
+        <translation>Son başarılı ziyaret: %1</translation>
+    </message>
+    <message>
+        <source>never</source>
+        <translation>hiç</translation>
+    </message>
+    <message>
+        <source>Clock drift: %1 s</source>
+        <translation>Saat farkı: %1 sn</translation>
+    </message>
+    <message>
+        <source> (beyond the limit)</source>
+        <translation> (sınırın üzerinde)</translation>
+    </message>
+    <message>
+        <source>Memory full: %1, unread data overwritten: %2</source>
+        <translation>Bellek dolu: %1, okunmamış verinin üzerine yazılma: %2</translation>
+    </message>
+</context>
+<context>
     <name>Worker</name>
     <message>
         <source>Connecting..</source>
@@ -781,6 +815,30 @@
     <message>
         <source>Visit interrupted by stop while waiting to save %1</source>
         <translation>Ziyaret, %1 kaydedilmeyi beklerken durdurulduğu için kesildi</translation>
+    </message>
+    <message>
+        <source>Retry %1 of %2 in %3 min: %4</source>
+        <translation>Yeniden deneme %1/%2, %3 dk sonra: %4</translation>
+    </message>
+    <message>
+        <source>%1 (device clock off by %2 s)</source>
+        <translation>%1 (cihaz saati %2 sn farklı)</translation>
+    </message>
+    <message>
+        <source>Device clock off by %1 s (limit %2 s)</source>
+        <translation>Cihaz saati %1 sn farklı (sınır %2 sn)</translation>
+    </message>
+    <message>
+        <source>Setting the device clock to the host time (off by %1 s)</source>
+        <translation>Cihaz saati bilgisayar saatine ayarlanıyor (fark %1 sn)</translation>
+    </message>
+    <message>
+        <source>Device clock set to the host time</source>
+        <translation>Cihaz saati bilgisayar saatine ayarlandı</translation>
+    </message>
+    <message>
+        <source>Device clock not set: wrong device password</source>
+        <translation>Cihaz saati ayarlanamadı: cihaz şifresi yanlış</translation>
     </message>
 </context>
 <context>

@@ -1,5 +1,8 @@
 #include "headlesscollector.h"
 
+#include "metricsfile.h"
+#include "stationmonitor.h"
+#include "statusreport.h"
 #include "store/databaseconnection.h"
 #include "store/stationtablemodel.h"
 #include "store/storefollower.h"
@@ -12,6 +15,7 @@
 #include <QDir>
 #include <QLocale>
 #include <QSocketNotifier>
+#include <QSqlQuery>
 #include <QTextStream>
 
 #include <csignal>
@@ -35,6 +39,8 @@ void onUnixSignal(int)
 // Shutdown, waiting for the workers and storing their last statuses
 // included, stays within what a service manager allows for a stop.
 constexpr int stopTimeoutMs = 1500;
+// Alert mails still on their way at the end get this long.
+constexpr int mailTimeoutMs = 5000;
 
 } // namespace
 
@@ -132,6 +138,29 @@ int HeadlessCollector::addStations(const QStringList &texts)
     return result;
 }
 
+int HeadlessCollector::printStatus(bool json)
+{
+    if (!openDatabase())
+        return 1;
+    {
+        QList<DBStation> stations = DatabaseConnection::selectStations();
+        // The stored status is not part of a loaded record; here it is wanted.
+        QSqlQuery query;
+        if (query.exec(QStringLiteral("SELECT id, status FROM stations"))) {
+            QHash<int, QString> statuses;
+            while (query.next())
+                statuses.insert(query.value(0).toInt(), query.value(1).toString());
+            for (DBStation &st : stations)
+                st.status = statuses.value(st.id);
+        }
+        const QHash<int, StationStats> stats = StationStatsStore::load();
+        out << (json ? StatusReport::json(stations, stats) : StatusReport::table(stations, stats));
+        out.flush();
+    }
+    DatabaseConnection::close();
+    return 0;
+}
+
 int HeadlessCollector::run(bool runOnce)
 {
     once = runOnce;
@@ -168,6 +197,14 @@ int HeadlessCollector::run(bool runOnce)
     connect(controller, &WorkerController::statusStoreFailing, this, &HeadlessCollector::onStoreFailing);
     connect(controller, &WorkerController::keptStatusesStored, this,
             &HeadlessCollector::onKeptStatusesStored);
+    connect(controller->monitor(), &StationMonitor::warning, this, &HeadlessCollector::onWarning);
+    connect(controller->monitor(), &StationMonitor::mailFinished, this, &HeadlessCollector::onMailFinished);
+    if (!metricsPath.isEmpty()) {
+        controller->monitor()->setMetricsFile(metricsPath);
+        connect(controller->monitor()->metricsFile(), &MetricsFile::writeFailed, this, [this](const QString &why) {
+            err << now() << '\t' << "Could not write the metrics file " << metricsPath << ": " << why << Qt::endl;
+        });
+    }
 
     int active = 0;
     for (const DBStation &s : model->stations())
@@ -199,6 +236,11 @@ int HeadlessCollector::run(bool runOnce)
         delete leases;
         leases = nullptr;
     }
+    if (!controller->monitor()->waitForMail(mailTimeoutMs))
+        err << now() << '\t' << "Alert mails still being sent were given up." << Qt::endl;
+    // The last figures, whatever the interval.
+    if (MetricsFile *metrics = controller->monitor()->metricsFile())
+        metrics->writeNow();
     if (const int lost = controller->keptStatusCount()) {
         err << now() << '\t' << lost << " statuses could not be stored: the database is still busy."
             << Qt::endl;
@@ -221,6 +263,23 @@ void HeadlessCollector::onStatusPublished(DBStation station)
 {
     out << now() << '\t' << station.id << '\t' << station.code << '\t' << station.status << Qt::endl;
     notifier.status(station.code + QStringLiteral(": ") + station.status);
+}
+
+void HeadlessCollector::onWarning(int id, QString text)
+{
+    QString code;
+    for (const DBStation &s : model->stations()) {
+        if (s.id == id)
+            code = s.code;
+    }
+    out << now() << '\t' << id << '\t' << code << '\t' << text << Qt::endl;
+}
+
+void HeadlessCollector::onMailFinished(int id, QString kind, bool sent, QString error)
+{
+    if (!sent)
+        err << now() << '\t' << "Alert mail (" << kind << ") for station " << id << " not sent: " << error
+            << Qt::endl;
 }
 
 void HeadlessCollector::onStoreFailing(int keptCount)

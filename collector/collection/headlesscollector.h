@@ -36,6 +36,11 @@ public:
     // The name of this collector among several on a shared store (default:
     // host name and process id).
     void setCollectorId(const QString &id) { collectorId = id; }
+    // Prints every station's main figures (a table, or JSON) and returns 0;
+    // 1 when the database cannot be opened.
+    int printStatus(bool json);
+    // With run(): rewrite this metrics file after the visits and on a heartbeat.
+    void setMetricsFile(const QString &path) { metricsPath = path; }
 
 private slots:
     void onStatusPublished(DBStation station);
@@ -43,6 +48,8 @@ private slots:
     void onStoreFailing(int keptCount);
     void onKeptStatusesStored(int count);
     void onStopSignal();
+    void onWarning(int id, QString text);
+    void onMailFinished(int id, QString kind, bool sent, QString error);
 
 private:
     bool openDatabase();
@@ -65,4 +72,5 @@ private:
     bool anyVisitFailed = false;
     // A single round is over but statuses wait for a busy database.
     bool roundOver = false;
+    QString metricsPath;
 };

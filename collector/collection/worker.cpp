@@ -17,15 +17,20 @@
 
 namespace {
 
-// The longest period a QTimer takes, in whole minutes.
-constexpr int maxPeriodMinutes = std::numeric_limits<int>::max() / 60000;
+// Bytes in one memory page of the device.
+constexpr qint64 pageBytes = 512;
 
 } // namespace
 
-Worker::Worker(DBStation station, QObject *parent) : QObject(parent), station(std::move(station))
+Worker::Worker(DBStation station, const CollectionOptions &options, QObject *parent)
+    : QObject(parent), station(std::move(station)), options(options), retry(options.retryMinutes)
 {
     registerNexilMetaTypes();
     registerDBStation();
+    qRegisterMetaType<VisitReport>("VisitReport");
+    qRegisterMetaType<CollectionOptions>("CollectionOptions");
+    clock.setLimitSeconds(options.clockDriftWarnSeconds);
+    clock.setSyncEnabled(options.clockSync);
     paused = true;
     stopRequested = false;
     initNexil();
@@ -36,10 +41,16 @@ Worker::Worker(DBStation station, QObject *parent) : QObject(parent), station(st
 
 Worker::~Worker() = default;
 
-int Worker::intervalFor(int connectionPeriodMinutes)
+int Worker::intervalFor(int connectionPeriodMinutes, int minuteMs)
 {
+    minuteMs = qMax(1, minuteMs);
     // A period of 0 would fire the timer on every pass of the loop.
-    return qBound(1, connectionPeriodMinutes, maxPeriodMinutes) * 60000;
+    return qBound(1, connectionPeriodMinutes, std::numeric_limits<int>::max() / minuteMs) * minuteMs;
+}
+
+int Worker::activeTimerInterval() const
+{
+    return timer->interval();
 }
 
 void Worker::initNexil()
@@ -54,6 +65,8 @@ void Worker::initNexil()
     connect(nexil, &Nexil::downloadCompleted, this, &Worker::onNexilDownloadCompleted);
     connect(nexil, &Nexil::dataFile, this, &Worker::onNexilDataFile);
     connect(nexil, &Nexil::error, this, &Worker::onNexilError);
+    connect(nexil, &Nexil::setupParametersHaveBeenLoaded, this, &Worker::onNexilSetupLoaded);
+    connect(nexil, &Nexil::wrongPassword, this, &Worker::onNexilWrongPassword);
 }
 
 void Worker::initSocket()
@@ -66,7 +79,7 @@ void Worker::initSocket()
 
 void Worker::initTimer()
 {
-    timerInterval = intervalFor(station.connection_period);
+    timerInterval = intervalFor(station.connection_period, options.minuteMs);
     timer = new QTimer(this);
     timer->setInterval(timerInterval);
     connect(timer, &QTimer::timeout, this, &Worker::onTimerTimeout);
@@ -126,11 +139,24 @@ void Worker::onStationUpdated(DBStation updated)
     if (updated.id != 0 && updated.id != station.id)
         return;
     station = std::move(updated);
-    const int interval = intervalFor(station.connection_period);
+    const int interval = intervalFor(station.connection_period, options.minuteMs);
     if (interval != timerInterval) {
         timerInterval = interval;
-        timer->setInterval(timerInterval);
+        // A retry keeps its delay; the new period follows it.
+        if (retry.pendingRetry() == 0)
+            timer->setInterval(timerInterval);
     }
+}
+
+void Worker::onOptionsChanged(CollectionOptions changed)
+{
+    options = std::move(changed);
+    retry.setTiers(options.retryMinutes);
+    clock.setLimitSeconds(options.clockDriftWarnSeconds);
+    clock.setSyncEnabled(options.clockSync);
+    timerInterval = intervalFor(station.connection_period, options.minuteMs);
+    if (retry.pendingRetry() == 0)
+        timer->setInterval(timerInterval);
 }
 
 void Worker::onTimerTimeout()
@@ -142,7 +168,13 @@ void Worker::onTimerTimeout()
         return;
     station.has_error = false;
     saveFailed = false;
+    settingClock = false;
+    downloadedPages = 0;
     visitRunning = true;
+    report = VisitReport();
+    report.id = station.id;
+    report.wasRetry = retry.pendingRetry() > 0;
+    visitTime.start();
     station.status = tr("Connecting..");
     publishStatus();
     socket->connectToHost(station.ip, quint16(station.port), QIODevice::ReadWrite,
@@ -174,6 +206,7 @@ void Worker::onSocketDisconnected()
 
 void Worker::onSocketError(QAbstractSocket::SocketError)
 {
+    fail(visitConnected ? VisitReport::DeviceError : VisitReport::NoConnection, socket->errorString());
     station.status = socket->errorString();
     station.has_error = true;
     publishStatus();
@@ -184,13 +217,67 @@ void Worker::onSocketError(QAbstractSocket::SocketError)
         endVisit();
 }
 
+void Worker::fail(VisitReport::Result result, const QString &text)
+{
+    // The first failure of a visit is its reason; what follows is its echo.
+    if (report.result != VisitReport::Success)
+        return;
+    report.result = result;
+    report.reason = text;
+}
+
 void Worker::endVisit()
 {
     if (!visitRunning)
         return;
     visitRunning = false;
     visitConnected = false;
+    settingClock = false;
+    if (station.has_error)
+        fail(VisitReport::DeviceError, station.status);
+    report.id = station.id;
+    report.ended = QDateTime::currentDateTime();
+    report.durationMs = visitTime.isValid() ? visitTime.elapsed() : 0;
+    report.bytes = downloadedPages * pageBytes;
+    if (report.result != VisitReport::Interrupted && !stopRequested) {
+        if (!report.failed() && report.driftBeyondLimit) {
+            // The visit went well, but the operator must see the clock.
+            station.status = tr("%1 (device clock off by %2 s)").arg(station.status).arg(report.driftSeconds);
+            publishStatus();
+        }
+        scheduleNext(report.failed());
+    }
+    emit visitReported(report);
     emit visitEnded(station.id, station.has_error);
+}
+
+void Worker::scheduleNext(bool failed)
+{
+    // A single visit asked for while collection is paused has no follow-up.
+    if (failed && paused)
+        return;
+    if (!failed) {
+        retry.onSuccess();
+        if (timer->interval() != timerInterval)
+            timer->start(timerInterval);
+        return;
+    }
+    const int periodMinutes = timerInterval / qMax(1, options.minuteMs);
+    const int minutes = retry.onFailure(periodMinutes);
+    report.nextRetry = retry.pendingRetry();
+    report.nextTryMinutes = minutes;
+    if (report.nextRetry == 0) {
+        if (timer->interval() != timerInterval)
+            timer->start(timerInterval);
+        return;
+    }
+    station.status = tr("Retry %1 of %2 in %3 min: %4")
+                         .arg(report.nextRetry)
+                         .arg(retry.tierCount())
+                         .arg(minutes)
+                         .arg(report.reason);
+    publishStatus();
+    timer->start(intervalFor(minutes, options.minuteMs));
 }
 
 void Worker::interruptVisit()
@@ -203,6 +290,7 @@ void Worker::interruptVisit()
         station.status = tr("Visit interrupted by stop");
         station.has_error = true;
     }
+    report.result = VisitReport::Interrupted;
     downloading = false;
     nexil->cancelLastProcess();
     // A connected socket announces its end: onSocketDisconnected ends the visit.
@@ -216,13 +304,69 @@ void Worker::interruptVisit()
 void Worker::onNexilSetupParameters(SetupParameters reply)
 {
     if (reply.stationCode != station.code) {
-        onNexilError(0, QStringLiteral("Okunan istasyon kodu \"%1\". Okunan kod ile kayıtlı kod eşleşmiyor!")
-                            .arg(reply.stationCode));
+        const QString text =
+            QStringLiteral("Okunan istasyon kodu \"%1\". Okunan kod ile kayıtlı kod eşleşmiyor!").arg(reply.stationCode);
+        fail(VisitReport::WrongStation, text);
+        onNexilError(0, text);
         return;
     }
     setupParameters = std::move(reply);
-    if (!downloading)
+    if (downloading || settingClock)
+        return;
+    if (!checkClock())
         nexil->getFileInformations();
+}
+
+bool Worker::checkClock()
+{
+    if (!setupParameters.deviceTime.isValid())
+        return false;
+    const QDateTime host = QDateTime::currentDateTime();
+    const ClockCheck::Verdict v = clock.evaluate(setupParameters.deviceTime, host);
+    report.driftKnown = true;
+    report.driftSeconds = v.driftSeconds;
+    report.driftBeyondLimit = v.beyondLimit;
+    if (!v.syncNow) {
+        if (v.beyondLimit) {
+            station.status = tr("Device clock off by %1 s (limit %2 s)").arg(v.driftSeconds).arg(clock.limitSeconds());
+            publishStatus();
+        }
+        return false;
+    }
+    // Once a day at most, successful or not: a wrong password must not be
+    // tried at every visit.
+    clock.markSyncTried(host);
+    settingClock = true;
+    station.status = tr("Setting the device clock to the host time (off by %1 s)").arg(v.driftSeconds);
+    publishStatus();
+    // The device's own setup goes back unchanged; the upload carries the
+    // host's time.
+    SetupParameters setup = setupParameters;
+    setup.keepOldSetups = true;
+    nexil->sendSetupParameters(options.devicePassword, setup);
+    return true;
+}
+
+void Worker::onNexilSetupLoaded()
+{
+    if (!settingClock)
+        return;
+    settingClock = false;
+    report.clockSet = true;
+    station.status = tr("Device clock set to the host time");
+    publishStatus();
+    // Read again: the drift now measured is the one kept.
+    nexil->getSetupParemeters();
+}
+
+void Worker::onNexilWrongPassword()
+{
+    if (!settingClock)
+        return;
+    settingClock = false;
+    station.status = tr("Device clock not set: wrong device password");
+    publishStatus();
+    nexil->getFileInformations();
 }
 
 void Worker::onNexilFileInformations(FileInformations reply)
@@ -254,6 +398,8 @@ void Worker::onNexilChannelNames(ChannelNames reply)
         const int entry = code - DBStation::FirstValueCode;
         if (entry >= 0 && entry < DBStation::ValueCount)
             station.values[size_t(entry)] = instant.at(i).value;
+        if (entry == DBStation::ValueCount - 1)
+            report.memoryFill = double(instant.at(i).value);
     }
     station.has_error = false;
     publishStatus();
@@ -312,6 +458,7 @@ void Worker::onNexilDownloadStarted(int total)
 
 void Worker::onNexilDownloadProgress(int count, int total)
 {
+    downloadedPages = count;
     station.status = QStringLiteral("Downloading packages %1/%2").arg(count).arg(total);
     publishStatus();
 }
@@ -331,7 +478,10 @@ void Worker::onNexilDataFile(QList<DataFile> files)
     fileManager.setCancelCheck([] { return QThread::currentThread()->isInterruptionRequested(); });
     const int result =
         fileManager.saveFile(files.last(), dataFilePath, station.export_text, station.export_excel);
+    if (result == FileManager::Saved)
+        report.records = int(files.last().lines.size());
     if (result == FileManager::Cancelled) {
+        report.result = VisitReport::Interrupted;
         // Nothing was written, so the resume point stays and the next visit
         // downloads these pages again.
         saveFailed = true;
@@ -345,6 +495,7 @@ void Worker::onNexilDataFile(QList<DataFile> files)
         saveFailed = true;
         station.has_error = true;
         station.status = tr("Could not save the data file %1").arg(QDir::toNativeSeparators(dataFilePath));
+        fail(VisitReport::SaveError, station.status);
         publishStatus();
     }
 }
@@ -361,6 +512,7 @@ void Worker::onNexilDownloadCompleted()
 
 void Worker::onNexilError(int, QString errString)
 {
+    fail(VisitReport::DeviceError, errString);
     station.has_error = true;
     station.status = errString;
     downloading = false;

@@ -1,10 +1,15 @@
 #pragma once
 
+#include "collection/clockcheck.h"
+#include "collection/collectionoptions.h"
+#include "collection/retryschedule.h"
+#include "collection/visitreport.h"
 #include "store/dbstation.h"
 
 #include "nexil/protocol/records.h"
 
 #include <QAbstractSocket>
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -17,12 +22,15 @@ class QTimer;
 // connects to the station's modem, reads the device's configuration, checks
 // that it is the registered station, takes its instant values, downloads the
 // memory written since the last saved file and saves it. After every step it
-// publishes a copy of its station record with a status text.
+// publishes a copy of its station record with a status text. A failed visit
+// is tried again on the retry tiers; the device clock is checked on every
+// visit and set only when the options allow it.
 class Worker : public QObject
 {
     Q_OBJECT
 public:
-    explicit Worker(DBStation station, QObject *parent = nullptr);
+    explicit Worker(DBStation station, const CollectionOptions &options = CollectionOptions(),
+                    QObject *parent = nullptr);
     ~Worker() override;
 
     // Read-only views for whoever owns the worker's thread (tests, mostly).
@@ -31,10 +39,17 @@ public:
     bool isStopRequested() const { return stopRequested; }
     int currentTimerInterval() const { return timerInterval; }
     Nexil *device() const { return nexil; }
+    // The interval the timer runs on now: the period, or a retry's delay.
+    int activeTimerInterval() const;
+    int pendingRetry() const { return retry.pendingRetry(); }
+    // When the clock was last set (or tried), so that a restart keeps the
+    // once-a-day rule.
+    void setLastClockSet(const QDateTime &time) { clock.markSyncTried(time); }
 
-    // Timer period of a connection period in minutes; out-of-range periods
-    // are held to one minute ... the longest a QTimer can take.
-    static int intervalFor(int connectionPeriodMinutes);
+    // Timer period of a connection period in minutes (of minuteMs each);
+    // out-of-range periods are held to one minute ... the longest a QTimer
+    // can take.
+    static int intervalFor(int connectionPeriodMinutes, int minuteMs = 60000);
 
 signals:
     void finished();
@@ -42,6 +57,8 @@ signals:
     // A visit is over (disconnected, or the connection never came about);
     // follows its last workerStatusChanged.
     void visitEnded(int id, bool hasError);
+    // What the visit came to; sent just before visitEnded.
+    void visitReported(VisitReport report);
 
 public slots:
     void process();
@@ -50,6 +67,7 @@ public slots:
     void onStopCollecting(int id);
     void onUpdateStationData(int id);
     void onStationUpdated(DBStation station);
+    void onOptionsChanged(CollectionOptions options);
     void onTimerTimeout();
 
     void onSocketConnected();
@@ -65,6 +83,8 @@ public slots:
     void onNexilDownloadCompleted();
     void onNexilDataFile(QList<DataFile> files);
     void onNexilError(int errorCode, QString errString);
+    void onNexilSetupLoaded();
+    void onNexilWrongPassword();
 
 private:
     void initNexil();
@@ -78,6 +98,12 @@ private:
     void interruptVisit();
     bool addressed(int id) const { return id == 0 || id == station.id; }
     QString dataFileDate() const;
+    // Compares the device clock with the host's; true when a clock setting
+    // was sent and the visit waits for its answer.
+    bool checkClock();
+    // After the visit: the next try on the tiers or the period, its status.
+    void scheduleNext(bool failed);
+    void fail(VisitReport::Result result, const QString &text);
 
     DBStation station;
     bool paused = true;
@@ -98,4 +124,14 @@ private:
     bool visitConnected = false;
     // From the start of a visit until its end is announced.
     bool visitRunning = false;
+
+    CollectionOptions options;
+    RetrySchedule retry;
+    ClockCheck clock;
+    VisitReport report;
+    QElapsedTimer visitTime;
+    // A clock setting was sent and its answer is awaited.
+    bool settingClock = false;
+    // Pages of the running download.
+    int downloadedPages = 0;
 };

@@ -1,12 +1,16 @@
 #include "workercontroller.h"
 
+#include "stationcompleteness.h"
+#include "stationmonitor.h"
 #include "store/stationtablemodel.h"
+#include "store/workfolder.h"
 #include "worker.h"
 
 #include "collectorlogging.h"
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QThread>
+#include <QHash>
 #include <QTimer>
 
 namespace {
@@ -17,8 +21,27 @@ constexpr int defaultRetryMs = 1000;
 
 } // namespace
 
-WorkerController::WorkerController(StationTableModel *model, QObject *parent) : QObject(parent), model(model)
+WorkerController::WorkerController(StationTableModel *model, QObject *parent)
+    : WorkerController(model, CollectionOptions::load(WorkFolder::current().settingsFile()), parent)
 {
+}
+
+WorkerController::WorkerController(StationTableModel *model, const CollectionOptions &options, QObject *parent)
+    : QObject(parent), model(model), opts(options)
+{
+    stationMonitor = new StationMonitor(model, opts, this);
+    // The last 30 days of a station's files, read again at most hourly: a
+    // year-long file takes about a second and this runs on the main thread.
+    stationMonitor->setCompletenessSource([cache = QHash<int, QPair<QDateTime, double>>()](
+                                              const DBStation &station, const QDateTime &now) mutable {
+        const auto known = cache.constFind(station.id);
+        if (known != cache.constEnd() && known->first.secsTo(now) < 3600)
+            return known->second;
+        const StationCompleteness c = StationCompleteness::lastDays(station.file_path, station.file_name, now);
+        const double share = c.percent < 0 ? -1.0 : c.percent / 100.0;
+        cache.insert(station.id, qMakePair(now, share));
+        return share;
+    });
     registerDBStation();
     connect(model, &StationTableModel::rowsInserted, this, &WorkerController::onStationInserted);
     connect(model, &StationTableModel::rowsAboutToBeRemoved, this, &WorkerController::onStationRemoved);
@@ -52,9 +75,20 @@ void WorkerController::setStoreRetryInterval(int ms)
     retryTimer->setInterval(ms);
 }
 
+void WorkerController::setOptions(const CollectionOptions &options)
+{
+    opts = options;
+    stationMonitor->setOptions(opts);
+    emit workerOptionsChanged(opts);
+}
+
 void WorkerController::startWorker(const DBStation &station)
 {
-    auto *worker = new Worker(station);
+    auto *worker = new Worker(station, opts);
+    worker->setLastClockSet(stationMonitor->stats(station.id).lastClockSet);
+    connect(this, &WorkerController::workerOptionsChanged, worker, &Worker::onOptionsChanged);
+    // Before visitEnded: the statistics of a visit are in when its end is told.
+    connect(worker, &Worker::visitReported, stationMonitor, &StationMonitor::onVisitReport);
     connect(this, &WorkerController::workerStartCollecting, worker, &Worker::onStartCollecting);
     connect(this, &WorkerController::workerPauseCollecting, worker, &Worker::onPauseCollecting);
     connect(this, &WorkerController::workerStopCollecting, worker, &Worker::onStopCollecting);
@@ -163,9 +197,13 @@ void WorkerController::onStationRemoved(const QModelIndex &, int first, int)
     emit workerStopCollecting(model->stations().at(first).id);
 }
 
-void WorkerController::onStationChanged(const QModelIndex &topLeft, const QModelIndex &, const QVector<int> &)
+void WorkerController::onStationChanged(const QModelIndex &topLeft, const QModelIndex &,
+                                        const QVector<int> &roles)
 {
     if (!topLeft.isValid() || topLeft.row() >= model->rowCount())
+        return;
+    // A new statistics tool tip is no change of the station.
+    if (roles == QVector<int>{Qt::ToolTipRole})
         return;
     const DBStation station = model->stations().at(topLeft.row());
     if (!station.modified)

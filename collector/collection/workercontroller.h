@@ -1,5 +1,6 @@
 #pragma once
 
+#include "collection/collectionoptions.h"
 #include "store/dbstation.h"
 
 #include <QList>
@@ -11,6 +12,7 @@
 
 class QThread;
 class QTimer;
+class StationMonitor;
 class StationTableModel;
 
 // Keeps one worker per station, each on its own thread, and is the only
@@ -20,7 +22,9 @@ class WorkerController : public QObject
 {
     Q_OBJECT
 public:
+    // The collection options come from the working folder's settings.ini.
     explicit WorkerController(StationTableModel *model, QObject *parent = nullptr);
+    WorkerController(StationTableModel *model, const CollectionOptions &options, QObject *parent = nullptr);
     // Stops and waits for every worker still running, however long it takes.
     ~WorkerController() override;
 
@@ -30,6 +34,11 @@ public:
     int keptStatusCount() const { return storeFailing ? pendingStatuses.size() : 0; }
     // How long kept statuses wait before the next try.
     void setStoreRetryInterval(int ms);
+    // Statistics, alerts and metrics of the visits.
+    StationMonitor *monitor() const { return stationMonitor; }
+    CollectionOptions options() const { return opts; }
+    // New options for the monitor and every worker.
+    void setOptions(const CollectionOptions &options);
 
     // On a shared store only the stations this collector holds a lease on
     // are visited: the gate says which (none set: all of them), and its
@@ -56,6 +65,7 @@ signals:
     void workerStopCollecting(int id);
     void workerStationChanged(DBStation station);
     void workerUpdateStationData(int id);
+    void workerOptionsChanged(CollectionOptions options);
 
     // For observers of the collection (the headless mode): a worker's status
     // as soon as it arrives (stored right after), and the end of one of its
@@ -89,6 +99,8 @@ private:
     QList<int> storeRowByRow(const QList<int> &rows, const QList<DBStation> &records);
 
     StationTableModel *model = nullptr;
+    CollectionOptions opts;
+    StationMonitor *stationMonitor = nullptr;
     bool collecting = false;
     QList<QThread *> threads;
     // Statuses wait here for the end of the current pass of the event loop,

@@ -4,6 +4,8 @@
 
 #include "collectorlogging.h"
 #include <QElapsedTimer>
+#include "resumepoints.h"
+#include "stationstats.h"
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -125,7 +127,11 @@ bool DatabaseConnection::connectToDatabase(const QString &databaseName, const QS
     }
     setPragma(QStringLiteral("PRAGMA journal_mode=WAL"));
     setPragma(QStringLiteral("PRAGMA synchronous=FULL"));
-    return createTable();
+    if (!createTable())
+        return false;
+    // The statistics are an extra: the stations can be collected without them.
+    StationStatsStore::createTable();
+    return true;
 }
 
 bool DatabaseConnection::open(const DatabaseUrl &url)
@@ -160,7 +166,12 @@ bool DatabaseConnection::open(const DatabaseUrl &url)
         return false;
     }
     reconnectBackOffMs() = 0;
-    return createTable();
+    if (!createTable())
+        return false;
+    StationStatsStore::createTable();
+    // A collector that takes a station over starts where the last one saved.
+    ResumePoints().createTable();
+    return true;
 }
 
 QString DatabaseConnection::lastOpenError()

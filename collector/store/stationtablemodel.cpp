@@ -233,11 +233,25 @@ QVariant StationTableModel::data(const QModelIndex &index, int role) const
     case Qt::ToolTipRole:
         if (index.column() == ColumnTitle)
             return s.title;
-        if (index.column() == ColumnStatus)
-            return s.status;
+        if (index.column() == ColumnStatus) {
+            const QString summary = statsSummaries.value(s.id);
+            return summary.isEmpty() ? s.status : s.status + QStringLiteral("\n\n") + summary;
+        }
         return QVariant();
     default:
         return QVariant();
+    }
+}
+
+void StationTableModel::setStatsSummary(int id, const QString &summary)
+{
+    statsSummaries.insert(id, summary);
+    for (int row = 0; row < stationList.size(); ++row) {
+        if (stationList.at(row).id == id) {
+            const QModelIndex cell = index(row, ColumnStatus);
+            emit dataChanged(cell, cell, {Qt::ToolTipRole});
+            return;
+        }
     }
 }
 

@@ -3,6 +3,7 @@
 #include "dbstation.h"
 
 #include <QAbstractTableModel>
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -47,6 +48,9 @@ public:
     // publishes itself; theirs stay as they are.
     void followStore(const QList<DBStation> &stored, const QSet<int> &ownStatuses);
 
+    // Visit statistics shown under the status in its tool tip.
+    void setStatsSummary(int id, const QString &summary);
+
     QString enabledColor() const { return colorEnable; }
     QString disabledColor() const { return colorDisable; }
     QString errorColor() const { return colorError; }
@@ -56,6 +60,7 @@ private:
     static Qt::Alignment alignment(int column);
 
     QList<DBStation> stationList;
+    QHash<int, QString> statsSummaries;
     QString colorEnable;
     QString colorDisable;
     QString colorError;

@@ -62,6 +62,7 @@ void tst_SharedStore::cleanup()
         QSqlQuery().exec(QStringLiteral("DROP TABLE IF EXISTS station_resume"));
         QSqlQuery().exec(QStringLiteral("DROP TABLE IF EXISTS station_leases"));
         QSqlQuery().exec(QStringLiteral("DROP TABLE IF EXISTS collectors"));
+        QSqlQuery().exec(QStringLiteral("DROP TABLE IF EXISTS station_stats"));
         DatabaseConnection::close();
     }
 }
@@ -250,6 +251,11 @@ void tst_SharedStore::headlessOnceFromTheServer_passwordNeverShown()
     QVERIFY2(!status.value(0).toString().isEmpty(), "the visit's status reached the server");
     QVERIFY(!status.value(1).toString().isEmpty());
     QVERIFY(!status.next());
+    // The visit statistics live on the server too.
+    QSqlQuery stats(QStringLiteral("SELECT visits, successes FROM station_stats"));
+    QVERIFY(stats.next());
+    QCOMPARE(stats.value(0).toInt(), 1);
+    QCOMPARE(stats.value(1).toInt(), 1);
     QVERIFY(!QDir(dir.filePath(QStringLiteral("files/H01"))).entryList({QStringLiteral("*.xml")}).isEmpty());
 }
 

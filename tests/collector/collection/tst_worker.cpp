@@ -163,7 +163,8 @@ void tst_Worker::refusedConnectionEndsWithSocketText()
     QVERIFY(ended.wait(5000));
     QCOMPARE(ended.at(0).at(0).toInt(), 7);
     QCOMPARE(ended.at(0).at(1).toBool(), true);
-    QCOMPARE(statuses(published), QStringList({"Connecting..", "Connection refused"}));
+    QCOMPARE(statuses(published), QStringList({"Connecting..", "Connection refused",
+                                               "Retry 1 of 3 in 2 min: Connection refused"}));
     QVERIFY(lastPublished(published).has_error);
     QVERIFY(!lastPublished(published).last_connection_time.isValid() ||
             lastPublished(published).last_connection_time == s.last_connection_time);
@@ -207,8 +208,10 @@ void tst_Worker::silentDeviceEndsInLibraryError()
     QVERIFY(last.has_error);
     QVERIFY(!last.status.isEmpty());
     QVERIFY(last.status != QStringLiteral("Reading parameters"));
-    // The error text stays through the disconnection.
-    QCOMPARE(published.at(published.count() - 2).at(0).value<DBStation>().status, last.status);
+    // The error text stays through the disconnection, and the retry names it.
+    const QString error = published.at(published.count() - 3).at(0).value<DBStation>().status;
+    QCOMPARE(published.at(published.count() - 2).at(0).value<DBStation>().status, error);
+    QCOMPARE(last.status, QStringLiteral("Retry 1 of 3 in 2 min: ") + error);
 }
 
 void tst_Worker::updateStationDataVisitsInactiveStationOnce()

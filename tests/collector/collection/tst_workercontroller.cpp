@@ -118,12 +118,13 @@ void tst_WorkerController::toggleCollectionRevisitsAll()
     QSignalSpy published(&controller, &WorkerController::stationStatusPublished);
     controller.startCollecting();
     QTRY_COMPARE(ended.count(), 3);
+    const QString retry = QStringLiteral("Retry 1 of 3 in 2 min: Connection refused");
     for (const DBStation &s : model.stations()) {
-        QCOMPARE(s.status, QStringLiteral("Connection refused"));
+        QCOMPARE(s.status, retry);
         QVERIFY(s.has_error);
-        QCOMPARE(storedStatus(s.id), QStringLiteral("Connection refused"));
+        QCOMPARE(storedStatus(s.id), retry);
     }
-    QCOMPARE(published.count(), 6); // "Connecting.." and the error, per station
+    QCOMPARE(published.count(), 9); // "Connecting..", the error and the retry, per station
 
     controller.pauseCollecting();
     QVERIFY(!controller.isCollecting());

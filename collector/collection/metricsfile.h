@@ -1,0 +1,52 @@
+#pragma once
+
+#include "store/stationstats.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QList>
+#include <QObject>
+#include <QPair>
+#include <QString>
+
+class QTimer;
+
+// The collection's figures in the text format a monitoring textfile
+// collector reads, one labelled series per station code. The file is
+// rewritten whole (atomically) on request, at most once per interval, and
+// on a heartbeat.
+class MetricsFile : public QObject
+{
+    Q_OBJECT
+public:
+    using Entry = QPair<QString, StationStats>; // station code, its statistics
+
+    explicit MetricsFile(const QString &path, QObject *parent = nullptr);
+
+    static QString render(const QList<Entry> &stations, const QDateTime &heartbeat);
+    static QString escapeLabel(const QString &value);
+
+    // Shortest time between two writes (10 s), and the heartbeat period.
+    void setMinIntervalMs(int ms) { minIntervalMs = ms; }
+    void setHeartbeatMs(int ms);
+
+    // The figures to write at the next write.
+    void setStations(const QList<Entry> &stations) { entries = stations; }
+    // Writes now when the last write is old enough, else once the interval
+    // has passed.
+    void requestWrite();
+    // Writes now, whatever the interval (at the end of a run).
+    bool writeNow();
+    QString path() const { return filePath; }
+
+signals:
+    void writeFailed(QString reason);
+
+private:
+    QString filePath;
+    QList<Entry> entries;
+    int minIntervalMs = 10000;
+    QElapsedTimer sinceWrite;
+    QTimer *delayed = nullptr;
+    QTimer *heartbeat = nullptr;
+};

@@ -1,0 +1,216 @@
+#include "stationmonitor.h"
+
+#include "alertpolicy.h"
+#include "memoryforecast.h"
+#include "metricsfile.h"
+#include "smtpmailer.h"
+#include "store/stationtablemodel.h"
+
+#include "collectorlogging.h"
+
+#include <QLocale>
+#include <QPointer>
+
+#include <cmath>
+
+StationMonitor::StationMonitor(StationTableModel *model, const CollectionOptions &options, QObject *parent)
+    : QObject(parent), model(model), opts(options)
+{
+    qRegisterMetaType<VisitReport>("VisitReport");
+    qRegisterMetaType<StationStats>("StationStats");
+    all = StationStatsStore::load();
+    // One mail at a time: a slow server must not open a connection per alert.
+    mailPool.setMaxThreadCount(1);
+    for (auto it = all.constBegin(); it != all.constEnd(); ++it)
+        model->setStatsSummary(it.key(), it.value().summary());
+}
+
+StationMonitor::~StationMonitor()
+{
+    mailPool.waitForDone();
+}
+
+StationStats StationMonitor::stats(int id) const
+{
+    StationStats s = all.value(id);
+    s.stationId = id;
+    return s;
+}
+
+void StationMonitor::setMetricsFile(const QString &path)
+{
+    delete metrics;
+    metrics = nullptr;
+    if (path.isEmpty())
+        return;
+    metrics = new MetricsFile(path, this);
+    updateMetrics();
+}
+
+bool StationMonitor::waitForMail(int timeoutMs)
+{
+    return mailPool.waitForDone(timeoutMs);
+}
+
+void StationMonitor::apply(StationStats &s, const VisitReport &r, const CollectionOptions &options)
+{
+    // A visit cut short by a stop tells nothing about the station.
+    if (r.result == VisitReport::Interrupted)
+        return;
+    ++s.visits;
+    if (r.wasRetry)
+        ++s.retries;
+    switch (r.result) {
+    case VisitReport::Success:
+        ++s.successes;
+        s.lastSuccess = r.ended;
+        break;
+    case VisitReport::NoConnection:
+        ++s.failedNoConnection;
+        break;
+    case VisitReport::WrongStation:
+        ++s.failedWrongStation;
+        break;
+    case VisitReport::SaveError:
+        ++s.failedSave;
+        break;
+    default:
+        ++s.failedDevice;
+        break;
+    }
+    if (r.failed()) {
+        ++s.consecutiveFailures;
+        s.lastReason = r.reason;
+    } else {
+        s.consecutiveFailures = 0;
+        s.lastReason.clear();
+    }
+    s.records += r.records;
+    s.bytes += r.bytes;
+    s.lastDurationMs = r.durationMs;
+    if (r.driftKnown) {
+        s.driftKnown = true;
+        s.lastDriftSeconds = r.driftSeconds;
+        s.driftFlag = r.driftBeyondLimit;
+    }
+    if (r.clockSet)
+        s.lastClockSet = r.ended;
+    if (std::isfinite(r.memoryFill))
+        MemoryForecast::addSample(s.memorySamples, {r.ended, r.memoryFill});
+    const MemoryForecast::Outlook o =
+        MemoryForecast::forecast(s.memorySamples, s.lastSuccess, r.ended, options.memoryWarnDays);
+    s.memoryFull = o.known ? o.full : QDateTime();
+    s.memoryOverwrite = o.known ? o.overwrite : QDateTime();
+    s.memoryWarning = o.known && o.warning;
+}
+
+void StationMonitor::onVisitReport(VisitReport report)
+{
+    const QList<DBStation> stations = model->stations();
+    const auto found = std::find_if(stations.cbegin(), stations.cend(),
+                                    [&](const DBStation &s) { return s.id == report.id; });
+    // A station deleted meanwhile leaves no statistics behind.
+    if (found == stations.cend())
+        return;
+    StationStats &s = all[report.id];
+    s.stationId = report.id;
+    const bool warnedBefore = s.memoryWarning;
+    apply(s, report, opts);
+    if (completeness && report.result == VisitReport::Success) {
+        const double share = completeness(*found, report.ended);
+        s.completenessKnown = share >= 0;
+        s.completeness30d = qMax(0.0, share);
+    }
+    if (s.memoryWarning && !warnedBefore) {
+        emit warning(report.id, tr("Memory may overwrite unread data on %1")
+                                    .arg(QLocale::c().toString(s.memoryOverwrite, QStringLiteral("yyyy-MM-dd hh:mm"))));
+    }
+    sendAlerts(*found, s, !report.failed(), report.ended.isValid() ? report.ended : QDateTime::currentDateTime());
+    if (!StationStatsStore::save(s))
+        qCWarning(lcMonitor, "could not store the statistics of station %d", report.id);
+    model->setStatsSummary(report.id, s.summary());
+    updateMetrics();
+    emit statsUpdated(report.id, s);
+}
+
+void StationMonitor::updateMetrics()
+{
+    if (!metrics)
+        return;
+    QList<MetricsFile::Entry> entries;
+    const QList<DBStation> stations = model->stations();
+    for (const DBStation &st : stations)
+        entries.append({st.code, stats(st.id)});
+    metrics->setStations(entries);
+    metrics->requestWrite();
+}
+
+QPair<QString, QString> StationMonitor::alertMail(const QString &kind, const DBStation &station,
+                                                  const StationStats &s, const CollectionOptions &options)
+{
+    const QLocale c = QLocale::c();
+    const QString when = QStringLiteral("yyyy-MM-dd hh:mm");
+    const QString name = QStringLiteral("%1 (%2)").arg(station.title, station.code);
+    const QString lastSuccess = s.lastSuccess.isValid() ? c.toString(s.lastSuccess, when) : QStringLiteral("never");
+    QString subject;
+    QString body;
+    if (kind == AlertPolicy::failing()) {
+        subject = QStringLiteral("Station %1: %2 failed visits in a row").arg(name).arg(s.consecutiveFailures);
+        body = QStringLiteral("The last visit failed: %1\nLast successful visit: %2")
+                   .arg(s.lastReason, lastSuccess);
+    } else if (kind == AlertPolicy::recovered()) {
+        subject = QStringLiteral("Station %1 recovered").arg(name);
+        body = QStringLiteral("The station was visited successfully again at %1.").arg(lastSuccess);
+    } else if (kind == AlertPolicy::clock()) {
+        subject = QStringLiteral("Station %1: device clock off by %2 s").arg(name).arg(s.lastDriftSeconds);
+        body = QStringLiteral("The device clock differs from the collector's by %1 s (limit %2 s).\n%3")
+                   .arg(s.lastDriftSeconds)
+                   .arg(options.clockDriftWarnSeconds)
+                   .arg(options.clockSync ? QStringLiteral("The collector sets it at most once a day.")
+                                          : QStringLiteral("Automatic clock setting is off."));
+    } else {
+        subject = QStringLiteral("Station %1: memory will overwrite unread data").arg(name);
+        body = QStringLiteral("Memory full: %1\nUnread data overwritten from: %2\nLast successful visit: %3")
+                   .arg(c.toString(s.memoryFull, when), c.toString(s.memoryOverwrite, when), lastSuccess);
+    }
+    return {subject, body};
+}
+
+void StationMonitor::sendAlerts(const DBStation &station, StationStats &s, bool succeeded, const QDateTime &now)
+{
+    QStringList to;
+    for (const QString &address : station.emaillist) {
+        if (!address.trimmed().isEmpty())
+            to << address.trimmed();
+    }
+    if (!station.email || to.isEmpty() || opts.smtpServer.isEmpty())
+        return;
+    const QStringList kinds = AlertPolicy(opts.alertAfterFailures).due(s, succeeded, now);
+    SmtpMailer::Server server;
+    server.host = opts.smtpServer;
+    server.port = opts.smtpPort;
+    server.tls = SmtpMailer::tlsOf(opts.smtpTls);
+    server.user = opts.smtpUser;
+    server.password = opts.smtpPassword;
+    server.from = opts.smtpFrom;
+    const int id = station.id;
+    for (const QString &kind : kinds) {
+        const QPair<QString, QString> mail = alertMail(kind, station, s, opts);
+        QPointer<StationMonitor> self(this);
+        mailPool.start([self, server, to, mail, id, kind] {
+            QString error;
+            const bool sent = SmtpMailer(server).send(to, mail.first, mail.second, &error);
+            // Queued to the monitor's thread; dropped if the monitor is gone.
+            QMetaObject::invokeMethod(
+                self.data(), [self, id, kind, sent, error] {
+                    if (!self)
+                        return;
+                    if (!sent)
+                        qCWarning(lcMonitor, "alert mail (%s) for station %d not sent: %s", qUtf8Printable(kind),
+                                  id, qUtf8Printable(error));
+                    emit self->mailFinished(id, kind, sent, error);
+                },
+                Qt::QueuedConnection);
+        });
+    }
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QDateTime>
+#include <QMetaType>
+#include <QString>
+
+#include <cmath>
+
+// What one visit came to, for the statistics, the alerts and the metrics.
+struct VisitReport
+{
+    enum Result { Success, NoConnection, WrongStation, DeviceError, SaveError, Interrupted };
+
+    int id = 0;
+    Result result = Success;
+    QString reason; // the failure's status text
+    bool wasRetry = false;
+    // The retry the next visit will be (1-based), 0 when it is a regular one.
+    int nextRetry = 0;
+    int retryCount = 0;
+    int nextTryMinutes = 0;
+    int records = 0;
+    qint64 bytes = 0;
+    qint64 durationMs = 0;
+    QDateTime ended;
+    bool driftKnown = false;
+    qint64 driftSeconds = 0;
+    bool driftBeyondLimit = false;
+    bool clockSet = false;
+    // The device's memory fill in percent, NaN when it did not report it.
+    double memoryFill = std::nan("");
+
+    bool failed() const { return result != Success && result != Interrupted; }
+};
+
+Q_DECLARE_METATYPE(VisitReport)

@@ -1,0 +1,237 @@
+#include "stationstats.h"
+
+#include "collectorlogging.h"
+
+#include <QCoreApplication>
+#include <QLocale>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QStringList>
+#include <QVariant>
+
+namespace {
+
+const char *const timeFormat = "yyyy-MM-dd hh:mm:ss";
+
+QVariant timeValue(const QDateTime &time)
+{
+    return time.isValid() ? QVariant(QLocale::c().toString(time, QLatin1String(timeFormat))) : QVariant();
+}
+
+QDateTime timeOf(const QVariant &value)
+{
+    return QLocale::c().toDateTime(value.toString(), QLatin1String(timeFormat));
+}
+
+// "epoch:fill;epoch:fill", short enough for a column and read back exactly.
+QString samplesText(const QList<QPair<QDateTime, double>> &samples)
+{
+    QStringList parts;
+    for (const auto &s : samples)
+        parts << QStringLiteral("%1:%2").arg(s.first.toSecsSinceEpoch()).arg(s.second, 0, 'g', 10);
+    return parts.join(QLatin1Char(';'));
+}
+
+QList<QPair<QDateTime, double>> samplesOf(const QString &text)
+{
+    QList<QPair<QDateTime, double>> samples;
+    const QStringList parts = text.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    for (const QString &part : parts) {
+        const int colon = part.indexOf(QLatin1Char(':'));
+        bool okTime = false;
+        bool okFill = false;
+        const qint64 secs = part.left(colon).toLongLong(&okTime);
+        const double fill = part.mid(colon + 1).toDouble(&okFill);
+        if (colon > 0 && okTime && okFill)
+            samples.append({QDateTime::fromSecsSinceEpoch(secs), fill});
+    }
+    return samples;
+}
+
+QString alertsText(const QHash<QString, QDateTime> &alerts)
+{
+    QStringList parts;
+    for (auto it = alerts.constBegin(); it != alerts.constEnd(); ++it)
+        parts << QStringLiteral("%1=%2").arg(it.key()).arg(it.value().toSecsSinceEpoch());
+    parts.sort();
+    return parts.join(QLatin1Char(';'));
+}
+
+QHash<QString, QDateTime> alertsOf(const QString &text)
+{
+    QHash<QString, QDateTime> alerts;
+    const QStringList parts = text.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    for (const QString &part : parts) {
+        const int eq = part.indexOf(QLatin1Char('='));
+        bool ok = false;
+        const qint64 secs = part.mid(eq + 1).toLongLong(&ok);
+        if (eq > 0 && ok)
+            alerts.insert(part.left(eq), QDateTime::fromSecsSinceEpoch(secs));
+    }
+    return alerts;
+}
+
+const char *const columns[] = {
+    "station_id",          "visits",           "successes",        "failed_no_connection",
+    "failed_wrong_station", "failed_device",    "failed_save",      "retries",
+    "records",             "bytes",            "last_duration_ms", "last_success_time",
+    "last_drift_seconds",  "drift_flag",       "last_clock_set",   "consecutive_failures",
+    "last_reason",         "memory_samples",   "memory_full_time", "memory_overwrite_time",
+    "memory_warning",      "completeness_30d", "last_alerts",      "failing_alerted"};
+
+} // namespace
+
+QString StationStats::summary() const
+{
+    const auto tr = [](const char *text) { return QCoreApplication::translate("StationStats", text); };
+    const QLocale c = QLocale::c();
+    QStringList lines;
+    lines << tr("Visits: %1, succeeded %2, failed %3, retries %4")
+                 .arg(visits)
+                 .arg(successes)
+                 .arg(failures())
+                 .arg(retries);
+    lines << tr("Last success: %1")
+                 .arg(lastSuccess.isValid() ? c.toString(lastSuccess, QLatin1String(timeFormat)) : tr("never"));
+    if (driftKnown)
+        lines << tr("Clock drift: %1 s").arg(lastDriftSeconds) + (driftFlag ? tr(" (beyond the limit)") : QString());
+    if (memoryFull.isValid())
+        lines << tr("Memory full: %1, unread data overwritten: %2")
+                     .arg(c.toString(memoryFull, QStringLiteral("yyyy-MM-dd hh:mm")),
+                          c.toString(memoryOverwrite, QStringLiteral("yyyy-MM-dd hh:mm")));
+    return lines.join(QLatin1Char('\n'));
+}
+
+bool StationStatsStore::createTable()
+{
+    // Its own table, created when missing; completeness_30d stays NULL until
+    // a completeness source computes it. Counters are 64-bit on any server.
+    QSqlQuery query;
+    const bool ok = query.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS station_stats ("
+                                              "station_id INTEGER PRIMARY KEY, "
+                                              "visits BIGINT NOT NULL DEFAULT (0), "
+                                              "successes BIGINT NOT NULL DEFAULT (0), "
+                                              "failed_no_connection BIGINT NOT NULL DEFAULT (0), "
+                                              "failed_wrong_station BIGINT NOT NULL DEFAULT (0), "
+                                              "failed_device BIGINT NOT NULL DEFAULT (0), "
+                                              "failed_save BIGINT NOT NULL DEFAULT (0), "
+                                              "retries BIGINT NOT NULL DEFAULT (0), "
+                                              "records BIGINT NOT NULL DEFAULT (0), "
+                                              "bytes BIGINT NOT NULL DEFAULT (0), "
+                                              "last_duration_ms BIGINT NOT NULL DEFAULT (0), "
+                                              "last_success_time TEXT, "
+                                              "last_drift_seconds BIGINT, "
+                                              "drift_flag INTEGER NOT NULL DEFAULT (0), "
+                                              "last_clock_set TEXT, "
+                                              "consecutive_failures INTEGER NOT NULL DEFAULT (0), "
+                                              "last_reason TEXT, "
+                                              "memory_samples TEXT, "
+                                              "memory_full_time TEXT, "
+                                              "memory_overwrite_time TEXT, "
+                                              "memory_warning INTEGER NOT NULL DEFAULT (0), "
+                                              "completeness_30d REAL, "
+                                              "last_alerts TEXT, "
+                                              "failing_alerted INTEGER NOT NULL DEFAULT (0))"));
+    if (!ok)
+        qCDebug(lcStore, "Database Error: %s", qUtf8Printable(query.lastError().text()));
+    return ok;
+}
+
+QHash<int, StationStats> StationStatsStore::load()
+{
+    QHash<int, StationStats> all;
+    QSqlQuery query;
+    if (!query.exec(QStringLiteral("SELECT * FROM station_stats"))) {
+        qCDebug(lcStore, "Database Error: %s", qUtf8Printable(query.lastError().text()));
+        return all;
+    }
+    const QSqlRecord rec = query.record();
+    const auto v = [&](const char *name) { return query.value(rec.indexOf(QLatin1String(name))); };
+    while (query.next()) {
+        StationStats s;
+        s.stationId = v("station_id").toInt();
+        s.visits = v("visits").toLongLong();
+        s.successes = v("successes").toLongLong();
+        s.failedNoConnection = v("failed_no_connection").toLongLong();
+        s.failedWrongStation = v("failed_wrong_station").toLongLong();
+        s.failedDevice = v("failed_device").toLongLong();
+        s.failedSave = v("failed_save").toLongLong();
+        s.retries = v("retries").toLongLong();
+        s.records = v("records").toLongLong();
+        s.bytes = v("bytes").toLongLong();
+        s.lastDurationMs = v("last_duration_ms").toLongLong();
+        s.lastSuccess = timeOf(v("last_success_time"));
+        s.driftKnown = !v("last_drift_seconds").isNull();
+        s.lastDriftSeconds = v("last_drift_seconds").toLongLong();
+        s.driftFlag = v("drift_flag").toBool();
+        s.lastClockSet = timeOf(v("last_clock_set"));
+        s.consecutiveFailures = v("consecutive_failures").toInt();
+        s.lastReason = v("last_reason").toString();
+        s.memorySamples = samplesOf(v("memory_samples").toString());
+        s.memoryFull = timeOf(v("memory_full_time"));
+        s.memoryOverwrite = timeOf(v("memory_overwrite_time"));
+        s.memoryWarning = v("memory_warning").toBool();
+        s.completenessKnown = !v("completeness_30d").isNull();
+        s.completeness30d = v("completeness_30d").toDouble();
+        s.lastAlert = alertsOf(v("last_alerts").toString());
+        s.failingAlerted = v("failing_alerted").toBool();
+        all.insert(s.stationId, s);
+    }
+    return all;
+}
+
+bool StationStatsStore::save(const StationStats &s)
+{
+    QStringList names;
+    QStringList marks;
+    QStringList updates;
+    for (const char *column : columns) {
+        const QString name = QLatin1String(column);
+        names << name;
+        marks << QStringLiteral("?");
+        if (name != QLatin1String("station_id"))
+            updates << QStringLiteral("%1 = excluded.%1").arg(name);
+    }
+    QSqlQuery query;
+    query.prepare(QStringLiteral("INSERT INTO station_stats (%1) VALUES (%2) ON CONFLICT(station_id) DO UPDATE SET %3")
+                      .arg(names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")),
+                           updates.join(QStringLiteral(", "))));
+    query.addBindValue(s.stationId);
+    query.addBindValue(s.visits);
+    query.addBindValue(s.successes);
+    query.addBindValue(s.failedNoConnection);
+    query.addBindValue(s.failedWrongStation);
+    query.addBindValue(s.failedDevice);
+    query.addBindValue(s.failedSave);
+    query.addBindValue(s.retries);
+    query.addBindValue(s.records);
+    query.addBindValue(s.bytes);
+    query.addBindValue(s.lastDurationMs);
+    query.addBindValue(timeValue(s.lastSuccess));
+    query.addBindValue(s.driftKnown ? QVariant(s.lastDriftSeconds) : QVariant());
+    query.addBindValue(s.driftFlag ? 1 : 0);
+    query.addBindValue(timeValue(s.lastClockSet));
+    query.addBindValue(s.consecutiveFailures);
+    query.addBindValue(s.lastReason);
+    query.addBindValue(samplesText(s.memorySamples));
+    query.addBindValue(timeValue(s.memoryFull));
+    query.addBindValue(timeValue(s.memoryOverwrite));
+    query.addBindValue(s.memoryWarning ? 1 : 0);
+    query.addBindValue(s.completenessKnown ? QVariant(s.completeness30d) : QVariant());
+    query.addBindValue(alertsText(s.lastAlert));
+    query.addBindValue(s.failingAlerted ? 1 : 0);
+    if (!query.exec()) {
+        qCDebug(lcStore, "Database Error: %s", qUtf8Printable(query.lastError().text()));
+        return false;
+    }
+    return true;
+}
+
+bool StationStatsStore::remove(int stationId)
+{
+    QSqlQuery query;
+    query.prepare(QStringLiteral("DELETE FROM station_stats WHERE station_id = ?"));
+    query.addBindValue(stationId);
+    return query.exec();
+}

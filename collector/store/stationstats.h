@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QMetaType>
+#include <QPair>
+#include <QString>
+
+// A station's visit statistics and what its alerts and forecasts remember,
+// kept in the station_stats table beside stations (which stays as it is, so
+// that an older program still opens the file).
+struct StationStats
+{
+    int stationId = 0;
+    qint64 visits = 0;
+    qint64 successes = 0;
+    qint64 failedNoConnection = 0;
+    qint64 failedWrongStation = 0;
+    qint64 failedDevice = 0;
+    qint64 failedSave = 0;
+    qint64 retries = 0;
+    qint64 records = 0;
+    qint64 bytes = 0;
+    qint64 lastDurationMs = 0;
+    QDateTime lastSuccess;
+    bool driftKnown = false;
+    qint64 lastDriftSeconds = 0;
+    bool driftFlag = false;
+    QDateTime lastClockSet;
+    int consecutiveFailures = 0;
+    QString lastReason;
+    // Memory fill in percent at each visit that reported it (latest last).
+    QList<QPair<QDateTime, double>> memorySamples;
+    QDateTime memoryFull;
+    QDateTime memoryOverwrite;
+    bool memoryWarning = false;
+    // Share of the expected records of the last 30 days that arrived (0..1);
+    // NULL in the table until a completeness source has computed it.
+    bool completenessKnown = false;
+    double completeness30d = 0.0;
+    // Alert mail: when each kind last went out, and whether a "failing"
+    // mail waits for its recovery mail.
+    QHash<QString, QDateTime> lastAlert;
+    bool failingAlerted = false;
+
+    qint64 failures() const { return failedNoConnection + failedWrongStation + failedDevice + failedSave; }
+    // A few lines for a tool tip.
+    QString summary() const;
+};
+
+Q_DECLARE_METATYPE(StationStats)
+
+// The station_stats table on the default connection.
+class StationStatsStore
+{
+public:
+    static bool createTable();
+    static QHash<int, StationStats> load();
+    static bool save(const StationStats &stats);
+    static bool remove(int stationId);
+};

@@ -1,0 +1,238 @@
+#include "../common/smtpsink.h"
+#include "../common/stationfixtures.h"
+#include "collection/stationmonitor.h"
+#include "store/databaseconnection.h"
+#include "store/stationtablemodel.h"
+
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+// Statistics of the visits, their table and the alert mails.
+class tst_StationMonitor : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void statisticsFollowTheVisitsAndSurviveARestart();
+    void stationsTableStaysAsItWas();
+    void memoryForecastOverSimulatedVisits();
+    void alertMailsWithRateLimitAndRecovery();
+    void unreachableMailServerIsReportedNotFatal();
+
+private:
+    VisitReport report(VisitReport::Result result, int minutesFromStart);
+
+    std::unique_ptr<QTemporaryDir> dir;
+    int id = 0;
+    QDateTime start;
+};
+
+void tst_StationMonitor::init()
+{
+    registerDBStation();
+    dir = std::make_unique<QTemporaryDir>();
+    DatabaseConnection db;
+    QVERIFY(db.connectToDatabase(dir->filePath(QStringLiteral("data.db")), QString(), 0, QString(), QString()));
+    DBStation s = fullStation(QStringLiteral("M"));
+    s.title = QStringLiteral("Kırmır Çayı");
+    id = DatabaseConnection::insertStation(s);
+    QVERIFY(id > 0);
+    start = QDateTime::currentDateTime().addDays(-10);
+}
+
+void tst_StationMonitor::cleanup()
+{
+    DatabaseConnection::close();
+    dir.reset();
+}
+
+VisitReport tst_StationMonitor::report(VisitReport::Result result, int minutesFromStart)
+{
+    VisitReport r;
+    r.id = id;
+    r.result = result;
+    r.reason = result == VisitReport::Success ? QString() : QStringLiteral("Connection refused");
+    r.ended = start.addSecs(60 * minutesFromStart);
+    return r;
+}
+
+void tst_StationMonitor::statisticsFollowTheVisitsAndSurviveARestart()
+{
+    StationTableModel model;
+    {
+        StationMonitor monitor(&model, CollectionOptions());
+        QSignalSpy updated(&monitor, &StationMonitor::statsUpdated);
+        monitor.onVisitReport(report(VisitReport::NoConnection, 0));
+        VisitReport retry = report(VisitReport::WrongStation, 2);
+        retry.wasRetry = true;
+        monitor.onVisitReport(retry);
+        monitor.onVisitReport(report(VisitReport::DeviceError, 7));
+        monitor.onVisitReport(report(VisitReport::SaveError, 22));
+        VisitReport ok = report(VisitReport::Success, 82);
+        ok.records = 120;
+        ok.bytes = 2048;
+        ok.durationMs = 3500;
+        ok.driftKnown = true;
+        ok.driftSeconds = 610;
+        ok.driftBeyondLimit = true;
+        monitor.onVisitReport(ok);
+        monitor.onVisitReport(report(VisitReport::Interrupted, 90)); // tells nothing
+        // The completeness of the station's files, asked after a success.
+        monitor.setCompletenessSource([](const DBStation &st, const QDateTime &) {
+            return st.code == QStringLiteral("CODEM") ? 0.93 : -1.0;
+        });
+        monitor.onVisitReport(report(VisitReport::Success, 85));
+        VisitReport other = ok;
+        other.id = id + 100; // deleted meanwhile
+        monitor.onVisitReport(other);
+        QCOMPARE(updated.count(), 7);
+
+        const StationStats s = monitor.stats(id);
+        QCOMPARE(s.visits, qint64(6));
+        QCOMPARE(s.successes, qint64(2));
+        QCOMPARE(s.failedNoConnection, qint64(1));
+        QCOMPARE(s.failedWrongStation, qint64(1));
+        QCOMPARE(s.failedDevice, qint64(1));
+        QCOMPARE(s.failedSave, qint64(1));
+        QCOMPARE(s.retries, qint64(1));
+        QCOMPARE(s.consecutiveFailures, 0);
+        QCOMPARE(s.lastSuccess, report(VisitReport::Success, 85).ended);
+        QVERIFY(s.driftFlag);
+        const QString tip = model.data(model.index(0, StationTableModel::ColumnStatus), Qt::ToolTipRole).toString();
+        QVERIFY2(tip.contains(QStringLiteral("Visits: 6, succeeded 2, failed 4, retries 1")), qPrintable(tip));
+        QVERIFY(tip.contains(QStringLiteral("Clock drift: 610 s")));
+    }
+    // Another run reads them back.
+    const StationStats back = StationStatsStore::load().value(id);
+    QCOMPARE(back.visits, qint64(6));
+    QCOMPARE(back.records, qint64(120));
+    QCOMPARE(back.bytes, qint64(2048));
+    QCOMPARE(back.lastDurationMs, qint64(0));
+    QCOMPARE(back.lastDriftSeconds, qint64(610));
+    QCOMPARE(back.lastSuccess.toSecsSinceEpoch(), start.addSecs(85 * 60).toSecsSinceEpoch());
+    QVERIFY(back.completenessKnown);
+    QCOMPARE(back.completeness30d, 0.93);
+}
+
+void tst_StationMonitor::stationsTableStaysAsItWas()
+{
+    QSqlQuery q;
+    QVERIFY(q.exec(QStringLiteral("SELECT * FROM stations")));
+    QCOMPARE(q.record().count(), 23);
+    // A database of an older program gains the statistics table when opened.
+    QVERIFY(q.exec(QStringLiteral("DROP TABLE station_stats")));
+    DatabaseConnection::close();
+    DatabaseConnection db;
+    QVERIFY(db.connectToDatabase(dir->filePath(QStringLiteral("data.db")), QString(), 0, QString(), QString()));
+    QSqlQuery again;
+    QVERIFY(again.exec(QStringLiteral("SELECT completeness_30d FROM station_stats")));
+}
+
+void tst_StationMonitor::memoryForecastOverSimulatedVisits()
+{
+    StationTableModel model;
+    CollectionOptions options;
+    StationMonitor monitor(&model, options);
+    QSignalSpy warnings(&monitor, &StationMonitor::warning);
+    // A day of successful hourly visits at 2 % a day from 80 %.
+    for (int hour = 0; hour <= 24; ++hour) {
+        VisitReport r = report(VisitReport::Success, hour * 60);
+        r.memoryFill = 80.0 + 2.0 * hour / 24.0;
+        monitor.onVisitReport(r);
+    }
+    StationStats s = monitor.stats(id);
+    QVERIFY(qAbs(s.memoryFull.secsTo(start.addDays(10))) < 60);
+    QVERIFY(!s.memoryWarning);
+    QCOMPARE(warnings.count(), 0);
+    // Then the station stops answering: the last reading ages until the
+    // unread part is within three days of being overwritten.
+    for (int day = 2; day <= 60 && warnings.isEmpty(); ++day) {
+        VisitReport r = report(VisitReport::NoConnection, day * 24 * 60);
+        monitor.onVisitReport(r);
+    }
+    QCOMPARE(warnings.count(), 1);
+    s = monitor.stats(id);
+    QVERIFY(s.memoryWarning);
+    // 100 % takes 50 days at 2 % a day: lost 50 days after the last reading.
+    QVERIFY(qAbs(s.memoryOverwrite.secsTo(start.addDays(51))) < 60);
+    QCOMPARE(s.lastSuccess.daysTo(start.addDays(48)), 47);
+}
+
+void tst_StationMonitor::alertMailsWithRateLimitAndRecovery()
+{
+    SmtpSink sink;
+    CollectionOptions options;
+    options.smtpServer = QStringLiteral("127.0.0.1");
+    options.smtpPort = sink.port();
+    options.smtpFrom = QStringLiteral("collector@example.org");
+    options.alertAfterFailures = 2;
+    StationTableModel model;
+    StationMonitor monitor(&model, options);
+    QSignalSpy finished(&monitor, &StationMonitor::mailFinished);
+
+    monitor.onVisitReport(report(VisitReport::NoConnection, 0));
+    monitor.onVisitReport(report(VisitReport::NoConnection, 2)); // second in a row: mail
+    monitor.onVisitReport(report(VisitReport::NoConnection, 60)); // within 6 h: none
+    monitor.onVisitReport(report(VisitReport::Success, 120));     // recovered: mail
+    monitor.onVisitReport(report(VisitReport::Success, 180));     // already told
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 2, 20000);
+    QCOMPARE(finished.at(0).at(1).toString(), QStringLiteral("failing"));
+    QVERIFY(finished.at(0).at(2).toBool());
+    QCOMPARE(finished.at(1).at(1).toString(), QStringLiteral("recovered"));
+    QTRY_COMPARE(sink.mails.size(), 2);
+    const SmtpSink::Mail &failing = sink.mails.at(0);
+    QCOMPARE(failing.from, QByteArray("<collector@example.org>"));
+    QCOMPARE(failing.to, (QList<QByteArray>{"<a@example.org>", "<b@example.org>"}));
+    QCOMPARE(failing.subject(), QStringLiteral("Station Kırmır Çayı (CODEM): 2 failed visits in a row"));
+    QVERIFY(failing.data.contains("The last visit failed: Connection refused"));
+    QCOMPARE(sink.mails.at(1).subject(), QStringLiteral("Station Kırmır Çayı (CODEM) recovered"));
+
+    // Six hours later the same kind may go out again; the clock has its own.
+    VisitReport drift = report(VisitReport::Success, 7 * 60);
+    drift.driftKnown = true;
+    drift.driftSeconds = -900;
+    drift.driftBeyondLimit = true;
+    monitor.onVisitReport(drift);
+    monitor.onVisitReport(report(VisitReport::NoConnection, 7 * 60 + 5));
+    monitor.onVisitReport(report(VisitReport::NoConnection, 7 * 60 + 10));
+    QTRY_COMPARE_WITH_TIMEOUT(sink.mails.size(), 4, 20000);
+    QCOMPARE(sink.mails.at(2).subject(), QStringLiteral("Station Kırmır Çayı (CODEM): device clock off by -900 s"));
+    QVERIFY(sink.mails.at(3).subject().endsWith(QStringLiteral("2 failed visits in a row")));
+    // The sink answers on this thread: the mails end before the monitor waits.
+    QTRY_COMPARE(finished.count(), 4);
+    // The rate limit is kept with the statistics.
+    QVERIFY(StationStatsStore::load().value(id).lastAlert.contains(QStringLiteral("clock")));
+}
+
+void tst_StationMonitor::unreachableMailServerIsReportedNotFatal()
+{
+    CollectionOptions options;
+    options.smtpServer = QStringLiteral("127.0.0.1");
+    {
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+        options.smtpPort = closed.serverPort();
+    }
+    options.smtpUser = QStringLiteral("ops");
+    options.smtpPassword = QStringLiteral("s3cret-never-shown");
+    options.alertAfterFailures = 1;
+    StationTableModel model;
+    StationMonitor monitor(&model, options);
+    QSignalSpy finished(&monitor, &StationMonitor::mailFinished);
+    monitor.onVisitReport(report(VisitReport::NoConnection, 0));
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 20000);
+    QVERIFY(!finished.at(0).at(2).toBool());
+    const QString error = finished.at(0).at(3).toString();
+    QVERIFY(!error.isEmpty());
+    QVERIFY(!error.contains(options.smtpPassword));
+}
+
+QTEST_GUILESS_MAIN(tst_StationMonitor)
+#include "tst_stationmonitor.moc"

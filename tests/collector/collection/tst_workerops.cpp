@@ -1,0 +1,229 @@
+#include "../common/silentdevice.h"
+#include "../common/simulator.h"
+#include "../common/stationfixtures.h"
+#include "collection/stationmonitor.h"
+#include "collection/worker.h"
+#include "store/databaseconnection.h"
+#include "store/stationtablemodel.h"
+
+#include "nexil/protocol/nexil.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+// A worker left to itself against the simulator: retries after failures and
+// the device clock.
+class tst_WorkerOps : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void retriedOnTiersUntilTheStationAccepts();
+    void clockDriftWarnsWithoutTouchingTheDevice();
+    void clockSetOnceWhenAllowed();
+    void clockSettingWithWrongPasswordNotRepeated();
+
+private:
+    // A device whose clock runs `offsetSeconds` ahead of the host's.
+    bool startDevice(Simulator &sim, int offsetSeconds);
+    DBStation station(quint16 port) const;
+    // One visit asked for by hand; its report.
+    VisitReport visit(Worker &worker, QStringList *statuses = nullptr);
+    int uploadsLogged() const;
+
+    QTemporaryDir dir;
+};
+
+void tst_WorkerOps::initTestCase()
+{
+    registerDBStation();
+    registerNexilMetaTypes();
+    if (!Simulator::available())
+        QSKIP("the simulator is not built");
+}
+
+bool tst_WorkerOps::startDevice(Simulator &sim, int offsetSeconds)
+{
+    const QString clock =
+        QLocale::c().toString(QDateTime::currentDateTime().addSecs(offsetSeconds), QStringLiteral("dd/MM/yy hh:mm:ss"));
+    const QByteArray json = QStringLiteral(R"({"clock": "%1", "station": {"code": "OPS1"}})").arg(clock).toUtf8();
+    return sim.start(dir.path(), QStringLiteral("sim"), json);
+}
+
+DBStation tst_WorkerOps::station(quint16 port) const
+{
+    DBStation s = fullStation();
+    s.id = 3;
+    s.code = QStringLiteral("OPS1");
+    s.ip = QStringLiteral("127.0.0.1");
+    s.port = port;
+    s.connection_period = 60;
+    s.download_data = false;
+    return s;
+}
+
+VisitReport tst_WorkerOps::visit(Worker &worker, QStringList *statuses)
+{
+    QSignalSpy published(&worker, &Worker::workerStatusChanged);
+    QSignalSpy reported(&worker, &Worker::visitReported);
+    worker.onUpdateStationData(0);
+    if (!reported.wait(30000))
+        return VisitReport();
+    if (statuses) {
+        for (const QList<QVariant> &args : qAsConst(published))
+            *statuses << args.at(0).value<DBStation>().status;
+    }
+    return reported.last().at(0).value<VisitReport>();
+}
+
+int tst_WorkerOps::uploadsLogged() const
+{
+    QFile log(dir.filePath(QStringLiteral("sim.log")));
+    if (!log.open(QIODevice::ReadOnly))
+        return -1;
+    int uploads = 0;
+    for (const QByteArray &line : log.readAll().split('\n'))
+        uploads += line.startsWith("PAR") ? 1 : 0;
+    return uploads;
+}
+
+void tst_WorkerOps::retriedOnTiersUntilTheStationAccepts()
+{
+    CollectionOptions options;
+    options.minuteMs = 5; // 2, 5, 15 "minutes": 10, 25, 75 ms; the period 300 ms
+    const quint16 port = closedPort();
+    // The statistics follow on the same thread.
+    DatabaseConnection db;
+    QVERIFY(db.connectToDatabase(dir.filePath(QStringLiteral("data.db")), QString(), 0, QString(), QString()));
+    DBStation s = station(port);
+    s.id = DatabaseConnection::insertStation(s);
+    StationTableModel model;
+    StationMonitor monitor(&model, options);
+    Worker worker(s, options);
+    connect(&worker, &Worker::visitReported, &monitor, &StationMonitor::onVisitReport);
+    QSignalSpy published(&worker, &Worker::workerStatusChanged);
+    QSignalSpy reported(&worker, &Worker::visitReported);
+    worker.onStartCollecting(0);
+
+    QVERIFY(reported.wait(5000));
+    VisitReport r = reported.last().at(0).value<VisitReport>();
+    QCOMPARE(r.result, VisitReport::NoConnection);
+    QVERIFY(!r.wasRetry);
+    QCOMPARE(r.nextRetry, 1);
+    QCOMPARE(published.last().at(0).value<DBStation>().status,
+             QStringLiteral("Retry 1 of 3 in 2 min: Connection refused"));
+    QCOMPARE(worker.activeTimerInterval(), 10);
+
+    QVERIFY(reported.wait(5000));
+    QCOMPARE(reported.count(), 2);
+    r = reported.last().at(0).value<VisitReport>();
+    QVERIFY(r.wasRetry);
+    QCOMPARE(r.nextRetry, 2);
+    QCOMPARE(published.last().at(0).value<DBStation>().status,
+             QStringLiteral("Retry 2 of 3 in 5 min: Connection refused"));
+
+    // The station comes back; the timer cannot fire while the simulator
+    // starts (no event loop runs), so the third retry finds it.
+    Simulator sim;
+    QVERIFY2(sim.start(dir.path(), QStringLiteral("back"), R"({"station": {"code": "OPS1"}})",
+                       {QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:%1").arg(port)}),
+             qPrintable(sim.error()));
+    QVERIFY(reported.wait(10000));
+    QCOMPARE(reported.count(), 3);
+    r = reported.last().at(0).value<VisitReport>();
+    QCOMPARE(r.result, VisitReport::Success);
+    QVERIFY(r.wasRetry);
+    QCOMPARE(r.nextRetry, 0);
+    QCOMPARE(worker.pendingRetry(), 0);
+    QCOMPARE(worker.activeTimerInterval(), 60 * 5);
+    QCOMPARE(published.last().at(0).value<DBStation>().status, QStringLiteral("Success"));
+    QVERIFY(!published.last().at(0).value<DBStation>().has_error);
+
+    const StationStats stats = monitor.stats(s.id);
+    QCOMPARE(stats.visits, qint64(3));
+    QCOMPARE(stats.failedNoConnection, qint64(2));
+    QCOMPARE(stats.successes, qint64(1));
+    QCOMPARE(stats.retries, qint64(2));
+    QCOMPARE(stats.consecutiveFailures, 0);
+    QCOMPARE(stats.lastSuccess, r.ended);
+    QVERIFY(stats.driftKnown);
+    DatabaseConnection::close();
+}
+
+void tst_WorkerOps::clockDriftWarnsWithoutTouchingTheDevice()
+{
+    Simulator sim;
+    QVERIFY2(startDevice(sim, 600), qPrintable(sim.error()));
+    Worker worker(station(sim.port)); // clock setting off by default
+    QStringList statuses;
+    const VisitReport r = visit(worker, &statuses);
+    QCOMPARE(r.result, VisitReport::Success);
+    QVERIFY(r.driftKnown);
+    QVERIFY2(qAbs(r.driftSeconds - 600) <= 5, qPrintable(QString::number(r.driftSeconds)));
+    QVERIFY(r.driftBeyondLimit);
+    QVERIFY(!r.clockSet);
+    const QString warning = QStringLiteral("Device clock off by %1 s (limit 120 s)").arg(r.driftSeconds);
+    QVERIFY2(statuses.contains(warning), qPrintable(statuses.join('|')));
+    QCOMPARE(statuses.last(), QStringLiteral("Success (device clock off by %1 s)").arg(r.driftSeconds));
+    QCOMPARE(uploadsLogged(), 0);
+
+    // Within the limit: no warning.
+    CollectionOptions lenient;
+    lenient.clockDriftWarnSeconds = 900;
+    worker.onOptionsChanged(lenient);
+    statuses.clear();
+    QVERIFY(!visit(worker, &statuses).driftBeyondLimit);
+    QCOMPARE(statuses.last(), QStringLiteral("Success"));
+}
+
+void tst_WorkerOps::clockSetOnceWhenAllowed()
+{
+    Simulator sim;
+    QVERIFY2(startDevice(sim, -600), qPrintable(sim.error()));
+    CollectionOptions options;
+    options.clockSync = true;
+    options.devicePassword = QStringLiteral("1234");
+    Worker worker(station(sim.port), options);
+    QStringList statuses;
+    VisitReport r = visit(worker, &statuses);
+    QCOMPARE(r.result, VisitReport::Success);
+    QVERIFY(r.clockSet);
+    QVERIFY2(statuses.filter(QStringLiteral("Setting the device clock to the host time (off by -")).size() == 1,
+             qPrintable(statuses.join('|')));
+    QVERIFY(statuses.contains(QStringLiteral("Device clock set to the host time")));
+    // Read again after the setting: the warning is gone.
+    QVERIFY(qAbs(r.driftSeconds) <= 5);
+    QVERIFY(!r.driftBeyondLimit);
+    QCOMPARE(statuses.last(), QStringLiteral("Success"));
+    QCOMPARE(uploadsLogged(), 1);
+
+    r = visit(worker);
+    QVERIFY(!r.clockSet && !r.driftBeyondLimit);
+    QCOMPARE(uploadsLogged(), 1);
+}
+
+void tst_WorkerOps::clockSettingWithWrongPasswordNotRepeated()
+{
+    Simulator sim;
+    QVERIFY2(startDevice(sim, 900), qPrintable(sim.error()));
+    CollectionOptions options;
+    options.clockSync = true;
+    options.devicePassword = QStringLiteral("9999");
+    Worker worker(station(sim.port), options);
+    QStringList statuses;
+    VisitReport r = visit(worker, &statuses);
+    QCOMPARE(r.result, VisitReport::Success);
+    QVERIFY(!r.clockSet);
+    QVERIFY(r.driftBeyondLimit);
+    QVERIFY2(statuses.contains(QStringLiteral("Device clock not set: wrong device password")),
+             qPrintable(statuses.join('|')));
+    QCOMPARE(uploadsLogged(), 1);
+    // Once a day at most, answered or not.
+    r = visit(worker);
+    QVERIFY(r.driftBeyondLimit);
+    QCOMPARE(uploadsLogged(), 1);
+}
+
+QTEST_GUILESS_MAIN(tst_WorkerOps)
+#include "tst_workerops.moc"
