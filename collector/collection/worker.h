@@ -35,6 +35,10 @@ public:
     // Timer period of a connection period in minutes; out-of-range periods
     // are held to one minute ... the longest a QTimer can take.
     static int intervalFor(int connectionPeriodMinutes);
+    // The date part ("ddMMyyyy") of the data file a download of this device
+    // goes into: its last memory file, else its clock, else now. The manual
+    // console names its files the same way.
+    static QString dataFileDate(const FileInformations &files, const SetupParameters &setup);
 
 signals:
     void finished();
@@ -77,7 +81,6 @@ private:
     // Ends a running visit when the worker stops, with a status that says so.
     void interruptVisit();
     bool addressed(int id) const { return id == 0 || id == station.id; }
-    QString dataFileDate() const;
 
     DBStation station;
     bool paused = true;

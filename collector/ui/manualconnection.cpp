@@ -1,6 +1,7 @@
 #include "manualconnection.h"
 #include "ui_manualconnection.h"
 
+#include "collection/worker.h"
 #include "collectorlogging.h"
 #include "collectorsettings.h"
 #include "filereveal.h"
@@ -546,19 +547,9 @@ void ManualConnection::onNexilAlarmParameters(AlarmParameters alarmParameters)
 
 QString ManualConnection::dataFilePathFor() const
 {
-    // Named like the collector's own downloads: the device's last memory
-    // file, or its clock when it reports none.
-    QDateTime date;
-    if (files.fileCount > 0 && files.fileCount <= files.files.size())
-        date = files.files.at(files.fileCount - 1).date;
-    else if (!files.files.isEmpty())
-        date = files.files.last().date;
-    if (!date.isValid())
-        date = setup.deviceTime;
-    if (!date.isValid())
-        date = QDateTime::currentDateTime();
+    // Named like the collector's own downloads of the device.
     const QString folder = filePath.isEmpty() ? defaultPath : filePath;
-    return QStringLiteral("%1/%2_%3.xml").arg(folder, fileName, formatDate(date, "ddMMyyyy"));
+    return QStringLiteral("%1/%2_%3.xml").arg(folder, fileName, Worker::dataFileDate(files, setup));
 }
 
 void ManualConnection::on_btnDownloadData_clicked()
