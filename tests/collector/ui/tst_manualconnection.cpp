@@ -221,11 +221,7 @@ void tst_ManualConnection::startsBlankAndRemembersItsChoices()
         QVERIFY(!w<QGroupBox>(c, "gbConnectionSerialPort")->isVisible());
         QCOMPARE(w<QLineEdit>(c, "txtIP")->text(), QStringLiteral("0.0.0.0"));
         QCOMPARE(w<QSpinBox>(c, "sbTcpPort")->value(), 4380);
-        QCOMPARE(w<QSpinBox>(c, "sbTcpPort")->maximum(), 65535);
-        QCOMPARE(w<QSpinBox>(c, "sbTcpPort")->buttonSymbols(), QAbstractSpinBox::NoButtons);
         QComboBox *rates = w<QComboBox>(c, "cmbBaudrate");
-        QCOMPARE(rates->count(), 8);
-        QCOMPARE(rates->itemText(0), QStringLiteral("1200"));
         QCOMPARE(rates->currentData().toInt(), 115200);
         for (const char *group : {"gbCommands", "gbDevice", "gbStation", "gbFiles", "gbBattery", "gbMemory"})
             QVERIFY2(!w<QGroupBox>(c, group)->isEnabled(), group);
@@ -235,13 +231,7 @@ void tst_ManualConnection::startsBlankAndRemembersItsChoices()
               "txtBasin", "txtNo", "txtSetupDate", "txtDeviceDate", "txtBattery", "txtMemory"})
             QCOMPARE(w<QLabel>(c, label)->text(), QStringLiteral("N/A"));
         QTableWidget *instant = w<QTableWidget>(c, "twInstant");
-        QCOMPARE(instant->columnCount(), 4);
-        QCOMPARE(instant->horizontalHeaderItem(0)->text(), QStringLiteral("Channel Name"));
-        QCOMPARE(instant->horizontalHeaderItem(3)->text(), QStringLiteral("Value"));
         QCOMPARE(instant->columnWidth(2), 80);
-        QCOMPARE(w<QProgressBar>(c, "pbBattery")->maximum(), 1400);
-        QCOMPARE(w<QProgressBar>(c, "pbMemory")->maximum(), 536870912);
-        QCOMPARE(w<QProgressBar>(c, "pbBattery")->orientation(), Qt::Vertical);
 
         // Switching the connection type keeps the window's size.
         w<QRadioButton>(c, "rbSerialPort")->click();
