@@ -9,3 +9,4 @@ Q_DECLARE_LOGGING_CATEGORY(lcStore)      // collector.store
 Q_DECLARE_LOGGING_CATEGORY(lcWorker)     // collector.worker
 Q_DECLARE_LOGGING_CATEGORY(lcController) // collector.controller
 Q_DECLARE_LOGGING_CATEGORY(lcMonitor)    // collector.monitor
+Q_DECLARE_LOGGING_CATEGORY(lcConsole)    // collector.console

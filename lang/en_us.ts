@@ -491,6 +491,217 @@
     </message>
 </context>
 <context>
+    <name>ManualConnection</name>
+    <message>
+        <source>Manual Connection</source>
+        <translation>Manual Connection</translation>
+    </message>
+    <message>
+        <source>Connection Type</source>
+        <translation>Connection Type</translation>
+    </message>
+    <message>
+        <source>Serial Port</source>
+        <translation>Serial Port</translation>
+    </message>
+    <message>
+        <source>TCP/IP</source>
+        <translation>TCP/IP</translation>
+    </message>
+    <message>
+        <source>Connection</source>
+        <translation>Connection</translation>
+    </message>
+    <message>
+        <source>Port</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>Baudrate</source>
+        <translation>Baudrate</translation>
+    </message>
+    <message>
+        <source>Connect</source>
+        <translation>Connect</translation>
+    </message>
+    <message>
+        <source>IP</source>
+        <translation>IP</translation>
+    </message>
+    <message>
+        <source>Choose a connection type.</source>
+        <translation>Choose a connection type.</translation>
+    </message>
+    <message>
+        <source>Commands</source>
+        <translation>Commands</translation>
+    </message>
+    <message>
+        <source>Read Parameters</source>
+        <translation>Read Parameters</translation>
+    </message>
+    <message>
+        <source>Download Data</source>
+        <translation>Download Data</translation>
+    </message>
+    <message>
+        <source>Setup</source>
+        <translation>Setup</translation>
+    </message>
+    <message>
+        <source>Test</source>
+        <translation>Test</translation>
+    </message>
+    <message>
+        <source>Files</source>
+        <translation>Files</translation>
+    </message>
+    <message>
+        <source>Station</source>
+        <translation>Station</translation>
+    </message>
+    <message>
+        <source>Station Name</source>
+        <translation>Station Name</translation>
+    </message>
+    <message>
+        <source>Station Code</source>
+        <translation>Station Code</translation>
+    </message>
+    <message>
+        <source>Region</source>
+        <translation>Region</translation>
+    </message>
+    <message>
+        <source>Basin</source>
+        <translation>Basin</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>No</translation>
+    </message>
+    <message>
+        <source>Setup Date</source>
+        <translation>Setup Date</translation>
+    </message>
+    <message>
+        <source>Device Date</source>
+        <translation>Device Date</translation>
+    </message>
+    <message>
+        <source>Device</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <source>Device Type</source>
+        <translation>Device Type</translation>
+    </message>
+    <message>
+        <source>Serial No</source>
+        <translation>Serial No</translation>
+    </message>
+    <message>
+        <source>Firmware</source>
+        <translation>Firmware</translation>
+    </message>
+    <message>
+        <source>Battery</source>
+        <translation>Battery</translation>
+    </message>
+    <message>
+        <source>Memory</source>
+        <translation>Memory</translation>
+    </message>
+    <message>
+        <source>Instant Values</source>
+        <translation>Instant Values</translation>
+    </message>
+    <message>
+        <source>Maximum Values</source>
+        <translation>Maximum Values</translation>
+    </message>
+    <message>
+        <source>Minimum Values</source>
+        <translation>Minimum Values</translation>
+    </message>
+    <message>
+        <source>Alarms</source>
+        <translation>Alarms</translation>
+    </message>
+    <message>
+        <source>Channel Name</source>
+        <translation>Channel Name</translation>
+    </message>
+    <message>
+        <source>Timestamp</source>
+        <translation>Timestamp</translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <source>Value</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>Disconnect</source>
+        <translation>Disconnect</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Host Error</source>
+        <translation>Host Error</translation>
+    </message>
+    <message>
+        <source>Please type a correct IP/Host address!</source>
+        <translation>Please type a correct IP/Host address!</translation>
+    </message>
+    <message>
+        <source>Port Error</source>
+        <translation>Port Error</translation>
+    </message>
+    <message>
+        <source>Please type a correct port number!</source>
+        <translation>Please type a correct port number!</translation>
+    </message>
+    <message>
+        <source>%1 V</source>
+        <translation>%1 V</translation>
+    </message>
+    <message>
+        <source>%1 (%2 bytes)</source>
+        <translation>%1 (%2 bytes)</translation>
+    </message>
+    <message>
+        <source>Download Progress</source>
+        <translation>Download Progress</translation>
+    </message>
+    <message>
+        <source>Downloading %1 packages.</source>
+        <translation>Downloading %1 packages.</translation>
+    </message>
+    <message>
+        <source>Downloading %1/%2</source>
+        <translation>Downloading %1/%2</translation>
+    </message>
+    <message>
+        <source>Saving files..</source>
+        <translation>Saving files..</translation>
+    </message>
+    <message>
+        <source>Operation Failed!</source>
+        <translation>Operation Failed!</translation>
+    </message>
+    <message>
+        <source>Could not save the data file %1</source>
+        <translation>Could not save the data file %1</translation>
+    </message>
+</context>
+<context>
     <name>SettingsDialog</name>
     <message>
         <source>Settings</source>

@@ -491,6 +491,217 @@
     </message>
 </context>
 <context>
+    <name>ManualConnection</name>
+    <message>
+        <source>Manual Connection</source>
+        <translation>Elle Bağlantı</translation>
+    </message>
+    <message>
+        <source>Connection Type</source>
+        <translation>Bağlantı Tipi</translation>
+    </message>
+    <message>
+        <source>Serial Port</source>
+        <translation>Seri Port</translation>
+    </message>
+    <message>
+        <source>TCP/IP</source>
+        <translation>TCP/IP</translation>
+    </message>
+    <message>
+        <source>Connection</source>
+        <translation>Bağlantı</translation>
+    </message>
+    <message>
+        <source>Port</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>Baudrate</source>
+        <translation>Baud Hızı</translation>
+    </message>
+    <message>
+        <source>Connect</source>
+        <translation>Bağlan</translation>
+    </message>
+    <message>
+        <source>IP</source>
+        <translation>IP</translation>
+    </message>
+    <message>
+        <source>Choose a connection type.</source>
+        <translation>Bir bağlantı tipi seçin.</translation>
+    </message>
+    <message>
+        <source>Commands</source>
+        <translation>Komutlar</translation>
+    </message>
+    <message>
+        <source>Read Parameters</source>
+        <translation>Parametreleri Oku</translation>
+    </message>
+    <message>
+        <source>Download Data</source>
+        <translation>Veri İndir</translation>
+    </message>
+    <message>
+        <source>Setup</source>
+        <translation>Kurulum</translation>
+    </message>
+    <message>
+        <source>Test</source>
+        <translation>Test</translation>
+    </message>
+    <message>
+        <source>Files</source>
+        <translation>Dosyalar</translation>
+    </message>
+    <message>
+        <source>Station</source>
+        <translation>İstasyon</translation>
+    </message>
+    <message>
+        <source>Station Name</source>
+        <translation>İstasyon Adı</translation>
+    </message>
+    <message>
+        <source>Station Code</source>
+        <translation>İstasyon Kodu</translation>
+    </message>
+    <message>
+        <source>Region</source>
+        <translation>Bölge</translation>
+    </message>
+    <message>
+        <source>Basin</source>
+        <translation>Havza</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>No</translation>
+    </message>
+    <message>
+        <source>Setup Date</source>
+        <translation>Kurulum Tarihi</translation>
+    </message>
+    <message>
+        <source>Device Date</source>
+        <translation>Cihaz Tarihi</translation>
+    </message>
+    <message>
+        <source>Device</source>
+        <translation>Cihaz</translation>
+    </message>
+    <message>
+        <source>Device Type</source>
+        <translation>Cihaz Tipi</translation>
+    </message>
+    <message>
+        <source>Serial No</source>
+        <translation>Seri No</translation>
+    </message>
+    <message>
+        <source>Firmware</source>
+        <translation>Yazılım Sürümü</translation>
+    </message>
+    <message>
+        <source>Battery</source>
+        <translation>Batarya</translation>
+    </message>
+    <message>
+        <source>Memory</source>
+        <translation>Hafıza</translation>
+    </message>
+    <message>
+        <source>Instant Values</source>
+        <translation>Anlık Değerler</translation>
+    </message>
+    <message>
+        <source>Maximum Values</source>
+        <translation>Maksimum Değerler</translation>
+    </message>
+    <message>
+        <source>Minimum Values</source>
+        <translation>Minimum Değerler</translation>
+    </message>
+    <message>
+        <source>Alarms</source>
+        <translation>Alarmlar</translation>
+    </message>
+    <message>
+        <source>Channel Name</source>
+        <translation>Kanal Adı</translation>
+    </message>
+    <message>
+        <source>Timestamp</source>
+        <translation>Zaman</translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translation>Tip</translation>
+    </message>
+    <message>
+        <source>Value</source>
+        <translation>Değer</translation>
+    </message>
+    <message>
+        <source>Disconnect</source>
+        <translation>Bağlantıyı Kes</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Hata</translation>
+    </message>
+    <message>
+        <source>Host Error</source>
+        <translation>Sunucu Hatası</translation>
+    </message>
+    <message>
+        <source>Please type a correct IP/Host address!</source>
+        <translation>Lütfen geçerli bir IP/sunucu adresi yazın!</translation>
+    </message>
+    <message>
+        <source>Port Error</source>
+        <translation>Port Hatası</translation>
+    </message>
+    <message>
+        <source>Please type a correct port number!</source>
+        <translation>Lütfen geçerli bir port numarası yazın!</translation>
+    </message>
+    <message>
+        <source>%1 V</source>
+        <translation>%1 V</translation>
+    </message>
+    <message>
+        <source>%1 (%2 bytes)</source>
+        <translation>%1 (%2 bayt)</translation>
+    </message>
+    <message>
+        <source>Download Progress</source>
+        <translation>İndirme Durumu</translation>
+    </message>
+    <message>
+        <source>Downloading %1 packages.</source>
+        <translation>%1 paket indiriliyor.</translation>
+    </message>
+    <message>
+        <source>Downloading %1/%2</source>
+        <translation>İndiriliyor %1/%2</translation>
+    </message>
+    <message>
+        <source>Saving files..</source>
+        <translation>Dosyalar kaydediliyor..</translation>
+    </message>
+    <message>
+        <source>Operation Failed!</source>
+        <translation>İşlem Başarısız!</translation>
+    </message>
+    <message>
+        <source>Could not save the data file %1</source>
+        <translation>%1 veri dosyası kaydedilemedi</translation>
+    </message>
+</context>
+<context>
     <name>SettingsDialog</name>
     <message>
         <source>Settings</source>

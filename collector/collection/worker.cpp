@@ -407,7 +407,7 @@ void Worker::onNexilChannelNames(ChannelNames reply)
         startDownload();
 }
 
-QString Worker::dataFileDate() const
+QString Worker::dataFileDate(const FileInformations &fileInformations, const SetupParameters &setupParameters)
 {
     // The device's memory file names the data file; a device reporting none
     // gets the date of its own clock.
@@ -428,7 +428,9 @@ QString Worker::dataFileDate() const
 
 void Worker::startDownload()
 {
-    dataFilePath = QStringLiteral("%1/%2_%3.xml").arg(station.file_path, station.file_name, dataFileDate());
+    dataFilePath =
+        QStringLiteral("%1/%2_%3.xml")
+            .arg(station.file_path, station.file_name, dataFileDate(fileInformations, setupParameters));
     if (!station.download_data) {
         socket->disconnectFromHost();
         return;

@@ -50,6 +50,10 @@ public:
     // out-of-range periods are held to one minute ... the longest a QTimer
     // can take.
     static int intervalFor(int connectionPeriodMinutes, int minuteMs = 60000);
+    // The date part ("ddMMyyyy") of the data file a download of this device
+    // goes into: its last memory file, else its clock, else now. The manual
+    // console names its files the same way.
+    static QString dataFileDate(const FileInformations &files, const SetupParameters &setup);
 
 signals:
     void finished();
@@ -97,7 +101,6 @@ private:
     // Ends a running visit when the worker stops, with a status that says so.
     void interruptVisit();
     bool addressed(int id) const { return id == 0 || id == station.id; }
-    QString dataFileDate() const;
     // Compares the device clock with the host's; true when a clock setting
     // was sent and the visit waits for its answer.
     bool checkClock();

@@ -13,8 +13,8 @@
 #include "store/storefollower.h"
 #include "store/workfolder.h"
 
-// The manual console joins in when its class is part of the tree; until
-// then the actions that open it stay disabled.
+// The manual console (manualconnection.h) joins in when its class is part of
+// the tree; without it the actions that open it stay disabled.
 #if __has_include("manualconnection.h")
 #include "manualconnection.h"
 #define NEXIL_MANUAL_CONSOLE 1

@@ -6,6 +6,7 @@
 #include "ui/dialoggraphic.h"
 #include "ui/editstationdialog.h"
 #include "ui/mainwindow.h"
+#include "ui/manualconnection.h"
 #include "uievents.h"
 
 #include <QAction>
@@ -16,8 +17,10 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSettings>
 #include <QSortFilterProxyModel>
+#include <QSpinBox>
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTableView>
@@ -49,6 +52,7 @@ private slots:
     void settingsDialogRunsWithTheWindowsQuestions();
     void startAndPauseCollecting();
     void closingAsksAndStopsTheWorkers();
+    void manualConsoleOpensForAStationOrBlank();
 
 private:
     int addStation(const QString &tag, bool active, const QString &title = QString());
@@ -586,6 +590,54 @@ void tst_MainWindow::closingAsksAndStopsTheWorkers()
     QCOMPARE(window->workerController()->threadCount(), 0);
     QVERIFY(!window->workerController()->isCollecting());
     QCOMPARE(questions.unanswered, 0);
+}
+
+void tst_MainWindow::manualConsoleOpensForAStationOrBlank()
+{
+    QVERIFY(MainWindow::hasManualConsole());
+    const int id = addStation(QStringLiteral("A"), true);
+    openWindow();
+    QVERIFY(action("actManualConnectToolBar")->isEnabled());
+    QString host;
+    int port = 0;
+    bool tcp = false;
+    bool matched = false;
+    QString folder;
+    onDialog = [&](QDialog *dialog) {
+        if (auto *console = qobject_cast<ManualConnection *>(dialog)) {
+            host = console->findChild<QLineEdit *>(QStringLiteral("txtIP"))->text();
+            port = console->findChild<QSpinBox *>(QStringLiteral("sbTcpPort"))->value();
+            tcp = console->findChild<QRadioButton *>(QStringLiteral("rbTcpIp"))->isChecked();
+            matched = console->hostMatchesStation();
+            folder = console->dataFolder();
+            // The console asks through the window's questions.
+            console->findChild<QSpinBox *>(QStringLiteral("sbTcpPort"))->setValue(0);
+            console->findChild<QPushButton *>(QStringLiteral("btnConnect"))->click();
+        }
+        return int(QDialog::Rejected);
+    };
+    const QRect cell = table()->visualRect(table()->model()->index(viewRow(id), 1));
+    QMetaObject::invokeMethod(window.get(), "showTableMenu", Q_ARG(QPoint, cell.center()));
+    QVERIFY(action("actManualConnect")->isEnabled());
+    action("actManualConnect")->trigger();
+    QCOMPARE(dialogs.value(0), QStringLiteral("ManualConnection"));
+    QCOMPARE(host, QStringLiteral("127.0.0.1"));
+    QCOMPARE(port, 1);
+    QVERIFY(tcp);
+    QVERIFY(matched);
+    QCOMPARE(folder, dir->filePath("A"));
+    QCOMPARE(questions.asked.size(), 1);
+    QCOMPARE(questions.last().title, QStringLiteral("Port Error"));
+
+    // From the tool bar: no station, the choices of the last console.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    host.clear();
+    action("actManualConnectToolBar")->trigger();
+    QCOMPARE(dialogs.size(), 2);
+    QCOMPARE(host, QStringLiteral("127.0.0.1"));
+    QVERIFY(tcp);
+    QCOMPARE(port, 0);
+    QCOMPARE(questions.asked.size(), 2);
 }
 
 QTEST_MAIN(tst_MainWindow)
