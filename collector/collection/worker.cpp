@@ -1,4 +1,6 @@
 #include "worker.h"
+#include "sharedresume.h"
+#include "collectorlogging.h"
 
 #include <QLocale>
 
@@ -9,6 +11,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTcpSocket>
 #include <QThread>
 #include <QTimer>
@@ -446,6 +449,23 @@ void Worker::startDownload()
         FileManager fileManager;
         fileManager.getLastMemoryAddresses(&page, &buffer, &time, dataFilePath);
     }
+    // A collector that took the station over may not see the files another
+    // one wrote: the store's point, when it is further, saves downloading
+    // those pages again.
+    if (!sharedResumeTried) {
+        sharedResumeTried = true;
+        sharedResume = SharedResume::open(DatabaseUrl::current(), station.id);
+    }
+    if (sharedResume) {
+        const ResumePoints::Point stored = sharedResume->pointFor(QFileInfo(dataFilePath).fileName());
+        const ResumePoints::Point start = ResumePoints::later({page, buffer, time}, stored);
+        if (start.page != page || start.buffer != buffer)
+            qCInfo(lcWorker, "station %d resumes at page %d buffer %d from the shared store", station.id,
+                   start.page, start.buffer);
+        page = start.page;
+        buffer = start.buffer;
+        time = start.timeBase;
+    }
     downloading = true;
     nexil->getData(time, page, buffer);
 }
@@ -480,8 +500,15 @@ void Worker::onNexilDataFile(QList<DataFile> files)
     fileManager.setCancelCheck([] { return QThread::currentThread()->isInterruptionRequested(); });
     const int result =
         fileManager.saveFile(files.last(), dataFilePath, station.export_text, station.export_excel);
-    if (result == FileManager::Saved)
+    if (result == FileManager::Saved) {
         report.records = int(files.last().lines.size());
+        if (sharedResume) {
+            // In the same step as the file: the point the file now holds.
+            ResumePoints::Point point;
+            fileManager.getLastMemoryAddresses(&point.page, &point.buffer, &point.timeBase, dataFilePath);
+            sharedResume->store(point, QFileInfo(dataFilePath).fileName());
+        }
+    }
     if (result == FileManager::Cancelled) {
         report.result = VisitReport::Interrupted;
         // Nothing was written, so the resume point stays and the next visit

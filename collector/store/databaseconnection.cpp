@@ -159,7 +159,8 @@ bool DatabaseConnection::open(const DatabaseUrl &url)
     db.setDatabaseName(url.path());
     db.setUserName(url.user());
     db.setPassword(url.password());
-    db.setConnectOptions(QStringLiteral("connect_timeout=5"));
+    // Without the server's notices ("relation ... already exists") on stderr.
+    db.setConnectOptions(QStringLiteral("connect_timeout=5;options='-c client_min_messages=warning'"));
     if (!db.open()) {
         openError() = QStringLiteral("cannot connect to %1: %2").arg(url.redacted(), db.lastError().databaseText());
         qCDebug(lcStore, "%s", qUtf8Printable(openError()));

@@ -54,11 +54,13 @@ bool ResumePoints::store(int stationId, const Point &point, const QString &file)
     return false;
 }
 
-bool ResumePoints::load(int stationId, Point *point)
+bool ResumePoints::load(int stationId, Point *point, QString *file)
 {
     *point = Point();
+    if (file)
+        file->clear();
     QSqlQuery q(QSqlDatabase::database(m_connection));
-    q.prepare(QStringLiteral("SELECT page, buffer, time_base FROM station_resume WHERE station_id = ?"));
+    q.prepare(QStringLiteral("SELECT page, buffer, time_base, file FROM station_resume WHERE station_id = ?"));
     q.addBindValue(stationId);
     if (!q.exec()) {
         qCDebug(lcStore, "Database Error: %s", qUtf8Printable(q.lastError().text()));
@@ -68,6 +70,8 @@ bool ResumePoints::load(int stationId, Point *point)
         point->page = q.value(0).toInt();
         point->buffer = q.value(1).toInt();
         point->timeBase = QLocale::c().toDateTime(q.value(2).toString(), QLatin1String(timeFormat));
+        if (file)
+            *file = q.value(3).toString();
     }
     return true;
 }

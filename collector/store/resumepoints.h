@@ -29,7 +29,8 @@ public:
     // Kept with the file it was saved into, for the operator's eyes.
     bool store(int stationId, const Point &point, const QString &file);
     // False when the store failed; an unknown station gives an invalid point.
-    bool load(int stationId, Point *point);
+    // file: the name of the file it was saved into.
+    bool load(int stationId, Point *point, QString *file = nullptr);
 
     // The later of the file's point and the store's.
     static Point later(const Point &file, const Point &stored)

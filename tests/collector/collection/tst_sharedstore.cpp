@@ -35,6 +35,7 @@ private slots:
     void headlessOnceFromTheServer_passwordNeverShown();
     void twoCollectorsAtOnce_eachStationVisitedOnce();
     void killedCollectorsStationsAreTakenOver();
+    void takeoverResumesWhereTheOtherSaved();
 
 private:
     DatabaseUrl url() const;
@@ -356,6 +357,56 @@ void tst_SharedStore::killedCollectorsStationsAreTakenOver()
     QVERIFY(b->waitForFinished(20000));
     QCOMPARE(b->exitCode(), 0);
     QCOMPARE(holders().value("b"), 0); // given back at its stop
+}
+
+void tst_SharedStore::takeoverResumesWhereTheOtherSaved()
+{
+    if (!Simulator::available())
+        QSKIP("the simulator is not built");
+    QTemporaryDir dir;
+    Simulator logger;
+    QVERIFY2(logger.start(dir.path(), QStringLiteral("H01"), R"({"station": {"code": "H01"}})"),
+             qPrintable(logger.error()));
+    // A folder relative to each collector's own working folder: neither sees
+    // the other's files.
+    QObject owner;
+    QProcess *adding = collector(dir.filePath("a"), {"--add-station", QStringLiteral("H01,127.0.0.1,%1,files/H01").arg(logger.port)}, &owner);
+    QVERIFY(adding->waitForFinished(30000));
+    QCOMPARE(adding->exitCode(), 0);
+    auto once = [&](const QString &folder) {
+        QDir().mkpath(folder);
+        auto *p = new QProcess(&owner);
+        p->setWorkingDirectory(folder);
+        p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p->start(qEnvironmentVariable("TQM510"), {"--workdir", folder, "--database", server->url(), "--headless", "--once"});
+        return p->waitForFinished(60000) && p->exitCode() == 0;
+    };
+    QVERIFY(once(dir.filePath("a")));
+    const QStringList first = QDir(dir.filePath("a/files/H01")).entryList({"*.xml"});
+    QCOMPARE(first.size(), 1);
+    QFile saved(dir.filePath("a/files/H01/" + first.first()));
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QFile truth(logger.truthPath());
+    QVERIFY(truth.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll().count("<line "), truth.readAll().count('\n') - 1);
+
+    // The second collector has no file, but the store says where the first stopped.
+    QFile log(dir.filePath("H01.log"));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QByteArray before = log.readAll();
+    const int firstPages = before.count("AKT page=");
+    QVERIFY(firstPages > 1);
+    QVERIFY(once(dir.filePath("b")));
+    const QByteArray after = log.readAll();
+    // From where the first collector stopped: its last page, then the end marker.
+    QVERIFY2(!after.contains("AKT page=0 buffer=0"), after);
+    QVERIFY2(after.count("AKT page=") <= 2, after);
+    QVERIFY2(after.contains(QStringLiteral("AKT page=%1 ").arg(firstPages - 2).toUtf8()), after);
+    const QStringList second = QDir(dir.filePath("b/files/H01")).entryList({"*.xml"});
+    QCOMPARE(second, first); // named as usual, in its own folder
+    QFile again(dir.filePath("b/files/H01/" + second.first()));
+    QVERIFY(again.open(QIODevice::ReadOnly));
+    QCOMPARE(again.readAll().count("<line "), 0); // nothing downloaded twice
 }
 
 QTEST_GUILESS_MAIN(tst_SharedStore)
