@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "collection/leasekeeper.h"
 #include "collection/workercontroller.h"
 #include "dialoggraphic.h"
 #include "editstationdialog.h"
@@ -93,8 +94,13 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
             &MainWindow::onCurrentRowChanged);
 
     controller = new WorkerController(model);
-    // On a shared store, what other operators and collectors write shows here too.
-    (new StoreFollower(model, model))->start();
+    // On a shared store, what other operators and collectors write shows here
+    // too, and collecting takes leases so that each station has one collector.
+    auto *follower = new StoreFollower(model, model);
+    if (follower->start()) {
+        leases = new LeaseKeeper(model, controller, StationLeases::defaultHolder(), this);
+        follower->setOwnStations([this]() { return leases->held(); });
+    }
 
     restoreWindowState();
     recount();
@@ -329,9 +335,14 @@ void MainWindow::on_actStartCollecting_triggered()
     if (ui->actStartCollecting->isChecked()) {
         ui->actStartCollecting->setIcon(QIcon(QStringLiteral(":/images/stop.png")));
         controller->startCollecting();
+        if (leases)
+            leases->start();
     } else {
         ui->actStartCollecting->setIcon(QIcon(QStringLiteral(":/images/play.png")));
         controller->pauseCollecting();
+        // Paused here, the stations are free for the other collectors.
+        if (leases)
+            leases->releaseAll();
     }
 }
 
@@ -524,6 +535,8 @@ void MainWindow::closeEvent(QCloseEvent *event)
     progress.show();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     controller->stopCollecting();
+    if (leases)
+        leases->releaseAll();
     progress.close();
     event->accept();
 }

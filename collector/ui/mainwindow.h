@@ -14,6 +14,7 @@ class QLabel;
 class QMenu;
 class QSortFilterProxyModel;
 class StationTableModel;
+class LeaseKeeper;
 class WorkerController;
 
 namespace Ui {
@@ -97,6 +98,8 @@ private:
     QLabel *lblInactive = nullptr;
     QLabel *lblError = nullptr;
     WorkerController *controller = nullptr;
+    // On a shared store: the stations this window's collection holds.
+    LeaseKeeper *leases = nullptr;
 
     Questions *m_questions = Questions::dialogs();
     std::function<int(QDialog *)> m_runDialog;

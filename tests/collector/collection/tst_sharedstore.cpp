@@ -9,6 +9,8 @@
 #include "store/resumepoints.h"
 #include "store/stationtablemodel.h"
 #include "store/storefollower.h"
+#include "collection/leasekeeper.h"
+#include "collection/workercontroller.h"
 #include "support/postgresserver.h"
 
 #include <QProcess>
@@ -36,6 +38,7 @@ private slots:
     void twoCollectorsAtOnce_eachStationVisitedOnce();
     void killedCollectorsStationsAreTakenOver();
     void takeoverResumesWhereTheOtherSaved();
+    void collectingTakesLeasesPausingGivesThemBack();
 
 private:
     DatabaseUrl url() const;
@@ -407,6 +410,46 @@ void tst_SharedStore::takeoverResumesWhereTheOtherSaved()
     QFile again(dir.filePath("b/files/H01/" + second.first()));
     QVERIFY(again.open(QIODevice::ReadOnly));
     QCOMPARE(again.readAll().count("<line "), 0); // nothing downloaded twice
+}
+
+void tst_SharedStore::collectingTakesLeasesPausingGivesThemBack()
+{
+    // What the window does with Start and Pause on a shared store.
+    DatabaseConnection db;
+    QVERIFY(db.open(url()));
+    QList<int> ids;
+    for (int i = 0; i < 3; ++i) {
+        DBStation s = fullStation(QStringLiteral("L%1").arg(i));
+        s.active = i < 2;
+        s.ip = QStringLiteral("127.0.0.1");
+        s.port = closedPort();
+        // L0 was visited elsewhere a moment ago, L1 never.
+        s.last_connection_time = i == 0 ? QDateTime::currentDateTime() : QDateTime();
+        ids << DatabaseConnection::insertStation(s);
+    }
+    QTemporaryDir dir;
+    const QString oldCwd = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    auto restore = qScopeGuard([&] { QDir::setCurrent(oldCwd); });
+    StationTableModel model;
+    WorkerController controller(&model);
+    LeaseKeeper leases(&model, &controller, QStringLiteral("window"));
+    QSignalSpy statuses(&controller, &WorkerController::stationStatusPublished);
+
+    controller.startCollecting();
+    leases.start();
+    QCOMPARE(leases.held(), (QSet<int>{ids.at(0), ids.at(1)})); // the active ones
+    // L1 is due at once; L0 not before its period is over.
+    QTRY_VERIFY_WITH_TIMEOUT(!statuses.isEmpty(), 10000);
+    for (const QList<QVariant> &status : qAsConst(statuses))
+        QCOMPARE(status.at(0).value<DBStation>().id, ids.at(1));
+
+    controller.pauseCollecting();
+    leases.releaseAll();
+    QSqlQuery q(QStringLiteral("SELECT count(*) FROM station_leases WHERE holder <> ''"));
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toInt(), 0);
+    controller.stopCollecting();
 }
 
 QTEST_GUILESS_MAIN(tst_SharedStore)
