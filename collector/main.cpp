@@ -16,10 +16,26 @@
 
 #include <cstdio>
 #include <memory>
+#include <sys/resource.h>
+
+namespace {
+// Every station has a thread (with its event descriptor) and, while visited,
+// a connection: a list of a thousand stations needs more than the usual
+// 1024 open files.
+void raiseOpenFileLimit()
+{
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
+}
+} // namespace
 
 int main(int argc, char *argv[])
 {
     pinLocalTimeZone();
+    raiseOpenFileLimit();
 #ifdef TQM510_WINDOWS
     if (isChartCommand(argc, argv))
         return chartMain(argc, argv);

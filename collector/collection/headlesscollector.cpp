@@ -7,6 +7,7 @@
 #include "store/stationtablemodel.h"
 #include "store/storefollower.h"
 #include "leasekeeper.h"
+#include "sharedresume.h"
 #include "store/workfolder.h"
 #include "workercontroller.h"
 
@@ -249,6 +250,7 @@ int HeadlessCollector::run(bool runOnce)
     controller = nullptr;
     delete model;
     model = nullptr;
+    SharedResume::shutdown();
     DatabaseConnection::close();
     return exitCode;
 }

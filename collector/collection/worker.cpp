@@ -452,12 +452,8 @@ void Worker::startDownload()
     // A collector that took the station over may not see the files another
     // one wrote: the store's point, when it is further, saves downloading
     // those pages again.
-    if (!sharedResumeTried) {
-        sharedResumeTried = true;
-        sharedResume = SharedResume::open(DatabaseUrl::current(), station.id);
-    }
-    if (sharedResume) {
-        const ResumePoints::Point stored = sharedResume->pointFor(QFileInfo(dataFilePath).fileName());
+    if (SharedResume *sharedResume = SharedResume::instance()) {
+        const ResumePoints::Point stored = sharedResume->pointFor(station.id, QFileInfo(dataFilePath).fileName());
         const ResumePoints::Point start = ResumePoints::later({page, buffer, time}, stored);
         if (start.page != page || start.buffer != buffer)
             qCInfo(lcWorker, "station %d resumes at page %d buffer %d from the shared store", station.id,
@@ -502,11 +498,11 @@ void Worker::onNexilDataFile(QList<DataFile> files)
         fileManager.saveFile(files.last(), dataFilePath, station.export_text, station.export_excel);
     if (result == FileManager::Saved) {
         report.records = int(files.last().lines.size());
-        if (sharedResume) {
+        if (SharedResume *sharedResume = SharedResume::instance()) {
             // In the same step as the file: the point the file now holds.
             ResumePoints::Point point;
             fileManager.getLastMemoryAddresses(&point.page, &point.buffer, &point.timeBase, dataFilePath);
-            sharedResume->store(point, QFileInfo(dataFilePath).fileName());
+            sharedResume->store(station.id, point, QFileInfo(dataFilePath).fileName());
         }
     }
     if (result == FileManager::Cancelled) {

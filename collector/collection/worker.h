@@ -19,7 +19,6 @@
 class Nexil;
 class QTcpSocket;
 class QTimer;
-class SharedResume;
 
 // Collects one station on a thread of its own: every connection period it
 // connects to the station's modem, reads the device's configuration, checks
@@ -140,7 +139,4 @@ private:
     bool settingClock = false;
     // Pages of the running download.
     int downloadedPages = 0;
-    // On a shared store: the station's resume point beside its files.
-    std::unique_ptr<SharedResume> sharedResume;
-    bool sharedResumeTried = false;
 };

@@ -1,6 +1,7 @@
 #include "startup.h"
 
 #include "mainwindow.h"
+#include "collection/sharedresume.h"
 #include "questions.h"
 #include "store/databaseconnection.h"
 #include "store/workfolder.h"
@@ -95,6 +96,7 @@ int runMainWindow(Questions *questions)
         window.show();
         exitCode = QApplication::exec();
     }
+    SharedResume::shutdown();
     DatabaseConnection::close();
     return exitCode;
 }
