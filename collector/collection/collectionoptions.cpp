@@ -46,5 +46,9 @@ CollectionOptions CollectionOptions::load(const QString &settingsFile)
     o.smtpUser = s.value(QStringLiteral("SETTINGS/smtpUser")).toString();
     o.smtpPassword = s.value(QStringLiteral("SETTINGS/smtpPassword")).toString();
     o.smtpFrom = s.value(QStringLiteral("SETTINGS/smtpFrom"), o.smtpFrom).toString().trimmed();
+    // Tests of whole collector processes run on short minutes.
+    const int minuteMs = qEnvironmentVariableIntValue("TQM510_MINUTE_MS");
+    if (minuteMs > 0)
+        o.minuteMs = minuteMs;
     return o;
 }

@@ -1,6 +1,7 @@
 #include "leasekeeper.h"
 
 #include "collectorlogging.h"
+#include "store/databaseconnection.h"
 #include "store/stationtablemodel.h"
 #include "workercontroller.h"
 
@@ -65,14 +66,19 @@ bool LeaseKeeper::renew()
     const QSet<int> lost = m_held - now;
     lose(lost);
     m_held = now;
+    // Due at its last visit plus its period: another collector may just have
+    // visited it. Read from the store now, not from the list shown, which
+    // follows it a few seconds late.
+    const QHash<int, QDateTime> lastVisits =
+        taken.isEmpty() ? QHash<int, QDateTime>() : DatabaseConnection::lastConnectionTimes(taken.values());
+    const qint64 minuteMs = m_controller->options().minuteMs;
     for (int id : taken) {
-        // Due at its last visit plus its period: another collector may just
-        // have visited it.
         const DBStation s = byId.value(id);
+        const QDateTime last = lastVisits.value(id, s.last_connection_time);
         qint64 delay = 0;
-        if (s.last_connection_time.isValid())
+        if (last.isValid())
             delay = qMax<qint64>(0, QDateTime::currentDateTime().msecsTo(
-                                        s.last_connection_time.addSecs(qint64(s.connection_period) * 60)));
+                                        last.addMSecs(qint64(s.connection_period) * minuteMs)));
         QPointer<LeaseKeeper> self(this);
         QTimer::singleShot(int(qMin<qint64>(delay, std::numeric_limits<int>::max())), this, [self, id]() {
             if (self && self->m_held.contains(id))

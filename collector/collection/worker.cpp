@@ -107,6 +107,10 @@ void Worker::onStartCollecting(int id)
     if (!addressed(id))
         return;
     paused = false;
+    // The next visit a full period after this one, not at the next tick of
+    // a timer that has run since the worker began: a station taken over
+    // from another collector would otherwise be visited twice in a period.
+    timer->start(timerInterval);
     onTimerTimeout();
 }
 

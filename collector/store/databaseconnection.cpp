@@ -445,3 +445,21 @@ bool DatabaseConnection::deleteStation(int id)
     }
     return true;
 }
+
+QHash<int, QDateTime> DatabaseConnection::lastConnectionTimes(const QList<int> &ids)
+{
+    QHash<int, QDateTime> times;
+    QSqlQuery query;
+    query.prepare(QStringLiteral("SELECT id, last_connection_time FROM stations"));
+    if (!query.exec()) {
+        logFailure(query);
+        return times;
+    }
+    while (query.next()) {
+        const int id = query.value(0).toInt();
+        const QDateTime t = QLocale::c().toDateTime(query.value(1).toString(), QLatin1String(dateTimeFormat));
+        if (ids.contains(id) && t.isValid())
+            times.insert(id, t);
+    }
+    return times;
+}

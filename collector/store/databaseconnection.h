@@ -3,6 +3,8 @@
 #include "databaseurl.h"
 #include "dbstation.h"
 
+#include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -38,6 +40,8 @@ public:
     // As stored, statuses included: what other collectors and operators
     // wrote into a shared store. false in *ok when the query failed.
     static QList<DBStation> selectStationsWithStatus(bool *ok);
+    // The stored time of each station's last visit (missing: none yet).
+    static QHash<int, QDateTime> lastConnectionTimes(const QList<int> &ids);
     // The new row id, or -1 when nothing was stored.
     static int insertStation(const DBStation &station);
     static bool updateStation(const DBStation &station);

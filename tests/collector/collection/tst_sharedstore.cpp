@@ -13,11 +13,14 @@
 #include "collection/workercontroller.h"
 #include "support/postgresserver.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
+#include <QTimer>
 #include <QScopeGuard>
 #include <QSqlQuery>
 #include <QtTest>
 
+#include <algorithm>
 #include <csignal>
 #include <memory>
 #include <vector>
@@ -39,6 +42,7 @@ private slots:
     void killedCollectorsStationsAreTakenOver();
     void takeoverResumesWhereTheOtherSaved();
     void collectingTakesLeasesPausingGivesThemBack();
+    void runningCollectorsVisitOncePerPeriod_andTakeOverAKilledOne();
 
 private:
     DatabaseUrl url() const;
@@ -450,6 +454,110 @@ void tst_SharedStore::collectingTakesLeasesPausingGivesThemBack()
     QVERIFY(q.next());
     QCOMPARE(q.value(0).toInt(), 0);
     controller.stopCollecting();
+}
+
+void tst_SharedStore::runningCollectorsVisitOncePerPeriod_andTakeOverAKilledOne()
+{
+    if (!Simulator::available())
+        QSKIP("the simulator is not built");
+    // Minutes of 6 s, leases of 3 s renewed every 0.5 s.
+    constexpr int minuteMs = 6000;
+    qputenv("TQM510_MINUTE_MS", QByteArray::number(minuteMs));
+    qputenv("TQM510_LEASE_SECONDS", "3");
+    qputenv("TQM510_LEASE_RENEW_MS", "500");
+    auto restore = qScopeGuard([] {
+        qunsetenv("TQM510_MINUTE_MS");
+        qunsetenv("TQM510_LEASE_SECONDS");
+        qunsetenv("TQM510_LEASE_RENEW_MS");
+    });
+    QTemporaryDir dir;
+    constexpr int stations = 20;
+    std::vector<std::unique_ptr<Simulator>> loggers;
+    QStringList add;
+    for (int i = 0; i < stations; ++i) {
+        const QString code = QStringLiteral("P%1").arg(i, 2, 10, QChar('0'));
+        loggers.push_back(std::make_unique<Simulator>());
+        QVERIFY2(loggers.back()->start(dir.path(), code, QStringLiteral(R"({"station": {"code": "%1"}})").arg(code).toUtf8()),
+                 qPrintable(loggers.back()->error()));
+        // Period 1; each collector's files under its own working folder.
+        add << "--add-station" << QStringLiteral("%1,127.0.0.1,%2,files/%1").arg(code).arg(loggers.back()->port);
+    }
+    QObject owner;
+    QProcess *adding = collector(dir.filePath("a"), add, &owner);
+    QVERIFY(adding->waitForFinished(30000));
+    QCOMPARE(adding->exitCode(), 0);
+    {
+        DatabaseConnection db;
+        QVERIFY(db.open(url()));
+        QVERIFY(QSqlQuery().exec(QStringLiteral("UPDATE stations SET connection_period = 1")));
+        DatabaseConnection::close();
+    }
+
+    // The start of every visit, per station, read from the loggers' request logs.
+    QVector<QList<qint64>> visits(stations);
+    QVector<int> seen(stations, 0);
+    QElapsedTimer clock;
+    clock.start();
+    QTimer watch;
+    watch.setInterval(50);
+    connect(&watch, &QTimer::timeout, [&] {
+        for (int i = 0; i < stations; ++i) {
+            QFile log(dir.filePath(QStringLiteral("P%1.log").arg(i, 2, 10, QChar('0'))));
+            if (!log.open(QIODevice::ReadOnly))
+                continue;
+            // Two reads of the names per visit: the check and the download.
+            const int starts = (log.readAll().count("RKL") + 1) / 2;
+            for (; seen[i] < starts; ++seen[i])
+                visits[i] << clock.elapsed();
+        }
+    });
+    watch.start();
+
+    auto startIn = [&](const QString &name) {
+        QDir().mkpath(dir.filePath(name));
+        auto *p = new QProcess(&owner);
+        p->setWorkingDirectory(dir.filePath(name));
+        p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p->start(qEnvironmentVariable("TQM510"), {"--workdir", dir.filePath(name), "--database", server->url(),
+                                                  "--headless", "--collector-id", name});
+        return p;
+    };
+    QProcess *a = startIn("a");
+    QTRY_VERIFY_WITH_TIMEOUT(std::count(seen.cbegin(), seen.cend(), 0) == 0, 20000);
+    QProcess *b = startIn("b");
+    // Two more periods with both running, then one without a.
+    QTest::qWait(2 * minuteMs);
+    ::kill(pid_t(a->processId()), SIGKILL);
+    QVERIFY(a->waitForFinished(10000));
+    const QVector<int> beforeKill = seen;
+    QTest::qWait(3000 + 2 * minuteMs);
+    watch.stop();
+    ::kill(pid_t(b->processId()), SIGTERM);
+    QVERIFY(b->waitForFinished(20000));
+
+    for (int i = 0; i < stations; ++i) {
+        const QList<qint64> &v = visits.at(i);
+        // Never visited twice within a period, by one collector or the two.
+        for (int k = 1; k < v.size(); ++k)
+            QVERIFY2(v.at(k) - v.at(k - 1) > minuteMs * 8 / 10,
+                     qPrintable(QStringLiteral("station %1: visits %2 ms apart").arg(i).arg(v.at(k) - v.at(k - 1))));
+        // Nor left out: after the kill too, b visits them all.
+        QVERIFY2(seen.at(i) >= beforeKill.at(i) + 1, qPrintable(QStringLiteral("station %1 not taken over").arg(i)));
+        // Every value once, across both collectors' files.
+        const QString code = QStringLiteral("P%1").arg(i, 2, 10, QChar('0'));
+        int saved = 0;
+        for (const QString &who : {QStringLiteral("a"), QStringLiteral("b")}) {
+            const QString folder = dir.filePath(who + "/files/" + code);
+            for (const QString &name : QDir(folder).entryList({"*.xml"})) {
+                QFile f(folder + "/" + name);
+                QVERIFY(f.open(QIODevice::ReadOnly));
+                saved += int(f.readAll().count("<line "));
+            }
+        }
+        QFile truth(loggers.at(size_t(i))->truthPath());
+        QVERIFY(truth.open(QIODevice::ReadOnly));
+        QCOMPARE(saved, int(truth.readAll().count('\n') - 1));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_SharedStore)
