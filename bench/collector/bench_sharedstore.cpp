@@ -12,6 +12,7 @@
 #include "scenario.h"
 #include "session.h"
 #include "store/databaseconnection.h"
+#include "support/benchfiles.h"
 #include "support/postgresserver.h"
 #include "transport.h"
 
@@ -41,17 +42,6 @@ struct Station
     std::unique_ptr<TcpTransport> transport;
 };
 
-long peakKb(qint64 pid)
-{
-    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
-
 // Runs until every process has ended, sampling their peak memory.
 void waitAll(const QList<QProcess *> &processes, QVector<long> *peaks)
 {
@@ -65,7 +55,7 @@ void waitAll(const QList<QProcess *> &processes, QVector<long> *peaks)
             if (processes.at(i)->state() == QProcess::NotRunning)
                 continue;
             running = true;
-            (*peaks)[i] = qMax((*peaks)[i], peakKb(processes.at(i)->processId()));
+            (*peaks)[i] = qMax((*peaks)[i], benchfiles::peakKb(processes.at(i)->processId()));
         }
         if (!running)
             loop.quit();
@@ -208,7 +198,7 @@ int main(int argc, char **argv)
                 "%.0f transactions in the database (statuses included)\n",
                 split.value(QStringLiteral("c")), split.value(QStringLiteral("d")),
                 (rows1 - rows0) * 60.0 / trafficSeconds, (xacts1 - xacts0) * 60.0 / trafficSeconds);
-    const long peakC = peakKb(running.at(0)->processId()), peakD = peakKb(running.at(1)->processId());
+    const long peakC = benchfiles::peakKb(running.at(0)->processId()), peakD = benchfiles::peakKb(running.at(1)->processId());
     std::printf("running collectors' peak memory: %ld MB and %ld MB\n", peakC / 1024, peakD / 1024);
     for (QProcess *p : qAsConst(running))
         ::kill(pid_t(p->processId()), SIGTERM);

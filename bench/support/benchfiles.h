@@ -11,9 +11,10 @@
 
 namespace benchfiles {
 
-inline long peakKb()
+// The peak resident memory of this process, or of the process pid.
+inline long peakKb(qint64 pid = 0)
 {
-    QFile f(QStringLiteral("/proc/self/status"));
+    QFile f(pid ? QStringLiteral("/proc/%1/status").arg(pid) : QStringLiteral("/proc/self/status"));
     if (!f.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray &line : f.readAll().split('\n'))

@@ -37,14 +37,7 @@ struct SharedResume::Private
     void run()
     {
         {
-            QSqlDatabase db = QSqlDatabase::addDatabase(url.driver(), QLatin1String(connectionName));
-            db.setHostName(url.host());
-            if (url.port() > 0)
-                db.setPort(url.port());
-            db.setDatabaseName(url.path());
-            db.setUserName(url.user());
-            db.setPassword(url.password());
-            db.setConnectOptions(QStringLiteral("connect_timeout=5;options='-c client_min_messages=warning'"));
+            QSqlDatabase db = url.addConnection(QLatin1String(connectionName));
             for (;;) {
                 std::function<void()> task;
                 {

@@ -148,19 +148,11 @@ bool DatabaseConnection::open(const DatabaseUrl &url)
             openError() = QStringLiteral("cannot open %1").arg(url.path());
         return false;
     }
-    QSqlDatabase db = QSqlDatabase::addDatabase(url.driver());
+    QSqlDatabase db = url.addConnection();
     if (!db.isValid()) {
         openError() = QStringLiteral("the PostgreSQL driver of Qt is not installed (libqt5sql5-psql)");
         return false;
     }
-    db.setHostName(url.host());
-    if (url.port() > 0)
-        db.setPort(url.port());
-    db.setDatabaseName(url.path());
-    db.setUserName(url.user());
-    db.setPassword(url.password());
-    // Without the server's notices ("relation ... already exists") on stderr.
-    db.setConnectOptions(QStringLiteral("connect_timeout=5;options='-c client_min_messages=warning'"));
     if (!db.open()) {
         openError() = QStringLiteral("cannot connect to %1: %2").arg(url.redacted(), db.lastError().databaseText());
         qCDebug(lcStore, "%s", qUtf8Printable(openError()));

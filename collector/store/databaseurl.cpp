@@ -127,3 +127,22 @@ QString DatabaseUrl::redacted() const
         text += QStringLiteral(":%1").arg(m_port);
     return text + QLatin1Char('/') + m_path;
 }
+
+QSqlDatabase DatabaseUrl::addConnection(const QString &name) const
+{
+    QSqlDatabase db = name.isEmpty() ? QSqlDatabase::addDatabase(driver())
+                                     : QSqlDatabase::addDatabase(driver(), name);
+    if (m_kind == SQLite) {
+        db.setDatabaseName(m_path);
+        return db;
+    }
+    db.setHostName(m_host);
+    if (m_port > 0)
+        db.setPort(m_port);
+    db.setDatabaseName(m_path);
+    db.setUserName(m_user);
+    db.setPassword(m_password);
+    // Without the server's notices ("relation ... already exists") on stderr.
+    db.setConnectOptions(QStringLiteral("connect_timeout=5;options='-c client_min_messages=warning'"));
+    return db;
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSqlDatabase>
 #include <QString>
 
 // Which station store the collector opens: the embedded SQLite file (the
@@ -40,6 +41,9 @@ public:
     QString password() const { return m_password; }
     // For logs and messages: never the password.
     QString redacted() const;
+    // A connection of Qt's SQL module for this store, not opened yet (the
+    // default connection when name is empty).
+    QSqlDatabase addConnection(const QString &name = QString()) const;
 
 private:
     Kind m_kind = SQLite;

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSqlDatabase>
 #include <QTemporaryDir>
 #include <QUrl>
 
@@ -89,6 +90,17 @@ public:
             .arg(m_user, QString::fromLatin1(QUrl::toPercentEncoding(socketDir())));
     }
     QString error() const { return m_error; }
+
+    // A connection of Qt's SQL module to the test database, opened.
+    QSqlDatabase connect(const QString &name) const
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        db.setHostName(socketDir());
+        db.setDatabaseName(QStringLiteral("stations"));
+        db.setUserName(m_user);
+        db.open();
+        return db;
+    }
 
 private:
     QString dataDir() const { return m_dir->filePath(QStringLiteral("data")); }

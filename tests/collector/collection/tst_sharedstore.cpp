@@ -46,6 +46,10 @@ private slots:
 
 private:
     DatabaseUrl url() const;
+    // Starts `count` simulated loggers named PREFIX00, PREFIX01, ...; false
+    // with the reason in *error when one did not come up.
+    static bool startLoggers(const QString &dir, const QString &prefix, int count,
+                             std::vector<std::unique_ptr<Simulator>> *loggers, QString *error);
     // Runs tqm510 with the server's store and the given working folder.
     QProcess *collector(const QString &workdir, const QStringList &args, QObject *owner);
 
@@ -90,6 +94,20 @@ QProcess *tst_SharedStore::collector(const QString &workdir, const QStringList &
     p->start(qEnvironmentVariable("TQM510"),
              QStringList{QStringLiteral("--workdir"), workdir, QStringLiteral("--database"), server->url()} + args);
     return p;
+}
+
+bool tst_SharedStore::startLoggers(const QString &dir, const QString &prefix, int count,
+                                   std::vector<std::unique_ptr<Simulator>> *loggers, QString *error)
+{
+    for (int i = 0; i < count; ++i) {
+        const QString code = prefix + QStringLiteral("%1").arg(i, 2, 10, QChar('0'));
+        loggers->push_back(std::make_unique<Simulator>());
+        if (!loggers->back()->start(dir, code, QStringLiteral(R"({"station": {"code": "%1"}})").arg(code).toUtf8())) {
+            *error = loggers->back()->error();
+            return false;
+        }
+    }
+    return true;
 }
 
 void tst_SharedStore::stationsOnTheServer()
@@ -195,11 +213,8 @@ void tst_SharedStore::windowFollowsWhatOthersWrite()
 
     // Another operator's program, on a connection of its own.
     {
-        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("other"));
-        other.setHostName(server->socketDir());
-        other.setDatabaseName(QStringLiteral("stations"));
-        other.setUserName(server->user());
-        QVERIFY(other.open());
+        QSqlDatabase other = server->connect(QStringLiteral("other"));
+        QVERIFY(other.isOpen());
         QSqlQuery q(other);
         QVERIFY(q.exec(QStringLiteral("UPDATE stations SET status = 'Veri indirildi', active = 1 WHERE id = %1")
                            .arg(first)));
@@ -274,14 +289,13 @@ void tst_SharedStore::twoCollectorsAtOnce_eachStationVisitedOnce()
     QTemporaryDir dir;
     constexpr int stations = 20;
     std::vector<std::unique_ptr<Simulator>> loggers;
+    QString error;
+    QVERIFY2(startLoggers(dir.path(), QStringLiteral("S"), stations, &loggers, &error), qPrintable(error));
     QStringList add;
     for (int i = 0; i < stations; ++i) {
         const QString code = QStringLiteral("S%1").arg(i, 2, 10, QChar('0'));
-        loggers.push_back(std::make_unique<Simulator>());
-        QVERIFY2(loggers.back()->start(dir.path(), code, QStringLiteral(R"({"station": {"code": "%1"}})").arg(code).toUtf8()),
-                 qPrintable(loggers.back()->error()));
         add << QStringLiteral("--add-station")
-            << QStringLiteral("%1,127.0.0.1,%2,%3").arg(code).arg(loggers.back()->port).arg(dir.filePath("files/" + code));
+            << QStringLiteral("%1,127.0.0.1,%2,%3").arg(code).arg(loggers.at(size_t(i))->port).arg(dir.filePath("files/" + code));
     }
     QObject owner;
     QProcess *adding = collector(dir.filePath("a"), add, &owner);
@@ -473,14 +487,13 @@ void tst_SharedStore::runningCollectorsVisitOncePerPeriod_andTakeOverAKilledOne(
     QTemporaryDir dir;
     constexpr int stations = 20;
     std::vector<std::unique_ptr<Simulator>> loggers;
+    QString error;
+    QVERIFY2(startLoggers(dir.path(), QStringLiteral("P"), stations, &loggers, &error), qPrintable(error));
     QStringList add;
     for (int i = 0; i < stations; ++i) {
-        const QString code = QStringLiteral("P%1").arg(i, 2, 10, QChar('0'));
-        loggers.push_back(std::make_unique<Simulator>());
-        QVERIFY2(loggers.back()->start(dir.path(), code, QStringLiteral(R"({"station": {"code": "%1"}})").arg(code).toUtf8()),
-                 qPrintable(loggers.back()->error()));
         // Period 1; each collector's files under its own working folder.
-        add << "--add-station" << QStringLiteral("%1,127.0.0.1,%2,files/%1").arg(code).arg(loggers.back()->port);
+        add << "--add-station"
+            << QStringLiteral("P%1,127.0.0.1,%2,files/P%1").arg(i, 2, 10, QChar('0')).arg(loggers.at(size_t(i))->port);
     }
     QObject owner;
     QProcess *adding = collector(dir.filePath("a"), add, &owner);

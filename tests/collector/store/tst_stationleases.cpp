@@ -72,11 +72,8 @@ void tst_StationLeases::cleanupTestCase()
 QString tst_StationLeases::open(const QString &name)
 {
     if (!connections.contains(name)) {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-        db.setHostName(server->socketDir());
-        db.setDatabaseName(QStringLiteral("stations"));
-        db.setUserName(server->user());
-        if (!db.open())
+        const QSqlDatabase db = server->connect(name);
+        if (!db.isOpen())
             qWarning("%s", qPrintable(db.lastError().text()));
         connections << name;
     }
@@ -141,11 +138,8 @@ void tst_StationLeases::collectorsTakingAtOnceNeverShareAStation()
         threads << QThread::create([&, c]() {
             const QString name = QStringLiteral("thread%1").arg(c);
             {
-                QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-                db.setHostName(server->socketDir());
-                db.setDatabaseName(QStringLiteral("stations"));
-                db.setUserName(server->user());
-                if (db.open()) {
+                QSqlDatabase db = server->connect(name);
+                if (db.isOpen()) {
                     StationLeases leases(name, 120, name);
                     for (int round = 0; round < 15; ++round) {
                         bool ok = false;
