@@ -27,6 +27,11 @@ QList<int> CollectionOptions::parseMinutes(const QString &text)
     return minutes;
 }
 
+QList<int> CollectionOptions::defaultRetryMinutes()
+{
+    return parseMinutes(QStringLiteral("2,5,15"));
+}
+
 CollectionOptions CollectionOptions::load(const QString &settingsFile)
 {
     CollectionOptions o;

@@ -9,7 +9,9 @@
 // SETTINGS group of settings.ini; every key has a default.
 struct CollectionOptions
 {
-    QList<int> retryMinutes{2, 5, 15};
+    // Built out of line: GCC 12 at -O2 takes an inlined brace list here for
+    // a dangling pointer.
+    QList<int> retryMinutes = defaultRetryMinutes();
     int clockDriftWarnSeconds = 120;
     bool clockSync = false;
     // The device password a clock setting is sent with.
@@ -29,6 +31,7 @@ struct CollectionOptions
     int minuteMs = 60000;
 
     static CollectionOptions load(const QString &settingsFile);
+    static QList<int> defaultRetryMinutes();
     // "2,5,15" -> {2, 5, 15}; blanks and non-positive entries are dropped,
     // so an empty text turns retries off.
     static QList<int> parseMinutes(const QString &text);
