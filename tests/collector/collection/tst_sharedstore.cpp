@@ -540,6 +540,7 @@ void tst_SharedStore::runningCollectorsVisitOncePerPeriod_andTakeOverAKilledOne(
     QProcess *b = startIn("b");
     // Two more periods with both running, then one without a.
     QTest::qWait(2 * minuteMs);
+    const qint64 killedAt = clock.elapsed();
     ::kill(pid_t(a->processId()), SIGKILL);
     QVERIFY(a->waitForFinished(10000));
     const QVector<int> beforeKill = seen;
@@ -550,10 +551,15 @@ void tst_SharedStore::runningCollectorsVisitOncePerPeriod_andTakeOverAKilledOne(
 
     for (int i = 0; i < stations; ++i) {
         const QList<qint64> &v = visits.at(i);
-        // Never visited twice within a period, by one collector or the two.
-        for (int k = 1; k < v.size(); ++k)
-            QVERIFY2(v.at(k) - v.at(k - 1) > minuteMs * 8 / 10,
+        // Never visited twice within a period, by one collector or the two
+        // (stored times are whole seconds, hence the margin). The one
+        // exception: a visit the killed collector had begun but not yet
+        // stored is made again by the one that takes the station over.
+        for (int k = 1; k < v.size(); ++k) {
+            const bool takeover = v.at(k - 1) <= killedAt && v.at(k) > killedAt;
+            QVERIFY2(takeover || v.at(k) - v.at(k - 1) > minuteMs * 6 / 10,
                      qPrintable(QStringLiteral("station %1: visits %2 ms apart").arg(i).arg(v.at(k) - v.at(k - 1))));
+        }
         // Nor left out: after the kill too, b visits them all.
         QVERIFY2(seen.at(i) >= beforeKill.at(i) + 1, qPrintable(QStringLiteral("station %1 not taken over").arg(i)));
         // Every value once, across both collectors' files.
