@@ -115,7 +115,9 @@ QSet<int> StationLeases::renew(const QList<int> &wanted, const QSet<int> &keep, 
     QList<int> mine = ids(q);
     std::sort(mine.begin(), mine.end());
 
-    if (mine.size() > share) {
+    if (!take) {
+        // Holding on: --once visits what it took at its start, all of it.
+    } else if (mine.size() > share) {
         // Beyond our share: give back the highest ids not in a visit, so a
         // collector that joined can take them.
         QList<int> excess;
@@ -129,7 +131,7 @@ QSet<int> StationLeases::renew(const QList<int> &wanted, const QSet<int> &keep, 
             return fail();
         for (int id : qAsConst(excess))
             mine.removeOne(id);
-    } else if (take && mine.size() < share) {
+    } else if (mine.size() < share) {
         // Free or expired stations, skipping those another collector is
         // taking at this moment.
         if (!exec(q, QStringLiteral("SELECT station_id FROM station_leases "

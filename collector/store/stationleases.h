@@ -29,8 +29,8 @@ public:
 
     // One renewal over the stations that should be visited (the active
     // ones). keep: held stations not to give back now (a visit is running).
-    // take false: only extend and give back (--once, after its first round
-    // of taking). Returns the stations held afterwards; false in *ok when
+    // take false: only extend what is held, neither taking nor giving back
+    // a share (--once, after its first round of taking). Returns the stations held afterwards; false in *ok when
     // the store failed, and then nothing changed there.
     QSet<int> renew(const QList<int> &wanted, const QSet<int> &keep, bool *ok, bool take = true);
     // Gives the stations back (a collector that stops, or --once when done).

@@ -90,6 +90,8 @@ void tst_StationLeases::fairShareAfterASecondCollectorJoins()
     QVERIFY(ok);
     QVERIFY(b.renew(wanted, {}, &ok).isEmpty()); // all held
     QVERIFY(ok);
+    // Holding on (--once after its start) keeps everything it took, share or not.
+    QCOMPARE(a.renew(wanted, {}, &ok, false).size(), 20);
     // a learns of b and gives back its excess, but not a station in a visit.
     const QSet<int> heldByA = a.renew(wanted, {20}, &ok);
     QCOMPARE(heldByA.size(), 10);
