@@ -5,7 +5,6 @@
 #include "statusreport.h"
 #include "store/databaseconnection.h"
 #include "store/stationtablemodel.h"
-#include "store/storefollower.h"
 #include "leasekeeper.h"
 #include "sharedresume.h"
 #include "store/workfolder.h"
@@ -175,16 +174,8 @@ int HeadlessCollector::run(bool runOnce)
     controller = new WorkerController(model);
     // On a shared store, stations other operators add, change or delete, and
     // leases so that each station has one collector.
-    auto *follower = new StoreFollower(model, model);
-    if (follower->start()) {
-        leases = new LeaseKeeper(model, controller,
-                                 collectorId.isEmpty() ? StationLeases::defaultHolder() : collectorId, this);
-        follower->setOwnStations([this]() { return leases->held(); });
-        // Shorter leases for tests of a takeover; the defaults otherwise.
-        const int leaseSeconds = qEnvironmentVariableIntValue("TQM510_LEASE_SECONDS");
-        const int renewMs = qEnvironmentVariableIntValue("TQM510_LEASE_RENEW_MS");
-        if (leaseSeconds > 0 && renewMs > 0)
-            leases->setTiming(leaseSeconds, renewMs);
+    leases = LeaseKeeper::followStore(model, controller, collectorId, this);
+    if (leases) {
         // --once visits what it holds at its start and takes nothing later.
         if (once) {
             leases->renew();

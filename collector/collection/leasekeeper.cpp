@@ -3,6 +3,7 @@
 #include "collectorlogging.h"
 #include "store/databaseconnection.h"
 #include "store/stationtablemodel.h"
+#include "store/storefollower.h"
 #include "workercontroller.h"
 
 #include <QHash>
@@ -29,9 +30,27 @@ void LeaseKeeper::setTiming(int leaseSeconds, int renewMs)
     m_timer->setInterval(renewMs);
 }
 
+LeaseKeeper *LeaseKeeper::followStore(StationTableModel *model, WorkerController *controller,
+                                      const QString &holder, QObject *parent)
+{
+    auto *follower = new StoreFollower(model, model);
+    if (!follower->start())
+        return nullptr;
+    auto *keeper =
+        new LeaseKeeper(model, controller, holder.isEmpty() ? StationLeases::defaultHolder() : holder, parent);
+    follower->setOwnStations([keeper]() { return keeper->held(); });
+    // Shorter leases for tests of a takeover; the defaults otherwise.
+    const int leaseSeconds = qEnvironmentVariableIntValue("TQM510_LEASE_SECONDS");
+    const int renewMs = qEnvironmentVariableIntValue("TQM510_LEASE_RENEW_MS");
+    if (leaseSeconds > 0 && renewMs > 0)
+        keeper->setTiming(leaseSeconds, renewMs);
+    return keeper;
+}
+
 void LeaseKeeper::start()
 {
-    renew();
+    if (!m_validUntil.isValid() || QDateTime::currentDateTimeUtc() >= m_validUntil)
+        renew();
     m_timer->start();
 }
 
@@ -106,4 +125,5 @@ void LeaseKeeper::releaseAll()
     m_timer->stop();
     m_leases.releaseAll();
     m_held.clear();
+    m_validUntil = QDateTime();
 }

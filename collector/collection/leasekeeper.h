@@ -24,11 +24,18 @@ public:
     LeaseKeeper(StationTableModel *model, WorkerController *controller, const QString &holder,
                 QObject *parent = nullptr);
 
+    // Makes the model follow the store; on a shared store also returns the
+    // keeper of this program's leases (holder empty: the default name),
+    // null otherwise.
+    static LeaseKeeper *followStore(StationTableModel *model, WorkerController *controller, const QString &holder,
+                                    QObject *parent);
+
     void setTiming(int leaseSeconds, int renewMs);
     // take false: keep and extend, take nothing new (--once after its start).
     void setTaking(bool take) { m_take = take; }
     // One renewal now; false when the store failed.
     bool renew();
+    // Renews on the timer, first at once unless a renewal is still fresh.
     void start();
     // Gives every lease back (a collector that stops).
     void releaseAll();

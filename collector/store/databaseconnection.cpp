@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include "resumepoints.h"
 #include "stationstats.h"
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -441,6 +442,7 @@ bool DatabaseConnection::deleteStation(int id)
 QHash<int, QDateTime> DatabaseConnection::lastConnectionTimes(const QList<int> &ids)
 {
     QHash<int, QDateTime> times;
+    const QSet<int> wanted(ids.cbegin(), ids.cend());
     QSqlQuery query;
     query.prepare(QStringLiteral("SELECT id, last_connection_time FROM stations"));
     if (!query.exec()) {
@@ -450,7 +452,7 @@ QHash<int, QDateTime> DatabaseConnection::lastConnectionTimes(const QList<int> &
     while (query.next()) {
         const int id = query.value(0).toInt();
         const QDateTime t = QLocale::c().toDateTime(query.value(1).toString(), QLatin1String(dateTimeFormat));
-        if (ids.contains(id) && t.isValid())
+        if (wanted.contains(id) && t.isValid())
             times.insert(id, t);
     }
     return times;

@@ -11,7 +11,6 @@
 #include "stationcounts.h"
 #include "stationfiles.h"
 #include "store/stationtablemodel.h"
-#include "store/storefollower.h"
 #include "store/workfolder.h"
 
 // The manual console (manualconnection.h) joins in when its class is part of
@@ -96,11 +95,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     controller = new WorkerController(model);
     // On a shared store, what other operators and collectors write shows here
     // too, and collecting takes leases so that each station has one collector.
-    auto *follower = new StoreFollower(model, model);
-    if (follower->start()) {
-        leases = new LeaseKeeper(model, controller, StationLeases::defaultHolder(), this);
-        follower->setOwnStations([this]() { return leases->held(); });
-    }
+    leases = LeaseKeeper::followStore(model, controller, QString(), this);
 
     restoreWindowState();
     recount();
