@@ -10,8 +10,8 @@ class Decoder
 {
 public:
     Decoder(const QByteArray &image, const MemoryDevice &device, const QDateTime &base, const QDateTime &now,
-            const Catalogue &catalogue, ImageEnd end)
-        : image(image), device(device), base(base), now(now), catalogue(catalogue), end(end)
+            const Catalogue &catalogue, ImageEnd end, int keepFrom)
+        : image(image), device(device), base(base), now(now), catalogue(catalogue), end(end), keepFrom(keepFrom)
     {
     }
 
@@ -34,8 +34,10 @@ public:
                 summaryRecord();
                 break;
             default:
-                if (!measurementRecord())
+                if (!measurementRecord()) {
+                    file.timeBase = base;
                     return file;
+                }
                 break;
             }
         }
@@ -94,6 +96,8 @@ private:
 
     void addLine(const QDateTime &time, ValueType type, int channel, float value, bool setTime)
     {
+        if (recordStart < keepFrom)
+            return;
         DataLine line;
         line.dateTime = time;
         line.valueType = type;
@@ -149,6 +153,7 @@ private:
 
     void summaryRecord()
     {
+        recordStart = p;
         p += 3;
         QDateTime lastMaximum;
         for (int type : {ValueMAX, ValueMIN}) {
@@ -175,6 +180,7 @@ private:
         const qint64 needed = end == ImageEnd::WritePosition ? 3 : 3 + 5 * qint64(channels);
         if (qint64(p) + needed > image.size())
             return false;
+        recordStart = p;
         const long minutes = wire::hex2long(image.mid(p, 3));
         p += 3;
         const QDateTime time = base.addSecs(qint64(minutes) * 60);
@@ -195,6 +201,8 @@ private:
     const QDateTime now;
     const Catalogue &catalogue;
     const ImageEnd end;
+    const int keepFrom;
+    int recordStart = 0;
     DataFile file;
     int p = 0;
     int channels = 0;
@@ -225,9 +233,9 @@ QDateTime dayEndStamp(const QDateTime &t, int dayStartHour)
 }
 
 DataFile decode(const QByteArray &image, const MemoryDevice &device, const QDateTime &base,
-                const QDateTime &now, const Catalogue &catalogue, ImageEnd end)
+                const QDateTime &now, const Catalogue &catalogue, ImageEnd end, int keepFrom)
 {
-    return Decoder(image, device, base, now, catalogue, end).run();
+    return Decoder(image, device, base, now, catalogue, end, keepFrom).run();
 }
 
 } // namespace memory

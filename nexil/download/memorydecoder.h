@@ -36,10 +36,14 @@ constexpr int FirstChannelTag = 0xA1;
 enum class ImageEnd { Anywhere, WritePosition };
 
 // `base` is the time relative minutes count from until the first time stamp;
-// `now` becomes the file's last connection time.
+// `now` becomes the file's last connection time. Values of records that
+// start before `keepFrom` (a byte offset into the image) are read for their
+// time stamps only: an image read from the start of memory to find the time
+// base of a later position. The file's `timeBase` is the base in force at
+// the end of the image.
 NEXIL_EXPORT DataFile decode(const QByteArray &image, const MemoryDevice &device, const QDateTime &base,
                              const QDateTime &now, const Catalogue &catalogue,
-                             ImageEnd end = ImageEnd::Anywhere);
+                             ImageEnd end = ImageEnd::Anywhere, int keepFrom = 0);
 
 // Five BCD bytes: day, month, two-digit year (century 20), hour, minute.
 // Invalid when the bytes are missing or do not form a date.

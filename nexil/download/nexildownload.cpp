@@ -17,6 +17,16 @@ void Nexil::getData(const QDateTime &time, int page, int buffer)
 {
     downloading = true;
     baseTime = time;
+    keepFromOffset = 0;
+    if (!time.isValid() && (page > 0 || buffer > 0)) {
+        // Records count minutes from the last time stamp before them, which
+        // lies somewhere behind the resume point: without it every value
+        // would be undated. Read from the start and keep what follows.
+        keepFromOffset = qint64(qMax(0, page)) * 512 + qMax(0, buffer);
+        qCInfo(lcDownload, "no time base for page %d buffer %d: reading the memory from its start", page, buffer);
+        page = 0;
+        buffer = 0;
+    }
     currentPage = page;
     firstPage = page;
     firstBuffer = buffer;
@@ -102,9 +112,10 @@ void Nexil::parseDataBuffer()
     const int size = atWritePosition ? int(end) : downloadBuffer.size();
     // A view of the pages, not a copy of a possibly large image.
     const QByteArray image = QByteArray::fromRawData(downloadBuffer.constData(), size);
+    const int keepFrom = int(qBound<qint64>(0, keepFromOffset, std::numeric_limits<int>::max()));
     const DataFile file =
         memory::decode(image, device, baseTime, QDateTime::currentDateTime(), catalogue,
-                       atWritePosition ? memory::ImageEnd::WritePosition : memory::ImageEnd::Anywhere);
+                       atWritePosition ? memory::ImageEnd::WritePosition : memory::ImageEnd::Anywhere, keepFrom);
     emit dataFile(QList<DataFile>{file});
     emit downloadCompleted();
 }

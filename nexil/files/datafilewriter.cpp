@@ -53,6 +53,8 @@ void DataFileWriter::writeStart(const DataFileHeader &h)
     w.writeStartElement(QStringLiteral("memory"));
     w.writeTextElement(QStringLiteral("page"), h.memoryPage);
     w.writeTextElement(QStringLiteral("buffer"), h.memoryBuffer);
+    if (!h.memoryTimeBase.isEmpty())
+        w.writeTextElement(QStringLiteral("time_base"), h.memoryTimeBase);
     w.writeEndElement();
     w.writeTextElement(QStringLiteral("channel_count"), h.channelCount);
     w.writeStartElement(QStringLiteral("channels"));

@@ -80,6 +80,7 @@ DataFileHeader DataFormat::headerFromElement(const QDomElement &header)
     const QDomElement memory = setup.firstChildElement(QStringLiteral("memory"));
     h.memoryPage = childText(memory, QStringLiteral("page"));
     h.memoryBuffer = childText(memory, QStringLiteral("buffer"));
+    h.memoryTimeBase = childText(memory, QStringLiteral("time_base"));
     h.channelCount = childText(setup, QStringLiteral("channel_count"));
 
     const QDomElement channels = setup.firstChildElement(QStringLiteral("channels"));
@@ -101,6 +102,9 @@ void DataFormat::applyDownload(DataFileHeader &header, const DataFile &dataFile)
     header.supplyVoltage = fixed(dataFile.supplyVoltage, 2);
     header.memoryPage = QString::number(dataFile.memoryPage);
     header.memoryBuffer = QString::number(dataFile.memoryBuffer);
+    // A download that found no base keeps the one the file has.
+    if (dataFile.timeBase.isValid())
+        header.memoryTimeBase = dateTimeText(dataFile.timeBase);
 }
 
 DataFileLine DataFormat::lineFromDataLine(const DataLine &line)

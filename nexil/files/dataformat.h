@@ -39,6 +39,10 @@ struct DataFileHeader
     QString startOfDay;
     QString memoryPage;
     QString memoryBuffer;
+    // The time base in force at the memory position ("yyyy-MM-dd hh:mm"):
+    // a file begun in the middle of memory may hold no value that followed
+    // a clock setting. Empty (and not written) when unknown.
+    QString memoryTimeBase;
     QString channelCount;
     QVector<DataFileChannel> channels;
 };

@@ -143,9 +143,15 @@ int FileManager::getLastMemoryAddresses(int *page, int *buffer, QDateTime *time,
         *page = point.page;
     if (buffer)
         *buffer = point.buffer;
-    if (point.hasTime && time) {
+    if (!time)
+        return 0;
+    // The kept base belongs to the stored position; older files only have
+    // the last value after a clock setting.
+    const QDateTime base = QDateTime::fromString(point.timeBase, QStringLiteral("yyyy-MM-dd hh:mm"));
+    if (base.isValid())
+        *time = base;
+    else if (point.hasTime)
         *time = QDateTime::fromString(QStringLiteral("%1 %2").arg(point.date, point.time),
                                       QStringLiteral("yyyy-MM-dd hh:mm"));
-    }
     return 0;
 }

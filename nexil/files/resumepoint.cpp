@@ -18,6 +18,7 @@ bool ResumePoint::read(QIODevice *device)
     bool memorySeen = false;
     bool pageSeen = false;
     bool bufferSeen = false;
+    bool baseSeen = false;
 
     while (!reader.atEnd()) {
         const QXmlStreamReader::TokenType token = reader.readNext();
@@ -46,6 +47,10 @@ bool ResumePoint::read(QIODevice *device)
         } else if (setupDepth && !memorySeen && depth == setupDepth + 1 && name == QLatin1String("memory")) {
             memorySeen = true;
             memoryDepth = depth;
+        } else if (memoryDepth && depth == memoryDepth + 1 && !baseSeen && name == QLatin1String("time_base")) {
+            baseSeen = true;
+            found.timeBase = reader.readElementText(QXmlStreamReader::IncludeChildElements).trimmed();
+            --depth;
         } else if (memoryDepth && depth == memoryDepth + 1 &&
                    ((!pageSeen && name == QLatin1String("page")) ||
                     (!bufferSeen && name == QLatin1String("buffer")))) {

@@ -46,7 +46,9 @@ public:
     // Memory download: re-reads setup, file information, calibrations and
     // channel names, then requests pages from (page, buffer) up to the
     // device's write position and emits one DataFile. `time` is the base for
-    // relative minutes until the first time stamp in memory.
+    // relative minutes until the first time stamp in memory; without one, a
+    // download that resumes past the start reads memory from its start to
+    // find the time stamps and keeps only the values from (page, buffer) on.
     void getData(const QDateTime &time, int page, int buffer);
     void calculateDownloads();
     void getNextBlock();
@@ -197,6 +199,9 @@ private:
     int downloadLastPage = 0;
     int downloadLastBuffer = 0;
     int pageCount = 0;
+    // Resuming without a time base: memory is read from its start for its
+    // time stamps, and only values from this byte offset on are kept.
+    qint64 keepFromOffset = 0;
     Catalogue catalogue;
     QString password;
     QString newPassword;

@@ -260,6 +260,9 @@ struct DataFile
     QStringList channelUnits;
     QList<int> channelIntervals;
     QDateTime setupTime;
+    // The time relative minutes count from at the end of the image: where
+    // the next download resumes, this is its base.
+    QDateTime timeBase;
     QList<DataLine> lines;
 };
 

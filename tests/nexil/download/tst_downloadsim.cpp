@@ -100,9 +100,23 @@ struct SavedFile
 {
     Multiset lines;
     int lineCount = 0;
+    int undated = 0;
     int page = -1;
     int buffer = -1;
+    QString timeBase;
     bool ok = false;
+
+    // Two collectors' files of one station, as one.
+    SavedFile operator+(const SavedFile &other) const
+    {
+        SavedFile sum = *this;
+        for (auto it = other.lines.constBegin(); it != other.lines.constEnd(); ++it)
+            sum.lines[it.key()] += it.value();
+        sum.lineCount += other.lineCount;
+        sum.undated += other.undated;
+        sum.ok = ok && other.ok;
+        return sum;
+    }
 };
 
 // Read independently of FileManager's own reader.
@@ -126,8 +140,12 @@ SavedFile readXml(const QString &path)
             saved.page = xml.readElementText().toInt();
         } else if (inMemory && xml.name() == QLatin1String("buffer")) {
             saved.buffer = xml.readElementText().toInt();
+        } else if (inMemory && xml.name() == QLatin1String("time_base")) {
+            saved.timeBase = xml.readElementText();
         } else if (xml.name() == QLatin1String("line")) {
             const QXmlStreamAttributes a = xml.attributes();
+            if (a.value(QLatin1String("date")).isEmpty() || a.value(QLatin1String("time")).isEmpty())
+                ++saved.undated;
             ++saved.lines[key(
                 a.value(QLatin1String("channel")).toInt(), a.value(QLatin1String("dataType")).toString(),
                 a.value(QLatin1String("date")).toString(), a.value(QLatin1String("time")).toString(),
@@ -249,7 +267,10 @@ public:
         return false;
     }
 
-    VisitResult run(const QString &directory)
+    // startFrom: a file of another collector whose resume point a visit
+    // without a file of its own starts from (as the shared store gives it),
+    // with its time base or, withBase false, without.
+    VisitResult run(const QString &directory, const QString &startFrom = QString(), bool withBase = true)
     {
         VisitResult result;
         const QVariant setupReply = request(&Nexil::getSetupParemeters, &Nexil::setupParameters);
@@ -271,6 +292,10 @@ public:
         FileManager fileManager;
         if (QFile::exists(result.path))
             fileManager.getLastMemoryAddresses(&page, &buffer, &time, result.path);
+        else if (!startFrom.isEmpty())
+            fileManager.getLastMemoryAddresses(&page, &buffer, &time, startFrom);
+        if (!withBase)
+            time = QDateTime();
 
         QObject::connect(&nexil, &Nexil::dataFile, [&](const QList<DataFile> &list) {
             result.dataFiles += list.size();
@@ -312,6 +337,7 @@ private slots:
     void recordsWrittenDuringDownload_savedOnce();
     void channelIntervals_firstAndThreeGrowingVisits();
     void slowReplies_eachBlockRequestedOnce();
+    void fileBegunMidMemory_everyValueDatedOnce();
 };
 
 void tst_DownloadSim::firstAndResumedVisits_saveEveryValueOnce_data()
@@ -530,6 +556,60 @@ void tst_DownloadSim::slowReplies_eachBlockRequestedOnce()
         blockRequests += line.startsWith("AKT") ? 1 : 0;
     // One request per page and one more answered with the end marker.
     QCOMPARE(blockRequests, result.pages + 1);
+}
+
+
+void tst_DownloadSim::fileBegunMidMemory_everyValueDatedOnce()
+{
+    SimProcess sim;
+    const QString scenario = writeScenario(sim);
+    QVERIFY(!scenario.isEmpty());
+    const QString truth = sim.path(QStringLiteral("truth.csv"));
+    QVERIFY(sim.start({"--scenario", scenario, "--speed", QString::number(Speed), "--truth", truth}));
+    QStringList dirs;
+    for (const char *name : {"first", "taker", "nobase"}) {
+        dirs << sim.path(QLatin1String(name));
+        QVERIFY(QDir().mkpath(dirs.last()));
+    }
+    auto visit = [&](const QString &directory, int after, const QString &startFrom = QString(),
+                     bool withBase = true) {
+        Visit v(sim.port(), 5000);
+        if (!v.isConnected() || !v.waitForWrite(after))
+            return VisitResult();
+        return v.run(directory, startFrom, withBase);
+    };
+
+    // One collector's visit, then another's that took the station over with
+    // the stored point but not the file, and its next visit from its own file.
+    const VisitResult first = visit(dirs.at(0), -1);
+    QVERIFY(first.completed);
+    const SavedFile a = readXml(first.path);
+    QVERIFY(a.ok && a.lineCount > 50);
+    const VisitResult taken = visit(dirs.at(1), a.page * 512 + a.buffer, first.path);
+    QVERIFY(taken.completed);
+    const SavedFile b1 = readXml(taken.path);
+    QVERIFY(b1.ok && b1.lineCount > 0);
+    QCOMPARE(b1.undated, 0);
+    // The new file has no value after a clock setting: its base is kept.
+    QVERIFY(!b1.timeBase.isEmpty());
+    const VisitResult next = visit(dirs.at(1), b1.page * 512 + b1.buffer);
+    QVERIFY(next.completed);
+    QCOMPARE(next.path, taken.path);
+    const SavedFile b = readXml(next.path);
+    QVERIFY(b.lineCount > b1.lineCount);
+    QCOMPARE(b.undated, 0);
+    QTRY_VERIFY2_WITH_TIMEOUT(checkTruth(truth, next.deviceTime, a + b).isEmpty(),
+                              qPrintable(checkTruth(truth, next.deviceTime, a + b)), 10000);
+
+    // The same point without its base: the memory is read from its start for
+    // the time stamps, and only what follows the point is saved, dated.
+    const VisitResult blind = visit(dirs.at(2), b.page * 512 + b.buffer, first.path, false);
+    QVERIFY(blind.completed);
+    const SavedFile c = readXml(blind.path);
+    QVERIFY(c.ok && c.lineCount >= b.lineCount);
+    QCOMPARE(c.undated, 0);
+    QTRY_VERIFY2_WITH_TIMEOUT(checkTruth(truth, blind.deviceTime, a + c).isEmpty(),
+                              qPrintable(checkTruth(truth, blind.deviceTime, a + c)), 10000);
 }
 
 QTEST_GUILESS_MAIN(tst_DownloadSim)

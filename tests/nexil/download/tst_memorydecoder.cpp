@@ -62,6 +62,7 @@ private slots:
     void emptyImage_describesTheDevice();
     void measurements_countFromTheBaseUntilATimeStamp();
     void setTime_marksOnlyTheFirstRecordAfterAStamp();
+    void readFromTheStart_keepsWhatFollowsThePoint_withItsBase();
     void shortMeasurementRecord();
     void endTestAssumesFullRecords();
     void writePosition_lastShortRecordIsWhole();
@@ -119,6 +120,26 @@ void tst_MemoryDecoder::setTime_marksOnlyTheFirstRecordAfterAStamp()
         QVERIFY(f.lines[i].setTime);
     for (int i = 3; i < 6; ++i)
         QVERIFY(!f.lines[i].setTime);
+}
+
+void tst_MemoryDecoder::readFromTheStart_keepsWhatFollowsThePoint_withItsBase()
+{
+    static const Catalogue catalogue;
+    const QByteArray before = timeStamp(at(4, 8, 0)) + measurement(0, {1, 2, 3}) + timeStamp(at(5, 10, 0)) +
+                              measurement(0, {4, 5, 6});
+    const QByteArray image = before + measurement(20, {7, 8, 9}) + measurement(40, {10, 11, 12});
+    // A resume point after the second stamp, its base unknown to the caller.
+    const DataFile f =
+        memory::decode(image, device(), QDateTime(), at(9, 12, 0), catalogue, memory::ImageEnd::Anywhere,
+                       int(before.size()));
+    QCOMPARE(f.lines.size(), 6);
+    QCOMPARE(f.lines.first().dateTime, at(5, 10, 20));
+    QCOMPARE(f.lines.first().value, 7.0f);
+    QCOMPARE(f.lines.last().dateTime, at(5, 10, 40));
+    QVERIFY(!f.lines.first().setTime);
+    // The base at the end of the image is the last stamp, whatever was kept.
+    QCOMPARE(f.timeBase, at(5, 10, 0));
+    QCOMPARE(decodeImage(measurement(30, {1, 2, 3})).timeBase, at(1, 6, 0));
 }
 
 void tst_MemoryDecoder::shortMeasurementRecord()

@@ -266,6 +266,7 @@ private slots:
     void resumePoint_data();
     void resumePoint();
     void resumePoint_missingFile();
+    void timeBase_keptBesideThePosition();
 
     void textExport_data();
     void textExport();
@@ -650,6 +651,16 @@ void TestFileManager::resumePoint_data()
         << 8 << 7 << initial;
     QTest::newRow("unreadable set-time stamp")
         << dataXml({"0,INS,2026-13-04,10:00,true,1"}) << 12 << 300 << QDateTime();
+    QTest::newRow("kept time base before any set-time line")
+        << QByteArray("<device><header><setup><memory><page>3</page><buffer>9</buffer>"
+                      "<time_base>2026-05-06 07:00</time_base></memory></setup></header><data>"
+                      "<line setTime=\"true\" date=\"2026-02-01\" time=\"07:05\"/></data></device>")
+        << 3 << 9 << QDateTime(QDate(2026, 5, 6), QTime(7, 0));
+    QTest::newRow("unreadable time base: the set-time line")
+        << QByteArray("<device><header><setup><memory><page>3</page><time_base>../../etc</time_base>"
+                      "</memory></setup></header><line setTime=\"true\" date=\"2026-02-01\" time=\"07:05\"/>"
+                      "</device>")
+        << 3 << 0 << QDateTime(QDate(2026, 2, 1), QTime(7, 5));
 }
 
 void TestFileManager::resumePoint()
@@ -682,6 +693,39 @@ void TestFileManager::resumePoint_missingFile()
     QCOMPARE(buffer, 0);
     QVERIFY(time.isNull());
     QCOMPARE(manager.getLastMemoryAddresses(nullptr, nullptr, nullptr, path("none.xml")), 1);
+}
+
+void TestFileManager::timeBase_keptBesideThePosition()
+{
+    // A file begun in the middle of memory: no value after a clock setting.
+    FileManager manager;
+    DataFile f = download();
+    for (DataLine &l : f.lines)
+        l.setTime = false;
+    f.timeBase = QDateTime(QDate(2026, 3, 5), QTime(6, 0));
+    QCOMPARE(manager.saveFile(f, path("a.xml"), true, false), 0);
+    int page = 0, buffer = 0;
+    QDateTime time;
+    QCOMPARE(manager.getLastMemoryAddresses(&page, &buffer, &time, path("a.xml")), 0);
+    QCOMPARE(time, f.timeBase);
+    const QDomDocument d = parse(readAll(path("a.xml")));
+    const QDomElement memory = d.elementsByTagName("memory").item(0).toElement();
+    QCOMPARE(memory.firstChildElement("time_base").text(), QStringLiteral("2026-03-05 06:00"));
+    // Page and buffer stay the first children, as older readers expect.
+    QCOMPARE(memory.firstChildElement().tagName(), QStringLiteral("page"));
+
+    // A download that found no base keeps the file's; a later one replaces it.
+    DataFile none = download();
+    none.lines.clear();
+    QCOMPARE(manager.saveFile(none, path("a.xml"), false, false), 0);
+    QCOMPARE(manager.getLastMemoryAddresses(&page, &buffer, &time, path("a.xml")), 0);
+    QCOMPARE(time, f.timeBase);
+    DataFile later = none;
+    later.timeBase = QDateTime(QDate(2026, 3, 7), QTime(0, 0));
+    QCOMPARE(manager.saveFile(later, path("a.xml"), false, false), 0);
+    QCOMPARE(manager.getLastMemoryAddresses(&page, &buffer, &time, path("a.xml")), 0);
+    QCOMPARE(time, later.timeBase);
+    QCOMPARE(parse(readAll(path("a.xml"))).elementsByTagName("line").count(), f.lines.size());
 }
 
 void TestFileManager::textExport_data()
