@@ -1,33 +1,103 @@
 #include "leasekeeper.h"
 
 #include "collectorlogging.h"
+#include "leaseguard.h"
+#include "storethread.h"
 #include "store/databaseconnection.h"
+#include "store/databaseurl.h"
 #include "store/stationtablemodel.h"
 #include "store/storefollower.h"
 #include "workercontroller.h"
 
-#include <QHash>
 #include <QPointer>
 #include <QTimer>
 
 #include <limits>
 
+namespace {
+const char *const connectionName = "station-leases";
+// A renewal or a confirmation is waited for this long at most.
+constexpr int answerTimeoutMs = 10000;
+} // namespace
+
 LeaseKeeper::LeaseKeeper(StationTableModel *model, WorkerController *controller, const QString &holder,
                          QObject *parent)
-    : QObject(parent), m_model(model), m_controller(controller), m_leases(holder), m_timer(new QTimer(this))
+    : QObject(parent), m_model(model), m_controller(controller),
+      m_leases(holder, StationLeases::defaultLeaseSeconds, QLatin1String(connectionName)),
+      m_guard(controller->leaseGuard()),
+      m_thread(std::make_unique<StoreThread>(DatabaseUrl::current(), QLatin1String(connectionName)))
 {
-    m_timer->setInterval(StationLeases::defaultRenewSeconds * 1000);
-    connect(m_timer, &QTimer::timeout, this, &LeaseKeeper::renew);
     connect(controller, &WorkerController::stationStatusPublished, this, &LeaseKeeper::onStatus);
-    connect(controller, &WorkerController::stationVisitEnded, this, [this](int id) { m_visiting.remove(id); });
+    connect(controller, &WorkerController::stationVisitEnded, this, [this](int id) {
+        m_visiting.remove(id);
+        updateWanted();
+    });
+    connect(model, &StationTableModel::dataChanged, this, &LeaseKeeper::updateWanted);
+    connect(model, &StationTableModel::rowsInserted, this, &LeaseKeeper::updateWanted);
+    connect(model, &StationTableModel::rowsRemoved, this, &LeaseKeeper::updateWanted);
     controller->setVisitGate([this](int id) { return m_held.contains(id); });
-    m_leases.createTables();
+    controller->setHolderCheck([this](int id) {
+        const QString other = currentHolder(id);
+        return other == m_leases.holder() ? QString() : other;
+    });
+    updateWanted();
+    StationLeases *leases = &m_leases;
+    StoreThread *thread = m_thread.get();
+    bool made = false;
+    m_thread->call<bool>([leases, thread] { return thread->ready() && leases->createTables(); }, &made,
+                         answerTimeoutMs);
+    installConfirmer();
+}
+
+LeaseKeeper::~LeaseKeeper()
+{
+    // Whatever was posted runs first; then the timer stops calling back.
+    StoreThread *thread = m_thread.get();
+    m_thread->runAndWait([thread] {
+        const QList<QTimer *> timers = thread->context()->findChildren<QTimer *>();
+        qDeleteAll(timers);
+    });
+    m_thread.reset();
 }
 
 void LeaseKeeper::setTiming(int leaseSeconds, int renewMs)
 {
-    m_leases = StationLeases(m_leases.holder(), leaseSeconds);
-    m_timer->setInterval(renewMs);
+    // Before start(): nothing runs on the lease thread yet.
+    m_leases = StationLeases(m_leases.holder(), leaseSeconds, QLatin1String(connectionName));
+    m_renewMs = renewMs;
+    installConfirmer();
+}
+
+void LeaseKeeper::installConfirmer()
+{
+    StationLeases *leases = &m_leases;
+    StoreThread *thread = m_thread.get();
+    m_guard->enable(m_leases.holder(), m_leases.leaseSeconds(), [leases, thread](int id, qint64 epoch,
+                                                                                   QString *holderNow) {
+        // Shared with the lease thread, which may answer after the wait.
+        auto now = std::make_shared<QString>();
+        int answer = 2;
+        const bool answered = thread->call<int>(
+            [leases, thread, id, epoch, now]() {
+                if (!thread->ready())
+                    return 2;
+                const StationLeases::Confirmation c = leases->confirm(id, epoch, now.get());
+                if (c == StationLeases::Unanswered)
+                    thread->dropConnection();
+                return c == StationLeases::Confirmed ? 0 : c == StationLeases::Lost ? 1 : 2;
+            },
+            &answer, answerTimeoutMs);
+        if (!answered)
+            return 2;
+        *holderNow = *now;
+        return answer;
+    });
+}
+
+void LeaseKeeper::setTaking(bool take)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_take = take;
 }
 
 LeaseKeeper *LeaseKeeper::followStore(StationTableModel *model, WorkerController *controller,
@@ -47,43 +117,131 @@ LeaseKeeper *LeaseKeeper::followStore(StationTableModel *model, WorkerController
     return keeper;
 }
 
-void LeaseKeeper::start()
+void LeaseKeeper::updateWanted()
 {
-    if (!m_validUntil.isValid() || QDateTime::currentDateTimeUtc() >= m_validUntil)
-        renew();
-    m_timer->start();
+    QList<int> wanted;
+    for (const DBStation &s : m_model->stations())
+        if (s.active)
+            wanted << s.id;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_wanted = wanted;
+    m_keep = m_visiting;
 }
 
 void LeaseKeeper::onStatus(const DBStation &station)
 {
-    if (m_held.contains(station.id))
+    if (m_held.contains(station.id) && !m_visiting.contains(station.id)) {
         m_visiting.insert(station.id);
+        updateWanted();
+    }
+}
+
+LeaseKeeper::Outcome LeaseKeeper::renewOnThread()
+{
+    QList<int> wanted;
+    QSet<int> keep;
+    bool take = true;
+    Outcome out;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        wanted = m_wanted;
+        keep = m_keep;
+        take = m_take;
+        out.generation = m_threadGeneration;
+    }
+    const auto asked = std::chrono::steady_clock::now();
+    if (m_thread->ready())
+        m_leases.renew(wanted, keep, &out.ok, take, &out.epochs);
+    if (!out.ok) {
+        m_thread->dropConnection();
+        // Visits go on while the leases may still be ours, not after.
+        out.expired = m_everRenewed && std::chrono::steady_clock::now() >= m_validUntil;
+        if (out.expired) {
+            m_guard->loseAll();
+            m_threadHeld.clear();
+        }
+        return out;
+    }
+    m_everRenewed = true;
+    m_validUntil = asked + std::chrono::seconds(m_leases.leaseSeconds());
+    // Who took what we lost, for the operator; the workers stop at once.
+    for (int id : qAsConst(m_threadHeld)) {
+        if (out.epochs.contains(id))
+            continue;
+        QString holder;
+        m_leases.currentHolder(id, &holder);
+        // Nobody: given back by this renewal, beyond our share.
+        if (!holder.isEmpty())
+            out.lostTo.insert(id, holder);
+        m_guard->markLost(id, holder);
+    }
+    m_threadHeld = QSet<int>(out.epochs.keyBegin(), out.epochs.keyEnd());
+    m_guard->setHeld(out.epochs, asked);
+    return out;
+}
+
+void LeaseKeeper::startTimerOnThread()
+{
+    auto *timer = new QTimer(m_thread->context());
+    timer->setInterval(m_renewMs);
+    QPointer<LeaseKeeper> self(this);
+    connect(timer, &QTimer::timeout, m_thread->context(), [this, self]() {
+        const Outcome outcome = renewOnThread();
+        QMetaObject::invokeMethod(
+            this,
+            [self, outcome]() {
+                if (self)
+                    self->apply(outcome);
+            },
+            Qt::QueuedConnection);
+    });
+    timer->start();
 }
 
 bool LeaseKeeper::renew()
 {
-    QList<int> wanted;
-    QHash<int, DBStation> byId;
-    for (const DBStation &s : m_model->stations()) {
-        if (s.active)
-            wanted << s.id;
-        byId.insert(s.id, s);
-    }
-    bool ok = false;
-    const QSet<int> now = m_leases.renew(wanted, m_visiting, &ok, m_take);
-    if (!ok) {
-        // Visits go on while the leases may still be ours, not after.
-        if (m_validUntil.isValid() && QDateTime::currentDateTimeUtc() >= m_validUntil && !m_held.isEmpty()) {
-            qCWarning(lcController, "leases expired without renewal: %d stations paused", int(m_held.size()));
-            lose(m_held);
-        }
+    updateWanted();
+    Outcome outcome;
+    if (!m_thread->call<Outcome>([this] { return renewOnThread(); }, &outcome, answerTimeoutMs))
         return false;
+    apply(outcome);
+    return outcome.ok;
+}
+
+void LeaseKeeper::start()
+{
+    renew();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_timerRunning)
+        return;
+    m_timerRunning = true;
+    m_thread->post([this] { startTimerOnThread(); });
+}
+
+void LeaseKeeper::apply(const Outcome &outcome)
+{
+    if (outcome.generation != m_generation)
+        return;
+    if (!outcome.ok) {
+        if (outcome.expired && !m_held.isEmpty()) {
+            qCWarning(lcController, "leases expired without renewal: %d stations paused", int(m_held.size()));
+            const QSet<int> lost = m_held;
+            for (int id : lost)
+                m_controller->leaseLost(id, QString());
+            m_held.clear();
+            emit leasesChanged({}, lost);
+        }
+        return;
     }
-    // Counted from before the renewal: a lease may be older than its answer.
-    m_validUntil = QDateTime::currentDateTimeUtc().addSecs(m_leases.leaseSeconds()).addMSecs(-m_timer->interval());
+    const QSet<int> now(outcome.epochs.keyBegin(), outcome.epochs.keyEnd());
     const QSet<int> taken = now - m_held;
     const QSet<int> lost = m_held - now;
-    lose(lost);
+    for (int id : lost) {
+        if (outcome.lostTo.contains(id))
+            m_controller->leaseLost(id, outcome.lostTo.value(id));
+        else
+            m_controller->pauseStation(id);
+    }
     m_held = now;
     // Due at its last visit plus its period: another collector may just have
     // visited it. Read from the store now, not from the list shown, which
@@ -91,6 +249,9 @@ bool LeaseKeeper::renew()
     const QHash<int, QDateTime> lastVisits =
         taken.isEmpty() ? QHash<int, QDateTime>() : DatabaseConnection::lastConnectionTimes(taken.values());
     const qint64 minuteMs = m_controller->options().minuteMs;
+    QHash<int, DBStation> byId;
+    for (const DBStation &s : m_model->stations())
+        byId.insert(s.id, s);
     for (int id : taken) {
         const DBStation s = byId.value(id);
         const QDateTime last = lastVisits.value(id, s.last_connection_time);
@@ -109,21 +270,45 @@ bool LeaseKeeper::renew()
                 int(now.size()), int(taken.size()), int(lost.size()));
         emit leasesChanged(taken, lost);
     }
-    return true;
 }
 
-void LeaseKeeper::lose(const QSet<int> &ids)
+QString LeaseKeeper::currentHolder(int stationId)
 {
-    for (int id : ids) {
-        m_held.remove(id);
-        m_controller->pauseStation(id);
-    }
+    QString holder;
+    StationLeases *leases = &m_leases;
+    StoreThread *thread = m_thread.get();
+    m_thread->call<QString>(
+        [leases, thread, stationId]() {
+            QString h;
+            if (thread->ready() && !leases->currentHolder(stationId, &h))
+                thread->dropConnection();
+            return h;
+        },
+        &holder, answerTimeoutMs);
+    return holder;
 }
 
 void LeaseKeeper::releaseAll()
 {
-    m_timer->stop();
-    m_leases.releaseAll();
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_threadGeneration;
+        m_timerRunning = false;
+    }
+    ++m_generation;
+    m_guard->loseAll();
+    StationLeases *leases = &m_leases;
+    StoreThread *thread = m_thread.get();
+    bool released = false;
+    m_thread->call<bool>(
+        [this, leases, thread]() {
+            const QList<QTimer *> timers = thread->context()->findChildren<QTimer *>();
+            for (QTimer *timer : timers)
+                delete timer;
+            m_everRenewed = false;
+            m_threadHeld.clear();
+            return thread->ready() && leases->releaseAll();
+        },
+        &released, answerTimeoutMs);
     m_held.clear();
-    m_validUntil = QDateTime();
 }

@@ -1,19 +1,17 @@
 #include "sharedresume.h"
 
 #include "collectorlogging.h"
+#include "storethread.h"
 
-#include <QSqlDatabase>
-#include <QSqlError>
+#include <QDeadlineTimer>
 #include <QThread>
+#include <QTimer>
 
 #include <condition_variable>
 #include <deque>
-#include <functional>
-#include <future>
 #include <mutex>
 
 namespace {
-const char *const connectionName = "shared-resume";
 // A visit does not wait longer than this for its resume point.
 constexpr int answerTimeoutMs = 10000;
 
@@ -23,67 +21,87 @@ std::unique_ptr<SharedResume> &theInstance()
     static std::unique_ptr<SharedResume> instance;
     return instance;
 }
+
+struct Kept
+{
+    int stationId = 0;
+    ResumePoints::Point point;
+    QString file;
+    QString holder;
+    qint64 epoch = 0;
+};
 } // namespace
 
 struct SharedResume::Private
 {
-    DatabaseUrl url;
-    QThread *thread = nullptr;
-    std::mutex mutex;
-    std::condition_variable wake;
-    std::deque<std::function<void()>> tasks;
-    bool stopping = false;
+    explicit Private(const DatabaseUrl &url) : thread(url, QStringLiteral("shared-resume")) {}
 
-    void run()
+    StoreThread thread;
+    mutable std::mutex mutex;
+    std::condition_variable drained;
+    std::deque<Kept> kept;
+    // A flush is posted or its retry is waiting: no second one.
+    bool flushing = false;
+    bool failing = false;
+    int firstRetryMs = 1000;
+    int retryMs = 0;
+    QTimer *retry = nullptr; // on the store's thread
+
+    void schedule()
     {
-        {
-            QSqlDatabase db = url.addConnection(QLatin1String(connectionName));
-            for (;;) {
-                std::function<void()> task;
-                {
-                    std::unique_lock<std::mutex> lock(mutex);
-                    wake.wait(lock, [this] { return stopping || !tasks.empty(); });
-                    if (tasks.empty())
-                        break;
-                    task = std::move(tasks.front());
-                    tasks.pop_front();
+        std::lock_guard<std::mutex> lock(mutex);
+        if (flushing)
+            return;
+        flushing = true;
+        thread.post([this] { flush(); });
+    }
+
+    // On the store's thread: stores the kept points in order until the
+    // server fails, then tries again after a back-off.
+    void flush()
+    {
+        for (;;) {
+            Kept next;
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                if (kept.empty()) {
+                    flushing = false;
+                    retryMs = 0;
+                    drained.notify_all();
+                    break;
                 }
-                task();
+                next = kept.front();
             }
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(QLatin1String(connectionName));
-    }
-
-    // Runs on the store's thread; false when it did not answer in time.
-    template<typename Result> bool call(std::function<Result()> work, Result *result)
-    {
-        auto job = std::make_shared<std::packaged_task<Result()>>(std::move(work));
-        std::future<Result> answer = job->get_future();
-        {
+            ResumePoints::Outcome outcome = ResumePoints::Failed;
+            if (thread.ready())
+                outcome = ResumePoints(thread.connectionName())
+                              .store(next.stationId, next.point, next.file, next.holder, next.epoch);
+            if (outcome == ResumePoints::Failed) {
+                thread.dropConnection();
+                if (!failing)
+                    qCWarning(lcWorker, "the shared store does not take resume points now; they are kept");
+                failing = true;
+                std::lock_guard<std::mutex> lock(mutex);
+                retryMs = retryMs == 0 ? firstRetryMs : qMin(retryMs * 2, firstRetryMs * 8);
+                if (!retry) {
+                    retry = new QTimer(thread.context());
+                    retry->setSingleShot(true);
+                    QObject::connect(retry, &QTimer::timeout, thread.context(), [this] { flush(); });
+                }
+                retry->start(retryMs);
+                return;
+            }
+            if (outcome == ResumePoints::Refused)
+                qCDebug(lcWorker, "station %d: resume point page %d buffer %d not stored (behind the stored one "
+                                  "or saved under an older lease)",
+                        next.stationId, next.point.page, next.point.buffer);
             std::lock_guard<std::mutex> lock(mutex);
-            if (stopping)
-                return false;
-            tasks.emplace_back([job] { (*job)(); });
+            kept.pop_front();
+            if (failing && kept.empty()) {
+                failing = false;
+                qCInfo(lcWorker, "the kept resume points are stored");
+            }
         }
-        wake.notify_one();
-        if (answer.wait_for(std::chrono::milliseconds(answerTimeoutMs)) != std::future_status::ready)
-            return false;
-        *result = answer.get();
-        return true;
-    }
-
-    // The connection, opened (again) when needed; false when the server is away.
-    static bool ready()
-    {
-        QSqlDatabase db = QSqlDatabase::database(QLatin1String(connectionName), false);
-        if (db.isOpen())
-            return true;
-        if (db.open())
-            return true;
-        qCWarning(lcWorker, "the shared store is not reachable for resume points: %s",
-                  qUtf8Printable(db.lastError().databaseText()));
-        return false;
     }
 };
 
@@ -96,65 +114,71 @@ SharedResume *SharedResume::instance()
     return instance.get();
 }
 
-void SharedResume::shutdown()
+void SharedResume::shutdown(int timeoutMs)
 {
     std::lock_guard<std::mutex> lock(instanceMutex);
-    theInstance().reset();
+    std::unique_ptr<SharedResume> &instance = theInstance();
+    if (instance && !instance->waitForStored(timeoutMs))
+        qCWarning(lcWorker, "%d resume points could not be stored; the data files hold them",
+                  instance->keptCount());
+    instance.reset();
 }
 
-SharedResume::SharedResume(const DatabaseUrl &url) : d(std::make_unique<Private>())
+SharedResume::SharedResume(const DatabaseUrl &url) : d(std::make_unique<Private>(url)) {}
+
+SharedResume::~SharedResume() = default;
+
+void SharedResume::setRetryInterval(int ms)
 {
-    d->url = url;
-    Private *p = d.get();
-    d->thread = QThread::create([p] { p->run(); });
-    d->thread->start();
+    std::lock_guard<std::mutex> lock(d->mutex);
+    d->firstRetryMs = qMax(1, ms);
 }
 
-SharedResume::~SharedResume()
+int SharedResume::keptCount() const
 {
-    {
-        std::lock_guard<std::mutex> lock(d->mutex);
-        d->stopping = true;
-    }
-    d->wake.notify_one();
-    d->thread->wait();
-    delete d->thread;
+    std::lock_guard<std::mutex> lock(d->mutex);
+    return int(d->kept.size());
+}
+
+bool SharedResume::waitForStored(int timeoutMs)
+{
+    std::unique_lock<std::mutex> lock(d->mutex);
+    return d->drained.wait_for(lock, std::chrono::milliseconds(qMax(0, timeoutMs)), [this] { return d->kept.empty(); });
 }
 
 ResumePoints::Point SharedResume::pointFor(int stationId, const QString &fileName)
 {
+    ResumePoints::Point waiting;
+    {
+        std::lock_guard<std::mutex> lock(d->mutex);
+        for (const Kept &k : d->kept)
+            if (k.stationId == stationId && k.file == fileName)
+                waiting = ResumePoints::later(waiting, k.point);
+    }
     std::pair<ResumePoints::Point, QString> found;
-    const bool answered = d->call<std::pair<ResumePoints::Point, QString>>(
-        [stationId]() {
+    StoreThread *thread = &d->thread;
+    const bool answered = d->thread.call<std::pair<ResumePoints::Point, QString>>(
+        [thread, stationId]() {
             std::pair<ResumePoints::Point, QString> out;
-            if (Private::ready() &&
-                !ResumePoints(QLatin1String(connectionName)).load(stationId, &out.first, &out.second)) {
-                // A dropped connection: opened again next time.
-                QSqlDatabase::database(QLatin1String(connectionName), false).close();
-            }
+            if (thread->ready() && !ResumePoints(thread->connectionName()).load(stationId, &out.first, &out.second))
+                thread->dropConnection();
             return out;
         },
-        &found);
+        &found, answerTimeoutMs);
     if (!answered || found.second != fileName)
-        return ResumePoints::Point();
-    return found.first;
+        return waiting;
+    return ResumePoints::later(waiting, found.first);
 }
 
-bool SharedResume::store(int stationId, const ResumePoints::Point &point, const QString &fileName)
+void SharedResume::store(int stationId, const ResumePoints::Point &point, const QString &fileName,
+                         const QString &holder, qint64 epoch)
 {
-    bool stored = false;
-    const bool answered = d->call<bool>(
-        [stationId, point, fileName]() {
-            if (Private::ready() && ResumePoints(QLatin1String(connectionName)).store(stationId, point, fileName))
-                return true;
-            QSqlDatabase::database(QLatin1String(connectionName), false).close();
-            return false;
-        },
-        &stored);
-    if (!answered || !stored) {
-        // The file holds the point too; only a takeover would read again.
-        qCWarning(lcWorker, "station %d: the resume point could not be stored", stationId);
-        return false;
+    // Never a point without its time base: it would date later values wrongly.
+    if (!point.timeBase.isValid())
+        return;
+    {
+        std::lock_guard<std::mutex> lock(d->mutex);
+        d->kept.push_back({stationId, point, fileName, holder, epoch});
     }
-    return true;
+    d->schedule();
 }

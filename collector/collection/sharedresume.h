@@ -10,23 +10,37 @@
 // The resume points of a shared store, for the workers of this process: one
 // connection on a thread of its own serves them all, so a thousand stations
 // cost the server one connection, and no worker ever waits on the main
-// thread.
+// thread. Points that cannot be stored while the server is away are kept,
+// in order, and stored when it is back.
 class SharedResume
 {
 public:
     // The process's instance for a PostgreSQL store; null for SQLite (the
     // data files alone say where to resume).
     static SharedResume *instance();
-    // Ends the store's thread (at the end of the process).
-    static void shutdown();
+    // Stores what is kept within timeoutMs, then ends the store's thread (at
+    // the end of the process).
+    static void shutdown(int timeoutMs = 5000);
 
     ~SharedResume();
 
-    // The stored point of the station when it belongs to the data file of
-    // that name (a point of another memory file means nothing here); an
-    // invalid point otherwise, or when the store does not answer in time.
+    // Where the station's data file of that name resumes according to the
+    // store and to the points still waiting to be stored (a point of another
+    // memory file means nothing here); an invalid point when neither knows
+    // one or the store does not answer in time.
     ResumePoints::Point pointFor(int stationId, const QString &fileName);
-    bool store(int stationId, const ResumePoints::Point &point, const QString &fileName);
+    // Queues the point of a save made under lease number `epoch` (0: no
+    // lease) and returns at once.
+    void store(int stationId, const ResumePoints::Point &point, const QString &fileName, const QString &holder,
+               qint64 epoch);
+    // Points not stored yet.
+    int keptCount() const;
+    // Waits up to timeoutMs for the kept points to be stored; true when none
+    // is left.
+    bool waitForStored(int timeoutMs);
+    // How long the first retry waits while the server is away (doubling to
+    // eight times that).
+    void setRetryInterval(int ms);
 
 private:
     explicit SharedResume(const DatabaseUrl &url);

@@ -1,6 +1,7 @@
 #include "worker.h"
-#include "sharedresume.h"
 #include "collectorlogging.h"
+#include "leaseguard.h"
+#include "sharedresume.h"
 
 #include <QLocale>
 
@@ -120,6 +121,21 @@ void Worker::onPauseCollecting(int id)
         paused = true;
 }
 
+void Worker::onLeaseLost(int id, QString holder)
+{
+    if (!addressed(id))
+        return;
+    paused = true;
+    if (visitRunning) {
+        dropVisit(lostText(holder));
+        return;
+    }
+    // Shown here only: the store keeps the holder's statuses.
+    station.status = holder.isEmpty() ? tr("Lease expired: the station store cannot be reached")
+                                      : tr("Lease lost: station now held by %1").arg(LeaseGuard::printable(holder));
+    publishStatus();
+}
+
 void Worker::onStopCollecting(int id)
 {
     if (!addressed(id))
@@ -136,7 +152,10 @@ void Worker::onUpdateStationData(int id)
     const bool wasActive = station.active;
     paused = false;
     station.active = true;
+    // The controller asked the store first: nobody else holds the station.
+    singleVisit = true;
     onTimerTimeout();
+    singleVisit = false;
     paused = wasPaused;
     station.active = wasActive;
 }
@@ -173,6 +192,10 @@ void Worker::onTimerTimeout()
     // Only an idle socket may start a visit; anything else is one running.
     if (socket->state() != QAbstractSocket::UnconnectedState)
         return;
+    // A lease lost or expired: its new holder visits; the keeper pauses us.
+    if (leaseGuard && !singleVisit && !leaseGuard->mayVisit(station.id))
+        return;
+    visitEpoch = leaseGuard ? leaseGuard->epoch(station.id) : 0;
     station.has_error = false;
     saveFailed = false;
     settingClock = false;
@@ -480,6 +503,8 @@ void Worker::onNexilDownloadStarted(int total)
 
 void Worker::onNexilDownloadProgress(int count, int total)
 {
+    if (!mayKeepVisiting())
+        return;
     downloadedPages = count;
     station.status = QStringLiteral("Downloading packages %1/%2").arg(count).arg(total);
     publishStatus();
@@ -490,6 +515,8 @@ void Worker::onNexilDataFile(QList<DataFile> files)
     station.status = QStringLiteral("Saving files..");
     publishStatus();
     if (files.isEmpty())
+        return;
+    if (!maySave())
         return;
     // The file manager makes one missing level; a new station's directory may
     // need more.
@@ -503,10 +530,12 @@ void Worker::onNexilDataFile(QList<DataFile> files)
     if (result == FileManager::Saved) {
         report.records = int(files.last().lines.size());
         if (SharedResume *sharedResume = SharedResume::instance()) {
-            // In the same step as the file: the point the file now holds.
+            // In the same step as the file: the point the file now holds,
+            // under the lease the save was confirmed with.
             ResumePoints::Point point;
             fileManager.getLastMemoryAddresses(&point.page, &point.buffer, &point.timeBase, dataFilePath);
-            sharedResume->store(station.id, point, QFileInfo(dataFilePath).fileName());
+            sharedResume->store(station.id, point, QFileInfo(dataFilePath).fileName(),
+                                leaseGuard ? leaseGuard->holder() : QString(), visitEpoch);
         }
     }
     if (result == FileManager::Cancelled) {
@@ -550,8 +579,61 @@ void Worker::onNexilError(int, QString errString)
     socket->disconnectFromHost();
 }
 
+bool Worker::mayKeepVisiting()
+{
+    if (!leaseGuard || visitEpoch == 0 || leaseGuard->mayVisit(station.id))
+        return true;
+    // Dropped once the device's reply is handled: the library is still in it.
+    QMetaObject::invokeMethod(
+        this, [this] { dropVisit(lostText(leaseGuard->lostTo(station.id))); }, Qt::QueuedConnection);
+    return false;
+}
+
+QString Worker::lostText(const QString &holder)
+{
+    return holder.isEmpty() ? tr("Visit dropped: the lease on the station expired")
+                            : tr("Visit dropped: station now held by %1").arg(LeaseGuard::printable(holder));
+}
+
+bool Worker::maySave()
+{
+    if (!leaseGuard)
+        return true;
+    QString holder;
+    switch (leaseGuard->confirmBeforeSave(station.id, visitEpoch, &holder)) {
+    case LeaseGuard::SaveVerdict::Save:
+        return true;
+    case LeaseGuard::SaveVerdict::Lost:
+        dropVisit(lostText(holder));
+        return false;
+    case LeaseGuard::SaveVerdict::Unconfirmed:
+        break;
+    }
+    dropVisit(tr("Visit dropped: the lease on the station could not be confirmed"));
+    return false;
+}
+
+void Worker::dropVisit(const QString &why)
+{
+    if (!visitRunning)
+        return;
+    qCInfo(lcWorker, "station %d: %s", station.id, qUtf8Printable(why));
+    report.result = VisitReport::Interrupted;
+    report.reason = why;
+    downloading = false;
+    saveFailed = true;
+    station.has_error = true;
+    station.status = why;
+    publishStatus();
+    nexil->cancelLastProcess();
+    // Nothing of it was saved: the memory stays for the lease's holder.
+    socket->abort();
+    endVisit();
+}
+
 void Worker::publishStatus()
 {
     station.modified = false;
+    station.lease_epoch = visitEpoch;
     emit workerStatusChanged(station);
 }

@@ -16,6 +16,7 @@
 
 #include <memory>
 
+class LeaseGuard;
 class Nexil;
 class QTcpSocket;
 class QTimer;
@@ -47,6 +48,10 @@ public:
     // When the clock was last set (or tried), so that a restart keeps the
     // once-a-day rule.
     void setLastClockSet(const QDateTime &time) { clock.markSyncTried(time); }
+    // On a shared store: visits only while the station's lease is held, and
+    // saves only what the store confirms is still this collector's to save.
+    // Set before the worker moves to its thread.
+    void setLeaseGuard(std::shared_ptr<LeaseGuard> guard) { leaseGuard = std::move(guard); }
 
     // Timer period of a connection period in minutes (of minuteMs each);
     // out-of-range periods are held to one minute ... the longest a QTimer
@@ -70,6 +75,7 @@ public slots:
     void process();
     void onStartCollecting(int id);
     void onPauseCollecting(int id);
+    void onLeaseLost(int id, QString holder);
     void onStopCollecting(int id);
     void onUpdateStationData(int id);
     void onStationUpdated(DBStation station);
@@ -109,6 +115,13 @@ private:
     // After the visit: the next try on the tiers or the period, its status.
     void scheduleNext(bool failed);
     void fail(VisitReport::Result result, const QString &text);
+    // The lease was lost or cannot be confirmed: the visit ends without
+    // saving, and the holder downloads the data.
+    void dropVisit(const QString &why);
+    // False (and the visit dropped) when the visit may not save its data.
+    bool mayKeepVisiting();
+    bool maySave();
+    static QString lostText(const QString &holder);
 
     DBStation station;
     bool paused = true;
@@ -139,4 +152,9 @@ private:
     bool settingClock = false;
     // Pages of the running download.
     int downloadedPages = 0;
+    std::shared_ptr<LeaseGuard> leaseGuard;
+    // The lease number the running visit holds (0: none).
+    qint64 visitEpoch = 0;
+    // A single visit asked for by the operator.
+    bool singleVisit = false;
 };

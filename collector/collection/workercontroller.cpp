@@ -1,5 +1,6 @@
 #include "workercontroller.h"
 
+#include "leaseguard.h"
 #include "stationcompleteness.h"
 #include "stationmonitor.h"
 #include "store/stationtablemodel.h"
@@ -27,7 +28,7 @@ WorkerController::WorkerController(StationTableModel *model, QObject *parent)
 }
 
 WorkerController::WorkerController(StationTableModel *model, const CollectionOptions &options, QObject *parent)
-    : QObject(parent), model(model), opts(options)
+    : QObject(parent), model(model), opts(options), guard(std::make_shared<LeaseGuard>())
 {
     stationMonitor = new StationMonitor(model, opts, this);
     // The last 30 days of a station's files, read again at most hourly: a
@@ -86,11 +87,13 @@ void WorkerController::startWorker(const DBStation &station)
 {
     auto *worker = new Worker(station, opts);
     worker->setLastClockSet(stationMonitor->stats(station.id).lastClockSet);
+    worker->setLeaseGuard(guard);
     connect(this, &WorkerController::workerOptionsChanged, worker, &Worker::onOptionsChanged);
     // Before visitEnded: the statistics of a visit are in when its end is told.
     connect(worker, &Worker::visitReported, stationMonitor, &StationMonitor::onVisitReport);
     connect(this, &WorkerController::workerStartCollecting, worker, &Worker::onStartCollecting);
     connect(this, &WorkerController::workerPauseCollecting, worker, &Worker::onPauseCollecting);
+    connect(this, &WorkerController::workerLeaseLost, worker, &Worker::onLeaseLost);
     connect(this, &WorkerController::workerStopCollecting, worker, &Worker::onStopCollecting);
     connect(this, &WorkerController::workerStationChanged, worker, &Worker::onStationUpdated);
     connect(this, &WorkerController::workerUpdateStationData, worker, &Worker::onUpdateStationData);
@@ -128,6 +131,12 @@ void WorkerController::pauseStation(int id)
 {
     if (indexOfStation(id) >= 0)
         emit workerPauseCollecting(id);
+}
+
+void WorkerController::leaseLost(int id, const QString &holder)
+{
+    if (indexOfStation(id) >= 0)
+        emit workerLeaseLost(id, holder);
 }
 
 void WorkerController::pauseCollecting()
@@ -169,11 +178,21 @@ bool WorkerController::stopCollecting(int timeoutMs)
     return allEnded;
 }
 
-void WorkerController::updateStationData(int row)
+bool WorkerController::updateStationData(int row, QString *heldBy)
 {
     if (row < 0 || row >= model->rowCount())
-        return;
-    emit workerUpdateStationData(model->stations().at(row).id);
+        return false;
+    const int id = model->stations().at(row).id;
+    if (holderCheck && !(visitGate && visitGate(id))) {
+        const QString holder = holderCheck(id);
+        if (!holder.isEmpty()) {
+            if (heldBy)
+                *heldBy = LeaseGuard::printable(holder);
+            return false;
+        }
+    }
+    emit workerUpdateStationData(id);
+    return true;
 }
 
 void WorkerController::onThreadFinished()

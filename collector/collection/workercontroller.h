@@ -9,7 +9,9 @@
 #include <QVector>
 
 #include <functional>
+#include <memory>
 
+class LeaseGuard;
 class QThread;
 class QTimer;
 class StationMonitor;
@@ -44,10 +46,18 @@ public:
     // are visited: the gate says which (none set: all of them), and its
     // keeper starts them through startStation.
     void setVisitGate(std::function<bool(int id)> gate) { visitGate = std::move(gate); }
+    // Who else holds a station's lease now (empty: nobody), asked before a
+    // single visit.
+    void setHolderCheck(std::function<QString(int id)> check) { holderCheck = std::move(check); }
+    // Shared with every worker: the leases this collector holds.
+    std::shared_ptr<LeaseGuard> leaseGuard() const { return guard; }
     // A station's lease was taken (start its visits, while collecting) or
     // lost (no new visit; a running one ends as usual).
     void startStation(int id);
     void pauseStation(int id);
+    // The lease was lost (holder: who has it now; empty when it expired
+    // unrenewed): no new visit, and a running one ends without saving.
+    void leaseLost(int id, const QString &holder);
 
     void startCollecting();
     void pauseCollecting();
@@ -57,11 +67,14 @@ public:
     // and within the same time stores what they published. True when all of
     // them ended.
     bool stopCollecting(int timeoutMs = 5000);
-    void updateStationData(int row);
+    // One visit of the station at that row now. False, with the holder's
+    // name, when another collector holds the station: it visits it.
+    bool updateStationData(int row, QString *heldBy = nullptr);
 
 signals:
     void workerStartCollecting(int id);
     void workerPauseCollecting(int id);
+    void workerLeaseLost(int id, QString holder);
     void workerStopCollecting(int id);
     void workerStationChanged(DBStation station);
     void workerUpdateStationData(int id);
@@ -111,4 +124,6 @@ private:
     bool storeFailing = false;
     QTimer *retryTimer = nullptr;
     std::function<bool(int id)> visitGate;
+    std::function<QString(int id)> holderCheck;
+    std::shared_ptr<LeaseGuard> guard;
 };

@@ -5,6 +5,7 @@
 #include "collectorlogging.h"
 #include <QElapsedTimer>
 #include "resumepoints.h"
+#include "stationleases.h"
 #include "stationstats.h"
 #include <QSet>
 #include <QSqlDatabase>
@@ -163,7 +164,9 @@ bool DatabaseConnection::open(const DatabaseUrl &url)
     if (!createTable())
         return false;
     StationStatsStore::createTable();
-    // A collector that takes a station over starts where the last one saved.
+    // A collector that takes a station over starts where the last one saved;
+    // its writes are checked against the leases.
+    StationLeases(QString()).createTables();
     ResumePoints().createTable();
     return true;
 }

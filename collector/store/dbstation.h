@@ -41,6 +41,10 @@ struct DBStation
     bool modified = false;
     std::array<float, ValueCount> values{};
     bool download_data = true;
+    // Not stored: the lease number the visit behind this status ran under on
+    // a shared store (0: none), so that its status is stored only while the
+    // lease is still this collector's.
+    qint64 lease_epoch = 0;
 };
 
 Q_DECLARE_METATYPE(DBStation)

@@ -20,38 +20,65 @@ ResumePoints::ResumePoints(const QString &connection)
 bool ResumePoints::createTable()
 {
     QSqlQuery q(QSqlDatabase::database(m_connection));
-    if (q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS station_resume ("
-                              "station_id INTEGER PRIMARY KEY, "
-                              "page INTEGER NOT NULL, "
-                              "buffer INTEGER NOT NULL, "
-                              "time_base TEXT NOT NULL DEFAULT (''), "
-                              "file TEXT NOT NULL DEFAULT (''), "
-                              "saved_at TEXT NOT NULL DEFAULT (''))")))
+    const bool made = q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS station_resume ("
+                                            "station_id INTEGER PRIMARY KEY, "
+                                            "page INTEGER NOT NULL, "
+                                            "buffer INTEGER NOT NULL, "
+                                            "time_base TEXT NOT NULL DEFAULT (''), "
+                                            "file TEXT NOT NULL DEFAULT (''), "
+                                            "saved_at TEXT NOT NULL DEFAULT (''), "
+                                            "epoch BIGINT NOT NULL DEFAULT (0))")) &&
+                      // Stores made before leases were numbered.
+                      q.exec(QStringLiteral("ALTER TABLE station_resume ADD COLUMN IF NOT EXISTS "
+                                            "epoch BIGINT NOT NULL DEFAULT 0"));
+    if (made)
         return true;
     qCDebug(lcStore, "Database Error: %s", qUtf8Printable(q.lastError().text()));
     return false;
 }
 
-bool ResumePoints::store(int stationId, const Point &point, const QString &file)
+ResumePoints::Outcome ResumePoints::store(int stationId, const Point &point, const QString &file,
+                                          const QString &holder, qint64 epoch)
 {
+    // Without its base a point would date every later value wrongly.
+    if (!point.timeBase.isValid())
+        return Refused;
     QSqlQuery q(QSqlDatabase::database(m_connection));
-    // Both stores know this upsert.
-    q.prepare(QStringLiteral("INSERT INTO station_resume(station_id, page, buffer, time_base, file, saved_at) "
-                             "VALUES(?, ?, ?, ?, ?, ?) ON CONFLICT (station_id) DO UPDATE SET "
+    // Without a lease: the station's current number, unless another
+    // collector holds it now.
+    const QString number =
+        epoch > 0 ? QStringLiteral("?::bigint")
+                  : QStringLiteral("(CASE WHEN EXISTS (SELECT 1 FROM station_leases WHERE station_id = ? "
+                                   "AND holder <> '' AND holder <> ? AND expires_at > now()) THEN -1 ELSE "
+                                   "COALESCE((SELECT epoch FROM station_leases WHERE station_id = ?), 0) END)");
+    q.prepare(QStringLiteral("INSERT INTO station_resume(station_id, page, buffer, time_base, file, saved_at, epoch) "
+                             "SELECT ?, ?, ?, ?, ?, ?, n FROM (SELECT %1 AS n) AS lease WHERE n >= 0 "
+                             "ON CONFLICT (station_id) DO UPDATE SET "
                              "page = EXCLUDED.page, buffer = EXCLUDED.buffer, time_base = EXCLUDED.time_base, "
-                             "file = EXCLUDED.file, saved_at = EXCLUDED.saved_at"));
+                             "file = EXCLUDED.file, saved_at = EXCLUDED.saved_at, epoch = EXCLUDED.epoch "
+                             "WHERE EXCLUDED.epoch >= station_resume.epoch AND (station_resume.file <> EXCLUDED.file "
+                             "OR station_resume.page::bigint * 512 + station_resume.buffer <= "
+                             "EXCLUDED.page::bigint * 512 + EXCLUDED.buffer)")
+                  .arg(number));
     const QLocale c = QLocale::c();
     q.addBindValue(stationId);
     q.addBindValue(point.page);
     q.addBindValue(point.buffer);
-    q.addBindValue(point.timeBase.isValid() ? c.toString(point.timeBase, QLatin1String(timeFormat))
-                                            : QString(QLatin1String("")));
+    q.addBindValue(c.toString(point.timeBase, QLatin1String(timeFormat)));
     q.addBindValue(file.isNull() ? QString(QLatin1String("")) : file);
     q.addBindValue(c.toString(QDateTime::currentDateTime(), QStringLiteral("yyyy-MM-dd hh:mm:ss")));
-    if (q.exec())
-        return true;
-    qCDebug(lcStore, "Database Error: %s", qUtf8Printable(q.lastError().text()));
-    return false;
+    if (epoch > 0) {
+        q.addBindValue(epoch);
+    } else {
+        q.addBindValue(stationId);
+        q.addBindValue(holder.isNull() ? QString(QLatin1String("")) : holder);
+        q.addBindValue(stationId);
+    }
+    if (!q.exec()) {
+        qCDebug(lcStore, "Database Error: %s", qUtf8Printable(q.lastError().text()));
+        return Failed;
+    }
+    return q.numRowsAffected() > 0 ? Stored : Refused;
 }
 
 bool ResumePoints::load(int stationId, Point *point, QString *file)

@@ -42,11 +42,14 @@ bool exec(QSqlQuery &query, const QString &statement, const QVariantList &values
     return false;
 }
 
-QList<int> ids(QSqlQuery &query)
+QList<int> ids(QSqlQuery &query, QHash<int, qint64> *epochs = nullptr)
 {
     QList<int> out;
-    while (query.next())
+    while (query.next()) {
         out << query.value(0).toInt();
+        if (epochs)
+            epochs->insert(out.last(), query.value(1).toLongLong());
+    }
     return out;
 }
 
@@ -70,14 +73,19 @@ bool StationLeases::createTables()
                                       "station_id INTEGER PRIMARY KEY, "
                                       "holder TEXT NOT NULL, "
                                       "expires_at TIMESTAMPTZ NOT NULL)")) &&
+           // Stores made before leases were numbered get the column.
+           exec(query, QStringLiteral("ALTER TABLE station_leases ADD COLUMN IF NOT EXISTS "
+                                      "epoch BIGINT NOT NULL DEFAULT 0")) &&
            exec(query, QStringLiteral("CREATE TABLE IF NOT EXISTS collectors ("
                                       "holder TEXT PRIMARY KEY, "
                                       "expires_at TIMESTAMPTZ NOT NULL)"));
 }
 
-QSet<int> StationLeases::renew(const QList<int> &wanted, const QSet<int> &keep, bool *ok, bool take)
+QSet<int> StationLeases::renew(const QList<int> &wanted, const QSet<int> &keep, bool *ok, bool take,
+                               QHash<int, qint64> *epochs)
 {
     *ok = false;
+    QHash<int, qint64> numbers;
     QSqlDatabase db = QSqlDatabase::database(m_connection);
     if (!db.transaction())
         return {};
@@ -109,10 +117,10 @@ QSet<int> StationLeases::renew(const QList<int> &wanted, const QSet<int> &keep, 
                                 "WHERE holder = ? AND NOT (station_id = ANY(?::int[]))"),
               {m_holder, all}) ||
         !exec(q, QStringLiteral("UPDATE station_leases SET expires_at = now() + ?::interval "
-                                "WHERE holder = ? RETURNING station_id"),
+                                "WHERE holder = ? RETURNING station_id, epoch"),
               {lease + QStringLiteral(" seconds"), m_holder}))
         return fail();
-    QList<int> mine = ids(q);
+    QList<int> mine = ids(q, &numbers);
     std::sort(mine.begin(), mine.end());
 
     if (!take) {
@@ -140,17 +148,85 @@ QSet<int> StationLeases::renew(const QList<int> &wanted, const QSet<int> &keep, 
                   {all, m_holder, share - int(mine.size())}))
             return fail();
         const QList<int> taken = ids(q);
-        if (!taken.isEmpty() &&
-            !exec(q, QStringLiteral("UPDATE station_leases SET holder = ?, expires_at = now() + ?::interval "
-                                    "WHERE station_id = ANY(?::int[])"),
-                  {m_holder, lease + QStringLiteral(" seconds"), intArray(taken)}))
-            return fail();
+        if (!taken.isEmpty()) {
+            // A new holder, a new number: writes under the old one now fail.
+            if (!exec(q, QStringLiteral("UPDATE station_leases SET holder = ?, expires_at = now() + ?::interval, "
+                                        "epoch = epoch + 1 WHERE station_id = ANY(?::int[]) "
+                                        "RETURNING station_id, epoch"),
+                      {m_holder, lease + QStringLiteral(" seconds"), intArray(taken)}))
+                return fail();
+            ids(q, &numbers);
+        }
         mine += taken;
     }
     if (!db.commit())
         return fail();
     *ok = true;
+    if (epochs) {
+        epochs->clear();
+        for (int id : qAsConst(mine))
+            epochs->insert(id, numbers.value(id));
+    }
     return QSet<int>(mine.cbegin(), mine.cend());
+}
+
+StationLeases::Confirmation StationLeases::confirm(int stationId, qint64 epoch, QString *holderNow)
+{
+    if (epoch <= 0) {
+        // Without a lease: while nobody else holds one.
+        QString holder;
+        if (!currentHolder(stationId, &holder))
+            return Unanswered;
+        if (holder.isEmpty() || holder == m_holder)
+            return Confirmed;
+        if (holderNow)
+            *holderNow = holder;
+        return Lost;
+    }
+    QSqlQuery q(QSqlDatabase::database(m_connection));
+    // Still ours under the same number, expired or not: nobody else can have
+    // visited it without taking it first.
+    if (!exec(q, QStringLiteral("UPDATE station_leases SET expires_at = now() + ?::interval "
+                                "WHERE station_id = ? AND holder = ? AND epoch = ? RETURNING station_id"),
+              {QString::number(m_leaseSeconds) + QStringLiteral(" seconds"), stationId, m_holder, epoch}))
+        return Unanswered;
+    if (q.next())
+        return Confirmed;
+    QString holder;
+    if (!currentHolder(stationId, &holder))
+        return Unanswered;
+    if (holderNow)
+        *holderNow = holder;
+    return Lost;
+}
+
+bool StationLeases::currentHolder(int stationId, QString *holder)
+{
+    holder->clear();
+    QSqlQuery q(QSqlDatabase::database(m_connection));
+    if (!exec(q, QStringLiteral("SELECT holder FROM station_leases WHERE station_id = ? AND expires_at > now()"),
+              {stationId}))
+        return false;
+    if (q.next())
+        *holder = q.value(0).toString();
+    return true;
+}
+
+QString StationLeases::fenceCondition(qint64 epoch)
+{
+    if (epoch > 0)
+        return QStringLiteral("EXISTS (SELECT 1 FROM station_leases WHERE station_id = ? AND holder = ? "
+                              "AND epoch = ?)");
+    return QStringLiteral("NOT EXISTS (SELECT 1 FROM station_leases WHERE station_id = ? AND holder <> '' "
+                          "AND holder <> ? AND expires_at > now())");
+}
+
+QVariantList StationLeases::fenceValues(int stationId, const QString &holder, qint64 epoch)
+{
+    QVariantList values{stationId, holder};
+    if (epoch > 0)
+        values << epoch;
+    return values;
 }
 
 bool StationLeases::release(const QList<int> &stationIds)

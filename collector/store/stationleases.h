@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
+#include <QVariantList>
 #include <QSet>
 #include <QString>
 
@@ -32,7 +34,27 @@ public:
     // take false: only extend what is held, neither taking nor giving back
     // a share (--once, after its first round of taking). Returns the stations held afterwards; false in *ok when
     // the store failed, and then nothing changed there.
-    QSet<int> renew(const QList<int> &wanted, const QSet<int> &keep, bool *ok, bool take = true);
+    // epochs: the number of each lease held afterwards.
+    QSet<int> renew(const QList<int> &wanted, const QSet<int> &keep, bool *ok, bool take = true,
+                    QHash<int, qint64> *epochs = nullptr);
+
+    enum Confirmation { Confirmed, Lost, Unanswered };
+    // Right before a visit's data is saved: extends the lease when it is
+    // still this collector's under the same number. Lost with the holder
+    // now (empty: nobody) when another took it; Unanswered when the store
+    // failed. Epoch 0 (a visit without a lease): Confirmed while nobody else
+    // holds a valid lease.
+    Confirmation confirm(int stationId, qint64 epoch, QString *holderNow = nullptr);
+    // Who holds the station now (empty: nobody, or an expired lease).
+    // false when the store failed.
+    bool currentHolder(int stationId, QString *holder);
+
+    // An SQL condition that holds while `holder` has the station under
+    // `epoch`; with epoch 0 (a visit without a lease) while nobody else
+    // holds a valid lease on it. Binds, in order: station id, holder, and
+    // the epoch when given.
+    static QString fenceCondition(qint64 epoch);
+    static QVariantList fenceValues(int stationId, const QString &holder, qint64 epoch);
     // Gives the stations back (a collector that stops, or --once when done).
     bool release(const QList<int> &ids);
     bool releaseAll();

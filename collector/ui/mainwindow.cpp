@@ -429,7 +429,16 @@ void MainWindow::on_tableView_doubleClicked(const QModelIndex &index)
 
 void MainWindow::on_actUpdateStationData_triggered()
 {
-    controller->updateStationData(ui->actUpdateStationData->property(rowProperty).toInt());
+    const int row = ui->actUpdateStationData->property(rowProperty).toInt();
+    QString holder;
+    if (controller->updateStationData(row, &holder) || holder.isEmpty())
+        return;
+    // Another collector visits it; a visit from here would save its data twice.
+    const DBStation station = model->stations().value(row);
+    m_questions->information(this, tr("Update Station Data"),
+                             tr("Station %1 is held by the collector %2, which visits it. It is not visited from "
+                                "here.")
+                                 .arg(station.code.toHtmlEscaped(), holder.toHtmlEscaped()));
 }
 
 void MainWindow::on_actManualConnect_triggered()

@@ -178,23 +178,40 @@ void tst_SharedStore::resumePointsKeptOnTheServer_laterOneWins()
     ResumePoints::Point point;
     QVERIFY(points.load(7, &point));
     QVERIFY(!point.isValid()); // never saved: from the file alone
+    const QString file = QStringLiteral("H01_01122026.xml");
     const ResumePoints::Point saved{12, 300, QDateTime(QDate(2026, 12, 1), QTime(6, 10))};
-    QVERIFY(points.store(7, saved, QStringLiteral("/data/H01/H01_01122026.xml")));
-    QVERIFY(points.store(7, {12, 400, QDateTime()}, QStringLiteral("/other/H01_01122026.xml")));
+    QCOMPARE(points.store(7, saved, file), ResumePoints::Stored);
+    // Never a point without its base, never one behind the stored one.
+    QCOMPARE(points.store(7, {12, 400, QDateTime()}, file), ResumePoints::Refused);
+    QCOMPARE(points.store(7, {11, 500, saved.timeBase}, file), ResumePoints::Refused);
     QVERIFY(points.load(7, &point));
-    QCOMPARE(point.page, 12);
-    QCOMPARE(point.buffer, 400);
-    QVERIFY(!point.timeBase.isValid());
-    QVERIFY(points.store(7, saved, QString()));
-    QVERIFY(points.load(7, &point));
+    QCOMPARE(point.offset(), saved.offset());
     QCOMPARE(point.timeBase, saved.timeBase);
 
+    // Collector b took the station over (lease number 2): its points count,
+    // those a stale collector saved under number 1 no longer do, and a visit
+    // without a lease writes nothing while b holds it.
+    QSqlQuery q;
+    QVERIFY(q.exec(QStringLiteral("INSERT INTO station_leases(station_id, holder, expires_at, epoch) "
+                                  "VALUES(7, 'b', now() + interval '1 minute', 2)")));
+    const ResumePoints::Point byB{13, 0, QDateTime(QDate(2026, 12, 1), QTime(9, 0))};
+    QCOMPARE(points.store(7, byB, file, QStringLiteral("b"), 2), ResumePoints::Stored);
+    QCOMPARE(points.store(7, {14, 0, byB.timeBase}, file, QStringLiteral("a"), 1), ResumePoints::Refused);
+    QCOMPARE(points.store(7, {14, 0, byB.timeBase}, file, QStringLiteral("window")), ResumePoints::Refused);
+    // A new memory file starts again at its beginning.
+    QCOMPARE(points.store(7, {0, 40, byB.timeBase}, QStringLiteral("H01_02122026.xml"), QStringLiteral("b"), 2),
+             ResumePoints::Stored);
+    QVERIFY(points.load(7, &point));
+    QCOMPARE(point.buffer, 40);
+
     // A file behind the store (another collector saved later) yields to it,
-    // a file ahead of it wins; pages weigh more than buffers.
-    const ResumePoints::Point file{11, 500, QDateTime(QDate(2026, 11, 30), QTime(0, 0))};
-    QCOMPARE(ResumePoints::later(file, point).buffer, 300);
-    QCOMPARE(ResumePoints::later({13, 0, QDateTime()}, point).page, 13);
-    QCOMPARE(ResumePoints::later(point, ResumePoints::Point()).page, 12);
+    // a file ahead of it wins; pages weigh more than buffers; at one place
+    // the point that knows its base wins.
+    const ResumePoints::Point inFile{11, 500, QDateTime(QDate(2026, 11, 30), QTime(0, 0))};
+    QCOMPARE(ResumePoints::later(inFile, saved).buffer, 300);
+    QCOMPARE(ResumePoints::later({13, 0, QDateTime()}, saved).page, 13);
+    QCOMPARE(ResumePoints::later(saved, ResumePoints::Point()).page, 12);
+    QCOMPARE(ResumePoints::later({12, 300, QDateTime()}, saved).timeBase, saved.timeBase);
 }
 
 void tst_SharedStore::windowFollowsWhatOthersWrite()
