@@ -3,9 +3,9 @@
 #include <QLocale>
 
 #include "collectorlogging.h"
-#include <QElapsedTimer>
 #include "resumepoints.h"
 #include "stationstats.h"
+#include <QElapsedTimer>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -47,16 +47,20 @@ qint64 &reconnectBackOffMs()
     return ms;
 }
 
+} // namespace
+
 // The same write can succeed later: another connection's write lock
 // (SQLITE_BUSY, SQLITE_LOCKED), or a server that is gone for the moment
-// (connection failures, a restarting server, serialization conflicts).
-bool isBusy(const QSqlError &error)
+// (connection failures, a restarting server, serialization conflicts, lock
+// and statement time-outs).
+bool DatabaseConnection::isBusy(const QSqlError &error)
 {
     if (DatabaseConnection::isPostgreSQL()) {
         const QString state = error.nativeErrorCode();
         if (error.type() == QSqlError::ConnectionError || state.startsWith(QLatin1String("08")) ||
             state.startsWith(QLatin1String("57P")) || state == QLatin1String("40001") ||
-            state == QLatin1String("40P01"))
+            state == QLatin1String("40P01") || state == QLatin1String("55P03") ||
+            state == QLatin1String("57014"))
             return true;
         // A dropped connection shows as a failed statement without a state.
         QSqlQuery probe;
@@ -66,6 +70,8 @@ bool isBusy(const QSqlError &error)
     const int code = error.nativeErrorCode().toInt(&ok) & 0xff;
     return ok && (code == 5 || code == 6);
 }
+
+namespace {
 
 // The stations table as the embedded store has always created it; on the
 // server the id comes from a sequence.
@@ -155,7 +161,8 @@ bool DatabaseConnection::open(const DatabaseUrl &url)
         return false;
     }
     if (!db.open()) {
-        openError() = QStringLiteral("cannot connect to %1: %2").arg(url.redacted(), db.lastError().databaseText());
+        openError() =
+            QStringLiteral("cannot connect to %1: %2").arg(url.redacted(), db.lastError().databaseText());
         qCDebug(lcStore, "%s", qUtf8Printable(openError()));
         return false;
     }
@@ -309,8 +316,9 @@ int DatabaseConnection::insertStation(const DBStation &station)
     QSqlDatabase db = QSqlDatabase::database();
     QSqlQuery query(db);
     // The server hands out the id itself; QPSQL has no last insert id without OIDs.
-    query.prepare(isPostgreSQL() ? QStringLiteral("INSERT INTO stations(title, name, code) VALUES(?, ?, ?) RETURNING id")
-                                 : QStringLiteral("  INSERT INTO stations(title, name, code) VALUES(?, ?, ?)"));
+    query.prepare(isPostgreSQL()
+                      ? QStringLiteral("INSERT INTO stations(title, name, code) VALUES(?, ?, ?) RETURNING id")
+                      : QStringLiteral("  INSERT INTO stations(title, name, code) VALUES(?, ?, ?)"));
     query.addBindValue(text(station.title));
     query.addBindValue(text(station.name));
     query.addBindValue(text(station.code));
@@ -321,7 +329,8 @@ int DatabaseConnection::insertStation(const DBStation &station)
         db.rollback();
         return -1;
     }
-    const int id = isPostgreSQL() ? (query.next() ? query.value(0).toInt() : -1) : query.lastInsertId().toInt();
+    const int id =
+        isPostgreSQL() ? (query.next() ? query.value(0).toInt() : -1) : query.lastInsertId().toInt();
     if (id < 0) {
         db.rollback();
         return -1;
@@ -388,15 +397,47 @@ bool DatabaseConnection::writeStation(const DBStation &station, QSqlError *error
     return true;
 }
 
+QString DatabaseConnection::statusUpdateStatement()
+{
+    return QStringLiteral("UPDATE stations SET status = ?, last_connection_time = ? WHERE id = ?");
+}
+
+bool DatabaseConnection::writeStatus(const DBStation &station, QSqlError *error)
+{
+    QSqlQuery query;
+    query.prepare(statusUpdateStatement());
+    query.addBindValue(text(station.status));
+    query.addBindValue(
+        text(QLocale::c().toString(station.last_connection_time, QLatin1String(dateTimeFormat))));
+    query.addBindValue(station.id);
+    if (!query.exec()) {
+        logFailure(query);
+        if (error)
+            *error = query.lastError();
+        return false;
+    }
+    return true;
+}
+
 bool DatabaseConnection::updateStations(const QList<DBStation> &stations, bool *busy)
 {
+    return writeAll(stations, &DatabaseConnection::writeStation, busy);
+}
+
+bool DatabaseConnection::updateStatuses(const QList<DBStation> &stations, bool *busy)
+{
+    return writeAll(stations, &DatabaseConnection::writeStatus, busy);
+}
+
+bool DatabaseConnection::writeAll(const QList<DBStation> &stations, RowWriter write, bool *busy)
+{
     QSqlError error;
-    bool written = writeStations(stations, &error);
+    bool written = writeStations(stations, write, &error);
     bool transient = !written && isBusy(error);
     // A server connection that dropped since the last write: open it again
     // (within the back-off) and write once more.
     if (transient && isPostgreSQL() && reconnect()) {
-        written = writeStations(stations, &error);
+        written = writeStations(stations, write, &error);
         transient = !written && isBusy(error);
     }
     if (busy)
@@ -404,7 +445,7 @@ bool DatabaseConnection::updateStations(const QList<DBStation> &stations, bool *
     return written;
 }
 
-bool DatabaseConnection::writeStations(const QList<DBStation> &stations, QSqlError *error)
+bool DatabaseConnection::writeStations(const QList<DBStation> &stations, RowWriter write, QSqlError *error)
 {
     QSqlDatabase db = QSqlDatabase::database();
     if (!db.transaction()) {
@@ -413,7 +454,7 @@ bool DatabaseConnection::writeStations(const QList<DBStation> &stations, QSqlErr
         return false;
     }
     for (const DBStation &station : stations) {
-        if (!writeStation(station, error)) {
+        if (!write(station, error)) {
             db.rollback();
             return false;
         }
