@@ -9,8 +9,8 @@
 #include "collectorlogging.h"
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QThread>
 #include <QHash>
+#include <QThread>
 #include <QTimer>
 
 namespace {
@@ -26,7 +26,8 @@ WorkerController::WorkerController(StationTableModel *model, QObject *parent)
 {
 }
 
-WorkerController::WorkerController(StationTableModel *model, const CollectionOptions &options, QObject *parent)
+WorkerController::WorkerController(StationTableModel *model, const CollectionOptions &options,
+                                   QObject *parent)
     : QObject(parent), model(model), opts(options)
 {
     stationMonitor = new StationMonitor(model, opts, this);
@@ -37,7 +38,8 @@ WorkerController::WorkerController(StationTableModel *model, const CollectionOpt
         const auto known = cache.constFind(station.id);
         if (known != cache.constEnd() && known->first.secsTo(now) < 3600)
             return known->second;
-        const StationCompleteness c = StationCompleteness::lastDays(station.file_path, station.file_name, now);
+        const StationCompleteness c =
+            StationCompleteness::lastDays(WorkFolder::stationDir(station.file_path), station.file_name, now);
         const double share = c.percent < 0 ? -1.0 : c.percent / 100.0;
         cache.insert(station.id, qMakePair(now, share));
         return share;
@@ -268,7 +270,7 @@ void WorkerController::flushStatuses()
 
     QList<int> busyIds;
     bool busy = false;
-    if (!model->updateStations(rows, records, &busy)) {
+    if (!model->updateStatuses(rows, records, &busy)) {
         if (busy) {
             for (const DBStation &record : qAsConst(records))
                 busyIds.append(record.id);
@@ -306,7 +308,7 @@ QList<int> WorkerController::storeRowByRow(const QList<int> &rows, const QList<D
     QList<int> busyIds;
     for (int i = 0; i < rows.size(); ++i) {
         bool busy = false;
-        if (!model->updateStations({rows.at(i)}, {records.at(i)}, &busy) && busy)
+        if (!model->updateStatuses({rows.at(i)}, {records.at(i)}, &busy) && busy)
             busyIds.append(records.at(i).id);
     }
     return busyIds;
