@@ -43,6 +43,8 @@ public:
     int keptReportCount() const { return pendingReports.size(); }
     // First wait before a kept visit is tried again (doubling up to 30 s).
     void setStoreRetryInterval(int ms);
+    // Tries the kept visits now (before the process ends).
+    void storeKept() { storePending(); }
 
     // The statistics after one more visit (pure: no database, no mail).
     static void apply(StationStats &stats, const VisitReport &report, const CollectionOptions &options);

@@ -161,10 +161,14 @@ bool WorkerController::stopCollecting(int timeoutMs)
     // Statuses the workers sent before they ended are still stored; a busy
     // database is given what is left of the time.
     QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    // Their visits' counts too.
+    QCoreApplication::sendPostedEvents(stationMonitor, QEvent::MetaCall);
     flushStatuses();
-    while (storeFailing && !deadline.hasExpired()) {
+    stationMonitor->storeKept();
+    while ((storeFailing || stationMonitor->keptReportCount() > 0) && !deadline.hasExpired()) {
         QThread::msleep(ulong(qBound<qint64>(1, deadline.remainingTime(), 100)));
         flushStatuses();
+        stationMonitor->storeKept();
     }
     if (!allEnded)
         qCWarning(lcController, "stopCollecting(): %d worker threads still running", int(threads.size()));
