@@ -1,12 +1,12 @@
 #include "headlesscollector.h"
 
+#include "leasekeeper.h"
 #include "metricsfile.h"
+#include "sharedresume.h"
 #include "stationmonitor.h"
 #include "statusreport.h"
 #include "store/databaseconnection.h"
 #include "store/stationtablemodel.h"
-#include "leasekeeper.h"
-#include "sharedresume.h"
 #include "store/workfolder.h"
 #include "workercontroller.h"
 
@@ -85,8 +85,8 @@ bool HeadlessCollector::openDatabase()
         err << "Could not create the data directory " << folder.dataDir() << "." << Qt::endl;
         return false;
     }
-    const DatabaseUrl url =
-        DatabaseUrl::current().isValid() ? DatabaseUrl::current() : DatabaseUrl::sqlite(folder.databaseFile());
+    const DatabaseUrl url = DatabaseUrl::current().isValid() ? DatabaseUrl::current()
+                                                             : DatabaseUrl::sqlite(folder.databaseFile());
     DatabaseConnection database;
     if (!database.open(url)) {
         err << "Could not connect to database: " << DatabaseConnection::lastOpenError() << Qt::endl;
@@ -193,9 +193,11 @@ int HeadlessCollector::run(bool runOnce)
     connect(controller->monitor(), &StationMonitor::mailFinished, this, &HeadlessCollector::onMailFinished);
     if (!metricsPath.isEmpty()) {
         controller->monitor()->setMetricsFile(metricsPath);
-        connect(controller->monitor()->metricsFile(), &MetricsFile::writeFailed, this, [this](const QString &why) {
-            err << now() << '\t' << "Could not write the metrics file " << metricsPath << ": " << why << Qt::endl;
-        });
+        connect(controller->monitor()->metricsFile(), &MetricsFile::writeFailed, this,
+                [this](const QString &why) {
+                    err << now() << '\t' << "Could not write the metrics file " << metricsPath << ": " << why
+                        << Qt::endl;
+                });
     }
 
     int active = 0;
@@ -236,6 +238,10 @@ int HeadlessCollector::run(bool runOnce)
     if (const int lost = controller->keptStatusCount()) {
         err << now() << '\t' << lost << " statuses could not be stored: the database is still busy."
             << Qt::endl;
+    }
+    if (const int lost = controller->monitor()->keptReportCount()) {
+        err << now() << '\t' << lost
+            << " visits could not be counted in the statistics: the database is still busy." << Qt::endl;
     }
     delete controller;
     controller = nullptr;

@@ -36,6 +36,7 @@ LeaseKeeper::LeaseKeeper(StationTableModel *model, WorkerController *controller,
     connect(model, &StationTableModel::rowsInserted, this, &LeaseKeeper::updateWanted);
     connect(model, &StationTableModel::rowsRemoved, this, &LeaseKeeper::updateWanted);
     controller->setVisitGate([this](int id) { return m_held.contains(id); });
+    DatabaseConnection::setLeaseHolder(holder);
     controller->setHolderCheck([this](int id) {
         const QString other = currentHolder(id);
         return other == m_leases.holder() ? QString() : other;
@@ -51,6 +52,7 @@ LeaseKeeper::LeaseKeeper(StationTableModel *model, WorkerController *controller,
 
 LeaseKeeper::~LeaseKeeper()
 {
+    DatabaseConnection::setLeaseHolder(QString());
     // Whatever was posted runs first; then the timer stops calling back.
     StoreThread *thread = m_thread.get();
     m_thread->runAndWait([thread] {

@@ -10,6 +10,7 @@
 
 #include <QLocale>
 #include <QPointer>
+#include <QTimer>
 
 #include <cmath>
 
@@ -21,6 +22,9 @@ StationMonitor::StationMonitor(StationTableModel *model, const CollectionOptions
     all = StationStatsStore::load();
     // One mail at a time: a slow server must not open a connection per alert.
     mailPool.setMaxThreadCount(1);
+    retryTimer = new QTimer(this);
+    retryTimer->setSingleShot(true);
+    connect(retryTimer, &QTimer::timeout, this, &StationMonitor::storePending);
     for (auto it = all.constBegin(); it != all.constEnd(); ++it)
         model->setStatsSummary(it.key(), it.value().summary());
 }
@@ -57,13 +61,18 @@ void StationMonitor::apply(StationStats &s, const VisitReport &r, const Collecti
     // A visit cut short by a stop tells nothing about the station.
     if (r.result == VisitReport::Interrupted)
         return;
+    addCounts(s, r);
+    applyRest(s, r, options);
+}
+
+void StationMonitor::addCounts(StationStats &s, const VisitReport &r)
+{
     ++s.visits;
     if (r.wasRetry)
         ++s.retries;
     switch (r.result) {
     case VisitReport::Success:
         ++s.successes;
-        s.lastSuccess = r.ended;
         break;
     case VisitReport::NoConnection:
         ++s.failedNoConnection;
@@ -78,15 +87,21 @@ void StationMonitor::apply(StationStats &s, const VisitReport &r, const Collecti
         ++s.failedDevice;
         break;
     }
-    if (r.failed()) {
-        ++s.consecutiveFailures;
-        s.lastReason = r.reason;
-    } else {
-        s.consecutiveFailures = 0;
-        s.lastReason.clear();
-    }
+    s.consecutiveFailures = r.failed() ? s.consecutiveFailures + 1 : 0;
     s.records += r.records;
     s.bytes += r.bytes;
+}
+
+void StationMonitor::applyRest(StationStats &s, const VisitReport &r, const CollectionOptions &options)
+{
+    // A report applied late (kept while the store was away) must not move
+    // the last success back.
+    if (r.result == VisitReport::Success && (!s.lastSuccess.isValid() || r.ended > s.lastSuccess))
+        s.lastSuccess = r.ended;
+    if (r.failed())
+        s.lastReason = r.reason;
+    else
+        s.lastReason.clear();
     s.lastDurationMs = r.durationMs;
     if (r.driftKnown) {
         s.driftKnown = true;
@@ -106,31 +121,94 @@ void StationMonitor::apply(StationStats &s, const VisitReport &r, const Collecti
 
 void StationMonitor::onVisitReport(VisitReport report)
 {
-    const QList<DBStation> stations = model->stations();
-    const auto found = std::find_if(stations.cbegin(), stations.cend(),
-                                    [&](const DBStation &s) { return s.id == report.id; });
-    // A station deleted meanwhile leaves no statistics behind.
-    if (found == stations.cend())
+    // A visit cut short by a stop tells nothing about the station: nothing
+    // to store, the statistics stay as they are.
+    if (report.result == VisitReport::Interrupted) {
+        emit statsUpdated(report.id, stats(report.id));
         return;
-    StationStats &s = all[report.id];
-    s.stationId = report.id;
-    const bool warnedBefore = s.memoryWarning;
-    apply(s, report, opts);
-    if (completeness && report.result == VisitReport::Success) {
-        const double share = completeness(*found, report.ended);
-        s.completenessKnown = share >= 0;
-        s.completeness30d = qMax(0.0, share);
     }
-    if (s.memoryWarning && !warnedBefore) {
-        emit warning(report.id, tr("Memory may overwrite unread data on %1")
-                                    .arg(QLocale::c().toString(s.memoryOverwrite, QStringLiteral("yyyy-MM-dd hh:mm"))));
+    pendingReports.append(report);
+    storePending();
+}
+
+void StationMonitor::setStoreRetryInterval(int ms)
+{
+    retryBaseMs = qMax(1, ms);
+    retryMs = retryBaseMs;
+}
+
+void StationMonitor::storePending()
+{
+    // In the order of the visits; one the store cannot take now holds back
+    // the later ones, so that failures in a row are counted in order.
+    while (!pendingReports.isEmpty()) {
+        const VisitReport report = pendingReports.first();
+        const QList<DBStation> stations = model->stations();
+        const auto found = std::find_if(stations.cbegin(), stations.cend(),
+                                        [&](const DBStation &s) { return s.id == report.id; });
+        // A station deleted meanwhile leaves no statistics behind.
+        if (found == stations.cend()) {
+            pendingReports.removeFirst();
+            continue;
+        }
+        if (!store(*found, report)) {
+            retryTimer->start(retryMs);
+            retryMs = qMin(retryMs * 2, retryMaxMs);
+            return;
+        }
+        pendingReports.removeFirst();
     }
-    sendAlerts(*found, s, !report.failed(), report.ended.isValid() ? report.ended : QDateTime::currentDateTime());
-    if (!StationStatsStore::save(s))
+    retryTimer->stop();
+    retryMs = retryBaseMs;
+}
+
+bool StationMonitor::store(const DBStation &station, const VisitReport &report)
+{
+    const QDateTime now = report.ended.isValid() ? report.ended : QDateTime::currentDateTime();
+    bool warnedBefore = false;
+    QStringList alerts;
+    // Everything that is not a counter is worked out from the row as stored,
+    // within the transaction that added this visit's counts.
+    const auto finish = [&](StationStats &s) {
+        warnedBefore = s.memoryWarning;
+        applyRest(s, report, opts);
+        if (completeness && report.result == VisitReport::Success) {
+            const double share = completeness(station, report.ended);
+            s.completenessKnown = share >= 0;
+            s.completeness30d = qMax(0.0, share);
+        }
+        alerts = alertsDue(station, s, !report.failed(), now);
+    };
+    StationStats counts;
+    addCounts(counts, report);
+    StationStats s;
+    bool busy = false;
+    if (!StationStatsStore::addVisit(report.id, counts, report.failed(), finish, &s, &busy)) {
+        if (busy) {
+            qCDebug(lcMonitor, "statistics of station %d kept: the store is busy", report.id);
+            return false;
+        }
+        // Refused for good: counted here at least, so that this window
+        // still shows it.
         qCWarning(lcMonitor, "could not store the statistics of station %d", report.id);
+        s = all.value(report.id);
+        s.stationId = report.id;
+        addCounts(s, report);
+        finish(s);
+    }
+    all.insert(report.id, s);
+    if (s.memoryWarning && !warnedBefore) {
+        emit warning(report.id,
+                     tr("Memory may overwrite unread data on %1")
+                         .arg(QLocale::c().toString(s.memoryOverwrite, QStringLiteral("yyyy-MM-dd hh:mm"))));
+    }
+    // Only once the alerts are recorded as sent: a visit tried again must
+    // not mail twice.
+    sendAlerts(station, s, alerts);
     model->setStatsSummary(report.id, s.summary());
     updateMetrics();
     emit statsUpdated(report.id, s);
+    return true;
 }
 
 void StationMonitor::updateMetrics()
@@ -151,11 +229,13 @@ QPair<QString, QString> StationMonitor::alertMail(const QString &kind, const DBS
     const QLocale c = QLocale::c();
     const QString when = QStringLiteral("yyyy-MM-dd hh:mm");
     const QString name = QStringLiteral("%1 (%2)").arg(station.title, station.code);
-    const QString lastSuccess = s.lastSuccess.isValid() ? c.toString(s.lastSuccess, when) : QStringLiteral("never");
+    const QString lastSuccess =
+        s.lastSuccess.isValid() ? c.toString(s.lastSuccess, when) : QStringLiteral("never");
     QString subject;
     QString body;
     if (kind == AlertPolicy::failing()) {
-        subject = QStringLiteral("Station %1: %2 failed visits in a row").arg(name).arg(s.consecutiveFailures);
+        subject =
+            QStringLiteral("Station %1: %2 failed visits in a row").arg(name).arg(s.consecutiveFailures);
         body = QStringLiteral("The last visit failed: %1\nLast successful visit: %2")
                    .arg(s.lastReason, lastSuccess);
     } else if (kind == AlertPolicy::recovered()) {
@@ -176,16 +256,33 @@ QPair<QString, QString> StationMonitor::alertMail(const QString &kind, const DBS
     return {subject, body};
 }
 
-void StationMonitor::sendAlerts(const DBStation &station, StationStats &s, bool succeeded, const QDateTime &now)
+namespace {
+
+QStringList recipients(const DBStation &station)
 {
     QStringList to;
     for (const QString &address : station.emaillist) {
         if (!address.trimmed().isEmpty())
             to << address.trimmed();
     }
-    if (!station.email || to.isEmpty() || opts.smtpServer.isEmpty())
+    return to;
+}
+
+} // namespace
+
+QStringList StationMonitor::alertsDue(const DBStation &station, StationStats &s, bool succeeded,
+                                      const QDateTime &now) const
+{
+    if (!station.email || recipients(station).isEmpty() || opts.smtpServer.isEmpty())
+        return {};
+    return AlertPolicy(opts.alertAfterFailures).due(s, succeeded, now);
+}
+
+void StationMonitor::sendAlerts(const DBStation &station, const StationStats &s, const QStringList &kinds)
+{
+    const QStringList to = recipients(station);
+    if (kinds.isEmpty() || to.isEmpty())
         return;
-    const QStringList kinds = AlertPolicy(opts.alertAfterFailures).due(s, succeeded, now);
     SmtpMailer::Server server;
     server.host = opts.smtpServer;
     server.port = opts.smtpPort;
@@ -202,12 +299,13 @@ void StationMonitor::sendAlerts(const DBStation &station, StationStats &s, bool 
             const bool sent = SmtpMailer(server).send(to, mail.first, mail.second, &error);
             // Queued to the monitor's thread; dropped if the monitor is gone.
             QMetaObject::invokeMethod(
-                self.data(), [self, id, kind, sent, error] {
+                self.data(),
+                [self, id, kind, sent, error] {
                     if (!self)
                         return;
                     if (!sent)
-                        qCWarning(lcMonitor, "alert mail (%s) for station %d not sent: %s", qUtf8Printable(kind),
-                                  id, qUtf8Printable(error));
+                        qCWarning(lcMonitor, "alert mail (%s) for station %d not sent: %s",
+                                  qUtf8Printable(kind), id, qUtf8Printable(error));
                     emit self->mailFinished(id, kind, sent, error);
                 },
                 Qt::QueuedConnection);

@@ -12,6 +12,7 @@
 #include <functional>
 
 class MetricsFile;
+class QTimer;
 class StationTableModel;
 
 // Keeps every station's visit statistics on the main thread: updates them
@@ -38,8 +39,19 @@ public:
     // Waits up to timeoutMs for the mails on their way; true when none is left.
     bool waitForMail(int timeoutMs);
 
+    // Visits the store could not take yet, kept in order.
+    int keptReportCount() const { return pendingReports.size(); }
+    // First wait before a kept visit is tried again (doubling up to 30 s).
+    void setStoreRetryInterval(int ms);
+    // Tries the kept visits now (before the process ends).
+    void storeKept() { storePending(); }
+
     // The statistics after one more visit (pure: no database, no mail).
     static void apply(StationStats &stats, const VisitReport &report, const CollectionOptions &options);
+    // Its two halves: the counters one visit adds (with failures in a row),
+    // and what is worked out from the counted row.
+    static void addCounts(StationStats &stats, const VisitReport &report);
+    static void applyRest(StationStats &stats, const VisitReport &report, const CollectionOptions &options);
     // Subject and text of an alert mail of the given kind.
     static QPair<QString, QString> alertMail(const QString &kind, const DBStation &station,
                                              const StationStats &stats, const CollectionOptions &options);
@@ -55,11 +67,24 @@ public slots:
 
 private:
     void updateMetrics();
-    void sendAlerts(const DBStation &station, StationStats &stats, bool succeeded, const QDateTime &now);
+    // Stores the kept visits, oldest first, until the store refuses one.
+    void storePending();
+    // One visit into the store and the cache; false when the store was busy.
+    bool store(const DBStation &station, const VisitReport &report);
+    // The alert kinds due, recorded as sent in `stats`.
+    QStringList alertsDue(const DBStation &station, StationStats &stats, bool succeeded,
+                          const QDateTime &now) const;
+    void sendAlerts(const DBStation &station, const StationStats &stats, const QStringList &kinds);
 
     StationTableModel *model;
     CollectionOptions opts;
+    // What the store held after the last visit of each station.
     QHash<int, StationStats> all;
+    QList<VisitReport> pendingReports;
+    QTimer *retryTimer = nullptr;
+    int retryBaseMs = 1000;
+    int retryMs = 1000;
+    static constexpr int retryMaxMs = 30000;
     MetricsFile *metrics = nullptr;
     QThreadPool mailPool;
     CompletenessSource completeness;

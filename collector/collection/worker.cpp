@@ -2,6 +2,7 @@
 #include "collectorlogging.h"
 #include "leaseguard.h"
 #include "sharedresume.h"
+#include "store/workfolder.h"
 
 #include <QLocale>
 
@@ -335,7 +336,8 @@ void Worker::onNexilSetupParameters(SetupParameters reply)
 {
     if (reply.stationCode != station.code) {
         const QString text =
-            QStringLiteral("Okunan istasyon kodu \"%1\". Okunan kod ile kayıtlı kod eşleşmiyor!").arg(reply.stationCode);
+            QStringLiteral("Okunan istasyon kodu \"%1\". Okunan kod ile kayıtlı kod eşleşmiyor!")
+                .arg(reply.stationCode);
         fail(VisitReport::WrongStation, text);
         onNexilError(0, text);
         return;
@@ -358,7 +360,8 @@ bool Worker::checkClock()
     report.driftBeyondLimit = v.beyondLimit;
     if (!v.syncNow) {
         if (v.beyondLimit) {
-            station.status = tr("Device clock off by %1 s (limit %2 s)").arg(v.driftSeconds).arg(clock.limitSeconds());
+            station.status =
+                tr("Device clock off by %1 s (limit %2 s)").arg(v.driftSeconds).arg(clock.limitSeconds());
             publishStatus();
         }
         return false;
@@ -458,9 +461,9 @@ QString Worker::dataFileDate(const FileInformations &fileInformations, const Set
 
 void Worker::startDownload()
 {
-    dataFilePath =
-        QStringLiteral("%1/%2_%3.xml")
-            .arg(station.file_path, station.file_name, dataFileDate(fileInformations, setupParameters));
+    dataFilePath = QStringLiteral("%1/%2_%3.xml")
+                       .arg(WorkFolder::stationDir(station.file_path), station.file_name,
+                            dataFileDate(fileInformations, setupParameters));
     if (!station.download_data) {
         socket->disconnectFromHost();
         return;
@@ -480,7 +483,8 @@ void Worker::startDownload()
     // one wrote: the store's point, when it is further, saves downloading
     // those pages again.
     if (SharedResume *sharedResume = SharedResume::instance()) {
-        const ResumePoints::Point stored = sharedResume->pointFor(station.id, QFileInfo(dataFilePath).fileName());
+        const ResumePoints::Point stored =
+            sharedResume->pointFor(station.id, QFileInfo(dataFilePath).fileName());
         const ResumePoints::Point start = ResumePoints::later({page, buffer, time}, stored);
         if (start.page != page || start.buffer != buffer)
             qCInfo(lcWorker, "station %d resumes at page %d buffer %d from the shared store", station.id,
@@ -520,7 +524,7 @@ void Worker::onNexilDataFile(QList<DataFile> files)
         return;
     // The file manager makes one missing level; a new station's directory may
     // need more.
-    QDir().mkpath(station.file_path);
+    QDir().mkpath(WorkFolder::stationDir(station.file_path));
     FileManager fileManager;
     // A stop cannot reach this thread's loop while the save waits for
     // another save's lock, so it comes as the thread's interruption.

@@ -10,8 +10,8 @@
 #include "collectorlogging.h"
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QThread>
 #include <QHash>
+#include <QThread>
 #include <QTimer>
 
 namespace {
@@ -38,7 +38,8 @@ WorkerController::WorkerController(StationTableModel *model, const CollectionOpt
         const auto known = cache.constFind(station.id);
         if (known != cache.constEnd() && known->first.secsTo(now) < 3600)
             return known->second;
-        const StationCompleteness c = StationCompleteness::lastDays(station.file_path, station.file_name, now);
+        const StationCompleteness c =
+            StationCompleteness::lastDays(WorkFolder::stationDir(station.file_path), station.file_name, now);
         const double share = c.percent < 0 ? -1.0 : c.percent / 100.0;
         cache.insert(station.id, qMakePair(now, share));
         return share;
@@ -168,10 +169,14 @@ bool WorkerController::stopCollecting(int timeoutMs)
     // Statuses the workers sent before they ended are still stored; a busy
     // database is given what is left of the time.
     QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    // Their visits' counts too.
+    QCoreApplication::sendPostedEvents(stationMonitor, QEvent::MetaCall);
     flushStatuses();
-    while (storeFailing && !deadline.hasExpired()) {
+    stationMonitor->storeKept();
+    while ((storeFailing || stationMonitor->keptReportCount() > 0) && !deadline.hasExpired()) {
         QThread::msleep(ulong(qBound<qint64>(1, deadline.remainingTime(), 100)));
         flushStatuses();
+        stationMonitor->storeKept();
     }
     if (!allEnded)
         qCWarning(lcController, "stopCollecting(): %d worker threads still running", int(threads.size()));
@@ -287,7 +292,7 @@ void WorkerController::flushStatuses()
 
     QList<int> busyIds;
     bool busy = false;
-    if (!model->updateStations(rows, records, &busy)) {
+    if (!model->updateStatuses(rows, records, &busy)) {
         if (busy) {
             for (const DBStation &record : qAsConst(records))
                 busyIds.append(record.id);
@@ -325,7 +330,7 @@ QList<int> WorkerController::storeRowByRow(const QList<int> &rows, const QList<D
     QList<int> busyIds;
     for (int i = 0; i < rows.size(); ++i) {
         bool busy = false;
-        if (!model->updateStations({rows.at(i)}, {records.at(i)}, &busy) && busy)
+        if (!model->updateStatuses({rows.at(i)}, {records.at(i)}, &busy) && busy)
             busyIds.append(records.at(i).id);
     }
     return busyIds;

@@ -3,10 +3,10 @@
 #include <QLocale>
 
 #include "collectorlogging.h"
-#include <QElapsedTimer>
 #include "resumepoints.h"
 #include "stationleases.h"
 #include "stationstats.h"
+#include <QElapsedTimer>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -48,16 +48,20 @@ qint64 &reconnectBackOffMs()
     return ms;
 }
 
+} // namespace
+
 // The same write can succeed later: another connection's write lock
 // (SQLITE_BUSY, SQLITE_LOCKED), or a server that is gone for the moment
-// (connection failures, a restarting server, serialization conflicts).
-bool isBusy(const QSqlError &error)
+// (connection failures, a restarting server, serialization conflicts, lock
+// and statement time-outs).
+bool DatabaseConnection::isBusy(const QSqlError &error)
 {
     if (DatabaseConnection::isPostgreSQL()) {
         const QString state = error.nativeErrorCode();
         if (error.type() == QSqlError::ConnectionError || state.startsWith(QLatin1String("08")) ||
             state.startsWith(QLatin1String("57P")) || state == QLatin1String("40001") ||
-            state == QLatin1String("40P01"))
+            state == QLatin1String("40P01") || state == QLatin1String("55P03") ||
+            state == QLatin1String("57014"))
             return true;
         // A dropped connection shows as a failed statement without a state.
         QSqlQuery probe;
@@ -67,6 +71,8 @@ bool isBusy(const QSqlError &error)
     const int code = error.nativeErrorCode().toInt(&ok) & 0xff;
     return ok && (code == 5 || code == 6);
 }
+
+namespace {
 
 // The stations table as the embedded store has always created it; on the
 // server the id comes from a sequence.
@@ -156,7 +162,8 @@ bool DatabaseConnection::open(const DatabaseUrl &url)
         return false;
     }
     if (!db.open()) {
-        openError() = QStringLiteral("cannot connect to %1: %2").arg(url.redacted(), db.lastError().databaseText());
+        openError() =
+            QStringLiteral("cannot connect to %1: %2").arg(url.redacted(), db.lastError().databaseText());
         qCDebug(lcStore, "%s", qUtf8Printable(openError()));
         return false;
     }
@@ -312,8 +319,9 @@ int DatabaseConnection::insertStation(const DBStation &station)
     QSqlDatabase db = QSqlDatabase::database();
     QSqlQuery query(db);
     // The server hands out the id itself; QPSQL has no last insert id without OIDs.
-    query.prepare(isPostgreSQL() ? QStringLiteral("INSERT INTO stations(title, name, code) VALUES(?, ?, ?) RETURNING id")
-                                 : QStringLiteral("  INSERT INTO stations(title, name, code) VALUES(?, ?, ?)"));
+    query.prepare(isPostgreSQL()
+                      ? QStringLiteral("INSERT INTO stations(title, name, code) VALUES(?, ?, ?) RETURNING id")
+                      : QStringLiteral("  INSERT INTO stations(title, name, code) VALUES(?, ?, ?)"));
     query.addBindValue(text(station.title));
     query.addBindValue(text(station.name));
     query.addBindValue(text(station.code));
@@ -324,7 +332,8 @@ int DatabaseConnection::insertStation(const DBStation &station)
         db.rollback();
         return -1;
     }
-    const int id = isPostgreSQL() ? (query.next() ? query.value(0).toInt() : -1) : query.lastInsertId().toInt();
+    const int id =
+        isPostgreSQL() ? (query.next() ? query.value(0).toInt() : -1) : query.lastInsertId().toInt();
     if (id < 0) {
         db.rollback();
         return -1;
@@ -391,15 +400,67 @@ bool DatabaseConnection::writeStation(const DBStation &station, QSqlError *error
     return true;
 }
 
+QString &leaseHolder()
+{
+    static QString holder;
+    return holder;
+}
+
+void DatabaseConnection::setLeaseHolder(const QString &holder)
+{
+    leaseHolder() = holder;
+}
+
+QString DatabaseConnection::statusUpdateStatement(qint64 leaseEpoch)
+{
+    const QString update = QStringLiteral("UPDATE stations SET status = ?, last_connection_time = ? WHERE id = ?");
+    // On a shared store, only while the lease the visit ran under is still
+    // this collector's: a collector that lost the station writes nothing.
+    if (leaseHolder().isEmpty() || !isPostgreSQL())
+        return update;
+    return update + QStringLiteral(" AND ") + StationLeases::fenceCondition(leaseEpoch);
+}
+
+bool DatabaseConnection::writeStatus(const DBStation &station, QSqlError *error)
+{
+    QSqlQuery query;
+    query.prepare(statusUpdateStatement(station.lease_epoch));
+    query.addBindValue(text(station.status));
+    query.addBindValue(
+        text(QLocale::c().toString(station.last_connection_time, QLatin1String(dateTimeFormat))));
+    query.addBindValue(station.id);
+    if (!leaseHolder().isEmpty() && isPostgreSQL()) {
+        for (const QVariant &v : StationLeases::fenceValues(station.id, leaseHolder(), station.lease_epoch))
+            query.addBindValue(v);
+    }
+    if (!query.exec()) {
+        logFailure(query);
+        if (error)
+            *error = query.lastError();
+        return false;
+    }
+    return true;
+}
+
 bool DatabaseConnection::updateStations(const QList<DBStation> &stations, bool *busy)
 {
+    return writeAll(stations, &DatabaseConnection::writeStation, busy);
+}
+
+bool DatabaseConnection::updateStatuses(const QList<DBStation> &stations, bool *busy)
+{
+    return writeAll(stations, &DatabaseConnection::writeStatus, busy);
+}
+
+bool DatabaseConnection::writeAll(const QList<DBStation> &stations, RowWriter write, bool *busy)
+{
     QSqlError error;
-    bool written = writeStations(stations, &error);
+    bool written = writeStations(stations, write, &error);
     bool transient = !written && isBusy(error);
     // A server connection that dropped since the last write: open it again
     // (within the back-off) and write once more.
     if (transient && isPostgreSQL() && reconnect()) {
-        written = writeStations(stations, &error);
+        written = writeStations(stations, write, &error);
         transient = !written && isBusy(error);
     }
     if (busy)
@@ -407,7 +468,7 @@ bool DatabaseConnection::updateStations(const QList<DBStation> &stations, bool *
     return written;
 }
 
-bool DatabaseConnection::writeStations(const QList<DBStation> &stations, QSqlError *error)
+bool DatabaseConnection::writeStations(const QList<DBStation> &stations, RowWriter write, QSqlError *error)
 {
     QSqlDatabase db = QSqlDatabase::database();
     if (!db.transaction()) {
@@ -416,7 +477,7 @@ bool DatabaseConnection::writeStations(const QList<DBStation> &stations, QSqlErr
         return false;
     }
     for (const DBStation &station : stations) {
-        if (!writeStation(station, error)) {
+        if (!write(station, error)) {
             db.rollback();
             return false;
         }

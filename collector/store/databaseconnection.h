@@ -49,13 +49,29 @@ public:
     // tells a failure caused by another connection's lock (worth trying
     // again) from a refusal.
     static bool updateStations(const QList<DBStation> &stations, bool *busy = nullptr);
+    // Stores only what a worker owns (status and last connection time) of
+    // each record, in one transaction: an operator's change written by
+    // another window meanwhile stays. busy as for updateStations.
+    static bool updateStatuses(const QList<DBStation> &stations, bool *busy = nullptr);
+    // The one statement a worker's status is stored with: on a shared store
+    // with a lease holder set, conditional on the lease the visit ran under.
+    static QString statusUpdateStatement(qint64 leaseEpoch = 0);
+    // This collector's name in the station leases (empty: no leases).
+    static void setLeaseHolder(const QString &holder);
     static bool deleteStation(int id);
 
-private:
+    // The same write can succeed later (another connection's lock, a server
+    // gone for the moment).
+    static bool isBusy(const QSqlError &error);
     // A lost server connection is opened again, at most once per back-off
     // step (1 s doubling to 30 s); true when it is open now.
     static bool reconnect();
+
+private:
+    using RowWriter = bool (*)(const DBStation &station, QSqlError *error);
     static QList<DBStation> readStations(bool withStatus, bool *ok);
     static bool writeStation(const DBStation &station, QSqlError *error);
-    static bool writeStations(const QList<DBStation> &stations, QSqlError *error);
+    static bool writeStatus(const DBStation &station, QSqlError *error);
+    static bool writeStations(const QList<DBStation> &stations, RowWriter write, QSqlError *error);
+    static bool writeAll(const QList<DBStation> &stations, RowWriter write, bool *busy);
 };

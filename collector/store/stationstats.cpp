@@ -1,9 +1,11 @@
 #include "stationstats.h"
 
 #include "collectorlogging.h"
+#include "databaseconnection.h"
 
 #include <QCoreApplication>
 #include <QLocale>
+#include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -72,13 +74,30 @@ QHash<QString, QDateTime> alertsOf(const QString &text)
     return alerts;
 }
 
-const char *const columns[] = {
-    "station_id",          "visits",           "successes",        "failed_no_connection",
-    "failed_wrong_station", "failed_device",    "failed_save",      "retries",
-    "records",             "bytes",            "last_duration_ms", "last_success_time",
-    "last_drift_seconds",  "drift_flag",       "last_clock_set",   "consecutive_failures",
-    "last_reason",         "memory_samples",   "memory_full_time", "memory_overwrite_time",
-    "memory_warning",      "completeness_30d", "last_alerts",      "failing_alerted"};
+const char *const columns[] = {"station_id",
+                               "visits",
+                               "successes",
+                               "failed_no_connection",
+                               "failed_wrong_station",
+                               "failed_device",
+                               "failed_save",
+                               "retries",
+                               "records",
+                               "bytes",
+                               "last_duration_ms",
+                               "last_success_time",
+                               "last_drift_seconds",
+                               "drift_flag",
+                               "last_clock_set",
+                               "consecutive_failures",
+                               "last_reason",
+                               "memory_samples",
+                               "memory_full_time",
+                               "memory_overwrite_time",
+                               "memory_warning",
+                               "completeness_30d",
+                               "last_alerts",
+                               "failing_alerted"};
 
 } // namespace
 
@@ -93,9 +112,11 @@ QString StationStats::summary() const
                  .arg(failures())
                  .arg(retries);
     lines << tr("Last success: %1")
-                 .arg(lastSuccess.isValid() ? c.toString(lastSuccess, QLatin1String(timeFormat)) : tr("never"));
+                 .arg(lastSuccess.isValid() ? c.toString(lastSuccess, QLatin1String(timeFormat))
+                                            : tr("never"));
     if (driftKnown)
-        lines << tr("Clock drift: %1 s").arg(lastDriftSeconds) + (driftFlag ? tr(" (beyond the limit)") : QString());
+        lines << tr("Clock drift: %1 s").arg(lastDriftSeconds) +
+                     (driftFlag ? tr(" (beyond the limit)") : QString());
     if (memoryFull.isValid())
         lines << tr("Memory full: %1, unread data overwritten: %2")
                      .arg(c.toString(memoryFull, QStringLiteral("yyyy-MM-dd hh:mm")),
@@ -138,6 +159,50 @@ bool StationStatsStore::createTable()
     return ok;
 }
 
+namespace {
+
+// The row the query stands on.
+StationStats statsOf(const QSqlQuery &query)
+{
+    const QSqlRecord rec = query.record();
+    const auto v = [&](const char *name) { return query.value(rec.indexOf(QLatin1String(name))); };
+    StationStats s;
+    s.stationId = v("station_id").toInt();
+    s.visits = v("visits").toLongLong();
+    s.successes = v("successes").toLongLong();
+    s.failedNoConnection = v("failed_no_connection").toLongLong();
+    s.failedWrongStation = v("failed_wrong_station").toLongLong();
+    s.failedDevice = v("failed_device").toLongLong();
+    s.failedSave = v("failed_save").toLongLong();
+    s.retries = v("retries").toLongLong();
+    s.records = v("records").toLongLong();
+    s.bytes = v("bytes").toLongLong();
+    s.lastDurationMs = v("last_duration_ms").toLongLong();
+    s.lastSuccess = timeOf(v("last_success_time"));
+    s.driftKnown = !v("last_drift_seconds").isNull();
+    s.lastDriftSeconds = v("last_drift_seconds").toLongLong();
+    s.driftFlag = v("drift_flag").toBool();
+    s.lastClockSet = timeOf(v("last_clock_set"));
+    s.consecutiveFailures = v("consecutive_failures").toInt();
+    s.lastReason = v("last_reason").toString();
+    s.memorySamples = samplesOf(v("memory_samples").toString());
+    s.memoryFull = timeOf(v("memory_full_time"));
+    s.memoryOverwrite = timeOf(v("memory_overwrite_time"));
+    s.memoryWarning = v("memory_warning").toBool();
+    s.completenessKnown = !v("completeness_30d").isNull();
+    s.completeness30d = v("completeness_30d").toDouble();
+    s.lastAlert = alertsOf(v("last_alerts").toString());
+    s.failingAlerted = v("failing_alerted").toBool();
+    return s;
+}
+
+void logFailure(const QSqlQuery &query)
+{
+    qCDebug(lcStore, "Database Error: %s", qUtf8Printable(query.lastError().text()));
+}
+
+} // namespace
+
 QHash<int, StationStats> StationStatsStore::load()
 {
     QHash<int, StationStats> all;
@@ -146,39 +211,112 @@ QHash<int, StationStats> StationStatsStore::load()
         qCDebug(lcStore, "Database Error: %s", qUtf8Printable(query.lastError().text()));
         return all;
     }
-    const QSqlRecord rec = query.record();
-    const auto v = [&](const char *name) { return query.value(rec.indexOf(QLatin1String(name))); };
     while (query.next()) {
-        StationStats s;
-        s.stationId = v("station_id").toInt();
-        s.visits = v("visits").toLongLong();
-        s.successes = v("successes").toLongLong();
-        s.failedNoConnection = v("failed_no_connection").toLongLong();
-        s.failedWrongStation = v("failed_wrong_station").toLongLong();
-        s.failedDevice = v("failed_device").toLongLong();
-        s.failedSave = v("failed_save").toLongLong();
-        s.retries = v("retries").toLongLong();
-        s.records = v("records").toLongLong();
-        s.bytes = v("bytes").toLongLong();
-        s.lastDurationMs = v("last_duration_ms").toLongLong();
-        s.lastSuccess = timeOf(v("last_success_time"));
-        s.driftKnown = !v("last_drift_seconds").isNull();
-        s.lastDriftSeconds = v("last_drift_seconds").toLongLong();
-        s.driftFlag = v("drift_flag").toBool();
-        s.lastClockSet = timeOf(v("last_clock_set"));
-        s.consecutiveFailures = v("consecutive_failures").toInt();
-        s.lastReason = v("last_reason").toString();
-        s.memorySamples = samplesOf(v("memory_samples").toString());
-        s.memoryFull = timeOf(v("memory_full_time"));
-        s.memoryOverwrite = timeOf(v("memory_overwrite_time"));
-        s.memoryWarning = v("memory_warning").toBool();
-        s.completenessKnown = !v("completeness_30d").isNull();
-        s.completeness30d = v("completeness_30d").toDouble();
-        s.lastAlert = alertsOf(v("last_alerts").toString());
-        s.failingAlerted = v("failing_alerted").toBool();
+        const StationStats s = statsOf(query);
         all.insert(s.stationId, s);
     }
     return all;
+}
+
+bool StationStatsStore::addVisit(int stationId, const StationStats &counts, bool failed,
+                                 const std::function<void(StationStats &)> &finish, StationStats *stored,
+                                 bool *busy)
+{
+    *busy = false;
+    QSqlDatabase db = QSqlDatabase::database();
+    QSqlError error;
+    const auto attempt = [&]() -> bool {
+        if (!db.transaction()) {
+            error = db.lastError();
+            return false;
+        }
+        const auto fail = [&](const QSqlQuery &query) {
+            logFailure(query);
+            error = query.lastError();
+            db.rollback();
+            return false;
+        };
+        QSqlQuery query(db);
+        query.prepare(QStringLiteral("INSERT INTO station_stats (station_id) VALUES (?) "
+                                     "ON CONFLICT(station_id) DO NOTHING"));
+        query.addBindValue(stationId);
+        if (!query.exec())
+            return fail(query);
+        // Increments only: what another collector added meanwhile stays. On
+        // the server this locks the row until the commit, so the read below
+        // and the write after it see no other visit in between.
+        query.prepare(
+            QStringLiteral("UPDATE station_stats SET visits = visits + ?, successes = successes + ?, "
+                           "failed_no_connection = failed_no_connection + ?, "
+                           "failed_wrong_station = failed_wrong_station + ?, "
+                           "failed_device = failed_device + ?, failed_save = failed_save + ?, "
+                           "retries = retries + ?, records = records + ?, bytes = bytes + ?, "
+                           "consecutive_failures = CASE WHEN ? = 1 THEN consecutive_failures + 1 "
+                           "ELSE 0 END WHERE station_id = ?"));
+        query.addBindValue(counts.visits);
+        query.addBindValue(counts.successes);
+        query.addBindValue(counts.failedNoConnection);
+        query.addBindValue(counts.failedWrongStation);
+        query.addBindValue(counts.failedDevice);
+        query.addBindValue(counts.failedSave);
+        query.addBindValue(counts.retries);
+        query.addBindValue(counts.records);
+        query.addBindValue(counts.bytes);
+        query.addBindValue(failed ? 1 : 0);
+        query.addBindValue(stationId);
+        if (!query.exec())
+            return fail(query);
+        query.prepare(QStringLiteral("SELECT * FROM station_stats WHERE station_id = ?"));
+        query.addBindValue(stationId);
+        if (!query.exec())
+            return fail(query);
+        if (!query.next()) {
+            db.rollback();
+            return false;
+        }
+        StationStats s = statsOf(query);
+        query.finish();
+        finish(s);
+        query.prepare(QStringLiteral("UPDATE station_stats SET last_duration_ms = ?, last_success_time = ?, "
+                                     "last_drift_seconds = ?, drift_flag = ?, last_clock_set = ?, "
+                                     "last_reason = ?, memory_samples = ?, memory_full_time = ?, "
+                                     "memory_overwrite_time = ?, memory_warning = ?, completeness_30d = ?, "
+                                     "last_alerts = ?, failing_alerted = ? WHERE station_id = ?"));
+        query.addBindValue(s.lastDurationMs);
+        query.addBindValue(timeValue(s.lastSuccess));
+        query.addBindValue(s.driftKnown ? QVariant(s.lastDriftSeconds) : QVariant());
+        query.addBindValue(s.driftFlag ? 1 : 0);
+        query.addBindValue(timeValue(s.lastClockSet));
+        query.addBindValue(s.lastReason);
+        query.addBindValue(samplesText(s.memorySamples));
+        query.addBindValue(timeValue(s.memoryFull));
+        query.addBindValue(timeValue(s.memoryOverwrite));
+        query.addBindValue(s.memoryWarning ? 1 : 0);
+        query.addBindValue(s.completenessKnown ? QVariant(s.completeness30d) : QVariant());
+        query.addBindValue(alertsText(s.lastAlert));
+        query.addBindValue(s.failingAlerted ? 1 : 0);
+        query.addBindValue(stationId);
+        if (!query.exec())
+            return fail(query);
+        if (!db.commit()) {
+            error = db.lastError();
+            db.rollback();
+            return false;
+        }
+        *stored = s;
+        return true;
+    };
+    if (attempt())
+        return true;
+    *busy = DatabaseConnection::isBusy(error);
+    // A server connection that dropped since the last statement: open it
+    // again (within the back-off) and try once more.
+    if (*busy && DatabaseConnection::isPostgreSQL() && DatabaseConnection::reconnect()) {
+        if (attempt())
+            return true;
+        *busy = DatabaseConnection::isBusy(error);
+    }
+    return false;
 }
 
 bool StationStatsStore::save(const StationStats &s)
@@ -194,9 +332,10 @@ bool StationStatsStore::save(const StationStats &s)
             updates << QStringLiteral("%1 = excluded.%1").arg(name);
     }
     QSqlQuery query;
-    query.prepare(QStringLiteral("INSERT INTO station_stats (%1) VALUES (%2) ON CONFLICT(station_id) DO UPDATE SET %3")
-                      .arg(names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")),
-                           updates.join(QStringLiteral(", "))));
+    query.prepare(
+        QStringLiteral("INSERT INTO station_stats (%1) VALUES (%2) ON CONFLICT(station_id) DO UPDATE SET %3")
+            .arg(names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")),
+                 updates.join(QStringLiteral(", "))));
     query.addBindValue(s.stationId);
     query.addBindValue(s.visits);
     query.addBindValue(s.successes);

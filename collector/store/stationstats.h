@@ -7,6 +7,8 @@
 #include <QPair>
 #include <QString>
 
+#include <functional>
+
 // A station's visit statistics and what its alerts and forecasts remember,
 // kept in the station_stats table beside stations (which stays as it is, so
 // that an older program still opens the file).
@@ -58,5 +60,14 @@ public:
     static bool createTable();
     static QHash<int, StationStats> load();
     static bool save(const StationStats &stats);
+    // One visit, in one transaction: the counters of `counts` are added to
+    // the stored ones (consecutive failures counted on or reset by
+    // `failed`), the row is read back, `finish` sets on it what is not a
+    // counter (the forecast, the alerts due) and that is stored. Several
+    // collectors can report visits of the same station this way without
+    // losing any. The row as stored goes to *stored. False when nothing was
+    // stored; *busy then says whether the same visit can be tried again.
+    static bool addVisit(int stationId, const StationStats &counts, bool failed,
+                         const std::function<void(StationStats &)> &finish, StationStats *stored, bool *busy);
     static bool remove(int stationId);
 };

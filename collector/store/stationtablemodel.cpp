@@ -70,10 +70,11 @@ bool sameSettings(const DBStation &a, const DBStation &b)
 {
     return a.title == b.title && a.name == b.name && a.code == b.code && a.region == b.region &&
            a.basin == b.basin && a.no == b.no && a.device_type == b.device_type && a.phone == b.phone &&
-           a.ip == b.ip && a.port == b.port && a.connection_period == b.connection_period && a.active == b.active &&
-           a.coordinate == b.coordinate && a.email == b.email && a.emaillist == b.emaillist &&
-           a.file_path == b.file_path && a.file_name == b.file_name && a.export_text == b.export_text &&
-           a.export_excel == b.export_excel && a.download_data == b.download_data;
+           a.ip == b.ip && a.port == b.port && a.connection_period == b.connection_period &&
+           a.active == b.active && a.coordinate == b.coordinate && a.email == b.email &&
+           a.emaillist == b.emaillist && a.file_path == b.file_path && a.file_name == b.file_name &&
+           a.export_text == b.export_text && a.export_excel == b.export_excel &&
+           a.download_data == b.download_data;
 }
 
 } // namespace
@@ -297,6 +298,32 @@ bool StationTableModel::updateStations(const QList<int> &rows, const QList<DBSta
         return false;
     for (int i = 0; i < rows.size(); ++i) {
         stationList[rows.at(i)] = records.at(i);
+        emit dataChanged(index(rows.at(i), 0), index(rows.at(i), ColumnCount - 1), {});
+    }
+    return true;
+}
+
+bool StationTableModel::updateStatuses(const QList<int> &rows, const QList<DBStation> &statuses, bool *busy)
+{
+    if (busy)
+        *busy = false;
+    if (rows.size() != statuses.size())
+        return false;
+    for (int i = 0; i < rows.size(); ++i) {
+        const int row = rows.at(i);
+        if (row < 0 || row >= stationList.size() || stationList.at(row).id != statuses.at(i).id)
+            return false;
+    }
+    if (!DatabaseConnection::updateStatuses(statuses, busy))
+        return false;
+    for (int i = 0; i < rows.size(); ++i) {
+        DBStation &record = stationList[rows.at(i)];
+        const DBStation &status = statuses.at(i);
+        record.status = status.status;
+        record.last_connection_time = status.last_connection_time;
+        record.values = status.values;
+        record.has_error = status.has_error;
+        record.modified = false;
         emit dataChanged(index(rows.at(i), 0), index(rows.at(i), ColumnCount - 1), {});
     }
     return true;

@@ -39,6 +39,11 @@ public:
     // (one sync for all); nothing changes when the database refuses any.
     // busy: the refusal came from another connection's lock.
     bool updateStations(const QList<int> &rows, const QList<DBStation> &records, bool *busy = nullptr);
+    // Workers' statuses for the given rows: only what a worker owns is
+    // stored (status, last connection time) and taken into the rows (with
+    // the instant values and the error flag); the operator's settings stay
+    // as the list has them. Nothing changes when the database refuses any.
+    bool updateStatuses(const QList<int> &rows, const QList<DBStation> &statuses, bool *busy = nullptr);
     bool insertRows(int row, int count, const QModelIndex &parent = QModelIndex()) override;
     bool removeRows(int row, int count, const QModelIndex &parent = QModelIndex()) override;
     // Takes in what others wrote into a shared store, writing nothing back:

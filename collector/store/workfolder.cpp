@@ -90,6 +90,18 @@ QString WorkFolder::filesDir() const
     return own(QStringLiteral("files"));
 }
 
+QString WorkFolder::stationDir(const QString &filePath)
+{
+    return current().resolveStationDir(filePath);
+}
+
+QString WorkFolder::resolveStationDir(const QString &filePath) const
+{
+    if (filePath.isEmpty() || m_root.isEmpty() || QDir::isAbsolutePath(filePath))
+        return filePath;
+    return QDir::cleanPath(m_root + QLatin1Char('/') + filePath);
+}
+
 QString WorkFolder::langDir() const
 {
     const QString mine = own(QStringLiteral("lang"));

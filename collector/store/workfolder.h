@@ -35,6 +35,11 @@ public:
     QString databaseFile() const;
     // Default parent of new stations' data folders.
     QString filesDir() const;
+    // A station's data folder as stored (file_path): a relative one lies in
+    // the working folder, whatever folder the process was started from
+    // (the classic layout set up by no one: the current folder, as ever).
+    static QString stationDir(const QString &filePath);
+    QString resolveStationDir(const QString &filePath) const;
     // The folder's own lang/ and style/, or the installed ones when it has none.
     QString langDir() const;
     QString styleDir() const;

@@ -485,11 +485,12 @@ void MainWindow::on_actOpenDirectory_triggered()
     if (row < 0)
         return;
     const DBStation station = model->stations().at(row);
-    if (!QFileInfo::exists(station.file_path)) {
-        m_questions->critical(this, tr("Dizin Aç"), tr("Dosya mevcut değil!\n\n%1").arg(station.file_path));
+    const QString folder = WorkFolder::stationDir(station.file_path);
+    if (!QFileInfo::exists(folder)) {
+        m_questions->critical(this, tr("Dizin Aç"), tr("Dosya mevcut değil!\n\n%1").arg(folder));
         return;
     }
-    m_reveal(station.file_path, StationFiles::firstDataFile(station.file_path, station.file_name));
+    m_reveal(folder, StationFiles::firstDataFile(folder, station.file_name));
 }
 
 void MainWindow::on_actionGraphicFromList_triggered()
@@ -498,7 +499,8 @@ void MainWindow::on_actionGraphicFromList_triggered()
     if (row < 0)
         return;
     const DBStation station = model->stations().at(row);
-    const QString file = StationFiles::latestDataFile(station.file_path, station.file_name);
+    const QString file =
+        StationFiles::latestDataFile(WorkFolder::stationDir(station.file_path), station.file_name);
     if (!file.isEmpty())
         qCDebug(lcFiles, "File :%s", qPrintable(file));
     if (file.isEmpty() || !QFileInfo::exists(file)) {

@@ -274,7 +274,7 @@ void ManualConnection::lookUpHost(const QString &host)
     for (const DBStation &station : stations) {
         if (station.ip != wanted)
             continue;
-        filePath = station.file_path;
+        filePath = WorkFolder::stationDir(station.file_path);
         fileName = station.file_name;
         exportText = station.export_text;
         exportExcel = station.export_excel;

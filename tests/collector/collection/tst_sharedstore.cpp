@@ -5,19 +5,20 @@
 #include "../common/silentdevice.h"
 #include "../common/simulator.h"
 #include "../common/stationfixtures.h"
+#include "collection/leasekeeper.h"
+#include "collection/stationmonitor.h"
+#include "collection/workercontroller.h"
 #include "store/databaseconnection.h"
 #include "store/resumepoints.h"
 #include "store/stationtablemodel.h"
 #include "store/storefollower.h"
-#include "collection/leasekeeper.h"
-#include "collection/workercontroller.h"
 #include "support/postgresserver.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
-#include <QTimer>
 #include <QScopeGuard>
 #include <QSqlQuery>
+#include <QTimer>
 #include <QtTest>
 
 #include <algorithm>
@@ -43,6 +44,8 @@ private slots:
     void takeoverResumesWhereTheOtherSaved();
     void collectingTakesLeasesPausingGivesThemBack();
     void runningCollectorsVisitOncePerPeriod_andTakeOverAKilledOne();
+    void urlParametersReachTheServer();
+    void operatorsEditSurvivesTheVisit_everyVisitOfTwoCollectorsCounted();
 
 private:
     DatabaseUrl url() const;
@@ -92,7 +95,8 @@ QProcess *tst_SharedStore::collector(const QString &workdir, const QStringList &
     auto *p = new QProcess(owner);
     p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     p->start(qEnvironmentVariable("TQM510"),
-             QStringList{QStringLiteral("--workdir"), workdir, QStringLiteral("--database"), server->url()} + args);
+             QStringList{QStringLiteral("--workdir"), workdir, QStringLiteral("--database"), server->url()} +
+                 args);
     return p;
 }
 
@@ -102,7 +106,8 @@ bool tst_SharedStore::startLoggers(const QString &dir, const QString &prefix, in
     for (int i = 0; i < count; ++i) {
         const QString code = prefix + QStringLiteral("%1").arg(i, 2, 10, QChar('0'));
         loggers->push_back(std::make_unique<Simulator>());
-        if (!loggers->back()->start(dir, code, QStringLiteral(R"({"station": {"code": "%1"}})").arg(code).toUtf8())) {
+        if (!loggers->back()->start(dir, code,
+                                    QStringLiteral(R"({"station": {"code": "%1"}})").arg(code).toUtf8())) {
             *error = loggers->back()->error();
             return false;
         }
@@ -233,8 +238,9 @@ void tst_SharedStore::windowFollowsWhatOthersWrite()
         QSqlDatabase other = server->connect(QStringLiteral("other"));
         QVERIFY(other.isOpen());
         QSqlQuery q(other);
-        QVERIFY(q.exec(QStringLiteral("UPDATE stations SET status = 'Veri indirildi', active = 1 WHERE id = %1")
-                           .arg(first)));
+        QVERIFY(
+            q.exec(QStringLiteral("UPDATE stations SET status = 'Veri indirildi', active = 1 WHERE id = %1")
+                       .arg(first)));
         QVERIFY(q.exec(QStringLiteral("INSERT INTO stations(title, name, code) VALUES('t', 'Yeni', 'D02')")));
     }
     QSqlDatabase::removeDatabase(QStringLiteral("other"));
@@ -253,8 +259,8 @@ void tst_SharedStore::headlessOnceFromTheServer_passwordNeverShown()
     QVERIFY2(logger.start(dir.path(), QStringLiteral("healthy"), R"({"station": {"code": "H01"}})"),
              qPrintable(logger.error()));
     // The server trusts the socket; the password is only there to be hidden.
-    const QString withPassword =
-        server->url().replace(server->user() + QLatin1Char('@'), server->user() + QStringLiteral(":hunter2@"));
+    const QString withPassword = server->url().replace(server->user() + QLatin1Char('@'),
+                                                       server->user() + QStringLiteral(":hunter2@"));
 
     auto tqm510 = [&](const QStringList &args, QByteArray *output) {
         QProcess p;
@@ -272,15 +278,17 @@ void tst_SharedStore::headlessOnceFromTheServer_passwordNeverShown()
                      QStringLiteral("H01,127.0.0.1,%1").arg(logger.port)},
                     &output),
              0);
-    QCOMPARE(tqm510({QStringLiteral("--database"), withPassword, QStringLiteral("--headless"), QStringLiteral("--once")},
+    QCOMPARE(tqm510({QStringLiteral("--database"), withPassword, QStringLiteral("--headless"),
+                     QStringLiteral("--once")},
                     &output),
              0);
     // A database the server does not have: refused, and said why.
     QString wrong = withPassword;
     wrong.replace(QStringLiteral("/stations"), QStringLiteral("/nosuchdb"));
-    QCOMPARE(tqm510({QStringLiteral("--database"), wrong, QStringLiteral("--headless"), QStringLiteral("--once")},
-                    &output),
-             1);
+    QCOMPARE(
+        tqm510({QStringLiteral("--database"), wrong, QStringLiteral("--headless"), QStringLiteral("--once")},
+               &output),
+        1);
     QVERIFY2(output.contains("nosuchdb"), output);
     QVERIFY2(!output.contains("hunter2"), output);
 
@@ -312,7 +320,10 @@ void tst_SharedStore::twoCollectorsAtOnce_eachStationVisitedOnce()
     for (int i = 0; i < stations; ++i) {
         const QString code = QStringLiteral("S%1").arg(i, 2, 10, QChar('0'));
         add << QStringLiteral("--add-station")
-            << QStringLiteral("%1,127.0.0.1,%2,%3").arg(code).arg(loggers.at(size_t(i))->port).arg(dir.filePath("files/" + code));
+            << QStringLiteral("%1,127.0.0.1,%2,%3")
+                   .arg(code)
+                   .arg(loggers.at(size_t(i))->port)
+                   .arg(dir.filePath("files/" + code));
     }
     QObject owner;
     QProcess *adding = collector(dir.filePath("a"), add, &owner);
@@ -334,7 +345,8 @@ void tst_SharedStore::twoCollectorsAtOnce_eachStationVisitedOnce()
         QFile log(dir.filePath(code + ".log"));
         QVERIFY(log.open(QIODevice::ReadOnly));
         const QByteArray requests = log.readAll();
-        QVERIFY2(requests.count("RKL") == 2, qPrintable(code + ": " + QString::number(requests.count("RKL") / 2) + " visits"));
+        QVERIFY2(requests.count("RKL") == 2,
+                 qPrintable(code + ": " + QString::number(requests.count("RKL") / 2) + " visits"));
         QVERIFY(linesA.contains("\t" + code.toUtf8() + "\t") != linesB.contains("\t" + code.toUtf8() + "\t"));
         // Every value the logger recorded, once.
         const QStringList files = QDir(dir.filePath("files/" + code)).entryList({"*.xml"});
@@ -408,15 +420,20 @@ void tst_SharedStore::takeoverResumesWhereTheOtherSaved()
     // A folder relative to each collector's own working folder: neither sees
     // the other's files.
     QObject owner;
-    QProcess *adding = collector(dir.filePath("a"), {"--add-station", QStringLiteral("H01,127.0.0.1,%1,files/H01").arg(logger.port)}, &owner);
+    QProcess *adding =
+        collector(dir.filePath("a"),
+                  {"--add-station", QStringLiteral("H01,127.0.0.1,%1,files/H01").arg(logger.port)}, &owner);
     QVERIFY(adding->waitForFinished(30000));
     QCOMPARE(adding->exitCode(), 0);
+    // The second one runs from another folder (as a service runs in /):
+    // its files still go into its working folder.
     auto once = [&](const QString &folder) {
         QDir().mkpath(folder);
         auto *p = new QProcess(&owner);
-        p->setWorkingDirectory(folder);
+        p->setWorkingDirectory(folder.endsWith(QLatin1String("/b")) ? dir.path() : folder);
         p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        p->start(qEnvironmentVariable("TQM510"), {"--workdir", folder, "--database", server->url(), "--headless", "--once"});
+        p->start(qEnvironmentVariable("TQM510"),
+                 {"--workdir", folder, "--database", server->url(), "--headless", "--once"});
         return p->waitForFinished(60000) && p->exitCode() == 0;
     };
     QVERIFY(once(dir.filePath("a")));
@@ -510,7 +527,9 @@ void tst_SharedStore::runningCollectorsVisitOncePerPeriod_andTakeOverAKilledOne(
     for (int i = 0; i < stations; ++i) {
         // Period 1; each collector's files under its own working folder.
         add << "--add-station"
-            << QStringLiteral("P%1,127.0.0.1,%2,files/P%1").arg(i, 2, 10, QChar('0')).arg(loggers.at(size_t(i))->port);
+            << QStringLiteral("P%1,127.0.0.1,%2,files/P%1")
+                   .arg(i, 2, 10, QChar('0'))
+                   .arg(loggers.at(size_t(i))->port);
     }
     QObject owner;
     QProcess *adding = collector(dir.filePath("a"), add, &owner);
@@ -548,8 +567,8 @@ void tst_SharedStore::runningCollectorsVisitOncePerPeriod_andTakeOverAKilledOne(
         auto *p = new QProcess(&owner);
         p->setWorkingDirectory(dir.filePath(name));
         p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        p->start(qEnvironmentVariable("TQM510"), {"--workdir", dir.filePath(name), "--database", server->url(),
-                                                  "--headless", "--collector-id", name});
+        p->start(qEnvironmentVariable("TQM510"), {"--workdir", dir.filePath(name), "--database",
+                                                  server->url(), "--headless", "--collector-id", name});
         return p;
     };
     QProcess *a = startIn("a");
@@ -576,10 +595,12 @@ void tst_SharedStore::runningCollectorsVisitOncePerPeriod_andTakeOverAKilledOne(
         for (int k = 1; k < v.size(); ++k) {
             const bool takeover = v.at(k) > killedAt && v.at(k) <= killedAt + 3000 + minuteMs;
             QVERIFY2(takeover || v.at(k) - v.at(k - 1) > minuteMs * 6 / 10,
-                     qPrintable(QStringLiteral("station %1: visits %2 ms apart").arg(i).arg(v.at(k) - v.at(k - 1))));
+                     qPrintable(
+                         QStringLiteral("station %1: visits %2 ms apart").arg(i).arg(v.at(k) - v.at(k - 1))));
         }
         // Nor left out: after the kill too, b visits them all.
-        QVERIFY2(seen.at(i) >= beforeKill.at(i) + 1, qPrintable(QStringLiteral("station %1 not taken over").arg(i)));
+        QVERIFY2(seen.at(i) >= beforeKill.at(i) + 1,
+                 qPrintable(QStringLiteral("station %1 not taken over").arg(i)));
         // Every value once, across both collectors' files.
         const QString code = QStringLiteral("P%1").arg(i, 2, 10, QChar('0'));
         int saved = 0;
@@ -595,6 +616,118 @@ void tst_SharedStore::runningCollectorsVisitOncePerPeriod_andTakeOverAKilledOne(
         QVERIFY(truth.open(QIODevice::ReadOnly));
         QCOMPARE(saved, int(truth.readAll().count('\n') - 1));
     }
+}
+
+void tst_SharedStore::urlParametersReachTheServer()
+{
+    DatabaseUrl u;
+    QString error;
+    QVERIFY2(
+        DatabaseUrl::parse(server->url() + QStringLiteral("?sslmode=disable&application_name=tqm510%20test"),
+                           &u, &error),
+        qPrintable(error));
+    DatabaseConnection db;
+    QVERIFY2(db.open(u), qPrintable(DatabaseConnection::lastOpenError()));
+    QSqlQuery q;
+    QVERIFY(
+        q.exec(QStringLiteral("SELECT application_name FROM pg_stat_activity WHERE pid = pg_backend_pid()")));
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toString(), QStringLiteral("tqm510 test"));
+    // No statement waits without end.
+    QVERIFY(q.exec(
+        QStringLiteral("SELECT current_setting('statement_timeout'), current_setting('lock_timeout')")));
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toString(), QStringLiteral("15s"));
+    QCOMPARE(q.value(1).toString(), QStringLiteral("10s"));
+}
+
+void tst_SharedStore::operatorsEditSurvivesTheVisit_everyVisitOfTwoCollectorsCounted()
+{
+    if (!Simulator::available())
+        QSKIP("the simulator is not built");
+    QTemporaryDir dir;
+    Simulator logger;
+    QVERIFY2(logger.start(dir.path(), QStringLiteral("V01"), R"({"station": {"code": "V01"}})"),
+             qPrintable(logger.error()));
+    DatabaseConnection db;
+    QVERIFY(db.open(url()));
+    DBStation s = fullStation(QStringLiteral("V01"));
+    s.code = QStringLiteral("V01");
+    s.ip = QStringLiteral("127.0.0.1");
+    s.port = logger.port;
+    s.email = false;
+    s.download_data = true;
+    s.file_path = dir.filePath(QStringLiteral("files"));
+    const int id = DatabaseConnection::insertStation(s);
+    QVERIFY(id > 0);
+    const QString oldCwd = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    auto restore = qScopeGuard([&] {
+        QDir::setCurrent(oldCwd);
+        QSqlDatabase::removeDatabase(QStringLiteral("editor"));
+    });
+    // Another window, on a connection of its own.
+    QSqlDatabase editor = server->connect(QStringLiteral("editor"));
+    QVERIFY(editor.isOpen());
+
+    StationTableModel model;
+    // Two collectors, each starting with the statistics it read at its start.
+    WorkerController first(&model);
+    WorkerController second(&model);
+    bool edited = false;
+    connect(&first, &WorkerController::stationStatusPublished, this, [&] {
+        if (edited)
+            return;
+        edited = true;
+        QSqlQuery q(editor);
+        QVERIFY(q.exec(
+            QStringLiteral("UPDATE stations SET title = 'Düzeltilmiş', connection_period = 30 WHERE id = %1")
+                .arg(id)));
+    });
+    constexpr int visits = 4;
+    for (int k = 0; k < visits; ++k) {
+        WorkerController &collector = k % 2 == 0 ? first : second;
+        QSignalSpy ended(&collector, &WorkerController::stationVisitEnded);
+        collector.updateStationData(0);
+        QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, 30000);
+        QVERIFY(!ended.first().at(1).toBool());
+    }
+    QVERIFY(edited);
+
+    // The edit made while the visits ran is still there; the statuses too.
+    QSqlQuery row(
+        QStringLiteral("SELECT title, connection_period, status, last_connection_time FROM stations"));
+    QVERIFY(row.next());
+    QCOMPARE(row.value(0).toString(), QStringLiteral("Düzeltilmiş"));
+    QCOMPARE(row.value(1).toInt(), 30);
+    QCOMPARE(row.value(2).toString(), model.stations().at(0).status);
+    QVERIFY(!row.value(3).toString().isEmpty());
+
+    // Every visit the logger saw is counted once, whichever collector made it.
+    QFile log(dir.filePath(QStringLiteral("V01.log")));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QCOMPARE(log.readAll().count("RKL") / 2, visits);
+    const auto stored = [] {
+        QSqlQuery q(QStringLiteral("SELECT visits, successes, consecutive_failures FROM station_stats"));
+        return q.next() ? QVector<int>{q.value(0).toInt(), q.value(1).toInt(), q.value(2).toInt()}
+                        : QVector<int>();
+    };
+    QCOMPARE(stored(), (QVector<int>{visits, visits, 0}));
+    QCOMPARE(second.monitor()->stats(id).visits, qint64(visits)); // from the store, not its own count
+
+    // A visit reported while the server is away is kept and counted later.
+    StationMonitor *monitor = second.monitor();
+    monitor->setStoreRetryInterval(50);
+    QVERIFY2(server->stopServer(), qPrintable(server->error()));
+    VisitReport failed;
+    failed.id = id;
+    failed.result = VisitReport::NoConnection;
+    failed.ended = QDateTime::currentDateTime();
+    monitor->onVisitReport(failed);
+    QCOMPARE(monitor->keptReportCount(), 1);
+    QVERIFY2(server->startServer(), qPrintable(server->error()));
+    QTRY_COMPARE_WITH_TIMEOUT(monitor->keptReportCount(), 0, 40000);
+    QCOMPARE(stored(), (QVector<int>{visits + 1, visits, 1}));
 }
 
 QTEST_GUILESS_MAIN(tst_SharedStore)

@@ -25,6 +25,7 @@ private slots:
     void memoryForecastOverSimulatedVisits();
     void alertMailsWithRateLimitAndRecovery();
     void unreachableMailServerIsReportedNotFatal();
+    void twoCollectorsShareCountsAndQuietTime_lockedStoreKeepsTheVisit();
 
 private:
     VisitReport report(VisitReport::Result result, int minutesFromStart);
@@ -39,7 +40,8 @@ void tst_StationMonitor::init()
     registerDBStation();
     dir = std::make_unique<QTemporaryDir>();
     DatabaseConnection db;
-    QVERIFY(db.connectToDatabase(dir->filePath(QStringLiteral("data.db")), QString(), 0, QString(), QString()));
+    QVERIFY(
+        db.connectToDatabase(dir->filePath(QStringLiteral("data.db")), QString(), 0, QString(), QString()));
     DBStation s = fullStation(QStringLiteral("M"));
     s.title = QStringLiteral("Kırmır Çayı");
     id = DatabaseConnection::insertStation(s);
@@ -105,8 +107,10 @@ void tst_StationMonitor::statisticsFollowTheVisitsAndSurviveARestart()
         QCOMPARE(s.consecutiveFailures, 0);
         QCOMPARE(s.lastSuccess, report(VisitReport::Success, 85).ended);
         QVERIFY(s.driftFlag);
-        const QString tip = model.data(model.index(0, StationTableModel::ColumnStatus), Qt::ToolTipRole).toString();
-        QVERIFY2(tip.contains(QStringLiteral("Visits: 6, succeeded 2, failed 4, retries 1")), qPrintable(tip));
+        const QString tip =
+            model.data(model.index(0, StationTableModel::ColumnStatus), Qt::ToolTipRole).toString();
+        QVERIFY2(tip.contains(QStringLiteral("Visits: 6, succeeded 2, failed 4, retries 1")),
+                 qPrintable(tip));
         QVERIFY(tip.contains(QStringLiteral("Clock drift: 610 s")));
     }
     // Another run reads them back.
@@ -130,7 +134,8 @@ void tst_StationMonitor::stationsTableStaysAsItWas()
     QVERIFY(q.exec(QStringLiteral("DROP TABLE station_stats")));
     DatabaseConnection::close();
     DatabaseConnection db;
-    QVERIFY(db.connectToDatabase(dir->filePath(QStringLiteral("data.db")), QString(), 0, QString(), QString()));
+    QVERIFY(
+        db.connectToDatabase(dir->filePath(QStringLiteral("data.db")), QString(), 0, QString(), QString()));
     QSqlQuery again;
     QVERIFY(again.exec(QStringLiteral("SELECT completeness_30d FROM station_stats")));
 }
@@ -178,7 +183,7 @@ void tst_StationMonitor::alertMailsWithRateLimitAndRecovery()
     QSignalSpy finished(&monitor, &StationMonitor::mailFinished);
 
     monitor.onVisitReport(report(VisitReport::NoConnection, 0));
-    monitor.onVisitReport(report(VisitReport::NoConnection, 2)); // second in a row: mail
+    monitor.onVisitReport(report(VisitReport::NoConnection, 2));  // second in a row: mail
     monitor.onVisitReport(report(VisitReport::NoConnection, 60)); // within 6 h: none
     monitor.onVisitReport(report(VisitReport::Success, 120));     // recovered: mail
     monitor.onVisitReport(report(VisitReport::Success, 180));     // already told
@@ -203,7 +208,8 @@ void tst_StationMonitor::alertMailsWithRateLimitAndRecovery()
     monitor.onVisitReport(report(VisitReport::NoConnection, 7 * 60 + 5));
     monitor.onVisitReport(report(VisitReport::NoConnection, 7 * 60 + 10));
     QTRY_COMPARE_WITH_TIMEOUT(sink.mails.size(), 4, 20000);
-    QCOMPARE(sink.mails.at(2).subject(), QStringLiteral("Station Kırmır Çayı (CODEM): device clock off by -900 s"));
+    QCOMPARE(sink.mails.at(2).subject(),
+             QStringLiteral("Station Kırmır Çayı (CODEM): device clock off by -900 s"));
     QVERIFY(sink.mails.at(3).subject().endsWith(QStringLiteral("2 failed visits in a row")));
     // The sink answers on this thread: the mails end before the monitor waits.
     QTRY_COMPARE(finished.count(), 4);
@@ -232,6 +238,52 @@ void tst_StationMonitor::unreachableMailServerIsReportedNotFatal()
     const QString error = finished.at(0).at(3).toString();
     QVERIFY(!error.isEmpty());
     QVERIFY(!error.contains(options.smtpPassword));
+}
+
+void tst_StationMonitor::twoCollectorsShareCountsAndQuietTime_lockedStoreKeepsTheVisit()
+{
+    SmtpSink sink;
+    CollectionOptions options;
+    options.smtpServer = QStringLiteral("127.0.0.1");
+    options.smtpPort = sink.port();
+    options.alertAfterFailures = 2;
+    StationTableModel model;
+    // Two collectors on one store, each started before the other's visits.
+    StationMonitor a(&model, options);
+    StationMonitor b(&model, options);
+    QSignalSpy finishedA(&a, &StationMonitor::mailFinished);
+    QSignalSpy finishedB(&b, &StationMonitor::mailFinished);
+    a.onVisitReport(report(VisitReport::NoConnection, 0));
+    b.onVisitReport(report(VisitReport::NoConnection, 2));  // second in a row, whoever saw the first: mail
+    a.onVisitReport(report(VisitReport::NoConnection, 60)); // within 6 h of b's mail: none
+    b.onVisitReport(report(VisitReport::Success, 120));     // recovered: mail
+    QTRY_COMPARE_WITH_TIMEOUT(finishedA.count() + finishedB.count(), 2, 20000);
+    QCOMPARE(finishedA.count(), 0);
+    QCOMPARE(finishedB.at(0).at(1).toString(), QStringLiteral("failing"));
+    QCOMPARE(finishedB.at(1).at(1).toString(), QStringLiteral("recovered"));
+
+    // Another program holds the write lock: the visit is kept, then counted.
+    a.setStoreRetryInterval(20);
+    {
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("locker"));
+        other.setDatabaseName(dir->filePath(QStringLiteral("data.db")));
+        QVERIFY(other.open());
+        QSqlQuery lock(other);
+        QVERIFY(lock.exec(QStringLiteral("BEGIN IMMEDIATE")));
+        a.onVisitReport(report(VisitReport::Success, 180));
+        QCOMPARE(a.keptReportCount(), 1);
+        QVERIFY(lock.exec(QStringLiteral("COMMIT")));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("locker"));
+    QTRY_COMPARE_WITH_TIMEOUT(a.keptReportCount(), 0, 10000);
+
+    const StationStats stored = StationStatsStore::load().value(id);
+    QCOMPARE(stored.visits, qint64(5));
+    QCOMPARE(stored.successes, qint64(2));
+    QCOMPARE(stored.failedNoConnection, qint64(3));
+    QCOMPARE(stored.consecutiveFailures, 0);
+    QCOMPARE(a.stats(id).visits, qint64(5));
+    QCOMPARE(sink.mails.size(), 2);
 }
 
 QTEST_GUILESS_MAIN(tst_StationMonitor)

@@ -98,6 +98,14 @@ void tst_WorkFolder::givenFolderPlaysTheProgramsPart()
     const WorkFolder relative =
         WorkFolder::resolve(QStringLiteral("sub/../w"), QString(), QString(), QString());
     QCOMPARE(relative.root(), QDir::current().filePath(QStringLiteral("w")));
+
+    // A station's relative folder lies in the working folder, not where the
+    // process happens to run; an absolute one stays as it is.
+    QCOMPARE(fromOption.resolveStationDir(QStringLiteral("files/H01")), dir + QStringLiteral("/files/H01"));
+    QCOMPARE(fromOption.resolveStationDir(QStringLiteral("/srv/H01")), QStringLiteral("/srv/H01"));
+    QCOMPARE(fromOption.resolveStationDir(QString()), QString());
+    // Nothing set up: the current folder, as ever.
+    QCOMPARE(WorkFolder().resolveStationDir(QStringLiteral("files/H01")), QStringLiteral("files/H01"));
 }
 
 void tst_WorkFolder::installedTranslationsAndStyleAreFallbacks()

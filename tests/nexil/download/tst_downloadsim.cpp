@@ -11,6 +11,7 @@
 
 #include "nexil/files/filemanager.h"
 #include "nexil/protocol/nexil.h"
+#include "support/datatruth.h"
 #include "support/simprocess.h"
 
 #include <QDir>
@@ -27,7 +28,10 @@
 
 namespace {
 
-using Multiset = QMap<QString, int>;
+using datatruth::key;
+using Multiset = datatruth::Multiset;
+using SavedFile = datatruth::Saved;
+using datatruth::readXml;
 
 constexpr int RecordMinutes = 240;
 // Records 6 s apart: a visit started just after one ends long before the next,
@@ -35,11 +39,6 @@ constexpr int RecordMinutes = 240;
 constexpr int Speed = 2400;
 // A record every 0.2 s, so the memory grows while the pages are read.
 constexpr int RecordsDuringDownloadSpeed = 600;
-
-QString key(int channel, const QString &type, const QString &date, const QString &time, float value)
-{
-    return QStringLiteral("%1 %2 %3 %4 %5").arg(channel).arg(type, date, time).arg(double(value), 0, 'f', 4);
-}
 
 // The example logger, writing one record every `minutes` simulated minutes,
 // or, given `channelIntervals`, each active channel at its own interval.
@@ -79,98 +78,10 @@ QString writeScenario(const SimProcess &sim, int minutes = RecordMinutes, int da
 Multiset readTruth(const QString &path, const QString &until)
 {
     Multiset rows;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return rows;
-    const QList<QByteArray> lines = file.readAll().split('\n');
-    for (int i = 1; i < lines.size(); ++i) {
-        const QList<QByteArray> cells = lines.at(i).split(',');
-        if (cells.size() != 4)
-            continue;
-        const QString time = QString::fromLatin1(cells.at(0));
-        if (time > until)
-            continue;
-        ++rows[key(cells.at(2).toInt(), QString::fromLatin1(cells.at(1)), time.left(10), time.mid(11),
-                   cells.at(3).toFloat())];
-    }
+    for (const datatruth::Row &row : datatruth::readTruth(path))
+        if (row.time <= until)
+            ++rows[row.key];
     return rows;
-}
-
-struct SavedFile
-{
-    Multiset lines;
-    int lineCount = 0;
-    int undated = 0;
-    int page = -1;
-    int buffer = -1;
-    QString timeBase;
-    bool ok = false;
-
-    // Two collectors' files of one station, as one.
-    SavedFile operator+(const SavedFile &other) const
-    {
-        SavedFile sum = *this;
-        for (auto it = other.lines.constBegin(); it != other.lines.constEnd(); ++it)
-            sum.lines[it.key()] += it.value();
-        sum.lineCount += other.lineCount;
-        sum.undated += other.undated;
-        sum.ok = ok && other.ok;
-        return sum;
-    }
-};
-
-// Read independently of FileManager's own reader.
-SavedFile readXml(const QString &path)
-{
-    SavedFile saved;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return saved;
-    QXmlStreamReader xml(&file);
-    bool inMemory = false;
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (xml.isEndElement() && xml.name() == QLatin1String("memory"))
-            inMemory = false;
-        if (!xml.isStartElement())
-            continue;
-        if (xml.name() == QLatin1String("memory")) {
-            inMemory = true;
-        } else if (inMemory && xml.name() == QLatin1String("page")) {
-            saved.page = xml.readElementText().toInt();
-        } else if (inMemory && xml.name() == QLatin1String("buffer")) {
-            saved.buffer = xml.readElementText().toInt();
-        } else if (inMemory && xml.name() == QLatin1String("time_base")) {
-            saved.timeBase = xml.readElementText();
-        } else if (xml.name() == QLatin1String("line")) {
-            const QXmlStreamAttributes a = xml.attributes();
-            if (a.value(QLatin1String("date")).isEmpty() || a.value(QLatin1String("time")).isEmpty())
-                ++saved.undated;
-            ++saved.lines[key(
-                a.value(QLatin1String("channel")).toInt(), a.value(QLatin1String("dataType")).toString(),
-                a.value(QLatin1String("date")).toString(), a.value(QLatin1String("time")).toString(),
-                a.value(QLatin1String("value")).toFloat())];
-            ++saved.lineCount;
-        }
-    }
-    saved.ok = !xml.hasError();
-    return saved;
-}
-
-// Differences as "key: saved n, truth m", at most a dozen.
-QString difference(const Multiset &saved, const Multiset &truth)
-{
-    QStringList out;
-    QStringList keys = saved.keys() + truth.keys();
-    keys.removeDuplicates();
-    keys.sort();
-    for (const QString &k : qAsConst(keys)) {
-        if (saved.value(k) != truth.value(k))
-            out << QStringLiteral("%1: saved %2, truth %3").arg(k).arg(saved.value(k)).arg(truth.value(k));
-    }
-    if (out.size() > 12)
-        out = out.mid(0, 12) << QStringLiteral("... %1 in all").arg(out.size());
-    return out.join(QLatin1Char('\n'));
 }
 
 // What a visit saved against the truth file: exactly the first rows the
@@ -179,34 +90,15 @@ QString difference(const Multiset &saved, const Multiset &truth)
 // they are written, so only measurements can be judged by their time.
 QString checkTruth(const QString &path, const QString &deviceTime, const SavedFile &saved)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const QList<datatruth::Row> rows = datatruth::readTruth(path);
+    if (rows.isEmpty())
         return QStringLiteral("no truth file");
-    QList<QPair<QString, QString>> rows; // key, time
-    const QList<QByteArray> lines = file.readAll().split('\n');
-    for (int i = 1; i < lines.size(); ++i) {
-        const QList<QByteArray> cells = lines.at(i).split(',');
-        if (cells.size() != 4)
-            continue;
-        const QString time = QString::fromLatin1(cells.at(0));
-        rows.append({key(cells.at(2).toInt(), QString::fromLatin1(cells.at(1)), time.left(10), time.mid(11),
-                         cells.at(3).toFloat()),
-                     time});
-    }
-    if (rows.size() < saved.lineCount)
-        return QStringLiteral("%1 rows saved, %2 in the truth file so far")
-            .arg(saved.lineCount)
-            .arg(rows.size());
-    Multiset written;
-    for (int i = 0; i < saved.lineCount; ++i)
-        ++written[rows.at(i).first];
-    const QString mismatch = difference(saved.lines, written);
+    const QString mismatch = datatruth::prefixMismatch(rows, saved);
     if (!mismatch.isEmpty())
         return mismatch;
-    for (const auto &row : qAsConst(rows)) {
-        if (row.first.contains(QLatin1String(" INS ")) && row.second <= deviceTime &&
-            !saved.lines.contains(row.first))
-            return QStringLiteral("%1: measured before the visit, not saved").arg(row.first);
+    for (const datatruth::Row &row : rows) {
+        if (row.key.contains(QLatin1String(" INS ")) && row.time <= deviceTime && !saved.lines.contains(row.key))
+            return QStringLiteral("%1: measured before the visit, not saved").arg(row.key);
     }
     return QString();
 }
