@@ -2,6 +2,7 @@
 
 #include "collectorlogging.h"
 #include "leaseguard.h"
+#include "sharedresume.h"
 #include "storethread.h"
 #include "store/databaseconnection.h"
 #include "store/databaseurl.h"
@@ -151,6 +152,10 @@ LeaseKeeper::Outcome LeaseKeeper::renewOnThread()
         take = m_take;
         out.generation = m_threadGeneration;
     }
+    // A station whose resume point waits for the server stays: a collector
+    // taking it now would resume behind what was saved.
+    if (SharedResume *resume = SharedResume::instance())
+        keep += resume->keptStations();
     const auto asked = std::chrono::steady_clock::now();
     if (m_thread->ready())
         m_leases.renew(wanted, keep, &out.ok, take, &out.epochs);

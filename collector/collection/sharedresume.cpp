@@ -24,6 +24,7 @@ std::unique_ptr<SharedResume> &theInstance()
 
 struct Kept
 {
+    qint64 sequence = 0;
     int stationId = 0;
     ResumePoints::Point point;
     QString file;
@@ -43,6 +44,9 @@ struct SharedResume::Private
     // A flush is posted or its retry is waiting: no second one.
     bool flushing = false;
     bool failing = false;
+    qint64 nextSequence = 1;
+    // Every point up to this one is stored or refused.
+    qint64 doneUpTo = 0;
     int firstRetryMs = 1000;
     int retryMs = 0;
     QTimer *retry = nullptr; // on the store's thread
@@ -78,11 +82,12 @@ struct SharedResume::Private
                               .store(next.stationId, next.point, next.file, next.holder, next.epoch);
             if (outcome == ResumePoints::Failed) {
                 thread.dropConnection();
+                std::lock_guard<std::mutex> lock(mutex);
                 if (!failing)
                     qCWarning(lcWorker, "the shared store does not take resume points now; they are kept");
                 failing = true;
-                std::lock_guard<std::mutex> lock(mutex);
-                retryMs = retryMs == 0 ? firstRetryMs : qMin(retryMs * 2, firstRetryMs * 8);
+                drained.notify_all();
+                retryMs = retryMs == 0 ? firstRetryMs : qMin(retryMs * 2, firstRetryMs * 4);
                 if (!retry) {
                     retry = new QTimer(thread.context());
                     retry->setSingleShot(true);
@@ -96,7 +101,9 @@ struct SharedResume::Private
                                   "or saved under an older lease)",
                         next.stationId, next.point.page, next.point.buffer);
             std::lock_guard<std::mutex> lock(mutex);
+            doneUpTo = kept.front().sequence;
             kept.pop_front();
+            drained.notify_all();
             if (failing && kept.empty()) {
                 failing = false;
                 qCInfo(lcWorker, "the kept resume points are stored");
@@ -170,15 +177,31 @@ ResumePoints::Point SharedResume::pointFor(int stationId, const QString &fileNam
     return ResumePoints::later(waiting, found.first);
 }
 
-void SharedResume::store(int stationId, const ResumePoints::Point &point, const QString &fileName,
+bool SharedResume::store(int stationId, const ResumePoints::Point &point, const QString &fileName,
                          const QString &holder, qint64 epoch)
 {
     // Never a point without its time base: it would date later values wrongly.
     if (!point.timeBase.isValid())
-        return;
+        return true;
+    qint64 sequence = 0;
     {
         std::lock_guard<std::mutex> lock(d->mutex);
-        d->kept.push_back({stationId, point, fileName, holder, epoch});
+        sequence = d->nextSequence++;
+        d->kept.push_back({sequence, stationId, point, fileName, holder, epoch});
     }
     d->schedule();
+    std::unique_lock<std::mutex> lock(d->mutex);
+    // Until stored, or the server is found away (then it waits in order).
+    d->drained.wait_for(lock, std::chrono::milliseconds(answerTimeoutMs),
+                        [&] { return d->doneUpTo >= sequence || d->failing; });
+    return d->doneUpTo >= sequence;
+}
+
+QSet<int> SharedResume::keptStations() const
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    QSet<int> ids;
+    for (const Kept &k : d->kept)
+        ids.insert(k.stationId);
+    return ids;
 }

@@ -3,6 +3,7 @@
 #include "store/databaseurl.h"
 #include "store/resumepoints.h"
 
+#include <QSet>
 #include <QString>
 
 #include <memory>
@@ -29,17 +30,23 @@ public:
     // memory file means nothing here); an invalid point when neither knows
     // one or the store does not answer in time.
     ResumePoints::Point pointFor(int stationId, const QString &fileName);
-    // Queues the point of a save made under lease number `epoch` (0: no
-    // lease) and returns at once.
-    void store(int stationId, const ResumePoints::Point &point, const QString &fileName, const QString &holder,
+    // Stores the point of a save made under lease number `epoch` (0: no
+    // lease), in order after the points kept before. Waits for it up to a
+    // few seconds while the server answers, so that a station given back
+    // after its visit is taken over from this point; while the server is
+    // away it is kept and stored later. False when it was kept.
+    bool store(int stationId, const ResumePoints::Point &point, const QString &fileName, const QString &holder,
                qint64 epoch);
     // Points not stored yet.
     int keptCount() const;
+    // The stations with points not stored yet: their leases are not given
+    // back, or another collector would resume behind them.
+    QSet<int> keptStations() const;
     // Waits up to timeoutMs for the kept points to be stored; true when none
     // is left.
     bool waitForStored(int timeoutMs);
     // How long the first retry waits while the server is away (doubling to
-    // eight times that).
+    // four times that).
     void setRetryInterval(int ms);
 
 private:

@@ -40,6 +40,12 @@ struct Saved
         sum.lineCount += other.lineCount;
         sum.undated += other.undated;
         sum.ok = ok && other.ok;
+        // The position of the file read last.
+        if (other.page >= 0) {
+            sum.page = other.page;
+            sum.buffer = other.buffer;
+            sum.timeBase = other.timeBase;
+        }
         return sum;
     }
 };

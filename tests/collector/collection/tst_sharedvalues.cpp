@@ -1,0 +1,335 @@
+// Simulated loggers collected by several collectors sharing one PostgreSQL
+// store, every saved value checked with its date and time against each
+// logger's truth file: after a takeover without the other collector's files,
+// around a collector frozen past its leases, and across a server restart.
+
+#include "../common/simulator.h"
+#include "support/datatruth.h"
+#include "support/postgresserver.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace {
+
+// A record every simulated 15 minutes at 900 times real speed: one a second.
+constexpr int loggerSpeed = 900;
+// Published once by every visit that saves.
+const QString savingStatus = QStringLiteral("Saving files..");
+
+// A running collector and everything it printed.
+struct Collector
+{
+    QString workdir;
+    QProcess *process = nullptr;
+    QByteArray output;
+
+    // The station's last status is the end of a visit: none is running.
+    bool idle(const QString &code) const
+    {
+        QByteArray last;
+        for (const QByteArray &line : output.split('\n')) {
+            const QList<QByteArray> cells = line.split('\t');
+            if (cells.size() >= 4 && cells.at(2) == code.toUtf8())
+                last = cells.at(3);
+        }
+        return last.startsWith("Download completed.");
+    }
+
+    int count(const QString &code, const QString &status) const
+    {
+        int n = 0;
+        for (const QByteArray &line : output.split('\n')) {
+            const QList<QByteArray> cells = line.split('\t');
+            if (cells.size() >= 4 && cells.at(2) == code.toUtf8() && cells.at(3).startsWith(status.toUtf8()))
+                ++n;
+        }
+        return n;
+    }
+};
+
+} // namespace
+
+class tst_SharedValues : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+
+    void takeoverWithoutTheFiles_everyValueOnceAtItsTime();
+    void frozenCollector_savesNothingTwice_reportsTheLostLease();
+    void serverRestartedUnderThreeCollectors_everyValueOnce();
+
+private:
+    bool startLoggers(const QString &prefix, int count);
+    // Registers the loggers (files under each collector's own working folder).
+    bool addStations(const QString &name);
+    Collector *collector(const QString &name, const QStringList &args = {"--headless"});
+    bool finish(Collector *c);
+    // Empty when, for every station, the union of the collectors' files is
+    // exactly what its logger wrote, each value once and dated.
+    QString checkValues(const QStringList &collectors) const;
+
+    std::unique_ptr<PostgresServer> server;
+    std::unique_ptr<QTemporaryDir> dir;
+    std::vector<std::unique_ptr<Simulator>> loggers;
+    QStringList codes;
+    std::map<QString, std::unique_ptr<Collector>> collectors;
+};
+
+void tst_SharedValues::initTestCase()
+{
+    if (!PostgresServer::available())
+        QSKIP("the PostgreSQL server programs are not installed (Debian package postgresql)");
+    if (!Simulator::available())
+        QSKIP("the simulator is not built");
+    server = std::make_unique<PostgresServer>();
+    QVERIFY2(server->start(), qPrintable(server->error()));
+    // Visits every 3 s (periods of 60 minutes of 50 ms), leases of 3 s.
+    qputenv("TQM510_MINUTE_MS", "50");
+    qputenv("TQM510_LEASE_SECONDS", "3");
+    qputenv("TQM510_LEASE_RENEW_MS", "500");
+}
+
+void tst_SharedValues::cleanup()
+{
+    // What the collectors said, for the failure's reader.
+    if (QTest::currentTestFailed()) {
+        for (auto &c : collectors) {
+            const QList<QByteArray> lines = c.second->output.split('\n');
+            qInfo("--- %s, last lines:", qPrintable(c.first));
+            for (int i = qMax(0, int(lines.size()) - 40); i < lines.size(); ++i)
+                qInfo("%s", lines.at(i).constData());
+        }
+    }
+    for (auto &c : collectors) {
+        if (c.second->process->state() != QProcess::NotRunning) {
+            ::kill(pid_t(c.second->process->processId()), SIGCONT);
+            c.second->process->kill();
+            c.second->process->waitForFinished(5000);
+        }
+    }
+    collectors.clear();
+    loggers.clear();
+    codes.clear();
+    dir.reset();
+    if (server) {
+        QSqlDatabase db = server->connect(QStringLiteral("cleanup"));
+        QSqlQuery q(db);
+        for (const char *table : {"stations", "station_resume", "station_leases", "collectors", "station_stats"})
+            q.exec(QStringLiteral("DROP TABLE IF EXISTS %1").arg(QLatin1String(table)));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("cleanup"));
+}
+
+bool tst_SharedValues::startLoggers(const QString &prefix, int count)
+{
+    dir = std::make_unique<QTemporaryDir>();
+    for (int i = 0; i < count; ++i) {
+        const QString code = prefix + QStringLiteral("%1").arg(i, 2, 10, QChar('0'));
+        loggers.push_back(std::make_unique<Simulator>());
+        if (!loggers.back()->start(dir->path(), code, QStringLiteral(R"({"station": {"code": "%1"}})").arg(code).toUtf8(),
+                                   {QStringLiteral("--speed"), QString::number(loggerSpeed)})) {
+            qWarning("%s: %s", qPrintable(code), qPrintable(loggers.back()->error()));
+            return false;
+        }
+        codes << code;
+    }
+    return true;
+}
+
+bool tst_SharedValues::addStations(const QString &name)
+{
+    QStringList args;
+    for (int i = 0; i < codes.size(); ++i)
+        args << QStringLiteral("--add-station")
+             << QStringLiteral("%1,127.0.0.1,%2,files/%1").arg(codes.at(i)).arg(loggers.at(size_t(i))->port);
+    Collector *adding = collector(name, args);
+    return finish(adding) && adding->process->exitCode() == 0;
+}
+
+Collector *tst_SharedValues::collector(const QString &name, const QStringList &args)
+{
+    auto c = std::make_unique<Collector>();
+    c->workdir = dir->filePath(name);
+    QDir().mkpath(c->workdir);
+    c->process = new QProcess(this);
+    c->process->setProcessChannelMode(QProcess::SeparateChannels);
+    c->process->setReadChannel(QProcess::StandardOutput);
+    Collector *raw = c.get();
+    connect(c->process, &QProcess::readyReadStandardOutput, this,
+            [raw]() { raw->output += raw->process->readAllStandardOutput(); });
+    connect(c->process, &QProcess::readyReadStandardError, this,
+            [raw]() { raw->process->readAllStandardError(); });
+    // Started from its working folder's parent: the station folders are the
+    // working folder's, not the current one's.
+    c->process->setWorkingDirectory(dir->path());
+    c->process->start(qEnvironmentVariable("TQM510"),
+                      QStringList{QStringLiteral("--workdir"), c->workdir, QStringLiteral("--database"),
+                                  server->url(), QStringLiteral("--collector-id"), name} +
+                          args);
+    collectors[name + QString::number(collectors.size())] = std::move(c);
+    return raw;
+}
+
+bool tst_SharedValues::finish(Collector *c)
+{
+    if (c->process->state() == QProcess::Running)
+        c->process->terminate();
+    const bool ended = c->process->waitForFinished(30000);
+    c->output += c->process->readAllStandardOutput();
+    return ended && c->process->exitStatus() == QProcess::NormalExit;
+}
+
+QString tst_SharedValues::checkValues(const QStringList &names) const
+{
+    QStringList problems;
+    for (int i = 0; i < codes.size(); ++i) {
+        QStringList folders;
+        for (const QString &name : names)
+            folders << QDir(dir->filePath(name)).filePath(QStringLiteral("files/") + codes.at(i));
+        const datatruth::Saved saved = datatruth::readFolders(folders);
+        const QString mismatch =
+            datatruth::prefixMismatch(datatruth::readTruth(loggers.at(size_t(i))->truthPath()), saved);
+        if (saved.lineCount == 0)
+            problems << codes.at(i) + QStringLiteral(": nothing saved");
+        else if (!mismatch.isEmpty())
+            problems << codes.at(i) + QStringLiteral(": ") + mismatch;
+    }
+    return problems.join(QLatin1Char('\n'));
+}
+
+void tst_SharedValues::takeoverWithoutTheFiles_everyValueOnceAtItsTime()
+{
+    QVERIFY(startLoggers(QStringLiteral("T"), 1));
+    QVERIFY(addStations(QStringLiteral("a")));
+    const QString truth = loggers.front()->truthPath();
+    auto visitOnce = [&](const QString &name) {
+        // After the logger wrote more: each visit has something new to save.
+        const int before = int(datatruth::readTruth(truth).size());
+        QTRY_VERIFY_WITH_TIMEOUT(datatruth::readTruth(truth).size() > before + 2, 20000);
+        Collector *c = collector(name, {"--headless", "--once"});
+        QVERIFY(finish(c));
+        QCOMPARE(c->process->exitCode(), 0);
+        QCOMPARE(c->count(codes.front(), savingStatus), 1);
+    };
+    visitOnce(QStringLiteral("a"));
+    // The second collector has none of the first one's files: it resumes from
+    // the store's point, time base included, and then from its own file,
+    // whose first line follows no clock setting.
+    visitOnce(QStringLiteral("b"));
+    visitOnce(QStringLiteral("b"));
+    visitOnce(QStringLiteral("b"));
+    const datatruth::Saved a = datatruth::readFolders({dir->filePath("a/files/T00")});
+    const datatruth::Saved b = datatruth::readFolders({dir->filePath("b/files/T00")});
+    QVERIFY(a.lineCount > 100);
+    QVERIFY(b.lineCount > 0);
+    QVERIFY(!b.timeBase.isEmpty());
+    // The truth file follows the logger's memory a moment later.
+    QTRY_VERIFY2_WITH_TIMEOUT(checkValues({"a", "b"}).isEmpty(), qPrintable(checkValues({"a", "b"})), 5000);
+}
+
+void tst_SharedValues::frozenCollector_savesNothingTwice_reportsTheLostLease()
+{
+    // Visits every 6 s: a collector frozen between two visits holds no
+    // logger's line (a logger answers one connection at a time).
+    qputenv("TQM510_MINUTE_MS", "100");
+    auto restore = qScopeGuard([] { qputenv("TQM510_MINUTE_MS", "50"); });
+    QVERIFY(startLoggers(QStringLiteral("F"), 4));
+    QVERIFY(addStations(QStringLiteral("a")));
+    Collector *a = collector(QStringLiteral("a"));
+    auto allIdle = [&]() {
+        for (const QString &code : qAsConst(codes))
+            if (a->count(code, savingStatus) < 1 || !a->idle(code))
+                return false;
+        return true;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(allIdle(), 30000);
+
+    // Frozen well past its leases while another collector takes over.
+    QVERIFY(::kill(pid_t(a->process->processId()), SIGSTOP) == 0);
+    Collector *b = collector(QStringLiteral("b"));
+    for (const QString &code : qAsConst(codes))
+        QTRY_VERIFY_WITH_TIMEOUT(b->count(code, savingStatus) >= 2, 40000);
+
+    const int before = a->output.size();
+    QVERIFY(::kill(pid_t(a->process->processId()), SIGCONT) == 0);
+    // Thawed, it learns that b holds its stations and says so.
+    QTRY_VERIFY_WITH_TIMEOUT(a->output.mid(before).contains("now held by b"), 20000);
+    // Both go on, sharing the stations again, for a few more visits.
+    for (const QString &code : qAsConst(codes)) {
+        const int seen = a->count(code, savingStatus) +
+                         b->count(code, savingStatus);
+        QTRY_VERIFY_WITH_TIMEOUT(a->count(code, savingStatus) +
+                                         b->count(code, savingStatus) >=
+                                     seen + 2,
+                                 30000);
+    }
+    QVERIFY(finish(a));
+    QVERIFY(finish(b));
+    // The truth file follows the logger's memory a moment later.
+    QTRY_VERIFY2_WITH_TIMEOUT(checkValues({"a", "b"}).isEmpty(), qPrintable(checkValues({"a", "b"})), 5000);
+}
+
+void tst_SharedValues::serverRestartedUnderThreeCollectors_everyValueOnce()
+{
+    // Leases outlast the restart: each station stays with its collector.
+    qputenv("TQM510_LEASE_SECONDS", "15");
+    qputenv("TQM510_LEASE_RENEW_MS", "1000");
+    auto restore = qScopeGuard([] {
+        qputenv("TQM510_LEASE_SECONDS", "3");
+        qputenv("TQM510_LEASE_RENEW_MS", "500");
+    });
+    QVERIFY(startLoggers(QStringLiteral("R"), 15));
+    QVERIFY(addStations(QStringLiteral("a")));
+    QList<Collector *> running;
+    for (const char *name : {"a", "b", "c"})
+        running << collector(QLatin1String(name));
+    auto completed = [&](const QString &code) {
+        int n = 0;
+        for (Collector *c : qAsConst(running))
+            n += c->count(code, savingStatus);
+        return n;
+    };
+    for (const QString &code : qAsConst(codes))
+        QTRY_VERIFY_WITH_TIMEOUT(completed(code) >= 1, 60000);
+
+    QVERIFY(server->stopServer());
+    // Visits go on while the server is away: the loggers are still reached.
+    QHash<QString, int> before;
+    for (const QString &code : qAsConst(codes))
+        before.insert(code, completed(code));
+    QTRY_VERIFY_WITH_TIMEOUT(completed(codes.first()) > before.value(codes.first()), 20000);
+    QVERIFY(server->startServer());
+    for (const QString &code : qAsConst(codes))
+        QTRY_VERIFY_WITH_TIMEOUT(completed(code) >= before.value(code) + 2, 60000);
+
+    for (Collector *c : qAsConst(running))
+        QVERIFY(finish(c));
+    QTRY_VERIFY2_WITH_TIMEOUT(checkValues({"a", "b", "c"}).isEmpty(), qPrintable(checkValues({"a", "b", "c"})),
+                              5000);
+    // The resume points kept during the restart reached the store.
+    QSqlDatabase db = server->connect(QStringLiteral("check"));
+    QSqlQuery q(db);
+    QVERIFY(q.exec(QStringLiteral("SELECT count(*) FROM station_resume WHERE time_base <> ''")));
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toInt(), codes.size());
+    db.close();
+}
+
+QTEST_GUILESS_MAIN(tst_SharedValues)
+#include "tst_sharedvalues.moc"
