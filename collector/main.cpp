@@ -1,4 +1,5 @@
 #include "collection/headlesscollector.h"
+#include "collection/serviceconfig.h"
 #include "nexil/logging.h"
 #include "nexil/protocol/timezone.h"
 #include "store/databaseurl.h"
@@ -56,7 +57,11 @@ int main(int argc, char *argv[])
         "Statuses the database is too busy to take are kept and stored later; standard error says so.\n"
         "The working folder: --workdir DIR (or TQM510_WORKDIR), else the classic layout of the working\n"
         "directory or the program's folder (settings.ini, ../data, ../lang, ../style), else the user's\n"
-        "data folder.");
+        "data folder.\n"
+        "Settings, the first one given wins: the command line; the environment (TQM510_DATABASE); the\n"
+        "configuration file of --config (the service's is /etc/tqm510/tqm510.conf); the SETTINGS group of\n"
+        "the working folder's settings.ini; the defaults. Passwords given as systemd credentials\n"
+        "($CREDENTIALS_DIRECTORY/database-password, $CREDENTIALS_DIRECTORY/smtp-password) win over all.");
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOption({QStringLiteral("headless"), QStringLiteral("Collect without any window or display.")});
@@ -70,14 +75,17 @@ int main(int argc, char *argv[])
                                      "DIRECTORY defaults to FILES/CODE, FILES being the working folder's "
                                      "files folder."),
                       QStringLiteral("CODE,HOST,PORT[,DIRECTORY]")});
-    parser.addOption({QStringLiteral("metrics-file"),
-                      QStringLiteral("With --headless: rewrite PATH (atomically, at most every 10 s) after the "
-                                     "visits and every minute with the collection's figures in the text "
-                                     "format of a monitoring textfile collector."),
-                      QStringLiteral("PATH")});
+    parser.addOption(
+        {QStringLiteral("metrics-file"),
+         QStringLiteral("With --headless: rewrite PATH (atomically, at most every 10 s) after the "
+                        "visits and every minute with the collection's figures in the text "
+                        "format of a monitoring textfile collector (default: \"metricsFile\" in the --config "
+                        "file)."),
+         QStringLiteral("PATH")});
     parser.addOption({QStringLiteral("status"),
                       QStringLiteral("Print every station's visit statistics as a table and exit.")});
-    parser.addOption({QStringLiteral("json"), QStringLiteral("With --status: print JSON instead of a table.")});
+    parser.addOption(
+        {QStringLiteral("json"), QStringLiteral("With --status: print JSON instead of a table.")});
     parser.addOption(
         {QStringLiteral("verbose"),
          QStringLiteral("Show the diagnostics of the library and the collector on standard error "
@@ -88,15 +96,29 @@ int main(int argc, char *argv[])
                                      "(tqm510 --chart --help tells more)."),
                       QStringLiteral("FILE")});
 #endif
-    parser.addOption({QStringLiteral("database"),
-                      QStringLiteral("The station store: sqlite:PATH (default: the working folder's data/data.db) "
-                                     "or postgresql://USER@HOST:PORT/DBNAME, shared by several collectors. "
-                                     "Also TQM510_DATABASE or \"SETTINGS/database\" in settings.ini."),
-                      QStringLiteral("URL")});
-    parser.addOption({QStringLiteral("collector-id"),
-                      QStringLiteral("With --headless on a shared PostgreSQL store: this collector's name in "
-                                     "the station leases (default: host name and process id)."),
-                      QStringLiteral("NAME")});
+    parser.addOption(
+        {QStringLiteral("database"),
+         QStringLiteral("The station store: sqlite:PATH (default: the working folder's data/data.db) "
+                        "or postgresql://USER@HOST:PORT/DBNAME, shared by several collectors. "
+                        "Also TQM510_DATABASE, \"database\" in the --config file or \"SETTINGS/database\" in "
+                        "settings.ini."),
+         QStringLiteral("URL")});
+    parser.addOption(
+        {QStringLiteral("collector-id"),
+         QStringLiteral(
+             "With --headless on a shared PostgreSQL store: this collector's name in "
+             "the station leases (default: \"collectorId\" in the --config file, else host name and "
+             "process id)."),
+         QStringLiteral("NAME")});
+    parser.addOption(
+        {QStringLiteral("config"),
+         QStringLiteral(
+             "Read settings from FILE, \"key = value\" lines: database, collectorId, metricsFile, web "
+             "(the web dashboard's HOST:PORT, not served by this version) and the SETTINGS keys of "
+             "settings.ini that a collection reads (lang, retryMinutes, clockDriftWarnSeconds, "
+             "clockSync, devicePassword, memoryWarnDays, alertAfterFailures, smtpServer, smtpPort, "
+             "smtpTls, smtpUser, smtpPassword, smtpFrom). Also TQM510_CONFIG."),
+         QStringLiteral("FILE")});
     parser.addOption({QStringLiteral("workdir"),
                       QStringLiteral("Use DIR as the working folder: DIR/settings.ini, DIR/data/data.db, "
                                      "DIR/lang, DIR/style and new stations under DIR/files."),
@@ -116,12 +138,33 @@ int main(int argc, char *argv[])
     QTextStream out(stdout);
     QTextStream err(stderr);
     {
+        ServiceConfig config;
+        QString problem;
+        QString configFile = parser.value(QStringLiteral("config"));
+        if (configFile.isEmpty())
+            configFile = qEnvironmentVariable("TQM510_CONFIG");
+        if (!configFile.isEmpty() && !config.load(configFile, &problem)) {
+            err << "Bad configuration file: " << problem << Qt::endl;
+            return 2;
+        }
+        for (const QString &warning : config.warnings())
+            err << warning << Qt::endl;
+        if (!config.loadCredentials(&problem)) {
+            err << "Cannot read a credential: " << problem << Qt::endl;
+            return 2;
+        }
+        ServiceConfig::setCurrent(config);
+    }
+    const ServiceConfig &config = ServiceConfig::current();
+    {
         const QSettings settings(WorkFolder::current().settingsFile(), QSettings::IniFormat);
         DatabaseUrl url;
         QString problem;
-        if (!DatabaseUrl::choose(parser.value(QStringLiteral("database")), qEnvironmentVariable("TQM510_DATABASE"),
-                                 settings.value(QStringLiteral("SETTINGS/database")).toString(),
-                                 WorkFolder::current().databaseFile(), &url, &problem)) {
+        const QString chosen = config.databaseUrl(
+            parser.value(QStringLiteral("database")), qEnvironmentVariable("TQM510_DATABASE"),
+            settings.value(QStringLiteral("SETTINGS/database")).toString());
+        if (!DatabaseUrl::choose(chosen, QString(), QString(), WorkFolder::current().databaseFile(), &url,
+                                 &problem)) {
             err << "Bad database URL: " << problem << Qt::endl;
             return 2;
         }
@@ -149,8 +192,15 @@ int main(int argc, char *argv[])
     }
     if (parser.isSet(QStringLiteral("headless"))) {
         HeadlessCollector collector(out, err);
-        collector.setCollectorId(parser.value(QStringLiteral("collector-id")));
-        collector.setMetricsFile(parser.value(QStringLiteral("metrics-file")));
+        const auto choice = [&](const char *option, const char *key) {
+            const QString given = parser.value(QLatin1String(option));
+            return given.isEmpty() ? config.value(QLatin1String(key)) : given;
+        };
+        collector.setCollectorId(choice("collector-id", "collectorId"));
+        collector.setMetricsFile(choice("metrics-file", "metricsFile"));
+        if (config.contains(QStringLiteral("web")))
+            err << "web = " << config.value(QStringLiteral("web"))
+                << ": this version has no web dashboard; nothing listens there." << Qt::endl;
         return collector.run(parser.isSet(QStringLiteral("once")));
     }
 #ifdef TQM510_WINDOWS

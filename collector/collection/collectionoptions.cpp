@@ -1,15 +1,34 @@
 #include "collectionoptions.h"
 
+#include "serviceconfig.h"
+
 #include <QSettings>
 #include <QStringList>
 
 namespace {
 
-int positive(const QSettings &settings, const char *key, int fallback)
+int positive(const QVariant &value, int fallback)
 {
     bool ok = false;
-    const int value = settings.value(QLatin1String(key)).toString().trimmed().toInt(&ok);
-    return ok && value > 0 ? value : fallback;
+    const int number = value.toString().trimmed().toInt(&ok);
+    return ok && number > 0 ? number : fallback;
+}
+
+// QVariant takes any text but "false" and "0" for true: "no" and "off" too.
+bool flag(const QVariant &value, bool fallback)
+{
+    if (!value.isValid())
+        return fallback;
+    if (value.type() == QVariant::Bool)
+        return value.toBool();
+    const QString text = value.toString().trimmed().toLower();
+    if (text == QLatin1String("true") || text == QLatin1String("yes") || text == QLatin1String("on") ||
+        text == QLatin1String("1"))
+        return true;
+    if (text == QLatin1String("false") || text == QLatin1String("no") || text == QLatin1String("off") ||
+        text == QLatin1String("0"))
+        return false;
+    return fallback;
 }
 
 } // namespace
@@ -35,22 +54,27 @@ QList<int> CollectionOptions::defaultRetryMinutes()
 CollectionOptions CollectionOptions::load(const QString &settingsFile)
 {
     CollectionOptions o;
-    const QSettings s(settingsFile, QSettings::IniFormat);
+    const QSettings ini(settingsFile, QSettings::IniFormat);
+    // The administrator's configuration file and credentials come first.
+    const ServiceConfig &config = ServiceConfig::current();
+    const auto value = [&](const char *key, const QVariant &fallback = QVariant()) {
+        return config.setting(ini, QLatin1String(key), fallback);
+    };
     // A list-looking value comes back from QSettings as a string list.
-    const QVariant retry = s.value(QStringLiteral("SETTINGS/retryMinutes"));
+    const QVariant retry = value("retryMinutes");
     if (retry.isValid())
         o.retryMinutes = parseMinutes(retry.toStringList().join(QLatin1Char(',')));
-    o.clockDriftWarnSeconds = positive(s, "SETTINGS/clockDriftWarnSeconds", o.clockDriftWarnSeconds);
-    o.clockSync = s.value(QStringLiteral("SETTINGS/clockSync"), false).toBool();
-    o.devicePassword = s.value(QStringLiteral("SETTINGS/devicePassword")).toString();
-    o.memoryWarnDays = positive(s, "SETTINGS/memoryWarnDays", o.memoryWarnDays);
-    o.alertAfterFailures = positive(s, "SETTINGS/alertAfterFailures", o.alertAfterFailures);
-    o.smtpServer = s.value(QStringLiteral("SETTINGS/smtpServer")).toString().trimmed();
-    o.smtpPort = positive(s, "SETTINGS/smtpPort", o.smtpPort);
-    o.smtpTls = s.value(QStringLiteral("SETTINGS/smtpTls"), o.smtpTls).toString().trimmed().toLower();
-    o.smtpUser = s.value(QStringLiteral("SETTINGS/smtpUser")).toString();
-    o.smtpPassword = s.value(QStringLiteral("SETTINGS/smtpPassword")).toString();
-    o.smtpFrom = s.value(QStringLiteral("SETTINGS/smtpFrom"), o.smtpFrom).toString().trimmed();
+    o.clockDriftWarnSeconds = positive(value("clockDriftWarnSeconds"), o.clockDriftWarnSeconds);
+    o.clockSync = flag(value("clockSync"), false);
+    o.devicePassword = value("devicePassword").toString();
+    o.memoryWarnDays = positive(value("memoryWarnDays"), o.memoryWarnDays);
+    o.alertAfterFailures = positive(value("alertAfterFailures"), o.alertAfterFailures);
+    o.smtpServer = value("smtpServer").toString().trimmed();
+    o.smtpPort = positive(value("smtpPort"), o.smtpPort);
+    o.smtpTls = value("smtpTls", o.smtpTls).toString().trimmed().toLower();
+    o.smtpUser = value("smtpUser").toString();
+    o.smtpPassword = value("smtpPassword").toString();
+    o.smtpFrom = value("smtpFrom", o.smtpFrom).toString().trimmed();
     // Tests of whole collector processes run on short minutes.
     const int minuteMs = qEnvironmentVariableIntValue("TQM510_MINUTE_MS");
     if (minuteMs > 0)

@@ -1,7 +1,8 @@
 #include "startup.h"
 
-#include "mainwindow.h"
+#include "collection/serviceconfig.h"
 #include "collection/sharedresume.h"
+#include "mainwindow.h"
 #include "questions.h"
 #include "store/databaseconnection.h"
 #include "store/workfolder.h"
@@ -36,7 +37,8 @@ std::unique_ptr<QCoreApplication> createApplication(int &argc, char **argv)
 QString startupLanguage()
 {
     const QSettings settings(WorkFolder::current().settingsFile(), QSettings::IniFormat);
-    const QString language = settings.value(QStringLiteral("SETTINGS/lang")).toString().simplified();
+    const QString language =
+        ServiceConfig::current().setting(settings, QStringLiteral("lang")).toString().simplified();
     return language.isEmpty() ? QStringLiteral("tr_tr") : language;
 }
 
@@ -79,8 +81,8 @@ int runMainWindow(Questions *questions)
 
     if (!QDir(folder.dataDir()).exists())
         QDir().mkpath(folder.dataDir());
-    const DatabaseUrl url =
-        DatabaseUrl::current().isValid() ? DatabaseUrl::current() : DatabaseUrl::sqlite(folder.databaseFile());
+    const DatabaseUrl url = DatabaseUrl::current().isValid() ? DatabaseUrl::current()
+                                                             : DatabaseUrl::sqlite(folder.databaseFile());
     DatabaseConnection database;
     if (!database.open(url)) {
         questions->critical(nullptr, QCoreApplication::translate("main", "Database Error"),

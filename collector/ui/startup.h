@@ -16,8 +16,9 @@ namespace Startup {
 // QCoreApplication and so run where there is no display.
 std::unique_ptr<QCoreApplication> createApplication(int &argc, char **argv);
 
-// The language start-up loads: "SETTINGS/lang" of the working folder's
-// settings.ini when set, otherwise "tr_tr".
+// The language start-up loads: "lang" of the configuration file, else
+// "SETTINGS/lang" of the working folder's settings.ini when set, otherwise
+// "tr_tr".
 QString startupLanguage();
 
 // Installs the program's translation `language` (e.g. "tr_tr") from
