@@ -489,6 +489,10 @@
         <source>Waiting for workers..</source>
         <translation>Waiting for workers..</translation>
     </message>
+    <message>
+        <source>Station %1 is held by the collector %2, which visits it. It is not visited from here.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ManualConnection</name>
@@ -781,6 +785,40 @@
     </message>
 </context>
 <context>
+    <name>StationMonitor</name>
+    <message>
+        <source>Memory may overwrite unread data on %1</source>
+        <translation>Memory may overwrite unread data on %1</translation>
+    </message>
+</context>
+<context>
+    <name>StationStats</name>
+    <message>
+        <source>Visits: %1, succeeded %2, failed %3, retries %4</source>
+        <translation>Visits: %1, succeeded %2, failed %3, retries %4</translation>
+    </message>
+    <message>
+        <source>Last success: %1</source>
+        <translation>Last success: %1</translation>
+    </message>
+    <message>
+        <source>never</source>
+        <translation>never</translation>
+    </message>
+    <message>
+        <source>Clock drift: %1 s</source>
+        <translation>Clock drift: %1 s</translation>
+    </message>
+    <message>
+        <source> (beyond the limit)</source>
+        <translation> (beyond the limit)</translation>
+    </message>
+    <message>
+        <source>Memory full: %1, unread data overwritten: %2</source>
+        <translation>Memory full: %1, unread data overwritten: %2</translation>
+    </message>
+</context>
+<context>
     <name>StationTableModel</name>
     <message>
         <source>#ID</source>
@@ -964,40 +1002,6 @@
     </message>
 </context>
 <context>
-    <name>StationMonitor</name>
-    <message>
-        <source>Memory may overwrite unread data on %1</source>
-        <translation>Memory may overwrite unread data on %1</translation>
-    </message>
-</context>
-<context>
-    <name>StationStats</name>
-    <message>
-        <source>Visits: %1, succeeded %2, failed %3, retries %4</source>
-        <translation>Visits: %1, succeeded %2, failed %3, retries %4</translation>
-    </message>
-    <message>
-        <source>Last success: %1</source>
-        <translation>Last success: %1</translation>
-    </message>
-    <message>
-        <source>never</source>
-        <translation>never</translation>
-    </message>
-    <message>
-        <source>Clock drift: %1 s</source>
-        <translation>Clock drift: %1 s</translation>
-    </message>
-    <message>
-        <source> (beyond the limit)</source>
-        <translation> (beyond the limit)</translation>
-    </message>
-    <message>
-        <source>Memory full: %1, unread data overwritten: %2</source>
-        <translation>Memory full: %1, unread data overwritten: %2</translation>
-    </message>
-</context>
-<context>
     <name>Worker</name>
     <message>
         <source>Connecting..</source>
@@ -1050,6 +1054,26 @@
     <message>
         <source>Device clock not set: wrong device password</source>
         <translation>Device clock not set: wrong device password</translation>
+    </message>
+    <message>
+        <source>Lease expired: the station store cannot be reached</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Lease lost: station now held by %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Visit dropped: the lease on the station expired</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Visit dropped: station now held by %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Visit dropped: the lease on the station could not be confirmed</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>

@@ -489,6 +489,10 @@
         <source>Waiting for workers..</source>
         <translation>Toplayıcıların durması bekleniyor..</translation>
     </message>
+    <message>
+        <source>Station %1 is held by the collector %2, which visits it. It is not visited from here.</source>
+        <translation>%1 istasyonu %2 toplayıcısında; onu o ziyaret ediyor. Buradan ziyaret edilmiyor.</translation>
+    </message>
 </context>
 <context>
     <name>ManualConnection</name>
@@ -781,6 +785,40 @@
     </message>
 </context>
 <context>
+    <name>StationMonitor</name>
+    <message>
+        <source>Memory may overwrite unread data on %1</source>
+        <translation>Bellek, okunmamış verilerin üzerine %1 tarihinde yazabilir</translation>
+    </message>
+</context>
+<context>
+    <name>StationStats</name>
+    <message>
+        <source>Visits: %1, succeeded %2, failed %3, retries %4</source>
+        <translation>Ziyaret: %1, başarılı %2, başarısız %3, yeniden deneme %4</translation>
+    </message>
+    <message>
+        <source>Last success: %1</source>
+        <translation>Son başarılı ziyaret: %1</translation>
+    </message>
+    <message>
+        <source>never</source>
+        <translation>hiç</translation>
+    </message>
+    <message>
+        <source>Clock drift: %1 s</source>
+        <translation>Saat farkı: %1 sn</translation>
+    </message>
+    <message>
+        <source> (beyond the limit)</source>
+        <translation> (sınırın üzerinde)</translation>
+    </message>
+    <message>
+        <source>Memory full: %1, unread data overwritten: %2</source>
+        <translation>Bellek dolu: %1, okunmamış verinin üzerine yazılma: %2</translation>
+    </message>
+</context>
+<context>
     <name>StationTableModel</name>
     <message>
         <source>#ID</source>
@@ -964,40 +1002,6 @@
     </message>
 </context>
 <context>
-    <name>StationMonitor</name>
-    <message>
-        <source>Memory may overwrite unread data on %1</source>
-        <translation>Bellek, okunmamış verilerin üzerine %1 tarihinde yazabilir</translation>
-    </message>
-</context>
-<context>
-    <name>StationStats</name>
-    <message>
-        <source>Visits: %1, succeeded %2, failed %3, retries %4</source>
-        <translation>Ziyaret: %1, başarılı %2, başarısız %3, yeniden deneme %4</translation>
-    </message>
-    <message>
-        <source>Last success: %1</source>
-        <translation>Son başarılı ziyaret: %1</translation>
-    </message>
-    <message>
-        <source>never</source>
-        <translation>hiç</translation>
-    </message>
-    <message>
-        <source>Clock drift: %1 s</source>
-        <translation>Saat farkı: %1 sn</translation>
-    </message>
-    <message>
-        <source> (beyond the limit)</source>
-        <translation> (sınırın üzerinde)</translation>
-    </message>
-    <message>
-        <source>Memory full: %1, unread data overwritten: %2</source>
-        <translation>Bellek dolu: %1, okunmamış verinin üzerine yazılma: %2</translation>
-    </message>
-</context>
-<context>
     <name>Worker</name>
     <message>
         <source>Connecting..</source>
@@ -1050,6 +1054,26 @@
     <message>
         <source>Device clock not set: wrong device password</source>
         <translation>Cihaz saati ayarlanamadı: cihaz şifresi yanlış</translation>
+    </message>
+    <message>
+        <source>Lease expired: the station store cannot be reached</source>
+        <translation>Kira süresi doldu: istasyon veritabanına ulaşılamıyor</translation>
+    </message>
+    <message>
+        <source>Lease lost: station now held by %1</source>
+        <translation>Kira kaybedildi: istasyon artık %1 toplayıcısında</translation>
+    </message>
+    <message>
+        <source>Visit dropped: the lease on the station expired</source>
+        <translation>Ziyaret bırakıldı: istasyonun kira süresi doldu</translation>
+    </message>
+    <message>
+        <source>Visit dropped: station now held by %1</source>
+        <translation>Ziyaret bırakıldı: istasyon artık %1 toplayıcısında</translation>
+    </message>
+    <message>
+        <source>Visit dropped: the lease on the station could not be confirmed</source>
+        <translation>Ziyaret bırakıldı: istasyonun kirası doğrulanamadı</translation>
     </message>
 </context>
 <context>

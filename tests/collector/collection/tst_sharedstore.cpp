@@ -496,9 +496,24 @@ void tst_SharedStore::collectingTakesLeasesPausingGivesThemBack()
     for (const QList<QVariant> &status : qAsConst(statuses))
         QCOMPARE(status.at(0).value<DBStation>().id, ids.at(1));
 
+    // "Update Station Data" of a station another collector holds names it
+    // (on one line, whatever its name) and visits nothing; one of ours goes.
+    QSqlQuery other;
+    QVERIFY(other.exec(QStringLiteral("INSERT INTO station_leases(station_id, holder, expires_at, epoch) "
+                                      "VALUES(%1, E'rogue\\nname', now() + interval '1 minute', 1)")
+                           .arg(ids.at(2))));
+    statuses.clear();
+    QString holder;
+    QVERIFY(!controller.updateStationData(2, &holder));
+    QCOMPARE(holder, QStringLiteral("rogue name"));
+    QVERIFY(controller.updateStationData(1, &holder));
+    QTRY_VERIFY_WITH_TIMEOUT(!statuses.isEmpty(), 10000);
+    for (const QList<QVariant> &status : qAsConst(statuses))
+        QVERIFY(status.at(0).value<DBStation>().id != ids.at(2));
+
     controller.pauseCollecting();
     leases.releaseAll();
-    QSqlQuery q(QStringLiteral("SELECT count(*) FROM station_leases WHERE holder <> ''"));
+    QSqlQuery q(QStringLiteral("SELECT count(*) FROM station_leases WHERE holder <> '' AND holder <> E'rogue\\nname'"));
     QVERIFY(q.next());
     QCOMPARE(q.value(0).toInt(), 0);
     controller.stopCollecting();
