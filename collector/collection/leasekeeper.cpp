@@ -19,6 +19,8 @@ namespace {
 const char *const connectionName = "station-leases";
 // A renewal or a confirmation is waited for this long at most.
 constexpr int answerTimeoutMs = 10000;
+// Before giving the leases back, for resume points still to be stored.
+constexpr int keptWaitMs = 2000;
 } // namespace
 
 LeaseKeeper::LeaseKeeper(StationTableModel *model, WorkerController *controller, const QString &holder,
@@ -304,17 +306,25 @@ void LeaseKeeper::releaseAll()
     }
     ++m_generation;
     m_guard->loseAll();
+    // A station whose resume point is not stored yet is not given back: the
+    // next holder would resume behind it. Its lease expires instead.
+    QList<int> keep;
+    if (SharedResume *resume = SharedResume::instance()) {
+        resume->waitForStored(keptWaitMs);
+        const QSet<int> kept = resume->keptStations();
+        keep = QList<int>(kept.cbegin(), kept.cend());
+    }
     StationLeases *leases = &m_leases;
     StoreThread *thread = m_thread.get();
     bool released = false;
     m_thread->call<bool>(
-        [this, leases, thread]() {
+        [this, leases, thread, keep]() {
             const QList<QTimer *> timers = thread->context()->findChildren<QTimer *>();
             for (QTimer *timer : timers)
                 delete timer;
             m_everRenewed = false;
             m_threadHeld.clear();
-            return thread->ready() && leases->releaseAll();
+            return thread->ready() && leases->releaseAll(keep);
         },
         &released, answerTimeoutMs);
     m_held.clear();

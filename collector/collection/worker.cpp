@@ -18,6 +18,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -522,6 +523,16 @@ void Worker::onNexilDataFile(QList<DataFile> files)
         return;
     if (!maySave())
         return;
+    // A value without its time cannot be placed; the download found no base
+    // for it even from the start of memory (a device that never stamped it).
+    DataFile &download = files.last();
+    const int before = int(download.lines.size());
+    download.lines.erase(std::remove_if(download.lines.begin(), download.lines.end(),
+                                        [](const DataLine &l) { return !l.dateTime.isValid(); }),
+                         download.lines.end());
+    if (download.lines.size() != before)
+        qCWarning(lcWorker, "station %d: %d values without a time were not saved", station.id,
+                  before - int(download.lines.size()));
     // The file manager makes one missing level; a new station's directory may
     // need more.
     QDir().mkpath(WorkFolder::stationDir(station.file_path));

@@ -237,10 +237,11 @@ bool StationLeases::release(const QList<int> &stationIds)
                 {m_holder, intArray(stationIds)});
 }
 
-bool StationLeases::releaseAll()
+bool StationLeases::releaseAll(const QList<int> &keep)
 {
     QSqlQuery q(QSqlDatabase::database(m_connection));
-    return exec(q, QStringLiteral("UPDATE station_leases SET holder = '', expires_at = 'epoch' WHERE holder = ?"),
-                {m_holder}) &&
+    return exec(q, QStringLiteral("UPDATE station_leases SET holder = '', expires_at = 'epoch' WHERE holder = ? "
+                                  "AND NOT (station_id = ANY(?::int[]))"),
+                {m_holder, intArray(keep)}) &&
            exec(q, QStringLiteral("DELETE FROM collectors WHERE holder = ?"), {m_holder});
 }

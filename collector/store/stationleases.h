@@ -57,7 +57,8 @@ public:
     static QVariantList fenceValues(int stationId, const QString &holder, qint64 epoch);
     // Gives the stations back (a collector that stops, or --once when done).
     bool release(const QList<int> &ids);
-    bool releaseAll();
+    // keep: stations not given back now (they expire on their own).
+    bool releaseAll(const QList<int> &keep = {});
 
     QString holder() const { return m_holder; }
     int leaseSeconds() const { return m_leaseSeconds; }

@@ -63,6 +63,7 @@ private slots:
     // Whole visits against the simulator.
     void fullVisitSavesWhatTheDeviceHolds();
     void visitWithoutDownloadEndsInSuccess();
+    void valuesBeforeAnyTimeStampAreNotSaved();
     void visitToAnotherStationSavesNothing();
     void unsavableDownloadIsReportedAsError();
     void stationWithoutDirectoryDownloadsNothing();
@@ -491,6 +492,41 @@ void tst_Worker::fullVisitSavesWhatTheDeviceHolds()
     QCOMPARE(again.last(), QStringLiteral("Download completed."));
     QCOMPARE(xmlLines(path).size(), truth.size());
     QVERIFY(!worker.currentStation().active);
+}
+
+void tst_Worker::valuesBeforeAnyTimeStampAreNotSaved()
+{
+    if (!Simulator::available())
+        QSKIP("the simulator is not built");
+    QTemporaryDir dir;
+    Simulator sim;
+    // A device whose memory begins without a time stamp: its first values
+    // have no time to be placed at.
+    const QByteArray scenario = R"({"station": {"code": "U01"}, "channels": [
+        {"state": 1, "name": "Level", "code": 49, "unit": "cm"}],
+        "memory": {"records": [{"type": "measurement", "minutes": 10, "values": [1.5]},
+                               {"type": "timestamp", "time": "01/12/26 06:00"},
+                               {"type": "measurement", "minutes": 0, "values": [2.5]},
+                               {"type": "measurement", "minutes": 15, "values": [3.5]}]}})";
+    QVERIFY2(sim.start(dir.path(), QStringLiteral("sim"), scenario), qPrintable(sim.error()));
+    DBStation s = station(sim.port, false);
+    s.code = QStringLiteral("U01");
+    s.file_path = dir.filePath(QStringLiteral("station"));
+    s.file_name = QStringLiteral("U01");
+    s.download_data = true;
+    s.export_text = false;
+    s.export_excel = false;
+    Worker worker(s);
+    DBStation last;
+    const QStringList texts = visit(worker, &last);
+    QCOMPARE(texts.last(), QStringLiteral("Download completed."));
+    const QStringList files = QDir(s.file_path).entryList({QStringLiteral("U01_*.xml")}, QDir::Files);
+    QCOMPARE(files.size(), 1);
+    const QList<Line> saved = xmlLines(QDir(s.file_path).filePath(files.first()));
+    QCOMPARE(saved.size(), 2);
+    QCOMPARE(saved.at(0).time, QStringLiteral("2026-12-01 06:00"));
+    QCOMPARE(saved.at(0).value, 2.5);
+    QCOMPARE(saved.at(1).time, QStringLiteral("2026-12-01 06:15"));
 }
 
 void tst_Worker::visitWithoutDownloadEndsInSuccess()
