@@ -74,31 +74,6 @@ QHash<QString, QDateTime> alertsOf(const QString &text)
     return alerts;
 }
 
-const char *const columns[] = {"station_id",
-                               "visits",
-                               "successes",
-                               "failed_no_connection",
-                               "failed_wrong_station",
-                               "failed_device",
-                               "failed_save",
-                               "retries",
-                               "records",
-                               "bytes",
-                               "last_duration_ms",
-                               "last_success_time",
-                               "last_drift_seconds",
-                               "drift_flag",
-                               "last_clock_set",
-                               "consecutive_failures",
-                               "last_reason",
-                               "memory_samples",
-                               "memory_full_time",
-                               "memory_overwrite_time",
-                               "memory_warning",
-                               "completeness_30d",
-                               "last_alerts",
-                               "failing_alerted"};
-
 } // namespace
 
 QString StationStats::summary() const
@@ -317,54 +292,6 @@ bool StationStatsStore::addVisit(int stationId, const StationStats &counts, bool
         *busy = DatabaseConnection::isBusy(error);
     }
     return false;
-}
-
-bool StationStatsStore::save(const StationStats &s)
-{
-    QStringList names;
-    QStringList marks;
-    QStringList updates;
-    for (const char *column : columns) {
-        const QString name = QLatin1String(column);
-        names << name;
-        marks << QStringLiteral("?");
-        if (name != QLatin1String("station_id"))
-            updates << QStringLiteral("%1 = excluded.%1").arg(name);
-    }
-    QSqlQuery query;
-    query.prepare(
-        QStringLiteral("INSERT INTO station_stats (%1) VALUES (%2) ON CONFLICT(station_id) DO UPDATE SET %3")
-            .arg(names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")),
-                 updates.join(QStringLiteral(", "))));
-    query.addBindValue(s.stationId);
-    query.addBindValue(s.visits);
-    query.addBindValue(s.successes);
-    query.addBindValue(s.failedNoConnection);
-    query.addBindValue(s.failedWrongStation);
-    query.addBindValue(s.failedDevice);
-    query.addBindValue(s.failedSave);
-    query.addBindValue(s.retries);
-    query.addBindValue(s.records);
-    query.addBindValue(s.bytes);
-    query.addBindValue(s.lastDurationMs);
-    query.addBindValue(timeValue(s.lastSuccess));
-    query.addBindValue(s.driftKnown ? QVariant(s.lastDriftSeconds) : QVariant());
-    query.addBindValue(s.driftFlag ? 1 : 0);
-    query.addBindValue(timeValue(s.lastClockSet));
-    query.addBindValue(s.consecutiveFailures);
-    query.addBindValue(s.lastReason);
-    query.addBindValue(samplesText(s.memorySamples));
-    query.addBindValue(timeValue(s.memoryFull));
-    query.addBindValue(timeValue(s.memoryOverwrite));
-    query.addBindValue(s.memoryWarning ? 1 : 0);
-    query.addBindValue(s.completenessKnown ? QVariant(s.completeness30d) : QVariant());
-    query.addBindValue(alertsText(s.lastAlert));
-    query.addBindValue(s.failingAlerted ? 1 : 0);
-    if (!query.exec()) {
-        qCDebug(lcStore, "Database Error: %s", qUtf8Printable(query.lastError().text()));
-        return false;
-    }
-    return true;
 }
 
 bool StationStatsStore::remove(int stationId)

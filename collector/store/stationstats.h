@@ -59,7 +59,6 @@ class StationStatsStore
 public:
     static bool createTable();
     static QHash<int, StationStats> load();
-    static bool save(const StationStats &stats);
     // One visit, in one transaction: the counters of `counts` are added to
     // the stored ones (consecutive failures counted on or reset by
     // `failed`), the row is read back, `finish` sets on it what is not a

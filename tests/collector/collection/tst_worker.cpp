@@ -70,6 +70,8 @@ private slots:
 
 private:
     DBStation station(quint16 port, bool active = true);
+    // An inactive station that downloads into `folder`, without exports.
+    DBStation downloading(quint16 port, const QString &folder, const QString &code);
     // Runs one visit to the end; the statuses it published.
     QStringList visit(Worker &worker, DBStation *last);
 };
@@ -78,6 +80,18 @@ void tst_Worker::initTestCase()
 {
     registerDBStation();
     registerNexilMetaTypes();
+}
+
+DBStation tst_Worker::downloading(quint16 port, const QString &folder, const QString &code)
+{
+    DBStation s = station(port, false);
+    s.code = code;
+    s.file_path = folder;
+    s.file_name = code;
+    s.download_data = true;
+    s.export_text = false;
+    s.export_excel = false;
+    return s;
 }
 
 DBStation tst_Worker::station(quint16 port, bool active)
@@ -444,13 +458,7 @@ void tst_Worker::fullVisitSavesWhatTheDeviceHolds()
     QTemporaryDir dir;
     Simulator sim;
     QVERIFY2(sim.start(dir.path(), QStringLiteral("sim"), "{}"), qPrintable(sim.error()));
-    DBStation s = station(sim.port, false);
-    s.code = QStringLiteral("D02A003");
-    s.file_path = dir.filePath(QStringLiteral("station"));
-    s.file_name = QStringLiteral("D02A003");
-    s.download_data = true;
-    s.export_text = false;
-    s.export_excel = false;
+    const DBStation s = downloading(sim.port, dir.filePath(QStringLiteral("station")), QStringLiteral("D02A003"));
     Worker worker(s);
 
     DBStation last;
@@ -509,13 +517,7 @@ void tst_Worker::valuesBeforeAnyTimeStampAreNotSaved()
                                {"type": "measurement", "minutes": 0, "values": [2.5]},
                                {"type": "measurement", "minutes": 15, "values": [3.5]}]}})";
     QVERIFY2(sim.start(dir.path(), QStringLiteral("sim"), scenario), qPrintable(sim.error()));
-    DBStation s = station(sim.port, false);
-    s.code = QStringLiteral("U01");
-    s.file_path = dir.filePath(QStringLiteral("station"));
-    s.file_name = QStringLiteral("U01");
-    s.download_data = true;
-    s.export_text = false;
-    s.export_excel = false;
+    const DBStation s = downloading(sim.port, dir.filePath(QStringLiteral("station")), QStringLiteral("U01"));
     Worker worker(s);
     DBStation last;
     const QStringList texts = visit(worker, &last);
