@@ -1,6 +1,7 @@
 #include "headlesscollector.h"
 
 #include "leasekeeper.h"
+#include "linetext.h"
 #include "metricsfile.h"
 #include "sharedresume.h"
 #include "stationmonitor.h"
@@ -131,7 +132,7 @@ int HeadlessCollector::addStations(const QStringList &texts)
                 result = 1;
                 break;
             }
-            out << stationModel.stations().constLast().id << '\t' << s.code << Qt::endl;
+            out << stationModel.stations().constLast().id << '\t' << LineText::oneLine(s.code) << Qt::endl;
         }
     }
     DatabaseConnection::close();
@@ -260,7 +261,8 @@ QString HeadlessCollector::now() const
 
 void HeadlessCollector::onStatusPublished(DBStation station)
 {
-    out << now() << '\t' << station.id << '\t' << station.code << '\t' << station.status << Qt::endl;
+    out << now() << '\t' << station.id << '\t' << LineText::oneLine(station.code) << '\t'
+        << LineText::oneLine(station.status) << Qt::endl;
     notifier.status(station.code + QStringLiteral(": ") + station.status);
 }
 
@@ -271,14 +273,15 @@ void HeadlessCollector::onWarning(int id, QString text)
         if (s.id == id)
             code = s.code;
     }
-    out << now() << '\t' << id << '\t' << code << '\t' << text << Qt::endl;
+    out << now() << '\t' << id << '\t' << LineText::oneLine(code) << '\t' << LineText::oneLine(text)
+        << Qt::endl;
 }
 
 void HeadlessCollector::onMailFinished(int id, QString kind, bool sent, QString error)
 {
     if (!sent)
-        err << now() << '\t' << "Alert mail (" << kind << ") for station " << id << " not sent: " << error
-            << Qt::endl;
+        err << now() << '\t' << "Alert mail (" << kind << ") for station " << id
+            << " not sent: " << LineText::oneLine(error) << Qt::endl;
 }
 
 void HeadlessCollector::onStoreFailing(int keptCount)

@@ -1,5 +1,7 @@
 #include "smtpmailer.h"
 
+#include "linetext.h"
+
 #include <QDateTime>
 #include <QLocale>
 #include <QUuid>
@@ -69,7 +71,7 @@ QByteArray SmtpMailer::message(const QString &from, const QStringList &to, const
     m += "To: " + toLine + "\r\n";
     m += "Message-ID: <" + QUuid::createUuid().toString(QUuid::WithoutBraces).toUtf8() + "@tqm510>\r\n";
     // Station names and statuses are Turkish: encoded words and an 8-bit body.
-    m += "Subject: =?UTF-8?B?" + subject.toUtf8().toBase64() + "?=\r\n";
+    m += "Subject: =?UTF-8?B?" + LineText::oneLine(subject).toUtf8().toBase64() + "?=\r\n";
     m += "MIME-Version: 1.0\r\n";
     m += "Content-Type: text/plain; charset=UTF-8\r\n";
     m += "Content-Transfer-Encoding: 8bit\r\n";
@@ -83,7 +85,8 @@ QByteArray SmtpMailer::message(const QString &from, const QStringList &to, const
     return m;
 }
 
-bool SmtpMailer::send(const QStringList &to, const QString &subject, const QString &body, QString *error) const
+bool SmtpMailer::send(const QStringList &to, const QString &subject, const QString &body,
+                      QString *error) const
 {
     const auto fail = [error](const QString &why) {
         if (error)

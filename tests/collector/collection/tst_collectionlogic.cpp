@@ -76,6 +76,33 @@ void tst_CollectionLogic::retryMinutesSetting()
         s.setValue(QStringLiteral("SETTINGS/retryMinutes"), QString());
     }
     QVERIFY(CollectionOptions::load(ini).retryMinutes.isEmpty());
+
+    // Texts as an administrator types them: read whole, whatever they hold.
+    const QString odd = QStringLiteral("pa,ss;w0rd = \" \\ x");
+    {
+        QFile file(ini);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("[SETTINGS]\n"
+                   "smtpPassword=pa,ss;w0rd\n"
+                   "devicePassword = " +
+                   odd.toUtf8() +
+                   " \n"
+                   "smtpUser=a b,c\n"
+                   "smtpFrom=\"Collector, North\" <c@example.org>\n"
+                   "retryMinutes=4,8\n");
+    }
+    o = CollectionOptions::load(ini);
+    QCOMPARE(o.smtpPassword, QStringLiteral("pa,ss;w0rd"));
+    QCOMPARE(o.devicePassword, odd);
+    QCOMPARE(o.smtpUser, QStringLiteral("a b,c"));
+    QCOMPARE(o.smtpFrom, QStringLiteral("\"Collector, North\" <c@example.org>"));
+    QCOMPARE(o.retryMinutes, (QList<int>{4, 8}));
+    // One QSettings wrote (quoted and escaped) comes back as it was given.
+    {
+        QSettings s(ini, QSettings::IniFormat);
+        s.setValue(QStringLiteral("SETTINGS/smtpPassword"), odd);
+    }
+    QCOMPARE(CollectionOptions::load(ini).smtpPassword, odd);
 }
 
 void tst_CollectionLogic::clockDriftAndDailySync()
@@ -172,7 +199,8 @@ void tst_CollectionLogic::alertThresholdRateLimitAndRecovery()
     // Clock and memory: each kind limited on its own.
     s.driftFlag = true;
     s.memoryWarning = true;
-    QCOMPARE(policy.due(s, true, t.addSecs(8 * 3600)), (QStringList{AlertPolicy::clock(), AlertPolicy::memory()}));
+    QCOMPARE(policy.due(s, true, t.addSecs(8 * 3600)),
+             (QStringList{AlertPolicy::clock(), AlertPolicy::memory()}));
     s.memoryWarning = false;
     QVERIFY(policy.due(s, true, t.addSecs(9 * 3600)).isEmpty());
     QCOMPARE(policy.due(s, true, t.addSecs(14 * 3600)), QStringList{AlertPolicy::clock()});
@@ -193,21 +221,32 @@ void tst_CollectionLogic::metricsTextReadByParser()
     a.memoryOverwrite = QDateTime::fromSecsSinceEpoch(1791000000);
     StationStats never; // nothing known: its gauges are left out
     const QString odd = QStringLiteral("Q\"\\\nÇ1");
-    const QString text = MetricsFile::render({{QStringLiteral("D02A003"), a}, {odd, never}},
-                                             QDateTime::fromSecsSinceEpoch(1780000100));
+    // A code holding placeholders or a carriage return stays in its own label.
+    const QString placeholders = QStringLiteral("P%1\r%3");
+    const QString text =
+        MetricsFile::render({{QStringLiteral("D02A003"), a}, {odd, never}, {placeholders, a}},
+                            QDateTime::fromSecsSinceEpoch(1780000100));
     const ParsedMetrics m = parseMetrics(text.toUtf8());
     QVERIFY2(m.ok, qPrintable(m.error + text));
     QCOMPARE(m.samples.value(QStringLiteral("tqm510_heartbeat_timestamp_seconds{}")), 1780000100.0);
     QCOMPARE(m.samples.value(QStringLiteral("tqm510_visits_total{result=success,station=D02A003}")), 5.0);
-    QCOMPARE(m.samples.value(QStringLiteral("tqm510_visits_total{result=no_connection,station=D02A003}")), 2.0);
+    QCOMPARE(m.samples.value(QStringLiteral("tqm510_visits_total{result=no_connection,station=D02A003}")),
+             2.0);
     QCOMPARE(m.samples.value(QStringLiteral("tqm510_retries_total{station=D02A003}")), 2.0);
-    QCOMPARE(m.samples.value(QStringLiteral("tqm510_last_success_timestamp_seconds{station=D02A003}")), 1780000000.0);
+    QCOMPARE(m.samples.value(QStringLiteral("tqm510_last_success_timestamp_seconds{station=D02A003}")),
+             1780000000.0);
     QCOMPARE(m.samples.value(QStringLiteral("tqm510_clock_drift_seconds{station=D02A003}")), -42.0);
     QCOMPARE(m.samples.value(QStringLiteral("tqm510_data_completeness_ratio{station=D02A003}")), 0.975);
-    QCOMPARE(m.samples.value(QStringLiteral("tqm510_memory_full_timestamp_seconds{station=D02A003}")), 1790000000.0);
+    QCOMPARE(m.samples.value(QStringLiteral("tqm510_memory_full_timestamp_seconds{station=D02A003}")),
+             1790000000.0);
     QCOMPARE(m.samples.value(QStringLiteral("tqm510_visits_total{result=success,station=%1}").arg(odd)), 0.0);
     QVERIFY(m.samples.contains(QStringLiteral("tqm510_visits_total{result=success,station=%1}").arg(odd)));
     QVERIFY(!m.samples.contains(QStringLiteral("tqm510_clock_drift_seconds{station=%1}").arg(odd)));
+    const QString kept = QStringLiteral("P%1\uFFFD%3");
+    QCOMPARE(m.samples.value(QStringLiteral("tqm510_visits_total{result=success,station=") + kept + "}"),
+             5.0);
+    QCOMPARE(m.samples.value(QStringLiteral("tqm510_clock_drift_seconds{station=") + kept + "}"), -42.0);
+    QVERIFY(!text.contains(QLatin1Char('\r')));
 }
 
 void tst_CollectionLogic::metricsFileWritesAtMostEveryInterval()
