@@ -121,6 +121,7 @@ CollectionOptions CollectionOptions::load(const QString &settingsFile)
     o.smtpUser = text("smtpUser");
     o.smtpPassword = text("smtpPassword");
     o.smtpFrom = text("smtpFrom", o.smtpFrom).trimmed();
+    o.smtpAllowPlainLogin = flag(value("smtpAllowPlainLogin"), false);
     // Tests of whole collector processes run on short minutes.
     const int minuteMs = qEnvironmentVariableIntValue("TQM510_MINUTE_MS");
     if (minuteMs > 0)

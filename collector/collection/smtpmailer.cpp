@@ -31,6 +31,13 @@ size_t readPayload(char *buffer, size_t size, size_t count, void *user)
     return size_t(n);
 }
 
+// Called by libcurl about once a second, waiting or not.
+int progress(void *user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    const auto *abort = static_cast<const std::atomic_bool *>(user);
+    return abort && abort->load() ? 1 : 0;
+}
+
 // libcurl's global set-up is not thread-safe; once per process.
 void initCurl()
 {
@@ -97,6 +104,11 @@ bool SmtpMailer::send(const QStringList &to, const QString &subject, const QStri
         return fail(QStringLiteral("no SMTP server set"));
     if (to.isEmpty())
         return fail(QStringLiteral("no recipients"));
+    if (!server.user.isEmpty() && server.tls == Tls::None && !server.allowPlainLogin)
+        return fail(QStringLiteral("a login is not sent unencrypted: set smtpTls to starttls or tls, or "
+                                   "smtpAllowPlainLogin=true"));
+    if (server.abort && server.abort->load())
+        return fail(QStringLiteral("given up at the stop"));
     initCurl();
     CURL *curl = curl_easy_init();
     if (!curl)
@@ -121,6 +133,9 @@ bool SmtpMailer::send(const QStringList &to, const QString &subject, const QStri
     curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT, long(server.timeoutSeconds));
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, progress);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, const_cast<std::atomic_bool *>(server.abort.get()));
     if (server.tls == Tls::StartTls)
         curl_easy_setopt(curl, CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
     if (!user.isEmpty()) {
@@ -130,6 +145,8 @@ bool SmtpMailer::send(const QStringList &to, const QString &subject, const QStri
     const CURLcode result = curl_easy_perform(curl);
     curl_slist_free_all(recipients);
     curl_easy_cleanup(curl);
+    if (result == CURLE_ABORTED_BY_CALLBACK)
+        return fail(QStringLiteral("given up at the stop"));
     if (result != CURLE_OK)
         return fail(QString::fromUtf8(curl_easy_strerror(result)));
     return true;

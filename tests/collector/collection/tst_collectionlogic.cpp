@@ -180,30 +180,65 @@ void tst_CollectionLogic::memoryForecastWithoutGrowth()
 void tst_CollectionLogic::alertThresholdRateLimitAndRecovery()
 {
     const QDateTime t(QDate(2026, 2, 1), QTime(8, 0));
+    const auto at = [&](double hours) { return t.addSecs(qint64(hours * 3600)); };
     AlertPolicy policy(3);
     StationStats s;
     s.consecutiveFailures = 2;
     QVERIFY(policy.due(s, false, t).isEmpty());
     s.consecutiveFailures = 3;
     QCOMPARE(policy.due(s, false, t), QStringList{AlertPolicy::failing()});
+    // Not delivered yet: pending, not due twice, and it silences nothing.
     s.consecutiveFailures = 4;
-    QVERIFY(policy.due(s, false, t.addSecs(5 * 3600)).isEmpty());
-    s.consecutiveFailures = 9;
-    QCOMPARE(policy.due(s, false, t.addSecs(6 * 3600)), QStringList{AlertPolicy::failing()});
-
-    // Recovery once, then nothing until the next failing mail.
+    QVERIFY(policy.due(s, false, at(0.5)).isEmpty());
+    QVERIFY(s.lastAlert.isEmpty());
+    QVERIFY(!s.failingAlerted);
+    // Recovered before any failing mail got through: no mail at all.
     s.consecutiveFailures = 0;
-    QCOMPARE(policy.due(s, true, t.addSecs(6 * 3600 + 60)), QStringList{AlertPolicy::recovered()});
-    QVERIFY(policy.due(s, true, t.addSecs(7 * 3600)).isEmpty());
+    QVERIFY(policy.due(s, true, at(1)).isEmpty());
+    QVERIFY(s.pendingAlerts.isEmpty());
+
+    // Delivered: the quiet time runs from the delivery.
+    s.consecutiveFailures = 3;
+    QCOMPARE(policy.due(s, false, at(2)), QStringList{AlertPolicy::failing()});
+    AlertPolicy::delivered(s, AlertPolicy::failing(), at(2));
+    QVERIFY(s.failingAlerted && s.pendingAlerts.isEmpty());
+    s.consecutiveFailures = 9;
+    QVERIFY(policy.due(s, false, at(7)).isEmpty());
+    QCOMPARE(policy.due(s, false, at(8)), QStringList{AlertPolicy::failing()});
+    AlertPolicy::delivered(s, AlertPolicy::failing(), at(8));
+
+    // Recovery once, then nothing until the next failing mail; failing again
+    // before the recovery mail got through withdraws it.
+    s.consecutiveFailures = 0;
+    QCOMPARE(policy.due(s, true, at(8.1)), QStringList{AlertPolicy::recovered()});
+    s.consecutiveFailures = 1;
+    QVERIFY(policy.due(s, false, at(8.2)).isEmpty());
+    QVERIFY(s.pendingAlerts.isEmpty() && s.failingAlerted);
+    s.consecutiveFailures = 0;
+    QCOMPARE(policy.due(s, true, at(8.3)), QStringList{AlertPolicy::recovered()});
+    AlertPolicy::delivered(s, AlertPolicy::recovered(), at(8.3));
+    QVERIFY(policy.due(s, true, at(9)).isEmpty());
+    QVERIFY(!s.failingAlerted);
+
+    // A failing mail that got through after the station recovered is owed
+    // its recovery mail.
+    s.consecutiveFailures = 3;
+    QCOMPARE(policy.due(s, false, at(15)), QStringList{AlertPolicy::failing()});
+    s.consecutiveFailures = 0;
+    QVERIFY(policy.due(s, true, at(15.1)).isEmpty());
+    AlertPolicy::delivered(s, AlertPolicy::failing(), at(15.2));
+    QCOMPARE(s.pendingAlerts.keys(), QStringList{AlertPolicy::recovered()});
 
     // Clock and memory: each kind limited on its own.
+    s = StationStats();
     s.driftFlag = true;
     s.memoryWarning = true;
-    QCOMPARE(policy.due(s, true, t.addSecs(8 * 3600)),
-             (QStringList{AlertPolicy::clock(), AlertPolicy::memory()}));
-    s.memoryWarning = false;
-    QVERIFY(policy.due(s, true, t.addSecs(9 * 3600)).isEmpty());
-    QCOMPARE(policy.due(s, true, t.addSecs(14 * 3600)), QStringList{AlertPolicy::clock()});
+    QCOMPARE(policy.due(s, true, at(16)), (QStringList{AlertPolicy::clock(), AlertPolicy::memory()}));
+    AlertPolicy::delivered(s, AlertPolicy::clock(), at(16));
+    s.memoryWarning = false; // no longer true: withdrawn
+    QVERIFY(policy.due(s, true, at(17)).isEmpty());
+    QCOMPARE(s.pendingAlerts.size(), 0);
+    QCOMPARE(policy.due(s, true, at(22)), QStringList{AlertPolicy::clock()});
 }
 
 void tst_CollectionLogic::metricsTextReadByParser()

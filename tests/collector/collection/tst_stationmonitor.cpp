@@ -26,6 +26,8 @@ private slots:
     void alertMailsWithRateLimitAndRecovery();
     void unreachableMailServerIsReportedNotFatal();
     void twoCollectorsShareCountsAndQuietTime_lockedStoreKeepsTheVisit();
+    void mailCountsOnlyOnceDelivered_pendingSurvivesAStop();
+    void loginNeverSentInClear();
 
 private:
     VisitReport report(VisitReport::Result result, int minutesFromStart);
@@ -228,6 +230,7 @@ void tst_StationMonitor::unreachableMailServerIsReportedNotFatal()
     }
     options.smtpUser = QStringLiteral("ops");
     options.smtpPassword = QStringLiteral("s3cret-never-shown");
+    options.smtpAllowPlainLogin = true;
     options.alertAfterFailures = 1;
     StationTableModel model;
     StationMonitor monitor(&model, options);
@@ -284,6 +287,108 @@ void tst_StationMonitor::twoCollectorsShareCountsAndQuietTime_lockedStoreKeepsTh
     QCOMPARE(stored.consecutiveFailures, 0);
     QCOMPARE(a.stats(id).visits, qint64(5));
     QCOMPARE(sink.mails.size(), 2);
+}
+
+void tst_StationMonitor::mailCountsOnlyOnceDelivered_pendingSurvivesAStop()
+{
+    SmtpSink sink;
+    sink.mode = SmtpSink::Refuse;
+    CollectionOptions options;
+    options.smtpServer = QStringLiteral("127.0.0.1");
+    options.smtpPort = sink.port();
+    options.alertAfterFailures = 2;
+    StationTableModel model;
+    {
+        StationMonitor monitor(&model, options);
+        monitor.setMailRetryInterval(50);
+        QSignalSpy finished(&monitor, &StationMonitor::mailFinished);
+        monitor.onVisitReport(report(VisitReport::NoConnection, 0));
+        monitor.onVisitReport(report(VisitReport::NoConnection, 2));
+        // Refused, then tried again with a growing wait: never counted as sent.
+        QTRY_VERIFY_WITH_TIMEOUT(finished.count() >= 3, 20000);
+        for (const QList<QVariant> &f : qAsConst(finished)) {
+            QCOMPARE(f.at(1).toString(), QStringLiteral("failing"));
+            QVERIFY(!f.at(2).toBool());
+        }
+        StationStats stored = StationStatsStore::load().value(id);
+        QVERIFY(stored.lastAlert.isEmpty());
+        QVERIFY(!stored.failingAlerted);
+        QVERIFY(stored.pendingAlerts.contains(QStringLiteral("failing")));
+        // Recovered before anyone was told: no recovery mail, nothing pending.
+        monitor.onVisitReport(report(VisitReport::Success, 60));
+        stored = StationStatsStore::load().value(id);
+        QVERIFY(stored.pendingAlerts.isEmpty());
+        finished.clear();
+        QTest::qWait(300);
+        QCOMPARE(finished.count(), 0);
+        QCOMPARE(sink.mails.size(), 0);
+
+        // Failing again with a server that never answers: the monitor ends
+        // at once and the mail stays pending.
+        sink.mode = SmtpSink::Hang;
+        monitor.onVisitReport(report(VisitReport::NoConnection, 120));
+        monitor.onVisitReport(report(VisitReport::NoConnection, 122));
+        const int before = sink.connections;
+        QTRY_VERIFY(sink.connections > before);
+        QElapsedTimer stop;
+        stop.start();
+        QVERIFY(!monitor.waitForMail(100));
+        monitor.abortMail();
+        QVERIFY2(stop.elapsed() < 2500, qPrintable(QString::number(stop.elapsed())));
+    }
+    StationStats stored = StationStatsStore::load().value(id);
+    QVERIFY(stored.pendingAlerts.contains(QStringLiteral("failing")));
+    QVERIFY(stored.lastAlert.isEmpty());
+
+    // The next start delivers it, and only then is it recorded.
+    sink.mode = SmtpSink::Accept;
+    StationMonitor monitor(&model, options);
+    QSignalSpy finished(&monitor, &StationMonitor::mailFinished);
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 20000);
+    QVERIFY(finished.at(0).at(2).toBool());
+    QCOMPARE(sink.mails.size(), 1);
+    QVERIFY(sink.mails.at(0).subject().endsWith(QStringLiteral("2 failed visits in a row")));
+    stored = StationStatsStore::load().value(id);
+    QVERIFY(stored.pendingAlerts.isEmpty());
+    QVERIFY(stored.failingAlerted);
+    QVERIFY(stored.lastAlert.contains(QStringLiteral("failing")));
+    // Now the recovery is owed, and told.
+    monitor.onVisitReport(report(VisitReport::Success, 180));
+    QTRY_COMPARE_WITH_TIMEOUT(sink.mails.size(), 2, 20000);
+    QVERIFY(sink.mails.at(1).subject().endsWith(QStringLiteral("recovered")));
+}
+
+void tst_StationMonitor::loginNeverSentInClear()
+{
+    SmtpSink sink;
+    CollectionOptions options;
+    options.smtpServer = QStringLiteral("127.0.0.1");
+    options.smtpPort = sink.port();
+    options.smtpUser = QStringLiteral("ops");
+    options.smtpPassword = QStringLiteral("pa,ss;w0rd");
+    options.alertAfterFailures = 1;
+    QVERIFY(StationMonitor::mailLoginProblem(options).contains(QStringLiteral("smtpAllowPlainLogin=true")));
+    StationTableModel model;
+    {
+        QTest::ignoreMessage(QtWarningMsg, qPrintable(StationMonitor::mailLoginProblem(options)));
+        StationMonitor monitor(&model, options);
+        monitor.onVisitReport(report(VisitReport::NoConnection, 0));
+        QTest::qWait(200);
+        // Not even a connection: the mail waits for settings that allow it.
+        QCOMPARE(sink.connections, 0);
+        QVERIFY(StationStatsStore::load().value(id).pendingAlerts.contains(QStringLiteral("failing")));
+    }
+    for (const QString &tls : {QStringLiteral("starttls"), QStringLiteral("tls")}) {
+        options.smtpTls = tls;
+        QVERIFY(StationMonitor::mailLoginProblem(options).isEmpty());
+    }
+    options.smtpTls = QStringLiteral("none");
+    options.smtpAllowPlainLogin = true;
+    QVERIFY(StationMonitor::mailLoginProblem(options).isEmpty());
+    StationMonitor monitor(&model, options);
+    QSignalSpy finished(&monitor, &StationMonitor::mailFinished);
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 20000);
+    QVERIFY(sink.connections > 0);
 }
 
 QTEST_GUILESS_MAIN(tst_StationMonitor)
