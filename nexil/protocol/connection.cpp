@@ -90,6 +90,33 @@ void Connection::write(const QByteArray &data)
     }
 }
 
+bool Connection::readWaiting()
+{
+    const quint64 before = chunksRead;
+    // Emits readyRead (and so newData) from here when the system holds
+    // bytes; nothing there is a time-out error, not one of the line.
+    polling = true;
+    if (connectionType == 1 && serialPort)
+        serialPort->waitForReadyRead(0);
+    else if (connectionType == 2 && tcpSocket)
+        tcpSocket->waitForReadyRead(0);
+    polling = false;
+    // What a reader left in the device's own buffer.
+    if (connectionType == 1 && serialPort && serialPort->bytesAvailable() > 0)
+        emitChunk(serialPort->readAll());
+    else if (connectionType == 2 && tcpSocket && tcpSocket->bytesAvailable() > 0)
+        emitChunk(tcpSocket->readAll());
+    return chunksRead != before;
+}
+
+void Connection::emitChunk(const QByteArray &chunk)
+{
+    if (chunk.isEmpty())
+        return;
+    ++chunksRead;
+    emit newData(chunk);
+}
+
 void Connection::close()
 {
     if (connectionType == 1) {
@@ -107,12 +134,16 @@ void Connection::close()
 void Connection::onSerialPortError(QSerialPort::SerialPortError err)
 {
     // Devices bound earlier keep their connections; only the bound one speaks.
+    if (polling && err == QSerialPort::TimeoutError)
+        return;
     if (serialPort && sender() == serialPort)
         emit error(QStringLiteral("(%1) %2").arg(int(err)).arg(serialPort->errorString()));
 }
 
 void Connection::onSocketError(QAbstractSocket::SocketError err)
 {
+    if (polling && err == QAbstractSocket::SocketTimeoutError)
+        return;
     if (tcpSocket && sender() == tcpSocket) {
         emit error(QStringLiteral("(%1) %2").arg(int(err)).arg(tcpSocket->errorString()));
         connectionType = 0;
@@ -130,12 +161,8 @@ void Connection::onSocketDisconnected()
 void Connection::onReadyRead()
 {
     if (connectionType == 1 && serialPort && sender() == serialPort) {
-        const QByteArray chunk = serialPort->readAll();
-        if (!chunk.isEmpty())
-            emit newData(chunk);
+        emitChunk(serialPort->readAll());
     } else if (connectionType == 2 && tcpSocket && sender() == tcpSocket) {
-        const QByteArray chunk = tcpSocket->readAll();
-        if (!chunk.isEmpty())
-            emit newData(chunk);
+        emitChunk(tcpSocket->readAll());
     }
 }

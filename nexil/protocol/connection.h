@@ -19,6 +19,9 @@ public:
     bool setSerialPort(QSerialPort *port);
     bool setTcpSocket(QTcpSocket *socket);
     void write(const QByteArray &data);
+    // Reads what the line already holds now, without waiting for the event
+    // loop (newData is emitted from here); true when anything came.
+    bool readWaiting();
     void close();
 
     int type() const { return connectionType; }
@@ -36,6 +39,7 @@ private slots:
 private:
     void detachSerialPort();
     void detachTcpSocket();
+    void emitChunk(const QByteArray &chunk);
 
     // Guarded: a device the application destroys while bound reads as null
     // instead of dangling. The socket is held by its base class because it
@@ -43,4 +47,6 @@ private:
     QPointer<QSerialPort> serialPort;
     QPointer<QAbstractSocket> tcpSocket;
     int connectionType = 0;
+    quint64 chunksRead = 0;
+    bool polling = false;
 };

@@ -148,8 +148,14 @@ void Nexil::setError(DeviceError code, const QString &text)
 
 void Nexil::onTimerTimeout()
 {
-    if (command != 0)
-        repeatCommand();
+    if (command == 0)
+        return;
+    // On a busy machine the timer can run before the bytes already waiting
+    // on the line are read: read them first. A reply, or part of one, that
+    // is there started the reply time again and is no reason to resend.
+    if (connection->readWaiting())
+        return;
+    repeatCommand();
 }
 
 void Nexil::repeatCommand()
@@ -227,6 +233,11 @@ void Nexil::onConnectionError(QString s)
 
 void Nexil::onConnectionNewData(QByteArray b)
 {
+    // The reply time counts silence: a reply still arriving (split, on a
+    // slow link, or behind the late reply to an earlier transmission) must
+    // not have its request sent again and counted against the block.
+    if (command != 0 && timer->isActive())
+        timer->start();
     buffer.append(b);
     checkBuffer();
 }
