@@ -154,6 +154,8 @@ void StationMonitor::applyRest(StationStats &s, const VisitReport &r, const Coll
     }
     if (r.clockSet)
         s.lastClockSet = r.ended;
+    if (r.clockAttempt.isValid() && (!s.lastClockAttempt.isValid() || r.clockAttempt > s.lastClockAttempt))
+        s.lastClockAttempt = r.clockAttempt;
     if (std::isfinite(r.memoryFill))
         MemoryForecast::addSample(s.memorySamples, {r.ended, r.memoryFill});
     const MemoryForecast::Outlook o =
@@ -168,6 +170,13 @@ void StationMonitor::onVisitReport(VisitReport report)
     // A visit cut short by a stop tells nothing about the station: nothing
     // to store, the statistics stay as they are.
     if (report.result == VisitReport::Interrupted) {
+        // Except a clock setting sent before the stop: it still counts for today.
+        if (report.clockAttempt.isValid()) {
+            StationStats s;
+            const auto attempt = [&](StationStats &row) { row.lastClockAttempt = report.clockAttempt; };
+            if (StationStatsStore::changeAlerts(report.id, attempt, &s))
+                all.insert(report.id, s);
+        }
         emit statsUpdated(report.id, stats(report.id));
         return;
     }

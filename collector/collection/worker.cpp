@@ -133,8 +133,9 @@ void Worker::onLeaseLost(int id, QString holder)
         return;
     }
     // Shown here only: the store keeps the holder's statuses.
-    station.status = holder.isEmpty() ? tr("Lease expired: the station store cannot be reached")
-                                      : tr("Lease lost: station now held by %1").arg(LeaseGuard::printable(holder));
+    station.status = holder.isEmpty()
+                         ? tr("Lease expired: the station store cannot be reached")
+                         : tr("Lease lost: station now held by %1").arg(LeaseGuard::printable(holder));
     publishStatus();
 }
 
@@ -370,6 +371,8 @@ bool Worker::checkClock()
     // Once a day at most, successful or not: a wrong password must not be
     // tried at every visit.
     clock.markSyncTried(host);
+    // Kept in the store with the visit: a restart must not try again today.
+    report.clockAttempt = host;
     settingClock = true;
     station.status = tr("Setting the device clock to the host time (off by %1 s)").arg(v.driftSeconds);
     publishStatus();

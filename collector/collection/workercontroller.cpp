@@ -27,7 +27,8 @@ WorkerController::WorkerController(StationTableModel *model, QObject *parent)
 {
 }
 
-WorkerController::WorkerController(StationTableModel *model, const CollectionOptions &options, QObject *parent)
+WorkerController::WorkerController(StationTableModel *model, const CollectionOptions &options,
+                                   QObject *parent)
     : QObject(parent), model(model), opts(options), guard(std::make_shared<LeaseGuard>())
 {
     stationMonitor = new StationMonitor(model, opts, this);
@@ -87,7 +88,9 @@ void WorkerController::setOptions(const CollectionOptions &options)
 void WorkerController::startWorker(const DBStation &station)
 {
     auto *worker = new Worker(station, opts);
-    worker->setLastClockSet(stationMonitor->stats(station.id).lastClockSet);
+    // The last attempt, answered or not, across restarts: once a day at most.
+    const StationStats known = stationMonitor->stats(station.id);
+    worker->setLastClockSet(qMax(known.lastClockSet, known.lastClockAttempt));
     worker->setLeaseGuard(guard);
     connect(this, &WorkerController::workerOptionsChanged, worker, &Worker::onOptionsChanged);
     // Before visitEnded: the statistics of a visit are in when its end is told.

@@ -403,6 +403,11 @@ bool StationStatsStore::changeAlerts(int stationId, const std::function<void(Sta
         db.rollback();
         return false;
     };
+    query.prepare(QStringLiteral("INSERT INTO station_stats (station_id) VALUES (?) "
+                                 "ON CONFLICT(station_id) DO NOTHING"));
+    query.addBindValue(stationId);
+    if (!query.exec())
+        return fail();
     // A write first, so that on the server the row is locked until the
     // commit and another collector's change is not lost.
     query.prepare(
@@ -418,10 +423,11 @@ bool StationStatsStore::changeAlerts(int stationId, const std::function<void(Sta
     query.finish();
     change(s);
     query.prepare(QStringLiteral("UPDATE station_stats SET last_alerts = ?, failing_alerted = ?, "
-                                 "pending_alerts = ? WHERE station_id = ?"));
+                                 "pending_alerts = ?, last_clock_attempt = ? WHERE station_id = ?"));
     query.addBindValue(alertsText(s.lastAlert));
     query.addBindValue(s.failingAlerted ? 1 : 0);
     query.addBindValue(alertsText(s.pendingAlerts));
+    query.addBindValue(timeValue(s.lastClockAttempt));
     query.addBindValue(stationId);
     if (!query.exec())
         return fail();

@@ -73,8 +73,9 @@ public:
     // stored; *busy then says whether the same visit can be tried again.
     static bool addVisit(int stationId, const StationStats &counts, bool failed,
                          const std::function<void(StationStats &)> &finish, StationStats *stored, bool *busy);
-    // Changes what the alerts remember (delivered, pending) in one
-    // transaction on the row as stored; false when nothing was stored.
+    // Changes what the alerts and the clock setting remember (delivered,
+    // pending, the last attempt) in one transaction on the row as stored;
+    // false when nothing was stored.
     static bool changeAlerts(int stationId, const std::function<void(StationStats &)> &change,
                              StationStats *stored);
     static bool remove(int stationId);

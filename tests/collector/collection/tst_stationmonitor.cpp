@@ -88,15 +88,22 @@ void tst_StationMonitor::statisticsFollowTheVisitsAndSurviveARestart()
         ok.driftBeyondLimit = true;
         monitor.onVisitReport(ok);
         monitor.onVisitReport(report(VisitReport::Interrupted, 90)); // tells nothing
+        // But a clock setting sent before a stop counts, as one of a visit.
+        VisitReport stopped = report(VisitReport::Interrupted, 91);
+        stopped.clockAttempt = stopped.ended.addSecs(-10);
+        monitor.onVisitReport(stopped);
+        QCOMPARE(monitor.stats(id).lastClockAttempt, stopped.clockAttempt);
         // The completeness of the station's files, asked after a success.
         monitor.setCompletenessSource([](const DBStation &st, const QDateTime &) {
             return st.code == QStringLiteral("CODEM") ? 0.93 : -1.0;
         });
-        monitor.onVisitReport(report(VisitReport::Success, 85));
+        VisitReport later = report(VisitReport::Success, 85);
+        later.clockAttempt = start; // older than the one stored: kept
+        monitor.onVisitReport(later);
         VisitReport other = ok;
         other.id = id + 100; // deleted meanwhile
         monitor.onVisitReport(other);
-        QCOMPARE(updated.count(), 7);
+        QCOMPARE(updated.count(), 8);
 
         const StationStats s = monitor.stats(id);
         QCOMPARE(s.visits, qint64(6));
@@ -125,6 +132,7 @@ void tst_StationMonitor::statisticsFollowTheVisitsAndSurviveARestart()
     QCOMPARE(back.lastSuccess.toSecsSinceEpoch(), start.addSecs(85 * 60).toSecsSinceEpoch());
     QVERIFY(back.completenessKnown);
     QCOMPARE(back.completeness30d, 0.93);
+    QCOMPARE(back.lastClockAttempt.toSecsSinceEpoch(), start.addSecs(91 * 60 - 10).toSecsSinceEpoch());
 }
 
 void tst_StationMonitor::stationsTableStaysAsItWas()
