@@ -102,6 +102,12 @@ void Worker::process()
     stopRequested = true;
     paused = true;
     interruptVisit();
+    // Stopped while waiting to try again: the retry announced will not come.
+    if (!visitRunning && retry.pendingRetry() > 0) {
+        station.status = tr("Collection stopped before the retry: %1").arg(report.reason);
+        station.has_error = true;
+        publishStatus();
+    }
     emit finished();
 }
 
@@ -651,6 +657,14 @@ void Worker::dropVisit(const QString &why)
 
 void Worker::publishStatus()
 {
+    // The same status again (the end of a visit repeats its last step) is
+    // not news.
+    if (published && station.status == publishedStatus && station.has_error == publishedError &&
+        station.lease_epoch == visitEpoch)
+        return;
+    published = true;
+    publishedStatus = station.status;
+    publishedError = station.has_error;
     station.modified = false;
     station.lease_epoch = visitEpoch;
     emit workerStatusChanged(station);

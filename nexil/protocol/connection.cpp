@@ -2,6 +2,10 @@
 
 #include <QTcpSocket>
 
+#ifdef Q_OS_UNIX
+#include <sys/ioctl.h>
+#endif
+
 Connection::Connection(QObject *parent) : QObject(parent) {}
 
 static bool isConnected(const QAbstractSocket *socket)
@@ -90,31 +94,24 @@ void Connection::write(const QByteArray &data)
     }
 }
 
-bool Connection::readWaiting()
+bool Connection::hasWaitingInput() const
 {
-    const quint64 before = chunksRead;
-    // Emits readyRead (and so newData) from here when the system holds
-    // bytes; nothing there is a time-out error, not one of the line.
-    polling = true;
-    if (connectionType == 1 && serialPort)
-        serialPort->waitForReadyRead(0);
-    else if (connectionType == 2 && tcpSocket)
-        tcpSocket->waitForReadyRead(0);
-    polling = false;
-    // What a reader left in the device's own buffer.
-    if (connectionType == 1 && serialPort && serialPort->bytesAvailable() > 0)
-        emitChunk(serialPort->readAll());
-    else if (connectionType == 2 && tcpSocket && tcpSocket->bytesAvailable() > 0)
-        emitChunk(tcpSocket->readAll());
-    return chunksRead != before;
-}
-
-void Connection::emitChunk(const QByteArray &chunk)
-{
-    if (chunk.isEmpty())
-        return;
-    ++chunksRead;
-    emit newData(chunk);
+    if (connectionType == 1 && serialPort) {
+        if (serialPort->bytesAvailable() > 0)
+            return true;
+#ifdef Q_OS_UNIX
+        int waiting = 0;
+        return ::ioctl(int(serialPort->handle()), FIONREAD, &waiting) == 0 && waiting > 0;
+#endif
+    } else if (connectionType == 2 && tcpSocket) {
+        if (tcpSocket->bytesAvailable() > 0)
+            return true;
+#ifdef Q_OS_UNIX
+        int waiting = 0;
+        return ::ioctl(int(tcpSocket->socketDescriptor()), FIONREAD, &waiting) == 0 && waiting > 0;
+#endif
+    }
+    return false;
 }
 
 void Connection::close()
@@ -134,16 +131,12 @@ void Connection::close()
 void Connection::onSerialPortError(QSerialPort::SerialPortError err)
 {
     // Devices bound earlier keep their connections; only the bound one speaks.
-    if (polling && err == QSerialPort::TimeoutError)
-        return;
     if (serialPort && sender() == serialPort)
         emit error(QStringLiteral("(%1) %2").arg(int(err)).arg(serialPort->errorString()));
 }
 
 void Connection::onSocketError(QAbstractSocket::SocketError err)
 {
-    if (polling && err == QAbstractSocket::SocketTimeoutError)
-        return;
     if (tcpSocket && sender() == tcpSocket) {
         emit error(QStringLiteral("(%1) %2").arg(int(err)).arg(tcpSocket->errorString()));
         connectionType = 0;
@@ -161,8 +154,12 @@ void Connection::onSocketDisconnected()
 void Connection::onReadyRead()
 {
     if (connectionType == 1 && serialPort && sender() == serialPort) {
-        emitChunk(serialPort->readAll());
+        const QByteArray chunk = serialPort->readAll();
+        if (!chunk.isEmpty())
+            emit newData(chunk);
     } else if (connectionType == 2 && tcpSocket && sender() == tcpSocket) {
-        emitChunk(tcpSocket->readAll());
+        const QByteArray chunk = tcpSocket->readAll();
+        if (!chunk.isEmpty())
+            emit newData(chunk);
     }
 }

@@ -19,9 +19,8 @@ public:
     bool setSerialPort(QSerialPort *port);
     bool setTcpSocket(QTcpSocket *socket);
     void write(const QByteArray &data);
-    // Reads what the line already holds now, without waiting for the event
-    // loop (newData is emitted from here); true when anything came.
-    bool readWaiting();
+    // True when bytes have arrived that the event loop has not handed on yet.
+    bool hasWaitingInput() const;
     void close();
 
     int type() const { return connectionType; }
@@ -39,7 +38,6 @@ private slots:
 private:
     void detachSerialPort();
     void detachTcpSocket();
-    void emitChunk(const QByteArray &chunk);
 
     // Guarded: a device the application destroys while bound reads as null
     // instead of dangling. The socket is held by its base class because it
@@ -47,6 +45,4 @@ private:
     QPointer<QSerialPort> serialPort;
     QPointer<QAbstractSocket> tcpSocket;
     int connectionType = 0;
-    quint64 chunksRead = 0;
-    bool polling = false;
 };

@@ -151,10 +151,12 @@ void Nexil::onTimerTimeout()
     if (command == 0)
         return;
     // On a busy machine the timer can run before the bytes already waiting
-    // on the line are read: read them first. A reply, or part of one, that
-    // is there started the reply time again and is no reason to resend.
-    if (connection->readWaiting())
+    // on the line are handed on: a reply, or part of one, is there and is no
+    // reason to resend. The loop reads it next; the time starts again.
+    if (connection->hasWaitingInput()) {
+        timer->start();
         return;
+    }
     repeatCommand();
 }
 

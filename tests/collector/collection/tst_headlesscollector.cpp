@@ -211,6 +211,8 @@ void tst_HeadlessCollector::onceAgainstHealthyAndWrongStation()
     QVERIFY(!QDir(dir->filePath(QStringLiteral("files/W01"))).exists());
     const QString out = QString::fromUtf8(process.readAllStandardOutput());
     QVERIFY(out.contains(QStringLiteral("\tH01\tDownload completed.\n")));
+    // Once per visit.
+    QCOMPARE(out.count(QStringLiteral("\tH01\tDownload completed.")), 1);
     QVERIFY(out.contains(QStringLiteral("\tW01\tOkunan istasyon kodu")));
 }
 
