@@ -226,9 +226,14 @@ bool StationMonitor::store(const DBStation &station, const VisitReport &report)
         warnedBefore = s.memoryWarning;
         applyRest(s, report, opts);
         if (completeness && report.result == VisitReport::Success) {
-            const double share = completeness(station, report.ended);
-            s.completenessKnown = share >= 0;
-            s.completeness30d = qMax(0.0, share);
+            QString error;
+            const double share = completeness(station, report.ended, &error);
+            s.completenessKnown = share >= 0 && error.isEmpty();
+            s.completeness30d = s.completenessKnown ? share : 0.0;
+            if (!error.isEmpty() && error != s.completenessError)
+                qCWarning(lcMonitor, "completeness of station %d unknown: %s", report.id,
+                          qUtf8Printable(error));
+            s.completenessError = error;
         }
         alerts = alertsDue(station, s, !report.failed(), now);
     };

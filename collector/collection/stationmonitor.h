@@ -37,8 +37,10 @@ public:
     MetricsFile *metricsFile() const { return metrics; }
     // Share (0..1) of the values expected over a station's last 30 days that
     // its data files hold, negative when nothing was expected; asked after
-    // each successful visit. Without one the completeness stays unknown.
-    using CompletenessSource = std::function<double(const DBStation &station, const QDateTime &now)>;
+    // each successful visit; *error says why it could not be worked out
+    // (unknown then). Without one the completeness stays unknown.
+    using CompletenessSource =
+        std::function<double(const DBStation &station, const QDateTime &now, QString *error)>;
     void setCompletenessSource(CompletenessSource source) { completeness = std::move(source); }
     // Waits up to timeoutMs for the mails on their way; true when none is left.
     bool waitForMail(int timeoutMs);

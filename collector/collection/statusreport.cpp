@@ -104,6 +104,8 @@ QString StatusReport::json(const QList<DBStation> &stations, const QHash<int, St
         o.insert(QStringLiteral("memoryWarning"), s.memoryWarning);
         o.insert(QStringLiteral("completeness30d"),
                  s.completenessKnown ? QJsonValue(s.completeness30d) : QJsonValue());
+        o.insert(QStringLiteral("completenessError"),
+                 s.completenessError.isEmpty() ? QJsonValue() : QJsonValue(s.completenessError));
         list.append(o);
     }
     return QString::fromUtf8(

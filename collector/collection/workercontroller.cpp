@@ -35,12 +35,18 @@ WorkerController::WorkerController(StationTableModel *model, const CollectionOpt
     // The last 30 days of a station's files, read again at most hourly: a
     // year-long file takes about a second and this runs on the main thread.
     stationMonitor->setCompletenessSource([cache = QHash<int, QPair<QDateTime, double>>()](
-                                              const DBStation &station, const QDateTime &now) mutable {
+                                              const DBStation &station, const QDateTime &now,
+                                              QString *error) mutable {
         const auto known = cache.constFind(station.id);
         if (known != cache.constEnd() && known->first.secsTo(now) < 3600)
             return known->second;
         const StationCompleteness c =
             StationCompleteness::lastDays(WorkFolder::stationDir(station.file_path), station.file_name, now);
+        // A file that cannot be read is told, and asked again at the next visit.
+        if (!c.error.isEmpty()) {
+            *error = c.error;
+            return -1.0;
+        }
         const double share = c.percent < 0 ? -1.0 : c.percent / 100.0;
         cache.insert(station.id, qMakePair(now, share));
         return share;

@@ -99,7 +99,8 @@ const char *const columns[] = {"station_id",
                                "last_alerts",
                                "failing_alerted",
                                "pending_alerts",
-                               "last_clock_attempt"};
+                               "last_clock_attempt",
+                               "completeness_error"};
 
 } // namespace
 
@@ -119,6 +120,8 @@ QString StationStats::summary() const
     if (driftKnown)
         lines << tr("Clock drift: %1 s").arg(lastDriftSeconds) +
                      (driftFlag ? tr(" (beyond the limit)") : QString());
+    if (!completenessError.isEmpty())
+        lines << tr("Completeness unknown: %1").arg(completenessError);
     if (memoryFull.isValid())
         lines << tr("Memory full: %1, unread data overwritten: %2")
                      .arg(c.toString(memoryFull, QStringLiteral("yyyy-MM-dd hh:mm")),
@@ -157,14 +160,15 @@ bool StationStatsStore::createTable()
                                               "last_alerts TEXT, "
                                               "failing_alerted INTEGER NOT NULL DEFAULT (0), "
                                               "pending_alerts TEXT, "
-                                              "last_clock_attempt TEXT)"));
+                                              "last_clock_attempt TEXT, "
+                                              "completeness_error TEXT)"));
     if (!ok) {
         qCDebug(lcStore, "Database Error: %s", qUtf8Printable(query.lastError().text()));
         return false;
     }
     // Tables of earlier versions gain the columns added since.
     const QSqlRecord existing = QSqlDatabase::database().record(QStringLiteral("station_stats"));
-    for (const char *column : {"pending_alerts", "last_clock_attempt"}) {
+    for (const char *column : {"pending_alerts", "last_clock_attempt", "completeness_error"}) {
         if (existing.contains(QLatin1String(column)))
             continue;
         if (!query.exec(
@@ -212,6 +216,7 @@ StationStats statsOf(const QSqlQuery &query)
     s.failingAlerted = v("failing_alerted").toBool();
     s.pendingAlerts = alertsOf(v("pending_alerts").toString());
     s.lastClockAttempt = timeOf(v("last_clock_attempt"));
+    s.completenessError = v("completeness_error").toString();
     return s;
 }
 
@@ -301,7 +306,7 @@ bool StationStatsStore::addVisit(int stationId, const StationStats &counts, bool
                                      "last_reason = ?, memory_samples = ?, memory_full_time = ?, "
                                      "memory_overwrite_time = ?, memory_warning = ?, completeness_30d = ?, "
                                      "last_alerts = ?, failing_alerted = ?, pending_alerts = ?, "
-                                     "last_clock_attempt = ? WHERE station_id = ?"));
+                                     "last_clock_attempt = ?, completeness_error = ? WHERE station_id = ?"));
         query.addBindValue(s.lastDurationMs);
         query.addBindValue(timeValue(s.lastSuccess));
         query.addBindValue(s.driftKnown ? QVariant(s.lastDriftSeconds) : QVariant());
@@ -317,6 +322,7 @@ bool StationStatsStore::addVisit(int stationId, const StationStats &counts, bool
         query.addBindValue(s.failingAlerted ? 1 : 0);
         query.addBindValue(alertsText(s.pendingAlerts));
         query.addBindValue(timeValue(s.lastClockAttempt));
+        query.addBindValue(s.completenessError);
         query.addBindValue(stationId);
         if (!query.exec())
             return fail(query);
@@ -384,6 +390,7 @@ bool StationStatsStore::save(const StationStats &s)
     query.addBindValue(s.failingAlerted ? 1 : 0);
     query.addBindValue(alertsText(s.pendingAlerts));
     query.addBindValue(timeValue(s.lastClockAttempt));
+    query.addBindValue(s.completenessError);
     if (!query.exec()) {
         qCDebug(lcStore, "Database Error: %s", qUtf8Printable(query.lastError().text()));
         return false;

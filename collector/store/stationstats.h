@@ -43,6 +43,9 @@ struct StationStats
     // NULL in the table until a completeness source has computed it.
     bool completenessKnown = false;
     double completeness30d = 0.0;
+    // Why the last completeness could not be worked out (a data file that
+    // cannot be read); empty when it could.
+    QString completenessError;
     // Alert mail: when each kind last reached the server, whether a
     // delivered "failing" mail waits for its recovery mail, and the kinds due
     // but not delivered yet (since when).

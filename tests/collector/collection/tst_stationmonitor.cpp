@@ -94,7 +94,7 @@ void tst_StationMonitor::statisticsFollowTheVisitsAndSurviveARestart()
         monitor.onVisitReport(stopped);
         QCOMPARE(monitor.stats(id).lastClockAttempt, stopped.clockAttempt);
         // The completeness of the station's files, asked after a success.
-        monitor.setCompletenessSource([](const DBStation &st, const QDateTime &) {
+        monitor.setCompletenessSource([](const DBStation &st, const QDateTime &, QString *) {
             return st.code == QStringLiteral("CODEM") ? 0.93 : -1.0;
         });
         VisitReport later = report(VisitReport::Success, 85);
@@ -133,6 +133,20 @@ void tst_StationMonitor::statisticsFollowTheVisitsAndSurviveARestart()
     QVERIFY(back.completenessKnown);
     QCOMPARE(back.completeness30d, 0.93);
     QCOMPARE(back.lastClockAttempt.toSecsSinceEpoch(), start.addSecs(91 * 60 - 10).toSecsSinceEpoch());
+
+    // A data file that cannot be read: no figure, and said why.
+    StationMonitor monitor(&model, CollectionOptions());
+    monitor.setCompletenessSource([](const DBStation &, const QDateTime &, QString *error) {
+        *error = QStringLiteral("cannot read M_01012026.xml: Permission denied");
+        return 0.5;
+    });
+    QTest::ignoreMessage(QtWarningMsg,
+                         QRegularExpression(QStringLiteral("completeness of station .* unknown")));
+    monitor.onVisitReport(report(VisitReport::Success, 100));
+    QVERIFY(!monitor.stats(id).completenessKnown);
+    QVERIFY(monitor.stats(id).summary().contains(QStringLiteral("Completeness unknown: cannot read")));
+    QCOMPARE(StationStatsStore::load().value(id).completenessError,
+             QStringLiteral("cannot read M_01012026.xml: Permission denied"));
 }
 
 void tst_StationMonitor::stationsTableStaysAsItWas()
