@@ -276,8 +276,10 @@ void tst_HeadlessCollector::onceWritesMetricsAndStatusShowsStatistics()
     QCOMPARE(h.value(QStringLiteral("successes")).toInt(), 1);
     QVERIFY(h.value(QStringLiteral("records")).toInt() > 100);
     QVERIFY(h.value(QStringLiteral("bytes")).toInt() > 0);
-    // The simulator recorded every value its intervals call for.
-    QCOMPARE(h.value(QStringLiteral("completeness30d")).toDouble(-1), 1.0);
+    // The simulator recorded every value its intervals call for, but a few of
+    // its air temperatures are sensor errors: missing.
+    const double completeness = h.value(QStringLiteral("completeness30d")).toDouble(-1);
+    QVERIFY2(completeness > 0.99 && completeness < 1.0, qPrintable(QString::number(completeness)));
     QCOMPARE(stations.at(1)
                  .toObject()
                  .value(QStringLiteral("failures"))
