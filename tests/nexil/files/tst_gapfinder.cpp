@@ -14,9 +14,11 @@ namespace {
 using datafile::Channel;
 using datafile::Line;
 
+// Wall-clock times, as the finder gives them: no zone of the host.
 QDateTime at(const QString &text)
 {
-    return QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd hh:mm"));
+    return QDateTime(QDate::fromString(text.left(10), QStringLiteral("yyyy-MM-dd")),
+                     QTime::fromString(text.mid(11), QStringLiteral("hh:mm")), Qt::UTC);
 }
 
 // INS lines of one channel every `minutes` from `from` up to `to`, leaving out
@@ -195,9 +197,14 @@ void tst_GapFinder::unreadableFilesAreReported()
 
 void tst_GapFinder::orderZonesAndSensorErrorsChangeNothingElse()
 {
-    // Built in UTC: the host's zone is set only for the runs below.
-    qputenv("TZ", "UTC");
-    tzset();
+    const QByteArray hostZone = qgetenv("TZ");
+    const auto restore = qScopeGuard([&] {
+        if (hostZone.isNull())
+            qunsetenv("TZ");
+        else
+            qputenv("TZ", hostZone);
+        tzset();
+    });
     // Two one-hour blocks swapped in the file, and two files with the same
     // setup time given newest first.
     QVector<Line> swapped = series(0, "2026-03-29 00:00", "2026-03-29 01:50", 10);
@@ -244,8 +251,6 @@ void tst_GapFinder::orderZonesAndSensorErrorsChangeNothingElse()
     }
     // A hole at a midnight São Paulo skipped (2018-11-04).
     const QString midnight = dir.filePath("midnight.xml");
-    qputenv("TZ", "UTC");
-    tzset();
     QVERIFY(datafile::write(midnight, {{0, "SV", "Su Seviyesi", "cm", 60}},
                             series(0, "2018-11-03 22:00", "2018-11-04 02:00", 60, {"2018-11-04 00:00"})));
     qputenv("TZ", "America/Sao_Paulo");
@@ -253,8 +258,6 @@ void tst_GapFinder::orderZonesAndSensorErrorsChangeNothingElse()
     GapFinder finder;
     QVERIFY(finder.run({midnight}));
     QCOMPARE(describe(finder.gaps()), QStringList{"0 2018-11-04 00:00..2018-11-04 00:00 1"});
-    qunsetenv("TZ");
-    tzset();
 }
 
 QTEST_GUILESS_MAIN(tst_GapFinder)
