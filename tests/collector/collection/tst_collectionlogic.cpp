@@ -5,6 +5,8 @@
 #include "collection/memoryforecast.h"
 #include "collection/metricsfile.h"
 #include "collection/retryschedule.h"
+#include "collection/smtpmailer.h"
+#include "collection/stationmonitor.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -22,6 +24,7 @@ private slots:
     void memoryForecastWithoutGrowth();
     void alertThresholdRateLimitAndRecovery();
     void metricsTextReadByParser();
+    void mailSubjectStaysOneLine();
     void metricsFileWritesAtMostEveryInterval();
 };
 
@@ -282,6 +285,27 @@ void tst_CollectionLogic::metricsTextReadByParser()
              5.0);
     QCOMPARE(m.samples.value(QStringLiteral("tqm510_clock_drift_seconds{station=") + kept + "}"), -42.0);
     QVERIFY(!text.contains(QLatin1Char('\r')));
+}
+
+void tst_CollectionLogic::mailSubjectStaysOneLine()
+{
+    // A station code from the store with a line break and a header of its own.
+    DBStation station;
+    station.title = QStringLiteral("Kırmır");
+    station.code = QStringLiteral("K1\r\nBcc: x@example.org");
+    StationStats s;
+    s.consecutiveFailures = 3;
+    const QPair<QString, QString> mail =
+        StationMonitor::alertMail(AlertPolicy::failing(), station, s, CollectionOptions());
+    const QByteArray message = SmtpMailer::message(
+        QStringLiteral("c@example.org"), {QStringLiteral("a@example.org")}, mail.first, mail.second);
+    QByteArray subject;
+    for (const QByteArray &line : message.split('\n'))
+        if (line.startsWith("Subject: =?UTF-8?B?"))
+            subject = QByteArray::fromBase64(line.mid(19, line.size() - 19 - 3));
+    QCOMPARE(QString::fromUtf8(subject),
+             QStringLiteral("Station Kırmır (K1\\r\\nBcc: x@example.org): 3 failed visits in a row"));
+    QVERIFY(!message.contains("\nBcc:"));
 }
 
 void tst_CollectionLogic::metricsFileWritesAtMostEveryInterval()
