@@ -235,21 +235,27 @@ void Nexil::onConnectionError(QString s)
 
 void Nexil::onConnectionNewData(QByteArray b)
 {
+    buffer.append(b);
+    const int pending = command;
+    const int frames = checkBuffer();
     // The reply time counts silence: a reply still arriving (split, on a
     // slow link, or behind the late reply to an earlier transmission) must
-    // not have its request sent again and counted against the block.
-    if (command != 0 && timer->isActive())
+    // not have its request sent again and counted against the block. Bytes
+    // thrown away as garbage do not count as an answer.
+    if (command != 0 && command == pending && timer->isActive() && (frames > 0 || !buffer.isEmpty()))
         timer->start();
-    buffer.append(b);
-    checkBuffer();
 }
 
-void Nexil::checkBuffer()
+int Nexil::checkBuffer()
 {
     // Two replies can arrive in one read; each is handled on its own.
     QByteArray frame;
-    while (wire::takeFrame(buffer, &frame) == wire::BufferState::Frame)
+    int frames = 0;
+    while (wire::takeFrame(buffer, &frame) == wire::BufferState::Frame) {
+        ++frames;
         handleFrame(frame);
+    }
+    return frames;
 }
 
 void Nexil::handleFrame(const QByteArray &frame)
