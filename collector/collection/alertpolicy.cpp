@@ -13,24 +13,49 @@ QStringList AlertPolicy::due(StationStats &stats, bool lastVisitSucceeded, const
 {
     QStringList kinds;
     const auto take = [&](const QString &kind) {
-        if (quiet(stats, kind, now))
-            return false;
-        stats.lastAlert.insert(kind, now);
+        if (stats.pendingAlerts.contains(kind) || quiet(stats, kind, now))
+            return;
+        stats.pendingAlerts.insert(kind, now);
         kinds << kind;
-        return true;
     };
     if (lastVisitSucceeded) {
-        // Recovery is told once, and only to whoever was told of the failure.
+        // A failing mail nobody received is no longer true; the recovery is
+        // told once, and only to whoever was told of the failure.
+        stats.pendingAlerts.remove(failing());
         if (stats.failingAlerted) {
             stats.failingAlerted = false;
             take(recovered());
         }
-    } else if (stats.consecutiveFailures >= failuresBeforeAlert && take(failing())) {
-        stats.failingAlerted = true;
+    } else {
+        // Failing again before the recovery mail went out: the failing mail
+        // that was delivered is still true.
+        if (stats.pendingAlerts.remove(recovered()) > 0)
+            stats.failingAlerted = true;
+        if (stats.consecutiveFailures >= failuresBeforeAlert)
+            take(failing());
     }
     if (stats.driftFlag)
         take(clock());
+    else
+        stats.pendingAlerts.remove(clock());
     if (stats.memoryWarning)
         take(memory());
+    else
+        stats.pendingAlerts.remove(memory());
     return kinds;
+}
+
+void AlertPolicy::delivered(StationStats &stats, const QString &kind, const QDateTime &now)
+{
+    const bool wasPending = stats.pendingAlerts.remove(kind) > 0;
+    stats.lastAlert.insert(kind, now);
+    if (kind == failing()) {
+        stats.failingAlerted = true;
+        // Withdrawn while on its way: the station recovered meanwhile, and
+        // whoever got this mail is owed the recovery.
+        if (!wasPending && stats.consecutiveFailures == 0)
+            stats.pendingAlerts.insert(recovered(), now);
+    } else if (kind == recovered()) {
+        stats.failingAlerted = false;
+    }
 }

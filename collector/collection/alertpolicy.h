@@ -7,8 +7,9 @@
 
 // Which alert mails a station's latest statistics call for: failing for a
 // number of visits in a row, clock beyond the limit, memory about to
-// overwrite unread data, and once its recovery after a failing mail. No kind
-// goes out twice for a station within the quiet time.
+// overwrite unread data, and once its recovery after a delivered failing
+// mail. A mail due is pending until the server accepted it; only then does
+// it count. No kind goes out twice for a station within the quiet time.
 class AlertPolicy
 {
 public:
@@ -22,8 +23,11 @@ public:
 
     explicit AlertPolicy(int failuresBeforeAlert = 3) : failuresBeforeAlert(failuresBeforeAlert) {}
 
-    // The kinds due now; records them as sent in `stats`.
+    // The kinds newly due now; adds them to the pending ones in `stats`, and
+    // withdraws pending ones no longer true.
     QStringList due(StationStats &stats, bool lastVisitSucceeded, const QDateTime &now) const;
+    // A mail of `kind` reached the server at `now`.
+    static void delivered(StationStats &stats, const QString &kind, const QDateTime &now);
 
 private:
     static bool quiet(const StationStats &stats, const QString &kind, const QDateTime &now);

@@ -26,6 +26,8 @@ struct CollectionOptions
     QString smtpUser;
     QString smtpPassword;
     QString smtpFrom = QStringLiteral("tqm510@localhost");
+    // A login over a connection without TLS only when this is set.
+    bool smtpAllowPlainLogin = false;
 
     // Length of one of the minutes above; tests shorten it.
     int minuteMs = 60000;

@@ -1,6 +1,7 @@
 #include "headlesscollector.h"
 
 #include "leasekeeper.h"
+#include "linetext.h"
 #include "metricsfile.h"
 #include "sharedresume.h"
 #include "stationmonitor.h"
@@ -39,8 +40,9 @@ void onUnixSignal(int)
 // Shutdown, waiting for the workers and storing their last statuses
 // included, stays within what a service manager allows for a stop.
 constexpr int stopTimeoutMs = 1500;
-// Alert mails still on their way at the end get this long.
-constexpr int mailTimeoutMs = 5000;
+// Alert mails still on their way at the end get this long, then they are
+// given up (pending in the store): the whole stop stays within 5 s.
+constexpr int mailTimeoutMs = 2000;
 
 } // namespace
 
@@ -131,7 +133,7 @@ int HeadlessCollector::addStations(const QStringList &texts)
                 result = 1;
                 break;
             }
-            out << stationModel.stations().constLast().id << '\t' << s.code << Qt::endl;
+            out << stationModel.stations().constLast().id << '\t' << LineText::oneLine(s.code) << Qt::endl;
         }
     }
     DatabaseConnection::close();
@@ -191,6 +193,9 @@ int HeadlessCollector::run(bool runOnce)
             &HeadlessCollector::onKeptStatusesStored);
     connect(controller->monitor(), &StationMonitor::warning, this, &HeadlessCollector::onWarning);
     connect(controller->monitor(), &StationMonitor::mailFinished, this, &HeadlessCollector::onMailFinished);
+    const QString mailProblem = StationMonitor::mailLoginProblem(controller->monitor()->options());
+    if (!mailProblem.isEmpty())
+        err << now() << '\t' << mailProblem << Qt::endl;
     if (!metricsPath.isEmpty()) {
         controller->monitor()->setMetricsFile(metricsPath);
         connect(controller->monitor()->metricsFile(), &MetricsFile::writeFailed, this,
@@ -230,8 +235,11 @@ int HeadlessCollector::run(bool runOnce)
         delete leases;
         leases = nullptr;
     }
-    if (!controller->monitor()->waitForMail(mailTimeoutMs))
-        err << now() << '\t' << "Alert mails still being sent were given up." << Qt::endl;
+    if (!controller->monitor()->waitForMail(mailTimeoutMs)) {
+        controller->monitor()->abortMail();
+        err << now() << '\t'
+            << "Alert mails still being sent were given up; they go out after the next start." << Qt::endl;
+    }
     // The last figures, whatever the interval.
     if (MetricsFile *metrics = controller->monitor()->metricsFile())
         metrics->writeNow();
@@ -260,7 +268,8 @@ QString HeadlessCollector::now() const
 
 void HeadlessCollector::onStatusPublished(DBStation station)
 {
-    out << now() << '\t' << station.id << '\t' << station.code << '\t' << station.status << Qt::endl;
+    out << now() << '\t' << station.id << '\t' << LineText::oneLine(station.code) << '\t'
+        << LineText::oneLine(station.status) << Qt::endl;
     notifier.status(station.code + QStringLiteral(": ") + station.status);
 }
 
@@ -271,14 +280,15 @@ void HeadlessCollector::onWarning(int id, QString text)
         if (s.id == id)
             code = s.code;
     }
-    out << now() << '\t' << id << '\t' << code << '\t' << text << Qt::endl;
+    out << now() << '\t' << id << '\t' << LineText::oneLine(code) << '\t' << LineText::oneLine(text)
+        << Qt::endl;
 }
 
 void HeadlessCollector::onMailFinished(int id, QString kind, bool sent, QString error)
 {
     if (!sent)
-        err << now() << '\t' << "Alert mail (" << kind << ") for station " << id << " not sent: " << error
-            << Qt::endl;
+        err << now() << '\t' << "Alert mail (" << kind << ") for station " << id
+            << " not sent: " << LineText::oneLine(error) << Qt::endl;
 }
 
 void HeadlessCollector::onStoreFailing(int keptCount)

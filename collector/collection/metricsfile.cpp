@@ -45,20 +45,47 @@ void MetricsFile::setHeartbeatMs(int ms)
 
 QString MetricsFile::escapeLabel(const QString &value)
 {
-    QString e = value;
-    e.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
-    e.replace(QLatin1Char('"'), QStringLiteral("\\\""));
-    e.replace(QLatin1Char('\n'), QStringLiteral("\\n"));
+    QString e;
+    e.reserve(value.size());
+    for (const QChar ch : value) {
+        const ushort c = ch.unicode();
+        if (c == '\\')
+            e += QLatin1String("\\\\");
+        else if (c == '"')
+            e += QLatin1String("\\\"");
+        else if (c == '\n')
+            e += QLatin1String("\\n");
+        else if (c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x2028 || c == 0x2029)
+            e += QChar(QChar::ReplacementCharacter); // the format has no escape for these
+        else
+            e += ch;
+    }
     return e;
 }
+
+namespace {
+
+// One sample line, put together piece by piece: a station code holding "%1"
+// must not take the place of a later value.
+QString sample(const char *name, const QString &labels, const QString &value)
+{
+    QString line = QLatin1String(name);
+    if (!labels.isEmpty())
+        line += QLatin1Char('{') + labels + QLatin1Char('}');
+    return line + QLatin1Char(' ') + value + QLatin1Char('\n');
+}
+
+} // namespace
 
 QString MetricsFile::render(const QList<Entry> &stations, const QDateTime &heartbeatTime)
 {
     QString out;
     header(out, {"tqm510_heartbeat_timestamp_seconds", "gauge", "When the collector last wrote this file."});
-    out += QStringLiteral("tqm510_heartbeat_timestamp_seconds %1\n").arg(seconds(heartbeatTime));
+    out += sample("tqm510_heartbeat_timestamp_seconds", QString(), seconds(heartbeatTime));
 
-    const auto label = [](const Entry &e) { return QStringLiteral("station=\"%1\"").arg(escapeLabel(e.first)); };
+    const auto label = [](const Entry &e) {
+        return QLatin1String("station=\"") + escapeLabel(e.first) + QLatin1Char('"');
+    };
 
     header(out, {"tqm510_visits_total", "counter", "Station visits by result."});
     for (const Entry &e : stations) {
@@ -69,40 +96,39 @@ QString MetricsFile::render(const QList<Entry> &stations, const QDateTime &heart
                                                        {"device_error", s.failedDevice},
                                                        {"save_error", s.failedSave}};
         for (const auto &r : results)
-            out += QStringLiteral("tqm510_visits_total{%1,result=\"%2\"} %3\n")
-                       .arg(label(e), QLatin1String(r.first))
-                       .arg(r.second);
+            out += sample("tqm510_visits_total",
+                          label(e) + QLatin1String(",result=\"") + QLatin1String(r.first) + QLatin1Char('"'),
+                          QString::number(r.second));
     }
     header(out, {"tqm510_retries_total", "counter", "Visits that were retries after a failure."});
     for (const Entry &e : stations)
-        out += QStringLiteral("tqm510_retries_total{%1} %2\n").arg(label(e)).arg(e.second.retries);
+        out += sample("tqm510_retries_total", label(e), QString::number(e.second.retries));
 
     // Series without a value yet are left out rather than written as 0.
     header(out, {"tqm510_last_success_timestamp_seconds", "gauge", "End of the last successful visit."});
     for (const Entry &e : stations)
         if (e.second.lastSuccess.isValid())
-            out += QStringLiteral("tqm510_last_success_timestamp_seconds{%1} %2\n")
-                       .arg(label(e), seconds(e.second.lastSuccess));
+            out += sample("tqm510_last_success_timestamp_seconds", label(e), seconds(e.second.lastSuccess));
     header(out, {"tqm510_clock_drift_seconds", "gauge", "Device clock minus host clock at the last visit."});
     for (const Entry &e : stations)
         if (e.second.driftKnown)
-            out += QStringLiteral("tqm510_clock_drift_seconds{%1} %2\n").arg(label(e)).arg(e.second.lastDriftSeconds);
+            out += sample("tqm510_clock_drift_seconds", label(e), QString::number(e.second.lastDriftSeconds));
     header(out, {"tqm510_data_completeness_ratio", "gauge", "Share of the last 30 days' records received."});
     for (const Entry &e : stations)
         if (e.second.completenessKnown)
-            out += QStringLiteral("tqm510_data_completeness_ratio{%1} %2\n")
-                       .arg(label(e), QString::number(e.second.completeness30d, 'f', 4));
-    header(out, {"tqm510_memory_full_timestamp_seconds", "gauge", "Forecast of when the device memory is full."});
+            out += sample("tqm510_data_completeness_ratio", label(e),
+                          QString::number(e.second.completeness30d, 'f', 4));
+    header(out,
+           {"tqm510_memory_full_timestamp_seconds", "gauge", "Forecast of when the device memory is full."});
     for (const Entry &e : stations)
         if (e.second.memoryFull.isValid())
-            out += QStringLiteral("tqm510_memory_full_timestamp_seconds{%1} %2\n")
-                       .arg(label(e), seconds(e.second.memoryFull));
+            out += sample("tqm510_memory_full_timestamp_seconds", label(e), seconds(e.second.memoryFull));
     header(out, {"tqm510_memory_overwrite_timestamp_seconds", "gauge",
                  "Forecast of when unread data starts to be overwritten."});
     for (const Entry &e : stations)
         if (e.second.memoryOverwrite.isValid())
-            out += QStringLiteral("tqm510_memory_overwrite_timestamp_seconds{%1} %2\n")
-                       .arg(label(e), seconds(e.second.memoryOverwrite));
+            out += sample("tqm510_memory_overwrite_timestamp_seconds", label(e),
+                          seconds(e.second.memoryOverwrite));
     return out;
 }
 

@@ -21,14 +21,23 @@ struct Key
 
 // The SETTINGS keys a collection reads, then the command line's choices.
 const Key serviceKeys[] = {
-    {"database", Kind::Database},    {"lang", Kind::Text},
-    {"retryMinutes", Kind::Minutes}, {"clockDriftWarnSeconds", Kind::Count},
-    {"clockSync", Kind::Flag},       {"devicePassword", Kind::Text},
-    {"memoryWarnDays", Kind::Count}, {"alertAfterFailures", Kind::Count},
-    {"smtpServer", Kind::Text},      {"smtpPort", Kind::Port},
-    {"smtpTls", Kind::Tls},          {"smtpUser", Kind::Text},
-    {"smtpPassword", Kind::Text},    {"smtpFrom", Kind::Text},
-    {"collectorId", Kind::Text},     {"metricsFile", Kind::Text},
+    {"database", Kind::Database},
+    {"lang", Kind::Text},
+    {"retryMinutes", Kind::Minutes},
+    {"clockDriftWarnSeconds", Kind::Count},
+    {"clockSync", Kind::Flag},
+    {"devicePassword", Kind::Text},
+    {"memoryWarnDays", Kind::Count},
+    {"alertAfterFailures", Kind::Count},
+    {"smtpServer", Kind::Text},
+    {"smtpPort", Kind::Port},
+    {"smtpTls", Kind::Tls},
+    {"smtpUser", Kind::Text},
+    {"smtpPassword", Kind::Text},
+    {"smtpFrom", Kind::Text},
+    {"smtpAllowPlainLogin", Kind::Flag},
+    {"collectorId", Kind::Text},
+    {"metricsFile", Kind::Text},
     {"web", Kind::Address},
 };
 

@@ -1,6 +1,7 @@
 #include "servicenotifier.h"
 
 #include "collectorlogging.h"
+#include "linetext.h"
 
 #include <cstring>
 
@@ -20,12 +21,13 @@ bool ServiceNotifier::isActive() const
 
 void ServiceNotifier::ready(const QString &text)
 {
-    notify("READY=1\nSTATUS=" + text.toUtf8());
+    // A line break in the text would start an assignment of its own.
+    notify("READY=1\nSTATUS=" + LineText::oneLine(text).toUtf8());
 }
 
 void ServiceNotifier::status(const QString &text)
 {
-    notify("STATUS=" + text.toUtf8());
+    notify("STATUS=" + LineText::oneLine(text).toUtf8());
 }
 
 void ServiceNotifier::stopping()

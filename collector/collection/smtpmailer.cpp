@@ -1,5 +1,7 @@
 #include "smtpmailer.h"
 
+#include "linetext.h"
+
 #include <QDateTime>
 #include <QLocale>
 #include <QUuid>
@@ -27,6 +29,13 @@ size_t readPayload(char *buffer, size_t size, size_t count, void *user)
     memcpy(buffer, upload->data.constData() + upload->offset, size_t(n));
     upload->offset += n;
     return size_t(n);
+}
+
+// Called by libcurl about once a second, waiting or not.
+int progress(void *user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    const auto *abort = static_cast<const std::atomic_bool *>(user);
+    return abort && abort->load() ? 1 : 0;
 }
 
 // libcurl's global set-up is not thread-safe; once per process.
@@ -69,7 +78,7 @@ QByteArray SmtpMailer::message(const QString &from, const QStringList &to, const
     m += "To: " + toLine + "\r\n";
     m += "Message-ID: <" + QUuid::createUuid().toString(QUuid::WithoutBraces).toUtf8() + "@tqm510>\r\n";
     // Station names and statuses are Turkish: encoded words and an 8-bit body.
-    m += "Subject: =?UTF-8?B?" + subject.toUtf8().toBase64() + "?=\r\n";
+    m += "Subject: =?UTF-8?B?" + LineText::oneLine(subject).toUtf8().toBase64() + "?=\r\n";
     m += "MIME-Version: 1.0\r\n";
     m += "Content-Type: text/plain; charset=UTF-8\r\n";
     m += "Content-Transfer-Encoding: 8bit\r\n";
@@ -83,7 +92,8 @@ QByteArray SmtpMailer::message(const QString &from, const QStringList &to, const
     return m;
 }
 
-bool SmtpMailer::send(const QStringList &to, const QString &subject, const QString &body, QString *error) const
+bool SmtpMailer::send(const QStringList &to, const QString &subject, const QString &body,
+                      QString *error) const
 {
     const auto fail = [error](const QString &why) {
         if (error)
@@ -94,6 +104,11 @@ bool SmtpMailer::send(const QStringList &to, const QString &subject, const QStri
         return fail(QStringLiteral("no SMTP server set"));
     if (to.isEmpty())
         return fail(QStringLiteral("no recipients"));
+    if (!server.user.isEmpty() && server.tls == Tls::None && !server.allowPlainLogin)
+        return fail(QStringLiteral("a login is not sent unencrypted: set smtpTls to starttls or tls, or "
+                                   "smtpAllowPlainLogin=true"));
+    if (server.abort && server.abort->load())
+        return fail(QStringLiteral("given up at the stop"));
     initCurl();
     CURL *curl = curl_easy_init();
     if (!curl)
@@ -118,6 +133,9 @@ bool SmtpMailer::send(const QStringList &to, const QString &subject, const QStri
     curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT, long(server.timeoutSeconds));
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, progress);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, const_cast<std::atomic_bool *>(server.abort.get()));
     if (server.tls == Tls::StartTls)
         curl_easy_setopt(curl, CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
     if (!user.isEmpty()) {
@@ -127,6 +145,8 @@ bool SmtpMailer::send(const QStringList &to, const QString &subject, const QStri
     const CURLcode result = curl_easy_perform(curl);
     curl_slist_free_all(recipients);
     curl_easy_cleanup(curl);
+    if (result == CURLE_ABORTED_BY_CALLBACK)
+        return fail(QStringLiteral("given up at the stop"));
     if (result != CURLE_OK)
         return fail(QString::fromUtf8(curl_easy_strerror(result)));
     return true;

@@ -4,6 +4,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
+#include <memory>
+
 // Sends one mail through an SMTP server with libcurl. Blocking: run it off
 // the main thread. The password is handed to libcurl only, never printed.
 class SmtpMailer
@@ -20,6 +23,10 @@ public:
         QString password;
         QString from;
         int timeoutSeconds = 30;
+        // Without TLS a login is refused unless this is set.
+        bool allowPlainLogin = false;
+        // Set from another thread to end a send at once.
+        std::shared_ptr<const std::atomic_bool> abort;
     };
 
     static Tls tlsOf(const QString &text);

@@ -22,16 +22,60 @@ StationMonitor::StationMonitor(StationTableModel *model, const CollectionOptions
     all = StationStatsStore::load();
     // One mail at a time: a slow server must not open a connection per alert.
     mailPool.setMaxThreadCount(1);
+    const QString problem = mailLoginProblem(opts);
+    if (!problem.isEmpty())
+        qCWarning(lcMonitor, "%s", qUtf8Printable(problem));
     retryTimer = new QTimer(this);
     retryTimer->setSingleShot(true);
     connect(retryTimer, &QTimer::timeout, this, &StationMonitor::storePending);
     for (auto it = all.constBegin(); it != all.constEnd(); ++it)
         model->setStatsSummary(it.key(), it.value().summary());
+    // Mails a former run could not deliver, once the caller has connected
+    // to the signals (those due later belong to whoever made them due).
+    QHash<int, QStringList> leftOver;
+    for (auto it = all.constBegin(); it != all.constEnd(); ++it)
+        if (!it.value().pendingAlerts.isEmpty())
+            leftOver.insert(it.key(), it.value().pendingAlerts.keys());
+    if (!leftOver.isEmpty()) {
+        QTimer::singleShot(0, this, [this, leftOver] {
+            for (auto it = leftOver.constBegin(); it != leftOver.constEnd(); ++it)
+                sendAlerts(it.key(), it.value());
+        });
+    }
+}
+
+void StationMonitor::setOptions(const CollectionOptions &options)
+{
+    const QString before = mailLoginProblem(opts);
+    opts = options;
+    const QString problem = mailLoginProblem(opts);
+    if (!problem.isEmpty() && problem != before)
+        qCWarning(lcMonitor, "%s", qUtf8Printable(problem));
 }
 
 StationMonitor::~StationMonitor()
 {
+    abortMail();
+}
+
+void StationMonitor::abortMail()
+{
+    // Mails not started yet are dropped, the one being sent ends within a
+    // second; they all stay pending in the store.
+    mailAbort->store(true);
+    mailPool.clear();
     mailPool.waitForDone();
+    mailAbort = std::make_shared<std::atomic_bool>(false);
+}
+
+QString StationMonitor::mailLoginProblem(const CollectionOptions &o)
+{
+    if (o.smtpServer.isEmpty() || o.smtpUser.isEmpty() || o.smtpAllowPlainLogin ||
+        SmtpMailer::tlsOf(o.smtpTls) != SmtpMailer::Tls::None)
+        return QString();
+    return QStringLiteral(
+        "Alert mails are not sent: smtpUser is set but smtpTls is none, and a login is never "
+        "sent unencrypted (set smtpTls to starttls or tls, or smtpAllowPlainLogin=true).");
 }
 
 StationStats StationMonitor::stats(int id) const
@@ -110,6 +154,8 @@ void StationMonitor::applyRest(StationStats &s, const VisitReport &r, const Coll
     }
     if (r.clockSet)
         s.lastClockSet = r.ended;
+    if (r.clockAttempt.isValid() && (!s.lastClockAttempt.isValid() || r.clockAttempt > s.lastClockAttempt))
+        s.lastClockAttempt = r.clockAttempt;
     if (std::isfinite(r.memoryFill))
         MemoryForecast::addSample(s.memorySamples, {r.ended, r.memoryFill});
     const MemoryForecast::Outlook o =
@@ -124,6 +170,13 @@ void StationMonitor::onVisitReport(VisitReport report)
     // A visit cut short by a stop tells nothing about the station: nothing
     // to store, the statistics stay as they are.
     if (report.result == VisitReport::Interrupted) {
+        // Except a clock setting sent before the stop: it still counts for today.
+        if (report.clockAttempt.isValid()) {
+            StationStats s;
+            const auto attempt = [&](StationStats &row) { row.lastClockAttempt = report.clockAttempt; };
+            if (StationStatsStore::changeAlerts(report.id, attempt, &s))
+                all.insert(report.id, s);
+        }
         emit statsUpdated(report.id, stats(report.id));
         return;
     }
@@ -173,9 +226,14 @@ bool StationMonitor::store(const DBStation &station, const VisitReport &report)
         warnedBefore = s.memoryWarning;
         applyRest(s, report, opts);
         if (completeness && report.result == VisitReport::Success) {
-            const double share = completeness(station, report.ended);
-            s.completenessKnown = share >= 0;
-            s.completeness30d = qMax(0.0, share);
+            QString error;
+            const double share = completeness(station, report.ended, &error);
+            s.completenessKnown = share >= 0 && error.isEmpty();
+            s.completeness30d = s.completenessKnown ? share : 0.0;
+            if (!error.isEmpty() && error != s.completenessError)
+                qCWarning(lcMonitor, "completeness of station %d unknown: %s", report.id,
+                          qUtf8Printable(error));
+            s.completenessError = error;
         }
         alerts = alertsDue(station, s, !report.failed(), now);
     };
@@ -202,9 +260,9 @@ bool StationMonitor::store(const DBStation &station, const VisitReport &report)
                      tr("Memory may overwrite unread data on %1")
                          .arg(QLocale::c().toString(s.memoryOverwrite, QStringLiteral("yyyy-MM-dd hh:mm"))));
     }
-    // Only once the alerts are recorded as sent: a visit tried again must
-    // not mail twice.
-    sendAlerts(station, s, alerts);
+    // Only once the alerts are stored as pending: a visit tried again must
+    // not mail twice, and a stop before delivery loses none.
+    sendAlerts(report.id, alerts);
     model->setStatsSummary(report.id, s.summary());
     updateMetrics();
     emit statsUpdated(report.id, s);
@@ -278,10 +336,17 @@ QStringList StationMonitor::alertsDue(const DBStation &station, StationStats &s,
     return AlertPolicy(opts.alertAfterFailures).due(s, succeeded, now);
 }
 
-void StationMonitor::sendAlerts(const DBStation &station, const StationStats &s, const QStringList &kinds)
+void StationMonitor::sendAlerts(int id, const QStringList &kinds)
 {
+    const QList<DBStation> stations = model->stations();
+    const auto found =
+        std::find_if(stations.cbegin(), stations.cend(), [&](const DBStation &s) { return s.id == id; });
+    if (found == stations.cend())
+        return;
+    const DBStation station = *found;
     const QStringList to = recipients(station);
-    if (kinds.isEmpty() || to.isEmpty())
+    // A login that would go out unencrypted: kept pending, said once at the start.
+    if (kinds.isEmpty() || to.isEmpty() || opts.smtpServer.isEmpty() || !mailLoginProblem(opts).isEmpty())
         return;
     SmtpMailer::Server server;
     server.host = opts.smtpServer;
@@ -290,8 +355,13 @@ void StationMonitor::sendAlerts(const DBStation &station, const StationStats &s,
     server.user = opts.smtpUser;
     server.password = opts.smtpPassword;
     server.from = opts.smtpFrom;
-    const int id = station.id;
+    server.allowPlainLogin = opts.smtpAllowPlainLogin;
+    server.abort = mailAbort;
+    const StationStats s = stats(id);
     for (const QString &kind : kinds) {
+        if (!s.pendingAlerts.contains(kind) || mailsOnTheirWay.contains({id, kind}))
+            continue;
+        mailsOnTheirWay.insert({id, kind});
         const QPair<QString, QString> mail = alertMail(kind, station, s, opts);
         QPointer<StationMonitor> self(this);
         mailPool.start([self, server, to, mail, id, kind] {
@@ -301,14 +371,44 @@ void StationMonitor::sendAlerts(const DBStation &station, const StationStats &s,
             QMetaObject::invokeMethod(
                 self.data(),
                 [self, id, kind, sent, error] {
-                    if (!self)
-                        return;
-                    if (!sent)
-                        qCWarning(lcMonitor, "alert mail (%s) for station %d not sent: %s",
-                                  qUtf8Printable(kind), id, qUtf8Printable(error));
-                    emit self->mailFinished(id, kind, sent, error);
+                    if (self)
+                        self->onMailSent(id, kind, sent, error);
                 },
                 Qt::QueuedConnection);
         });
     }
+}
+
+void StationMonitor::onMailSent(int id, const QString &kind, bool sent, const QString &error)
+{
+    mailsOnTheirWay.remove({id, kind});
+    const QPair<int, QString> key{id, kind};
+    if (sent) {
+        mailRetryMs.remove(key);
+        const QDateTime now = QDateTime::currentDateTime();
+        const auto deliver = [&](StationStats &s) { AlertPolicy::delivered(s, kind, now); };
+        StationStats s;
+        if (StationStatsStore::changeAlerts(id, deliver, &s)) {
+            all.insert(id, s);
+        } else {
+            // Counted here at least; the store still has it pending, so it
+            // may go out once more after a restart.
+            qCWarning(lcMonitor, "could not record the alert mail (%s) of station %d as delivered",
+                      qUtf8Printable(kind), id);
+            s = stats(id);
+            deliver(s);
+            all.insert(id, s);
+        }
+        // A failing mail delivered after the recovery owes the recovery mail.
+        if (s.pendingAlerts.contains(AlertPolicy::recovered()))
+            sendAlerts(id, {AlertPolicy::recovered()});
+    } else {
+        qCWarning(lcMonitor, "alert mail (%s) for station %d not sent: %s", qUtf8Printable(kind), id,
+                  qUtf8Printable(error));
+        // Tried again later, with a growing wait, while it is still due.
+        const int wait = mailRetryMs.value(key, mailRetryBaseMs);
+        mailRetryMs.insert(key, qMin(wait * 2, mailRetryMaxMs));
+        QTimer::singleShot(wait, this, [this, id, kind] { sendAlerts(id, {kind}); });
+    }
+    emit mailFinished(id, kind, sent, error);
 }

@@ -7,9 +7,12 @@
 
 #include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QThreadPool>
 
+#include <atomic>
 #include <functional>
+#include <memory>
 
 class MetricsFile;
 class QTimer;
@@ -23,21 +26,32 @@ class StationMonitor : public QObject
     Q_OBJECT
 public:
     StationMonitor(StationTableModel *model, const CollectionOptions &options, QObject *parent = nullptr);
-    // Waits for mails still being sent.
+    // Gives up the mails still on their way (they stay pending in the store).
     ~StationMonitor() override;
 
-    void setOptions(const CollectionOptions &options) { opts = options; }
+    void setOptions(const CollectionOptions &options);
+    const CollectionOptions &options() const { return opts; }
     StationStats stats(int id) const;
     // Writes the metrics to `path` from now on; empty stops it.
     void setMetricsFile(const QString &path);
     MetricsFile *metricsFile() const { return metrics; }
     // Share (0..1) of the values expected over a station's last 30 days that
     // its data files hold, negative when nothing was expected; asked after
-    // each successful visit. Without one the completeness stays unknown.
-    using CompletenessSource = std::function<double(const DBStation &station, const QDateTime &now)>;
+    // each successful visit; *error says why it could not be worked out
+    // (unknown then). Without one the completeness stays unknown.
+    using CompletenessSource =
+        std::function<double(const DBStation &station, const QDateTime &now, QString *error)>;
     void setCompletenessSource(CompletenessSource source) { completeness = std::move(source); }
     // Waits up to timeoutMs for the mails on their way; true when none is left.
     bool waitForMail(int timeoutMs);
+    // Ends the mails on their way at once; what was not delivered stays
+    // pending in the store and goes out after the next start.
+    void abortMail();
+    // First wait before a mail the server did not take is tried again
+    // (doubling up to an hour).
+    void setMailRetryInterval(int ms) { mailRetryBaseMs = qMax(1, ms); }
+    // Why no login is sent with the mail settings given; empty when none.
+    static QString mailLoginProblem(const CollectionOptions &options);
 
     // Visits the store could not take yet, kept in order.
     int keptReportCount() const { return pendingReports.size(); }
@@ -71,10 +85,12 @@ private:
     void storePending();
     // One visit into the store and the cache; false when the store was busy.
     bool store(const DBStation &station, const VisitReport &report);
-    // The alert kinds due, recorded as sent in `stats`.
+    // The alert kinds newly due, recorded as pending in `stats`.
     QStringList alertsDue(const DBStation &station, StationStats &stats, bool succeeded,
                           const QDateTime &now) const;
-    void sendAlerts(const DBStation &station, const StationStats &stats, const QStringList &kinds);
+    // Sends the pending mails of `kinds` not on their way already.
+    void sendAlerts(int id, const QStringList &kinds);
+    void onMailSent(int id, const QString &kind, bool sent, const QString &error);
 
     StationTableModel *model;
     CollectionOptions opts;
@@ -87,5 +103,11 @@ private:
     static constexpr int retryMaxMs = 30000;
     MetricsFile *metrics = nullptr;
     QThreadPool mailPool;
+    // Set to end the mails on their way.
+    std::shared_ptr<std::atomic_bool> mailAbort = std::make_shared<std::atomic_bool>(false);
+    QSet<QPair<int, QString>> mailsOnTheirWay;
+    QHash<QPair<int, QString>, int> mailRetryMs;
+    int mailRetryBaseMs = 60000;
+    static constexpr int mailRetryMaxMs = 3600000;
     CompletenessSource completeness;
 };

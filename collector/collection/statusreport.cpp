@@ -1,5 +1,7 @@
 #include "statusreport.h"
 
+#include "linetext.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -11,7 +13,8 @@ namespace {
 
 QString timeText(const QDateTime &time)
 {
-    return time.isValid() ? QLocale::c().toString(time, QStringLiteral("yyyy-MM-dd hh:mm")) : QStringLiteral("-");
+    return time.isValid() ? QLocale::c().toString(time, QStringLiteral("yyyy-MM-dd hh:mm"))
+                          : QStringLiteral("-");
 }
 
 QJsonValue isoOrNull(const QDateTime &time)
@@ -23,10 +26,11 @@ QJsonValue isoOrNull(const QDateTime &time)
 
 QString StatusReport::table(const QList<DBStation> &stations, const QHash<int, StationStats> &all)
 {
-    const QStringList head{QStringLiteral("ID"),       QStringLiteral("CODE"),     QStringLiteral("ACTIVE"),
-                           QStringLiteral("VISITS"),   QStringLiteral("OK"),       QStringLiteral("FAILED"),
-                           QStringLiteral("RETRIES"),  QStringLiteral("IN ROW"),   QStringLiteral("LAST SUCCESS"),
-                           QStringLiteral("DRIFT S"),  QStringLiteral("MEMORY FULL"), QStringLiteral("STATUS")};
+    const QStringList head{
+        QStringLiteral("ID"),      QStringLiteral("CODE"),        QStringLiteral("ACTIVE"),
+        QStringLiteral("VISITS"),  QStringLiteral("OK"),          QStringLiteral("FAILED"),
+        QStringLiteral("RETRIES"), QStringLiteral("IN ROW"),      QStringLiteral("LAST SUCCESS"),
+        QStringLiteral("DRIFT S"), QStringLiteral("MEMORY FULL"), QStringLiteral("STATUS")};
     QList<QStringList> rows{head};
     for (const DBStation &st : stations) {
         const StationStats s = all.value(st.id);
@@ -37,7 +41,7 @@ QString StatusReport::table(const QList<DBStation> &stations, const QHash<int, S
         if (s.memoryWarning)
             memory += QLatin1Char('!');
         rows << QStringList{QString::number(st.id),
-                            st.code,
+                            LineText::oneLine(st.code),
                             st.active ? QStringLiteral("yes") : QStringLiteral("no"),
                             QString::number(s.visits),
                             QString::number(s.successes),
@@ -47,7 +51,7 @@ QString StatusReport::table(const QList<DBStation> &stations, const QHash<int, S
                             timeText(s.lastSuccess),
                             drift,
                             memory,
-                            st.status};
+                            LineText::oneLine(st.status)};
     }
     // Every column but the last (free text) padded to its widest cell.
     QList<int> widths;
@@ -91,7 +95,8 @@ QString StatusReport::json(const QList<DBStation> &stations, const QHash<int, St
         o.insert(QStringLiteral("bytes"), s.bytes);
         o.insert(QStringLiteral("lastDurationMs"), s.lastDurationMs);
         o.insert(QStringLiteral("lastSuccess"), isoOrNull(s.lastSuccess));
-        o.insert(QStringLiteral("driftSeconds"), s.driftKnown ? QJsonValue(s.lastDriftSeconds) : QJsonValue());
+        o.insert(QStringLiteral("driftSeconds"),
+                 s.driftKnown ? QJsonValue(s.lastDriftSeconds) : QJsonValue());
         o.insert(QStringLiteral("driftWarning"), s.driftFlag);
         o.insert(QStringLiteral("lastClockSet"), isoOrNull(s.lastClockSet));
         o.insert(QStringLiteral("memoryFull"), isoOrNull(s.memoryFull));
@@ -99,7 +104,10 @@ QString StatusReport::json(const QList<DBStation> &stations, const QHash<int, St
         o.insert(QStringLiteral("memoryWarning"), s.memoryWarning);
         o.insert(QStringLiteral("completeness30d"),
                  s.completenessKnown ? QJsonValue(s.completeness30d) : QJsonValue());
+        o.insert(QStringLiteral("completenessError"),
+                 s.completenessError.isEmpty() ? QJsonValue() : QJsonValue(s.completenessError));
         list.append(o);
     }
-    return QString::fromUtf8(QJsonDocument(QJsonObject{{QStringLiteral("stations"), list}}).toJson(QJsonDocument::Indented));
+    return QString::fromUtf8(
+        QJsonDocument(QJsonObject{{QStringLiteral("stations"), list}}).toJson(QJsonDocument::Indented));
 }

@@ -27,6 +27,8 @@ struct VisitReport
     qint64 driftSeconds = 0;
     bool driftBeyondLimit = false;
     bool clockSet = false;
+    // When a clock setting was sent during the visit, answered or not.
+    QDateTime clockAttempt;
     // The device's memory fill in percent, NaN when it did not report it.
     double memoryFill = std::nan("");
 

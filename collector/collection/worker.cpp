@@ -102,6 +102,12 @@ void Worker::process()
     stopRequested = true;
     paused = true;
     interruptVisit();
+    // Stopped while waiting to try again: the retry announced will not come.
+    if (!visitRunning && retry.pendingRetry() > 0) {
+        station.status = tr("Collection stopped before the retry: %1").arg(report.reason);
+        station.has_error = true;
+        publishStatus();
+    }
     emit finished();
 }
 
@@ -133,8 +139,9 @@ void Worker::onLeaseLost(int id, QString holder)
         return;
     }
     // Shown here only: the store keeps the holder's statuses.
-    station.status = holder.isEmpty() ? tr("Lease expired: the station store cannot be reached")
-                                      : tr("Lease lost: station now held by %1").arg(LeaseGuard::printable(holder));
+    station.status = holder.isEmpty()
+                         ? tr("Lease expired: the station store cannot be reached")
+                         : tr("Lease lost: station now held by %1").arg(LeaseGuard::printable(holder));
     publishStatus();
 }
 
@@ -370,6 +377,8 @@ bool Worker::checkClock()
     // Once a day at most, successful or not: a wrong password must not be
     // tried at every visit.
     clock.markSyncTried(host);
+    // Kept in the store with the visit: a restart must not try again today.
+    report.clockAttempt = host;
     settingClock = true;
     station.status = tr("Setting the device clock to the host time (off by %1 s)").arg(v.driftSeconds);
     publishStatus();
@@ -648,6 +657,14 @@ void Worker::dropVisit(const QString &why)
 
 void Worker::publishStatus()
 {
+    // The same status again (the end of a visit repeats its last step) is
+    // not news.
+    if (published && station.status == publishedStatus && station.has_error == publishedError &&
+        station.lease_epoch == visitEpoch)
+        return;
+    published = true;
+    publishedStatus = station.status;
+    publishedError = station.has_error;
     station.modified = false;
     station.lease_epoch = visitEpoch;
     emit workerStatusChanged(station);

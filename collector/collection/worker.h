@@ -150,6 +150,10 @@ private:
     QElapsedTimer visitTime;
     // A clock setting was sent and its answer is awaited.
     bool settingClock = false;
+    // The last status published, so that a repeat is not published again.
+    bool published = false;
+    QString publishedStatus;
+    bool publishedError = false;
     // Pages of the running download.
     int downloadedPages = 0;
     std::shared_ptr<LeaseGuard> leaseGuard;

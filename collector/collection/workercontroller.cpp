@@ -27,19 +27,26 @@ WorkerController::WorkerController(StationTableModel *model, QObject *parent)
 {
 }
 
-WorkerController::WorkerController(StationTableModel *model, const CollectionOptions &options, QObject *parent)
+WorkerController::WorkerController(StationTableModel *model, const CollectionOptions &options,
+                                   QObject *parent)
     : QObject(parent), model(model), opts(options), guard(std::make_shared<LeaseGuard>())
 {
     stationMonitor = new StationMonitor(model, opts, this);
     // The last 30 days of a station's files, read again at most hourly: a
     // year-long file takes about a second and this runs on the main thread.
     stationMonitor->setCompletenessSource([cache = QHash<int, QPair<QDateTime, double>>()](
-                                              const DBStation &station, const QDateTime &now) mutable {
+                                              const DBStation &station, const QDateTime &now,
+                                              QString *error) mutable {
         const auto known = cache.constFind(station.id);
         if (known != cache.constEnd() && known->first.secsTo(now) < 3600)
             return known->second;
         const StationCompleteness c =
             StationCompleteness::lastDays(WorkFolder::stationDir(station.file_path), station.file_name, now);
+        // A file that cannot be read is told, and asked again at the next visit.
+        if (!c.error.isEmpty()) {
+            *error = c.error;
+            return -1.0;
+        }
         const double share = c.percent < 0 ? -1.0 : c.percent / 100.0;
         cache.insert(station.id, qMakePair(now, share));
         return share;
@@ -87,7 +94,9 @@ void WorkerController::setOptions(const CollectionOptions &options)
 void WorkerController::startWorker(const DBStation &station)
 {
     auto *worker = new Worker(station, opts);
-    worker->setLastClockSet(stationMonitor->stats(station.id).lastClockSet);
+    // The last attempt, answered or not, across restarts: once a day at most.
+    const StationStats known = stationMonitor->stats(station.id);
+    worker->setLastClockSet(qMax(known.lastClockSet, known.lastClockAttempt));
     worker->setLeaseGuard(guard);
     connect(this, &WorkerController::workerOptionsChanged, worker, &Worker::onOptionsChanged);
     // Before visitEnded: the statistics of a visit are in when its end is told.

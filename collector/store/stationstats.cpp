@@ -92,6 +92,8 @@ QString StationStats::summary() const
     if (driftKnown)
         lines << tr("Clock drift: %1 s").arg(lastDriftSeconds) +
                      (driftFlag ? tr(" (beyond the limit)") : QString());
+    if (!completenessError.isEmpty())
+        lines << tr("Completeness unknown: %1").arg(completenessError);
     if (memoryFull.isValid())
         lines << tr("Memory full: %1, unread data overwritten: %2")
                      .arg(c.toString(memoryFull, QStringLiteral("yyyy-MM-dd hh:mm")),
@@ -128,10 +130,26 @@ bool StationStatsStore::createTable()
                                               "memory_warning INTEGER NOT NULL DEFAULT (0), "
                                               "completeness_30d REAL, "
                                               "last_alerts TEXT, "
-                                              "failing_alerted INTEGER NOT NULL DEFAULT (0))"));
-    if (!ok)
+                                              "failing_alerted INTEGER NOT NULL DEFAULT (0), "
+                                              "pending_alerts TEXT, "
+                                              "last_clock_attempt TEXT, "
+                                              "completeness_error TEXT)"));
+    if (!ok) {
         qCDebug(lcStore, "Database Error: %s", qUtf8Printable(query.lastError().text()));
-    return ok;
+        return false;
+    }
+    // Tables of earlier versions gain the columns added since.
+    const QSqlRecord existing = QSqlDatabase::database().record(QStringLiteral("station_stats"));
+    for (const char *column : {"pending_alerts", "last_clock_attempt", "completeness_error"}) {
+        if (existing.contains(QLatin1String(column)))
+            continue;
+        if (!query.exec(
+                QStringLiteral("ALTER TABLE station_stats ADD COLUMN %1 TEXT").arg(QLatin1String(column)))) {
+            qCDebug(lcStore, "Database Error: %s", qUtf8Printable(query.lastError().text()));
+            return false;
+        }
+    }
+    return true;
 }
 
 namespace {
@@ -168,6 +186,9 @@ StationStats statsOf(const QSqlQuery &query)
     s.completeness30d = v("completeness_30d").toDouble();
     s.lastAlert = alertsOf(v("last_alerts").toString());
     s.failingAlerted = v("failing_alerted").toBool();
+    s.pendingAlerts = alertsOf(v("pending_alerts").toString());
+    s.lastClockAttempt = timeOf(v("last_clock_attempt"));
+    s.completenessError = v("completeness_error").toString();
     return s;
 }
 
@@ -256,7 +277,8 @@ bool StationStatsStore::addVisit(int stationId, const StationStats &counts, bool
                                      "last_drift_seconds = ?, drift_flag = ?, last_clock_set = ?, "
                                      "last_reason = ?, memory_samples = ?, memory_full_time = ?, "
                                      "memory_overwrite_time = ?, memory_warning = ?, completeness_30d = ?, "
-                                     "last_alerts = ?, failing_alerted = ? WHERE station_id = ?"));
+                                     "last_alerts = ?, failing_alerted = ?, pending_alerts = ?, "
+                                     "last_clock_attempt = ?, completeness_error = ? WHERE station_id = ?"));
         query.addBindValue(s.lastDurationMs);
         query.addBindValue(timeValue(s.lastSuccess));
         query.addBindValue(s.driftKnown ? QVariant(s.lastDriftSeconds) : QVariant());
@@ -270,6 +292,9 @@ bool StationStatsStore::addVisit(int stationId, const StationStats &counts, bool
         query.addBindValue(s.completenessKnown ? QVariant(s.completeness30d) : QVariant());
         query.addBindValue(alertsText(s.lastAlert));
         query.addBindValue(s.failingAlerted ? 1 : 0);
+        query.addBindValue(alertsText(s.pendingAlerts));
+        query.addBindValue(timeValue(s.lastClockAttempt));
+        query.addBindValue(s.completenessError);
         query.addBindValue(stationId);
         if (!query.exec())
             return fail(query);
@@ -292,6 +317,54 @@ bool StationStatsStore::addVisit(int stationId, const StationStats &counts, bool
         *busy = DatabaseConnection::isBusy(error);
     }
     return false;
+}
+
+bool StationStatsStore::changeAlerts(int stationId, const std::function<void(StationStats &)> &change,
+                                     StationStats *stored)
+{
+    QSqlDatabase db = QSqlDatabase::database();
+    if (!db.transaction())
+        return false;
+    QSqlQuery query(db);
+    const auto fail = [&] {
+        logFailure(query);
+        db.rollback();
+        return false;
+    };
+    query.prepare(QStringLiteral("INSERT INTO station_stats (station_id) VALUES (?) "
+                                 "ON CONFLICT(station_id) DO NOTHING"));
+    query.addBindValue(stationId);
+    if (!query.exec())
+        return fail();
+    // A write first, so that on the server the row is locked until the
+    // commit and another collector's change is not lost.
+    query.prepare(
+        QStringLiteral("UPDATE station_stats SET failing_alerted = failing_alerted WHERE station_id = ?"));
+    query.addBindValue(stationId);
+    if (!query.exec())
+        return fail();
+    query.prepare(QStringLiteral("SELECT * FROM station_stats WHERE station_id = ?"));
+    query.addBindValue(stationId);
+    if (!query.exec() || !query.next())
+        return fail();
+    StationStats s = statsOf(query);
+    query.finish();
+    change(s);
+    query.prepare(QStringLiteral("UPDATE station_stats SET last_alerts = ?, failing_alerted = ?, "
+                                 "pending_alerts = ?, last_clock_attempt = ? WHERE station_id = ?"));
+    query.addBindValue(alertsText(s.lastAlert));
+    query.addBindValue(s.failingAlerted ? 1 : 0);
+    query.addBindValue(alertsText(s.pendingAlerts));
+    query.addBindValue(timeValue(s.lastClockAttempt));
+    query.addBindValue(stationId);
+    if (!query.exec())
+        return fail();
+    if (!db.commit()) {
+        db.rollback();
+        return false;
+    }
+    *stored = s;
+    return true;
 }
 
 bool StationStatsStore::remove(int stationId)

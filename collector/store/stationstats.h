@@ -30,6 +30,8 @@ struct StationStats
     qint64 lastDriftSeconds = 0;
     bool driftFlag = false;
     QDateTime lastClockSet;
+    // The last clock setting sent, answered or not: at most one a day.
+    QDateTime lastClockAttempt;
     int consecutiveFailures = 0;
     QString lastReason;
     // Memory fill in percent at each visit that reported it (latest last).
@@ -41,10 +43,15 @@ struct StationStats
     // NULL in the table until a completeness source has computed it.
     bool completenessKnown = false;
     double completeness30d = 0.0;
-    // Alert mail: when each kind last went out, and whether a "failing"
-    // mail waits for its recovery mail.
+    // Why the last completeness could not be worked out (a data file that
+    // cannot be read); empty when it could.
+    QString completenessError;
+    // Alert mail: when each kind last reached the server, whether a
+    // delivered "failing" mail waits for its recovery mail, and the kinds due
+    // but not delivered yet (since when).
     QHash<QString, QDateTime> lastAlert;
     bool failingAlerted = false;
+    QHash<QString, QDateTime> pendingAlerts;
 
     qint64 failures() const { return failedNoConnection + failedWrongStation + failedDevice + failedSave; }
     // A few lines for a tool tip.
@@ -68,5 +75,10 @@ public:
     // stored; *busy then says whether the same visit can be tried again.
     static bool addVisit(int stationId, const StationStats &counts, bool failed,
                          const std::function<void(StationStats &)> &finish, StationStats *stored, bool *busy);
+    // Changes what the alerts and the clock setting remember (delivered,
+    // pending, the last attempt) in one transaction on the row as stored;
+    // false when nothing was stored.
+    static bool changeAlerts(int stationId, const std::function<void(StationStats &)> &change,
+                             StationStats *stored);
     static bool remove(int stationId);
 };

@@ -1,6 +1,7 @@
 #include "nexil/files/gapfinder.h"
 
 #include "nexil/excel/datalinereader.h"
+#include "nexil/excel/reportrules.h"
 #include "nexil/logging.h"
 
 #include <QFile>
@@ -61,7 +62,9 @@ QDateTime dateTimeOf(Minute m)
 {
     const qint64 day = m >= 0 ? m / kDay : (m - kDay + 1) / kDay;
     const int rest = int(m - day * kDay);
-    return QDateTime(QDate::fromJulianDay(day), QTime(rest / 60, rest % 60));
+    // Without a zone: the host's daylight saving must not make a device's
+    // wall-clock time invalid (02:30 on the spring change).
+    return QDateTime(QDate::fromJulianDay(day), QTime(rest / 60, rest % 60), Qt::UTC);
 }
 
 Minute floorDiv(Minute a, Minute b)
@@ -89,6 +92,12 @@ public:
 
     // False when the channel already has a value at that minute (the same
     // download saved twice): a repeat is not a second value.
+    bool isPresent(int index, Minute m) const
+    {
+        const auto it = m_days.find(m / kDay);
+        return it != m_days.end() && it->second.seen[size_t(index)].test(size_t(m % kDay));
+    }
+
     bool present(int index, Minute m)
     {
         Day &d = day(m / kDay);
@@ -116,6 +125,22 @@ public:
         }
     }
 
+    // Calls f(minute) for each minute with a value of the channel, in time order.
+    template<typename F> void forEachPresent(int index, F f) const
+    {
+        for (const auto &entry : m_days) {
+            const std::bitset<kDay> &seen = entry.second.seen[size_t(index)];
+            if (seen.none())
+                continue;
+            for (size_t m = 0; m < size_t(kDay); ++m)
+                if (seen.test(m))
+                    f(entry.first * kDay + Minute(m));
+        }
+    }
+
+    // A time whose value was a sensor error: expected, not present.
+    void sensorError(int index, Minute m) { day(m / kDay).sensorErrors[index] += 1; }
+
     QVector<GapFinder::DayFigures> days() const
     {
         QVector<GapFinder::DayFigures> out;
@@ -124,6 +149,7 @@ public:
             f.date = QDate::fromJulianDay(entry.first);
             f.present = entry.second.present;
             f.missing = entry.second.missing;
+            f.sensorErrors = entry.second.sensorErrors;
             out.append(f);
         }
         return out;
@@ -132,7 +158,7 @@ public:
 private:
     struct Day
     {
-        QVector<qint64> present, missing;
+        QVector<qint64> present, missing, sensorErrors;
         std::vector<std::bitset<kDay>> seen; // 180 bytes per channel and day
     };
 
@@ -143,6 +169,7 @@ private:
             Day fresh;
             fresh.present.fill(0, m_channels);
             fresh.missing.fill(0, m_channels);
+            fresh.sensorErrors.fill(0, m_channels);
             fresh.seen.resize(size_t(m_channels));
             it = m_days.emplace(d, std::move(fresh)).first;
         }
@@ -165,8 +192,7 @@ bool openReader(const QString &path, QFile *file, QString *error)
 
 QString readError(const QString &path, const report::DataLineReader &reader)
 {
-    return QStringLiteral("%1 is not a well-formed data file: %2")
-        .arg(path, reader.errorText().simplified());
+    return QStringLiteral("%1 is not a well-formed data file: %2").arg(path, reader.errorText().simplified());
 }
 
 } // namespace
@@ -256,7 +282,8 @@ bool GapFinder::run(const QStringList &paths)
     Tally tally(m_channels.size());
     QVector<Gap> gaps;
 
-    auto addGap = [&](int index, Minute a, Minute step, qint64 n, Minute b = 0, Minute stepB = 1, qint64 nB = 0) {
+    auto addGap = [&](int index, Minute a, Minute step, qint64 n, Minute b = 0, Minute stepB = 1,
+                      qint64 nB = 0) {
         // a + k·step (n of them), then b − k·stepB counted down (nB of them).
         if (n + nB <= 0)
             return;
@@ -271,7 +298,10 @@ bool GapFinder::run(const QStringList &paths)
         gaps.append(g);
     };
 
-    // Second pass: the lines, file after file.
+    // Second pass: the values, file after file, into the tally. The holes
+    // are worked out afterwards from the times in order, so that neither
+    // the order of the lines nor that of the files changes them.
+    QHash<int, std::vector<Minute>> errorsOf; // channel index → sensor-error times
     for (int s = 0; s < plans.size(); ++s) {
         QFile file;
         if (!openReader(plans.at(s).path, &file, &m_error))
@@ -279,7 +309,6 @@ bool GapFinder::run(const QStringList &paths)
         report::DataLineReader reader(&file);
         report::Header header;
         reader.readHeader(&header);
-        const Minute boundary = plans.at(s).start;
         report::Line line;
         while (reader.readLine(&line)) {
             if (line.type != report::LineType::Ins)
@@ -297,17 +326,48 @@ bool GapFinder::run(const QStringList &paths)
                 continue;
             seenFirst = seenFirst == kNone ? t : std::min(seenFirst, t);
             seenLast = seenLast == kNone ? t : std::max(seenLast, t);
-            ChannelState &c = state[index];
-            if (!tally.present(index, t))
+            // A reading the sensor could not take: the slot is expected and
+            // stays empty; counted on its own.
+            if (report::isSensorError(line.value)) {
+                errorsOf[index].push_back(t);
                 continue;
-            m_channels[index].present += 1;
-            // A value before the last one (a clock set back) opens no hole.
-            if (c.last != kNone && t <= c.last)
-                continue;
+            }
+            if (tally.present(index, t))
+                m_channels[index].present += 1;
+        }
+        if (reader.hasError()) {
+            m_error = readError(plans.at(s).path, reader);
+            return false;
+        }
+    }
+    for (auto it = errorsOf.begin(); it != errorsOf.end(); ++it) {
+        std::sort(it->begin(), it->end());
+        it->erase(std::unique(it->begin(), it->end()), it->end());
+        for (const Minute t : *it) {
+            if (tally.isPresent(it.key(), t))
+                continue; // a good value at the same time (saved twice)
+            tally.sensorError(it.key(), t);
+            m_channels[it.key()].sensorErrors += 1;
+        }
+    }
+
+    // Each file's setup holds from its setup time to the next file's.
+    const auto segmentOf = [&](Minute t) {
+        int segment = 0;
+        for (int s = 0; s < plans.size(); ++s)
+            if (plans.at(s).start == kNone || plans.at(s).start <= t)
+                segment = s;
+        return segment;
+    };
+    for (int index = 0; index < m_channels.size(); ++index) {
+        ChannelState &c = state[index];
+        tally.forEachPresent(index, [&](Minute t) {
+            const int s = segmentOf(t);
             if (c.last == kNone) {
                 c.first = t;
                 c.firstSegment = s;
             } else {
+                const Minute boundary = plans.at(s).start;
                 const int stepBefore = interval.at(c.lastSegment).at(index);
                 const int stepAfter = interval.at(s).at(index);
                 if (c.lastSegment != s && boundary != kNone && c.last < boundary && boundary < t) {
@@ -326,11 +386,7 @@ bool GapFinder::run(const QStringList &paths)
             }
             c.last = t;
             c.lastSegment = s;
-        }
-        if (reader.hasError()) {
-            m_error = readError(plans.at(s).path, reader);
-            return false;
-        }
+        });
     }
 
     // The edges of the range: before each channel's first value and after its last.

@@ -14,7 +14,9 @@
 //
 // Several files of one station may be given: each file's setup (its channel
 // intervals) holds from its setup time until the next file's setup time.
-// Only measured values ("INS") count; daily summaries do not.
+// Only measured values ("INS") count; daily summaries do not. A sensor
+// error (-9999, -8888) counts as missing, and is counted on its own too. The
+// result does not depend on the order of the lines or of the files.
 class NEXIL_EXPORT GapFinder
 {
 public:
@@ -31,6 +33,8 @@ public:
         QString name, unit;
         int interval = 0; // minutes, of the last file that records the channel
         qint64 present = 0, missing = 0;
+        // Of the missing: times whose value was a sensor error (-9999, -8888).
+        qint64 sensorErrors = 0;
         double completeness() const { return percent(present, missing); }
     };
 
@@ -39,7 +43,7 @@ public:
         QDate date;
         // Indexed as channels(); a channel with nothing expected that day has
         // 0 in both.
-        QVector<qint64> present, missing;
+        QVector<qint64> present, missing, sensorErrors;
         double completeness(int index) const { return percent(present.at(index), missing.at(index)); }
     };
 

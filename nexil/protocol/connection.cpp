@@ -2,6 +2,10 @@
 
 #include <QTcpSocket>
 
+#ifdef Q_OS_UNIX
+#include <sys/ioctl.h>
+#endif
+
 Connection::Connection(QObject *parent) : QObject(parent) {}
 
 static bool isConnected(const QAbstractSocket *socket)
@@ -88,6 +92,26 @@ void Connection::write(const QByteArray &data)
     } else {
         emit error(tr("Geçerli bir bağlantı yok!"));
     }
+}
+
+bool Connection::hasWaitingInput() const
+{
+    if (connectionType == 1 && serialPort) {
+        if (serialPort->bytesAvailable() > 0)
+            return true;
+#ifdef Q_OS_UNIX
+        int waiting = 0;
+        return ::ioctl(int(serialPort->handle()), FIONREAD, &waiting) == 0 && waiting > 0;
+#endif
+    } else if (connectionType == 2 && tcpSocket) {
+        if (tcpSocket->bytesAvailable() > 0)
+            return true;
+#ifdef Q_OS_UNIX
+        int waiting = 0;
+        return ::ioctl(int(tcpSocket->socketDescriptor()), FIONREAD, &waiting) == 0 && waiting > 0;
+#endif
+    }
+    return false;
 }
 
 void Connection::close()

@@ -19,6 +19,8 @@ public:
     bool setSerialPort(QSerialPort *port);
     bool setTcpSocket(QTcpSocket *socket);
     void write(const QByteArray &data);
+    // True when bytes have arrived that the event loop has not handed on yet.
+    bool hasWaitingInput() const;
     void close();
 
     int type() const { return connectionType; }

@@ -148,8 +148,16 @@ void Nexil::setError(DeviceError code, const QString &text)
 
 void Nexil::onTimerTimeout()
 {
-    if (command != 0)
-        repeatCommand();
+    if (command == 0)
+        return;
+    // On a busy machine the timer can run before the bytes already waiting
+    // on the line are handed on: a reply, or part of one, is there and is no
+    // reason to resend. The loop reads it next; the time starts again.
+    if (connection->hasWaitingInput()) {
+        timer->start();
+        return;
+    }
+    repeatCommand();
 }
 
 void Nexil::repeatCommand()
@@ -228,15 +236,26 @@ void Nexil::onConnectionError(QString s)
 void Nexil::onConnectionNewData(QByteArray b)
 {
     buffer.append(b);
-    checkBuffer();
+    const int pending = command;
+    const int frames = checkBuffer();
+    // The reply time counts silence: a reply still arriving (split, on a
+    // slow link, or behind the late reply to an earlier transmission) must
+    // not have its request sent again and counted against the block. Bytes
+    // thrown away as garbage do not count as an answer.
+    if (command != 0 && command == pending && timer->isActive() && (frames > 0 || !buffer.isEmpty()))
+        timer->start();
 }
 
-void Nexil::checkBuffer()
+int Nexil::checkBuffer()
 {
     // Two replies can arrive in one read; each is handled on its own.
     QByteArray frame;
-    while (wire::takeFrame(buffer, &frame) == wire::BufferState::Frame)
+    int frames = 0;
+    while (wire::takeFrame(buffer, &frame) == wire::BufferState::Frame) {
+        ++frames;
         handleFrame(frame);
+    }
+    return frames;
 }
 
 void Nexil::handleFrame(const QByteArray &frame)

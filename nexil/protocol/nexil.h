@@ -80,7 +80,8 @@ public:
     void repeatCommand();
 
     // Frame reception and number readers.
-    void checkBuffer();
+    // Handles the whole frames in the buffer; how many there were.
+    int checkBuffer();
     DeviceHeader parseHeader(const QByteArray &frame);
     bool verifyChecksum(const QByteArray &data, unsigned int crc);
     int CRC16(const QByteArray &data, int length);

@@ -21,13 +21,23 @@ bool parseDate(const QString &text, bool endOfRange, QDateTime *out)
     const QString t = text.trimmed();
     const QDate date = QDate::fromString(t, QStringLiteral("yyyy-MM-dd"));
     if (date.isValid()) {
-        *out = QDateTime(date, endOfRange ? QTime(23, 59) : QTime(0, 0));
+        *out = QDateTime(date, endOfRange ? QTime(23, 59) : QTime(0, 0), Qt::UTC);
         return true;
     }
     QString joined = t;
     if (joined.size() > 10 && joined.at(10) == ' ')
         joined[10] = 'T';
+    // The files hold the device's wall-clock times: read without the host's
+    // zone, so that 02:30 on a spring change is a time like any other.
     *out = QDateTime::fromString(joined, QString::fromLatin1(kMinute));
+    if (!out->isValid()) {
+        const QDate day = QDate::fromString(joined.left(10), QStringLiteral("yyyy-MM-dd"));
+        const QTime time = QTime::fromString(joined.mid(11), QStringLiteral("HH:mm"));
+        if (joined.size() != 16 || joined.at(10) != 'T' || !day.isValid() || !time.isValid())
+            return false;
+        *out = QDateTime(day, time, Qt::UTC);
+    }
+    *out = QDateTime(out->date(), out->time(), Qt::UTC);
     return out->isValid();
 }
 
@@ -55,6 +65,7 @@ QJsonObject toJson(const GapFinder &finder)
                                     {"interval", c.interval},
                                     {"present", c.present},
                                     {"missing", c.missing},
+                                    {"sensorErrors", c.sensorErrors},
                                     {"completeness", percentValue(c.completeness())}});
     root["channels"] = channels;
     QJsonArray gaps;
@@ -71,6 +82,7 @@ QJsonObject toJson(const GapFinder &finder)
             perChannel.append(QJsonObject{{"channel", finder.channels().at(i).channel},
                                           {"present", d.present.at(i)},
                                           {"missing", d.missing.at(i)},
+                                          {"sensorErrors", d.sensorErrors.at(i)},
                                           {"completeness", percentValue(d.completeness(i))}});
         days.append(QJsonObject{{"date", d.date.toString(Qt::ISODate)}, {"channels", perChannel}});
     }
@@ -87,16 +99,21 @@ void printTable(const GapFinder &finder, QTextStream &out)
     }
     out << "From " << finder.from().toString(kMinute) << " to " << finder.to().toString(kMinute) << "\n\n";
     out << qSetFieldWidth(8) << Qt::left << "Channel" << qSetFieldWidth(20) << "Name" << qSetFieldWidth(10)
-        << Qt::right << "Every" << "Present" << "Missing" << "Complete" << qSetFieldWidth(0) << "\n";
+        << Qt::right << "Every"
+        << "Present"
+        << "Missing"
+        << "Errors"
+        << "Complete" << qSetFieldWidth(0) << "\n";
     for (const GapFinder::ChannelFigures &c : finder.channels())
         out << qSetFieldWidth(8) << Qt::left << c.channel << qSetFieldWidth(20) << c.name.left(19)
             << qSetFieldWidth(10) << Qt::right << QStringLiteral("%1 min").arg(c.interval) << c.present
-            << c.missing << percentText(c.completeness()) + " %" << qSetFieldWidth(0) << "\n";
+            << c.missing << c.sensorErrors << percentText(c.completeness()) + " %" << qSetFieldWidth(0)
+            << "\n";
 
     out << "\n" << finder.gaps().size() << (finder.gaps().size() == 1 ? " gap" : " gaps") << "\n";
     if (!finder.gaps().isEmpty())
-        out << qSetFieldWidth(8) << Qt::left << "Channel" << qSetFieldWidth(18) << "From" << "To"
-            << qSetFieldWidth(10) << Qt::right << "Missing" << qSetFieldWidth(0) << "\n";
+        out << qSetFieldWidth(8) << Qt::left << "Channel" << qSetFieldWidth(18) << "From"
+            << "To" << qSetFieldWidth(10) << Qt::right << "Missing" << qSetFieldWidth(0) << "\n";
     for (const GapFinder::Gap &g : finder.gaps())
         out << qSetFieldWidth(8) << Qt::left << g.channel << qSetFieldWidth(18) << g.from.toString(kMinute)
             << g.to.toString(kMinute) << qSetFieldWidth(10) << Qt::right << g.missing << qSetFieldWidth(0)
@@ -121,7 +138,8 @@ int gapsCommand(const QCommandLineParser &parser)
     QStringList files = parser.positionalArguments();
     files.removeFirst();
     if (files.isEmpty()) {
-        std::fprintf(stderr, "usage: nexil-cli gaps FILE.xml [FILE.xml ...] [--from DATE] [--to DATE] [--json]\n");
+        std::fprintf(stderr,
+                     "usage: nexil-cli gaps FILE.xml [FILE.xml ...] [--from DATE] [--to DATE] [--json]\n");
         return 2;
     }
     QDateTime from, to;

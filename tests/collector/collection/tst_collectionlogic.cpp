@@ -5,6 +5,8 @@
 #include "collection/memoryforecast.h"
 #include "collection/metricsfile.h"
 #include "collection/retryschedule.h"
+#include "collection/smtpmailer.h"
+#include "collection/stationmonitor.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -22,6 +24,7 @@ private slots:
     void memoryForecastWithoutGrowth();
     void alertThresholdRateLimitAndRecovery();
     void metricsTextReadByParser();
+    void mailSubjectStaysOneLine();
     void metricsFileWritesAtMostEveryInterval();
 };
 
@@ -76,6 +79,33 @@ void tst_CollectionLogic::retryMinutesSetting()
         s.setValue(QStringLiteral("SETTINGS/retryMinutes"), QString());
     }
     QVERIFY(CollectionOptions::load(ini).retryMinutes.isEmpty());
+
+    // Texts as an administrator types them: read whole, whatever they hold.
+    const QString odd = QStringLiteral("pa,ss;w0rd = \" \\ x");
+    {
+        QFile file(ini);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("[SETTINGS]\n"
+                   "smtpPassword=pa,ss;w0rd\n"
+                   "devicePassword = " +
+                   odd.toUtf8() +
+                   " \n"
+                   "smtpUser=a b,c\n"
+                   "smtpFrom=\"Collector, North\" <c@example.org>\n"
+                   "retryMinutes=4,8\n");
+    }
+    o = CollectionOptions::load(ini);
+    QCOMPARE(o.smtpPassword, QStringLiteral("pa,ss;w0rd"));
+    QCOMPARE(o.devicePassword, odd);
+    QCOMPARE(o.smtpUser, QStringLiteral("a b,c"));
+    QCOMPARE(o.smtpFrom, QStringLiteral("\"Collector, North\" <c@example.org>"));
+    QCOMPARE(o.retryMinutes, (QList<int>{4, 8}));
+    // One QSettings wrote (quoted and escaped) comes back as it was given.
+    {
+        QSettings s(ini, QSettings::IniFormat);
+        s.setValue(QStringLiteral("SETTINGS/smtpPassword"), odd);
+    }
+    QCOMPARE(CollectionOptions::load(ini).smtpPassword, odd);
 }
 
 void tst_CollectionLogic::clockDriftAndDailySync()
@@ -153,29 +183,65 @@ void tst_CollectionLogic::memoryForecastWithoutGrowth()
 void tst_CollectionLogic::alertThresholdRateLimitAndRecovery()
 {
     const QDateTime t(QDate(2026, 2, 1), QTime(8, 0));
+    const auto at = [&](double hours) { return t.addSecs(qint64(hours * 3600)); };
     AlertPolicy policy(3);
     StationStats s;
     s.consecutiveFailures = 2;
     QVERIFY(policy.due(s, false, t).isEmpty());
     s.consecutiveFailures = 3;
     QCOMPARE(policy.due(s, false, t), QStringList{AlertPolicy::failing()});
+    // Not delivered yet: pending, not due twice, and it silences nothing.
     s.consecutiveFailures = 4;
-    QVERIFY(policy.due(s, false, t.addSecs(5 * 3600)).isEmpty());
-    s.consecutiveFailures = 9;
-    QCOMPARE(policy.due(s, false, t.addSecs(6 * 3600)), QStringList{AlertPolicy::failing()});
-
-    // Recovery once, then nothing until the next failing mail.
+    QVERIFY(policy.due(s, false, at(0.5)).isEmpty());
+    QVERIFY(s.lastAlert.isEmpty());
+    QVERIFY(!s.failingAlerted);
+    // Recovered before any failing mail got through: no mail at all.
     s.consecutiveFailures = 0;
-    QCOMPARE(policy.due(s, true, t.addSecs(6 * 3600 + 60)), QStringList{AlertPolicy::recovered()});
-    QVERIFY(policy.due(s, true, t.addSecs(7 * 3600)).isEmpty());
+    QVERIFY(policy.due(s, true, at(1)).isEmpty());
+    QVERIFY(s.pendingAlerts.isEmpty());
+
+    // Delivered: the quiet time runs from the delivery.
+    s.consecutiveFailures = 3;
+    QCOMPARE(policy.due(s, false, at(2)), QStringList{AlertPolicy::failing()});
+    AlertPolicy::delivered(s, AlertPolicy::failing(), at(2));
+    QVERIFY(s.failingAlerted && s.pendingAlerts.isEmpty());
+    s.consecutiveFailures = 9;
+    QVERIFY(policy.due(s, false, at(7)).isEmpty());
+    QCOMPARE(policy.due(s, false, at(8)), QStringList{AlertPolicy::failing()});
+    AlertPolicy::delivered(s, AlertPolicy::failing(), at(8));
+
+    // Recovery once, then nothing until the next failing mail; failing again
+    // before the recovery mail got through withdraws it.
+    s.consecutiveFailures = 0;
+    QCOMPARE(policy.due(s, true, at(8.1)), QStringList{AlertPolicy::recovered()});
+    s.consecutiveFailures = 1;
+    QVERIFY(policy.due(s, false, at(8.2)).isEmpty());
+    QVERIFY(s.pendingAlerts.isEmpty() && s.failingAlerted);
+    s.consecutiveFailures = 0;
+    QCOMPARE(policy.due(s, true, at(8.3)), QStringList{AlertPolicy::recovered()});
+    AlertPolicy::delivered(s, AlertPolicy::recovered(), at(8.3));
+    QVERIFY(policy.due(s, true, at(9)).isEmpty());
+    QVERIFY(!s.failingAlerted);
+
+    // A failing mail that got through after the station recovered is owed
+    // its recovery mail.
+    s.consecutiveFailures = 3;
+    QCOMPARE(policy.due(s, false, at(15)), QStringList{AlertPolicy::failing()});
+    s.consecutiveFailures = 0;
+    QVERIFY(policy.due(s, true, at(15.1)).isEmpty());
+    AlertPolicy::delivered(s, AlertPolicy::failing(), at(15.2));
+    QCOMPARE(s.pendingAlerts.keys(), QStringList{AlertPolicy::recovered()});
 
     // Clock and memory: each kind limited on its own.
+    s = StationStats();
     s.driftFlag = true;
     s.memoryWarning = true;
-    QCOMPARE(policy.due(s, true, t.addSecs(8 * 3600)), (QStringList{AlertPolicy::clock(), AlertPolicy::memory()}));
-    s.memoryWarning = false;
-    QVERIFY(policy.due(s, true, t.addSecs(9 * 3600)).isEmpty());
-    QCOMPARE(policy.due(s, true, t.addSecs(14 * 3600)), QStringList{AlertPolicy::clock()});
+    QCOMPARE(policy.due(s, true, at(16)), (QStringList{AlertPolicy::clock(), AlertPolicy::memory()}));
+    AlertPolicy::delivered(s, AlertPolicy::clock(), at(16));
+    s.memoryWarning = false; // no longer true: withdrawn
+    QVERIFY(policy.due(s, true, at(17)).isEmpty());
+    QCOMPARE(s.pendingAlerts.size(), 0);
+    QCOMPARE(policy.due(s, true, at(22)), QStringList{AlertPolicy::clock()});
 }
 
 void tst_CollectionLogic::metricsTextReadByParser()
@@ -193,21 +259,53 @@ void tst_CollectionLogic::metricsTextReadByParser()
     a.memoryOverwrite = QDateTime::fromSecsSinceEpoch(1791000000);
     StationStats never; // nothing known: its gauges are left out
     const QString odd = QStringLiteral("Q\"\\\nÇ1");
-    const QString text = MetricsFile::render({{QStringLiteral("D02A003"), a}, {odd, never}},
-                                             QDateTime::fromSecsSinceEpoch(1780000100));
+    // A code holding placeholders or a carriage return stays in its own label.
+    const QString placeholders = QStringLiteral("P%1\r%3");
+    const QString text =
+        MetricsFile::render({{QStringLiteral("D02A003"), a}, {odd, never}, {placeholders, a}},
+                            QDateTime::fromSecsSinceEpoch(1780000100));
     const ParsedMetrics m = parseMetrics(text.toUtf8());
     QVERIFY2(m.ok, qPrintable(m.error + text));
     QCOMPARE(m.samples.value(QStringLiteral("tqm510_heartbeat_timestamp_seconds{}")), 1780000100.0);
     QCOMPARE(m.samples.value(QStringLiteral("tqm510_visits_total{result=success,station=D02A003}")), 5.0);
-    QCOMPARE(m.samples.value(QStringLiteral("tqm510_visits_total{result=no_connection,station=D02A003}")), 2.0);
+    QCOMPARE(m.samples.value(QStringLiteral("tqm510_visits_total{result=no_connection,station=D02A003}")),
+             2.0);
     QCOMPARE(m.samples.value(QStringLiteral("tqm510_retries_total{station=D02A003}")), 2.0);
-    QCOMPARE(m.samples.value(QStringLiteral("tqm510_last_success_timestamp_seconds{station=D02A003}")), 1780000000.0);
+    QCOMPARE(m.samples.value(QStringLiteral("tqm510_last_success_timestamp_seconds{station=D02A003}")),
+             1780000000.0);
     QCOMPARE(m.samples.value(QStringLiteral("tqm510_clock_drift_seconds{station=D02A003}")), -42.0);
     QCOMPARE(m.samples.value(QStringLiteral("tqm510_data_completeness_ratio{station=D02A003}")), 0.975);
-    QCOMPARE(m.samples.value(QStringLiteral("tqm510_memory_full_timestamp_seconds{station=D02A003}")), 1790000000.0);
+    QCOMPARE(m.samples.value(QStringLiteral("tqm510_memory_full_timestamp_seconds{station=D02A003}")),
+             1790000000.0);
     QCOMPARE(m.samples.value(QStringLiteral("tqm510_visits_total{result=success,station=%1}").arg(odd)), 0.0);
     QVERIFY(m.samples.contains(QStringLiteral("tqm510_visits_total{result=success,station=%1}").arg(odd)));
     QVERIFY(!m.samples.contains(QStringLiteral("tqm510_clock_drift_seconds{station=%1}").arg(odd)));
+    const QString kept = QStringLiteral("P%1\uFFFD%3");
+    QCOMPARE(m.samples.value(QStringLiteral("tqm510_visits_total{result=success,station=") + kept + "}"),
+             5.0);
+    QCOMPARE(m.samples.value(QStringLiteral("tqm510_clock_drift_seconds{station=") + kept + "}"), -42.0);
+    QVERIFY(!text.contains(QLatin1Char('\r')));
+}
+
+void tst_CollectionLogic::mailSubjectStaysOneLine()
+{
+    // A station code from the store with a line break and a header of its own.
+    DBStation station;
+    station.title = QStringLiteral("Kırmır");
+    station.code = QStringLiteral("K1\r\nBcc: x@example.org");
+    StationStats s;
+    s.consecutiveFailures = 3;
+    const QPair<QString, QString> mail =
+        StationMonitor::alertMail(AlertPolicy::failing(), station, s, CollectionOptions());
+    const QByteArray message = SmtpMailer::message(
+        QStringLiteral("c@example.org"), {QStringLiteral("a@example.org")}, mail.first, mail.second);
+    QByteArray subject;
+    for (const QByteArray &line : message.split('\n'))
+        if (line.startsWith("Subject: =?UTF-8?B?"))
+            subject = QByteArray::fromBase64(line.mid(19, line.size() - 19 - 3));
+    QCOMPARE(QString::fromUtf8(subject),
+             QStringLiteral("Station Kırmır (K1\\r\\nBcc: x@example.org): 3 failed visits in a row"));
+    QVERIFY(!message.contains("\nBcc:"));
 }
 
 void tst_CollectionLogic::metricsFileWritesAtMostEveryInterval()

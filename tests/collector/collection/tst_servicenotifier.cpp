@@ -89,12 +89,15 @@ void tst_ServiceNotifier::readinessStatusAndStop()
     QVERIFY(notifier.isActive());
     notifier.ready(QStringLiteral("Collecting 3 stations"));
     notifier.status(QStringLiteral("D02A003: Download completed."));
+    // A station code from the store cannot add assignments of its own.
+    notifier.status(QStringLiteral("X\nWATCHDOG_USEC=1000000\r\n: Download completed."));
     notifier.stopping();
-    QTRY_COMPARE(socket.received().size(), 3);
+    QTRY_COMPARE(socket.received().size(), 4);
     const QStringList messages = socket.received();
     QCOMPARE(messages.at(0), QStringLiteral("READY=1\nSTATUS=Collecting 3 stations"));
     QCOMPARE(messages.at(1), QStringLiteral("STATUS=D02A003: Download completed."));
-    QCOMPARE(messages.at(2), QStringLiteral("STOPPING=1"));
+    QCOMPARE(messages.at(2), QStringLiteral("STATUS=X\\nWATCHDOG_USEC=1000000\\r\\n: Download completed."));
+    QCOMPARE(messages.at(3), QStringLiteral("STOPPING=1"));
 }
 
 void tst_ServiceNotifier::watchdogPingsFromTheEventLoop()

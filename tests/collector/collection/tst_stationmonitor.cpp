@@ -26,6 +26,8 @@ private slots:
     void alertMailsWithRateLimitAndRecovery();
     void unreachableMailServerIsReportedNotFatal();
     void twoCollectorsShareCountsAndQuietTime_lockedStoreKeepsTheVisit();
+    void mailCountsOnlyOnceDelivered_pendingSurvivesAStop();
+    void loginNeverSentInClear();
 
 private:
     VisitReport report(VisitReport::Result result, int minutesFromStart);
@@ -86,15 +88,22 @@ void tst_StationMonitor::statisticsFollowTheVisitsAndSurviveARestart()
         ok.driftBeyondLimit = true;
         monitor.onVisitReport(ok);
         monitor.onVisitReport(report(VisitReport::Interrupted, 90)); // tells nothing
+        // But a clock setting sent before a stop counts, as one of a visit.
+        VisitReport stopped = report(VisitReport::Interrupted, 91);
+        stopped.clockAttempt = stopped.ended.addSecs(-10);
+        monitor.onVisitReport(stopped);
+        QCOMPARE(monitor.stats(id).lastClockAttempt, stopped.clockAttempt);
         // The completeness of the station's files, asked after a success.
-        monitor.setCompletenessSource([](const DBStation &st, const QDateTime &) {
+        monitor.setCompletenessSource([](const DBStation &st, const QDateTime &, QString *) {
             return st.code == QStringLiteral("CODEM") ? 0.93 : -1.0;
         });
-        monitor.onVisitReport(report(VisitReport::Success, 85));
+        VisitReport later = report(VisitReport::Success, 85);
+        later.clockAttempt = start; // older than the one stored: kept
+        monitor.onVisitReport(later);
         VisitReport other = ok;
         other.id = id + 100; // deleted meanwhile
         monitor.onVisitReport(other);
-        QCOMPARE(updated.count(), 7);
+        QCOMPARE(updated.count(), 8);
 
         const StationStats s = monitor.stats(id);
         QCOMPARE(s.visits, qint64(6));
@@ -123,6 +132,21 @@ void tst_StationMonitor::statisticsFollowTheVisitsAndSurviveARestart()
     QCOMPARE(back.lastSuccess.toSecsSinceEpoch(), start.addSecs(85 * 60).toSecsSinceEpoch());
     QVERIFY(back.completenessKnown);
     QCOMPARE(back.completeness30d, 0.93);
+    QCOMPARE(back.lastClockAttempt.toSecsSinceEpoch(), start.addSecs(91 * 60 - 10).toSecsSinceEpoch());
+
+    // A data file that cannot be read: no figure, and said why.
+    StationMonitor monitor(&model, CollectionOptions());
+    monitor.setCompletenessSource([](const DBStation &, const QDateTime &, QString *error) {
+        *error = QStringLiteral("cannot read M_01012026.xml: Permission denied");
+        return 0.5;
+    });
+    QTest::ignoreMessage(QtWarningMsg,
+                         QRegularExpression(QStringLiteral("completeness of station .* unknown")));
+    monitor.onVisitReport(report(VisitReport::Success, 100));
+    QVERIFY(!monitor.stats(id).completenessKnown);
+    QVERIFY(monitor.stats(id).summary().contains(QStringLiteral("Completeness unknown: cannot read")));
+    QCOMPARE(StationStatsStore::load().value(id).completenessError,
+             QStringLiteral("cannot read M_01012026.xml: Permission denied"));
 }
 
 void tst_StationMonitor::stationsTableStaysAsItWas()
@@ -228,6 +252,7 @@ void tst_StationMonitor::unreachableMailServerIsReportedNotFatal()
     }
     options.smtpUser = QStringLiteral("ops");
     options.smtpPassword = QStringLiteral("s3cret-never-shown");
+    options.smtpAllowPlainLogin = true;
     options.alertAfterFailures = 1;
     StationTableModel model;
     StationMonitor monitor(&model, options);
@@ -284,6 +309,108 @@ void tst_StationMonitor::twoCollectorsShareCountsAndQuietTime_lockedStoreKeepsTh
     QCOMPARE(stored.consecutiveFailures, 0);
     QCOMPARE(a.stats(id).visits, qint64(5));
     QCOMPARE(sink.mails.size(), 2);
+}
+
+void tst_StationMonitor::mailCountsOnlyOnceDelivered_pendingSurvivesAStop()
+{
+    SmtpSink sink;
+    sink.mode = SmtpSink::Refuse;
+    CollectionOptions options;
+    options.smtpServer = QStringLiteral("127.0.0.1");
+    options.smtpPort = sink.port();
+    options.alertAfterFailures = 2;
+    StationTableModel model;
+    {
+        StationMonitor monitor(&model, options);
+        monitor.setMailRetryInterval(50);
+        QSignalSpy finished(&monitor, &StationMonitor::mailFinished);
+        monitor.onVisitReport(report(VisitReport::NoConnection, 0));
+        monitor.onVisitReport(report(VisitReport::NoConnection, 2));
+        // Refused, then tried again with a growing wait: never counted as sent.
+        QTRY_VERIFY_WITH_TIMEOUT(finished.count() >= 3, 20000);
+        for (const QList<QVariant> &f : qAsConst(finished)) {
+            QCOMPARE(f.at(1).toString(), QStringLiteral("failing"));
+            QVERIFY(!f.at(2).toBool());
+        }
+        StationStats stored = StationStatsStore::load().value(id);
+        QVERIFY(stored.lastAlert.isEmpty());
+        QVERIFY(!stored.failingAlerted);
+        QVERIFY(stored.pendingAlerts.contains(QStringLiteral("failing")));
+        // Recovered before anyone was told: no recovery mail, nothing pending.
+        monitor.onVisitReport(report(VisitReport::Success, 60));
+        stored = StationStatsStore::load().value(id);
+        QVERIFY(stored.pendingAlerts.isEmpty());
+        finished.clear();
+        QTest::qWait(300);
+        QCOMPARE(finished.count(), 0);
+        QCOMPARE(sink.mails.size(), 0);
+
+        // Failing again with a server that never answers: the monitor ends
+        // at once and the mail stays pending.
+        sink.mode = SmtpSink::Hang;
+        monitor.onVisitReport(report(VisitReport::NoConnection, 120));
+        monitor.onVisitReport(report(VisitReport::NoConnection, 122));
+        const int before = sink.connections;
+        QTRY_VERIFY(sink.connections > before);
+        QElapsedTimer stop;
+        stop.start();
+        QVERIFY(!monitor.waitForMail(100));
+        monitor.abortMail();
+        QVERIFY2(stop.elapsed() < 2500, qPrintable(QString::number(stop.elapsed())));
+    }
+    StationStats stored = StationStatsStore::load().value(id);
+    QVERIFY(stored.pendingAlerts.contains(QStringLiteral("failing")));
+    QVERIFY(stored.lastAlert.isEmpty());
+
+    // The next start delivers it, and only then is it recorded.
+    sink.mode = SmtpSink::Accept;
+    StationMonitor monitor(&model, options);
+    QSignalSpy finished(&monitor, &StationMonitor::mailFinished);
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 20000);
+    QVERIFY(finished.at(0).at(2).toBool());
+    QCOMPARE(sink.mails.size(), 1);
+    QVERIFY(sink.mails.at(0).subject().endsWith(QStringLiteral("2 failed visits in a row")));
+    stored = StationStatsStore::load().value(id);
+    QVERIFY(stored.pendingAlerts.isEmpty());
+    QVERIFY(stored.failingAlerted);
+    QVERIFY(stored.lastAlert.contains(QStringLiteral("failing")));
+    // Now the recovery is owed, and told.
+    monitor.onVisitReport(report(VisitReport::Success, 180));
+    QTRY_COMPARE_WITH_TIMEOUT(sink.mails.size(), 2, 20000);
+    QVERIFY(sink.mails.at(1).subject().endsWith(QStringLiteral("recovered")));
+}
+
+void tst_StationMonitor::loginNeverSentInClear()
+{
+    SmtpSink sink;
+    CollectionOptions options;
+    options.smtpServer = QStringLiteral("127.0.0.1");
+    options.smtpPort = sink.port();
+    options.smtpUser = QStringLiteral("ops");
+    options.smtpPassword = QStringLiteral("pa,ss;w0rd");
+    options.alertAfterFailures = 1;
+    QVERIFY(StationMonitor::mailLoginProblem(options).contains(QStringLiteral("smtpAllowPlainLogin=true")));
+    StationTableModel model;
+    {
+        QTest::ignoreMessage(QtWarningMsg, qPrintable(StationMonitor::mailLoginProblem(options)));
+        StationMonitor monitor(&model, options);
+        monitor.onVisitReport(report(VisitReport::NoConnection, 0));
+        QTest::qWait(200);
+        // Not even a connection: the mail waits for settings that allow it.
+        QCOMPARE(sink.connections, 0);
+        QVERIFY(StationStatsStore::load().value(id).pendingAlerts.contains(QStringLiteral("failing")));
+    }
+    for (const QString &tls : {QStringLiteral("starttls"), QStringLiteral("tls")}) {
+        options.smtpTls = tls;
+        QVERIFY(StationMonitor::mailLoginProblem(options).isEmpty());
+    }
+    options.smtpTls = QStringLiteral("none");
+    options.smtpAllowPlainLogin = true;
+    QVERIFY(StationMonitor::mailLoginProblem(options).isEmpty());
+    StationMonitor monitor(&model, options);
+    QSignalSpy finished(&monitor, &StationMonitor::mailFinished);
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 20000);
+    QVERIFY(sink.connections > 0);
 }
 
 QTEST_GUILESS_MAIN(tst_StationMonitor)

@@ -130,7 +130,11 @@ void tst_WorkerController::toggleCollectionRevisitsAll()
     QVERIFY(!controller.isCollecting());
     controller.startCollecting();
     QTRY_COMPARE(ended.count(), 6);
+    // Stopped in the retry wait: the status does not promise the retry.
     QVERIFY(controller.stopCollecting());
+    for (const DBStation &s : model.stations())
+        QCOMPARE(storedStatus(s.id),
+                 QStringLiteral("Collection stopped before the retry: Connection refused"));
 }
 
 void tst_WorkerController::stopEndsEveryThread()

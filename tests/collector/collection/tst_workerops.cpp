@@ -45,9 +45,10 @@ void tst_WorkerOps::initTestCase()
 
 bool tst_WorkerOps::startDevice(Simulator &sim, int offsetSeconds)
 {
-    const QString clock =
-        QLocale::c().toString(QDateTime::currentDateTime().addSecs(offsetSeconds), QStringLiteral("dd/MM/yy hh:mm:ss"));
-    const QByteArray json = QStringLiteral(R"({"clock": "%1", "station": {"code": "OPS1"}})").arg(clock).toUtf8();
+    const QString clock = QLocale::c().toString(QDateTime::currentDateTime().addSecs(offsetSeconds),
+                                                QStringLiteral("dd/MM/yy hh:mm:ss"));
+    const QByteArray json =
+        QStringLiteral(R"({"clock": "%1", "station": {"code": "OPS1"}})").arg(clock).toUtf8();
     return sim.start(dir.path(), QStringLiteral("sim"), json);
 }
 
@@ -95,7 +96,8 @@ void tst_WorkerOps::retriedOnTiersUntilTheStationAccepts()
     const quint16 port = closedPort();
     // The statistics follow on the same thread.
     DatabaseConnection db;
-    QVERIFY(db.connectToDatabase(dir.filePath(QStringLiteral("data.db")), QString(), 0, QString(), QString()));
+    QVERIFY(
+        db.connectToDatabase(dir.filePath(QStringLiteral("data.db")), QString(), 0, QString(), QString()));
     DBStation s = station(port);
     s.id = DatabaseConnection::insertStation(s);
     StationTableModel model;
@@ -189,7 +191,8 @@ void tst_WorkerOps::clockSetOnceWhenAllowed()
     VisitReport r = visit(worker, &statuses);
     QCOMPARE(r.result, VisitReport::Success);
     QVERIFY(r.clockSet);
-    QVERIFY2(statuses.filter(QStringLiteral("Setting the device clock to the host time (off by -")).size() == 1,
+    QVERIFY2(statuses.filter(QStringLiteral("Setting the device clock to the host time (off by -")).size() ==
+                 1,
              qPrintable(statuses.join('|')));
     QVERIFY(statuses.contains(QStringLiteral("Device clock set to the host time")));
     // Read again after the setting: the warning is gone.
@@ -220,7 +223,16 @@ void tst_WorkerOps::clockSettingWithWrongPasswordNotRepeated()
              qPrintable(statuses.join('|')));
     QCOMPARE(uploadsLogged(), 1);
     // Once a day at most, answered or not.
+    const QDateTime attempt = r.clockAttempt;
+    QVERIFY(attempt.isValid());
     r = visit(worker);
+    QVERIFY(r.driftBeyondLimit);
+    QVERIFY(!r.clockAttempt.isValid());
+    QCOMPARE(uploadsLogged(), 1);
+    // A worker of the next start is given the stored attempt.
+    Worker restarted(station(sim.port), options);
+    restarted.setLastClockSet(attempt);
+    r = visit(restarted);
     QVERIFY(r.driftBeyondLimit);
     QCOMPARE(uploadsLogged(), 1);
 }

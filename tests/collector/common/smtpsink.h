@@ -1,7 +1,8 @@
 #pragma once
 
 // A mail server for tests: takes every message it is given over SMTP and
-// keeps its envelope and text. Runs on the test's event loop.
+// keeps its envelope and text, or refuses every mail, or accepts
+// connections and never answers. Runs on the test's event loop.
 
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -40,12 +41,20 @@ public:
     }
     quint16 port() const { return server.serverPort(); }
 
+    enum Mode { Accept, Refuse, Hang };
+    Mode mode = Accept;
+    int connections = 0;
     QList<Mail> mails;
     QList<QByteArray> commands;
 
 private:
     void serve(QTcpSocket *s)
     {
+        ++connections;
+        if (mode == Hang) {
+            connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+            return;
+        }
         auto *mail = new Mail;
         auto *inData = new bool(false);
         auto *buffer = new QByteArray;
@@ -77,6 +86,8 @@ private:
                 const QByteArray verb = line.left(4).toUpper();
                 if (verb == "EHLO" || verb == "HELO")
                     s->write("250 sink\r\n");
+                else if (verb == "MAIL" && mode == Refuse)
+                    s->write("550 refused\r\n");
                 else if (verb == "MAIL") {
                     mail->from = line.mid(10);
                     s->write("250 ok\r\n");

@@ -7,14 +7,18 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <ctime>
+
 namespace {
 
 using datafile::Channel;
 using datafile::Line;
 
+// Wall-clock times, as the finder gives them: no zone of the host.
 QDateTime at(const QString &text)
 {
-    return QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd hh:mm"));
+    return QDateTime(QDate::fromString(text.left(10), QStringLiteral("yyyy-MM-dd")),
+                     QTime::fromString(text.mid(11), QStringLiteral("hh:mm")), Qt::UTC);
 }
 
 // INS lines of one channel every `minutes` from `from` up to `to`, leaving out
@@ -63,6 +67,7 @@ private slots:
     void rangeEdgesAndSilentChannels();
     void completenessPerDay_splitsAHoleAtMidnight();
     void unreadableFilesAreReported();
+    void orderZonesAndSensorErrorsChangeNothingElse();
 
 private:
     QTemporaryDir dir;
@@ -70,20 +75,21 @@ private:
 
 void tst_GapFinder::holesOfEachChannelAtItsOwnInterval()
 {
-    QVector<Line> lines = series(0, "2026-01-05 00:00", "2026-01-05 23:50", 10,
-                                 every("2026-01-05 03:10", "2026-01-05 03:50", 10) + QSet<QString>{"2026-01-05 12:00"});
+    QVector<Line> lines =
+        series(0, "2026-01-05 00:00", "2026-01-05 23:50", 10,
+               every("2026-01-05 03:10", "2026-01-05 03:50", 10) + QSet<QString>{"2026-01-05 12:00"});
     lines += series(1, "2026-01-05 00:00", "2026-01-05 23:00", 60, {"2026-01-05 06:00", "2026-01-05 07:00"});
     // Channel 2 is passive (interval 0): never expected.
     const QString path = dir.filePath("one.xml");
-    QVERIFY(datafile::write(path,
-                            {{0, "SV", "Su Seviyesi", "cm", 10}, {1, "YG", "Yağış", "mm", 60}, {2, "X", "", "", 0}},
-                            lines));
+    QVERIFY(datafile::write(
+        path, {{0, "SV", "Su Seviyesi", "cm", 10}, {1, "YG", "Yağış", "mm", 60}, {2, "X", "", "", 0}},
+        lines));
 
     GapFinder finder;
     QVERIFY2(finder.run({path}), qPrintable(finder.errorText()));
-    QCOMPARE(describe(finder.gaps()), (QStringList{"0 2026-01-05 03:10..2026-01-05 03:50 5",
-                                                    "0 2026-01-05 12:00..2026-01-05 12:00 1",
-                                                    "1 2026-01-05 06:00..2026-01-05 07:00 2"}));
+    QCOMPARE(describe(finder.gaps()),
+             (QStringList{"0 2026-01-05 03:10..2026-01-05 03:50 5", "0 2026-01-05 12:00..2026-01-05 12:00 1",
+                          "1 2026-01-05 06:00..2026-01-05 07:00 2"}));
     QCOMPARE(finder.channels().size(), 2);
     QCOMPARE(finder.channels().at(0).present, qint64(144 - 6));
     QCOMPARE(finder.channels().at(0).missing, qint64(6));
@@ -145,9 +151,9 @@ void tst_GapFinder::rangeEdgesAndSilentChannels()
     finder.setRange(at("2026-03-01 00:00"), at("2026-03-01 07:59"));
     QVERIFY(finder.run({path}));
     // Before the first value, after the last, and a channel that never recorded.
-    QCOMPARE(describe(finder.gaps()), (QStringList{"0 2026-03-01 00:00..2026-03-01 00:00 1",
-                                                    "0 2026-03-01 06:00..2026-03-01 07:00 2",
-                                                    "1 2026-03-01 00:00..2026-03-01 07:30 16"}));
+    QCOMPARE(describe(finder.gaps()),
+             (QStringList{"0 2026-03-01 00:00..2026-03-01 00:00 1", "0 2026-03-01 06:00..2026-03-01 07:00 2",
+                          "1 2026-03-01 00:00..2026-03-01 07:30 16"}));
 
     // A range inside the data cuts it: lines outside do not count.
     finder.setRange(at("2026-03-01 02:00"), at("2026-03-01 03:00"));
@@ -187,6 +193,71 @@ void tst_GapFinder::unreadableFilesAreReported()
     QVERIFY(!finder.run({broken.fileName()}));
     QVERIFY(finder.errorText().contains("broken.xml"));
     QVERIFY(finder.gaps().isEmpty());
+}
+
+void tst_GapFinder::orderZonesAndSensorErrorsChangeNothingElse()
+{
+    const QByteArray hostZone = qgetenv("TZ");
+    const auto restore = qScopeGuard([&] {
+        if (hostZone.isNull())
+            qunsetenv("TZ");
+        else
+            qputenv("TZ", hostZone);
+        tzset();
+    });
+    // Two one-hour blocks swapped in the file, and two files with the same
+    // setup time given newest first.
+    QVector<Line> swapped = series(0, "2026-03-29 00:00", "2026-03-29 01:50", 10);
+    swapped += series(0, "2026-03-29 03:00", "2026-03-29 03:50", 10);
+    swapped += series(0, "2026-03-29 02:00", "2026-03-29 02:50", 10, {"2026-03-29 02:30"});
+    const QString older = dir.filePath("older.xml");
+    QVERIFY(datafile::write(older, {{0, "SV", "Su Seviyesi", "cm", 10}}, swapped, "Sta", "01-02-003",
+                            "2026-03-01 08:00"));
+    // The newer one: hourly sensor errors at 05:00 and 06:00 (-9999, -8888).
+    QVector<Line> newer = series(0, "2026-03-29 04:00", "2026-03-29 07:50", 10);
+    for (Line &l : newer) {
+        if (l.time == "05:00")
+            l.value = -9999;
+        if (l.time == "06:00")
+            l.value = -8888;
+    }
+    const QString newest = dir.filePath("newer.xml");
+    QVERIFY(datafile::write(newest, {{0, "SV", "Su Seviyesi", "cm", 10}}, newer, "Sta", "01-02-003",
+                            "2026-03-01 08:00"));
+    const QStringList expected{"0 2026-03-29 02:30..2026-03-29 02:30 1",
+                               "0 2026-03-29 05:00..2026-03-29 05:00 1",
+                               "0 2026-03-29 06:00..2026-03-29 06:00 1"};
+    // The spring change: 02:00-02:59 does not exist in Berlin, and in 2018
+    // São Paulo's clocks skipped midnight.
+    for (const char *zone : {"UTC", "Europe/Berlin", "America/Sao_Paulo"}) {
+        qputenv("TZ", zone);
+        tzset();
+        for (const QStringList &order : {QStringList{older, newest}, QStringList{newest, older}}) {
+            GapFinder finder;
+            QVERIFY(finder.run(order));
+            QCOMPARE(describe(finder.gaps()), expected);
+            const GapFinder::ChannelFigures &c = finder.channels().at(0);
+            QCOMPARE(c.present, qint64(48 - 3));
+            QCOMPARE(c.missing, qint64(3));
+            QCOMPARE(c.sensorErrors, qint64(2));
+            QCOMPARE(finder.days().at(0).sensorErrors.at(0), qint64(2));
+            QCOMPARE(finder.from().toString("yyyy-MM-dd hh:mm"), QStringLiteral("2026-03-29 00:00"));
+        }
+        // A range starting inside the hour that Berlin skips.
+        GapFinder finder;
+        finder.setRange(QDateTime(QDate(2026, 3, 29), QTime(2, 30), Qt::UTC), QDateTime());
+        QVERIFY(finder.run({newest, older}));
+        QCOMPARE(describe(finder.gaps()).first(), expected.first());
+    }
+    // A hole at a midnight São Paulo skipped (2018-11-04).
+    const QString midnight = dir.filePath("midnight.xml");
+    QVERIFY(datafile::write(midnight, {{0, "SV", "Su Seviyesi", "cm", 60}},
+                            series(0, "2018-11-03 22:00", "2018-11-04 02:00", 60, {"2018-11-04 00:00"})));
+    qputenv("TZ", "America/Sao_Paulo");
+    tzset();
+    GapFinder finder;
+    QVERIFY(finder.run({midnight}));
+    QCOMPARE(describe(finder.gaps()), QStringList{"0 2018-11-04 00:00..2018-11-04 00:00 1"});
 }
 
 QTEST_GUILESS_MAIN(tst_GapFinder)

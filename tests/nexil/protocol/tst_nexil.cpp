@@ -81,6 +81,7 @@ private slots:
     void download_shortLastRecordAtWritePositionIsKept();
     void download_progressStaysWithinTotalWhileDeviceWrites();
     void download_startedFromChannelNamesSlot_countsOnce();
+    void download_slowLinkAndStarvedLoop_eachBlockCountsItsOwn();
     void upload_refusedEveryTime_saysRefused();
     void records_surviveQueuedSignalsAcrossThreads();
 
@@ -439,6 +440,65 @@ void tst_Nexil::download_chainPagesAndDataFile()
     QCOMPARE(device->requestCount("\x02"
                                   "AKT"),
              lastPage + 2);
+}
+
+void tst_Nexil::download_slowLinkAndStarvedLoop_eachBlockCountsItsOwn()
+{
+    // Each block's reply trickles in over three reply times, in pieces that
+    // are never further apart than one: the request is being answered and
+    // is not sent again, so no late reply to a resend delays the next block.
+    const QByteArray memory = sampleMemory(80);
+    const int lastPage = memory.size() / 512;
+    const int lastBuffer = memory.size() % 512;
+    const FakeDevice::Handler chain = downloadDevice(memory, lastPage, lastBuffer);
+    QList<QByteArray> pieces;
+    QTimer pump;
+    pump.setInterval(60);
+    connect(&pump, &QTimer::timeout, this, [&] {
+        if (pieces.isEmpty())
+            pump.stop();
+        else
+            device->send(pieces.takeFirst());
+    });
+    device->setHandler([&](const QByteArray &request) -> QByteArray {
+        const QByteArray answer = chain(request);
+        if (!request.startsWith("\x02"
+                                "AKT"))
+            return answer;
+        const int size = (answer.size() + 4) / 5;
+        for (int at = 0; at < answer.size(); at += size)
+            pieces << answer.mid(at, size);
+        if (!pump.isActive())
+            pump.start();
+        return QByteArray();
+    });
+    nexil->setReplyTimeout(100);
+    QSignalSpy completed(nexil, &Nexil::downloadCompleted);
+    QSignalSpy errors(nexil, &Nexil::error);
+    nexil->getData(QDateTime(QDate(2020, 1, 1), QTime(0, 0)), 0, 0);
+    QTRY_VERIFY_WITH_TIMEOUT(!completed.isEmpty() || !errors.isEmpty(), 20000);
+    QVERIFY2(errors.isEmpty(), qPrintable(errors.value(0).value(1).toString()));
+    QCOMPARE(device->requestCount("\x02"
+                                  "AKT"),
+             lastPage + 2);
+
+    // A process that does not get the processor for several reply times
+    // finds the answer waiting when its timer runs: read, not asked again.
+    device->setHandler(nullptr);
+    QSignalSpy identities(nexil, &Nexil::deviceIdentity);
+    const int before = device->requests().size();
+    nexil->getDeviceIdentity();
+    QTRY_COMPARE(device->requests().size(), before + 1);
+    // The answer is on the line; this thread then gets no processor.
+    device->send(reply("KML", payload({"Sta", "1-2-3", "COD", "xxxx"})));
+    QElapsedTimer starved;
+    starved.start();
+    while (starved.elapsed() < 350) {
+    }
+    QTRY_COMPARE(identities.size(), 1);
+    QTest::qWait(150);
+    QCOMPARE(device->requests().size(), before + 1);
+    device->setHandler(nullptr);
 }
 
 void tst_Nexil::download_firstReplyBitti()

@@ -179,8 +179,8 @@ void tst_NexilCli::usageErrors_exitTwo_data()
     QTest::newRow("convert without type") << QStringList{"convert", "a.xml"};
     QTest::newRow("gaps without file") << QStringList{"gaps", "--json"};
     QTest::newRow("gaps bad date") << QStringList{"gaps", "a.xml", "--from", "1.3.2026"};
-    QTest::newRow("gaps range backwards") << QStringList{"gaps", "a.xml", "--from", "2026-03-02", "--to",
-                                                         "2026-03-01"};
+    QTest::newRow("gaps range backwards")
+        << QStringList{"gaps", "a.xml", "--from", "2026-03-02", "--to", "2026-03-01"};
 }
 
 void tst_NexilCli::usageErrors_exitTwo()
@@ -438,8 +438,9 @@ void tst_NexilCli::gaps_listsTheHolesOfAFile()
     QVERIFY2(run.status == 0, run.err);
     const QJsonArray gaps = run.json().value("gaps").toArray();
     QCOMPARE(gaps.size(), 2);
-    QCOMPARE(gaps.at(0).toObject(), (QJsonObject{{"channel", 0}, {"from", "2026-03-01T05:00"},
-                                                 {"to", "2026-03-01T06:00"}, {"missing", 2}}));
+    QCOMPARE(gaps.at(0).toObject(),
+             (QJsonObject{
+                 {"channel", 0}, {"from", "2026-03-01T05:00"}, {"to", "2026-03-01T06:00"}, {"missing", 2}}));
     // A bare end date takes in the whole day.
     QCOMPARE(gaps.at(1).toObject().value("to"), QJsonValue("2026-03-02T23:00"));
     QCOMPARE(gaps.at(1).toObject().value("missing"), QJsonValue(24));
@@ -456,6 +457,32 @@ void tst_NexilCli::gaps_listsTheHolesOfAFile()
     run = cli({"gaps", dir.filePath("absent.xml")});
     QCOMPARE(run.status, 1);
     QVERIFY(run.err.contains("absent.xml"));
+
+    // The spring change under a zone with daylight saving: the device's
+    // wall-clock hour 02:00 is a time like any other, and a sensor error is
+    // missing, counted on its own.
+    const QString spring = dir.filePath("D15A012_29032026.xml");
+    lines.clear();
+    for (int hour = 0; hour < 6; ++hour)
+        if (hour != 2)
+            lines.append({0, "INS", "2026-03-29", QStringLiteral("%1:00").arg(hour, 2, 10, QChar('0')),
+                          hour == 4 ? -9999.0 : 1.0});
+    QVERIFY(datafile::write(spring, {{0, "SV", "Su Seviyesi", "cm", 60}}, lines));
+    QProcessEnvironment berlin = QProcessEnvironment::systemEnvironment();
+    berlin.insert("TZ", "Europe/Berlin");
+    run = cli({"gaps", spring, "--json"}, berlin);
+    QVERIFY2(run.status == 0, run.err);
+    QCOMPARE(run.json().value("gaps").toArray().at(0).toObject(),
+             (QJsonObject{
+                 {"channel", 0}, {"from", "2026-03-29T02:00"}, {"to", "2026-03-29T02:00"}, {"missing", 1}}));
+    const QJsonObject channel = run.json().value("channels").toArray().at(0).toObject();
+    QCOMPARE(channel.value("sensorErrors"), QJsonValue(1));
+    QCOMPARE(channel.value("missing"), QJsonValue(2));
+    run = cli({"gaps", spring, "--from", "2026-03-29T02:30", "--json"}, berlin);
+    QVERIFY2(run.status == 0, run.err);
+    QCOMPARE(run.json().value("from"), QJsonValue("2026-03-29T02:30"));
+    run = cli({"gaps", spring}, berlin);
+    QVERIFY2(run.out.contains("Errors"), run.out);
 }
 
 QTEST_GUILESS_MAIN(tst_NexilCli)
