@@ -817,6 +817,10 @@
         <source>Memory full: %1, unread data overwritten: %2</source>
         <translation>Memory full: %1, unread data overwritten: %2</translation>
     </message>
+    <message>
+        <source>Completeness unknown: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>StationTableModel</name>
@@ -1073,6 +1077,10 @@
     </message>
     <message>
         <source>Visit dropped: the lease on the station could not be confirmed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Collection stopped before the retry: %1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

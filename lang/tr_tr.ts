@@ -817,6 +817,10 @@
         <source>Memory full: %1, unread data overwritten: %2</source>
         <translation>Bellek dolu: %1, okunmamış verinin üzerine yazılma: %2</translation>
     </message>
+    <message>
+        <source>Completeness unknown: %1</source>
+        <translation>Tamlık bilinmiyor: %1</translation>
+    </message>
 </context>
 <context>
     <name>StationTableModel</name>
@@ -1074,6 +1078,10 @@
     <message>
         <source>Visit dropped: the lease on the station could not be confirmed</source>
         <translation>Ziyaret bırakıldı: istasyonun kirası doğrulanamadı</translation>
+    </message>
+    <message>
+        <source>Collection stopped before the retry: %1</source>
+        <translation>Toplama, yeniden denemeden önce durduruldu: %1</translation>
     </message>
 </context>
 <context>
