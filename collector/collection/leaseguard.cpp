@@ -21,12 +21,6 @@ void LeaseGuard::enable(const QString &holder, int leaseSeconds, Confirmer confi
     m_confirm = std::move(confirmer);
 }
 
-bool LeaseGuard::isEnabled() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_enabled;
-}
-
 QString LeaseGuard::holder() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);

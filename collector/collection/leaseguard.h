@@ -26,7 +26,6 @@ public:
     static QString printable(const QString &name);
 
     void enable(const QString &holder, int leaseSeconds, Confirmer confirmer);
-    bool isEnabled() const;
     QString holder() const;
 
     // After a renewal that began at `renewedAt`: the leases held now.

@@ -3,11 +3,11 @@
 #include "collectorlogging.h"
 #include "leaseguard.h"
 #include "sharedresume.h"
-#include "storethread.h"
 #include "store/databaseconnection.h"
 #include "store/databaseurl.h"
 #include "store/stationtablemodel.h"
 #include "store/storefollower.h"
+#include "storethread.h"
 #include "workercontroller.h"
 
 #include <QPointer>
@@ -56,12 +56,11 @@ LeaseKeeper::LeaseKeeper(StationTableModel *model, WorkerController *controller,
 LeaseKeeper::~LeaseKeeper()
 {
     DatabaseConnection::setLeaseHolder(QString());
+    // The workers outlive the keeper: they must not ask its thread any more.
+    m_guard->enable(m_leases.holder(), m_leases.leaseSeconds(), {});
+    m_guard->loseAll();
     // Whatever was posted runs first; then the timer stops calling back.
-    StoreThread *thread = m_thread.get();
-    m_thread->runAndWait([thread] {
-        const QList<QTimer *> timers = thread->context()->findChildren<QTimer *>();
-        qDeleteAll(timers);
-    });
+    m_thread->runAndWait([this] { stopTimerOnThread(); });
     m_thread.reset();
 }
 
@@ -77,26 +76,26 @@ void LeaseKeeper::installConfirmer()
 {
     StationLeases *leases = &m_leases;
     StoreThread *thread = m_thread.get();
-    m_guard->enable(m_leases.holder(), m_leases.leaseSeconds(), [leases, thread](int id, qint64 epoch,
-                                                                                   QString *holderNow) {
-        // Shared with the lease thread, which may answer after the wait.
-        auto now = std::make_shared<QString>();
-        int answer = 2;
-        const bool answered = thread->call<int>(
-            [leases, thread, id, epoch, now]() {
-                if (!thread->ready())
-                    return 2;
-                const StationLeases::Confirmation c = leases->confirm(id, epoch, now.get());
-                if (c == StationLeases::Unanswered)
-                    thread->dropConnection();
-                return c == StationLeases::Confirmed ? 0 : c == StationLeases::Lost ? 1 : 2;
-            },
-            &answer, answerTimeoutMs);
-        if (!answered)
-            return 2;
-        *holderNow = *now;
-        return answer;
-    });
+    m_guard->enable(m_leases.holder(), m_leases.leaseSeconds(),
+                    [leases, thread](int id, qint64 epoch, QString *holderNow) {
+                        // Shared with the lease thread, which may answer after the wait.
+                        auto now = std::make_shared<QString>();
+                        int answer = 2;
+                        const bool answered = thread->call<int>(
+                            [leases, thread, id, epoch, now]() {
+                                if (!thread->ready())
+                                    return 2;
+                                const StationLeases::Confirmation c = leases->confirm(id, epoch, now.get());
+                                if (c == StationLeases::Unanswered)
+                                    thread->dropConnection();
+                                return c == StationLeases::Confirmed ? 0 : c == StationLeases::Lost ? 1 : 2;
+                            },
+                            &answer, answerTimeoutMs);
+                        if (!answered)
+                            return 2;
+                        *holderNow = *now;
+                        return answer;
+                    });
 }
 
 void LeaseKeeper::setTaking(bool take)
@@ -111,8 +110,8 @@ LeaseKeeper *LeaseKeeper::followStore(StationTableModel *model, WorkerController
     auto *follower = new StoreFollower(model, model);
     if (!follower->start())
         return nullptr;
-    auto *keeper =
-        new LeaseKeeper(model, controller, holder.isEmpty() ? StationLeases::defaultHolder() : holder, parent);
+    auto *keeper = new LeaseKeeper(model, controller,
+                                   holder.isEmpty() ? StationLeases::defaultHolder() : holder, parent);
     follower->setOwnStations([keeper]() { return keeper->held(); });
     // Shorter leases for tests of a takeover; the defaults otherwise.
     const int leaseSeconds = qEnvironmentVariableIntValue("TQM510_LEASE_SECONDS");
@@ -152,7 +151,7 @@ LeaseKeeper::Outcome LeaseKeeper::renewOnThread()
         wanted = m_wanted;
         keep = m_keep;
         take = m_take;
-        out.generation = m_threadGeneration;
+        out.generation = m_generation;
     }
     // A station whose resume point waits for the server stays: a collector
     // taking it now would resume behind what was saved.
@@ -207,6 +206,11 @@ void LeaseKeeper::startTimerOnThread()
     timer->start();
 }
 
+void LeaseKeeper::stopTimerOnThread()
+{
+    qDeleteAll(m_thread->context()->findChildren<QTimer *>());
+}
+
 bool LeaseKeeper::renew()
 {
     updateWanted();
@@ -229,8 +233,11 @@ void LeaseKeeper::start()
 
 void LeaseKeeper::apply(const Outcome &outcome)
 {
-    if (outcome.generation != m_generation)
-        return;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (outcome.generation != m_generation)
+            return;
+    }
     if (!outcome.ok) {
         if (outcome.expired && !m_held.isEmpty()) {
             qCWarning(lcController, "leases expired without renewal: %d stations paused", int(m_held.size()));
@@ -301,10 +308,9 @@ void LeaseKeeper::releaseAll()
 {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        ++m_threadGeneration;
+        ++m_generation;
         m_timerRunning = false;
     }
-    ++m_generation;
     m_guard->loseAll();
     // A station whose resume point is not stored yet is not given back: the
     // next holder would resume behind it. Its lease expires instead.
@@ -319,9 +325,7 @@ void LeaseKeeper::releaseAll()
     bool released = false;
     m_thread->call<bool>(
         [this, leases, thread, keep]() {
-            const QList<QTimer *> timers = thread->context()->findChildren<QTimer *>();
-            for (QTimer *timer : timers)
-                delete timer;
+            stopTimerOnThread();
             m_everRenewed = false;
             m_threadHeld.clear();
             return thread->ready() && leases->releaseAll(keep);

@@ -77,6 +77,7 @@ private:
     // On the lease thread.
     Outcome renewOnThread();
     void startTimerOnThread();
+    void stopTimerOnThread();
     void apply(const Outcome &outcome);
 
     StationTableModel *m_model;
@@ -87,8 +88,6 @@ private:
     int m_renewMs = StationLeases::defaultRenewSeconds * 1000;
     QSet<int> m_held;
     QSet<int> m_visiting; // a status came and the visit's end has not
-    // A renewal that answers after releaseAll() changes nothing.
-    int m_generation = 0;
 
     // What the lease thread renews, set from the main thread.
     mutable std::mutex m_mutex;
@@ -96,7 +95,8 @@ private:
     QSet<int> m_keep;
     bool m_take = true;
     bool m_timerRunning = false;
-    int m_threadGeneration = 0;
+    // A renewal that answers after releaseAll() changes nothing.
+    int m_generation = 0;
     // On the lease thread: when the leases were last renewed.
     bool m_everRenewed = false;
     QSet<int> m_threadHeld;

@@ -3,8 +3,6 @@
 #include "collectorlogging.h"
 #include "storethread.h"
 
-#include <QDeadlineTimer>
-#include <QThread>
 #include <QTimer>
 
 #include <condition_variable>
@@ -47,7 +45,7 @@ struct SharedResume::Private
     qint64 nextSequence = 1;
     // Every point up to this one is stored or refused.
     qint64 doneUpTo = 0;
-    int firstRetryMs = 1000;
+    static constexpr int firstRetryMs = 1000;
     int retryMs = 0;
     QTimer *retry = nullptr; // on the store's thread
 
@@ -97,8 +95,9 @@ struct SharedResume::Private
                 return;
             }
             if (outcome == ResumePoints::Refused)
-                qCDebug(lcWorker, "station %d: resume point page %d buffer %d not stored (behind the stored one "
-                                  "or saved under an older lease)",
+                qCDebug(lcWorker,
+                        "station %d: resume point page %d buffer %d not stored (behind the stored one "
+                        "or saved under an older lease)",
                         next.stationId, next.point.page, next.point.buffer);
             std::lock_guard<std::mutex> lock(mutex);
             doneUpTo = kept.front().sequence;
@@ -135,12 +134,6 @@ SharedResume::SharedResume(const DatabaseUrl &url) : d(std::make_unique<Private>
 
 SharedResume::~SharedResume() = default;
 
-void SharedResume::setRetryInterval(int ms)
-{
-    std::lock_guard<std::mutex> lock(d->mutex);
-    d->firstRetryMs = qMax(1, ms);
-}
-
 int SharedResume::keptCount() const
 {
     std::lock_guard<std::mutex> lock(d->mutex);
@@ -150,7 +143,8 @@ int SharedResume::keptCount() const
 bool SharedResume::waitForStored(int timeoutMs)
 {
     std::unique_lock<std::mutex> lock(d->mutex);
-    return d->drained.wait_for(lock, std::chrono::milliseconds(qMax(0, timeoutMs)), [this] { return d->kept.empty(); });
+    return d->drained.wait_for(lock, std::chrono::milliseconds(qMax(0, timeoutMs)),
+                               [this] { return d->kept.empty(); });
 }
 
 ResumePoints::Point SharedResume::pointFor(int stationId, const QString &fileName)
@@ -167,7 +161,8 @@ ResumePoints::Point SharedResume::pointFor(int stationId, const QString &fileNam
     const bool answered = d->thread.call<std::pair<ResumePoints::Point, QString>>(
         [thread, stationId]() {
             std::pair<ResumePoints::Point, QString> out;
-            if (thread->ready() && !ResumePoints(thread->connectionName()).load(stationId, &out.first, &out.second))
+            if (thread->ready() &&
+                !ResumePoints(thread->connectionName()).load(stationId, &out.first, &out.second))
                 thread->dropConnection();
             return out;
         },

@@ -45,9 +45,6 @@ public:
     // Waits up to timeoutMs for the kept points to be stored; true when none
     // is left.
     bool waitForStored(int timeoutMs);
-    // How long the first retry waits while the server is away (doubling to
-    // four times that).
-    void setRetryInterval(int ms);
 
 private:
     explicit SharedResume(const DatabaseUrl &url);

@@ -196,15 +196,13 @@ void StationMonitor::storePending()
     // the later ones, so that failures in a row are counted in order.
     while (!pendingReports.isEmpty()) {
         const VisitReport report = pendingReports.first();
-        const QList<DBStation> stations = model->stations();
-        const auto found = std::find_if(stations.cbegin(), stations.cend(),
-                                        [&](const DBStation &s) { return s.id == report.id; });
+        DBStation station;
         // A station deleted meanwhile leaves no statistics behind.
-        if (found == stations.cend()) {
+        if (!findStation(report.id, &station)) {
             pendingReports.removeFirst();
             continue;
         }
-        if (!store(*found, report)) {
+        if (!store(station, report)) {
             retryTimer->start(retryMs);
             retryMs = qMin(retryMs * 2, retryMaxMs);
             return;
@@ -336,14 +334,22 @@ QStringList StationMonitor::alertsDue(const DBStation &station, StationStats &s,
     return AlertPolicy(opts.alertAfterFailures).due(s, succeeded, now);
 }
 
-void StationMonitor::sendAlerts(int id, const QStringList &kinds)
+bool StationMonitor::findStation(int id, DBStation *station) const
 {
     const QList<DBStation> stations = model->stations();
     const auto found =
         std::find_if(stations.cbegin(), stations.cend(), [&](const DBStation &s) { return s.id == id; });
     if (found == stations.cend())
+        return false;
+    *station = *found;
+    return true;
+}
+
+void StationMonitor::sendAlerts(int id, const QStringList &kinds)
+{
+    DBStation station;
+    if (!findStation(id, &station))
         return;
-    const DBStation station = *found;
     const QStringList to = recipients(station);
     // A login that would go out unencrypted: kept pending, said once at the start.
     if (kinds.isEmpty() || to.isEmpty() || opts.smtpServer.isEmpty() || !mailLoginProblem(opts).isEmpty())

@@ -90,6 +90,8 @@ private:
                           const QDateTime &now) const;
     // Sends the pending mails of `kinds` not on their way already.
     void sendAlerts(int id, const QStringList &kinds);
+    // The model's record of the station; false when it was deleted.
+    bool findStation(int id, DBStation *station) const;
     void onMailSent(int id, const QString &kind, bool sent, const QString &error);
 
     StationTableModel *model;

@@ -18,7 +18,6 @@
 #include <QThread>
 #include <QTimer>
 
-#include <algorithm>
 #include <limits>
 
 namespace {
@@ -532,19 +531,9 @@ void Worker::onNexilDataFile(QList<DataFile> files)
         return;
     if (!maySave())
         return;
-    // A value without its time cannot be placed; the download found no base
-    // for it even from the start of memory (a device that never stamped it).
-    DataFile &download = files.last();
-    const int before = int(download.lines.size());
-    download.lines.erase(std::remove_if(download.lines.begin(), download.lines.end(),
-                                        [](const DataLine &l) { return !l.dateTime.isValid(); }),
-                         download.lines.end());
-    if (download.lines.size() != before)
-        qCWarning(lcWorker, "station %d: %d values without a time were not saved", station.id,
-                  before - int(download.lines.size()));
     // The file manager makes one missing level; a new station's directory may
     // need more.
-    QDir().mkpath(WorkFolder::stationDir(station.file_path));
+    QDir().mkpath(QFileInfo(dataFilePath).path());
     FileManager fileManager;
     // A stop cannot reach this thread's loop while the save waits for
     // another save's lock, so it comes as the thread's interruption.

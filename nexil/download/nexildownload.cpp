@@ -9,6 +9,7 @@
 #include "nexil/logging.h"
 #include <QDebug>
 #include <QTimer>
+#include <algorithm>
 #include <limits>
 
 using wire::code;
@@ -23,7 +24,8 @@ void Nexil::getData(const QDateTime &time, int page, int buffer)
         // lies somewhere behind the resume point: without it every value
         // would be undated. Read from the start and keep what follows.
         keepFromOffset = qint64(qMax(0, page)) * 512 + qMax(0, buffer);
-        qCInfo(lcDownload, "no time base for page %d buffer %d: reading the memory from its start", page, buffer);
+        qCInfo(lcDownload, "no time base for page %d buffer %d: reading the memory from its start", page,
+               buffer);
         page = 0;
         buffer = 0;
     }
@@ -113,9 +115,17 @@ void Nexil::parseDataBuffer()
     // A view of the pages, not a copy of a possibly large image.
     const QByteArray image = QByteArray::fromRawData(downloadBuffer.constData(), size);
     const int keepFrom = int(qBound<qint64>(0, keepFromOffset, std::numeric_limits<int>::max()));
-    const DataFile file =
-        memory::decode(image, device, baseTime, QDateTime::currentDateTime(), catalogue,
-                       atWritePosition ? memory::ImageEnd::WritePosition : memory::ImageEnd::Anywhere, keepFrom);
+    DataFile file = memory::decode(
+        image, device, baseTime, QDateTime::currentDateTime(), catalogue,
+        atWritePosition ? memory::ImageEnd::WritePosition : memory::ImageEnd::Anywhere, keepFrom);
+    // A value without its time cannot be placed: no base was found for it
+    // even from the start of memory (a device that never stamped it).
+    const int before = int(file.lines.size());
+    file.lines.erase(std::remove_if(file.lines.begin(), file.lines.end(),
+                                    [](const DataLine &l) { return !l.dateTime.isValid(); }),
+                     file.lines.end());
+    if (file.lines.size() != before)
+        qCWarning(lcDownload, "%d values without a time were left out", before - int(file.lines.size()));
     emit dataFile(QList<DataFile>{file});
     emit downloadCompleted();
 }

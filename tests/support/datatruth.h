@@ -77,9 +77,10 @@ inline Saved readXml(const QString &path)
             const QXmlStreamAttributes a = xml.attributes();
             if (a.value(QLatin1String("date")).isEmpty() || a.value(QLatin1String("time")).isEmpty())
                 ++saved.undated;
-            ++saved.lines[key(a.value(QLatin1String("channel")).toInt(), a.value(QLatin1String("dataType")).toString(),
-                              a.value(QLatin1String("date")).toString(), a.value(QLatin1String("time")).toString(),
-                              a.value(QLatin1String("value")).toFloat())];
+            ++saved.lines[key(
+                a.value(QLatin1String("channel")).toInt(), a.value(QLatin1String("dataType")).toString(),
+                a.value(QLatin1String("date")).toString(), a.value(QLatin1String("time")).toString(),
+                a.value(QLatin1String("value")).toFloat())];
             ++saved.lineCount;
         }
     }
@@ -151,11 +152,25 @@ inline QString prefixMismatch(const QList<Row> &rows, const Saved &saved)
     if (saved.undated > 0)
         return QStringLiteral("%1 values saved without a date or time").arg(saved.undated);
     if (rows.size() < saved.lineCount)
-        return QStringLiteral("%1 rows saved, %2 in the truth file so far").arg(saved.lineCount).arg(rows.size());
+        return QStringLiteral("%1 rows saved, %2 in the truth file so far")
+            .arg(saved.lineCount)
+            .arg(rows.size());
     Multiset written;
     for (int i = 0; i < saved.lineCount; ++i)
         ++written[rows.at(i).key];
     return difference(saved.lines, written);
+}
+
+// Empty when the saved values are every row of the truth file, each once
+// and dated as the device dated it (a logger whose memory stands still).
+inline QString wholeTruthMismatch(const QString &truthPath, const Saved &saved)
+{
+    const QList<Row> rows = readTruth(truthPath);
+    if (rows.isEmpty())
+        return QStringLiteral("no truth file");
+    if (saved.lineCount < rows.size())
+        return QStringLiteral("%1 rows saved of %2").arg(saved.lineCount).arg(rows.size());
+    return prefixMismatch(rows, saved);
 }
 
 } // namespace datatruth

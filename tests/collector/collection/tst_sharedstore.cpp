@@ -12,6 +12,7 @@
 #include "store/resumepoints.h"
 #include "store/stationtablemodel.h"
 #include "store/storefollower.h"
+#include "support/datatruth.h"
 #include "support/postgresserver.h"
 
 #include <QElapsedTimer>
@@ -204,8 +205,9 @@ void tst_SharedStore::resumePointsKeptOnTheServer_laterOneWins()
     QCOMPARE(points.store(7, {14, 0, byB.timeBase}, file, QStringLiteral("a"), 1), ResumePoints::Refused);
     QCOMPARE(points.store(7, {14, 0, byB.timeBase}, file, QStringLiteral("window")), ResumePoints::Refused);
     // A new memory file starts again at its beginning.
-    QCOMPARE(points.store(7, {0, 40, byB.timeBase}, QStringLiteral("H01_02122026.xml"), QStringLiteral("b"), 2),
-             ResumePoints::Stored);
+    QCOMPARE(
+        points.store(7, {0, 40, byB.timeBase}, QStringLiteral("H01_02122026.xml"), QStringLiteral("b"), 2),
+        ResumePoints::Stored);
     QVERIFY(points.load(7, &point));
     QCOMPARE(point.buffer, 40);
 
@@ -351,11 +353,10 @@ void tst_SharedStore::twoCollectorsAtOnce_eachStationVisitedOnce()
         // Every value the logger recorded, once.
         const QStringList files = QDir(dir.filePath("files/" + code)).entryList({"*.xml"});
         QCOMPARE(files.size(), 1);
-        QFile saved(dir.filePath("files/" + code + "/" + files.first()));
-        QVERIFY(saved.open(QIODevice::ReadOnly));
-        QFile truth(loggers.at(size_t(i))->truthPath());
-        QVERIFY(truth.open(QIODevice::ReadOnly));
-        QCOMPARE(saved.readAll().count("<line "), truth.readAll().count('\n') - 1);
+        const QString mismatch = datatruth::wholeTruthMismatch(
+            loggers.at(size_t(i))->truthPath(),
+            datatruth::readXml(dir.filePath("files/" + code + "/" + files.first())));
+        QVERIFY2(mismatch.isEmpty(), qPrintable(code + ": " + mismatch));
     }
     // Both gave their leases back when they ended.
     DatabaseConnection db;
@@ -439,11 +440,9 @@ void tst_SharedStore::takeoverResumesWhereTheOtherSaved()
     QVERIFY(once(dir.filePath("a")));
     const QStringList first = QDir(dir.filePath("a/files/H01")).entryList({"*.xml"});
     QCOMPARE(first.size(), 1);
-    QFile saved(dir.filePath("a/files/H01/" + first.first()));
-    QVERIFY(saved.open(QIODevice::ReadOnly));
-    QFile truth(logger.truthPath());
-    QVERIFY(truth.open(QIODevice::ReadOnly));
-    QCOMPARE(saved.readAll().count("<line "), truth.readAll().count('\n') - 1);
+    const QString mismatch = datatruth::wholeTruthMismatch(
+        logger.truthPath(), datatruth::readXml(dir.filePath("a/files/H01/" + first.first())));
+    QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
 
     // The second collector has no file, but the store says where the first stopped.
     QFile log(dir.filePath("H01.log"));
@@ -513,7 +512,8 @@ void tst_SharedStore::collectingTakesLeasesPausingGivesThemBack()
 
     controller.pauseCollecting();
     leases.releaseAll();
-    QSqlQuery q(QStringLiteral("SELECT count(*) FROM station_leases WHERE holder <> '' AND holder <> E'rogue\\nname'"));
+    QSqlQuery q(QStringLiteral(
+        "SELECT count(*) FROM station_leases WHERE holder <> '' AND holder <> E'rogue\\nname'"));
     QVERIFY(q.next());
     QCOMPARE(q.value(0).toInt(), 0);
     controller.stopCollecting();
@@ -618,18 +618,10 @@ void tst_SharedStore::runningCollectorsVisitOncePerPeriod_andTakeOverAKilledOne(
                  qPrintable(QStringLiteral("station %1 not taken over").arg(i)));
         // Every value once, across both collectors' files.
         const QString code = QStringLiteral("P%1").arg(i, 2, 10, QChar('0'));
-        int saved = 0;
-        for (const QString &who : {QStringLiteral("a"), QStringLiteral("b")}) {
-            const QString folder = dir.filePath(who + "/files/" + code);
-            for (const QString &name : QDir(folder).entryList({"*.xml"})) {
-                QFile f(folder + "/" + name);
-                QVERIFY(f.open(QIODevice::ReadOnly));
-                saved += int(f.readAll().count("<line "));
-            }
-        }
-        QFile truth(loggers.at(size_t(i))->truthPath());
-        QVERIFY(truth.open(QIODevice::ReadOnly));
-        QCOMPARE(saved, int(truth.readAll().count('\n') - 1));
+        const datatruth::Saved saved =
+            datatruth::readFolders({dir.filePath("a/files/" + code), dir.filePath("b/files/" + code)});
+        const QString mismatch = datatruth::wholeTruthMismatch(loggers.at(size_t(i))->truthPath(), saved);
+        QVERIFY2(mismatch.isEmpty(), qPrintable(code + ": " + mismatch));
     }
 }
 
