@@ -1,6 +1,7 @@
 #include "setupdialog.h"
 #include "setupdialogform.h"
 #include "setuppages.h"
+#include "uploadledger.h"
 
 #include "nexil/logging.h"
 #include "nexil/protocol/nexil.h"
@@ -60,7 +61,8 @@ void normalise(QLineEdit *edit, const QString &shown)
 } // namespace
 
 SetupDialog::SetupDialog(Nexil *nexilObject, QWidget *parent)
-    : QDialog(parent), form(new SetupDialogForm), nexil(nexilObject), m_questions(Questions::dialogs())
+    : QDialog(parent), form(new SetupDialogForm), nexil(nexilObject), m_questions(Questions::dialogs()),
+      m_ledger(new UploadLedger(nexilObject, this))
 {
     form->setupUi(this);
     QMetaObject::connectSlotsByName(this);
@@ -120,6 +122,7 @@ void SetupDialog::initNexil()
         connect(nexil, &Nexil::setupParametersHaveBeenLoaded, this,
                 &SetupDialog::onNexilSetupParametersHaveBeenLoaded),
         connect(nexil, &Nexil::error, this, &SetupDialog::onNexilError),
+        connect(nexil, &Nexil::wrongPassword, this, &SetupDialog::onNexilWrongPassword),
     };
 }
 
@@ -412,6 +415,7 @@ void SetupDialog::on_txtStationCode_textChanged(QString arg1)
 void SetupDialog::send(Upload upload)
 {
     form->txtSendStatus->setText(sendingText(upload));
+    m_ledger->sent(upload);
     const QString password = form->txtPassword->text();
     switch (upload) {
     case Upload::Names:
@@ -433,6 +437,7 @@ void SetupDialog::send(Upload upload)
 
 void SetupDialog::on_btnSend_clicked()
 {
+    m_ledger->plan(sendChoice());
     send(firstUpload(sendChoice()));
 }
 
@@ -483,6 +488,13 @@ void SetupDialog::onNexilError(int errorCode, QString errString)
     qCDebug(lcConfiguration, "SetupDialog: %s", qPrintable(errString));
     nexil->cancelLastProcess();
     finish(false);
+}
+
+void SetupDialog::onNexilWrongPassword()
+{
+    // The send stops here; the page stays open for a corrected password.
+    form->txtSendStatus->setText(m_ledger->report());
+    checkSendStatus();
 }
 
 void SetupDialog::on_btnCancel_clicked()

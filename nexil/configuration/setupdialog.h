@@ -11,6 +11,7 @@ class Nexil;
 class Questions;
 class QAbstractButton;
 class SetupDialogForm;
+class UploadLedger;
 
 namespace setupwizard {
 enum class SendChoice;
@@ -34,6 +35,11 @@ public:
     void setUploadPause(int milliseconds);
     int uploadPause() const { return m_uploadPause; }
 
+    // What became of the uploads of the last send. Owned by the dialog; a
+    // caller that re-parents it learns the answers that come after the
+    // dialog has closed.
+    UploadLedger *uploadLedger() const { return m_ledger; }
+
     QString convertCharacters2English(QString text);
     QString capitalise(QString text);
 
@@ -47,6 +53,7 @@ private slots:
     void onNexilChannelNamesHaveBeenLoaded();
     void onNexilSetupParametersHaveBeenLoaded();
     void onNexilError(int errorCode, QString errString);
+    void onNexilWrongPassword();
     void onChannelStatusChanged(int index);
     void onChannelNameChanged(QString text);
     void onChannelCodeChanged(int index);
@@ -86,6 +93,7 @@ private:
     Questions *m_questions;
     int m_uploadPause = 500;
     QList<QMetaObject::Connection> m_nexilConnections;
+    UploadLedger *m_ledger;
     SetupParameters workingSetup;
     ChannelNames workingNames;
     ChannelCalibrations workingCalibrations;
