@@ -7,6 +7,7 @@
 #include "stationmonitor.h"
 #include "statusreport.h"
 #include "store/databaseconnection.h"
+#include "store/pathpart.h"
 #include "store/stationtablemodel.h"
 #include "store/workfolder.h"
 #include "workercontroller.h"
@@ -108,6 +109,12 @@ int HeadlessCollector::addStations(const QStringList &texts)
         if (f.size() < 3 || f.size() > 4 || f.at(0).trimmed().isEmpty() || f.at(1).trimmed().isEmpty() ||
             !portOk || port < 1 || port > 65535) {
             err << "Bad station \"" << text << "\": expected CODE,HOST,PORT[,DIRECTORY]." << Qt::endl;
+            return 1;
+        }
+        // The code names the station's folder and files.
+        if (!PathPart::isSafe(f.at(0).trimmed())) {
+            err << "Bad station code \"" << LineText::oneLine(f.at(0).trimmed())
+                << "\": it cannot name a folder or a file." << Qt::endl;
             return 1;
         }
         DBStation s;

@@ -1,7 +1,9 @@
 #include "worker.h"
 #include "collectorlogging.h"
 #include "leaseguard.h"
+#include "linetext.h"
 #include "sharedresume.h"
+#include "store/pathpart.h"
 #include "store/workfolder.h"
 
 #include <QLocale>
@@ -470,8 +472,10 @@ QString Worker::dataFileDate(const FileInformations &fileInformations, const Set
 
 void Worker::startDownload()
 {
+    // The stored name may hold anything: it names one file in the folder or none.
+    const QString name = PathPart::fileName(station.file_name);
     dataFilePath = QStringLiteral("%1/%2_%3.xml")
-                       .arg(WorkFolder::stationDir(station.file_path), station.file_name,
+                       .arg(WorkFolder::stationDir(station.file_path), name,
                             dataFileDate(fileInformations, setupParameters));
     if (!station.download_data) {
         socket->disconnectFromHost();
@@ -479,6 +483,12 @@ void Worker::startDownload()
     }
     if (station.file_path.isEmpty()) {
         onNexilError(0, tr("The station has no data directory."));
+        return;
+    }
+    if (name.isEmpty()) {
+        onNexilError(
+            0,
+            tr("The station's file name cannot name a file: %1").arg(LineText::oneLine(station.file_name)));
         return;
     }
     int page = 0;

@@ -407,6 +407,17 @@ void tst_HeadlessCollector::addStationOption()
     QCOMPARE(bad.exitCode(), 1);
     QVERIFY(bad.readAllStandardError().contains("B1,127.0.0.1,70000"));
     QVERIFY(!QFile::exists(dir->filePath(QStringLiteral("data/data.db"))));
+    // A code names the station's folder and files: it may not climb out.
+    for (const QString &code : {QStringLiteral("../../EVIL"), QStringLiteral(".."), QStringLiteral("a/b")}) {
+        QProcess hostile;
+        hostile.setWorkingDirectory(bin);
+        hostile.start(qEnvironmentVariable("TQM510"),
+                      {QStringLiteral("--add-station"), code + ",127.0.0.1,4380"});
+        QVERIFY(hostile.waitForFinished(10000));
+        QCOMPARE(hostile.exitCode(), 1);
+        QVERIFY(hostile.readAllStandardError().contains("cannot name a folder"));
+        QVERIFY(!QFile::exists(dir->filePath(QStringLiteral("data/data.db"))));
+    }
 
     QProcess good;
     good.setWorkingDirectory(bin);

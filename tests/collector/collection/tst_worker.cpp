@@ -67,6 +67,7 @@ private slots:
     void visitToAnotherStationSavesNothing();
     void unsavableDownloadIsReportedAsError();
     void stationWithoutDirectoryDownloadsNothing();
+    void storedFileNameCannotLeaveTheFolder();
 
 private:
     DBStation station(quint16 port, bool active = true);
@@ -459,7 +460,8 @@ void tst_Worker::fullVisitSavesWhatTheDeviceHolds()
     QTemporaryDir dir;
     Simulator sim;
     QVERIFY2(sim.start(dir.path(), QStringLiteral("sim"), "{}"), qPrintable(sim.error()));
-    const DBStation s = downloading(sim.port, dir.filePath(QStringLiteral("station")), QStringLiteral("D02A003"));
+    const DBStation s =
+        downloading(sim.port, dir.filePath(QStringLiteral("station")), QStringLiteral("D02A003"));
     Worker worker(s);
 
     DBStation last;
@@ -628,6 +630,37 @@ void tst_Worker::stationWithoutDirectoryDownloadsNothing()
     QFile log(dir.filePath(QStringLiteral("sim.log")));
     QVERIFY(log.open(QIODevice::ReadOnly));
     QVERIFY(!log.readAll().contains("AKT"));
+}
+
+void tst_Worker::storedFileNameCannotLeaveTheFolder()
+{
+    if (!Simulator::available())
+        QSKIP("the simulator is not built");
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("files/D"));
+    Simulator sim;
+    QVERIFY2(sim.start(dir.path(), QStringLiteral("sim"), "{}"), qPrintable(sim.error()));
+    DBStation s = downloading(sim.port, folder, QStringLiteral("D02A003"));
+    s.file_name = QStringLiteral("../../EVIL");
+    {
+        Worker worker(s);
+        DBStation last;
+        visit(worker, &last);
+        QVERIFY2(!last.has_error, qPrintable(last.status));
+    }
+    const QStringList saved = QDir(folder).entryList(QDir::Files);
+    QCOMPARE(saved.size(), 1);
+    QVERIFY2(saved.first().startsWith(QStringLiteral("_.._EVIL_")), qPrintable(saved.first()));
+    QVERIFY(QDir(dir.path()).entryList({QStringLiteral("EVIL*")}).isEmpty());
+
+    // Nothing usable left: the visit fails before a page is read.
+    s.file_name = QStringLiteral("..");
+    Worker worker(s);
+    DBStation last;
+    visit(worker, &last);
+    QVERIFY(last.has_error);
+    QCOMPARE(last.status, QStringLiteral("The station's file name cannot name a file: .."));
+    QCOMPARE(QDir(folder).entryList(QDir::Files), saved);
 }
 
 QTEST_GUILESS_MAIN(tst_Worker)
