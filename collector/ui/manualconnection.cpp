@@ -6,10 +6,12 @@
 #include "collectorsettings.h"
 #include "filereveal.h"
 #include "questions.h"
+#include "store/pathpart.h"
 #include "store/stationtablemodel.h"
 #include "store/workfolder.h"
 
 #include "nexil/configuration/setupdialog.h"
+#include "nexil/configuration/uploadledger.h"
 #include "nexil/files/filemanager.h"
 #include "nexil/protocol/nexil.h"
 
@@ -23,6 +25,7 @@
 #include <QPushButton>
 #include <QSerialPortInfo>
 #include <QSettings>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QTcpSocket>
 
@@ -151,12 +154,17 @@ ManualConnection::ManualConnection(StationTableModel *model, QWidget *parent)
 
     onConnectionTypeChanged(nullptr);
     loadSettings();
+    // A station is one host and port: another port of the same host is another device.
+    connect(ui->sbTcpPort, QOverload<int>::of(&QSpinBox::valueChanged), this,
+            [this](int port) { lookUpHost(ui->txtIP->text(), port); });
     updateFormState();
 }
 
 ManualConnection::~ManualConnection()
 {
     saveSettings();
+    if (uploads)
+        uploads->disconnect(this);
     releaseConnection();
     // What the children still report while they go must not reach the
     // console's form.
@@ -219,7 +227,6 @@ void ManualConnection::loadSettings()
         settings.value(QStringLiteral("HISTORY/host"), QStringLiteral("0.0.0.0")).toString().simplified();
     const int tcpPort = settings.value(QStringLiteral("HISTORY/tcpport"), 4380).toInt();
 
-    lookUpHost(host);
     for (int i = 0; i < ui->cmbSerialPort->count(); ++i) {
         if (ui->cmbSerialPort->itemData(i).toString() == port)
             ui->cmbSerialPort->setCurrentIndex(i);
@@ -230,6 +237,7 @@ void ManualConnection::loadSettings()
     }
     ui->txtIP->setText(host);
     ui->sbTcpPort->setValue(tcpPort);
+    lookUpHost(host, tcpPort);
     QAbstractButton *button = type == 1 ? ui->rbSerialPort : type == 2 ? ui->rbTcpIp : nullptr;
     if (button)
         button->setChecked(true);
@@ -253,12 +261,12 @@ void ManualConnection::presetConnection(QString host, int port)
     ui->txtIP->setText(host);
     ui->sbTcpPort->setValue(port);
     stationMatched = true;
-    lookUpHost(host);
+    lookUpHost(host, port);
     onConnectionTypeChanged(ui->rbTcpIp);
     updateFormState();
 }
 
-void ManualConnection::lookUpHost(const QString &host)
+void ManualConnection::lookUpHost(const QString &host, int port)
 {
     if (!model)
         return;
@@ -272,7 +280,7 @@ void ManualConnection::lookUpHost(const QString &host)
     const QString wanted = host.simplified();
     const QList<DBStation> stations = model->stations();
     for (const DBStation &station : stations) {
-        if (station.ip != wanted)
+        if (station.ip != wanted || station.port != port)
             continue;
         filePath = WorkFolder::stationDir(station.file_path);
         fileName = station.file_name;
@@ -284,7 +292,7 @@ void ManualConnection::lookUpHost(const QString &host)
 
 void ManualConnection::on_txtIP_textEdited(QString arg1)
 {
-    lookUpHost(arg1);
+    lookUpHost(arg1, ui->sbTcpPort->value());
 }
 
 void ManualConnection::onConnectionTypeChanged(QAbstractButton *button)
@@ -323,7 +331,7 @@ void ManualConnection::updateFormState()
     const bool connecting =
         state == QAbstractSocket::HostLookupState || state == QAbstractSocket::ConnectingState;
     const bool connected = portOpen || socketConnected;
-    const bool idle = connected && !nexil->isBusy() && !downloading && !inSetup;
+    const bool idle = connected && !nexil->isBusy() && !downloading && !inSetup && !awaitingUpload();
 
     ui->btnOpenSerialPort->setText(portOpen ? tr("Disconnect") : tr("Connect"));
     ui->btnConnect->setText(socketConnected ? tr("Disconnect") : tr("Connect"));
@@ -333,10 +341,11 @@ void ManualConnection::updateFormState()
     ui->cmbBaudrate->setEnabled(!connected);
     ui->txtIP->setEnabled(!connected);
     ui->sbTcpPort->setEnabled(!connected);
-    // The connect button of the link in use waits for each exchange; the
-    // other one is idle only while nothing is connected.
-    ui->btnOpenSerialPort->setEnabled(portOpen ? idle : !connected);
-    ui->btnConnect->setEnabled(socketConnected ? idle : !connected);
+    // Disconnect always works, also while an exchange or a late upload
+    // answer is awaited; the other button is idle only while nothing is
+    // connected.
+    ui->btnOpenSerialPort->setEnabled(portOpen || !connected);
+    ui->btnConnect->setEnabled(socketConnected || !connected);
 
     for (QWidget *group : {static_cast<QWidget *>(ui->gbCommands), static_cast<QWidget *>(ui->gbDevice),
                            static_cast<QWidget *>(ui->gbStation), static_cast<QWidget *>(ui->gbFiles),
@@ -370,6 +379,7 @@ void ManualConnection::on_btnOpenSerialPort_clicked()
     if (serialPort->isOpen()) {
         nexil->cancelLastProcess();
         nexil->closeConnection();
+        abandonUpload();
         // A port the library no longer holds is closed here.
         if (serialPort->isOpen())
             serialPort->close();
@@ -440,6 +450,7 @@ void ManualConnection::onSocketDisconnected()
 {
     nexil->cancelLastProcess();
     nexil->closeConnection();
+    abandonUpload();
     updateFormState();
 }
 
@@ -453,6 +464,7 @@ void ManualConnection::onSocketError(QAbstractSocket::SocketError)
         closeProgress();
     }
     m_questions->critical(this, tr("Error"), socket->errorString());
+    abandonUpload();
     updateFormState();
 }
 
@@ -483,7 +495,7 @@ void ManualConnection::onNexilSetupParameters(SetupParameters setupParameters)
     fillValueTable(ui->twMaximum, s.maximumValues, QStringLiteral("MAX"));
     fillValueTable(ui->twMinimum, s.minimumValues, QStringLiteral("MIN"));
     if (fileName.isEmpty() || !stationMatched)
-        fileName = s.stationCode;
+        fileName = PathPart::fileName(s.stationCode);
     if (!inSetup && !downloading)
         nexil->getFileInformations();
 }
@@ -549,7 +561,13 @@ QString ManualConnection::dataFilePathFor() const
 {
     // Named like the collector's own downloads of the device.
     const QString folder = filePath.isEmpty() ? defaultPath : filePath;
-    return QStringLiteral("%1/%2_%3.xml").arg(folder, fileName, Worker::dataFileDate(files, setup));
+    // The name comes from the device or the store: it may not leave the folder.
+    QString name = PathPart::fileName(fileName);
+    if (name.isEmpty())
+        name = PathPart::fileName(setup.header.serialNumber);
+    if (name.isEmpty())
+        name = QStringLiteral("logger");
+    return QStringLiteral("%1/%2_%3.xml").arg(folder, name, Worker::dataFileDate(files, setup));
 }
 
 void ManualConnection::on_btnDownloadData_clicked()
@@ -662,15 +680,62 @@ void ManualConnection::on_btnSetup_clicked()
     wizard->setQuestions(m_questions);
     inSetup = true;
     const int result = m_runDialog(wizard);
+    // The record of the send outlives the wizard: an upload it left waiting
+    // is answered to the console.
+    delete uploads;
+    uploads = wizard->uploadLedger();
+    uploads->setParent(this);
     delete wizard;
     inSetup = false;
-    if (result == QDialog::Accepted) {
-        if (isConnected())
-            nexil->getSetupParemeters();
-    } else {
-        m_questions->critical(this, tr("Setup"), tr("Operation Failed!"));
-    }
+    if (result != QDialog::Accepted && uploads->waiting())
+        connect(uploads, &UploadLedger::answered, this, &ManualConnection::onLateUploadAnswer);
+    else
+        reportSetup(result == QDialog::Accepted, false);
     updateFormState();
+}
+
+bool ManualConnection::awaitingUpload() const
+{
+    return uploads && uploads->waiting();
+}
+
+void ManualConnection::onLateUploadAnswer()
+{
+    if (!uploads || uploads->waiting())
+        return;
+    uploads->disconnect(this);
+    reportSetup(false, true);
+    updateFormState();
+}
+
+void ManualConnection::abandonUpload()
+{
+    if (uploads)
+        uploads->abandon();
+}
+
+void ManualConnection::reportSetup(bool accepted, bool late)
+{
+    const bool complete = accepted || (uploads && uploads->complete());
+    const bool anyTaken = uploads && !uploads->accepted().isEmpty();
+    const QString report = uploads ? uploads->report() : QString();
+    if (complete) {
+        // Taken after the wizard had closed: news to the operator.
+        if (late)
+            m_questions->information(this, tr("Setup"), report);
+    } else {
+        if (anyTaken)
+            m_questions->warning(this, tr("Setup"),
+                                 tr("The device took part of the setup.") + QStringLiteral("\n\n") + report);
+        else if (report.isEmpty())
+            m_questions->critical(this, tr("Setup"), tr("Operation Failed!"));
+        else
+            m_questions->critical(this, tr("Setup"),
+                                  tr("Operation Failed!") + QStringLiteral("\n\n") + report);
+    }
+    // What the device holds now is read again.
+    if ((complete || anyTaken) && isConnected() && !nexil->isBusy())
+        nexil->getSetupParemeters();
 }
 
 void ManualConnection::on_btnTest_clicked()
@@ -684,6 +749,8 @@ void ManualConnection::onNexilError(int errorCode, QString errString)
     downloading = false;
     nexil->cancelLastProcess();
     closeProgress();
-    m_questions->critical(this, tr("Error"), errString);
+    // An upload left by the wizard is told with what the device took.
+    if (!awaitingUpload())
+        m_questions->critical(this, tr("Error"), errString);
     updateFormState();
 }

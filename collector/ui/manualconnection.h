@@ -18,6 +18,7 @@ class QTableWidget;
 class QTcpSocket;
 class Questions;
 class StationTableModel;
+class UploadLedger;
 
 namespace Ui {
 class ManualConnection;
@@ -55,6 +56,8 @@ public:
     bool exportsText() const { return exportText; }
     bool exportsExcel() const { return exportExcel; }
     bool hostMatchesStation() const { return stationMatched; }
+    // An upload the setup wizard left behind still waits for the device.
+    bool awaitingUpload() const;
 
 private slots:
     void on_btnTest_clicked();
@@ -85,7 +88,12 @@ private slots:
 private:
     void loadSettings();
     void saveSettings();
-    void lookUpHost(const QString &host);
+    void lookUpHost(const QString &host, int port);
+    // What the wizard's send came to, once the device has answered.
+    void reportSetup(bool accepted, bool late);
+    void onLateUploadAnswer();
+    // The link went: an upload still waiting will never be answered.
+    void abandonUpload();
     void updateFormState();
     void clearForm();
     bool isConnected() const;
@@ -122,6 +130,7 @@ private:
     bool downloading = false;
     QString dataFilePath;
     QPointer<QProgressDialog> progress;
+    QPointer<UploadLedger> uploads;
 
     Questions *m_questions;
     std::function<int(QDialog *)> m_runDialog;

@@ -63,7 +63,9 @@ private slots:
     void serialPortOverAPseudoTerminal();
     void serialPortThatCannotOpen();
     void closingWhileConnectedIsQuiet();
-    void screenshots();
+    void stationIsMatchedByHostAndPort();
+    void deviceCodeCannotLeaveTheDataFolder();
+    void wizardUploadsAreReportedAsTheDeviceAnswered();
 
 private:
     template<class T> static T *w(QWidget &console, const char *name) { return namedChild<T>(console, name); }
@@ -303,6 +305,7 @@ void tst_ManualConnection::hostOfNoStationSavesIntoTheDefaultFolder()
     ManualConnection &c = *console;
     // Typed: first the station's host, then one of no station.
     w<QRadioButton>(c, "rbTcpIp")->click();
+    w<QSpinBox>(c, "sbTcpPort")->setValue(5001);
     QLineEdit *ip = w<QLineEdit>(c, "txtIP");
     ip->clear();
     QTest::keyClicks(ip, QStringLiteral("10.1.2.3"));
@@ -853,43 +856,164 @@ void tst_ManualConnection::closingWhileConnectedIsQuiet()
     QVERIFY(ask->asked.isEmpty());
 }
 
-// Not a check: with NEXIL_SCREENSHOTS=<folder> it saves the console in the
-// program's style, connected to the demo logger, one picture per tab.
-void tst_ManualConnection::screenshots()
+void tst_ManualConnection::stationIsMatchedByHostAndPort()
 {
-    const QString folder = qEnvironmentVariable("NEXIL_SCREENSHOTS");
-    if (folder.isEmpty())
-        QSKIP("NEXIL_SCREENSHOTS not set");
-    QApplication::setStyle(QStringLiteral("fusion"));
-    QFile sheet(QStringLiteral(NEXIL_SOURCE_DIR "/style/default.qss"));
-    QVERIFY(sheet.open(QIODevice::ReadOnly));
-    qApp->setStyleSheet(QString::fromUtf8(sheet.readAll()));
-    Simulator sim;
-    QVERIFY(startSim(sim, {}, {QStringLiteral("--delay-ms"), QStringLiteral("40")}));
-    addStation(QStringLiteral("D"), QStringLiteral("127.0.0.1"), sim.port);
+    // Two loggers behind one address, told apart by the port.
+    addStation(QStringLiteral("A"), QStringLiteral("10.1.2.3"), 5001);
+    addStation(QStringLiteral("B"), QStringLiteral("10.1.2.3"), 5002);
     auto console = newConsole();
     ManualConnection &c = *console;
-    QVERIFY(QTest::qWaitForWindowExposed(&c));
-    c.presetConnection(QStringLiteral("127.0.0.1"), sim.port);
-    QCoreApplication::processEvents();
-    QVERIFY(c.grab().save(folder + "/console-disconnected.png"));
-    w<QPushButton>(c, "btnConnect")->click();
-    QTRY_VERIFY_WITH_TIMEOUT(idle(c), 20000);
-    QTabWidget *tabs = w<QTabWidget>(c, "tabWidget");
-    const char *const names[] = {"instant", "maximum", "minimum", "alarms"};
-    for (int tab = 0; tab < 4; ++tab) {
-        tabs->setCurrentIndex(tab);
-        QCoreApplication::processEvents();
-        QVERIFY(c.grab().save(QStringLiteral("%1/console-%2.png").arg(folder, QLatin1String(names[tab]))));
-    }
-    tabs->setCurrentIndex(0);
+    c.presetConnection(QStringLiteral("10.1.2.3"), 5001);
+    QVERIFY(c.hostMatchesStation());
+    QCOMPARE(c.dataFileName(), QStringLiteral("stationA"));
+    w<QSpinBox>(c, "sbTcpPort")->setValue(5002);
+    QVERIFY(c.hostMatchesStation());
+    QCOMPARE(c.dataFolder(), dir->filePath("B"));
+    QCOMPARE(c.dataFileName(), QStringLiteral("stationB"));
+    // A port of neither is no station, even on their address.
+    w<QSpinBox>(c, "sbTcpPort")->setValue(5003);
+    QVERIFY(!c.hostMatchesStation());
+    QCOMPARE(c.dataFolder(), dir->filePath("defaults"));
+    QVERIFY(c.dataFileName().isEmpty());
+    QLineEdit *ip = w<QLineEdit>(c, "txtIP");
+    w<QSpinBox>(c, "sbTcpPort")->setValue(5001);
+    ip->clear();
+    QTest::keyClicks(ip, QStringLiteral("10.1.2.4"));
+    QVERIFY(!c.hostMatchesStation());
+    ip->clear();
+    QTest::keyClicks(ip, QStringLiteral("10.1.2.3"));
+    QCOMPARE(c.dataFileName(), QStringLiteral("stationA"));
+}
+
+void tst_ManualConnection::deviceCodeCannotLeaveTheDataFolder()
+{
+    if (!Simulator::available())
+        QSKIP("the simulator is not built");
+    QJsonObject station{{"name", "KIRMIR CAYI"}, {"group", "02-14-003"}, {"code", "../../EVIL"}};
+    Simulator sim;
+    QVERIFY(startSim(sim, {{"station", station}}));
+    auto console = newConsole();
+    ManualConnection &c = *console;
+    QVERIFY(connectTcp(c, sim.port));
+    QCOMPARE(w<QLabel>(c, "txtStationCode")->text(), QStringLiteral("../../EVIL"));
+    QVERIFY(!c.hostMatchesStation());
+    QCOMPARE(c.dataFileName(), QStringLiteral("_.._EVIL"));
     w<QPushButton>(c, "btnDownloadData")->click();
-    QProgressDialog *progress = nullptr;
-    QTRY_VERIFY_WITH_TIMEOUT((progress = c.findChild<QProgressDialog *>()) != nullptr, 10000);
-    QTRY_VERIFY_WITH_TIMEOUT(progress->value() >= 3, 10000);
-    QVERIFY(progress->grab().save(folder + "/console-download.png"));
-    progress->findChild<QPushButton *>()->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!revealed.isEmpty(), 20000);
     QTRY_VERIFY(idle(c));
+    QVERIFY2(ask->asked.isEmpty(), qPrintable(ask->asked.value(0).text));
+    const QStringList saved = QDir(dir->filePath("defaults")).entryList({"*.xml"}, QDir::Files);
+    QCOMPARE(saved.size(), 1);
+    QVERIFY2(saved.first().startsWith(QStringLiteral("_.._EVIL_")), qPrintable(saved.first()));
+    // Nothing landed above the data folder.
+    QDir up(dir->path());
+    up.cdUp();
+    QVERIFY(up.entryList({"EVIL*"}).isEmpty());
+    QVERIFY(QDir(dir->path()).entryList({"EVIL*"}).isEmpty());
+}
+
+// Drives the wizard the console opened to its last page and sends with
+// `password`; false when it does not get there.
+static bool sendFromWizard(QDialog *wizard, const char *choice, const QString &password)
+{
+    wizard->show();
+    auto *pages = wizard->findChild<QStackedWidget *>(QStringLiteral("stackedWidget"));
+    if (!QTest::qWaitFor([&] { return pages->currentIndex() == 1; }, 10000))
+        return false;
+    for (int i = 0; i < 4; ++i)
+        wizard->findChild<QPushButton *>(QStringLiteral("btnNext"))->click();
+    wizard->findChild<QRadioButton *>(QLatin1String(choice))->click();
+    QTest::keyClicks(wizard->findChild<QLineEdit *>(QStringLiteral("txtPassword")), password);
+    wizard->findChild<QPushButton *>(QStringLiteral("btnSend"))->click();
+    return pages->currentIndex() == 5;
+}
+
+void tst_ManualConnection::wizardUploadsAreReportedAsTheDeviceAnswered()
+{
+    if (!Simulator::available())
+        QSKIP("the simulator is not built");
+    // Every answer takes a while: the wizard can be closed before one comes.
+    Simulator sim;
+    QVERIFY(startSim(sim, {}, {QStringLiteral("--delay-ms"), QStringLiteral("300")}));
+    auto console = newConsole(false);
+    ManualConnection &c = *console;
+    QVERIFY(connectTcp(c, sim.port));
+    QPushButton *connectButton = w<QPushButton>(c, "btnConnect");
+    const QString taken = QString::fromUtf8("Cihazın kabul ettiği kayıtlar: Kanal Kalibrasyonları.");
+
+    // 1. Closed while the calibrations wait: the console waits too, with
+    //    Disconnect at hand, and tells the operator the device took them.
+    bool sent = false;
+    onWizard = [&](QDialog *wizard) {
+        sent = sendFromWizard(wizard, "rbSendOnlyCalibrations", QStringLiteral("1234"));
+        wizard->reject();
+        return int(QDialog::Rejected);
+    };
+    w<QPushButton>(c, "btnSetup")->click();
+    QVERIFY(sent);
+    QVERIFY(c.awaitingUpload());
+    QVERIFY(ask->asked.isEmpty());
+    QVERIFY(!w<QGroupBox>(c, "gbCommands")->isEnabled());
+    QVERIFY(connectButton->isEnabled());
+    QCOMPARE(connectButton->text(), QStringLiteral("Disconnect"));
+    const int beforeAnswer = logLines().size();
+    QTRY_COMPARE_WITH_TIMEOUT(ask->asked.size(), 1, 10000);
+    QCOMPARE(ask->last().icon, QMessageBox::Information);
+    QCOMPARE(ask->last().title, QStringLiteral("Setup"));
+    QCOMPARE(ask->last().text, taken);
+    // What the device holds now is read again, and the console is usable.
+    QTRY_VERIFY_WITH_TIMEOUT(idle(c), 10000);
+    QVERIFY(logLines().mid(beforeAnswer).contains(QStringLiteral("OKU")));
+    QVERIFY(!c.awaitingUpload());
+
+    // 2. A wrong password: the wizard shows the refusal at once; the console
+    //    says nothing was taken.
+    QString refusal;
+    onWizard = [&](QDialog *wizard) {
+        sent = sendFromWizard(wizard, "rbSendOnlyCalibrations", QStringLiteral("9999"));
+        auto *status = wizard->findChild<QLabel *>(QStringLiteral("txtSendStatus"));
+        const bool told = QTest::qWaitFor(
+            [&] { return status->text().contains(QString::fromUtf8("Şifre yanlış")); }, 10000);
+        Q_UNUSED(told) // the text is compared below
+        refusal = status->text();
+        wizard->reject();
+        return int(QDialog::Rejected);
+    };
+    w<QPushButton>(c, "btnSetup")->click();
+    QVERIFY(sent);
+    const QString refused = QString::fromUtf8("Cihaz hiçbir kaydı kabul etmedi.\n"
+                                              "Şifre yanlış: cihaz Kanal Kalibrasyonları kaydını reddetti.");
+    QCOMPARE(refusal, refused);
+    QCOMPARE(ask->asked.size(), 2);
+    QCOMPARE(ask->last().icon, QMessageBox::Critical);
+    QCOMPARE(ask->last().text, QStringLiteral("Operation Failed!\n\n") + refused);
+    QTRY_VERIFY(idle(c));
+
+    // 3. Closed while an upload waits, then Disconnect: it works, and the
+    //    operator learns the answer will never come.
+    onWizard = [&](QDialog *wizard) {
+        sent = sendFromWizard(wizard, "rbSendOnlyCalibrations", QStringLiteral("1234"));
+        wizard->reject();
+        return int(QDialog::Rejected);
+    };
+    w<QPushButton>(c, "btnSetup")->click();
+    QVERIFY(sent);
+    QVERIFY(c.awaitingUpload());
+    connectButton->click();
+    QTRY_COMPARE_WITH_TIMEOUT(ask->asked.size(), 3, 10000);
+    QCOMPARE(ask->last().icon, QMessageBox::Critical);
+    QCOMPARE(ask->last().text,
+             QString::fromUtf8("Operation Failed!\n\nCihaz hiçbir kaydı kabul etmedi.\n"
+                               "Kanal Kalibrasyonları için cihazdan yanıt gelmedi; kabul edilip edilmediği "
+                               "bilinmiyor."));
+    QTRY_COMPARE(c.findChild<QTcpSocket *>()->state(), QAbstractSocket::UnconnectedState);
+    QVERIFY(!c.awaitingUpload());
+    QVERIFY(connectButton->isEnabled());
+    QCOMPARE(connectButton->text(), QStringLiteral("Connect"));
+    // Connecting again works as ever.
+    ask->asked.clear();
+    QVERIFY(connectTcp(c, sim.port));
+    QVERIFY(ask->asked.isEmpty());
 }
 
 QTEST_MAIN(tst_ManualConnection)
