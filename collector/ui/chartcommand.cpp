@@ -2,6 +2,8 @@
 
 #include "dialoggraphic.h"
 #include "nexil/logging.h"
+#include "startup.h"
+#include "store/workfolder.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -46,7 +48,8 @@ int runChartCommand(const QStringList &arguments, QTextStream &out, QTextStream 
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "tqm510 --chart [FILE] [--channels 0,4,8] [--daily] [--png OUT.png [--size 1600x900]]\n"
+        "tqm510 --chart [FILE] [--channels 0,4,8] [--daily] [--png OUT.png [--size 1600x900]] "
+        "[--workdir DIR]\n"
         "Draws the values of a data file as a chart in the chart viewer window, or with --png into an\n"
         "image (offscreen, no display needed) and exits. Exit status 0, 1 when the file cannot be read\n"
         "or the image not written (the reason on standard error), 2 for a usage error."));
@@ -63,12 +66,16 @@ int runChartCommand(const QStringList &arguments, QTextStream &out, QTextStream 
     const QCommandLineOption sizeOption(QStringLiteral("size"),
                                         QStringLiteral("Size of the image in pixels (default 1600x900)."),
                                         QStringLiteral("WIDTHxHEIGHT"), QStringLiteral("1600x900"));
+    const QCommandLineOption workdirOption(
+        QStringLiteral("workdir"),
+        QStringLiteral("The working folder: its language, and where the file dialogs start."),
+        QStringLiteral("DIR"));
     const QCommandLineOption verboseOption(QStringLiteral("verbose"),
                                            QStringLiteral("Show the diagnostics on standard error."));
     const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")},
                                         QStringLiteral("Show this help."));
-    parser.addOptions(
-        {chartOption, channelsOption, dailyOption, pngOption, sizeOption, verboseOption, helpOption});
+    parser.addOptions({chartOption, channelsOption, dailyOption, pngOption, sizeOption, workdirOption,
+                       verboseOption, helpOption});
 
     if (arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h"))) {
         out << parser.helpText();
@@ -120,6 +127,14 @@ int runChartCommand(const QStringList &arguments, QTextStream &out, QTextStream 
                          .arg(parser.value(sizeOption)));
     if (parser.isSet(sizeOption) && !parser.isSet(pngOption))
         return usage(QStringLiteral("--size needs --png."));
+
+    // The same working folder and language as the main window.
+    const QString programDir = QCoreApplication::applicationDirPath();
+    WorkFolder::setCurrent(WorkFolder::resolve(parser.value(workdirOption),
+                                               qEnvironmentVariable("TQM510_WORKDIR"), programDir,
+                                               programDir + QStringLiteral("/../share/tqm510")));
+    if (!parser.isSet(pngOption))
+        Startup::installTranslation(Startup::startupLanguage(), WorkFolder::current().langDir());
 
     auto *dialog = new DialogGraphic(file);
     dialog->setAttribute(Qt::WA_DeleteOnClose);

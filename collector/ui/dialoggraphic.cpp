@@ -4,8 +4,11 @@
 #include "chartplan.h"
 #include "charttooltip.h"
 #include "questions.h"
+#include "store/workfolder.h"
 
 #include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
@@ -295,8 +298,8 @@ void DialogGraphic::on_btnNext_clicked()
 
 void DialogGraphic::on_btnSelectFile_clicked()
 {
-    const QString path = m_questions->openFileName(this, tr("Dosya Seç"), QStringLiteral("C:/Velk_Data"),
-                                                   tr("XML Dosya (*.xml)"));
+    const QString path =
+        m_questions->openFileName(this, tr("Dosya Seç"), startFolder(), tr("XML Dosya (*.xml)"));
     if (path.isEmpty())
         return;
     fileName = path;
@@ -323,13 +326,26 @@ void DialogGraphic::on_cbDailyMinMax_toggled(bool checked)
 
 void DialogGraphic::on_btnSave_clicked()
 {
-    const QString path = m_questions->saveFileName(this, tr("Kaydet"), QStringLiteral("C:/Velk_Data/"),
-                                                   tr("PNG Dosya (*.png)"));
+    QString path = m_questions->saveFileName(this, tr("Kaydet"), startFolder(), tr("PNG Dosya (*.png)"));
     if (path.isEmpty() || !chartView)
         return;
+    // A name typed without an extension still gets a PNG file of that type.
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".png");
     QString error;
     if (!writePng(chartView->grab(), path, &error))
         m_questions->critical(this, tr("Dosya Kaydetme Hatası"), error);
+}
+
+QString DialogGraphic::startFolder() const
+{
+    // The folder of the file shown, else where the stations' data files lie.
+    if (!fileName.isEmpty() && QFileInfo(fileName).absoluteDir().exists())
+        return QFileInfo(fileName).absolutePath();
+    const WorkFolder &folder = WorkFolder::current();
+    if (QFileInfo(folder.filesDir()).isDir())
+        return folder.filesDir();
+    return QFileInfo(folder.dataDir()).isDir() ? folder.dataDir() : QDir::currentPath();
 }
 
 void DialogGraphic::on_btnZoomOut_clicked()

@@ -46,6 +46,8 @@ public:
     QPixmap grabChart(const QSize &size);
 
     static bool writePng(const QPixmap &pixmap, const QString &path, QString *error);
+    // Where the file and save dialogs start.
+    QString startFolder() const;
 
 public slots:
     void tooltip(QPointF point, bool state);

@@ -1,10 +1,15 @@
 #include "nexil/excel/datafilewriter.h"
+#include "store/workfolder.h"
 #include "ui/chartcommand.h"
+#include "ui/dialoggraphic.h"
 
+#include <QApplication>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QTimer>
+#include <QTranslator>
 #include <QtTest>
 
 class tst_ChartCommand : public QObject
@@ -17,6 +22,7 @@ private slots:
     void failures_data();
     void failures();
     void programDrawsWithoutADisplay();
+    void windowSpeaksTheWorkingFoldersLanguage();
 
 private:
     int run(const QStringList &arguments);
@@ -142,6 +148,45 @@ void tst_ChartCommand::programDrawsWithoutADisplay()
     QVERIFY(process.waitForFinished(60000));
     QCOMPARE(process.exitCode(), 1);
     QVERIFY(process.readAllStandardError().contains("Cannot read "));
+}
+
+void tst_ChartCommand::windowSpeaksTheWorkingFoldersLanguage()
+{
+    // A working folder with the program's Turkish and no language chosen.
+    const QString work = m_dir.filePath(QStringLiteral("work"));
+    QVERIFY(QDir().mkpath(work + QStringLiteral("/lang")));
+    QVERIFY(QDir().mkpath(work + QStringLiteral("/files")));
+    QVERIFY(QFile::copy(qEnvironmentVariable("NEXIL_BUILD_DIR") + QStringLiteral("/lang/tr_tr.qm"),
+                        work + QStringLiteral("/lang/tr_tr.qm")));
+    const QString english = QStringLiteral("The image could not be encoded.");
+    QCOMPARE(QCoreApplication::translate("DialogGraphic", english.toUtf8().constData()), english);
+
+    QString shownText, startFolder;
+    bool shown = false;
+    QTimer::singleShot(0, [&] {
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            auto *dialog = qobject_cast<DialogGraphic *>(window);
+            if (!dialog || !dialog->isVisible())
+                continue;
+            shown = true;
+            // Translated before the window opened.
+            shownText = QCoreApplication::translate("DialogGraphic", english.toUtf8().constData());
+            startFolder = dialog->startFolder();
+            dialog->close();
+        }
+    });
+    QCOMPARE(run({"--chart", "--workdir", work}), 0);
+    QVERIFY2(m_err.isEmpty(), qPrintable(m_err));
+    QVERIFY(shown);
+    QCOMPARE(shownText, QString::fromUtf8("Görüntü kodlanamadı."));
+    QCOMPARE(WorkFolder::current().root(), work);
+    QCOMPARE(startFolder, work + QStringLiteral("/files"));
+
+    for (QTranslator *translator : qApp->findChildren<QTranslator *>()) {
+        QCoreApplication::removeTranslator(translator);
+        delete translator;
+    }
+    WorkFolder::setCurrent(WorkFolder());
 }
 
 QTEST_MAIN(tst_ChartCommand)

@@ -1,4 +1,5 @@
 #include "nexil/excel/datafilewriter.h"
+#include "store/workfolder.h"
 #include "support/scriptedquestions.h"
 #include "ui/chartplan.h"
 #include "ui/dialoggraphic.h"
@@ -175,12 +176,19 @@ void tst_DialogGraphic::opensOnTheSettingsPage()
 
 void tst_DialogGraphic::choosingAFile()
 {
+    // With no file shown, the chooser starts where the working folder keeps
+    // the stations' data files.
+    const QString work = m_dir.filePath(QStringLiteral("work"));
+    QVERIFY(QDir().mkpath(work + QStringLiteral("/files")));
+    const WorkFolder before = WorkFolder::current();
+    WorkFolder::setCurrent(WorkFolder::resolve(work, QString(), QString(), QString()));
     open(QString());
     m_questions.choose(QString());
     click("btnSelectFile");
+    WorkFolder::setCurrent(before);
     QCOMPARE(m_questions.last().kind, ScriptedQuestions::OpenFile);
     QCOMPARE(m_questions.last().title, QStringLiteral("Dosya Seç"));
-    QCOMPARE(m_questions.last().dir, QStringLiteral("C:/Velk_Data"));
+    QCOMPARE(m_questions.last().dir, work + QStringLiteral("/files"));
     QCOMPARE(m_questions.last().filter, QStringLiteral("XML Dosya (*.xml)"));
     QVERIFY(child<QLineEdit>("txtFileName")->text().isEmpty());
     QVERIFY(!child<QPushButton>("btnNext")->isEnabled());
@@ -190,6 +198,11 @@ void tst_DialogGraphic::choosingAFile()
     QCOMPARE(child<QLineEdit>("txtFileName")->text(), m_daily);
     QCOMPARE(child<QListWidget>("lstChannels")->item(1)->text(), QStringLiteral("Yağış"));
     QVERIFY(child<QPushButton>("btnNext")->isEnabled());
+    // Then beside the file shown.
+    m_questions.choose(QString());
+    click("btnSelectFile");
+    QCOMPARE(m_questions.last().dir, QFileInfo(m_daily).absolutePath());
+    QCOMPARE(child<QLineEdit>("txtFileName")->text(), m_daily);
 
     // A file that cannot be opened leaves the channels as they were.
     m_questions.choose(m_dir.filePath(QStringLiteral("missing.xml")));
@@ -447,13 +460,15 @@ void tst_DialogGraphic::saveWritesThePng()
     click("btnSave");
     QCOMPARE(m_questions.last().kind, ScriptedQuestions::SaveFile);
     QCOMPARE(m_questions.last().title, QStringLiteral("Kaydet"));
-    QCOMPARE(m_questions.last().dir, QStringLiteral("C:/Velk_Data/"));
+    QCOMPARE(m_questions.last().dir, QFileInfo(m_daily).absolutePath());
     QCOMPARE(m_questions.last().filter, QStringLiteral("PNG Dosya (*.png)"));
 
+    // A name typed without an extension is saved as a .png file.
     const QString path = m_dir.filePath(QStringLiteral("chart.png"));
-    m_questions.choose(path);
+    m_questions.choose(m_dir.filePath(QStringLiteral("chart")));
     click("btnSave");
     QCOMPARE(m_questions.asked.size(), 2);
+    QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("chart"))));
     QImage image;
     QVERIFY(image.load(path, "PNG"));
     QCOMPARE(image.size(), m_dialog->findChild<QChartView *>()->size());
