@@ -328,6 +328,37 @@
     </message>
 </context>
 <context>
+    <name>IdentityRead</name>
+    <message>
+        <source>Read From Device</source>
+        <translation type="unfinished">Read From Device</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation type="unfinished">Cancel</translation>
+    </message>
+    <message>
+        <source>Connecting to station..</source>
+        <translation type="unfinished">Connecting to station..</translation>
+    </message>
+    <message>
+        <source>Reading device identity..</source>
+        <translation type="unfinished">Reading device identity..</translation>
+    </message>
+    <message>
+        <source>Socket Error</source>
+        <translation type="unfinished">Socket Error</translation>
+    </message>
+    <message>
+        <source>Nexil Error</source>
+        <translation type="unfinished">Nexil Error</translation>
+    </message>
+    <message>
+        <source>No answer from %1:%2 within %3 s.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>MainWindow</source>
@@ -703,6 +734,10 @@
     <message>
         <source>Could not save the data file %1</source>
         <translation>Could not save the data file %1</translation>
+    </message>
+    <message>
+        <source>The device took part of the setup.</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -1081,6 +1116,10 @@
     </message>
     <message>
         <source>Collection stopped before the retry: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The station&apos;s file name cannot name a file: %1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -328,6 +328,37 @@
     </message>
 </context>
 <context>
+    <name>IdentityRead</name>
+    <message>
+        <source>Read From Device</source>
+        <translation>Cihazdan Oku</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>İptal</translation>
+    </message>
+    <message>
+        <source>Connecting to station..</source>
+        <translation>İstasyona bağlanılıyor..</translation>
+    </message>
+    <message>
+        <source>Reading device identity..</source>
+        <translation>Cihaz kimliği okunuyor..</translation>
+    </message>
+    <message>
+        <source>Socket Error</source>
+        <translation>Soket Hatası</translation>
+    </message>
+    <message>
+        <source>Nexil Error</source>
+        <translation>Nexil Hatası</translation>
+    </message>
+    <message>
+        <source>No answer from %1:%2 within %3 s.</source>
+        <translation>%1:%2 adresinden %3 sn içinde yanıt gelmedi.</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>MainWindow</source>
@@ -703,6 +734,10 @@
     <message>
         <source>Could not save the data file %1</source>
         <translation>%1 veri dosyası kaydedilemedi</translation>
+    </message>
+    <message>
+        <source>The device took part of the setup.</source>
+        <translation>Cihaz kurulumun bir kısmını kabul etti.</translation>
     </message>
 </context>
 <context>
@@ -1082,6 +1117,10 @@
     <message>
         <source>Collection stopped before the retry: %1</source>
         <translation>Toplama, yeniden denemeden önce durduruldu: %1</translation>
+    </message>
+    <message>
+        <source>The station&apos;s file name cannot name a file: %1</source>
+        <translation>İstasyonun dosya adı kullanılamaz: %1</translation>
     </message>
 </context>
 <context>
