@@ -1,9 +1,10 @@
 #pragma once
 
-// tqm510 --chart [FILE] [--channels 0,4,8] [--daily] [--png OUT.png [--size 1600x900]]
+// tqm510 --chart [FILE] [--channels 0,4,8] [--daily] [--png OUT.png [--size 1600x900]] [--workdir DIR]
 // The chart viewer on one data file without the station table (on none when
 // FILE is left out); with --png it draws the chart offscreen into the image
-// and exits, for scripts that publish charts.
+// and exits, for scripts that publish charts. The window takes the working
+// folder's language, like the main window.
 
 #include <QStringList>
 

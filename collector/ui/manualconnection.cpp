@@ -380,6 +380,10 @@ void ManualConnection::on_btnOpenSerialPort_clicked()
         nexil->cancelLastProcess();
         nexil->closeConnection();
         abandonUpload();
+        if (downloading) {
+            downloading = false;
+            closeProgress();
+        }
         // A port the library no longer holds is closed here.
         if (serialPort->isOpen())
             serialPort->close();
@@ -451,6 +455,11 @@ void ManualConnection::onSocketDisconnected()
     nexil->cancelLastProcess();
     nexil->closeConnection();
     abandonUpload();
+    // A download cut short by the link ends with it.
+    if (downloading) {
+        downloading = false;
+        closeProgress();
+    }
     updateFormState();
 }
 

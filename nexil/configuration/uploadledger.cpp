@@ -10,6 +10,7 @@ using setupwizard::Upload;
 
 UploadLedger::UploadLedger(Nexil *nexil, QObject *parent) : QObject(parent)
 {
+    qRegisterMetaType<setupwizard::Upload>("setupwizard::Upload");
     connect(nexil, &Nexil::channelNamesHaveBeenLoaded, this, [this] { settle(Upload::Names, Accepted); });
     connect(nexil, &Nexil::channelCalibrationsHaveBeenLoaded, this,
             [this] { settle(Upload::Calibrations, Accepted); });

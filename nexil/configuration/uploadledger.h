@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QMetaType>
 #include <QObject>
 #include <QString>
 
@@ -58,3 +59,5 @@ private:
     QString m_reason;
     setupwizard::Upload m_waiting = setupwizard::Upload::None;
 };
+
+Q_DECLARE_METATYPE(setupwizard::Upload)
