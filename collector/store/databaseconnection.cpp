@@ -24,8 +24,15 @@ QVariant text(const QString &value)
     return value.isNull() ? QVariant(QString(QLatin1String(""))) : QVariant(value);
 }
 
+QString &writeError()
+{
+    static QString text;
+    return text;
+}
+
 void logFailure(const QSqlQuery &query)
 {
+    writeError() = query.lastError().text();
     qCDebug(lcStore, "Database Error: %s", qUtf8Printable(query.lastError().text()));
     qCDebug(lcStore, "SQL: %s", qUtf8Printable(query.lastQuery()));
 }
@@ -100,7 +107,8 @@ QString stationsTable(bool server)
                           "export_text INTEGER NOT NULL DEFAULT (1), "
                           "export_excel INTEGER NOT NULL DEFAULT (1), "
                           "status TEXT, "
-                          "download_data INTEGER NOT NULL DEFAULT(1))")
+                          "download_data INTEGER NOT NULL DEFAULT(1), "
+                          "has_error INTEGER NOT NULL DEFAULT (0))")
         .arg(server ? QStringLiteral("id SERIAL PRIMARY KEY")
                     : QStringLiteral("id INTEGER PRIMARY KEY AUTOINCREMENT"));
 }
@@ -130,6 +138,7 @@ bool DatabaseConnection::connectToDatabase(const QString &databaseName, const QS
     // it for long behind another process's write lock.
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs));
     if (!db.open()) {
+        openError() = db.lastError().text();
         qCDebug(lcStore, "%s", qUtf8Printable(db.lastError().text()));
         return false;
     }
@@ -219,7 +228,22 @@ bool DatabaseConnection::createTable()
         qCDebug(lcStore, "Last Querry   : %s", qUtf8Printable(query.lastQuery().simplified()));
         return false;
     }
+    // Stores made before the error flag was kept with the status.
+    if (isPostgreSQL()) {
+        if (!query.exec(QStringLiteral(
+                "ALTER TABLE stations ADD COLUMN IF NOT EXISTS has_error INTEGER NOT NULL DEFAULT 0")))
+            qCDebug(lcStore, "Database Error: %s", qUtf8Printable(query.lastError().text()));
+    } else if (query.exec(QStringLiteral("SELECT has_error FROM stations LIMIT 1")) == false) {
+        if (!query.exec(
+                QStringLiteral("ALTER TABLE stations ADD COLUMN has_error INTEGER NOT NULL DEFAULT 0")))
+            qCDebug(lcStore, "Database Error: %s", qUtf8Printable(query.lastError().text()));
+    }
     return true;
+}
+
+QString DatabaseConnection::lastWriteError()
+{
+    return writeError();
 }
 
 void DatabaseConnection::close()
@@ -307,8 +331,10 @@ QList<DBStation> DatabaseConnection::readStations(bool withStatus, bool *ok)
         s.file_name = query.value(cFileName).toString();
         s.export_text = query.value(cExportText).toBool();
         s.export_excel = query.value(cExportExcel).toBool();
-        if (withStatus)
+        if (withStatus) {
             s.status = query.value(QStringLiteral("status")).toString();
+            s.has_error = query.value(QStringLiteral("has_error")).toBool();
+        }
         stations.append(s);
     }
     return stations;
@@ -413,7 +439,8 @@ void DatabaseConnection::setLeaseHolder(const QString &holder)
 
 QString DatabaseConnection::statusUpdateStatement(qint64 leaseEpoch)
 {
-    const QString update = QStringLiteral("UPDATE stations SET status = ?, last_connection_time = ? WHERE id = ?");
+    const QString update = QStringLiteral(
+        "UPDATE stations SET status = ?, last_connection_time = ?, has_error = ? WHERE id = ?");
     // On a shared store, only while the lease the visit ran under is still
     // this collector's: a collector that lost the station writes nothing.
     if (leaseHolder().isEmpty() || !isPostgreSQL())
@@ -428,6 +455,7 @@ bool DatabaseConnection::writeStatus(const DBStation &station, QSqlError *error)
     query.addBindValue(text(station.status));
     query.addBindValue(
         text(QLocale::c().toString(station.last_connection_time, QLatin1String(dateTimeFormat))));
+    query.addBindValue(station.has_error ? 1 : 0);
     query.addBindValue(station.id);
     if (!leaseHolder().isEmpty() && isPostgreSQL()) {
         for (const QVariant &v : StationLeases::fenceValues(station.id, leaseHolder(), station.lease_epoch))
@@ -473,6 +501,7 @@ bool DatabaseConnection::writeStations(const QList<DBStation> &stations, RowWrit
     QSqlDatabase db = QSqlDatabase::database();
     if (!db.transaction()) {
         *error = db.lastError();
+        writeError() = error->text();
         qCDebug(lcStore, "Database Error: %s", qUtf8Printable(error->text()));
         return false;
     }
@@ -484,6 +513,7 @@ bool DatabaseConnection::writeStations(const QList<DBStation> &stations, RowWrit
     }
     if (!db.commit()) {
         *error = db.lastError();
+        writeError() = error->text();
         qCDebug(lcStore, "Database Error: %s", qUtf8Printable(error->text()));
         db.rollback();
         return false;
