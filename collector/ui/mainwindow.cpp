@@ -40,6 +40,7 @@
 #include <QPointer>
 #include <QProgressDialog>
 #include <QSettings>
+#include <QStyledItemDelegate>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -51,7 +52,8 @@ const char *const colProperty = "col";
 const int activeColumn = 13;
 // Layouts stored before this one had the status last and narrow.
 const int headerLayoutVersion = 2;
-const int statusWidth = 420;
+const int statusWidth = 480;
+const int titleWidth = 280;
 
 QString settingsFile()
 {
@@ -66,6 +68,20 @@ auto passQuestions(Dialog *dialog, Questions *questions, int)
     dialog->setQuestions(questions);
 }
 template<typename Dialog> void passQuestions(Dialog *, Questions *, long) {}
+
+// Both ends of a long status matter: the file and why it failed.
+class MiddleElideDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->textElideMode = Qt::ElideMiddle;
+    }
+};
 
 } // namespace
 
@@ -216,11 +232,20 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 
 void MainWindow::fixToolBar()
 {
+    ui->mainToolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    fixEnableButtonWidth();
+    toolBarTextWidth = ui->mainToolBar->sizeHint().width();
+    fitToolBar();
+}
+
+void MainWindow::fixEnableButtonWidth()
+{
     // The enable button's text changes with the row; its width must not,
     // nor may the buttons after it move under the mouse.
     QWidget *button = ui->mainToolBar->widgetForAction(ui->actEnableRow);
     if (!button)
         return;
+    button->setMinimumWidth(0);
     const QString current = ui->actEnableRow->text();
     int width = 0;
     for (const QString &text : {tr("Enable Row"), tr("Enable"), tr("Disable")}) {
@@ -229,6 +254,26 @@ void MainWindow::fixToolBar()
     }
     ui->actEnableRow->setText(current);
     button->setMinimumWidth(width);
+}
+
+void MainWindow::fitToolBar()
+{
+    // Where the names do not fit, icons alone (names in their tool tips)
+    // keep every action on the bar instead of in a hidden overflow.
+    if (toolBarTextWidth <= 0)
+        return;
+    const Qt::ToolButtonStyle style =
+        toolBarTextWidth <= width() ? Qt::ToolButtonTextUnderIcon : Qt::ToolButtonIconOnly;
+    if (style == ui->mainToolBar->toolButtonStyle())
+        return;
+    ui->mainToolBar->setToolButtonStyle(style);
+    fixEnableButtonWidth();
+}
+
+void MainWindow::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    fitToolBar();
 }
 
 void MainWindow::showStoreHealth()
@@ -269,7 +314,7 @@ void MainWindow::setupTable()
     table->verticalHeader()->setVisible(false);
     table->verticalHeader()->setDefaultSectionSize(25);
     table->setWordWrap(false);
-    table->setTextElideMode(Qt::ElideRight);
+    table->setItemDelegateForColumn(StationTableModel::ColumnStatus, new MiddleElideDelegate(table));
     // The tool bar acts on the row the user selected, nothing else.
     connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &MainWindow::refreshActions);
@@ -428,8 +473,12 @@ void MainWindow::arrangeColumns()
     QHeaderView *header = ui->tableView->horizontalHeader();
     header->moveSection(header->visualIndex(StationTableModel::ColumnStatus),
                         header->visualIndex(StationTableModel::ColumnTitle) + 1);
-    for (int column = 0; column < model->columnCount(); ++column)
-        header->resizeSection(column, qMax(header->sectionSize(column), header->sectionSizeHint(column)));
+    for (int column = 0; column < model->columnCount(); ++column) {
+        if (!header->isSectionHidden(column))
+            header->resizeSection(column, qMax(header->sectionSize(column), header->sectionSizeHint(column)));
+    }
+    header->resizeSection(StationTableModel::ColumnTitle,
+                          qMax(header->sectionSize(StationTableModel::ColumnTitle), titleWidth));
     header->resizeSection(StationTableModel::ColumnStatus, statusWidth);
 }
 

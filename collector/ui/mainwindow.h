@@ -78,6 +78,7 @@ private slots:
 protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void createStatusLabels();
@@ -87,6 +88,8 @@ private:
     void arrangeColumns();
     // Keeps the tool bar's buttons where they are whatever text they show.
     void fixToolBar();
+    void fitToolBar();
+    void fixEnableButtonWidth();
     void showStoreHealth();
     void storeRefused(const QString &title, const QString &what);
     void recount();
@@ -106,6 +109,8 @@ private:
     QLineEdit *txtFilter = nullptr;
     QComboBox *cmbFilter = nullptr;
     QLabel *lblStore = nullptr;
+    // The tool bar's width with the actions' names shown.
+    int toolBarTextWidth = 0;
     StoreHealth storeHealth;
     QMenu *tableMenu = nullptr;
     QLabel *lblCount = nullptr;

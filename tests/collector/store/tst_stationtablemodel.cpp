@@ -398,7 +398,7 @@ void tst_StationTableModel::followStoreTakesOthersChangesWithoutWriting()
     QCOMPARE(inserted.count(), 1);
     QCOMPARE(model.rowCount(), 3);
     QCOMPARE(modifiedRows, QList<int>{0}); // only a settings change goes to the worker
-    QCOMPARE(changedRows, QList<int>{0}); // c keeps its own status: nothing to show
+    QCOMPARE(changedRows, QList<int>{0});  // c keeps its own status: nothing to show
     const DBStation first = model.stations().at(0);
     QCOMPARE(first.id, a);
     QCOMPARE(first.name, QStringLiteral("Köprübaşı"));
@@ -432,12 +432,16 @@ void tst_StationTableModel::errorFlagIsStoredWithTheStatus()
         // The table as stores made before the flag have it.
         QVERIFY(q.exec(QStringLiteral(
             "CREATE TABLE stations (id INTEGER PRIMARY KEY AUTOINCREMENT, title TEXT NOT NULL, name TEXT NOT "
-            "NULL, code TEXT NOT NULL, region INTEGER NOT NULL DEFAULT (0), basin INTEGER NOT NULL DEFAULT (0), "
+            "NULL, code TEXT NOT NULL, region INTEGER NOT NULL DEFAULT (0), basin INTEGER NOT NULL DEFAULT "
+            "(0), "
             "no INTEGER NOT NULL DEFAULT (0), device_type TEXT, phone TEXT, ip TEXT, port INTEGER NOT NULL "
-            "DEFAULT (4380), connection_period INTEGER NOT NULL DEFAULT (60), last_connection_time TEXT, active "
+            "DEFAULT (4380), connection_period INTEGER NOT NULL DEFAULT (60), last_connection_time TEXT, "
+            "active "
             "INTEGER NOT NULL DEFAULT (0), coordinate TEXT NOT NULL DEFAULT ('0.000000, 0.000000'), email "
-            "INTEGER NOT NULL DEFAULT (0), emaillist TEXT NOT NULL DEFAULT (''), file_path TEXT, file_name TEXT, "
-            "export_text INTEGER NOT NULL DEFAULT (1), export_excel INTEGER NOT NULL DEFAULT (1), status TEXT, "
+            "INTEGER NOT NULL DEFAULT (0), emaillist TEXT NOT NULL DEFAULT (''), file_path TEXT, file_name "
+            "TEXT, "
+            "export_text INTEGER NOT NULL DEFAULT (1), export_excel INTEGER NOT NULL DEFAULT (1), status "
+            "TEXT, "
             "download_data INTEGER NOT NULL DEFAULT(1))")));
         QVERIFY(q.exec(QStringLiteral("INSERT INTO stations(title, name, code) VALUES('T', 'N', 'OLD')")));
     }

@@ -6,8 +6,8 @@
 #include "ui/dialoggraphic.h"
 #include "ui/editstationdialog.h"
 #include "ui/mainwindow.h"
-#include "ui/stationfiltermodel.h"
 #include "ui/manualconnection.h"
+#include "ui/stationfiltermodel.h"
 #include "uievents.h"
 
 #include <QAction>
@@ -201,10 +201,14 @@ void tst_MainWindow::firstStartThenRestartKeepsTheLayout()
     QCOMPARE(table()->model()->headerData(44, Qt::Horizontal).toString(), QStringLiteral("Doluluk Oranı"));
     QCOMPARE(child<QLabel>("lblCount")->text(), QStringLiteral("<html><body><b>Count</b>: 2</body></html>"));
     // The rows' text on the rows' background: readable without a style sheet.
-    QVERIFY(child<QLabel>("lblActive")->text().contains(
-        QStringLiteral("color:#FFFFFF;background-color:#008080;'>&nbsp;<b>Active</b> : 1")));
-    QVERIFY(child<QLabel>("lblInactive")->text().contains(
-        QStringLiteral("color:#999999;background-color:#F0F0F0;'>&nbsp;<b>Inactive</b> : 1")));
+    QVERIFY(
+        child<QLabel>("lblActive")
+            ->text()
+            .contains(QStringLiteral("color:#FFFFFF;background-color:#008080;'>&nbsp;<b>Active</b> : 1")));
+    QVERIFY(
+        child<QLabel>("lblInactive")
+            ->text()
+            .contains(QStringLiteral("color:#999999;background-color:#F0F0F0;'>&nbsp;<b>Inactive</b> : 1")));
     QVERIFY(child<QLabel>("lblError")->text().contains(QStringLiteral("<b>Error</b> : 0")));
 
     // Change the layout, then start again.
@@ -650,8 +654,8 @@ void tst_MainWindow::sixtyStationsShowTheFailingOnesReadably()
         ids << addStation(QStringLiteral("S%1").arg(i, 2, 10, QLatin1Char('0')), i % 10 != 9);
     openWindow();
     StationTableModel *model = window->stationModel();
-    const QString longStatus = QStringLiteral(
-        "/srv/tqm510/files/CODES07/a/rather/long/folder/CODES07_08122026.xml could not be saved: No space left");
+    const QString longStatus = QStringLiteral("/srv/tqm510/files/CODES07/a/rather/long/folder/"
+                                              "CODES07_08122026.xml could not be saved: No space left");
     int failing = 0;
     for (int i = 0; i < 60; ++i) {
         DBStation s = model->stations().at(i);
@@ -666,12 +670,16 @@ void tst_MainWindow::sixtyStationsShowTheFailingOnesReadably()
     QCOMPARE(header()->visualIndex(StationTableModel::ColumnStatus),
              header()->visualIndex(StationTableModel::ColumnTitle) + 1);
     QVERIFY(header()->sectionSize(StationTableModel::ColumnStatus) >= 400);
-    QCOMPARE(table()->model()->index(viewRow(ids.at(7)), StationTableModel::ColumnStatus).data(Qt::ToolTipRole)
+    QCOMPARE(table()
+                 ->model()
+                 ->index(viewRow(ids.at(7)), StationTableModel::ColumnStatus)
+                 .data(Qt::ToolTipRole)
                  .toString(),
              longStatus);
     for (int column = 0; column < StationTableModel::ColumnCount; ++column) {
         if (!header()->isSectionHidden(column))
-            QVERIFY2(header()->sectionSize(column) >= header()->sectionSizeHint(column), qPrintable(QString::number(column)));
+            QVERIFY2(header()->sectionSize(column) >= header()->sectionSizeHint(column),
+                     qPrintable(QString::number(column)));
     }
     QCOMPARE(table()->model()->index(viewRow(ids.at(0)), StationTableModel::ColumnActive).data().toString(),
              QStringLiteral("Yes"));
@@ -753,7 +761,8 @@ void tst_MainWindow::toolBarActsOnlyOnASelectedRowAndSaysWhatFailed()
     questions.answer(QMessageBox::Ok);
     action("actEnableRow")->trigger();
     QCOMPARE(questions.last().icon, QMessageBox::Critical);
-    QVERIFY2(questions.last().text.contains(QStringLiteral("CODEA was not changed")), qPrintable(questions.last().text));
+    QVERIFY2(questions.last().text.contains(QStringLiteral("CODEA was not changed")),
+             qPrintable(questions.last().text));
     QVERIFY(questions.last().text.contains(QStringLiteral("locked")));
     QVERIFY(window->stationModel()->stations().at(0).active);
 
@@ -782,7 +791,8 @@ void tst_MainWindow::toolBarActsOnlyOnASelectedRowAndSaysWhatFailed()
     const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
     controller->onWorkerStatusChanged(status);
     QCOMPARE(window->stationModel()->stations().at(0).status, status.status);
-    QCOMPARE(table()->model()->index(viewRow(a), StationTableModel::ColumnStatus).data().toString(), status.status);
+    QCOMPARE(table()->model()->index(viewRow(a), StationTableModel::ColumnStatus).data().toString(),
+             status.status);
     auto *store = child<QLabel>("lblStore");
     QTRY_VERIFY(store->isVisible());
     QVERIFY2(store->text().contains(QStringLiteral("locked")), qPrintable(store->text()));

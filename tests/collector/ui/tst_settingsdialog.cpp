@@ -1,11 +1,11 @@
+#include "../common/smtpsink.h"
+#include "collection/collectionoptions.h"
 #include "store/databaseconnection.h"
 #include "store/stationtablemodel.h"
+#include "store/workfolder.h"
 #include "support/scriptedquestions.h"
 #include "ui/collectorsettings.h"
 #include "ui/editstationdialog.h"
-#include "../common/smtpsink.h"
-#include "collection/collectionoptions.h"
-#include "store/workfolder.h"
 #include "ui/settingsdialog.h"
 #include "ui/startup.h"
 #include "uievents.h"
@@ -390,7 +390,8 @@ void tst_SettingsDialog::collectionPagesCheckStoreAndSendATestMail()
     QVERIFY(sink.mails.first().to.first().contains("ops@example.org"));
     sink.mode = SmtpSink::Refuse;
     w<QPushButton>(dialog, "btnTestMail")->click();
-    QTRY_VERIFY(w<QLabel>(dialog, "lblTestMail")->text().startsWith(QLatin1String("The server did not take")));
+    QTRY_VERIFY(
+        w<QLabel>(dialog, "lblTestMail")->text().startsWith(QLatin1String("The server did not take")));
     QVERIFY(w<QPushButton>(dialog, "btnTestMail")->isEnabled());
 
     const int asked = ask->asked.size();

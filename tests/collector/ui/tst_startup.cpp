@@ -1,18 +1,18 @@
 #include "store/databaseconnection.h"
 #include "store/stationtablemodel.h"
 #include "store/workfolder.h"
-#include "ui/settingsdialog.h"
 #include "support/scriptedquestions.h"
 #include "ui/collectorsettings.h"
 #include "ui/mainwindow.h"
+#include "ui/settingsdialog.h"
 #include "ui/startup.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDomDocument>
-#include <QPushButton>
 #include <QProcess>
+#include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStyle>
@@ -247,7 +247,8 @@ void tst_Startup::windowlessModesNeedNoDisplay()
 void tst_Startup::settingsOkFromAnotherFolderKeepsTheStations()
 {
     QTemporaryDir work, home;
-    QVERIFY(QDir(work.path()).mkpath(QStringLiteral("data")) && QDir(work.path()).mkpath(QStringLiteral("lang")));
+    QVERIFY(QDir(work.path()).mkpath(QStringLiteral("data")) &&
+            QDir(work.path()).mkpath(QStringLiteral("lang")));
     for (const char *name : {"tr_tr.qm", "en_us.qm"})
         QVERIFY(QFile::copy(buildLang() + QLatin1Char('/') + QLatin1String(name),
                             work.filePath(QStringLiteral("lang/")) + QLatin1String(name)));
@@ -280,7 +281,8 @@ void tst_Startup::settingsOkFromAnotherFolderKeepsTheStations()
                     continue;
                 window->setDialogRunner([&](QDialog *dialog) {
                     if (qobject_cast<SettingsDialog *>(dialog)) {
-                        *language = dialog->findChild<QComboBox *>(QStringLiteral("cmbLanguage"))->currentText();
+                        *language =
+                            dialog->findChild<QComboBox *>(QStringLiteral("cmbLanguage"))->currentText();
                         dialog->findChild<QPushButton *>(QStringLiteral("OK"))->click();
                     }
                     return dialog->result();
