@@ -24,6 +24,13 @@ QVariant text(const QString &value)
     return value.isNull() ? QVariant(QString(QLatin1String(""))) : QVariant(value);
 }
 
+// Whether the stations table has the error flag's column.
+bool &errorFlagStored()
+{
+    static bool stored = true;
+    return stored;
+}
+
 QString &writeError()
 {
     static QString text;
@@ -228,16 +235,20 @@ bool DatabaseConnection::createTable()
         qCDebug(lcStore, "Last Querry   : %s", qUtf8Printable(query.lastQuery().simplified()));
         return false;
     }
-    // Stores made before the error flag was kept with the status.
+    // Stores made before the error flag was kept with the status get its
+    // column; where that is not allowed (a read-only file, a role without
+    // the right) statuses are stored without it.
+    const QString probe = QStringLiteral("SELECT has_error FROM stations LIMIT 1");
     if (isPostgreSQL()) {
         if (!query.exec(QStringLiteral(
                 "ALTER TABLE stations ADD COLUMN IF NOT EXISTS has_error INTEGER NOT NULL DEFAULT 0")))
             qCDebug(lcStore, "Database Error: %s", qUtf8Printable(query.lastError().text()));
-    } else if (query.exec(QStringLiteral("SELECT has_error FROM stations LIMIT 1")) == false) {
+    } else if (!query.exec(probe)) {
         if (!query.exec(
                 QStringLiteral("ALTER TABLE stations ADD COLUMN has_error INTEGER NOT NULL DEFAULT 0")))
             qCDebug(lcStore, "Database Error: %s", qUtf8Printable(query.lastError().text()));
     }
+    errorFlagStored() = query.exec(probe);
     return true;
 }
 
@@ -303,6 +314,7 @@ QList<DBStation> DatabaseConnection::readStations(bool withStatus, bool *ok)
     const int cFileName = rec.indexOf(QStringLiteral("file_name"));
     const int cExportText = rec.indexOf(QStringLiteral("export_text"));
     const int cExportExcel = rec.indexOf(QStringLiteral("export_excel"));
+    const int cError = rec.indexOf(QStringLiteral("has_error"));
 
     while (query.next()) {
         DBStation s;
@@ -333,7 +345,7 @@ QList<DBStation> DatabaseConnection::readStations(bool withStatus, bool *ok)
         s.export_excel = query.value(cExportExcel).toBool();
         if (withStatus) {
             s.status = query.value(QStringLiteral("status")).toString();
-            s.has_error = query.value(QStringLiteral("has_error")).toBool();
+            s.has_error = cError >= 0 && query.value(cError).toBool();
         }
         stations.append(s);
     }
@@ -439,8 +451,11 @@ void DatabaseConnection::setLeaseHolder(const QString &holder)
 
 QString DatabaseConnection::statusUpdateStatement(qint64 leaseEpoch)
 {
-    const QString update = QStringLiteral(
-        "UPDATE stations SET status = ?, last_connection_time = ?, has_error = ? WHERE id = ?");
+    const QString update =
+        errorFlagStored()
+            ? QStringLiteral(
+                  "UPDATE stations SET status = ?, last_connection_time = ?, has_error = ? WHERE id = ?")
+            : QStringLiteral("UPDATE stations SET status = ?, last_connection_time = ? WHERE id = ?");
     // On a shared store, only while the lease the visit ran under is still
     // this collector's: a collector that lost the station writes nothing.
     if (leaseHolder().isEmpty() || !isPostgreSQL())
@@ -455,7 +470,8 @@ bool DatabaseConnection::writeStatus(const DBStation &station, QSqlError *error)
     query.addBindValue(text(station.status));
     query.addBindValue(
         text(QLocale::c().toString(station.last_connection_time, QLatin1String(dateTimeFormat))));
-    query.addBindValue(station.has_error ? 1 : 0);
+    if (errorFlagStored())
+        query.addBindValue(station.has_error ? 1 : 0);
     query.addBindValue(station.id);
     if (!leaseHolder().isEmpty() && isPostgreSQL()) {
         for (const QVariant &v : StationLeases::fenceValues(station.id, leaseHolder(), station.lease_epoch))

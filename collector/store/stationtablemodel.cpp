@@ -348,6 +348,9 @@ void StationTableModel::showPublishedStatus(const DBStation &status)
         record.last_connection_time = status.last_connection_time;
         record.values = status.values;
         record.has_error = status.has_error;
+        // The operator's last change already went to the worker when it was
+        // made: a status must not send it again.
+        record.modified = false;
         emit dataChanged(index(row, 0), index(row, ColumnCount - 1), {});
         return;
     }
