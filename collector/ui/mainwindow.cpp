@@ -580,8 +580,8 @@ void MainWindow::on_actDeleteStation_triggered()
     for (int at = 0; at < stations.size(); ++at) {
         if (stations.at(at).id == station.id) {
             if (!model->removeRows(at, 1))
-                storeRefused(tr("Remove Station"),
-                             tr("Station %1 was not removed: the database refused it.").arg(station.code));
+                storeRefused(tr("Remove Station"), tr("Station %1 was not removed: the database refused it.")
+                                                       .arg(station.code.toHtmlEscaped()));
             break;
         }
     }
@@ -606,8 +606,9 @@ void MainWindow::on_actEnableRow_triggered()
     station.active = !station.active;
     station.modified = true;
     if (!model->setData(model->index(row, activeColumn), QVariant::fromValue(station), Qt::EditRole))
-        storeRefused(station.active ? tr("Enable") : tr("Disable"),
-                     tr("Station %1 was not changed: the database refused it.").arg(station.code));
+        storeRefused(
+            station.active ? tr("Enable") : tr("Disable"),
+            tr("Station %1 was not changed: the database refused it.").arg(station.code.toHtmlEscaped()));
 }
 
 void MainWindow::on_tableView_doubleClicked(const QModelIndex &index)
