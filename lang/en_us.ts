@@ -718,6 +718,10 @@ The database said: %2</source>
         <source>Station %1 was not changed: the database refused it.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Pause Collecting</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ManualConnection</name>

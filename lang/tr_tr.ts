@@ -725,6 +725,10 @@ Veritabanının yanıtı: %2</translation>
         <source>Station %1 was not changed: the database refused it.</source>
         <translation>%1 istasyonu değiştirilmedi: veritabanı reddetti.</translation>
     </message>
+    <message>
+        <source>Pause Collecting</source>
+        <translation>Toplamayı Duraklat</translation>
+    </message>
 </context>
 <context>
     <name>ManualConnection</name>

@@ -233,27 +233,35 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 void MainWindow::fixToolBar()
 {
     ui->mainToolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    fixEnableButtonWidth();
+    fixChangingButtonWidths();
     toolBarTextWidth = ui->mainToolBar->sizeHint().width();
     fitToolBar();
 }
 
-void MainWindow::fixEnableButtonWidth()
+void MainWindow::fixChangingButtonWidths()
 {
-    // The enable button's text changes with the row; its width must not,
-    // nor may the buttons after it move under the mouse.
-    QWidget *button = ui->mainToolBar->widgetForAction(ui->actEnableRow);
-    if (!button)
-        return;
-    button->setMinimumWidth(0);
-    const QString current = ui->actEnableRow->text();
-    int width = 0;
-    for (const QString &text : {tr("Enable Row"), tr("Enable"), tr("Disable")}) {
-        ui->actEnableRow->setText(text);
-        width = qMax(width, button->sizeHint().width());
+    // Some buttons' texts change with the row or the collection; their
+    // widths must not, nor may the buttons after them move under the mouse.
+    const struct
+    {
+        QAction *action;
+        QStringList texts;
+    } changing[] = {{ui->actEnableRow, {tr("Enable Row"), tr("Enable"), tr("Disable")}},
+                    {ui->actStartCollecting, {tr("Start Collecting"), tr("Pause Collecting")}}};
+    for (const auto &c : changing) {
+        QWidget *button = ui->mainToolBar->widgetForAction(c.action);
+        if (!button)
+            continue;
+        button->setMinimumWidth(0);
+        const QString current = c.action->text();
+        int width = 0;
+        for (const QString &text : c.texts) {
+            c.action->setText(text);
+            width = qMax(width, button->sizeHint().width());
+        }
+        c.action->setText(current);
+        button->setMinimumWidth(width);
     }
-    ui->actEnableRow->setText(current);
-    button->setMinimumWidth(width);
 }
 
 void MainWindow::fitToolBar()
@@ -267,7 +275,7 @@ void MainWindow::fitToolBar()
     if (style == ui->mainToolBar->toolButtonStyle())
         return;
     ui->mainToolBar->setToolButtonStyle(style);
-    fixEnableButtonWidth();
+    fixChangingButtonWidths();
 }
 
 void MainWindow::resizeEvent(QResizeEvent *event)
@@ -516,6 +524,9 @@ void MainWindow::saveWindowState()
 
 void MainWindow::on_actStartCollecting_triggered()
 {
+    // The button says what a click does now.
+    ui->actStartCollecting->setText(ui->actStartCollecting->isChecked() ? tr("Pause Collecting")
+                                                                        : tr("Start Collecting"));
     if (ui->actStartCollecting->isChecked()) {
         ui->actStartCollecting->setIcon(QIcon(QStringLiteral(":/images/stop.png")));
         controller->startCollecting();

@@ -89,7 +89,7 @@ private:
     // Keeps the tool bar's buttons where they are whatever text they show.
     void fixToolBar();
     void fitToolBar();
-    void fixEnableButtonWidth();
+    void fixChangingButtonWidths();
     void showStoreHealth();
     void storeRefused(const QString &title, const QString &what);
     void recount();

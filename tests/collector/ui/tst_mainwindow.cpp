@@ -567,12 +567,18 @@ void tst_MainWindow::startAndPauseCollecting()
     const QImage stop = QIcon(QStringLiteral(":/images/stop.png")).pixmap(32).toImage();
     QVERIFY(play != stop);
     QCOMPARE(start->icon().pixmap(32).toImage(), play);
+    QWidget *next = window->findChild<QToolBar *>()->widgetForAction(action("actAddStation"));
+    const QRect where = next->geometry();
     start->trigger();
     QVERIFY(window->workerController()->isCollecting());
     QCOMPARE(start->icon().pixmap(32).toImage(), stop);
+    // It says what a click does now, without moving the buttons after it.
+    QCOMPARE(start->text(), QStringLiteral("Pause Collecting"));
+    QCOMPARE(next->geometry(), where);
     start->trigger();
     QVERIFY(!window->workerController()->isCollecting());
     QCOMPARE(start->icon().pixmap(32).toImage(), play);
+    QCOMPARE(start->text(), QStringLiteral("Start Collecting"));
 }
 
 void tst_MainWindow::closingAsksAndStopsTheWorkers()
