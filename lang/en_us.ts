@@ -2,6 +2,165 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US">
 <context>
+    <name>CollectionPages</name>
+    <message>
+        <source>Minutes to wait before each new try after a failed visit, e.g. 2,5,15; empty: no retries.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Retry after (minutes)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> s</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Clock drift limit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Set the device clock when it drifts further</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Device password</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> days</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Warn when a device&apos;s memory will be full within this many days.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Memory warning</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Failed visits in a row before the alert mail goes out.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Alert after failed visits</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>empty: no mail</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mail server</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Port</source>
+        <translation type="unfinished">Port</translation>
+    </message>
+    <message>
+        <source>None</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>STARTTLS</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>TLS</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Encryption</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>User</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sender</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>recipient of the test mail</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Send a test mail</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Test</source>
+        <translation type="unfinished">Test</translation>
+    </message>
+    <message>
+        <source>empty: the working folder&apos;s data/data.db</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Database URL</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>sqlite:///path/data.db or postgresql://user@host:5432/name. The program uses a new database from its next start.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>stored; type to replace</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please type the retry minutes as positive numbers separated by commas!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please type a correct mail server name!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please type a correct sender address!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please type a correct database URL! (%1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No mail server is set.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please type a correct recipient address!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sending...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Test mail</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>This test mail was sent from the settings of the data collector.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The server took the test mail.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The server did not take the test mail: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>DialogGraphic</name>
     <message>
         <source>Grafik</source>
@@ -326,6 +485,23 @@
         <source>Files</source>
         <translation>Files</translation>
     </message>
+    <message>
+        <source>Save Station</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The station was not saved: the database refused it.
+
+%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>FileReveal</name>
+    <message>
+        <source>No program to show folders could be started.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>IdentityRead</name>
@@ -461,18 +637,6 @@
         <translation>&lt;html&gt;&lt;body&gt;&lt;b&gt;Count&lt;/b&gt;: %1&lt;/body&gt;&lt;/html&gt;</translation>
     </message>
     <message>
-        <source>&lt;html&gt;&lt;body&gt;&lt;font  style=&apos;color:%1;&apos;&gt;&lt;b&gt;Active&lt;/b&gt; : %2&lt;/font&gt;&lt;/body&gt;&lt;/html&gt;</source>
-        <translation>&lt;html&gt;&lt;body&gt;&lt;font  style=&apos;color:%1;&apos;&gt;&lt;b&gt;Active&lt;/b&gt; : %2&lt;/font&gt;&lt;/body&gt;&lt;/html&gt;</translation>
-    </message>
-    <message>
-        <source>&lt;html&gt;&lt;body&gt;&lt;font  style=&apos;color:%1;&apos;&gt;&lt;b&gt;Inactive&lt;/b&gt; : %2&lt;/font&gt;&lt;/body&gt;&lt;/html&gt;</source>
-        <translation>&lt;html&gt;&lt;body&gt;&lt;font  style=&apos;color:%1;&apos;&gt;&lt;b&gt;Inactive&lt;/b&gt; : %2&lt;/font&gt;&lt;/body&gt;&lt;/html&gt;</translation>
-    </message>
-    <message>
-        <source>&lt;html&gt;&lt;body&gt;&lt;font  style=&apos;color:%1;&apos;&gt;&lt;b&gt;Error&lt;/b&gt; : %2&lt;/font&gt;&lt;/body&gt;&lt;/html&gt;</source>
-        <translation>&lt;html&gt;&lt;body&gt;&lt;font  style=&apos;color:%1;&apos;&gt;&lt;b&gt;Error&lt;/b&gt; : %2&lt;/font&gt;&lt;/body&gt;&lt;/html&gt;</translation>
-    </message>
-    <message>
         <source>Disable</source>
         <translation>Disable</translation>
     </message>
@@ -522,6 +686,71 @@
     </message>
     <message>
         <source>Station %1 is held by the collector %2, which visits it. It is not visited from here.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The folder could not be shown.
+
+%1
+%2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show all stations</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show only the inactive stations</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show only the failing stations</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Filter by code, title or status</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>All stations</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Only failing</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Only inactive</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1
+
+The database said: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;body&gt;&lt;span style=&apos;color:%1;background-color:%2;&apos;&gt;&amp;nbsp;&lt;b&gt;Active&lt;/b&gt; : %3&amp;nbsp;&lt;/span&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;body&gt;&lt;span style=&apos;color:%1;background-color:%2;&apos;&gt;&amp;nbsp;&lt;b&gt;Inactive&lt;/b&gt; : %3&amp;nbsp;&lt;/span&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;body&gt;&lt;span style=&apos;color:%1;background-color:%2;&apos;&gt;&amp;nbsp;&lt;b&gt;Error&lt;/b&gt; : %3&amp;nbsp;&lt;/span&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Station %1 was not removed: the database refused it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Station %1 was not changed: the database refused it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Pause Collecting</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -818,6 +1047,26 @@
         <source>Apply</source>
         <translation>Apply</translation>
     </message>
+    <message>
+        <source>Collection</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mail</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Station Store</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation type="unfinished">Error</translation>
+    </message>
+    <message>
+        <source>The settings could not be written to %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>StationMonitor</name>
@@ -1039,6 +1288,25 @@
         <source>Status</source>
         <translation>Status</translation>
     </message>
+    <message>
+        <source>Yes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation type="unfinished">No</translation>
+    </message>
+</context>
+<context>
+    <name>StoreHealth</name>
+    <message>
+        <source>The database has not stored statuses since %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The database has not stored statuses since %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>Worker</name>
@@ -1132,6 +1400,15 @@
     <message>
         <source>Could not connect to database.</source>
         <translation>Could not connect to database.</translation>
+    </message>
+    <message>
+        <source>the folder %1 could not be created</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Database: %1
+Reason: %2</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 </TS>

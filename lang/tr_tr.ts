@@ -2,6 +2,165 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="tr_TR">
 <context>
+    <name>CollectionPages</name>
+    <message>
+        <source>Minutes to wait before each new try after a failed visit, e.g. 2,5,15; empty: no retries.</source>
+        <translation>Başarısız bir ziyaretten sonra her yeni denemeden önce beklenecek dakikalar, ör. 2,5,15; boş: yeniden deneme yok.</translation>
+    </message>
+    <message>
+        <source>Retry after (minutes)</source>
+        <translation>Yeniden deneme (dakika)</translation>
+    </message>
+    <message>
+        <source> s</source>
+        <translation> sn</translation>
+    </message>
+    <message>
+        <source>Clock drift limit</source>
+        <translation>Saat kayması sınırı</translation>
+    </message>
+    <message>
+        <source>Set the device clock when it drifts further</source>
+        <translation>Daha fazla kayarsa cihaz saatini ayarla</translation>
+    </message>
+    <message>
+        <source>Device password</source>
+        <translation>Cihaz parolası</translation>
+    </message>
+    <message>
+        <source> days</source>
+        <translation> gün</translation>
+    </message>
+    <message>
+        <source>Warn when a device&apos;s memory will be full within this many days.</source>
+        <translation>Cihaz belleği bu kadar gün içinde dolacaksa uyar.</translation>
+    </message>
+    <message>
+        <source>Memory warning</source>
+        <translation>Bellek uyarısı</translation>
+    </message>
+    <message>
+        <source>Failed visits in a row before the alert mail goes out.</source>
+        <translation>Uyarı e-postası gönderilmeden önce art arda başarısız ziyaret sayısı.</translation>
+    </message>
+    <message>
+        <source>Alert after failed visits</source>
+        <translation>Uyarı için başarısız ziyaret</translation>
+    </message>
+    <message>
+        <source>empty: no mail</source>
+        <translation>boş: e-posta yok</translation>
+    </message>
+    <message>
+        <source>Mail server</source>
+        <translation>E-posta sunucusu</translation>
+    </message>
+    <message>
+        <source>Port</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>None</source>
+        <translation>Yok</translation>
+    </message>
+    <message>
+        <source>STARTTLS</source>
+        <translation>STARTTLS</translation>
+    </message>
+    <message>
+        <source>TLS</source>
+        <translation>TLS</translation>
+    </message>
+    <message>
+        <source>Encryption</source>
+        <translation>Şifreleme</translation>
+    </message>
+    <message>
+        <source>User</source>
+        <translation>Kullanıcı</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>Parola</translation>
+    </message>
+    <message>
+        <source>Sender</source>
+        <translation>Gönderen</translation>
+    </message>
+    <message>
+        <source>recipient of the test mail</source>
+        <translation>deneme e-postasının alıcısı</translation>
+    </message>
+    <message>
+        <source>Send a test mail</source>
+        <translation>Deneme e-postası gönder</translation>
+    </message>
+    <message>
+        <source>Test</source>
+        <translation>Deneme</translation>
+    </message>
+    <message>
+        <source>empty: the working folder&apos;s data/data.db</source>
+        <translation>boş: çalışma klasörünün data/data.db dosyası</translation>
+    </message>
+    <message>
+        <source>Database URL</source>
+        <translation>Veritabanı adresi (URL)</translation>
+    </message>
+    <message>
+        <source>sqlite:///path/data.db or postgresql://user@host:5432/name. The program uses a new database from its next start.</source>
+        <translation>sqlite:///yol/data.db veya postgresql://kullanici@sunucu:5432/ad. Program yeni veritabanını bir sonraki açılışta kullanır.</translation>
+    </message>
+    <message>
+        <source>stored; type to replace</source>
+        <translation>kayıtlı; değiştirmek için yazın</translation>
+    </message>
+    <message>
+        <source>Please type the retry minutes as positive numbers separated by commas!</source>
+        <translation>Lütfen yeniden deneme dakikalarını virgülle ayrılmış pozitif sayılar olarak yazın!</translation>
+    </message>
+    <message>
+        <source>Please type a correct mail server name!</source>
+        <translation>Lütfen geçerli bir e-posta sunucusu adı yazın!</translation>
+    </message>
+    <message>
+        <source>Please type a correct sender address!</source>
+        <translation>Lütfen geçerli bir gönderen adresi yazın!</translation>
+    </message>
+    <message>
+        <source>Please type a correct database URL! (%1)</source>
+        <translation>Lütfen geçerli bir veritabanı adresi yazın! (%1)</translation>
+    </message>
+    <message>
+        <source>No mail server is set.</source>
+        <translation>E-posta sunucusu ayarlanmamış.</translation>
+    </message>
+    <message>
+        <source>Please type a correct recipient address!</source>
+        <translation>Lütfen geçerli bir alıcı adresi yazın!</translation>
+    </message>
+    <message>
+        <source>Sending...</source>
+        <translation>Gönderiliyor...</translation>
+    </message>
+    <message>
+        <source>Test mail</source>
+        <translation>Deneme e-postası</translation>
+    </message>
+    <message>
+        <source>This test mail was sent from the settings of the data collector.</source>
+        <translation>Bu deneme e-postası veri toplayıcının ayarlarından gönderildi.</translation>
+    </message>
+    <message>
+        <source>The server took the test mail.</source>
+        <translation>Sunucu deneme e-postasını kabul etti.</translation>
+    </message>
+    <message>
+        <source>The server did not take the test mail: %1</source>
+        <translation>Sunucu deneme e-postasını kabul etmedi: %1</translation>
+    </message>
+</context>
+<context>
     <name>DialogGraphic</name>
     <message>
         <source>Grafik</source>
@@ -326,6 +485,25 @@
         <source>Files</source>
         <translation>Dosyalar</translation>
     </message>
+    <message>
+        <source>Save Station</source>
+        <translation>İstasyonu Kaydet</translation>
+    </message>
+    <message>
+        <source>The station was not saved: the database refused it.
+
+%1</source>
+        <translation>İstasyon kaydedilmedi: veritabanı reddetti.
+
+%1</translation>
+    </message>
+</context>
+<context>
+    <name>FileReveal</name>
+    <message>
+        <source>No program to show folders could be started.</source>
+        <translation>Klasörleri gösterecek bir program başlatılamadı.</translation>
+    </message>
 </context>
 <context>
     <name>IdentityRead</name>
@@ -461,18 +639,6 @@
         <translation>&lt;html&gt;&lt;body&gt;&lt;b&gt;Toplam&lt;/b&gt;: %1&lt;/body&gt;&lt;/html&gt;</translation>
     </message>
     <message>
-        <source>&lt;html&gt;&lt;body&gt;&lt;font  style=&apos;color:%1;&apos;&gt;&lt;b&gt;Active&lt;/b&gt; : %2&lt;/font&gt;&lt;/body&gt;&lt;/html&gt;</source>
-        <translation>&lt;html&gt;&lt;body&gt;&lt;font  style=&apos;color:%1;&apos;&gt;&lt;b&gt;Aktif&lt;/b&gt; : %2&lt;/font&gt;&lt;/body&gt;&lt;/html&gt;</translation>
-    </message>
-    <message>
-        <source>&lt;html&gt;&lt;body&gt;&lt;font  style=&apos;color:%1;&apos;&gt;&lt;b&gt;Inactive&lt;/b&gt; : %2&lt;/font&gt;&lt;/body&gt;&lt;/html&gt;</source>
-        <translation>&lt;html&gt;&lt;body&gt;&lt;font  style=&apos;color:%1;&apos;&gt;&lt;b&gt;Pasif&lt;/b&gt; : %2&lt;/font&gt;&lt;/body&gt;&lt;/html&gt;</translation>
-    </message>
-    <message>
-        <source>&lt;html&gt;&lt;body&gt;&lt;font  style=&apos;color:%1;&apos;&gt;&lt;b&gt;Error&lt;/b&gt; : %2&lt;/font&gt;&lt;/body&gt;&lt;/html&gt;</source>
-        <translation>&lt;html&gt;&lt;body&gt;&lt;font  style=&apos;color:%1;&apos;&gt;&lt;b&gt;Hatalı&lt;/b&gt; : %2&lt;/font&gt;&lt;/body&gt;&lt;/html&gt;</translation>
-    </message>
-    <message>
         <source>Disable</source>
         <translation>Devre Dışı Bırak</translation>
     </message>
@@ -523,6 +689,76 @@
     <message>
         <source>Station %1 is held by the collector %2, which visits it. It is not visited from here.</source>
         <translation>%1 istasyonu %2 toplayıcısında; onu o ziyaret ediyor. Buradan ziyaret edilmiyor.</translation>
+    </message>
+    <message>
+        <source>The folder could not be shown.
+
+%1
+%2</source>
+        <translation>Klasör gösterilemedi.
+
+%1
+%2</translation>
+    </message>
+    <message>
+        <source>Show all stations</source>
+        <translation>Tüm istasyonları göster</translation>
+    </message>
+    <message>
+        <source>Show only the inactive stations</source>
+        <translation>Yalnızca pasif istasyonları göster</translation>
+    </message>
+    <message>
+        <source>Show only the failing stations</source>
+        <translation>Yalnızca hatalı istasyonları göster</translation>
+    </message>
+    <message>
+        <source>Filter by code, title or status</source>
+        <translation>Kod, başlık veya duruma göre süz</translation>
+    </message>
+    <message>
+        <source>All stations</source>
+        <translation>Tüm istasyonlar</translation>
+    </message>
+    <message>
+        <source>Only failing</source>
+        <translation>Yalnızca hatalılar</translation>
+    </message>
+    <message>
+        <source>Only inactive</source>
+        <translation>Yalnızca pasifler</translation>
+    </message>
+    <message>
+        <source>%1
+
+The database said: %2</source>
+        <translation>%1
+
+Veritabanının yanıtı: %2</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;body&gt;&lt;span style=&apos;color:%1;background-color:%2;&apos;&gt;&amp;nbsp;&lt;b&gt;Active&lt;/b&gt; : %3&amp;nbsp;&lt;/span&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;body&gt;&lt;span style=&apos;color:%1;background-color:%2;&apos;&gt;&amp;nbsp;&lt;b&gt;Aktif&lt;/b&gt; : %3&amp;nbsp;&lt;/span&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;body&gt;&lt;span style=&apos;color:%1;background-color:%2;&apos;&gt;&amp;nbsp;&lt;b&gt;Inactive&lt;/b&gt; : %3&amp;nbsp;&lt;/span&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;body&gt;&lt;span style=&apos;color:%1;background-color:%2;&apos;&gt;&amp;nbsp;&lt;b&gt;Pasif&lt;/b&gt; : %3&amp;nbsp;&lt;/span&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;body&gt;&lt;span style=&apos;color:%1;background-color:%2;&apos;&gt;&amp;nbsp;&lt;b&gt;Error&lt;/b&gt; : %3&amp;nbsp;&lt;/span&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;body&gt;&lt;span style=&apos;color:%1;background-color:%2;&apos;&gt;&amp;nbsp;&lt;b&gt;Hatalı&lt;/b&gt; : %3&amp;nbsp;&lt;/span&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>Station %1 was not removed: the database refused it.</source>
+        <translation>%1 istasyonu kaldırılmadı: veritabanı reddetti.</translation>
+    </message>
+    <message>
+        <source>Station %1 was not changed: the database refused it.</source>
+        <translation>%1 istasyonu değiştirilmedi: veritabanı reddetti.</translation>
+    </message>
+    <message>
+        <source>Pause Collecting</source>
+        <translation>Toplamayı Duraklat</translation>
     </message>
 </context>
 <context>
@@ -818,6 +1054,26 @@
         <source>Apply</source>
         <translation>Uygula</translation>
     </message>
+    <message>
+        <source>Collection</source>
+        <translation>Toplama</translation>
+    </message>
+    <message>
+        <source>Mail</source>
+        <translation>E-posta</translation>
+    </message>
+    <message>
+        <source>Station Store</source>
+        <translation>İstasyon Deposu</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Hata</translation>
+    </message>
+    <message>
+        <source>The settings could not be written to %1.</source>
+        <translation>Ayarlar %1 dosyasına yazılamadı.</translation>
+    </message>
 </context>
 <context>
     <name>StationMonitor</name>
@@ -1039,6 +1295,25 @@
         <source>Status</source>
         <translation>Durum</translation>
     </message>
+    <message>
+        <source>Yes</source>
+        <translation>Evet</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>Hayır</translation>
+    </message>
+</context>
+<context>
+    <name>StoreHealth</name>
+    <message>
+        <source>The database has not stored statuses since %1.</source>
+        <translation>Veritabanı %1 tarihinden beri durumları kaydedemiyor.</translation>
+    </message>
+    <message>
+        <source>The database has not stored statuses since %1: %2</source>
+        <translation>Veritabanı %1 tarihinden beri durumları kaydedemiyor: %2</translation>
+    </message>
 </context>
 <context>
     <name>Worker</name>
@@ -1132,6 +1407,16 @@
     <message>
         <source>Could not connect to database.</source>
         <translation>Veritabanına bağlanılamadı.</translation>
+    </message>
+    <message>
+        <source>the folder %1 could not be created</source>
+        <translation>%1 klasörü oluşturulamadı</translation>
+    </message>
+    <message>
+        <source>Database: %1
+Reason: %2</source>
+        <translation>Veritabanı: %1
+Neden: %2</translation>
     </message>
 </context>
 </TS>

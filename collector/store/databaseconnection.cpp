@@ -24,8 +24,22 @@ QVariant text(const QString &value)
     return value.isNull() ? QVariant(QString(QLatin1String(""))) : QVariant(value);
 }
 
+// Whether the stations table has the error flag's column.
+bool &errorFlagStored()
+{
+    static bool stored = true;
+    return stored;
+}
+
+QString &writeError()
+{
+    static QString text;
+    return text;
+}
+
 void logFailure(const QSqlQuery &query)
 {
+    writeError() = query.lastError().text();
     qCDebug(lcStore, "Database Error: %s", qUtf8Printable(query.lastError().text()));
     qCDebug(lcStore, "SQL: %s", qUtf8Printable(query.lastQuery()));
 }
@@ -100,7 +114,8 @@ QString stationsTable(bool server)
                           "export_text INTEGER NOT NULL DEFAULT (1), "
                           "export_excel INTEGER NOT NULL DEFAULT (1), "
                           "status TEXT, "
-                          "download_data INTEGER NOT NULL DEFAULT(1))")
+                          "download_data INTEGER NOT NULL DEFAULT(1), "
+                          "has_error INTEGER NOT NULL DEFAULT (0))")
         .arg(server ? QStringLiteral("id SERIAL PRIMARY KEY")
                     : QStringLiteral("id INTEGER PRIMARY KEY AUTOINCREMENT"));
 }
@@ -130,6 +145,7 @@ bool DatabaseConnection::connectToDatabase(const QString &databaseName, const QS
     // it for long behind another process's write lock.
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs));
     if (!db.open()) {
+        openError() = db.lastError().text();
         qCDebug(lcStore, "%s", qUtf8Printable(db.lastError().text()));
         return false;
     }
@@ -219,7 +235,26 @@ bool DatabaseConnection::createTable()
         qCDebug(lcStore, "Last Querry   : %s", qUtf8Printable(query.lastQuery().simplified()));
         return false;
     }
+    // Stores made before the error flag was kept with the status get its
+    // column; where that is not allowed (a read-only file, a role without
+    // the right) statuses are stored without it.
+    const QString probe = QStringLiteral("SELECT has_error FROM stations LIMIT 1");
+    if (isPostgreSQL()) {
+        if (!query.exec(QStringLiteral(
+                "ALTER TABLE stations ADD COLUMN IF NOT EXISTS has_error INTEGER NOT NULL DEFAULT 0")))
+            qCDebug(lcStore, "Database Error: %s", qUtf8Printable(query.lastError().text()));
+    } else if (!query.exec(probe)) {
+        if (!query.exec(
+                QStringLiteral("ALTER TABLE stations ADD COLUMN has_error INTEGER NOT NULL DEFAULT 0")))
+            qCDebug(lcStore, "Database Error: %s", qUtf8Printable(query.lastError().text()));
+    }
+    errorFlagStored() = query.exec(probe);
     return true;
+}
+
+QString DatabaseConnection::lastWriteError()
+{
+    return writeError();
 }
 
 void DatabaseConnection::close()
@@ -279,6 +314,7 @@ QList<DBStation> DatabaseConnection::readStations(bool withStatus, bool *ok)
     const int cFileName = rec.indexOf(QStringLiteral("file_name"));
     const int cExportText = rec.indexOf(QStringLiteral("export_text"));
     const int cExportExcel = rec.indexOf(QStringLiteral("export_excel"));
+    const int cError = rec.indexOf(QStringLiteral("has_error"));
 
     while (query.next()) {
         DBStation s;
@@ -307,8 +343,10 @@ QList<DBStation> DatabaseConnection::readStations(bool withStatus, bool *ok)
         s.file_name = query.value(cFileName).toString();
         s.export_text = query.value(cExportText).toBool();
         s.export_excel = query.value(cExportExcel).toBool();
-        if (withStatus)
+        if (withStatus) {
             s.status = query.value(QStringLiteral("status")).toString();
+            s.has_error = cError >= 0 && query.value(cError).toBool();
+        }
         stations.append(s);
     }
     return stations;
@@ -413,7 +451,11 @@ void DatabaseConnection::setLeaseHolder(const QString &holder)
 
 QString DatabaseConnection::statusUpdateStatement(qint64 leaseEpoch)
 {
-    const QString update = QStringLiteral("UPDATE stations SET status = ?, last_connection_time = ? WHERE id = ?");
+    const QString update =
+        errorFlagStored()
+            ? QStringLiteral(
+                  "UPDATE stations SET status = ?, last_connection_time = ?, has_error = ? WHERE id = ?")
+            : QStringLiteral("UPDATE stations SET status = ?, last_connection_time = ? WHERE id = ?");
     // On a shared store, only while the lease the visit ran under is still
     // this collector's: a collector that lost the station writes nothing.
     if (leaseHolder().isEmpty() || !isPostgreSQL())
@@ -428,6 +470,8 @@ bool DatabaseConnection::writeStatus(const DBStation &station, QSqlError *error)
     query.addBindValue(text(station.status));
     query.addBindValue(
         text(QLocale::c().toString(station.last_connection_time, QLatin1String(dateTimeFormat))));
+    if (errorFlagStored())
+        query.addBindValue(station.has_error ? 1 : 0);
     query.addBindValue(station.id);
     if (!leaseHolder().isEmpty() && isPostgreSQL()) {
         for (const QVariant &v : StationLeases::fenceValues(station.id, leaseHolder(), station.lease_epoch))
@@ -473,6 +517,7 @@ bool DatabaseConnection::writeStations(const QList<DBStation> &stations, RowWrit
     QSqlDatabase db = QSqlDatabase::database();
     if (!db.transaction()) {
         *error = db.lastError();
+        writeError() = error->text();
         qCDebug(lcStore, "Database Error: %s", qUtf8Printable(error->text()));
         return false;
     }
@@ -484,6 +529,7 @@ bool DatabaseConnection::writeStations(const QList<DBStation> &stations, RowWrit
     }
     if (!db.commit()) {
         *error = db.lastError();
+        writeError() = error->text();
         qCDebug(lcStore, "Database Error: %s", qUtf8Printable(error->text()));
         db.rollback();
         return false;

@@ -32,6 +32,8 @@ public:
     // Why the last open failed (never holding a password).
     static QString lastOpenError();
     static bool isPostgreSQL();
+    // Why the last refused write or delete failed, as the database said it.
+    static QString lastWriteError();
     bool createTable();
     // Closes the default connection and lets it go (before the process ends).
     static void close();

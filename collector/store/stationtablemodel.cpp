@@ -65,6 +65,12 @@ const char *const headers[StationTableModel::ColumnCount] = {
 
 const char *const dateTimeFormat = "yyyy-MM-dd hh:mm:ss";
 
+// Switches read in the window's language, not as "true"/"false".
+QString yesNo(bool on)
+{
+    return on ? StationTableModel::tr("Yes") : StationTableModel::tr("No");
+}
+
 // The operator's settings of a station, as the store keeps them.
 bool sameSettings(const DBStation &a, const DBStation &b)
 {
@@ -189,23 +195,23 @@ QVariant StationTableModel::displayValue(const DBStation &s, int column) const
     case 12:
         return s.last_connection_time.toString(QLatin1String(dateTimeFormat));
     case 13:
-        return s.active;
+        return yesNo(s.active);
     case 14:
         return s.coordinate;
     case 15:
-        return s.email;
+        return yesNo(s.email);
     case 16:
         return s.emaillist.join(QLatin1Char(','));
     case 17:
-        return s.download_data;
+        return yesNo(s.download_data);
     case 18:
         return s.file_path;
     case 19:
         return s.file_name;
     case 20:
-        return s.export_text;
+        return yesNo(s.export_text);
     case 21:
-        return s.export_excel;
+        return yesNo(s.export_excel);
     case ColumnStatus:
         return s.status;
     default:
@@ -314,8 +320,11 @@ bool StationTableModel::updateStatuses(const QList<int> &rows, const QList<DBSta
         if (row < 0 || row >= stationList.size() || stationList.at(row).id != statuses.at(i).id)
             return false;
     }
-    if (!DatabaseConnection::updateStatuses(statuses, busy))
+    if (!DatabaseConnection::updateStatuses(statuses, busy)) {
+        emit statusStoreFailed(DatabaseConnection::lastWriteError());
         return false;
+    }
+    emit statusStoreWorking();
     for (int i = 0; i < rows.size(); ++i) {
         DBStation &record = stationList[rows.at(i)];
         const DBStation &status = statuses.at(i);
@@ -327,6 +336,24 @@ bool StationTableModel::updateStatuses(const QList<int> &rows, const QList<DBSta
         emit dataChanged(index(rows.at(i), 0), index(rows.at(i), ColumnCount - 1), {});
     }
     return true;
+}
+
+void StationTableModel::showPublishedStatus(const DBStation &status)
+{
+    for (int row = 0; row < stationList.size(); ++row) {
+        DBStation &record = stationList[row];
+        if (record.id != status.id)
+            continue;
+        record.status = status.status;
+        record.last_connection_time = status.last_connection_time;
+        record.values = status.values;
+        record.has_error = status.has_error;
+        // The operator's last change already went to the worker when it was
+        // made: a status must not send it again.
+        record.modified = false;
+        emit dataChanged(index(row, 0), index(row, ColumnCount - 1), {});
+        return;
+    }
 }
 
 bool StationTableModel::insertRows(int row, int count, const QModelIndex &)
@@ -391,14 +418,14 @@ void StationTableModel::followStore(const QList<DBStation> &stored, const QSet<i
         // What only this program knows: the latest instant values and whether
         // its own last visit failed.
         next.values = current.values;
-        next.has_error = current.has_error;
         if (ownStatuses.contains(s.id)) {
             next.status = current.status;
             next.last_connection_time = current.last_connection_time;
+            next.has_error = current.has_error;
         }
         const bool settingsChanged = !sameSettings(current, next);
         if (!settingsChanged && next.status == current.status &&
-            next.last_connection_time == current.last_connection_time)
+            next.last_connection_time == current.last_connection_time && next.has_error == current.has_error)
             continue;
         next.modified = settingsChanged;
         stationList[row] = next;

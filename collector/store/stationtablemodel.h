@@ -44,6 +44,9 @@ public:
     // the instant values and the error flag); the operator's settings stay
     // as the list has them. Nothing changes when the database refuses any.
     bool updateStatuses(const QList<int> &rows, const QList<DBStation> &statuses, bool *busy = nullptr);
+    // A worker's status as published, shown at once whether or not the
+    // store has taken it yet (nothing is written).
+    void showPublishedStatus(const DBStation &status);
     bool insertRows(int row, int count, const QModelIndex &parent = QModelIndex()) override;
     bool removeRows(int row, int count, const QModelIndex &parent = QModelIndex()) override;
     // Takes in what others wrote into a shared store, writing nothing back:
@@ -59,6 +62,15 @@ public:
     QString enabledColor() const { return colorEnable; }
     QString disabledColor() const { return colorDisable; }
     QString errorColor() const { return colorError; }
+    QString enabledBackground() const { return colorEnableBackground; }
+    QString disabledBackground() const { return colorDisableBackground; }
+    QString errorBackground() const { return colorErrorBackground; }
+
+signals:
+    // Writing workers' statuses failed (reason as the database said it), or
+    // worked again.
+    void statusStoreFailed(const QString &reason);
+    void statusStoreWorking();
 
 private:
     QVariant displayValue(const DBStation &station, int column) const;

@@ -14,11 +14,12 @@ WorkFolder &currentFolder()
     return folder;
 }
 
-// The classic layout: the working folder holds settings.ini or has data/,
-// lang/ or style/ beside it.
-bool hasClassicLayout(const QDir &working)
+// The classic layout: data/, lang/ or style/ beside the folder, or (only
+// for the program's own folder) settings.ini in it. A settings.ini alone in
+// the current folder proves nothing: any program may have left one there.
+bool hasClassicLayout(const QDir &working, bool settingsCounts)
 {
-    if (QFileInfo::exists(working.filePath(QStringLiteral("settings.ini"))))
+    if (settingsCounts && QFileInfo::exists(working.filePath(QStringLiteral("settings.ini"))))
         return true;
     for (const char *sibling : {"../data", "../lang", "../style"})
         if (QFileInfo(working.filePath(QLatin1String(sibling))).isDir())
@@ -37,10 +38,10 @@ WorkFolder WorkFolder::resolve(const QString &option, const QString &environment
     if (!given.isEmpty()) {
         f.m_kind = Explicit;
         f.m_root = QDir::cleanPath(QDir(given).absolutePath());
-    } else if (hasClassicLayout(QDir::current())) {
+    } else if (hasClassicLayout(QDir::current(), false)) {
         f.m_kind = Classic;
         f.m_root = QDir::currentPath();
-    } else if (!programDir.isEmpty() && hasClassicLayout(QDir(programDir))) {
+    } else if (!programDir.isEmpty() && hasClassicLayout(QDir(programDir), true)) {
         f.m_kind = Classic;
         f.m_root = QDir::cleanPath(QDir(programDir).absolutePath());
     } else {

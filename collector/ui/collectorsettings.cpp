@@ -1,15 +1,18 @@
 #include "collectorsettings.h"
 
+#include "store/workfolder.h"
+
 #include <QDir>
 #include <QSettings>
 
 QString defaultStationDirectory()
 {
-#ifdef Q_OS_WIN
-    return QStringLiteral("C:/Velk_Data");
-#else
-    return QDir::home().filePath(QStringLiteral("Velk_Data"));
-#endif
+    return WorkFolder::current().filesDir();
+}
+
+QString CollectorSettings::iniFile()
+{
+    return WorkFolder::current().settingsFile();
 }
 
 QString directoryChooserStart()

@@ -7,8 +7,8 @@
 #include <QStringList>
 
 // Where new stations keep their files unless the settings say otherwise:
-// "C:/Velk_Data" on Windows, "Velk_Data" in the user's home folder elsewhere
-// (a relative "C:/..." would become a folder named "C:" in the working one).
+// the working folder's files/, where the service can write (each station
+// gets its code's folder in it).
 QString defaultStationDirectory();
 
 // The directory choosers open here: the first drive on Windows, "/" elsewhere.
@@ -31,7 +31,8 @@ struct CollectorSettings
     // Writes every key and syncs the file; false when it could not be written.
     bool save(const QString &fileName = iniFile()) const;
 
-    static QString iniFile() { return QStringLiteral("settings.ini"); }
+    // The working folder's settings.ini, whatever the current folder is.
+    static QString iniFile();
 };
 
 // The style sheets "<name>.qss" in `styleDirectory` and the translations

@@ -4,10 +4,12 @@
 #include "collectorsettings.h"
 #include "questions.h"
 #include "stationform.h"
+#include "store/databaseconnection.h"
 #include "store/stationtablemodel.h"
 
 #include "nexil/protocol/nexil.h"
 
+#include <QDir>
 #include <QProgressDialog>
 #include <QTcpSocket>
 
@@ -27,7 +29,11 @@ EditStationDialog::EditStationDialog(StationTableModel *model, QModelIndex index
     } else {
         this->index = QModelIndex();
         const CollectorSettings settings = CollectorSettings::load();
-        station.file_path = settings.defaultPath;
+        // Each station gets its code's folder under the default one, as long
+        // as the path shows what was proposed.
+        pathParent = settings.defaultPath;
+        proposedPath = pathParent;
+        station.file_path = pathParent;
         station.export_text = settings.exportToText;
         station.export_excel = settings.exportToExcel;
         setWindowTitle(tr("New Station"));
@@ -45,6 +51,26 @@ EditStationDialog::EditStationDialog(StationTableModel *model, QModelIndex index
 
     fillForm();
     ui->tabWidget->setCurrentIndex(0);
+    connect(ui->txtCode, &QLineEdit::textChanged, this, [this](const QString &code) {
+        if (proposedPath.isNull() || ui->txtPath->text() != proposedPath)
+            return;
+        proposedPath = proposedFolder(pathParent, code);
+        ui->txtPath->setText(proposedPath);
+    });
+}
+
+QString EditStationDialog::proposedFolder(const QString &parent, const QString &code)
+{
+    // The code may come from the device: only a plain folder name is used.
+    QString name = code.simplified();
+    for (QChar &c : name) {
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c == QLatin1Char(':') ||
+            c.category() == QChar::Other_Control)
+            c = QLatin1Char('_');
+    }
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return parent;
+    return QDir(parent).filePath(name);
 }
 
 EditStationDialog::~EditStationDialog()
@@ -176,8 +202,13 @@ void EditStationDialog::on_btnSave_clicked()
 
     s.modified = true;
     station = s;
-    if (model && model->setData(index, QVariant::fromValue(station), Qt::EditRole))
+    if (model && model->setData(index, QVariant::fromValue(station), Qt::EditRole)) {
         accept();
+        return;
+    }
+    m_questions->critical(this, tr("Save Station"),
+                          tr("The station was not saved: the database refused it.\n\n%1")
+                              .arg(DatabaseConnection::lastWriteError()));
 }
 
 void EditStationDialog::on_btnCancel_clicked()

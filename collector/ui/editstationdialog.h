@@ -54,6 +54,8 @@ private slots:
     void on_cbCreateText_toggled(bool);
 
 private:
+    // parent/CODE, with a code that cannot leave parent.
+    static QString proposedFolder(const QString &parent, const QString &code);
     void fillForm();
     void updateEnabling();
     void selectDeviceType(const QString &type);
@@ -69,4 +71,8 @@ private:
     QTcpSocket *socket = nullptr;
     QPointer<QProgressDialog> progress;
     Questions *m_questions;
+    // A new station's folder: pathParent/CODE while the path shows the last
+    // proposal (null: an existing station, nothing proposed).
+    QString pathParent;
+    QString proposedPath;
 };

@@ -1,5 +1,6 @@
 #include "filereveal.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
@@ -17,19 +18,27 @@ namespace FileReveal {
 
 namespace {
 
-void openFolder(const QString &folder)
+void openFolder(const QString &folder, const std::function<void(const QString &)> &failed)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(folder).absoluteFilePath()));
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(folder).absoluteFilePath())) && failed)
+        failed(QCoreApplication::translate("FileReveal", "No program to show folders could be started."));
 }
 
 } // namespace
 
-void reveal(const QString &folder, const QString &file, QObject *owner)
+void reveal(const QString &folder, const QString &file, QObject *owner,
+            std::function<void(const QString &reason)> failed)
 {
 #if defined(Q_OS_WIN)
     auto *explorer = new QProcess(owner);
     QObject::connect(explorer, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), explorer,
                      &QObject::deleteLater);
+    QObject::connect(explorer, &QProcess::errorOccurred, explorer,
+                     [explorer, failed](QProcess::ProcessError) {
+                         if (failed)
+                             failed(explorer->errorString());
+                         explorer->deleteLater();
+                     });
     const QStringList args = file.isEmpty()
                                  ? QStringList{QDir::toNativeSeparators(QFileInfo(folder).absoluteFilePath())}
                                  : QStringList{QStringLiteral("/select,"), QDir::toNativeSeparators(file)};
@@ -46,20 +55,20 @@ void reveal(const QString &folder, const QString &file, QObject *owner)
     call << QStringList{QUrl::fromLocalFile(target).toString()} << QString();
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
-        openFolder(folder);
+        openFolder(folder, failed);
         return;
     }
     auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 5000), owner);
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
-                     [folder](QDBusPendingCallWatcher *w) {
+                     [folder, failed](QDBusPendingCallWatcher *w) {
                          if (w->isError())
-                             openFolder(folder);
+                             openFolder(folder, failed);
                          w->deleteLater();
                      });
 #else
     Q_UNUSED(file)
     Q_UNUSED(owner)
-    openFolder(folder);
+    openFolder(folder, failed);
 #endif
 }
 

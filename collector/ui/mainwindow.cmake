@@ -7,6 +7,9 @@ target_sources(collector_ui PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/stationcounts.cpp ${CMAKE_CURRENT_LIST_DIR}/stationcounts.h
     ${CMAKE_CURRENT_LIST_DIR}/stationfiles.cpp ${CMAKE_CURRENT_LIST_DIR}/stationfiles.h
     ${CMAKE_CURRENT_LIST_DIR}/filereveal.cpp ${CMAKE_CURRENT_LIST_DIR}/filereveal.h
+    ${CMAKE_CURRENT_LIST_DIR}/stationfiltermodel.cpp ${CMAKE_CURRENT_LIST_DIR}/stationfiltermodel.h
+    ${CMAKE_CURRENT_LIST_DIR}/storehealth.cpp ${CMAKE_CURRENT_LIST_DIR}/storehealth.h
+    ${CMAKE_CURRENT_LIST_DIR}/checkmenu.cpp ${CMAKE_CURRENT_LIST_DIR}/checkmenu.h
 )
 
 # Showing a file in the desktop's file manager goes over D-Bus where there is one.

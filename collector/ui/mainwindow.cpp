@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "checkmenu.h"
 #include "collection/leasekeeper.h"
 #include "collection/workercontroller.h"
 #include "dialoggraphic.h"
@@ -10,6 +11,8 @@
 #include "settingsdialog.h"
 #include "stationcounts.h"
 #include "stationfiles.h"
+#include "stationfiltermodel.h"
+#include "store/databaseconnection.h"
 #include "store/stationtablemodel.h"
 #include "store/workfolder.h"
 
@@ -25,22 +28,32 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCursor>
 #include <QDir>
 #include <QFileInfo>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QProgressDialog>
 #include <QSettings>
-#include <QSortFilterProxyModel>
+#include <QStyledItemDelegate>
 #include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
 
 namespace {
 
 const char *const rowProperty = "row";
 const char *const colProperty = "col";
 const int activeColumn = 13;
+// Layouts stored before this one had the status last and narrow.
+const int headerLayoutVersion = 2;
+const int statusWidth = 480;
+const int titleWidth = 280;
 
 QString settingsFile()
 {
@@ -55,6 +68,20 @@ auto passQuestions(Dialog *dialog, Questions *questions, int)
     dialog->setQuestions(questions);
 }
 template<typename Dialog> void passQuestions(Dialog *, Questions *, long) {}
+
+// Both ends of a long status matter: the file and why it failed.
+class MiddleElideDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->textElideMode = Qt::ElideMiddle;
+    }
+};
 
 } // namespace
 
@@ -72,7 +99,14 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
 {
     initResources();
     m_runDialog = [](QDialog *dialog) { return dialog->exec(); };
-    m_reveal = [this](const QString &folder, const QString &file) { FileReveal::reveal(folder, file, this); };
+    m_reveal = [this](const QString &folder, const QString &file) {
+        const QPointer<MainWindow> self(this);
+        FileReveal::reveal(folder, file, this, [self, folder](const QString &reason) {
+            if (self)
+                self->m_questions->critical(
+                    self, tr("Dizin Aç"), tr("The folder could not be shown.\n\n%1\n%2").arg(folder, reason));
+        });
+    };
 
     ui->setupUi(this);
     for (QAction *action : findChildren<QAction *>()) {
@@ -83,16 +117,29 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     ui->actManualConnectToolBar->setEnabled(NEXIL_MANUAL_CONSOLE);
 
     createStatusLabels();
+    fixToolBar();
 
     model = new StationTableModel;
     connect(model, &StationTableModel::dataChanged, this, &MainWindow::onTableDataChanged);
-    proxy = new QSortFilterProxyModel;
-    proxy->setSourceModel(model);
+    connect(model, &StationTableModel::statusStoreFailed, this, [this](const QString &reason) {
+        storeHealth.failed(reason, QDateTime::currentDateTime());
+        showStoreHealth();
+    });
+    connect(model, &StationTableModel::statusStoreWorking, this, [this] {
+        storeHealth.worked();
+        showStoreHealth();
+    });
+    proxy = new StationFilterModel;
+    proxy->setStations(model);
+    createFilterBar();
     setupTable();
     connect(ui->tableView->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &MainWindow::onCurrentRowChanged);
 
     controller = new WorkerController(model);
+    // Shown as published: storing may lag behind or fail.
+    connect(controller, &WorkerController::stationStatusPublished, model,
+            &StationTableModel::showPublishedStatus);
     // On a shared store, what other operators and collectors write shows here
     // too, and collecting takes leases so that each station has one collector.
     leases = LeaseKeeper::followStore(model, controller, QString(), this);
@@ -131,6 +178,125 @@ void MainWindow::createStatusLabels()
             "#ccc;border-bottom: 0px solid #ccc;}"));
         ui->statusBar->addWidget(label);
     }
+    // A click on a counter shows those stations.
+    for (QLabel *label : {lblCount, lblInactive, lblError}) {
+        label->installEventFilter(this);
+        label->setCursor(Qt::PointingHandCursor);
+    }
+    lblCount->setToolTip(tr("Show all stations"));
+    lblInactive->setToolTip(tr("Show only the inactive stations"));
+    lblError->setToolTip(tr("Show only the failing stations"));
+
+    lblStore = new QLabel(this);
+    lblStore->setObjectName(QStringLiteral("lblStore"));
+    lblStore->setTextFormat(Qt::PlainText);
+    lblStore->setStyleSheet(QStringLiteral("QLabel { background: #b00020; color: white; padding: 0 6px; }"));
+    lblStore->hide();
+    ui->statusBar->addWidget(lblStore, 1);
+}
+
+void MainWindow::createFilterBar()
+{
+    txtFilter = new QLineEdit(this);
+    txtFilter->setObjectName(QStringLiteral("txtFilter"));
+    txtFilter->setPlaceholderText(tr("Filter by code, title or status"));
+    txtFilter->setClearButtonEnabled(true);
+    cmbFilter = new QComboBox(this);
+    cmbFilter->setObjectName(QStringLiteral("cmbFilter"));
+    cmbFilter->addItem(tr("All stations"), StationFilterModel::AllStations);
+    cmbFilter->addItem(tr("Only failing"), StationFilterModel::OnlyFailing);
+    cmbFilter->addItem(tr("Only inactive"), StationFilterModel::OnlyInactive);
+    connect(txtFilter, &QLineEdit::textChanged, proxy, &StationFilterModel::setText);
+    connect(cmbFilter, qOverload<int>(&QComboBox::currentIndexChanged), this,
+            [this] { proxy->setKind(StationFilterModel::Kind(cmbFilter->currentData().toInt())); });
+    auto *bar = new QHBoxLayout;
+    bar->addWidget(txtFilter, 1);
+    bar->addWidget(cmbFilter);
+    ui->verticalLayout->insertLayout(0, bar);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonRelease) {
+        const int kind = watched == lblError      ? StationFilterModel::OnlyFailing
+                         : watched == lblInactive ? StationFilterModel::OnlyInactive
+                         : watched == lblCount    ? StationFilterModel::AllStations
+                                                  : -1;
+        if (kind >= 0) {
+            cmbFilter->setCurrentIndex(cmbFilter->findData(kind));
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::fixToolBar()
+{
+    ui->mainToolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    fixChangingButtonWidths();
+    toolBarTextWidth = ui->mainToolBar->sizeHint().width();
+    fitToolBar();
+}
+
+void MainWindow::fixChangingButtonWidths()
+{
+    // Some buttons' texts change with the row or the collection; their
+    // widths must not, nor may the buttons after them move under the mouse.
+    const struct
+    {
+        QAction *action;
+        QStringList texts;
+    } changing[] = {{ui->actEnableRow, {tr("Enable Row"), tr("Enable"), tr("Disable")}},
+                    {ui->actStartCollecting, {tr("Start Collecting"), tr("Pause Collecting")}}};
+    for (const auto &c : changing) {
+        QWidget *button = ui->mainToolBar->widgetForAction(c.action);
+        if (!button)
+            continue;
+        button->setMinimumWidth(0);
+        const QString current = c.action->text();
+        int width = 0;
+        for (const QString &text : c.texts) {
+            c.action->setText(text);
+            width = qMax(width, button->sizeHint().width());
+        }
+        c.action->setText(current);
+        button->setMinimumWidth(width);
+    }
+}
+
+void MainWindow::fitToolBar()
+{
+    // Where the names do not fit, icons alone (names in their tool tips)
+    // keep every action on the bar instead of in a hidden overflow.
+    if (toolBarTextWidth <= 0)
+        return;
+    const Qt::ToolButtonStyle style =
+        toolBarTextWidth <= width() ? Qt::ToolButtonTextUnderIcon : Qt::ToolButtonIconOnly;
+    if (style == ui->mainToolBar->toolButtonStyle())
+        return;
+    ui->mainToolBar->setToolButtonStyle(style);
+    fixChangingButtonWidths();
+}
+
+void MainWindow::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    fitToolBar();
+}
+
+void MainWindow::showStoreHealth()
+{
+    const QString text = storeHealth.text();
+    lblStore->setText(text);
+    lblStore->setToolTip(text);
+    lblStore->setVisible(!text.isEmpty());
+}
+
+void MainWindow::storeRefused(const QString &title, const QString &what)
+{
+    const QString reason = DatabaseConnection::lastWriteError().simplified();
+    m_questions->critical(this, title,
+                          reason.isEmpty() ? what : tr("%1\n\nThe database said: %2").arg(what, reason));
 }
 
 void MainWindow::setupTable()
@@ -155,6 +321,11 @@ void MainWindow::setupTable()
     header->setDragDropMode(QAbstractItemView::InternalMove);
     table->verticalHeader()->setVisible(false);
     table->verticalHeader()->setDefaultSectionSize(25);
+    table->setWordWrap(false);
+    table->setItemDelegateForColumn(StationTableModel::ColumnStatus, new MiddleElideDelegate(table));
+    // The tool bar acts on the row the user selected, nothing else.
+    connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &MainWindow::refreshActions);
 
     tableMenu = new QMenu;
     tableMenu->setObjectName(QStringLiteral("tableMenu"));
@@ -187,15 +358,22 @@ void MainWindow::recount()
 {
     const StationCounts counts = StationCounts::of(model->stations());
     lblCount->setText(tr("<html><body><b>Count</b>: %1</body></html>").arg(counts.total));
-    lblActive->setText(tr("<html><body><font  style='color:%1;'><b>Active</b> : %2</font></body></html>")
-                           .arg(model->enabledColor())
-                           .arg(counts.active));
-    lblInactive->setText(tr("<html><body><font  style='color:%1;'><b>Inactive</b> : %2</font></body></html>")
-                             .arg(model->disabledColor())
-                             .arg(counts.inactive));
-    lblError->setText(tr("<html><body><font  style='color:%1;'><b>Error</b> : %2</font></body></html>")
-                          .arg(model->errorColor())
-                          .arg(counts.error));
+    // The rows' own colours, text on background: readable on any status bar.
+    lblActive->setText(
+        tr("<html><body><span style='color:%1;background-color:%2;'>&nbsp;<b>Active</b> : %3&nbsp;</span>"
+           "</body></html>")
+            .arg(model->enabledColor(), model->enabledBackground())
+            .arg(counts.active));
+    lblInactive->setText(
+        tr("<html><body><span style='color:%1;background-color:%2;'>&nbsp;<b>Inactive</b> : %3&nbsp;</span>"
+           "</body></html>")
+            .arg(model->disabledColor(), model->disabledBackground())
+            .arg(counts.inactive));
+    lblError->setText(
+        tr("<html><body><span style='color:%1;background-color:%2;'>&nbsp;<b>Error</b> : %3&nbsp;</span>"
+           "</body></html>")
+            .arg(model->errorColor(), model->errorBackground())
+            .arg(counts.error));
     refreshActions();
 }
 
@@ -204,7 +382,10 @@ void MainWindow::refreshActions()
     // An open context menu keeps the row it was opened on.
     if (tableMenu->isVisible())
         return;
-    const QModelIndex current = proxy->mapToSource(ui->tableView->currentIndex());
+    // Only a row the user sees highlighted: a current index the view set by
+    // itself (after a dialog closed) names no station.
+    const QModelIndexList selected = ui->tableView->selectionModel()->selectedRows();
+    const QModelIndex current = selected.size() == 1 ? proxy->mapToSource(selected.first()) : QModelIndex();
     const bool valid = current.isValid() && current.row() < model->rowCount();
     const int row = valid ? current.row() : -1;
     for (QAction *action : {ui->actEditStation, ui->actDeleteStation, ui->actEnableRow}) {
@@ -245,9 +426,6 @@ void MainWindow::showTableMenu(const QPoint &point)
             action->setProperty(colProperty, index.column());
         }
         ui->actManualConnect->setEnabled(NEXIL_MANUAL_CONSOLE);
-        QFont bold = ui->actEnableRow->font();
-        bold.setWeight(75);
-        ui->actEnableRow->setFont(bold);
         ui->actEnableRow->setText(model->stations().at(index.row()).active ? tr("Disable") : tr("Enable"));
         ui->actCopyCellValue->setText(
             tr("Copy \"%1\" value").arg(model->headerData(index.column(), Qt::Horizontal).toString()));
@@ -258,7 +436,7 @@ void MainWindow::showTableMenu(const QPoint &point)
 void MainWindow::showHeaderMenu(const QPoint &)
 {
     QHeaderView *header = ui->tableView->horizontalHeader();
-    auto *menu = new QMenu(tr("Column visibility"), this);
+    auto *menu = new CheckMenu(tr("Column visibility"), this);
     menu->setObjectName(QStringLiteral("headerMenu"));
     menu->setWindowTitle(menu->title());
     menu->setAttribute(Qt::WA_DeleteOnClose);
@@ -298,12 +476,30 @@ void MainWindow::hideDefaultColumns()
         header->hideSection(column);
 }
 
+void MainWindow::arrangeColumns()
+{
+    QHeaderView *header = ui->tableView->horizontalHeader();
+    header->moveSection(header->visualIndex(StationTableModel::ColumnStatus),
+                        header->visualIndex(StationTableModel::ColumnTitle) + 1);
+    for (int column = 0; column < model->columnCount(); ++column) {
+        if (!header->isSectionHidden(column))
+            header->resizeSection(column, qMax(header->sectionSize(column), header->sectionSizeHint(column)));
+    }
+    header->resizeSection(StationTableModel::ColumnTitle,
+                          qMax(header->sectionSize(StationTableModel::ColumnTitle), titleWidth));
+    header->resizeSection(StationTableModel::ColumnStatus, statusWidth);
+}
+
 void MainWindow::restoreWindowState()
 {
     QSettings settings(settingsFile(), QSettings::IniFormat);
     const QByteArray headerState = settings.value(QStringLiteral("StationList/HeaderState")).toByteArray();
-    if (headerState.isEmpty() || !ui->tableView->horizontalHeader()->restoreState(headerState))
+    if (headerState.isEmpty() || !ui->tableView->horizontalHeader()->restoreState(headerState)) {
         hideDefaultColumns();
+        arrangeColumns();
+    } else if (settings.value(QStringLiteral("StationList/HeaderVersion")).toInt() < headerLayoutVersion) {
+        arrangeColumns();
+    }
     resize(settings.value(QStringLiteral("MainWindow/size"), QSize(1024, 768)).toSize());
     move(settings.value(QStringLiteral("MainWindow/pos"), QPoint(0, 0)).toPoint());
     restoreState(settings.value(QStringLiteral("MainWindow/state")).toByteArray());
@@ -316,6 +512,7 @@ void MainWindow::saveWindowState()
     QSettings settings(settingsFile(), QSettings::IniFormat);
     settings.setValue(QStringLiteral("StationList/HeaderState"),
                       ui->tableView->horizontalHeader()->saveState());
+    settings.setValue(QStringLiteral("StationList/HeaderVersion"), headerLayoutVersion);
     settings.setValue(QStringLiteral("MainWindow/maximized"), isMaximized());
     if (!isMaximized()) {
         settings.setValue(QStringLiteral("MainWindow/pos"), pos());
@@ -327,6 +524,9 @@ void MainWindow::saveWindowState()
 
 void MainWindow::on_actStartCollecting_triggered()
 {
+    // The button says what a click does now.
+    ui->actStartCollecting->setText(ui->actStartCollecting->isChecked() ? tr("Pause Collecting")
+                                                                        : tr("Start Collecting"));
     if (ui->actStartCollecting->isChecked()) {
         ui->actStartCollecting->setIcon(QIcon(QStringLiteral(":/images/stop.png")));
         controller->startCollecting();
@@ -390,7 +590,9 @@ void MainWindow::on_actDeleteStation_triggered()
     const QList<DBStation> stations = model->stations();
     for (int at = 0; at < stations.size(); ++at) {
         if (stations.at(at).id == station.id) {
-            model->removeRows(at, 1);
+            if (!model->removeRows(at, 1))
+                storeRefused(tr("Remove Station"), tr("Station %1 was not removed: the database refused it.")
+                                                       .arg(station.code.toHtmlEscaped()));
             break;
         }
     }
@@ -414,7 +616,10 @@ void MainWindow::on_actEnableRow_triggered()
     DBStation station = model->stations().at(row);
     station.active = !station.active;
     station.modified = true;
-    model->setData(model->index(row, activeColumn), QVariant::fromValue(station), Qt::EditRole);
+    if (!model->setData(model->index(row, activeColumn), QVariant::fromValue(station), Qt::EditRole))
+        storeRefused(
+            station.active ? tr("Enable") : tr("Disable"),
+            tr("Station %1 was not changed: the database refused it.").arg(station.code.toHtmlEscaped()));
 }
 
 void MainWindow::on_tableView_doubleClicked(const QModelIndex &index)
@@ -435,10 +640,11 @@ void MainWindow::on_actUpdateStationData_triggered()
         return;
     // Another collector visits it; a visit from here would save its data twice.
     const DBStation station = model->stations().value(row);
-    m_questions->information(this, tr("Update Station Data"),
-                             tr("Station %1 is held by the collector %2, which visits it. It is not visited from "
-                                "here.")
-                                 .arg(station.code.toHtmlEscaped(), holder.toHtmlEscaped()));
+    m_questions->information(
+        this, tr("Update Station Data"),
+        tr("Station %1 is held by the collector %2, which visits it. It is not visited from "
+           "here.")
+            .arg(station.code.toHtmlEscaped(), holder.toHtmlEscaped()));
 }
 
 void MainWindow::on_actManualConnect_triggered()

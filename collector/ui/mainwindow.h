@@ -1,6 +1,7 @@
 #pragma once
 
 #include "questions.h"
+#include "storehealth.h"
 
 #include <QMainWindow>
 #include <QModelIndex>
@@ -9,10 +10,12 @@
 #include <functional>
 
 class QAction;
+class QComboBox;
 class QDialog;
 class QLabel;
+class QLineEdit;
 class QMenu;
-class QSortFilterProxyModel;
+class StationFilterModel;
 class StationTableModel;
 class LeaseKeeper;
 class WorkerController;
@@ -74,10 +77,21 @@ private slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void createStatusLabels();
+    void createFilterBar();
     void setupTable();
+    // Status next to the title, wide; every header readable.
+    void arrangeColumns();
+    // Keeps the tool bar's buttons where they are whatever text they show.
+    void fixToolBar();
+    void fitToolBar();
+    void fixChangingButtonWidths();
+    void showStoreHealth();
+    void storeRefused(const QString &title, const QString &what);
     void recount();
     void refreshActions();
     void toggleColumn(int column);
@@ -91,7 +105,13 @@ private:
 
     Ui::MainWindow *ui = nullptr;
     StationTableModel *model = nullptr;
-    QSortFilterProxyModel *proxy = nullptr;
+    StationFilterModel *proxy = nullptr;
+    QLineEdit *txtFilter = nullptr;
+    QComboBox *cmbFilter = nullptr;
+    QLabel *lblStore = nullptr;
+    // The tool bar's width with the actions' names shown.
+    int toolBarTextWidth = 0;
+    StoreHealth storeHealth;
     QMenu *tableMenu = nullptr;
     QLabel *lblCount = nullptr;
     QLabel *lblActive = nullptr;

@@ -1,13 +1,17 @@
 #include "settingsdialog.h"
 #include "ui_settingsdialog.h"
 
+#include "collectionpages.h"
 #include "collectorsettings.h"
 #include "questions.h"
+#include "startup.h"
+#include "store/workfolder.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QIcon>
+#include <QSettings>
 #include <QStyle>
 #include <QStyleFactory>
 
@@ -22,10 +26,7 @@ void selectText(QComboBox *box, const QString &text)
 
 } // namespace
 
-SettingsDialog::SettingsDialog(QWidget *parent)
-    : SettingsDialog(QCoreApplication::applicationDirPath(), parent)
-{
-}
+SettingsDialog::SettingsDialog(QWidget *parent) : SettingsDialog(QString(), parent) {}
 
 SettingsDialog::SettingsDialog(const QString &programDirectory, QWidget *parent)
     : QDialog(parent), ui(new Ui::SettingsDialog), programDirectory(programDirectory),
@@ -33,6 +34,7 @@ SettingsDialog::SettingsDialog(const QString &programDirectory, QWidget *parent)
 {
     ui->setupUi(this);
     setModal(true);
+    pages = new CollectionPages(this);
     setUpPages();
     fillChoices();
     loadSettings();
@@ -48,19 +50,35 @@ void SettingsDialog::setQuestions(Questions *questions)
     m_questions = questions ? questions : Questions::dialogs();
 }
 
+// The working folder's style sheets and translations, the ones start-up loads.
 QString SettingsDialog::styleDirectory() const
 {
+    if (programDirectory.isEmpty())
+        return WorkFolder::current().styleDir();
     return QDir(programDirectory).filePath(QStringLiteral("../style"));
 }
 
 QString SettingsDialog::languageDirectory() const
 {
+    if (programDirectory.isEmpty())
+        return QDir::cleanPath(WorkFolder::current().langDir());
     return QDir::cleanPath(QDir(programDirectory).filePath(QStringLiteral("../lang")));
 }
 
 void SettingsDialog::setUpPages()
 {
     QListWidget *list = ui->listWidget;
+    const struct
+    {
+        QWidget *page;
+        QString name;
+    } added[] = {{pages->collectionPage(), tr("Collection")},
+                 {pages->mailPage(), tr("Mail")},
+                 {pages->storePage(), tr("Station Store")}};
+    for (const auto &p : added) {
+        ui->stackedWidget->addWidget(p.page);
+        list->addItem(p.name);
+    }
     list->setViewMode(QListView::IconMode);
     list->setIconSize(QSize(96, 84));
     list->setMovement(QListView::Static);
@@ -70,8 +88,9 @@ void SettingsDialog::setUpPages()
     list->setWordWrap(true);
     list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // The style's own large icons; the pages name no pictures of their own.
-    const QStyle::StandardPixmap icons[] = {QStyle::SP_FileDialogListView, QStyle::SP_DirIcon,
-                                            QStyle::SP_FileDialogInfoView};
+    const QStyle::StandardPixmap icons[] = {QStyle::SP_FileDialogListView,    QStyle::SP_DirIcon,
+                                            QStyle::SP_FileDialogInfoView,    QStyle::SP_BrowserReload,
+                                            QStyle::SP_MessageBoxInformation, QStyle::SP_DriveNetIcon};
     for (int i = 0; i < list->count(); ++i) {
         QListWidgetItem *item = list->item(i);
         item->setIcon(style()->standardIcon(icons[i]));
@@ -109,11 +128,24 @@ void SettingsDialog::loadSettings()
     ui->txtPath->setText(s.defaultPath);
     ui->cbExportText->setChecked(s.exportToText);
     ui->cbExportExcel->setChecked(s.exportToExcel);
-    selectText(ui->cmbLanguage, s.language);
+    // With none stored, the language in use: OK must not switch it.
+    const QSettings stored(CollectorSettings::iniFile(), QSettings::IniFormat);
+    selectText(ui->cmbLanguage,
+               stored.contains(QStringLiteral("SETTINGS/lang")) ? s.language : Startup::startupLanguage());
+    pages->load(CollectorSettings::iniFile());
 }
 
-void SettingsDialog::apply()
+bool SettingsDialog::apply()
 {
+    QString message;
+    if (QWidget *field = pages->check(&message)) {
+        ui->listWidget->setCurrentRow(ui->stackedWidget->indexOf(field->parentWidget()));
+        m_questions->critical(this, tr("Error"), message);
+        if (auto *edit = qobject_cast<QLineEdit *>(field))
+            edit->selectAll();
+        field->setFocus();
+        return false;
+    }
     CollectorSettings s;
     s.style = ui->cmbStyle->currentText();
     s.styleSheet = ui->cmbStyleSheet->currentText();
@@ -123,7 +155,12 @@ void SettingsDialog::apply()
     s.exportToText = ui->cbExportText->isChecked();
     s.exportToExcel = ui->cbExportExcel->isChecked();
     s.language = ui->cmbLanguage->currentText();
-    s.save();
+    if (!s.save() || !pages->save(CollectorSettings::iniFile())) {
+        m_questions->critical(this, tr("Error"),
+                              tr("The settings could not be written to %1.")
+                                  .arg(QDir::toNativeSeparators(CollectorSettings::iniFile())));
+        return false;
+    }
 
     QApplication::setStyle(s.style);
 
@@ -135,12 +172,13 @@ void SettingsDialog::apply()
     font.setFamily(s.fontFamily);
     font.setPointSize(s.fontSize);
     QApplication::setFont(font);
+    return true;
 }
 
 void SettingsDialog::on_OK_clicked()
 {
-    apply();
-    accept();
+    if (apply())
+        accept();
 }
 
 void SettingsDialog::on_btnCancel_clicked()

@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QString>
 
+class CollectionPages;
 class Questions;
 
 namespace Ui {
@@ -17,7 +18,7 @@ class SettingsDialog : public QDialog
 public:
     explicit SettingsDialog(QWidget *parent = nullptr);
     // Looks for "../style" and "../lang" beside `programDirectory` instead of
-    // beside the running program.
+    // in the working folder.
     SettingsDialog(const QString &programDirectory, QWidget *parent);
     ~SettingsDialog() override;
 
@@ -36,11 +37,13 @@ private:
     void setUpPages();
     void fillChoices();
     void loadSettings();
-    void apply();
+    // False, after saying why, when a field is wrong or the file unwritable.
+    bool apply();
     QString styleDirectory() const;
     QString languageDirectory() const;
 
     Ui::SettingsDialog *ui;
+    CollectionPages *pages = nullptr;
     QString programDirectory;
     Questions *m_questions;
 };

@@ -79,14 +79,23 @@ int runMainWindow(Questions *questions)
     QCoreApplication::setApplicationVersion(QStringLiteral("1.2.26"));
     installTranslation(startupLanguage(), folder.langDir());
 
-    if (!QDir(folder.dataDir()).exists())
-        QDir().mkpath(folder.dataDir());
+    const bool madeDataDir = QDir(folder.dataDir()).exists() || QDir().mkpath(folder.dataDir());
     const DatabaseUrl url = DatabaseUrl::current().isValid() ? DatabaseUrl::current()
                                                              : DatabaseUrl::sqlite(folder.databaseFile());
     DatabaseConnection database;
     if (!database.open(url)) {
-        questions->critical(nullptr, QCoreApplication::translate("main", "Database Error"),
-                            QCoreApplication::translate("main", "Could not connect to database."));
+        // Which store and why: the operator must be able to act on it.
+        QString reason = DatabaseConnection::lastOpenError();
+        if (!madeDataDir && url.kind() == DatabaseUrl::SQLite)
+            reason = QCoreApplication::translate("main", "the folder %1 could not be created")
+                         .arg(QDir::toNativeSeparators(folder.dataDir()));
+        questions->critical(
+            nullptr, QCoreApplication::translate("main", "Database Error"),
+            QCoreApplication::translate("main", "Could not connect to database.") + QStringLiteral("\n\n") +
+                QCoreApplication::translate("main", "Database: %1\nReason: %2")
+                    .arg(url.kind() == DatabaseUrl::SQLite ? QDir::toNativeSeparators(url.path())
+                                                           : url.redacted(),
+                         reason));
         DatabaseConnection::close();
         return 1;
     }

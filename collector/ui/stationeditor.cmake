@@ -6,4 +6,5 @@ target_sources(collector_ui PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/editstationdialog.ui
     ${CMAKE_CURRENT_LIST_DIR}/settingsdialog.cpp ${CMAKE_CURRENT_LIST_DIR}/settingsdialog.h
     ${CMAKE_CURRENT_LIST_DIR}/settingsdialog.ui
+    ${CMAKE_CURRENT_LIST_DIR}/collectionpages.cpp ${CMAKE_CURRENT_LIST_DIR}/collectionpages.h
 )

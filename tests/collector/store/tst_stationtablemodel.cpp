@@ -36,6 +36,7 @@ private slots:
     void removeRowsDeletesFromDatabaseAndList();
     void removeRowsKeepsRowTheDatabaseRefuses();
     void followStoreTakesOthersChangesWithoutWriting();
+    void errorFlagIsStoredWithTheStatus();
 
 private:
     static bool refuse(const QString &trigger);
@@ -397,13 +398,14 @@ void tst_StationTableModel::followStoreTakesOthersChangesWithoutWriting()
     QCOMPARE(inserted.count(), 1);
     QCOMPARE(model.rowCount(), 3);
     QCOMPARE(modifiedRows, QList<int>{0}); // only a settings change goes to the worker
-    QCOMPARE(changedRows, QList<int>{0}); // c keeps its own status: nothing to show
+    QCOMPARE(changedRows, QList<int>{0});  // c keeps its own status: nothing to show
     const DBStation first = model.stations().at(0);
     QCOMPARE(first.id, a);
     QCOMPARE(first.name, QStringLiteral("Köprübaşı"));
     QCOMPARE(first.status, QStringLiteral("Theirs"));
     QCOMPARE(first.values[0], 4.5f);
-    QVERIFY(first.has_error);
+    // The error flag travels with the status: the collector that stored it knows.
+    QCOMPARE(first.has_error, stored.at(0).has_error);
     QVERIFY(!first.modified); // announced once, not on every later change
     QCOMPARE(model.stations().at(1).status, QStringLiteral("Mine"));
     QCOMPARE(model.stations().at(2).id, d.id);
@@ -413,6 +415,68 @@ void tst_StationTableModel::followStoreTakesOthersChangesWithoutWriting()
     QSqlQuery q;
     QVERIFY(q.exec(QStringLiteral("SELECT name FROM stations WHERE id = %1").arg(a)) && q.next());
     QCOMPARE(q.value(0).toString(), fullStation(QStringLiteral("a")).name);
+}
+
+// Another collector's failing station is coloured in every window: the flag
+// travels with the status through the store, also into a store made before
+// the flag had a column.
+void tst_StationTableModel::errorFlagIsStoredWithTheStatus()
+{
+    DatabaseConnection::close();
+    const QString old = dir->filePath(QStringLiteral("old.db"));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
+        db.setDatabaseName(old);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        // The table as stores made before the flag have it.
+        QVERIFY(q.exec(QStringLiteral(
+            "CREATE TABLE stations (id INTEGER PRIMARY KEY AUTOINCREMENT, title TEXT NOT NULL, name TEXT NOT "
+            "NULL, code TEXT NOT NULL, region INTEGER NOT NULL DEFAULT (0), basin INTEGER NOT NULL DEFAULT "
+            "(0), "
+            "no INTEGER NOT NULL DEFAULT (0), device_type TEXT, phone TEXT, ip TEXT, port INTEGER NOT NULL "
+            "DEFAULT (4380), connection_period INTEGER NOT NULL DEFAULT (60), last_connection_time TEXT, "
+            "active "
+            "INTEGER NOT NULL DEFAULT (0), coordinate TEXT NOT NULL DEFAULT ('0.000000, 0.000000'), email "
+            "INTEGER NOT NULL DEFAULT (0), emaillist TEXT NOT NULL DEFAULT (''), file_path TEXT, file_name "
+            "TEXT, "
+            "export_text INTEGER NOT NULL DEFAULT (1), export_excel INTEGER NOT NULL DEFAULT (1), status "
+            "TEXT, "
+            "download_data INTEGER NOT NULL DEFAULT(1))")));
+        QVERIFY(q.exec(QStringLiteral("INSERT INTO stations(title, name, code) VALUES('T', 'N', 'OLD')")));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("old"));
+    DatabaseConnection db;
+    QVERIFY(db.connectToDatabase(old, QString(), 0, QString(), QString()));
+    QCOMPARE(DatabaseConnection::selectStations().size(), 1);
+    const int id = DatabaseConnection::insertStation(fullStation(QStringLiteral("B")));
+    QVERIFY(id > 0);
+
+    StationTableModel here;
+    StationTableModel there;
+    const int row = here.stations().size() - 1;
+    DBStation status = here.stations().at(row);
+    status.status = QStringLiteral("Bağlantı kurulamadı");
+    status.has_error = true;
+    QVERIFY(here.updateStatuses({row}, {status}));
+    bool ok = false;
+    const QList<DBStation> stored = DatabaseConnection::selectStationsWithStatus(&ok);
+    QVERIFY(ok);
+    QVERIFY(stored.last().has_error);
+    QVERIFY(!stored.first().has_error);
+
+    // A window that does not visit it takes the flag; the one that does keeps its own.
+    QSignalSpy changed(&there, &QAbstractItemModel::dataChanged);
+    there.followStore(stored, {});
+    QVERIFY(there.stations().at(row).has_error);
+    QCOMPARE(there.stations().at(row).status, status.status);
+    QVERIFY(!changed.isEmpty());
+    QCOMPARE(color(there, row, Qt::BackgroundRole), QColor(there.errorBackground()));
+    DBStation recovered = status;
+    recovered.has_error = false;
+    there.showPublishedStatus(recovered);
+    there.followStore(stored, {id});
+    QVERIFY(!there.stations().at(row).has_error);
 }
 
 QTEST_GUILESS_MAIN(tst_StationTableModel)

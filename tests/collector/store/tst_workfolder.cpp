@@ -38,7 +38,6 @@ void tst_WorkFolder::cleanup()
 void tst_WorkFolder::classicLayoutOfTheWorkingFolder_data()
 {
     QTest::addColumn<QString>("marker");
-    QTest::newRow("settings.ini") << QStringLiteral("bin/settings.ini");
     QTest::newRow("../data") << QStringLiteral("data/");
     QTest::newRow("../lang") << QStringLiteral("lang/");
     QTest::newRow("../style") << QStringLiteral("style/");
@@ -125,6 +124,14 @@ void tst_WorkFolder::userDataFolderOtherwise()
     QCOMPARE(w.kind(), WorkFolder::UserData);
     QCOMPARE(w.root(), QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
     QVERIFY(w.describe().contains(QLatin1String("the user's data folder")));
+
+    // A settings.ini some earlier run left in the current folder (the home
+    // folder of a desktop start) does not make that folder a program's.
+    QFile stray(m_dir.filePath(QStringLiteral("empty/settings.ini")));
+    QVERIFY(stray.open(QIODevice::WriteOnly));
+    stray.close();
+    const WorkFolder again = WorkFolder::resolve(QString(), QString(), QString(), QString());
+    QCOMPARE(again.kind(), WorkFolder::UserData);
 }
 
 QTEST_GUILESS_MAIN(tst_WorkFolder)

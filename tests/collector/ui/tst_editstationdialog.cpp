@@ -1,6 +1,7 @@
 #include "../common/stationfixtures.h"
 #include "store/databaseconnection.h"
 #include "store/stationtablemodel.h"
+#include "store/workfolder.h"
 #include "support/scriptedquestions.h"
 #include "ui/collectorsettings.h"
 #include "ui/editstationdialog.h"
@@ -139,9 +140,18 @@ void tst_EditStationDialog::newStationFormAndDefaults()
     for (QAbstractSpinBox *box : dialog.findChildren<QAbstractSpinBox *>())
         QCOMPARE(box->buttonSymbols(), QAbstractSpinBox::NoButtons);
 
-    // No settings.ini: the platform's folder in the home directory, both exports.
-    QCOMPARE(w<QLineEdit>(dialog, "txtPath")->text(), defaultStationDirectory());
-    QVERIFY(w<QLineEdit>(dialog, "txtPath")->text().startsWith(QDir::homePath()));
+    // No settings.ini: the working folder's files/CODE, both exports; a code
+    // read from a device cannot lead the folder out of files/.
+    QLineEdit *path = w<QLineEdit>(dialog, "txtPath");
+    QCOMPARE(path->text(), defaultStationDirectory());
+    QCOMPARE(path->text(), WorkFolder::current().filesDir());
+    w<QLineEdit>(dialog, "txtCode")->setText(QStringLiteral("K05"));
+    QCOMPARE(path->text(), WorkFolder::current().filesDir() + QStringLiteral("/K05"));
+    w<QLineEdit>(dialog, "txtCode")->setText(QStringLiteral("../../EVIL"));
+    QCOMPARE(QFileInfo(path->text()).dir().path(), WorkFolder::current().filesDir());
+    path->setText(QStringLiteral("/srv/own"));
+    w<QLineEdit>(dialog, "txtCode")->setText(QStringLiteral("K06"));
+    QCOMPARE(path->text(), QStringLiteral("/srv/own")); // typed by the operator: kept
     QVERIFY(w<QCheckBox>(dialog, "cbCreateText")->isChecked());
     QVERIFY(w<QCheckBox>(dialog, "cbCreateExcel")->isChecked());
     QVERIFY(w<QCheckBox>(dialog, "cbDownloadData")->isChecked());
@@ -360,7 +370,7 @@ void tst_EditStationDialog::savedNewStationIsStoredInactive()
     QCOMPARE(s.coordinate, QStringLiteral("41.100000,-29.050000"));
     QCOMPARE(s.emaillist, QStringList({"ops@example.org", "hydro@example.org"}));
     QVERIFY(s.email);
-    QCOMPARE(s.file_path, defaultStationDirectory());
+    QCOMPARE(s.file_path, defaultStationDirectory() + QLatin1Char('/') + s.code);
     QVERIFY(model.stations().at(0).modified);
     QVERIFY(model.stations().at(0).id > 0);
 }
@@ -448,7 +458,11 @@ void tst_EditStationDialog::refusedDatabaseKeepsDialogOpen()
     w<QLineEdit>(dialog, "txtCode")->setText(QStringLiteral("K1"));
     w<QPushButton>(dialog, "btnSave")->click();
     QCOMPARE(finished.count(), 0);
-    QVERIFY(ask->asked.isEmpty()); // the reason is in the log only
+    // Said, with the database's reason.
+    QCOMPARE(ask->asked.size(), 1);
+    QCOMPARE(ask->last().icon, QMessageBox::Critical);
+    QVERIFY(ask->last().text.contains(QStringLiteral("not saved")));
+    QVERIFY(ask->last().text.contains(QStringLiteral("refused")));
     QCOMPARE(model.rowCount(), 0);
     QCOMPARE(w<QLineEdit>(dialog, "txtName")->text(), QStringLiteral("Kept"));
 }

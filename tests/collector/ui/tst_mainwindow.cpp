@@ -7,6 +7,7 @@
 #include "ui/editstationdialog.h"
 #include "ui/mainwindow.h"
 #include "ui/manualconnection.h"
+#include "ui/stationfiltermodel.h"
 #include "uievents.h"
 
 #include <QAction>
@@ -53,6 +54,8 @@ private slots:
     void startAndPauseCollecting();
     void closingAsksAndStopsTheWorkers();
     void manualConsoleOpensForAStationOrBlank();
+    void sixtyStationsShowTheFailingOnesReadably();
+    void toolBarActsOnlyOnASelectedRowAndSaysWhatFailed();
 
 private:
     int addStation(const QString &tag, bool active, const QString &title = QString());
@@ -197,12 +200,15 @@ void tst_MainWindow::firstStartThenRestartKeepsTheLayout()
     QCOMPARE(hidden, expected);
     QCOMPARE(table()->model()->headerData(44, Qt::Horizontal).toString(), QStringLiteral("Doluluk Oranı"));
     QCOMPARE(child<QLabel>("lblCount")->text(), QStringLiteral("<html><body><b>Count</b>: 2</body></html>"));
-    QCOMPARE(
-        child<QLabel>("lblActive")->text(),
-        QStringLiteral("<html><body><font  style='color:#FFFFFF;'><b>Active</b> : 1</font></body></html>"));
-    QCOMPARE(
-        child<QLabel>("lblInactive")->text(),
-        QStringLiteral("<html><body><font  style='color:#999999;'><b>Inactive</b> : 1</font></body></html>"));
+    // The rows' text on the rows' background: readable without a style sheet.
+    QVERIFY(
+        child<QLabel>("lblActive")
+            ->text()
+            .contains(QStringLiteral("color:#FFFFFF;background-color:#008080;'>&nbsp;<b>Active</b> : 1")));
+    QVERIFY(
+        child<QLabel>("lblInactive")
+            ->text()
+            .contains(QStringLiteral("color:#999999;background-color:#F0F0F0;'>&nbsp;<b>Inactive</b> : 1")));
     QVERIFY(child<QLabel>("lblError")->text().contains(QStringLiteral("<b>Error</b> : 0")));
 
     // Change the layout, then start again.
@@ -404,7 +410,8 @@ void tst_MainWindow::contextMenuOnStationAndOnEmptySpace()
     QVERIFY(menu);
     QTRY_VERIFY(menu->isVisible());
     QCOMPARE(action("actEnableRow")->text(), QStringLiteral("Disable"));
-    QVERIFY(action("actEnableRow")->font().bold());
+    // Its weight stays: the tool bar's button must not change width.
+    QVERIFY(!action("actEnableRow")->font().bold());
     QCOMPARE(action("actCopyCellValue")->text(), QStringLiteral("Copy \"Station Name\" value"));
     QCOMPARE(action("actOpenDirectory")->property("row").toInt(), 0);
     QCOMPARE(action("actOpenDirectory")->property("col").toInt(), 2);
@@ -560,12 +567,18 @@ void tst_MainWindow::startAndPauseCollecting()
     const QImage stop = QIcon(QStringLiteral(":/images/stop.png")).pixmap(32).toImage();
     QVERIFY(play != stop);
     QCOMPARE(start->icon().pixmap(32).toImage(), play);
+    QWidget *next = window->findChild<QToolBar *>()->widgetForAction(action("actAddStation"));
+    const QRect where = next->geometry();
     start->trigger();
     QVERIFY(window->workerController()->isCollecting());
     QCOMPARE(start->icon().pixmap(32).toImage(), stop);
+    // It says what a click does now, without moving the buttons after it.
+    QCOMPARE(start->text(), QStringLiteral("Pause Collecting"));
+    QCOMPARE(next->geometry(), where);
     start->trigger();
     QVERIFY(!window->workerController()->isCollecting());
     QCOMPARE(start->icon().pixmap(32).toImage(), play);
+    QCOMPARE(start->text(), QStringLiteral("Start Collecting"));
 }
 
 void tst_MainWindow::closingAsksAndStopsTheWorkers()
@@ -638,6 +651,171 @@ void tst_MainWindow::manualConsoleOpensForAStationOrBlank()
     QVERIFY(tcp);
     QCOMPARE(port, 0);
     QCOMPARE(questions.asked.size(), 2);
+}
+
+void tst_MainWindow::sixtyStationsShowTheFailingOnesReadably()
+{
+    QList<int> ids;
+    for (int i = 0; i < 60; ++i)
+        ids << addStation(QStringLiteral("S%1").arg(i, 2, 10, QLatin1Char('0')), i % 10 != 9);
+    openWindow();
+    StationTableModel *model = window->stationModel();
+    const QString longStatus = QStringLiteral("/srv/tqm510/files/CODES07/a/rather/long/folder/"
+                                              "CODES07_08122026.xml could not be saved: No space left");
+    int failing = 0;
+    for (int i = 0; i < 60; ++i) {
+        DBStation s = model->stations().at(i);
+        s.has_error = i % 7 == 0;
+        s.status = s.has_error ? (i == 7 ? longStatus : QStringLiteral("Bağlantı kurulamadı"))
+                               : QStringLiteral("Veri indirildi");
+        model->showPublishedStatus(s);
+        failing += s.has_error && s.active ? 1 : 0;
+    }
+
+    // The status stands next to the title, wide, with its whole text at hand.
+    QCOMPARE(header()->visualIndex(StationTableModel::ColumnStatus),
+             header()->visualIndex(StationTableModel::ColumnTitle) + 1);
+    QVERIFY(header()->sectionSize(StationTableModel::ColumnStatus) >= 400);
+    QCOMPARE(table()
+                 ->model()
+                 ->index(viewRow(ids.at(7)), StationTableModel::ColumnStatus)
+                 .data(Qt::ToolTipRole)
+                 .toString(),
+             longStatus);
+    for (int column = 0; column < StationTableModel::ColumnCount; ++column) {
+        if (!header()->isSectionHidden(column))
+            QVERIFY2(header()->sectionSize(column) >= header()->sectionSizeHint(column),
+                     qPrintable(QString::number(column)));
+    }
+    QCOMPARE(table()->model()->index(viewRow(ids.at(0)), StationTableModel::ColumnActive).data().toString(),
+             QStringLiteral("Yes"));
+    QCOMPARE(table()->model()->index(viewRow(ids.at(9)), StationTableModel::ColumnActive).data().toString(),
+             QStringLiteral("No"));
+
+    // Narrowed to the failing ones, by the choice or by their counter.
+    auto *kind = child<QComboBox>("cmbFilter");
+    kind->setCurrentIndex(kind->findData(StationFilterModel::OnlyFailing));
+    QCOMPARE(table()->model()->rowCount(), failing);
+    QVERIFY(child<QLabel>("lblError")->text().contains(QStringLiteral("<b>Error</b> : %1").arg(failing)));
+    QTest::mouseClick(child<QLabel>("lblInactive"), Qt::LeftButton);
+    QCOMPARE(kind->currentData().toInt(), int(StationFilterModel::OnlyInactive));
+    QCOMPARE(table()->model()->rowCount(), 6);
+    QTest::mouseClick(child<QLabel>("lblError"), Qt::LeftButton);
+    QCOMPARE(table()->model()->rowCount(), failing);
+    // A station that recovers leaves the failing list at once.
+    DBStation recovered = model->stations().at(7);
+    recovered.has_error = false;
+    model->showPublishedStatus(recovered);
+    QCOMPARE(table()->model()->rowCount(), failing - 1);
+    // The text matches code, title and status.
+    QTest::mouseClick(child<QLabel>("lblCount"), Qt::LeftButton);
+    auto *text = child<QLineEdit>("txtFilter");
+    text->setText(QStringLiteral("codes1"));
+    QCOMPARE(table()->model()->rowCount(), 10);
+    text->setText(QStringLiteral("kurulamadı"));
+    QCOMPARE(table()->model()->rowCount(), 8);
+    text->clear();
+    QCOMPARE(table()->model()->rowCount(), 60);
+
+    // The column menu stays open while columns are ticked.
+    QMenu *menu = headerMenu();
+    QVERIFY(menu);
+    QTRY_VERIFY(menu->isVisible());
+    QAction *code = menu->actions().at(3);
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(code).center());
+    QVERIFY(header()->isSectionHidden(3));
+    QVERIFY(menu->isVisible());
+    QVERIFY(!code->isChecked());
+    menu->close();
+
+    // Enabling and disabling keep the tool bar's buttons where they are.
+    auto *bar = window->findChild<QToolBar *>();
+    QWidget *after = bar->widgetForAction(action("actManualConnectToolBar"));
+    table()->selectRow(viewRow(ids.at(0)));
+    QCOMPARE(action("actEnableRow")->text(), QStringLiteral("Disable"));
+    const QRect where = after->geometry();
+    table()->selectRow(viewRow(ids.at(9)));
+    QCOMPARE(action("actEnableRow")->text(), QStringLiteral("Enable"));
+    QCOMPARE(after->geometry(), where);
+    QVERIFY(bar->widgetForAction(action("actionQuit"))->isVisible());
+}
+
+void tst_MainWindow::toolBarActsOnlyOnASelectedRowAndSaysWhatFailed()
+{
+    const int a = addStation(QStringLiteral("A"), true);
+    const int b = addStation(QStringLiteral("B"), false);
+    openWindow();
+    // A current row the view set by itself, not highlighted: no station.
+    table()->selectionModel()->setCurrentIndex(table()->model()->index(viewRow(a), 1),
+                                               QItemSelectionModel::NoUpdate);
+    QVERIFY(!action("actEditStation")->isEnabled());
+    QVERIFY(!action("actEnableRow")->isEnabled());
+    action("actEnableRow")->trigger();
+    action("actDeleteStation")->trigger();
+    QVERIFY(storedActive(a));
+    QCOMPARE(storedIds(), (QList<int>{a, b}));
+    QVERIFY(questions.asked.isEmpty());
+
+    // Another connection holds the write lock.
+    {
+        QSqlDatabase locker = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("locker"));
+        locker.setDatabaseName(dir->filePath(QStringLiteral("data.db")));
+        QVERIFY(locker.open());
+        QVERIFY(QSqlQuery(locker).exec(QStringLiteral("BEGIN EXCLUSIVE")));
+    }
+    table()->selectRow(viewRow(a));
+    questions.answer(QMessageBox::Ok);
+    action("actEnableRow")->trigger();
+    QCOMPARE(questions.last().icon, QMessageBox::Critical);
+    QVERIFY2(questions.last().text.contains(QStringLiteral("CODEA was not changed")),
+             qPrintable(questions.last().text));
+    QVERIFY(questions.last().text.contains(QStringLiteral("locked")));
+    QVERIFY(window->stationModel()->stations().at(0).active);
+
+    questions.answer(QMessageBox::Yes);
+    questions.answer(QMessageBox::Ok);
+    action("actDeleteStation")->trigger();
+    QVERIFY(questions.last().text.contains(QStringLiteral("CODEA was not removed")));
+    QCOMPARE(window->stationModel()->rowCount(), 2);
+
+    // The editor's Save says so too and stays open.
+    {
+        EditStationDialog editor(window->stationModel(), window->stationModel()->index(1, 0), window.get());
+        editor.setQuestions(&questions);
+        questions.answer(QMessageBox::Ok);
+        editor.findChild<QPushButton *>(QStringLiteral("btnSave"))->click();
+        QVERIFY(questions.last().text.contains(QStringLiteral("not saved")));
+        QCOMPARE(editor.result(), int(QDialog::Rejected));
+    }
+
+    // A published status shows at once; the status bar says why it is not stored.
+    WorkerController *controller = window->workerController();
+    controller->setStoreRetryInterval(20);
+    DBStation status = window->stationModel()->stations().at(0);
+    status.status = QStringLiteral("Bağlantı kurulamadı");
+    status.has_error = true;
+    const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
+    controller->onWorkerStatusChanged(status);
+    QCOMPARE(window->stationModel()->stations().at(0).status, status.status);
+    QCOMPARE(table()->model()->index(viewRow(a), StationTableModel::ColumnStatus).data().toString(),
+             status.status);
+    auto *store = child<QLabel>("lblStore");
+    QTRY_VERIFY(store->isVisible());
+    QVERIFY2(store->text().contains(QStringLiteral("locked")), qPrintable(store->text()));
+    const QString since = store->text().section(QStringLiteral("since "), 1).left(19);
+    QVERIFY(QDateTime::fromString(since, QStringLiteral("yyyy-MM-dd hh:mm:ss")) >= before.addSecs(-1));
+
+    {
+        QSqlDatabase locker = QSqlDatabase::database(QStringLiteral("locker"));
+        QVERIFY(QSqlQuery(locker).exec(QStringLiteral("ROLLBACK")));
+        locker.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("locker"));
+    QTRY_VERIFY(!store->isVisible());
+    QSqlQuery q(QStringLiteral("SELECT status, has_error FROM stations WHERE id = %1").arg(a));
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toString(), status.status);
+    QVERIFY(q.value(1).toBool());
 }
 
 QTEST_MAIN(tst_MainWindow)

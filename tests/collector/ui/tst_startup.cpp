@@ -1,13 +1,18 @@
 #include "store/databaseconnection.h"
+#include "store/stationtablemodel.h"
+#include "store/workfolder.h"
 #include "support/scriptedquestions.h"
 #include "ui/collectorsettings.h"
 #include "ui/mainwindow.h"
+#include "ui/settingsdialog.h"
 #include "ui/startup.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDomDocument>
 #include <QProcess>
+#include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStyle>
@@ -29,6 +34,7 @@ private slots:
     void translationCoversTheMainWindow();
     void everyTextHasItsTurkishTranslation();
     void windowlessModesNeedNoDisplay();
+    void settingsOkFromAnotherFolderKeepsTheStations();
 
 private:
     static QString buildLang() { return qEnvironmentVariable("NEXIL_BUILD_DIR") + QStringLiteral("/lang"); }
@@ -51,6 +57,7 @@ void tst_Startup::cleanup()
     }
     qApp->setStyleSheet(QString());
     QDir::setCurrent(oldCwd);
+    WorkFolder::setCurrent(WorkFolder());
 }
 
 void tst_Startup::databaseFailureShowsTheBoxAndExitsWithOne()
@@ -69,7 +76,11 @@ void tst_Startup::databaseFailureShowsTheBoxAndExitsWithOne()
     QCOMPARE(questions.asked.size(), 1);
     QCOMPARE(questions.last().icon, QMessageBox::Critical);
     QCOMPARE(questions.last().title, QStringLiteral("Database Error"));
-    QCOMPARE(questions.last().text, QStringLiteral("Could not connect to database."));
+    // Which database and why, so that the operator can act on it.
+    const QString text = questions.last().text;
+    QVERIFY2(text.startsWith(QStringLiteral("Could not connect to database.\n\n")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("data.db")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("could not be created")), qPrintable(text));
     QCOMPARE(questions.last().buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (QWidget *w : windows)
@@ -227,6 +238,74 @@ void tst_Startup::windowlessModesNeedNoDisplay()
     QCOMPARE(run({QStringLiteral("--headless"), QStringLiteral("--once")}, &out), 1);
     QVERIFY(out.contains("X01"));
     QCOMPARE(run({QStringLiteral("--once")}, &out), 2);
+}
+
+// A desktop start from the home folder: the working folder is elsewhere. An
+// unchanged OK in the settings must neither leave a settings.ini in the
+// current folder nor switch the next start to another database, nor switch
+// the language.
+void tst_Startup::settingsOkFromAnotherFolderKeepsTheStations()
+{
+    QTemporaryDir work, home;
+    QVERIFY(QDir(work.path()).mkpath(QStringLiteral("data")) &&
+            QDir(work.path()).mkpath(QStringLiteral("lang")));
+    for (const char *name : {"tr_tr.qm", "en_us.qm"})
+        QVERIFY(QFile::copy(buildLang() + QLatin1Char('/') + QLatin1String(name),
+                            work.filePath(QStringLiteral("lang/")) + QLatin1String(name)));
+    {
+        DatabaseConnection db;
+        QVERIFY(db.connectToDatabase(work.filePath(QStringLiteral("data/data.db")), QString(), 0, QString(),
+                                     QString()));
+        DBStation s;
+        s.title = s.name = s.code = QStringLiteral("KEPT");
+        QVERIFY(DatabaseConnection::insertStation(s) > 0);
+        DatabaseConnection::close();
+    }
+    // Nothing beside it either: no layout of the program.
+    const QDir user(home.filePath(QStringLiteral("user")));
+    QVERIFY(user.mkpath(QStringLiteral(".")));
+    QVERIFY(QDir::setCurrent(user.path()));
+
+    const auto startAndPressOk = [&](QString *language) {
+        WorkFolder::setCurrent(WorkFolder::resolve(QString(), QString(), QString(), QString()));
+        if (WorkFolder::current().kind() != WorkFolder::UserData)
+            return -2;
+        WorkFolder::setCurrent(WorkFolder::resolve(work.path(), QString(), QString(), QString()));
+        ScriptedQuestions questions;
+        questions.answer(QMessageBox::Yes);
+        int rows = -1;
+        QTimer::singleShot(0, [&] {
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                auto *window = qobject_cast<MainWindow *>(w);
+                if (!window || !window->isVisible())
+                    continue;
+                window->setDialogRunner([&](QDialog *dialog) {
+                    if (qobject_cast<SettingsDialog *>(dialog)) {
+                        *language =
+                            dialog->findChild<QComboBox *>(QStringLiteral("cmbLanguage"))->currentText();
+                        dialog->findChild<QPushButton *>(QStringLiteral("OK"))->click();
+                    }
+                    return dialog->result();
+                });
+                window->findChild<QAction *>(QStringLiteral("actSettings"))->trigger();
+                rows = window->stationModel()->rowCount();
+                window->close();
+            }
+            if (rows < 0)
+                QCoreApplication::exit(5);
+        });
+        const int exitCode = Startup::runMainWindow(&questions);
+        return exitCode == 0 ? rows : -1;
+    };
+    QString language;
+    QCOMPARE(startAndPressOk(&language), 1);
+    QCOMPARE(language, QStringLiteral("tr_tr"));
+    QVERIFY(!QFile::exists(user.filePath(QStringLiteral("settings.ini"))));
+    const QSettings stored(work.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
+    QCOMPARE(stored.value(QStringLiteral("SETTINGS/lang")).toString(), QStringLiteral("tr_tr"));
+    // Started again from the same folder: the same database, the same station.
+    QCOMPARE(startAndPressOk(&language), 1);
+    QVERIFY(!QFile::exists(user.filePath(QStringLiteral("settings.ini"))));
 }
 
 QTEST_MAIN(tst_Startup)
