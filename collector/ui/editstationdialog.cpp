@@ -2,16 +2,14 @@
 #include "ui_editstationdialog.h"
 
 #include "collectorsettings.h"
+#include "identityread.h"
 #include "questions.h"
 #include "stationform.h"
 #include "store/databaseconnection.h"
+#include "store/pathpart.h"
 #include "store/stationtablemodel.h"
 
-#include "nexil/protocol/nexil.h"
-
 #include <QDir>
-#include <QProgressDialog>
-#include <QTcpSocket>
 
 EditStationDialog::EditStationDialog(StationTableModel *model, QModelIndex index, QWidget *parent)
     : QDialog(parent), ui(new Ui::EditStationDialog), model(model), index(index),
@@ -39,15 +37,10 @@ EditStationDialog::EditStationDialog(StationTableModel *model, QModelIndex index
         setWindowTitle(tr("New Station"));
     }
 
-    nexil = new Nexil(this);
-    nexil->setObjectName(QStringLiteral("nexil"));
-    connect(nexil, &Nexil::error, this, &EditStationDialog::onNexilError);
-    connect(nexil, &Nexil::deviceIdentity, this, &EditStationDialog::onNexilDeviceIdentity);
-    socket = new QTcpSocket(this);
-    socket->setObjectName(QStringLiteral("socket"));
-    connect(socket, &QTcpSocket::connected, this, &EditStationDialog::onSocketConnected);
-    connect(socket, &QTcpSocket::disconnected, this, &EditStationDialog::onSocketDisconnected);
-    connect(socket, &QAbstractSocket::errorOccurred, this, &EditStationDialog::onSocketError);
+    identityRead = new IdentityRead(this);
+    identityRead->setObjectName(QStringLiteral("identityRead"));
+    identityRead->setQuestions(m_questions);
+    connect(identityRead, &IdentityRead::identityRead, this, &EditStationDialog::onDeviceIdentity);
 
     fillForm();
     ui->tabWidget->setCurrentIndex(0);
@@ -62,29 +55,22 @@ EditStationDialog::EditStationDialog(StationTableModel *model, QModelIndex index
 QString EditStationDialog::proposedFolder(const QString &parent, const QString &code)
 {
     // The code may come from the device: only a plain folder name is used.
-    QString name = code.simplified();
-    for (QChar &c : name) {
-        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c == QLatin1Char(':') ||
-            c.category() == QChar::Other_Control)
-            c = QLatin1Char('_');
-    }
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
-        return parent;
-    return QDir(parent).filePath(name);
+    const QString name = PathPart::fileName(code.simplified());
+    return name.isEmpty() ? parent : QDir(parent).filePath(name);
 }
 
 EditStationDialog::~EditStationDialog()
 {
-    // A link still open is closed by the children's deletion, after this
-    // part of the dialog is gone: it must not report into it.
-    socket->disconnect(this);
-    nexil->disconnect(this);
+    // A read still going reports nothing into a dialog being destroyed.
+    identityRead->disconnect(this);
+    identityRead->cancel();
     delete ui;
 }
 
 void EditStationDialog::setQuestions(Questions *questions)
 {
     m_questions = questions ? questions : Questions::dialogs();
+    identityRead->setQuestions(m_questions);
 }
 
 void EditStationDialog::fillForm()
@@ -229,31 +215,10 @@ void EditStationDialog::on_btnGetFromDevice_clicked()
         return;
     }
 
-    delete progress;
-    progress = new QProgressDialog(this);
-    progress->setObjectName(QStringLiteral("progress"));
-    progress->setMinimumWidth(400);
-    progress->setWindowTitle(tr("Read From Device"));
-    progress->setCancelButton(nullptr);
-    progress->setRange(0, 0);
-    progress->setLabelText(tr("Connecting to station.."));
-    progress->setWindowModality(Qt::WindowModal);
-    progress->show();
-
-    // A link left over from an earlier read would refuse the new host.
-    socket->abort();
-    socket->connectToHost(ip, quint16(port), QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
+    identityRead->start(ip, port);
 }
 
-void EditStationDialog::onSocketConnected()
-{
-    if (progress)
-        progress->setLabelText(tr("Reading device identity.."));
-    nexil->setConnection(socket);
-    nexil->getDeviceIdentity();
-}
-
-void EditStationDialog::onNexilDeviceIdentity(DeviceIdentity deviceIdentity)
+void EditStationDialog::onDeviceIdentity(DeviceIdentity deviceIdentity)
 {
     selectDeviceType(deviceIdentity.header.deviceTypeName);
     if (ui->txtTitle->text().simplified().isEmpty())
@@ -263,39 +228,6 @@ void EditStationDialog::onNexilDeviceIdentity(DeviceIdentity deviceIdentity)
     ui->sbRegion->setValue(deviceIdentity.region);
     ui->sbBasin->setValue(deviceIdentity.basin);
     ui->sbNo->setValue(deviceIdentity.stationNo);
-    nexil->closeConnection();
-    socket->disconnectFromHost();
-}
-
-void EditStationDialog::endRead()
-{
-    if (progress) {
-        progress->hide();
-        delete progress;
-    }
-}
-
-void EditStationDialog::onSocketDisconnected()
-{
-    endRead();
-}
-
-void EditStationDialog::onNexilError(int, QString errString)
-{
-    endRead();
-    nexil->cancelLastProcess();
-    nexil->closeConnection();
-    m_questions->critical(this, tr("Nexil Error"), errString);
-}
-
-void EditStationDialog::onSocketError(QAbstractSocket::SocketError)
-{
-    endRead();
-    // Without this a request cut short by the link would keep resending and
-    // report a second, late error for the same failure.
-    nexil->cancelLastProcess();
-    nexil->closeConnection();
-    m_questions->critical(this, tr("Socket Error"), socket->errorString());
 }
 
 void EditStationDialog::on_cbActivateNotifications_toggled(bool)

@@ -4,15 +4,11 @@
 
 #include "nexil/protocol/records.h"
 
-#include <QAbstractSocket>
 #include <QDialog>
 #include <QModelIndex>
-#include <QPointer>
 
-class Nexil;
+class IdentityRead;
 class QLineEdit;
-class QProgressDialog;
-class QTcpSocket;
 class QWidget;
 class Questions;
 class StationTableModel;
@@ -36,11 +32,7 @@ public:
     DBStation currentStation() const { return station; }
 
 private slots:
-    void onNexilError(int, QString errString);
-    void onNexilDeviceIdentity(DeviceIdentity deviceIdentity);
-    void onSocketConnected();
-    void onSocketDisconnected();
-    void onSocketError(QAbstractSocket::SocketError);
+    void onDeviceIdentity(DeviceIdentity deviceIdentity);
 
     void on_btnGetFromDevice_clicked();
     void on_cbActivateNotifications_toggled(bool);
@@ -60,16 +52,13 @@ private:
     void updateEnabling();
     void selectDeviceType(const QString &type);
     void refuse(const QString &title, const QString &message, QWidget *field);
-    void endRead();
     QWidget *fieldWidget(int field) const;
 
     Ui::EditStationDialog *ui;
     StationTableModel *model;
     QModelIndex index;
     DBStation station;
-    Nexil *nexil = nullptr;
-    QTcpSocket *socket = nullptr;
-    QPointer<QProgressDialog> progress;
+    IdentityRead *identityRead = nullptr;
     Questions *m_questions;
     // A new station's folder: pathParent/CODE while the path shows the last
     // proposal (null: an existing station, nothing proposed).

@@ -11,6 +11,6 @@ add_dependencies(tst_startup tqm510)
 set_property(TEST tst_startup APPEND PROPERTY ENVIRONMENT
     "TQM510=$<TARGET_FILE:tqm510>;NEXIL_BUILD_DIR=${CMAKE_BINARY_DIR}")
 
-# Not a test: draws docs/ pictures of the window (scripts/screenshots-mainwindow).
+# Not a test: draws docs/ pictures of the window (scripts/screenshots).
 add_executable(shot_mainwindow ${CMAKE_CURRENT_LIST_DIR}/shot_mainwindow.cpp)
 target_link_libraries(shot_mainwindow PRIVATE collector_ui)

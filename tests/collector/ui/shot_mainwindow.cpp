@@ -1,5 +1,5 @@
 // Draws the main window with sixty stations collecting, filtered to the
-// failing ones, into a PNG (scripts/screenshots-mainwindow runs it).
+// failing ones, into a PNG (scripts/screenshots runs it).
 // Usage: shot_mainwindow OUT.png LANGDIR STYLESHEET [WIDTHxHEIGHT]
 
 #include "collection/workercontroller.h"
