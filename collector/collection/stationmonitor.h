@@ -93,6 +93,9 @@ private:
     // The model's record of the station; false when it was deleted.
     bool findStation(int id, DBStation *station) const;
     void onMailSent(int id, const QString &kind, bool sent, const QString &error);
+    // Takes the visit's configuration into the history; false when the
+    // store was busy. Changes nobody here made go into the report.
+    bool checkConfiguration(const DBStation &station, VisitReport &report);
 
     StationTableModel *model;
     CollectionOptions opts;
@@ -112,4 +115,6 @@ private:
     int mailRetryBaseMs = 60000;
     static constexpr int mailRetryMaxMs = 3600000;
     CompletenessSource completeness;
+    QHash<int, qint64> configChangeCounts;
+    QHash<int, QString> configChangeTexts;
 };

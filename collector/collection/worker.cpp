@@ -6,6 +6,7 @@
 
 #include <QLocale>
 
+#include "nexil/configuration/configsnapshot.h"
 #include "nexil/files/filemanager.h"
 #include "nexil/protocol/nexil.h"
 
@@ -428,6 +429,11 @@ void Worker::onNexilChannelCalibrations(ChannelCalibrations reply)
 void Worker::onNexilChannelNames(ChannelNames reply)
 {
     channelNames = std::move(reply);
+    ConfigSnapshot read;
+    read.setSetup(setupParameters);
+    read.setCalibrations(channelCalibrations);
+    read.setNames(channelNames);
+    report.configuration = read.toJson();
     // Instant value i belongs to the i-th active slot; its code is that slot's.
     const QList<InstantValue> &instant = setupParameters.instantValues;
     for (int i = 0; i < channelNames.activeChannelCount; ++i) {

@@ -5,7 +5,7 @@
 #include "gapscommand.h"
 #include "nexil/excel/excelconverter.h"
 #include "nexil/files/filemanager.h"
-#include "recordjson.h"
+#include "nexil/configuration/recordjson.h"
 
 #include <QCommandLineParser>
 #include <QDir>
