@@ -318,13 +318,8 @@ bool StationMonitor::checkConfiguration(const DBStation &station, VisitReport &r
     // After the worker's own last status of the visit, which came first.
     DBStation changed = station;
     changed.status = tr("Configuration changed at the station: %1").arg(fields.join(QStringLiteral(", ")));
-    const QList<DBStation> stations = model->stations();
-    for (int row = 0; row < stations.size(); ++row) {
-        if (stations.at(row).id == station.id) {
-            model->updateStatuses({row}, {changed});
-            break;
-        }
-    }
+    changed.modified = false;
+    emit stationStatus(changed);
     emit warning(station.id, changed.status);
     return true;
 }

@@ -74,6 +74,8 @@ signals:
     void statsUpdated(int id, StationStats stats);
     // A warning the operator should see besides the statuses.
     void warning(int id, QString text);
+    // A status of the monitor's own for a station, after its visit's last.
+    void stationStatus(DBStation station);
     void mailFinished(int id, QString kind, bool sent, QString error);
 
 public slots:
