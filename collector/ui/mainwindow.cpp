@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "confighistorydialog.h"
 #include "ui_mainwindow.h"
 
 #include "collection/leasekeeper.h"
@@ -167,6 +168,8 @@ void MainWindow::setupTable()
     tableMenu->addAction(ui->actOpenDirectory);
     tableMenu->addSeparator();
     tableMenu->addAction(ui->actCopyCellValue);
+    ConfigHistoryDialog::hookInto(tableMenu, ui->actCopyCellValue, model, this,
+                                  [this](QDialog *dialog) { return m_runDialog(dialog); });
     // After the chosen action has run: the tool bar's actions follow the
     // current row again.
     connect(tableMenu, &QMenu::aboutToHide, this, &MainWindow::refreshActions, Qt::QueuedConnection);
@@ -435,10 +438,11 @@ void MainWindow::on_actUpdateStationData_triggered()
         return;
     // Another collector visits it; a visit from here would save its data twice.
     const DBStation station = model->stations().value(row);
-    m_questions->information(this, tr("Update Station Data"),
-                             tr("Station %1 is held by the collector %2, which visits it. It is not visited from "
-                                "here.")
-                                 .arg(station.code.toHtmlEscaped(), holder.toHtmlEscaped()));
+    m_questions->information(
+        this, tr("Update Station Data"),
+        tr("Station %1 is held by the collector %2, which visits it. It is not visited from "
+           "here.")
+            .arg(station.code.toHtmlEscaped(), holder.toHtmlEscaped()));
 }
 
 void MainWindow::on_actManualConnect_triggered()

@@ -8,6 +8,7 @@
 #include "questions.h"
 #include "store/stationtablemodel.h"
 #include "store/workfolder.h"
+#include "wizardhistory.h"
 
 #include "nexil/configuration/setupdialog.h"
 #include "nexil/files/filemanager.h"
@@ -660,6 +661,7 @@ void ManualConnection::on_btnSetup_clicked()
     auto *wizard = new SetupDialog(nexil, this);
     wizard->setObjectName(QStringLiteral("setupDialog"));
     wizard->setQuestions(m_questions);
+    new WizardHistory(wizard);
     inSetup = true;
     const int result = m_runDialog(wizard);
     delete wizard;

@@ -91,7 +91,17 @@ QString label(const QString &record, const QString &field)
 
 QString ConfigChange::describe() const
 {
-    return QStringLiteral("%1: %2 → %3").arg(label(record, field), text(from), text(to));
+    return QStringLiteral("%1: %2 → %3").arg(label(), text(from), text(to));
+}
+
+QString ConfigChange::label() const
+{
+    return ::label(record, field);
+}
+
+QString ConfigChange::valueText(const QJsonValue &value)
+{
+    return text(value);
 }
 
 void ConfigSnapshot::setSetup(const SetupParameters &record)

@@ -26,6 +26,9 @@ struct NEXIL_EXPORT ConfigChange
     }
     // "Channel 1 name: Seviye → Su Seviyesi"
     QString describe() const;
+    // "Channel 1 name"
+    QString label() const;
+    static QString valueText(const QJsonValue &value);
 };
 
 // A device's configuration as far as it was read: only what an upload sets

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "nexil/configuration/configsnapshot.h"
+#include "nexil/configuration/uploadcheck.h"
 #include "nexil/nexil_global.h"
 #include "nexil/protocol/records.h"
 
@@ -11,6 +13,7 @@ class Nexil;
 class Questions;
 class QAbstractButton;
 class SetupDialogForm;
+class WizardUpload;
 
 namespace setupwizard {
 enum class SendChoice;
@@ -37,6 +40,12 @@ public:
     QString convertCharacters2English(QString text);
     QString capitalise(QString text);
 
+signals:
+    // The four records as the wizard read them, and after a send what was
+    // meant and what the device confirmed (for the configuration history).
+    void configurationRead(ConfigSnapshot read);
+    void uploadChecked(UploadCheck check);
+
 private slots:
     void onNexilSetupParameters(SetupParameters parameters);
     void onNexilChannelNames(ChannelNames channelNames);
@@ -61,6 +70,7 @@ private slots:
 
 private:
     void initNexil();
+    void connectNexilSlots();
     void disconnectNexilSlots();
     void prepareNameTable();
     void prepareCalibrationTable();
@@ -80,6 +90,10 @@ private:
     // sender is no such widget.
     int senderRow(const char *kind);
     void showFailure(const QString &message, QWidget *focus);
+    ConfigSnapshot workingSnapshot() const;
+    // Sending is over (done or stopped): read back what the device took.
+    void readBack();
+    void onUploadChecked(const UploadCheck &check);
 
     SetupDialogForm *form;
     Nexil *nexil;
@@ -90,4 +104,5 @@ private:
     ChannelNames workingNames;
     ChannelCalibrations workingCalibrations;
     AlarmParameters workingAlarms;
+    WizardUpload *m_upload = nullptr;
 };

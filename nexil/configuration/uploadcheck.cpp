@@ -87,8 +87,9 @@ QString UploadCheck::reason(const Result &r)
     }
     QStringList fields;
     for (const ConfigChange &c : r.differences)
-        fields << c.describe();
-    return tr("the device reports %1").arg(fields.join(QStringLiteral("; ")));
+        fields << tr("%1 %2 instead of %3")
+                      .arg(c.label(), ConfigChange::valueText(c.to), ConfigChange::valueText(c.from));
+    return tr("the device reports %1").arg(fields.join(QStringLiteral(", ")));
 }
 
 QString UploadCheck::summary() const
