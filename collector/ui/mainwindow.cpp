@@ -438,11 +438,10 @@ void MainWindow::on_actUpdateStationData_triggered()
         return;
     // Another collector visits it; a visit from here would save its data twice.
     const DBStation station = model->stations().value(row);
-    m_questions->information(
-        this, tr("Update Station Data"),
-        tr("Station %1 is held by the collector %2, which visits it. It is not visited from "
-           "here.")
-            .arg(station.code.toHtmlEscaped(), holder.toHtmlEscaped()));
+    m_questions->information(this, tr("Update Station Data"),
+                             tr("Station %1 is held by the collector %2, which visits it. It is not visited from "
+                                "here.")
+                                 .arg(station.code.toHtmlEscaped(), holder.toHtmlEscaped()));
 }
 
 void MainWindow::on_actManualConnect_triggered()
