@@ -2,6 +2,45 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US">
 <context>
+    <name>ConfigHistoryDialog</name>
+    <message>
+        <source>Configuration History: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Source</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Actor</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Change</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Changed at the station</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>First configuration read</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No change</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Configuration History...</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>DialogGraphic</name>
     <message>
         <source>Grafik</source>
@@ -789,6 +828,10 @@
     <message>
         <source>Memory may overwrite unread data on %1</source>
         <translation>Memory may overwrite unread data on %1</translation>
+    </message>
+    <message>
+        <source>Configuration changed at the station: %1</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>

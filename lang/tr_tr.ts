@@ -2,6 +2,45 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="tr_TR">
 <context>
+    <name>ConfigHistoryDialog</name>
+    <message>
+        <source>Configuration History: %1</source>
+        <translation>Yapılandırma Geçmişi: %1</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation>Zaman</translation>
+    </message>
+    <message>
+        <source>Source</source>
+        <translation>Kaynak</translation>
+    </message>
+    <message>
+        <source>Actor</source>
+        <translation>Yapan</translation>
+    </message>
+    <message>
+        <source>Change</source>
+        <translation>Değişiklik</translation>
+    </message>
+    <message>
+        <source>Changed at the station</source>
+        <translation>İstasyonda değiştirildi</translation>
+    </message>
+    <message>
+        <source>First configuration read</source>
+        <translation>İlk okunan yapılandırma</translation>
+    </message>
+    <message>
+        <source>No change</source>
+        <translation>Değişiklik yok</translation>
+    </message>
+    <message>
+        <source>Configuration History...</source>
+        <translation>Yapılandırma Geçmişi...</translation>
+    </message>
+</context>
+<context>
     <name>DialogGraphic</name>
     <message>
         <source>Grafik</source>
@@ -789,6 +828,10 @@
     <message>
         <source>Memory may overwrite unread data on %1</source>
         <translation>Bellek, okunmamış verilerin üzerine %1 tarihinde yazabilir</translation>
+    </message>
+    <message>
+        <source>Configuration changed at the station: %1</source>
+        <translation>Yapılandırma istasyonda değiştirildi: %1</translation>
     </message>
 </context>
 <context>
