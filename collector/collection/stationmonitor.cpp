@@ -209,11 +209,8 @@ void StationMonitor::storePending()
             pendingReports.removeFirst();
             continue;
         }
-        if (!pendingReports.first().configChecked && !checkConfiguration(station, pendingReports.first())) {
-            retryTimer->start(retryMs);
-            retryMs = qMin(retryMs * 2, retryMaxMs);
-            return;
-        }
+        if (!pendingReports.first().configChecked)
+            checkConfiguration(station, pendingReports.first());
         if (!store(station, pendingReports.first())) {
             retryTimer->start(retryMs);
             retryMs = qMin(retryMs * 2, retryMaxMs);
@@ -282,28 +279,43 @@ bool StationMonitor::store(const DBStation &station, const VisitReport &report)
     return true;
 }
 
-bool StationMonitor::checkConfiguration(const DBStation &station, VisitReport &report)
+void StationMonitor::checkConfiguration(const DBStation &station, VisitReport &report)
 {
-    if (report.configuration.isEmpty()) {
-        report.configChecked = true;
-        return true;
-    }
+    // Once, even when the statistics must wait for the store.
+    report.configChecked = true;
     const ConfigSnapshot read = ConfigSnapshot::fromJson(report.configuration);
-    QList<ConfigChange> changes;
-    // Uploads from here are in the history with what the device confirmed,
-    // so whatever still differs was changed by someone else.
     ConfigHistory history;
     const QString actor = QStringLiteral("tqm510@%1").arg(QSysInfo::machineHostName());
     const QDateTime when = report.ended.isValid() ? report.ended : QDateTime::currentDateTime();
+    if (!report.clockUpload.isEmpty()) {
+        // The clock setting sends the setup back: confirmed when the device still shows it.
+        UploadCheck check;
+        check.setMeant(
+            ConfigSnapshot::fromJson(report.clockUpload.value(QStringLiteral("meant")).toObject()));
+        const QString answer = report.clockUpload.value(QStringLiteral("answer")).toString();
+        check.sent(ConfigSnapshot::setupKey(),
+                   answer == QLatin1String("acknowledged") ? UploadCheck::Outcome::Confirmed
+                   : answer == QLatin1String("refused")    ? UploadCheck::Outcome::Refused
+                                                           : UploadCheck::Outcome::NotAnswered);
+        check.setReadBack(
+            report.clockUpload.contains(QStringLiteral("readBack"))
+                ? ConfigSnapshot::fromJson(report.clockUpload.value(QStringLiteral("readBack")).toObject())
+                : read.only({ConfigSnapshot::setupKey()}));
+        if (!history.recordUpload(station.id, ConfigHistory::clock(), actor, check, when))
+            qCWarning(lcMonitor, "could not store the clock setting of station %d", station.id);
+    }
+    if (read.isEmpty())
+        return;
+    // Uploads from here are in the history with what the device confirmed,
+    // so whatever still differs was changed by someone else.
+    QList<ConfigChange> changes;
     if (!history.recordRead(station.id, ConfigHistory::visit(), actor, read, when, &changes, true)) {
         // A store that refuses the history must not hold back the statistics.
         qCWarning(lcMonitor, "could not store the configuration of station %d", station.id);
-        report.configChecked = true;
-        return true;
+        return;
     }
-    report.configChecked = true;
     if (changes.isEmpty())
-        return true;
+        return;
     QStringList fields;
     for (const ConfigChange &c : qAsConst(changes))
         fields << c.field;
@@ -321,7 +333,6 @@ bool StationMonitor::checkConfiguration(const DBStation &station, VisitReport &r
     changed.modified = false;
     emit stationStatus(changed);
     emit warning(station.id, changed.status);
-    return true;
 }
 
 void StationMonitor::updateMetrics()

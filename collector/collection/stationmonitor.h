@@ -95,9 +95,9 @@ private:
     // The model's record of the station; false when it was deleted.
     bool findStation(int id, DBStation *station) const;
     void onMailSent(int id, const QString &kind, bool sent, const QString &error);
-    // Takes the visit's configuration into the history; false when the
-    // store was busy. Changes nobody here made go into the report.
-    bool checkConfiguration(const DBStation &station, VisitReport &report);
+    // Takes the visit's configuration (and a clock setting it made) into the
+    // history; changes nobody here made go into the report.
+    void checkConfiguration(const DBStation &station, VisitReport &report);
 
     StationTableModel *model;
     CollectionOptions opts;

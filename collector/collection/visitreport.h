@@ -39,6 +39,9 @@ struct VisitReport
     QJsonObject configuration;
     bool configChecked = false;
     QStringList configChanges;
+    // A clock setting sent during the visit: {"meant": setup, "answer":
+    // "acknowledged" | "refused" | "unanswered", "readBack": setup}.
+    QJsonObject clockUpload;
 
     bool failed() const { return result != Success && result != Interrupted; }
 };

@@ -214,6 +214,7 @@ void Worker::onTimerTimeout()
     report.id = station.id;
     report.wasRetry = retry.pendingRetry() > 0;
     visitTime.start();
+    readingBackClock = false;
     station.status = tr("Connecting..");
     publishStatus();
     socket->connectToHost(station.ip, quint16(station.port), QIODevice::ReadWrite,
@@ -351,6 +352,12 @@ void Worker::onNexilSetupParameters(SetupParameters reply)
         return;
     }
     setupParameters = std::move(reply);
+    if (readingBackClock) {
+        readingBackClock = false;
+        ConfigSnapshot back;
+        back.setSetup(setupParameters);
+        report.clockUpload.insert(QStringLiteral("readBack"), back.toJson());
+    }
     if (downloading || settingClock)
         return;
     if (!checkClock())
@@ -386,6 +393,9 @@ bool Worker::checkClock()
     // host's time.
     SetupParameters setup = setupParameters;
     setup.keepOldSetups = true;
+    ConfigSnapshot meant;
+    meant.setSetup(setup);
+    report.clockUpload = QJsonObject{{"meant", meant.toJson()}, {"answer", "unanswered"}};
     nexil->sendSetupParameters(options.devicePassword, setup);
     return true;
 }
@@ -396,6 +406,8 @@ void Worker::onNexilSetupLoaded()
         return;
     settingClock = false;
     report.clockSet = true;
+    report.clockUpload.insert(QStringLiteral("answer"), QStringLiteral("acknowledged"));
+    readingBackClock = true;
     station.status = tr("Device clock set to the host time");
     publishStatus();
     // Read again: the drift now measured is the one kept.
@@ -407,6 +419,7 @@ void Worker::onNexilWrongPassword()
     if (!settingClock)
         return;
     settingClock = false;
+    report.clockUpload.insert(QStringLiteral("answer"), QStringLiteral("refused"));
     station.status = tr("Device clock not set: wrong device password");
     publishStatus();
     nexil->getFileInformations();

@@ -8,6 +8,7 @@
 #include "questions.h"
 #include "store/stationtablemodel.h"
 #include "store/workfolder.h"
+#include "consolehistory.h"
 #include "wizardhistory.h"
 
 #include "nexil/configuration/setupdialog.h"
@@ -142,6 +143,7 @@ ManualConnection::ManualConnection(StationTableModel *model, QWidget *parent)
     connect(nexil, &Nexil::channelCalibrations, this, &ManualConnection::onNexilChannelCalibrations);
     connect(nexil, &Nexil::alarmParameters, this, &ManualConnection::onNexilAlarmParameters);
     connect(nexil, &Nexil::downloadStarted, this, &ManualConnection::onNexilDownloadStarted);
+    new ConsoleHistory(nexil, this);
     // Setting the value of a modal progress window processes events: queued,
     // that happens after the library has finished handling the page.
     connect(nexil, &Nexil::downloadProgress, this, &ManualConnection::onNexilDownloadProgress,

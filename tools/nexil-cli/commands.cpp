@@ -274,6 +274,10 @@ public:
                 &Nexil::alarmParametersHaveBeenLoaded);
         }
         check.setMeant(meant);
+        if (meant.isEmpty()) {
+            std::printf("Nothing to upload\n");
+            return Success;
+        }
         // What the device holds now, whatever was acknowledged: an upload
         // counts only once it shows in a read.
         Records back;

@@ -29,6 +29,7 @@ private slots:
     void cleanup();
     void snapshotsCompareWhatUploadsSet();
     void uploadsFromHereExplainChangesOthersAreFlagged();
+    void clockSetting_keptAsAConfirmedUpload();
 
 private:
     // Runs a program with the test's loop turning (the mail sink needs it).
@@ -277,6 +278,48 @@ void tst_ConfigHistory::uploadsFromHereExplainChangesOthersAreFlagged()
     QVERIFY2(
         out.contains(QStringLiteral("Channel names not confirmed: the device refused it (wrong password)")),
         qPrintable(out));
+}
+
+void tst_ConfigHistory::clockSetting_keptAsAConfirmedUpload()
+{
+    if (!Simulator::available())
+        QSKIP("LOGGERSIM not set");
+    Simulator sim;
+    QVERIFY2(sim.start(dir->path(), QStringLiteral("late"), R"({"clock": "01/01/26 00:00:00"})"),
+             qPrintable(sim.error()));
+    const QString code = QStringLiteral("D02A003");
+    {
+        DatabaseConnection connection;
+        QVERIFY(connection.connectToDatabase(dir->filePath(QStringLiteral("data/data.db")), QString(), 0,
+                                             QString(), QString()));
+        DBStation s = fullStation(code);
+        s.code = code;
+        s.ip = QStringLiteral("127.0.0.1");
+        s.port = sim.port;
+        s.active = true;
+        s.download_data = false;
+        s.email = false;
+        QVERIFY(DatabaseConnection::insertStation(s) > 0);
+        DatabaseConnection::close();
+    }
+    {
+        QSettings ini(dir->filePath(QStringLiteral("bin/settings.ini")), QSettings::IniFormat);
+        ini.setValue(QStringLiteral("SETTINGS/clockSync"), true);
+        ini.setValue(QStringLiteral("SETTINGS/devicePassword"), QStringLiteral("1234"));
+    }
+    const QString tqm510 = qEnvironmentVariable("TQM510");
+    QCOMPARE(run(tqm510, {QStringLiteral("--headless"), QStringLiteral("--once")}), 0);
+    QString out;
+    QCOMPARE(run(tqm510, {QStringLiteral("--config-history"), code, QStringLiteral("--json")}, &out), 0);
+    const QJsonArray entries = QJsonDocument::fromJson(out.toUtf8()).object().value("entries").toArray();
+    QCOMPARE(entries.size(), 2);
+    const QJsonObject clock = entries.at(0).toObject();
+    QCOMPARE(clock.value("source").toString(), QStringLiteral("clock"));
+    QCOMPARE(clock.value("confirmed").toObject(), (QJsonObject{{"setup", "confirmed"}}));
+    // The visit's read after it: nothing changed, nothing flagged.
+    QCOMPARE(entries.at(1).toObject().value("source").toString(), QStringLiteral("visit"));
+    QVERIFY(entries.at(1).toObject().value("changes").toArray().isEmpty());
+    QVERIFY(!entries.at(1).toObject().contains("unexplained"));
 }
 
 QTEST_GUILESS_MAIN(tst_ConfigHistory)
