@@ -6,6 +6,7 @@
 #include "nexil/configuration/uploadcheck.h"
 #include "store/confighistory.h"
 #include "store/databaseconnection.h"
+#include "support/postgresserver.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -30,6 +31,7 @@ private slots:
     void snapshotsCompareWhatUploadsSet();
     void uploadsFromHereExplainChangesOthersAreFlagged();
     void clockSetting_keptAsAConfirmedUpload();
+    void sharedStore_cliUploadAndReadsOnTheServer();
 
 private:
     // Runs a program with the test's loop turning (the mail sink needs it).
@@ -320,6 +322,69 @@ void tst_ConfigHistory::clockSetting_keptAsAConfirmedUpload()
     QCOMPARE(entries.at(1).toObject().value("source").toString(), QStringLiteral("visit"));
     QVERIFY(entries.at(1).toObject().value("changes").toArray().isEmpty());
     QVERIFY(!entries.at(1).toObject().contains("unexplained"));
+}
+
+void tst_ConfigHistory::sharedStore_cliUploadAndReadsOnTheServer()
+{
+    if (!Simulator::available())
+        QSKIP("LOGGERSIM not set");
+    if (!PostgresServer::available())
+        QSKIP("the PostgreSQL server programs are not installed (Debian package postgresql)");
+    PostgresServer server;
+    QVERIFY2(server.start(), qPrintable(server.error()));
+    Simulator sim;
+    QVERIFY2(sim.start(dir->path(), QStringLiteral("pg"), "{}"), qPrintable(sim.error()));
+    DatabaseUrl url;
+    QString problem;
+    QVERIFY(DatabaseUrl::parse(server.url(), &url, &problem));
+    int id = 0;
+    {
+        DatabaseConnection db;
+        QVERIFY2(db.open(url), qPrintable(DatabaseConnection::lastOpenError()));
+        DBStation s = fullStation(QStringLiteral("PG"));
+        s.code = QStringLiteral("D02A003");
+        id = DatabaseConnection::insertStation(s);
+        DatabaseConnection::close();
+    }
+    QVERIFY(id > 0);
+    QString out;
+    QString err;
+    QCOMPARE(run(qEnvironmentVariable("NEXILCLI"),
+                 {QStringLiteral("upload"), QStringLiteral("--config"), uploadFile("pg.json", "Kot"),
+                  QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:%1").arg(sim.port),
+                  QStringLiteral("--password"), QStringLiteral("1234"), QStringLiteral("--database"),
+                  server.url()},
+                 &out, &err),
+             0);
+    QVERIFY2(out.contains(QStringLiteral("Channel names confirmed")), qPrintable(out + err));
+
+    DatabaseConnection db;
+    QVERIFY(db.open(url));
+    ConfigHistory history;
+    QList<ConfigHistory::Entry> entries;
+    QVERIFY(history.entries(id, &entries));
+    QCOMPARE(entries.size(), 1);
+    QCOMPARE(entries.first().source, QStringLiteral("cli"));
+    QCOMPARE(entries.first().records.record("channelNames").value("names").toArray().first().toString(),
+             QStringLiteral("Kot"));
+    // The same content read again only moves the last sighting; a change is a row of its own.
+    ConfigSnapshot same = ConfigSnapshot::fromJson(entries.first().records.toJson()).only({"channelNames"});
+    const QDateTime later = entries.first().lastSeen.addSecs(60);
+    QList<ConfigChange> changes;
+    QVERIFY(history.recordRead(id, ConfigHistory::visit(), "test", same, later, &changes, true));
+    QVERIFY(changes.isEmpty());
+    QVERIFY(history.entries(id, &entries));
+    QCOMPARE(entries.size(), 1);
+    QCOMPARE(entries.first().lastSeen, later);
+    QJsonObject names = same.record("channelNames");
+    QJsonArray intervals = names.value("recordIntervals").toArray();
+    intervals[0] = intervals.at(0).toInt() + 5;
+    names.insert("recordIntervals", intervals);
+    QVERIFY(history.recordRead(id, ConfigHistory::visit(), "test",
+                               ConfigSnapshot::fromJson({{"channelNames", names}}), later, &changes, true));
+    QCOMPARE(changes.size(), 1);
+    QCOMPARE(changes.first().field, QStringLiteral("recordIntervals[0]"));
+    QCOMPARE(history.unexplainedCount(id), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_ConfigHistory)
