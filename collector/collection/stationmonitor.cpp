@@ -5,6 +5,7 @@
 #include "metricsfile.h"
 #include "smtpmailer.h"
 #include "store/confighistory.h"
+#include "store/databaseconnection.h"
 #include "store/stationtablemodel.h"
 
 #include "collectorlogging.h"
@@ -285,7 +286,10 @@ void StationMonitor::checkConfiguration(const DBStation &station, VisitReport &r
     report.configChecked = true;
     const ConfigSnapshot read = ConfigSnapshot::fromJson(report.configuration);
     ConfigHistory history;
-    const QString actor = QStringLiteral("tqm510@%1").arg(QSysInfo::machineHostName());
+    // The collector's id on a shared store, else this program on this host.
+    const QString holder = DatabaseConnection::leaseHolderName();
+    const QString actor =
+        holder.isEmpty() ? QStringLiteral("tqm510@%1").arg(QSysInfo::machineHostName()) : holder;
     const QDateTime when = report.ended.isValid() ? report.ended : QDateTime::currentDateTime();
     if (!report.clockUpload.isEmpty()) {
         // The clock setting sends the setup back: confirmed when the device still shows it.

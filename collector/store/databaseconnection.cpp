@@ -414,6 +414,11 @@ void DatabaseConnection::setLeaseHolder(const QString &holder)
     leaseHolder() = holder;
 }
 
+QString DatabaseConnection::leaseHolderName()
+{
+    return leaseHolder();
+}
+
 QString DatabaseConnection::statusUpdateStatement(qint64 leaseEpoch)
 {
     const QString update = QStringLiteral("UPDATE stations SET status = ?, last_connection_time = ? WHERE id = ?");
