@@ -12,6 +12,11 @@
 #include <QSysInfo>
 #include <QVariant>
 
+#ifdef Q_OS_UNIX
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 const QString timeFormat = QStringLiteral("yyyy-MM-ddTHH:mm:ss");
@@ -252,6 +257,12 @@ QString ConfigHistory::localActor()
         user = qEnvironmentVariable("LOGNAME");
     if (user.isEmpty())
         user = qEnvironmentVariable("USERNAME");
+#ifdef Q_OS_UNIX
+    if (user.isEmpty()) {
+        if (const passwd *entry = ::getpwuid(::getuid()))
+            user = QString::fromLocal8Bit(entry->pw_name);
+    }
+#endif
     if (user.isEmpty())
         user = QStringLiteral("unknown");
     return QStringLiteral("%1@%2").arg(user, QSysInfo::machineHostName());

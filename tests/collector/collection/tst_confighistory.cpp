@@ -35,7 +35,8 @@ private slots:
 
 private:
     // Runs a program with the test's loop turning (the mail sink needs it).
-    int run(const QString &program, const QStringList &args, QString *out = nullptr, QString *err = nullptr);
+    int run(const QString &program, const QStringList &args, QString *out = nullptr, QString *err = nullptr,
+            const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
     QString uploadFile(const QString &name, const QString &channelName);
     QString status(int id);
 
@@ -58,9 +59,11 @@ void tst_ConfigHistory::cleanup()
     dir.reset();
 }
 
-int tst_ConfigHistory::run(const QString &program, const QStringList &args, QString *out, QString *err)
+int tst_ConfigHistory::run(const QString &program, const QStringList &args, QString *out, QString *err,
+                           const QProcessEnvironment &env)
 {
     QProcess p;
+    p.setProcessEnvironment(env);
     p.setWorkingDirectory(bin);
     p.start(program, args);
     if (!p.waitForStarted(10000))
@@ -268,6 +271,18 @@ void tst_ConfigHistory::uploadsFromHereExplainChangesOthersAreFlagged()
         flagged.value("changes").toArray(),
         QJsonArray({QJsonObject{
             {"record", "channelNames"}, {"field", "names[0]"}, {"from", "Su Seviyesi"}, {"to", "Debi"}}}));
+
+    // The table for a terminal, with no display to be had.
+    QProcessEnvironment bare = QProcessEnvironment::systemEnvironment();
+    bare.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    bare.remove(QStringLiteral("DISPLAY"));
+    bare.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    QCOMPARE(run(tqm510, {QStringLiteral("--config-history"), code}, &out, &err, bare), 0);
+    QVERIFY2(out.contains(QString::fromUtf8("  channelNames Channel 1 name: Seviye → Su Seviyesi")),
+             qPrintable(out + err));
+    QVERIFY2(out.contains(QStringLiteral("\tvisit\t")) &&
+                 out.contains(QStringLiteral("\tchanged at the station")),
+             qPrintable(out));
 
     // A refused upload is not confirmed, and the exit status says so.
     QCOMPARE(
