@@ -1,3 +1,4 @@
+#include "collection/confighistoryprinter.h"
 #include "collection/headlesscollector.h"
 #include "collection/serviceconfig.h"
 #include "nexil/logging.h"
@@ -84,8 +85,12 @@ int main(int argc, char *argv[])
          QStringLiteral("PATH")});
     parser.addOption({QStringLiteral("status"),
                       QStringLiteral("Print every station's visit statistics as a table and exit.")});
-    parser.addOption(
-        {QStringLiteral("json"), QStringLiteral("With --status: print JSON instead of a table.")});
+    parser.addOption({QStringLiteral("config-history"),
+                      QStringLiteral("Print the configuration history of the station CODE (what was read and "
+                                     "uploaded, with the differences) and exit."),
+                      QStringLiteral("CODE")});
+    parser.addOption({QStringLiteral("json"),
+                      QStringLiteral("With --status or --config-history: print JSON instead of a table.")});
     parser.addOption(
         {QStringLiteral("verbose"),
          QStringLiteral("Show the diagnostics of the library and the collector on standard error "
@@ -178,9 +183,14 @@ int main(int argc, char *argv[])
         err << "--metrics-file needs --headless." << Qt::endl;
         return 2;
     }
-    if (parser.isSet(QStringLiteral("json")) && !parser.isSet(QStringLiteral("status"))) {
-        err << "--json needs --status." << Qt::endl;
+    if (parser.isSet(QStringLiteral("json")) && !parser.isSet(QStringLiteral("status")) &&
+        !parser.isSet(QStringLiteral("config-history"))) {
+        err << "--json needs --status or --config-history." << Qt::endl;
         return 2;
+    }
+    if (parser.isSet(QStringLiteral("config-history"))) {
+        return ConfigHistoryPrinter(out, err).print(parser.value(QStringLiteral("config-history")),
+                                                    parser.isSet(QStringLiteral("json")));
     }
     if (parser.isSet(QStringLiteral("status"))) {
         HeadlessCollector collector(out, err);

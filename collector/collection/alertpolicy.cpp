@@ -38,6 +38,9 @@ QStringList AlertPolicy::due(StationStats &stats, bool lastVisitSucceeded, const
         take(clock());
     else
         stats.pendingAlerts.remove(clock());
+    // Stays pending until delivered: the change happened, whatever comes next.
+    if (stats.configChanged)
+        take(configChanged());
     if (stats.memoryWarning)
         take(memory());
     else

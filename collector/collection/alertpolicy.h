@@ -20,6 +20,7 @@ public:
     static QString clock() { return QStringLiteral("clock"); }
     static QString memory() { return QStringLiteral("memory"); }
     static QString recovered() { return QStringLiteral("recovered"); }
+    static QString configChanged() { return QStringLiteral("config"); }
 
     explicit AlertPolicy(int failuresBeforeAlert = 3) : failuresBeforeAlert(failuresBeforeAlert) {}
 

@@ -104,6 +104,11 @@ QString MetricsFile::render(const QList<Entry> &stations, const QDateTime &heart
     for (const Entry &e : stations)
         out += sample("tqm510_retries_total", label(e), QString::number(e.second.retries));
 
+    header(out, {"tqm510_config_changes_total", "counter",
+                 "Configuration changes found at the station that no upload from here explains."});
+    for (const Entry &e : stations)
+        out += sample("tqm510_config_changes_total", label(e), QString::number(e.second.configChanges));
+
     // Series without a value yet are left out rather than written as 0.
     header(out, {"tqm510_last_success_timestamp_seconds", "gauge", "End of the last successful visit."});
     for (const Entry &e : stations)

@@ -4,12 +4,15 @@
 #include "memoryforecast.h"
 #include "metricsfile.h"
 #include "smtpmailer.h"
+#include "store/confighistory.h"
+#include "store/databaseconnection.h"
 #include "store/stationtablemodel.h"
 
 #include "collectorlogging.h"
 
 #include <QLocale>
 #include <QPointer>
+#include <QSysInfo>
 #include <QTimer>
 
 #include <cmath>
@@ -30,6 +33,9 @@ StationMonitor::StationMonitor(StationTableModel *model, const CollectionOptions
     connect(retryTimer, &QTimer::timeout, this, &StationMonitor::storePending);
     for (auto it = all.constBegin(); it != all.constEnd(); ++it)
         model->setStatsSummary(it.key(), it.value().summary());
+    const QList<DBStation> known = model->stations();
+    for (const DBStation &st : known)
+        configChangeCounts.insert(st.id, ConfigHistory().unexplainedCount(st.id));
     // Mails a former run could not deliver, once the caller has connected
     // to the signals (those due later belong to whoever made them due).
     QHash<int, QStringList> leftOver;
@@ -82,6 +88,8 @@ StationStats StationMonitor::stats(int id) const
 {
     StationStats s = all.value(id);
     s.stationId = id;
+    s.configChanges = configChangeCounts.value(id);
+    s.configChangeText = configChangeTexts.value(id);
     return s;
 }
 
@@ -202,7 +210,9 @@ void StationMonitor::storePending()
             pendingReports.removeFirst();
             continue;
         }
-        if (!store(station, report)) {
+        if (!pendingReports.first().configChecked)
+            checkConfiguration(station, pendingReports.first());
+        if (!store(station, pendingReports.first())) {
             retryTimer->start(retryMs);
             retryMs = qMin(retryMs * 2, retryMaxMs);
             return;
@@ -233,6 +243,9 @@ bool StationMonitor::store(const DBStation &station, const VisitReport &report)
                           qUtf8Printable(error));
             s.completenessError = error;
         }
+        s.configChanged = !report.configChanges.isEmpty();
+        s.configChanges = configChangeCounts.value(report.id);
+        s.configChangeText = configChangeTexts.value(report.id);
         alerts = alertsDue(station, s, !report.failed(), now);
     };
     StationStats counts;
@@ -265,6 +278,65 @@ bool StationMonitor::store(const DBStation &station, const VisitReport &report)
     updateMetrics();
     emit statsUpdated(report.id, s);
     return true;
+}
+
+void StationMonitor::checkConfiguration(const DBStation &station, VisitReport &report)
+{
+    // Once, even when the statistics must wait for the store.
+    report.configChecked = true;
+    const ConfigSnapshot read = ConfigSnapshot::fromJson(report.configuration);
+    ConfigHistory history;
+    // The collector's id on a shared store, else this program on this host.
+    const QString holder = DatabaseConnection::leaseHolderName();
+    const QString actor =
+        holder.isEmpty() ? QStringLiteral("tqm510@%1").arg(QSysInfo::machineHostName()) : holder;
+    const QDateTime when = report.ended.isValid() ? report.ended : QDateTime::currentDateTime();
+    if (!report.clockUpload.isEmpty()) {
+        // The clock setting sends the setup back: confirmed when the device still shows it.
+        UploadCheck check;
+        check.setMeant(
+            ConfigSnapshot::fromJson(report.clockUpload.value(QStringLiteral("meant")).toObject()));
+        const QString answer = report.clockUpload.value(QStringLiteral("answer")).toString();
+        check.sent(ConfigSnapshot::setupKey(),
+                   answer == QLatin1String("acknowledged") ? UploadCheck::Outcome::Confirmed
+                   : answer == QLatin1String("refused")    ? UploadCheck::Outcome::Refused
+                                                           : UploadCheck::Outcome::NotAnswered);
+        check.setReadBack(
+            report.clockUpload.contains(QStringLiteral("readBack"))
+                ? ConfigSnapshot::fromJson(report.clockUpload.value(QStringLiteral("readBack")).toObject())
+                : read.only({ConfigSnapshot::setupKey()}));
+        if (!history.recordUpload(station.id, ConfigHistory::clock(), actor, check, when))
+            qCWarning(lcMonitor, "could not store the clock setting of station %d", station.id);
+    }
+    if (read.isEmpty())
+        return;
+    // Uploads from here are in the history with what the device confirmed,
+    // so whatever still differs was changed by someone else.
+    QList<ConfigChange> changes;
+    if (!history.recordRead(station.id, ConfigHistory::visit(), actor, read, when, &changes, true)) {
+        // A store that refuses the history must not hold back the statistics.
+        qCWarning(lcMonitor, "could not store the configuration of station %d", station.id);
+        return;
+    }
+    if (changes.isEmpty())
+        return;
+    QStringList fields;
+    for (const ConfigChange &c : qAsConst(changes))
+        fields << c.field;
+    fields.removeDuplicates();
+    report.configChanges = fields;
+    configChangeCounts[station.id] += 1;
+    QStringList lines;
+    for (const ConfigChange &c : qAsConst(changes))
+        lines << QStringLiteral("%1 %2: %3")
+                     .arg(c.record, c.field, c.describe().section(QStringLiteral(": "), 1));
+    configChangeTexts.insert(station.id, lines.join(QLatin1Char('\n')));
+    // After the worker's own last status of the visit, which came first.
+    DBStation changed = station;
+    changed.status = tr("Configuration changed at the station: %1").arg(fields.join(QStringLiteral(", ")));
+    changed.modified = false;
+    emit stationStatus(changed);
+    emit warning(station.id, changed.status);
 }
 
 void StationMonitor::updateMetrics()
@@ -304,6 +376,13 @@ QPair<QString, QString> StationMonitor::alertMail(const QString &kind, const DBS
                    .arg(options.clockDriftWarnSeconds)
                    .arg(options.clockSync ? QStringLiteral("The collector sets it at most once a day.")
                                           : QStringLiteral("Automatic clock setting is off."));
+    } else if (kind == AlertPolicy::configChanged()) {
+        subject = QStringLiteral("Station %1: configuration changed at the station").arg(name);
+        body =
+            QStringLiteral("A visit found a configuration that no upload from this collector explains.\n%1")
+                .arg(s.configChangeText.isEmpty()
+                         ? QStringLiteral("See tqm510 --config-history %1.").arg(station.code)
+                         : s.configChangeText);
     } else {
         subject = QStringLiteral("Station %1: memory will overwrite unread data").arg(name);
         body = QStringLiteral("Memory full: %1\nUnread data overwritten from: %2\nLast successful visit: %3")

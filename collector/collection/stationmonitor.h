@@ -74,6 +74,8 @@ signals:
     void statsUpdated(int id, StationStats stats);
     // A warning the operator should see besides the statuses.
     void warning(int id, QString text);
+    // A status of the monitor's own for a station, after its visit's last.
+    void stationStatus(DBStation station);
     void mailFinished(int id, QString kind, bool sent, QString error);
 
 public slots:
@@ -93,6 +95,9 @@ private:
     // The model's record of the station; false when it was deleted.
     bool findStation(int id, DBStation *station) const;
     void onMailSent(int id, const QString &kind, bool sent, const QString &error);
+    // Takes the visit's configuration (and a clock setting it made) into the
+    // history; changes nobody here made go into the report.
+    void checkConfiguration(const DBStation &station, VisitReport &report);
 
     StationTableModel *model;
     CollectionOptions opts;
@@ -112,4 +117,6 @@ private:
     int mailRetryBaseMs = 60000;
     static constexpr int mailRetryMaxMs = 3600000;
     CompletenessSource completeness;
+    QHash<int, qint64> configChangeCounts;
+    QHash<int, QString> configChangeTexts;
 };

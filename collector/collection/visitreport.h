@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QDateTime>
+#include <QJsonObject>
 #include <QMetaType>
 #include <QString>
+#include <QStringList>
 
 #include <cmath>
 
@@ -31,6 +33,15 @@ struct VisitReport
     QDateTime clockAttempt;
     // The device's memory fill in percent, NaN when it did not report it.
     double memoryFill = std::nan("");
+    // The configuration the visit read (setup, channel names, calibrations),
+    // and the fields that changed at the station since the last entry of its
+    // history with nobody here uploading them (filled in by the monitor).
+    QJsonObject configuration;
+    bool configChecked = false;
+    QStringList configChanges;
+    // A clock setting sent during the visit: {"meant": setup, "answer":
+    // "acknowledged" | "refused" | "unanswered", "readBack": setup}.
+    QJsonObject clockUpload;
 
     bool failed() const { return result != Success && result != Interrupted; }
 };

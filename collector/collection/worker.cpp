@@ -8,6 +8,7 @@
 
 #include <QLocale>
 
+#include "nexil/configuration/configsnapshot.h"
 #include "nexil/files/filemanager.h"
 #include "nexil/protocol/nexil.h"
 
@@ -215,6 +216,7 @@ void Worker::onTimerTimeout()
     report.id = station.id;
     report.wasRetry = retry.pendingRetry() > 0;
     visitTime.start();
+    readingBackClock = false;
     station.status = tr("Connecting..");
     publishStatus();
     socket->connectToHost(station.ip, quint16(station.port), QIODevice::ReadWrite,
@@ -352,6 +354,12 @@ void Worker::onNexilSetupParameters(SetupParameters reply)
         return;
     }
     setupParameters = std::move(reply);
+    if (readingBackClock) {
+        readingBackClock = false;
+        ConfigSnapshot back;
+        back.setSetup(setupParameters);
+        report.clockUpload.insert(QStringLiteral("readBack"), back.toJson());
+    }
     if (downloading || settingClock)
         return;
     if (!checkClock())
@@ -387,6 +395,9 @@ bool Worker::checkClock()
     // host's time.
     SetupParameters setup = setupParameters;
     setup.keepOldSetups = true;
+    ConfigSnapshot meant;
+    meant.setSetup(setup);
+    report.clockUpload = QJsonObject{{"meant", meant.toJson()}, {"answer", "unanswered"}};
     nexil->sendSetupParameters(options.devicePassword, setup);
     return true;
 }
@@ -397,6 +408,8 @@ void Worker::onNexilSetupLoaded()
         return;
     settingClock = false;
     report.clockSet = true;
+    report.clockUpload.insert(QStringLiteral("answer"), QStringLiteral("acknowledged"));
+    readingBackClock = true;
     station.status = tr("Device clock set to the host time");
     publishStatus();
     // Read again: the drift now measured is the one kept.
@@ -408,6 +421,7 @@ void Worker::onNexilWrongPassword()
     if (!settingClock)
         return;
     settingClock = false;
+    report.clockUpload.insert(QStringLiteral("answer"), QStringLiteral("refused"));
     station.status = tr("Device clock not set: wrong device password");
     publishStatus();
     nexil->getFileInformations();
@@ -430,6 +444,11 @@ void Worker::onNexilChannelCalibrations(ChannelCalibrations reply)
 void Worker::onNexilChannelNames(ChannelNames reply)
 {
     channelNames = std::move(reply);
+    ConfigSnapshot read;
+    read.setSetup(setupParameters);
+    read.setCalibrations(channelCalibrations);
+    read.setNames(channelNames);
+    report.configuration = read.toJson();
     // Instant value i belongs to the i-th active slot; its code is that slot's.
     const QList<InstantValue> &instant = setupParameters.instantValues;
     for (int i = 0; i < channelNames.activeChannelCount; ++i) {

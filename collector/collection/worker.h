@@ -150,6 +150,8 @@ private:
     QElapsedTimer visitTime;
     // A clock setting was sent and its answer is awaited.
     bool settingClock = false;
+    // The clock was set; the next setup read tells what the device kept.
+    bool readingBackClock = false;
     // The last status published, so that a repeat is not published again.
     bool published = false;
     QString publishedStatus;

@@ -32,6 +32,8 @@ WorkerController::WorkerController(StationTableModel *model, const CollectionOpt
     : QObject(parent), model(model), opts(options), guard(std::make_shared<LeaseGuard>())
 {
     stationMonitor = new StationMonitor(model, opts, this);
+    // A configuration changed at the station is told as the station's status.
+    connect(stationMonitor, &StationMonitor::stationStatus, this, &WorkerController::onWorkerStatusChanged);
     // The last 30 days of a station's files, read again at most hourly: a
     // year-long file takes about a second and this runs on the main thread.
     stationMonitor->setCompletenessSource([cache = QHash<int, QPair<QDateTime, double>>()](

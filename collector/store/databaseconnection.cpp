@@ -3,6 +3,7 @@
 #include <QLocale>
 
 #include "collectorlogging.h"
+#include "confighistory.h"
 #include "resumepoints.h"
 #include "stationleases.h"
 #include "stationstats.h"
@@ -155,6 +156,7 @@ bool DatabaseConnection::connectToDatabase(const QString &databaseName, const QS
         return false;
     // The statistics are an extra: the stations can be collected without them.
     StationStatsStore::createTable();
+    ConfigHistory().createTable();
     return true;
 }
 
@@ -187,6 +189,7 @@ bool DatabaseConnection::open(const DatabaseUrl &url)
     if (!createTable())
         return false;
     StationStatsStore::createTable();
+    ConfigHistory().createTable();
     // A collector that takes a station over starts where the last one saved;
     // its writes are checked against the leases.
     StationLeases(QString()).createTables();
@@ -447,6 +450,11 @@ QString &leaseHolder()
 void DatabaseConnection::setLeaseHolder(const QString &holder)
 {
     leaseHolder() = holder;
+}
+
+QString DatabaseConnection::leaseHolderName()
+{
+    return leaseHolder();
 }
 
 QString DatabaseConnection::statusUpdateStatement(qint64 leaseEpoch)

@@ -60,6 +60,7 @@ public:
     static QString statusUpdateStatement(qint64 leaseEpoch = 0);
     // This collector's name in the station leases (empty: no leases).
     static void setLeaseHolder(const QString &holder);
+    static QString leaseHolderName();
     static bool deleteStation(int id);
 
     // The same write can succeed later (another connection's lock, a server

@@ -52,6 +52,12 @@ struct StationStats
     QHash<QString, QDateTime> lastAlert;
     bool failingAlerted = false;
     QHash<QString, QDateTime> pendingAlerts;
+    // Kept in the configuration history, not in this table: the visits that
+    // found a change nobody here made, and whether the last one did (with
+    // the fields that changed).
+    qint64 configChanges = 0;
+    bool configChanged = false;
+    QString configChangeText;
 
     qint64 failures() const { return failedNoConnection + failedWrongStation + failedDevice + failedSave; }
     // A few lines for a tool tip.

@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "confighistorydialog.h"
 #include "ui_mainwindow.h"
 
 #include "checkmenu.h"
@@ -338,6 +339,8 @@ void MainWindow::setupTable()
     tableMenu->addAction(ui->actOpenDirectory);
     tableMenu->addSeparator();
     tableMenu->addAction(ui->actCopyCellValue);
+    ConfigHistoryDialog::hookInto(tableMenu, ui->actCopyCellValue, model, this,
+                                  [this](QDialog *dialog) { return m_runDialog(dialog); });
     // After the chosen action has run: the tool bar's actions follow the
     // current row again.
     connect(tableMenu, &QMenu::aboutToHide, this, &MainWindow::refreshActions, Qt::QueuedConnection);

@@ -3,6 +3,7 @@
 #include "setuppages.h"
 #include "uploadledger.h"
 
+#include "nexil/configuration/wizardupload.h"
 #include "nexil/logging.h"
 #include "nexil/protocol/nexil.h"
 #include "questions.h"
@@ -76,6 +77,9 @@ SetupDialog::SetupDialog(Nexil *nexilObject, QWidget *parent)
     group->addButton(form->rbSendOnlyCalibrations);
     connect(group, QOverload<QAbstractButton *, bool>::of(&QButtonGroup::buttonToggled), this,
             &SetupDialog::onRaidoButtonToggled);
+    m_upload = new WizardUpload(nexil, this);
+    connect(m_upload, &WizardUpload::refused, this, &SetupDialog::readBack);
+    connect(m_upload, &WizardUpload::checked, this, &SetupDialog::onUploadChecked);
     form->stackedWidget->setCurrentIndex(0);
     updateForm();
 }
@@ -108,6 +112,11 @@ QString SetupDialog::capitalise(QString text)
 void SetupDialog::initNexil()
 {
     workingSetup = SetupParameters();
+    connectNexilSlots();
+}
+
+void SetupDialog::connectNexilSlots()
+{
     m_nexilConnections = {
         connect(nexil, &Nexil::setupParameters, this, &SetupDialog::onNexilSetupParameters),
         connect(nexil, &Nexil::channelNames, this, &SetupDialog::onNexilChannelNames),
@@ -243,6 +252,8 @@ void SetupDialog::onNexilAlarmParameters(AlarmParameters a)
             setNumber(t, i, 4, a.minimumResets.value(i));
         }
     }
+    m_upload->setRead(workingSnapshot());
+    emit configurationRead(m_upload->read());
     form->stackedWidget->setCurrentIndex(1);
     updateForm();
 }
@@ -437,19 +448,83 @@ void SetupDialog::send(Upload upload)
 
 void SetupDialog::on_btnSend_clicked()
 {
-    m_ledger->plan(sendChoice());
-    send(firstUpload(sendChoice()));
+    if (m_upload->isSending())
+        return;
+    // The operator sees what changes before anything goes, and may send
+    // the unchanged records too.
+    const ConfigSnapshot working = workingSnapshot();
+    const QList<Upload> changed = m_upload->plan(sendChoice(), working, false);
+    const QStringList lines = m_upload->changes(working, changed);
+    const QString text =
+        lines.isEmpty()
+            ? tr("Nothing differs from what was read from the device.")
+            : tr("Changes against what was read from the device:\n%1").arg(lines.join(QLatin1Char('\n')));
+    const QMessageBox::StandardButton answer = m_questions->question(
+        this, tr("Gönder"),
+        text + QStringLiteral("\n\n") +
+            tr("Yes sends the changed records, Yes to All sends every record, No sends nothing."),
+        QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No, QMessageBox::No);
+    if (answer != QMessageBox::Yes && answer != QMessageBox::YesToAll)
+        return;
+    const QList<Upload> uploads =
+        answer == QMessageBox::YesToAll ? m_upload->plan(sendChoice(), working, true) : changed;
+    m_ledger->plan(uploads);
+    const Upload first = m_upload->start(uploads, working);
+    if (first == Upload::None) {
+        form->txtSendStatus->setText(tr("Nothing was sent: no record differs from the device's."));
+        return;
+    }
+    send(first);
 }
 
 void SetupDialog::continueAfter(Upload done)
 {
-    const Step next = nextStep(sendChoice(), done);
-    if (next.upload == Upload::None)
-        return finish(true);
-    // The device needs a moment between two uploads; nothing else may happen meanwhile.
-    if (next.pauseFirst && m_uploadPause > 0)
+    const Upload next = m_upload->acknowledged();
+    if (next == Upload::None)
+        return readBack();
+    // The device needs a moment between two uploads (not before the alarms
+    // that follow the setup); nothing else may happen meanwhile.
+    if (done != Upload::Setup && m_uploadPause > 0)
         QThread::msleep(ulong(m_uploadPause));
-    send(next.upload);
+    send(next);
+}
+
+ConfigSnapshot SetupDialog::workingSnapshot() const
+{
+    ConfigSnapshot s;
+    s.setSetup(workingSetup);
+    s.setNames(workingNames);
+    s.setCalibrations(workingCalibrations);
+    s.setAlarms(workingAlarms);
+    return s;
+}
+
+void SetupDialog::readBack()
+{
+    disconnectNexilSlots();
+    form->txtSendStatus->setText(tr("Reading back what the device took\nLütfen bekleyin.."));
+    m_upload->readBack();
+}
+
+void SetupDialog::onUploadChecked(const UploadCheck &check)
+{
+    emit uploadChecked(check);
+    const QString summary = check.summary();
+    form->txtSendStatus->setText(summary);
+    if (check.allConfirmed()) {
+        m_questions->information(this, tr("Gönder"), summary);
+        return finish(true);
+    }
+    m_questions->warning(this, tr("Gönder"), summary);
+    // A refusal leaves the wizard open for a corrected password.
+    const QList<UploadCheck::Result> results = check.results();
+    if (std::any_of(results.cbegin(), results.cend(), [](const UploadCheck::Result &r) {
+            return r.outcome == UploadCheck::Outcome::Refused;
+        })) {
+        connectNexilSlots();
+        return;
+    }
+    finish(false);
 }
 
 void SetupDialog::finish(bool accepted)
@@ -487,12 +562,17 @@ void SetupDialog::onNexilError(int errorCode, QString errString)
         return;
     qCDebug(lcConfiguration, "SetupDialog: %s", qPrintable(errString));
     nexil->cancelLastProcess();
+    // An upload that went unanswered: what the device took is read back.
+    if (m_upload->isSending()) {
+        m_upload->unanswered();
+        return readBack();
+    }
     finish(false);
 }
 
 void SetupDialog::onNexilWrongPassword()
 {
-    // The send stops here; the page stays open for a corrected password.
+    // Told at once; what the device took before is read back next.
     form->txtSendStatus->setText(m_ledger->report());
     checkSendStatus();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "nexil/configuration/configsnapshot.h"
+#include "nexil/configuration/uploadcheck.h"
 #include "nexil/nexil_global.h"
 #include "nexil/protocol/records.h"
 
@@ -12,6 +14,7 @@ class Questions;
 class QAbstractButton;
 class SetupDialogForm;
 class UploadLedger;
+class WizardUpload;
 
 namespace setupwizard {
 enum class SendChoice;
@@ -43,6 +46,12 @@ public:
     QString convertCharacters2English(QString text);
     QString capitalise(QString text);
 
+signals:
+    // The four records as the wizard read them, and after a send what was
+    // meant and what the device confirmed (for the configuration history).
+    void configurationRead(ConfigSnapshot read);
+    void uploadChecked(UploadCheck check);
+
 private slots:
     void onNexilSetupParameters(SetupParameters parameters);
     void onNexilChannelNames(ChannelNames channelNames);
@@ -68,6 +77,7 @@ private slots:
 
 private:
     void initNexil();
+    void connectNexilSlots();
     void disconnectNexilSlots();
     void prepareNameTable();
     void prepareCalibrationTable();
@@ -87,15 +97,20 @@ private:
     // sender is no such widget.
     int senderRow(const char *kind);
     void showFailure(const QString &message, QWidget *focus);
+    ConfigSnapshot workingSnapshot() const;
+    // Sending is over (done or stopped): read back what the device took.
+    void readBack();
+    void onUploadChecked(const UploadCheck &check);
 
     SetupDialogForm *form;
     Nexil *nexil;
     Questions *m_questions;
     int m_uploadPause = 500;
     QList<QMetaObject::Connection> m_nexilConnections;
-    UploadLedger *m_ledger;
     SetupParameters workingSetup;
     ChannelNames workingNames;
     ChannelCalibrations workingCalibrations;
     AlarmParameters workingAlarms;
+    WizardUpload *m_upload = nullptr;
+    UploadLedger *m_ledger;
 };

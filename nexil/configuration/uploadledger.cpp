@@ -25,13 +25,19 @@ UploadLedger::UploadLedger(Nexil *nexil, QObject *parent) : QObject(parent)
 
 void UploadLedger::plan(SendChoice choice)
 {
-    m_planned.clear();
+    QList<Upload> uploads;
+    for (Upload u = setupwizard::firstUpload(choice); u != Upload::None;
+         u = setupwizard::nextStep(choice, u).upload)
+        uploads << u;
+    plan(uploads);
+}
+
+void UploadLedger::plan(const QList<Upload> &uploads)
+{
+    m_planned = uploads;
     m_outcomes.clear();
     m_reason.clear();
     m_waiting = Upload::None;
-    for (Upload u = setupwizard::firstUpload(choice); u != Upload::None;
-         u = setupwizard::nextStep(choice, u).upload)
-        m_planned << u;
 }
 
 void UploadLedger::sent(Upload upload)

@@ -26,6 +26,8 @@ public:
 
     // A new send: the uploads `choice` makes, in order; forgets the last send.
     void plan(setupwizard::SendChoice choice);
+    // The same with the uploads given in the order they go.
+    void plan(const QList<setupwizard::Upload> &uploads);
     // `upload` was handed to the library; call before the library writes it,
     // since a record it cannot encode is refused at once.
     void sent(setupwizard::Upload upload);

@@ -164,6 +164,8 @@ Reply Device::upload(const Request &request, bool corrupt)
     if (!request.crcOk)
         return answer("CRCHata", corrupt);
     QByteArray word;
+    if (m_state.refusedUploads.contains(QString::fromLatin1(request.word)))
+        return answer("SYANLIS", corrupt);
     if (request.word == "PAR")
         word = uploadSetup(request.body);
     else if (request.word == "KNL")

@@ -73,6 +73,7 @@ struct Options
     QString logFile;
     QString truthFile;
     QString factoryAnswer;
+    QStringList refusedUploads;
     double speed = 1.0;
     FaultOptions faults;
 };
@@ -143,6 +144,10 @@ Options parseOptions(const QCoreApplication &app)
          QStringLiteral("Answer to factory-settings commands: ok (YUKLENDI), crc (CRCHata) "
                         "or password (SYANLIS); overrides the scenario's factoryAnswer."),
          QStringLiteral("crc|password|ok")},
+        {QStringLiteral("refuse-upload"),
+         QStringLiteral("Answer uploads of WORD (PAR, KNL, KAL or AYU) as a wrong password (SYANLIS) "
+                        "and keep the record; may be repeated."),
+         QStringLiteral("WORD")},
         {QStringLiteral("modem"),
          QStringLiteral("Play the station modem's setup commands (\"|||\", \"OKU\", \"TEL\", "
                         "\"GSR\") instead of the datalogger; settings from the scenario's "
@@ -209,6 +214,13 @@ Options parseOptions(const QCoreApplication &app)
             o.factoryAnswer != QLatin1String("password"))
             usageError(QStringLiteral("--factory-answer expects crc, password or ok"));
     }
+    const QStringList uploadWords{QStringLiteral("PAR"), QStringLiteral("KNL"), QStringLiteral("KAL"),
+                                  QStringLiteral("AYU")};
+    for (const QString &word : p.values(QStringLiteral("refuse-upload"))) {
+        if (!uploadWords.contains(word))
+            usageError(QStringLiteral("--refuse-upload expects PAR, KNL, KAL or AYU"));
+        o.refusedUploads << word;
+    }
     return o;
 }
 
@@ -271,6 +283,7 @@ int main(int argc, char *argv[])
     }
     if (!o.factoryAnswer.isEmpty())
         scenario.factoryAnswer = o.factoryAnswer;
+    scenario.refusedUploads = o.refusedUploads;
     if (!encoder::identificationFits(scenario.serial, scenario.model, scenario.firmware))
         std::fprintf(
             stderr,

@@ -144,6 +144,8 @@ struct Scenario
     QList<MemoryRecord> memoryRecords;
     Generator generator;
     QString factoryAnswer = QStringLiteral("ok"); // ok | crc | password
+    // Upload words answered as a wrong password whatever the password.
+    QStringList refusedUploads;
 
     // Slots that are on, in slot order.
     QList<int> activeSlots() const;

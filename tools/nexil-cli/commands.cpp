@@ -3,9 +3,14 @@
 #include "configcheck.h"
 #include "devicesession.h"
 #include "gapscommand.h"
+#include "nexil/configuration/configsnapshot.h"
+#include "nexil/configuration/recordjson.h"
+#include "nexil/configuration/uploadcheck.h"
 #include "nexil/excel/excelconverter.h"
 #include "nexil/files/filemanager.h"
-#include "recordjson.h"
+#include "store/confighistory.h"
+#include "store/databaseconnection.h"
+#include "store/databaseurl.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -230,20 +235,72 @@ public:
 
         // In the order the setup wizard uses, each after the previous acknowledgement.
         const QString password = parser.value("password");
-        bool ok = true;
-        if (ok && config.contains("channelNames"))
-            ok = session.call([&] { nexil.sendChannelNames(password, r.names); },
-                              &Nexil::channelNamesHaveBeenLoaded, [] {});
-        if (ok && config.contains("channelCalibrations"))
-            ok = session.call([&] { nexil.sendCalibrations(password, r.calibrations); },
-                              &Nexil::channelCalibrationsHaveBeenLoaded, [] {});
-        if (ok && config.contains("setupParameters"))
-            ok = session.call([&] { nexil.sendSetupParameters(password, r.setup); },
-                              &Nexil::setupParametersHaveBeenLoaded, [] {});
-        if (ok && config.contains("alarmParameters"))
-            ok = session.call([&] { nexil.sendAlarmParameters(password, r.alarms); },
-                              &Nexil::alarmParametersHaveBeenLoaded, [] {});
-        return ok ? Success : fail(session.errorText());
+        ConfigSnapshot meant;
+        UploadCheck check;
+        QString failure;
+        const auto send = [&](const QString &record, const std::function<void()> &start, auto signal) {
+            if (!failure.isEmpty())
+                return;
+            if (session.call(start, signal, [] {})) {
+                check.sent(record);
+                return;
+            }
+            failure = session.errorText();
+            check.sent(record, session.wasRefused() ? UploadCheck::Outcome::Refused
+                                                    : UploadCheck::Outcome::NotAnswered);
+        };
+        if (config.contains("channelNames")) {
+            meant.setNames(r.names);
+            send(
+                ConfigSnapshot::namesKey(), [&] { nexil.sendChannelNames(password, r.names); },
+                &Nexil::channelNamesHaveBeenLoaded);
+        }
+        if (config.contains("channelCalibrations")) {
+            meant.setCalibrations(r.calibrations);
+            send(
+                ConfigSnapshot::calibrationsKey(), [&] { nexil.sendCalibrations(password, r.calibrations); },
+                &Nexil::channelCalibrationsHaveBeenLoaded);
+        }
+        if (config.contains("setupParameters")) {
+            meant.setSetup(r.setup);
+            send(
+                ConfigSnapshot::setupKey(), [&] { nexil.sendSetupParameters(password, r.setup); },
+                &Nexil::setupParametersHaveBeenLoaded);
+        }
+        if (config.contains("alarmParameters")) {
+            meant.setAlarms(r.alarms);
+            send(
+                ConfigSnapshot::alarmsKey(), [&] { nexil.sendAlarmParameters(password, r.alarms); },
+                &Nexil::alarmParametersHaveBeenLoaded);
+        }
+        check.setMeant(meant);
+        if (meant.isEmpty()) {
+            std::printf("Nothing to upload\n");
+            return Success;
+        }
+        // What the device holds now, whatever was acknowledged: an upload
+        // counts only once it shows in a read.
+        Records back;
+        ConfigSnapshot readBack;
+        if (readSetup(&back))
+            readBack.setSetup(back.setup);
+        if (readNames(&back))
+            readBack.setNames(back.names);
+        if (readCalibrations(&back))
+            readBack.setCalibrations(back.calibrations);
+        if (readAlarms(&back))
+            readBack.setAlarms(back.alarms);
+        check.setReadBack(readBack);
+        std::printf("%s\n", qPrintable(check.summary()));
+        if (!failure.isEmpty())
+            std::fprintf(stderr, "%s\n", qPrintable(failure));
+        if (parser.isSet("database")) {
+            // The station the device says it is, as it said so before the upload.
+            QString problem;
+            if (!storeUpload(r.setup.stationCode, check, &problem))
+                return fail(problem);
+        }
+        return check.allConfirmed() ? Success : Failure;
     }
 
     int password()
@@ -265,6 +322,34 @@ public:
     }
 
 private:
+    bool storeUpload(const QString &code, const UploadCheck &check, QString *problem)
+    {
+        DatabaseUrl url;
+        if (!DatabaseUrl::parse(parser.value("database"), &url, problem))
+            return false;
+        DatabaseConnection database;
+        bool ok = database.open(url);
+        if (!ok) {
+            *problem =
+                QStringLiteral("the upload was not stored: %1").arg(DatabaseConnection::lastOpenError());
+        } else {
+            const QList<DBStation> stations = DatabaseConnection::selectStations();
+            const auto found = std::find_if(stations.cbegin(), stations.cend(),
+                                            [&](const DBStation &s) { return s.code == code; });
+            if (found == stations.cend()) {
+                ok = false;
+                *problem = QStringLiteral("the upload was not stored: no station with the code %1").arg(code);
+            } else if (!ConfigHistory().recordUpload(found->id, ConfigHistory::cli(),
+                                                     ConfigHistory::localActor(), check,
+                                                     QDateTime::currentDateTime())) {
+                ok = false;
+                *problem = QStringLiteral("the upload was not stored: the store refused it");
+            }
+        }
+        DatabaseConnection::close();
+        return ok;
+    }
+
     struct Records
     {
         SetupParameters setup;
@@ -413,6 +498,9 @@ int runCommand(const QCommandLineParser &parser)
     if (command == "upload") {
         if (!parser.isSet("config") || !parser.isSet("password"))
             return fail(QStringLiteral("upload needs --config FILE and --password PW"), Usage);
+        DatabaseUrl url;
+        if (parser.isSet("database") && !DatabaseUrl::parse(parser.value("database"), &url, &problem))
+            return fail(QStringLiteral("--database: %1").arg(problem), Usage);
         if (!loadConfig(parser.value("config"), &config, &problem))
             return fail(problem, Usage);
     }

@@ -58,7 +58,9 @@ public:
             error = describe(code, text);
             finish(false);
         });
+        refused = false;
         connections << QObject::connect(&nexil, &Nexil::wrongPassword, &loop, [&] {
+            refused = true;
             error = QStringLiteral("wrong password: the device refused it");
             finish(false);
         });
@@ -92,6 +94,8 @@ public:
 
     Nexil &device() { return nexil; }
     QString errorText() const { return error; }
+    // The last call ended in the device's refusal (a wrong password).
+    bool wasRefused() const { return refused; }
     int deadlineMs() const;
 
     // An English line for a library error, the library's own text below it.
@@ -103,4 +107,5 @@ private:
     QSerialPort port;
     Nexil nexil;
     QString error;
+    bool refused = false;
 };

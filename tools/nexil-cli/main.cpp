@@ -27,7 +27,11 @@ const char *const kDescription =
     "                                alarmParameters sections of FILE (the shape `read` prints); missing\n"
     "                                members keep the device's values, and a shorter list changes only its\n"
     "                                first entries; changed values are checked against the setup wizard's\n"
-    "                                ranges before anything is sent (exit 2 names the member)\n"
+    "                                ranges before anything is sent (exit 2 names the member); then reads\n"
+    "                                the records back and prints which were confirmed; exit 0 only when\n"
+    "                                all were. --database URL also stores the upload, with the operator's\n"
+    "                                login and host, in that station store's configuration history (the\n"
+    "                                station found by the code the device reports)\n"
     "  password --password OLD --new NEW   change the device password (at most 4 characters each)\n"
     "  factory-defaults --password PW      restore the device's factory settings\n"
     "  convert FILE.xml --excel xls|xlsx [--pivot]   convert a data file to an Excel workbook\n"
@@ -66,6 +70,10 @@ int main(int argc, char *argv[])
         {"pivot", "download, convert: add pivot sheets to the workbook."},
         {"config", "upload: JSON file with the records to upload.", "FILE"},
         {"password", "upload, password, factory-defaults: the device password.", "PW"},
+        {"database",
+         "upload: store the upload in the configuration history of this station store (a "
+         "path or sqlite:PATH, or postgresql://...; as tqm510's --database).",
+         "URL"},
         {"new", "password: the new password.", "NEW"},
         {"from", "gaps: start of the range (default: the first value).", "DATE"},
         {"to", "gaps: end of the range, inclusive (default: the last value).", "DATE"},

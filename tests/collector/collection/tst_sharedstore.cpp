@@ -79,6 +79,7 @@ void tst_SharedStore::cleanup()
         QSqlQuery().exec(QStringLiteral("DROP TABLE IF EXISTS station_leases"));
         QSqlQuery().exec(QStringLiteral("DROP TABLE IF EXISTS collectors"));
         QSqlQuery().exec(QStringLiteral("DROP TABLE IF EXISTS station_stats"));
+        QSqlQuery().exec(QStringLiteral("DROP TABLE IF EXISTS station_config"));
         DatabaseConnection::close();
     }
 }

@@ -389,12 +389,16 @@ void tst_SetupDialog::calibrationsAlone_generatedCodeNotSent()
 
     QSignalSpy finished(wz.dialog.get(), &QDialog::finished);
     QSignalSpy calibrationsLoaded(&wz.nexil, &Nexil::channelCalibrationsHaveBeenLoaded);
+    wz.questions.answer(QMessageBox::Yes);
     send->click();
     QCOMPARE(wz.w<QLabel>("txtSendStatus")->text(),
              text("Kanal Kalibrasyonları Gönderiliyor\nLütfen bekleyin.."));
     QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, Wait);
     QCOMPARE(finished.first().at(0).toInt(), int(QDialog::Accepted));
     QCOMPARE(calibrationsLoaded.size(), 1);
+    QVERIFY2(wz.questions.asked.first().text.contains(QStringLiteral("Channel 1 unit: ")),
+             qPrintable(wz.questions.asked.first().text));
+    QCOMPARE(wz.questions.last().text, QStringLiteral("Calibrations confirmed"));
 
     const auto c =
         wz.read(&Nexil::getChannelCalibrations, &Nexil::channelCalibrations).value<ChannelCalibrations>();
@@ -436,6 +440,7 @@ void tst_SetupDialog::everything_sentAndReadBackFromTheSimulator()
     wz.w<QRadioButton>("rbSendAll")->click();
     QTest::keyClicks(wz.w<QLineEdit>("txtPassword"), QStringLiteral("1234"));
     QSignalSpy finished(wz.dialog.get(), &QDialog::finished);
+    wz.questions.answer(QMessageBox::Yes);
     wz.click("btnSend");
     QCOMPARE(wz.w<QLabel>("txtSendStatus")->text(), text("Kanal İsimleri Gönderiliyor\nLütfen bekleyin.."));
     QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, Wait);
@@ -464,7 +469,13 @@ void tst_SetupDialog::everything_sentAndReadBackFromTheSimulator()
     QCOMPARE(a.maximums.value(0), 300.0f);
     QCOMPARE(a.maximumResets.value(0), 290.0f);
     QCOMPARE(a.maximums.value(1), 50.0f);
-    QVERIFY(wz.questions.asked.isEmpty());
+    // Asked before sending with every change listed, told afterwards what the device took.
+    QCOMPARE(wz.questions.asked.size(), 2);
+    const QString changes = wz.questions.asked.first().text;
+    QVERIFY2(changes.contains(text("Channel 1 name: Level → Su Seviyesi")), qPrintable(changes));
+    QVERIFY2(changes.contains(text("Station name: KIRMIR CAYI → SILE")), qPrintable(changes));
+    QCOMPARE(wz.questions.last().text,
+             QStringLiteral("Channel names, calibrations, setup and alarms confirmed"));
 }
 
 void tst_SetupDialog::everything_inOrderWithPauses()
@@ -496,9 +507,16 @@ void tst_SetupDialog::everything_inOrderWithPauses()
     wz.w<QRadioButton>("rbSendAll")->click();
     QTest::keyClicks(wz.w<QLineEdit>("txtPassword"), QStringLiteral("4826"));
     QSignalSpy finished(wz.dialog.get(), &QDialog::finished);
+    // Nothing was changed: only "Yes to All" sends the records.
+    wz.questions.answer(QMessageBox::YesToAll);
     wz.click("btnSend");
     QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, Wait);
-    QCOMPARE(finished.first().at(0).toInt(), int(QDialog::Accepted));
+    // This fake keeps its records whatever it acknowledges: the read-back tells.
+    QVERIFY2(wz.questions.last().text.startsWith(
+                 text("Channel names and calibrations confirmed; setup not confirmed: the device reports "
+                      "Station name Kuru Dere instead of KURU DERE; alarms not confirmed")),
+             qPrintable(wz.questions.last().text));
+    QCOMPARE(finished.first().at(0).toInt(), int(QDialog::Rejected));
     QCOMPARE(uploads, (QList<QByteArray>{"KNL", "KAL", "PAR", "AYU"}));
     QCOMPARE(statuses, (QStringList{text("Kanal İsimleri Gönderiliyor\nLütfen bekleyin.."),
                                     text("Kanal Kalibrasyonları Gönderiliyor\nLütfen bekleyin.."),
@@ -529,11 +547,14 @@ void tst_SetupDialog::wrongPassword_staysOnTheSendPage()
     QSignalSpy wrong(&wz.nexil, &Nexil::wrongPassword);
     QSignalSpy finished(wz.dialog.get(), &QDialog::finished);
     wz.w<QRadioButton>("rbSendOnlyCalibrations")->click();
+    // Unchanged records go only when every record is asked for.
+    wz.questions.answer(QMessageBox::Yes);
+    wz.click("btnSend");
+    QCOMPARE(wz.w<QLabel>("txtSendStatus")->text(),
+             QStringLiteral("Nothing was sent: no record differs from the device's."));
+    wz.questions.answer(QMessageBox::YesToAll);
     wz.click("btnSend");
     QVERIFY(wrong.wait(Wait));
-    QCOMPARE(finished.size(), 0);
-    QVERIFY(wz.dialog->isVisible());
-    QCOMPARE(wz.page(), 5);
     // The refusal is shown at once, and nothing waits any more.
     QCOMPARE(
         wz.w<QLabel>("txtSendStatus")->text(),
@@ -541,10 +562,18 @@ void tst_SetupDialog::wrongPassword_staysOnTheSendPage()
             "Cihaz hiçbir kaydı kabul etmedi.\nŞifre yanlış: cihaz Kanal Kalibrasyonları kaydını reddetti."));
     QVERIFY(!wz.dialog->uploadLedger()->waiting());
     QCOMPARE(wz.dialog->uploadLedger()->outcome(setupwizard::Upload::Calibrations), UploadLedger::Refused);
+    // Then what the device holds is read back and compared.
+    QTRY_COMPARE_WITH_TIMEOUT(
+        wz.w<QLabel>("txtSendStatus")->text(),
+        QStringLiteral("Calibrations not confirmed: the device refused it (wrong password)"), Wait);
+    QCOMPARE(finished.size(), 0);
+    QVERIFY(wz.dialog->isVisible());
+    QCOMPARE(wz.page(), 5);
     QVERIFY(!wz.nexil.isBusy());
     QVERIFY(wz.w<QPushButton>("btnSend")->isEnabled());
     // Corrected, sent again.
     Wizard::type(wz.w<QLineEdit>("txtPassword"), QStringLiteral("1234"));
+    wz.questions.answer(QMessageBox::YesToAll);
     wz.click("btnSend");
     QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, Wait);
     QCOMPARE(finished.first().at(0).toInt(), int(QDialog::Accepted));
@@ -571,6 +600,7 @@ void tst_SetupDialog::laterUploadFails_ledgerSaysWhatTheDeviceTook()
     UploadLedger *ledger = wz.dialog->uploadLedger();
     QSignalSpy answered(ledger, &UploadLedger::answered);
     QSignalSpy finished(wz.dialog.get(), &QDialog::finished);
+    wz.questions.answer(QMessageBox::YesToAll);
     wz.click("btnSend");
     QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, Wait);
     QCOMPARE(finished.first().at(0).toInt(), int(QDialog::Rejected));

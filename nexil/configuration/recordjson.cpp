@@ -1,4 +1,4 @@
-#include "recordjson.h"
+#include "nexil/configuration/recordjson.h"
 
 #include <QJsonArray>
 #include <QLocale>
