@@ -205,6 +205,8 @@ int HeadlessCollector::run(bool runOnce)
                 });
     }
 
+    emit collectionStarted(model, controller);
+
     int active = 0;
     for (const DBStation &s : model->stations())
         active += s.active ? 1 : 0;
@@ -228,6 +230,7 @@ int HeadlessCollector::run(bool runOnce)
     const int exitCode = QCoreApplication::exec();
 
     notifier.stopping();
+    emit collectionStopping();
     controller->stopCollecting(stopTimeoutMs);
     if (leases) {
         // Given back at once: another collector need not wait for the expiry.

@@ -6,6 +6,7 @@
 #include "resumepoints.h"
 #include "stationleases.h"
 #include "stationstats.h"
+#include "stationvisits.h"
 #include <QElapsedTimer>
 #include <QSet>
 #include <QSqlDatabase>
@@ -139,6 +140,7 @@ bool DatabaseConnection::connectToDatabase(const QString &databaseName, const QS
         return false;
     // The statistics are an extra: the stations can be collected without them.
     StationStatsStore::createTable();
+    StationVisits::createTable();
     return true;
 }
 
@@ -171,6 +173,7 @@ bool DatabaseConnection::open(const DatabaseUrl &url)
     if (!createTable())
         return false;
     StationStatsStore::createTable();
+    StationVisits::createTable();
     // A collector that takes a station over starts where the last one saved;
     // its writes are checked against the leases.
     StationLeases(QString()).createTables();
@@ -243,14 +246,22 @@ QList<DBStation> DatabaseConnection::selectStationsWithStatus(bool *ok)
     return readStations(true, ok);
 }
 
-QList<DBStation> DatabaseConnection::readStations(bool withStatus, bool *ok)
+QList<DBStation> DatabaseConnection::selectStationsWithStatus(bool *ok, const QString &connection)
+{
+    return readStations(true, ok, connection);
+}
+
+QList<DBStation> DatabaseConnection::readStations(bool withStatus, bool *ok, const QString &connection)
 {
     QList<DBStation> stations;
-    QSqlQuery query;
+    QSqlQuery query(connection.isEmpty() ? QSqlDatabase::database()
+                                         : QSqlDatabase::database(connection, false));
     if (ok)
         *ok = false;
     const QString statement = QStringLiteral("SELECT * FROM stations ORDER BY id");
-    if (!query.exec(statement) && !(isPostgreSQL() && reconnect() && query.exec(statement))) {
+    // Only the default connection is opened again here; the others' owners do it.
+    if (!query.exec(statement) &&
+        !(connection.isEmpty() && isPostgreSQL() && reconnect() && query.exec(statement))) {
         qCDebug(lcStore, "Database Error: %s", qUtf8Printable(query.lastError().text()));
         return stations;
     }
@@ -413,7 +424,8 @@ void DatabaseConnection::setLeaseHolder(const QString &holder)
 
 QString DatabaseConnection::statusUpdateStatement(qint64 leaseEpoch)
 {
-    const QString update = QStringLiteral("UPDATE stations SET status = ?, last_connection_time = ? WHERE id = ?");
+    const QString update =
+        QStringLiteral("UPDATE stations SET status = ?, last_connection_time = ? WHERE id = ?");
     // On a shared store, only while the lease the visit ran under is still
     // this collector's: a collector that lost the station writes nothing.
     if (leaseHolder().isEmpty() || !isPostgreSQL())

@@ -144,6 +144,7 @@ bool DataLineReader::readLine(Line *line)
         line->date = a.value(QLatin1String("date")).toString();
         line->time = a.value(QLatin1String("time")).toString();
         const QStringRef value = a.value(QLatin1String("value"));
+        line->valueText = value.toString();
         line->value.number = value.toDouble(&ok);
         // A value that is not a number is still shown, as text.
         line->value.text = ok ? QString() : value.toString();
