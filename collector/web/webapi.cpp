@@ -121,8 +121,33 @@ Latest latestOf(const QString &path)
 QStringList filesOf(const DBStation &s)
 {
     // Only names the collector writes, in the station's own folder: nothing a
-    // request says goes into a path.
-    return StationCompleteness::stationFiles(WorkFolder::stationDir(s.file_path), s.file_name, QDateTime());
+    // request says goes into a path. A folder is listed again only when it
+    // changed (a stat instead of a listing for each station of a long list).
+    struct Listing
+    {
+        QDateTime modified;
+        QString prefix;
+        QStringList files;
+    };
+    static std::mutex mutex;
+    static QHash<QString, Listing> listings;
+    const QString folder = WorkFolder::stationDir(s.file_path);
+    const QFileInfo info(folder);
+    const QDateTime modified = info.exists() ? info.lastModified() : QDateTime();
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        const auto it = listings.constFind(folder);
+        if (it != listings.constEnd() && it->modified == modified && it->prefix == s.file_name && modified.isValid())
+            return it->files;
+        if (!modified.isValid())
+            return QStringList();
+    }
+    const QStringList files = StationCompleteness::stationFiles(folder, s.file_name, QDateTime());
+    std::lock_guard<std::mutex> lock(mutex);
+    if (listings.size() > 20000)
+        listings.clear();
+    listings.insert(folder, Listing{modified, s.file_name, files});
+    return files;
 }
 
 // A JSON number as the file writes it, or null for a text that is none.
@@ -298,11 +323,46 @@ struct StationRow
     QString holder;
 };
 
+// The store's version: SQLite counts the commits of other connections, so an
+// unchanged list is not read again; a server's list is kept for a second.
+qint64 storeVersion(const QString &connection)
+{
+    QSqlQuery query(QSqlDatabase::database(connection, false));
+    if (query.driver() && query.driver()->dbmsType() == QSqlDriver::SQLite &&
+        query.exec(QStringLiteral("PRAGMA data_version")) && query.next())
+        return query.value(0).toLongLong();
+    return QDateTime::currentMSecsSinceEpoch() / 1000;
+}
+
+QList<StationRow> readStations(const QString &connection, bool *ok);
+
 QList<StationRow> loadStations(WebStore &store, bool *ok)
 {
-    return store.run([ok](const QString &connection) {
+    // Only the store thread reads and writes the cache.
+    static QList<StationRow> cached;
+    static qint64 cachedVersion = -1;
+    static const WebStore *cachedStore = nullptr;
+    return store.run([ok, &store](const QString &connection) {
+        const qint64 version = storeVersion(connection);
+        if (version == cachedVersion && cachedStore == &store) {
+            *ok = true;
+            return cached;
+        }
+        const QList<StationRow> rows = readStations(connection, ok);
+        cached = *ok ? rows : QList<StationRow>();
+        cachedVersion = *ok ? version : -1;
+        cachedStore = &store;
+        return rows;
+    });
+}
+
+QList<StationRow> readStations(const QString &connection, bool *ok)
+{
+    return [&] {
         QList<StationRow> rows;
-        const QList<DBStation> stations = DatabaseConnection::selectStationsWithStatus(ok, connection);
+        QList<DBStation> stations = DatabaseConnection::selectStationsWithStatus(ok, connection);
+        if (!*ok && WebStore::reopen(connection))
+            stations = DatabaseConnection::selectStationsWithStatus(ok, connection);
         if (!*ok)
             return rows;
         const QHash<int, StationStats> stats = StationStatsStore::load(connection);
@@ -317,7 +377,7 @@ QList<StationRow> loadStations(WebStore &store, bool *ok)
         for (const DBStation &s : stations)
             rows.append({s, stats.value(s.id), holders.value(s.id)});
         return rows;
-    });
+    }();
 }
 
 QJsonObject stationJson(const StationRow &row)

@@ -2,6 +2,7 @@
 
 #include "weblogging.h"
 
+#include <QElapsedTimer>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -35,6 +36,25 @@ void WebStore::stop()
     }
     wake.notify_all();
     thread.join();
+}
+
+bool WebStore::reopen(const QString &connection)
+{
+    static thread_local QElapsedTimer since;
+    if (since.isValid() && since.elapsed() < 1000)
+        return false;
+    since.start();
+    QSqlDatabase db = QSqlDatabase::database(connection, false);
+    db.close();
+    if (!db.open()) {
+        qCDebug(lcWeb, "store connection: %s", qUtf8Printable(db.lastError().text()));
+        return false;
+    }
+    if (db.driverName() == QLatin1String("QPSQL")) {
+        QSqlQuery query(db);
+        query.exec(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"));
+    }
+    return true;
 }
 
 void WebStore::setPoll(std::function<void(const QString &)> poll, int intervalMs)

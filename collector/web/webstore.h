@@ -38,6 +38,10 @@ public:
         return result.get();
     }
 
+    // On the store thread: opens the named connection again after a failed
+    // question (a restarted server), at most once a second.
+    static bool reopen(const QString &connection);
+
     // Runs poll on the store thread every intervalMs while nothing else runs.
     void setPoll(std::function<void(const QString &connection)> poll, int intervalMs);
 
