@@ -237,6 +237,15 @@ int main(int argc, char *argv[])
         err << "--metrics-file needs --headless." << Qt::endl;
         return 2;
     }
+    if (parser.isSet(QStringLiteral("http")) && !parser.isSet(QStringLiteral("headless")) &&
+        !parser.isSet(QStringLiteral("serve"))) {
+        err << "--http needs --headless or --serve." << Qt::endl;
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("role")) && !parser.isSet(QStringLiteral("add-user"))) {
+        err << "--role needs --add-user." << Qt::endl;
+        return 2;
+    }
     if (parser.isSet(QStringLiteral("json")) && !parser.isSet(QStringLiteral("status"))) {
         err << "--json needs --status." << Qt::endl;
         return 2;

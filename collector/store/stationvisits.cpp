@@ -38,23 +38,29 @@ bool StationVisits::createTable(const QString &connection)
 {
     const QSqlDatabase db = databaseOf(connection);
     const bool server = db.driverName() == QLatin1String("QPSQL");
+    // Executed directly: a server cannot prepare table definitions.
     QSqlQuery query(db);
-    query.prepare(QStringLiteral("CREATE TABLE IF NOT EXISTS station_visits (%1, "
-                                 "station_id INTEGER NOT NULL, "
-                                 "start_time TEXT NOT NULL, "
-                                 "end_time TEXT NOT NULL, "
-                                 "result TEXT NOT NULL, "
-                                 "reason TEXT NOT NULL DEFAULT (''), "
-                                 "records BIGINT NOT NULL DEFAULT (0), "
-                                 "bytes BIGINT NOT NULL DEFAULT (0))")
-                      .arg(server ? QStringLiteral("id BIGSERIAL PRIMARY KEY")
-                                  : QStringLiteral("id INTEGER PRIMARY KEY AUTOINCREMENT")));
-    if (!exec(query))
-        return false;
-    // Every question asks for one station's recent visits.
-    query.prepare(QStringLiteral(
-        "CREATE INDEX IF NOT EXISTS station_visits_station ON station_visits (station_id, end_time)"));
-    return exec(query);
+    const QStringList statements{
+        QStringLiteral("CREATE TABLE IF NOT EXISTS station_visits (%1, "
+                       "station_id INTEGER NOT NULL, "
+                       "start_time TEXT NOT NULL, "
+                       "end_time TEXT NOT NULL, "
+                       "result TEXT NOT NULL, "
+                       "reason TEXT NOT NULL DEFAULT (''), "
+                       "records BIGINT NOT NULL DEFAULT (0), "
+                       "bytes BIGINT NOT NULL DEFAULT (0))")
+            .arg(server ? QStringLiteral("id BIGSERIAL PRIMARY KEY")
+                        : QStringLiteral("id INTEGER PRIMARY KEY AUTOINCREMENT")),
+        // Every question asks for one station's recent visits.
+        QStringLiteral(
+            "CREATE INDEX IF NOT EXISTS station_visits_station ON station_visits (station_id, end_time)")};
+    for (const QString &statement : statements) {
+        if (!query.exec(statement)) {
+            qCDebug(lcStore, "Database Error: %s", qUtf8Printable(query.lastError().text()));
+            return false;
+        }
+    }
+    return true;
 }
 
 bool StationVisits::record(const StationVisit &visit, int keepDays)

@@ -223,6 +223,10 @@ private:
             if (!file->open(QIODevice::ReadOnly))
                 return;
             reader = std::make_unique<report::DataLineReader>(file.get());
+            if (csv)
+                reader->setFilter(all ? QVector<int>() : wanted.toVector(), true);
+            else
+                reader->setFilter({passChannel}, true);
             report::Header header;
             if (!reader->readHeader(&header)) {
                 reader.reset();

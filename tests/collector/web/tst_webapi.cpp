@@ -1,7 +1,9 @@
 #include "../common/simulator.h"
 #include "../common/stationfixtures.h"
 #include "store/databaseconnection.h"
+#include "store/stationvisits.h"
 #include "support/datatruth.h"
+#include "support/postgresserver.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -122,6 +124,7 @@ private slots:
     void collectorServesEveryRouteWithTheFilesValues();
     void accountsRolesCsrfAndLoginLimit();
     void otherAddressesNeedTlsAndAccounts();
+    void sharedStoreGivesOtherCollectorsStatusesAndVisits();
 
 private:
     int addStation(const QString &code, quint16 port);
@@ -548,6 +551,78 @@ void tst_WebApi::otherAddressesNeedTlsAndAccounts()
     Client plain;
     plain.port = client.port;
     QCOMPARE(plain.request("GET", "/api/v1/session").status, 0);
+    stop(server);
+}
+
+void tst_WebApi::sharedStoreGivesOtherCollectorsStatusesAndVisits()
+{
+    if (!PostgresServer::available())
+        QSKIP("the PostgreSQL server programs are not installed (Debian package postgresql)");
+    PostgresServer postgres;
+    QVERIFY2(postgres.start(), qPrintable(postgres.error()));
+    DatabaseUrl url;
+    QString problem;
+    QVERIFY(DatabaseUrl::parse(postgres.url(), &url, &problem));
+    {
+        DatabaseConnection db;
+        QVERIFY(db.open(url)); // creates station_visits too
+        DBStation s = fullStation(QStringLiteral("P01"));
+        s.code = QStringLiteral("P01");
+        const int id = DatabaseConnection::insertStation(s);
+        QVERIFY(id > 0);
+        StationVisit visit;
+        visit.stationId = id;
+        visit.end = QDateTime::currentDateTime();
+        visit.start = visit.end.addSecs(-30);
+        visit.result = QStringLiteral("deviceError");
+        visit.reason = QStringLiteral("Cihaz cevap vermiyor");
+        visit.records = 12;
+        visit.bytes = 3072;
+        QVERIFY(StationVisits::record(visit));
+        DatabaseConnection::close();
+    }
+    QProcess server;
+    Client client;
+    QVERIFY(startTqm510(server,
+                        {QStringLiteral("--serve"), QStringLiteral("--http"), QStringLiteral("127.0.0.1:0"),
+                         QStringLiteral("--database"), postgres.url()},
+                        &client.port));
+    const QJsonArray visits =
+        client.request("GET", "/api/v1/stations/P01/visits").json().value(QStringLiteral("visits")).toArray();
+    QCOMPARE(visits.size(), 1);
+    QCOMPARE(visits.at(0).toObject().value(QStringLiteral("result")).toString(),
+             QStringLiteral("deviceError"));
+    QCOMPARE(visits.at(0).toObject().value(QStringLiteral("reason")).toString(),
+             QStringLiteral("Cihaz cevap vermiyor"));
+    QCOMPARE(visits.at(0).toObject().value(QStringLiteral("records")).toInt(), 12);
+    QCOMPARE(visits.at(0).toObject().value(QStringLiteral("bytes")).toInt(), 3072);
+
+    // Another collector's status, written into the shared store, reaches the stream.
+    const std::unique_ptr<QSslSocket> events = client.open();
+    QVERIFY(events);
+    events->write(client.head("GET", "/api/v1/events", QByteArray(), false));
+    QByteArray stream;
+    while (!stream.contains("\r\n\r\n") && events->waitForReadyRead(5000))
+        stream += events->readAll();
+    {
+        DatabaseConnection db;
+        QVERIFY(db.open(url));
+        QSqlQuery update;
+        QVERIFY(
+            update.exec(QStringLiteral("UPDATE stations SET status = 'Download completed.', "
+                                       "last_connection_time = '2026-03-01 10:00:00' WHERE code = 'P01'")));
+        DatabaseConnection::close();
+    }
+    QElapsedTimer clock;
+    clock.start();
+    while (!stream.contains("Download completed.") && clock.elapsed() < 2000) {
+        events->waitForReadyRead(50);
+        stream += events->readAll();
+    }
+    QVERIFY2(stream.contains("event: status"), stream.constData());
+    QVERIFY(stream.contains("\"code\":\"P01\""));
+    QVERIFY(stream.contains("\"time\":\"2026-03-01T10:00:00\""));
+    events->abort();
     stop(server);
 }
 
