@@ -36,6 +36,7 @@ namespace {
 const char *const kMinute = "yyyy-MM-ddTHH:mm";
 const char *const cookieName = "tqm510_session";
 constexpr int sessionSeconds = 8 * 3600;
+constexpr int maxSessions = 10000;
 
 QJsonValue minuteOrNull(const QDateTime &time)
 {
@@ -137,7 +138,8 @@ QStringList filesOf(const DBStation &s)
     {
         std::lock_guard<std::mutex> lock(mutex);
         const auto it = listings.constFind(folder);
-        if (it != listings.constEnd() && it->modified == modified && it->prefix == s.file_name && modified.isValid())
+        if (it != listings.constEnd() && it->modified == modified && it->prefix == s.file_name &&
+            modified.isValid())
             return it->files;
         if (!modified.isValid())
             return QStringList();
@@ -500,9 +502,8 @@ WebResponse WebApi::route(const WebRequest &request)
     if (post) {
         // A page of another site cannot read the token, so it cannot send it.
         const QByteArray token = request.header("x-csrf-token").toLatin1();
-        if (token.isEmpty() ||
-            sodium_memcmp(token.constData(), s.csrf.constData(), size_t(s.csrf.size())) != 0 ||
-            token.size() != s.csrf.size())
+        if (token.isEmpty() || token.size() != s.csrf.size() ||
+            sodium_memcmp(token.constData(), s.csrf.constData(), size_t(s.csrf.size())) != 0)
             return WebResponse::error(403, QStringLiteral("missing or wrong CSRF token"));
     }
 
@@ -560,11 +561,19 @@ QByteArray WebApi::newSession(const QString &user, const QString &role, Session 
     const QByteArray token = randomToken();
     *session = Session{user, role, randomToken(), QDateTime::currentDateTimeUtc().addSecs(sessionSeconds)};
     std::lock_guard<std::mutex> lock(mutex);
-    // Sessions nobody ended are dropped when they expire.
-    if (sessions.size() > 10000) {
+    // Sessions nobody ended are dropped when they expire; beyond the limit
+    // the one closest to its end goes first.
+    if (sessions.size() > maxSessions) {
         const QDateTime now = QDateTime::currentDateTimeUtc();
         for (auto it = sessions.begin(); it != sessions.end();)
             it = it->expires < now ? sessions.erase(it) : std::next(it);
+        while (sessions.size() > maxSessions) {
+            auto oldest = sessions.begin();
+            for (auto it = sessions.begin(); it != sessions.end(); ++it)
+                if (it->expires < oldest->expires)
+                    oldest = it;
+            sessions.erase(oldest);
+        }
     }
     sessions.insert(token, *session);
     return token;
@@ -618,6 +627,11 @@ WebResponse WebApi::login(const WebRequest &request)
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     {
         std::lock_guard<std::mutex> lock(mutex);
+        // Addresses whose window is over are forgotten before the table grows large.
+        if (failures.size() > maxSessions) {
+            for (auto it = failures.begin(); it != failures.end();)
+                it = now - it->since > loginWindowMs ? failures.erase(it) : std::next(it);
+        }
         Failures &f = failures[address];
         if (now - f.since > loginWindowMs)
             f = Failures{0, now};

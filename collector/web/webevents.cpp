@@ -1,5 +1,6 @@
 #include "webevents.h"
 
+#include <QDateTime>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -15,6 +16,11 @@ void WebEvents::publish(const Status &s)
                                 .toJson(QJsonDocument::Compact);
     {
         std::lock_guard<std::mutex> lock(mutex);
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        if (!s.fromStore)
+            lastDirectMs.insert(s.id, now);
+        else if (lastDirectMs.contains(s.id) && now - lastDirectMs.value(s.id) < ownStationMs)
+            return;
         const QString key = s.status + QLatin1Char('\n') + s.time;
         if (lastOf.value(s.id) == key)
             return;

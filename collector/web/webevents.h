@@ -21,6 +21,8 @@ public:
         QString code, status;
         bool error = false;
         QString time; // "yyyy-MM-ddTHH:mm:ss"
+        // Read from the store rather than published by this collector.
+        bool fromStore = false;
     };
 
     void publish(const Status &status);
@@ -35,10 +37,15 @@ public:
 
 private:
     static constexpr size_t keep = 1024;
+    // A station this collector published within this time is its own.
+    static constexpr qint64 ownStationMs = 300000;
     mutable std::mutex mutex;
     std::condition_variable changed;
     std::deque<QByteArray> events; // the newest `keep` ones
     quint64 first = 0;             // sequence number of events.front()
     QHash<int, QString> lastOf;    // per station: status and time passed on
+    // When this collector last published each station's status itself: the
+    // store, which stores statuses a moment later, is not heard on it then.
+    QHash<int, qint64> lastDirectMs;
     bool closed = false;
 };

@@ -48,6 +48,7 @@ void pollStatuses(WebEvents *events, const QString &connection)
         s.status = query.value(2).toString();
         s.time = query.value(3).toString().replace(QLatin1Char(' '), QLatin1Char('T'));
         s.error = query.value(4).toInt() > 0;
+        s.fromStore = true;
         if (!s.status.isEmpty())
             events->publish(s);
     }
