@@ -68,6 +68,7 @@ struct Latest
     QDateTime modified;
     std::map<int, Value> channels;
     QString newest;
+    QString supplyVoltage;
 };
 
 std::mutex latestMutex;
@@ -90,6 +91,7 @@ Latest latestOf(const QString &path)
         report::DataLineReader reader(&file);
         report::Header header;
         if (reader.readHeader(&header)) {
+            latest.supplyVoltage = header.supplyVoltage;
             report::Line line;
             while (reader.readLine(&line)) {
                 if (line.type != report::LineType::Ins || line.date.size() != 10 || line.time.size() != 5)
@@ -391,9 +393,15 @@ QJsonObject stationJson(const StationRow &row)
     const DBStation &s = row.station;
     const StationStats &st = row.stats;
     QString newest;
+    QJsonValue supply;
     const QStringList files = filesOf(s);
-    if (!files.isEmpty())
-        newest = latestOf(files.constLast()).newest;
+    if (!files.isEmpty()) {
+        const Latest latest = latestOf(files.constLast());
+        newest = latest.newest;
+        const QByteArray number = jsonNumber(latest.supplyVoltage);
+        if (number != "null")
+            supply = number.toDouble();
+    }
     QDateTime next;
     if (s.active && s.last_connection_time.isValid())
         next = s.last_connection_time.addSecs(qint64(s.connection_period) * 60);
@@ -411,8 +419,7 @@ QJsonObject stationJson(const StationRow &row)
         {QStringLiteral("completeness30d"),
          st.completenessKnown ? QJsonValue(st.completeness30d) : QJsonValue()},
         {QStringLiteral("clockDriftSeconds"), st.driftKnown ? QJsonValue(st.lastDriftSeconds) : QJsonValue()},
-        // Not kept by the store yet.
-        {QStringLiteral("supplyVoltage"), QJsonValue()},
+        {QStringLiteral("supplyVoltage"), supply},
         {QStringLiteral("memoryFullAt"), minuteOrNull(st.memoryFull)},
         {QStringLiteral("coordinate"), s.coordinate},
         {QStringLiteral("holder"), row.holder.isEmpty() ? QJsonValue() : QJsonValue(row.holder)}};

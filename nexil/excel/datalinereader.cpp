@@ -47,6 +47,8 @@ bool DataLineReader::readHeader(Header *header)
                         readStation(header);
                     else if (first && m_xml.name() == QLatin1String("setup"))
                         readSetup(header, &channelCount);
+                    else if (first && m_xml.name() == QLatin1String("supply_voltage"))
+                        header->supplyVoltage = m_xml.readElementText(QXmlStreamReader::IncludeChildElements);
                     else
                         m_xml.skipCurrentElement();
                 }

@@ -21,7 +21,8 @@ struct Channel
 struct Header
 {
     QString stationName, stationCode, setupTimestamp;
-    int channelCount = 0; // the setup's count, else the number of channels
+    QString supplyVoltage; // at the download the file was written at, as written
+    int channelCount = 0;  // the setup's count, else the number of channels
     QVector<Channel> channels;
 };
 

@@ -316,6 +316,7 @@ void tst_WebApi::collectorServesEveryRouteWithTheFilesValues()
              QJsonDocument::fromJson(cli.readAllStandardOutput()).object());
 
     const Reply station = client.request("GET", "/api/v1/stations/H01");
+    QVERIFY(station.json().value(QStringLiteral("supplyVoltage")).toDouble() > 0);
     QVERIFY(!station.json().value(QStringLiteral("latest")).toArray().isEmpty());
     QCOMPARE(station.json().value(QStringLiteral("newestValue")).toString(),
              ins.lastKey().section(QLatin1Char(' '), 2, 3).replace(QLatin1Char(' '), QLatin1Char('T')));
