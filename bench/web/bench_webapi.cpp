@@ -1,5 +1,5 @@
 // The HTTP API's costs, server and client in this one process:
-//   bench_webapi stations [stations=2000] [requests=50]   time per /api/v1/stations
+//   bench_webapi stations [stations=2000] [requests=50] [changing]   time per /api/v1/stations
 //   bench_webapi csv                                       one channel of a one-year file as CSV
 //   bench_webapi events [clients=200] [seconds=20]         CPU of idle event streams
 
@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 
@@ -99,15 +100,22 @@ int main(int argc, char *argv[])
         std::vector<double> ms;
         qint64 size = 0;
         get(port, "/api/v1/stations"); // the first fills the caches
+        // "changing": a status is stored before each request, so the list is
+        // read from the store every time (as while collecting).
+        const bool changing = args.value(4) == QLatin1String("changing");
         for (int i = 0; i < requests; ++i) {
+            if (changing)
+                QSqlQuery().exec(
+                    QStringLiteral("UPDATE stations SET status = 'status %1' WHERE id = 1").arg(i));
             QElapsedTimer t;
             t.start();
             size = get(port, "/api/v1/stations");
             ms.push_back(t.nsecsElapsed() / 1e6);
         }
         std::sort(ms.begin(), ms.end());
-        std::printf("stations %d: %lld bytes, median %.1f ms, max %.1f ms per request\n", stations,
-                    static_cast<long long>(size), ms.at(ms.size() / 2), ms.back());
+        std::printf("stations %d%s: %lld bytes, median %.1f ms, max %.1f ms per request\n", stations,
+                    changing ? " (changing)" : "", static_cast<long long>(size), ms.at(ms.size() / 2),
+                    ms.back());
     } else if (mode == QLatin1String("csv")) {
         QElapsedTimer t;
         t.start();

@@ -388,41 +388,106 @@ QList<StationRow> readStations(const QString &connection, bool *ok)
     }();
 }
 
-QJsonObject stationJson(const StationRow &row)
+// JSON text written directly: a list of thousands of stations is the most
+// asked-for answer, and building it as objects first costs as much as
+// reading the store.
+void appendText(QByteArray &out, const QString &text)
+{
+    out += '"';
+    const QByteArray utf8 = text.toUtf8();
+    for (const char c : utf8) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (uchar(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", unsigned(uchar(c)));
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
+}
+
+void appendNumber(QByteArray &out, double value)
+{
+    if (std::isfinite(value))
+        out += QByteArray::number(value, 'g', QLocale::FloatingPointShortest);
+    else
+        out += "null";
+}
+
+void appendMinute(QByteArray &out, const QDateTime &time)
+{
+    if (time.isValid())
+        appendText(out, QLocale::c().toString(time, QLatin1String(kMinute)));
+    else
+        out += "null";
+}
+
+QByteArray stationText(const StationRow &row)
 {
     const DBStation &s = row.station;
     const StationStats &st = row.stats;
-    QString newest;
-    QJsonValue supply;
+    QString newest, supply;
     const QStringList files = filesOf(s);
     if (!files.isEmpty()) {
         const Latest latest = latestOf(files.constLast());
         newest = latest.newest;
-        const QByteArray number = jsonNumber(latest.supplyVoltage);
-        if (number != "null")
-            supply = number.toDouble();
+        supply = latest.supplyVoltage;
     }
     QDateTime next;
     if (s.active && s.last_connection_time.isValid())
         next = s.last_connection_time.addSecs(qint64(s.connection_period) * 60);
-    return QJsonObject{
-        {QStringLiteral("id"), s.id},
-        {QStringLiteral("code"), s.code},
-        {QStringLiteral("title"), s.title},
-        {QStringLiteral("active"), s.active},
-        {QStringLiteral("status"), s.status},
-        {QStringLiteral("error"), st.consecutiveFailures > 0 ? QJsonValue(st.lastReason) : QJsonValue()},
-        {QStringLiteral("lastConnection"), minuteOrNull(s.last_connection_time)},
-        {QStringLiteral("lastSuccess"), minuteOrNull(st.lastSuccess)},
-        {QStringLiteral("newestValue"), newest.isEmpty() ? QJsonValue() : QJsonValue(newest)},
-        {QStringLiteral("nextVisit"), minuteOrNull(next)},
-        {QStringLiteral("completeness30d"),
-         st.completenessKnown ? QJsonValue(st.completeness30d) : QJsonValue()},
-        {QStringLiteral("clockDriftSeconds"), st.driftKnown ? QJsonValue(st.lastDriftSeconds) : QJsonValue()},
-        {QStringLiteral("supplyVoltage"), supply},
-        {QStringLiteral("memoryFullAt"), minuteOrNull(st.memoryFull)},
-        {QStringLiteral("coordinate"), s.coordinate},
-        {QStringLiteral("holder"), row.holder.isEmpty() ? QJsonValue() : QJsonValue(row.holder)}};
+    QByteArray out;
+    out.reserve(512);
+    out += "{\"id\":" + QByteArray::number(s.id) + ",\"code\":";
+    appendText(out, s.code);
+    out += ",\"title\":";
+    appendText(out, s.title);
+    out += s.active ? ",\"active\":true,\"status\":" : ",\"active\":false,\"status\":";
+    appendText(out, s.status);
+    out += ",\"error\":";
+    if (st.consecutiveFailures > 0)
+        appendText(out, st.lastReason);
+    else
+        out += "null";
+    out += ",\"lastConnection\":";
+    appendMinute(out, s.last_connection_time);
+    out += ",\"lastSuccess\":";
+    appendMinute(out, st.lastSuccess);
+    out += ",\"newestValue\":";
+    if (newest.isEmpty())
+        out += "null";
+    else
+        appendText(out, newest);
+    out += ",\"nextVisit\":";
+    appendMinute(out, next);
+    out += ",\"completeness30d\":";
+    if (st.completenessKnown)
+        appendNumber(out, st.completeness30d);
+    else
+        out += "null";
+    out += ",\"clockDriftSeconds\":";
+    out += st.driftKnown ? QByteArray::number(st.lastDriftSeconds) : QByteArray("null");
+    out += ",\"supplyVoltage\":" + jsonNumber(supply);
+    out += ",\"memoryFullAt\":";
+    appendMinute(out, st.memoryFull);
+    out += ",\"coordinate\":";
+    appendText(out, s.coordinate);
+    out += ",\"holder\":";
+    if (row.holder.isEmpty())
+        out += "null";
+    else
+        appendText(out, row.holder);
+    out += '}';
+    return out;
+}
+
+QJsonObject stationJson(const StationRow &row)
+{
+    return QJsonDocument::fromJson(stationText(row)).object();
 }
 
 bool parseRange(const WebRequest &request, QDateTime *from, QDateTime *to, QString *problem)
@@ -694,10 +759,16 @@ WebResponse WebApi::stations()
     const QList<StationRow> rows = loadStations(store, &ok);
     if (!ok)
         return WebResponse::error(503, QStringLiteral("the store does not answer"));
-    QJsonArray list;
-    for (const StationRow &row : rows)
-        list.append(stationJson(row));
-    return WebResponse::json(200, QJsonObject{{QStringLiteral("stations"), list}});
+    WebResponse r;
+    r.body.reserve(rows.size() * 320 + 16);
+    r.body += "{\"stations\":[";
+    for (int i = 0; i < rows.size(); ++i) {
+        if (i > 0)
+            r.body += ',';
+        r.body += stationText(rows.at(i));
+    }
+    r.body += "]}";
+    return r;
 }
 
 namespace {

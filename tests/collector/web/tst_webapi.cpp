@@ -162,6 +162,8 @@ int tst_WebApi::addStation(const QString &code, quint16 port)
         return -1;
     DBStation s = fullStation(code);
     s.code = code;
+    // Texts that JSON must escape.
+    s.title = code + QStringLiteral(" \"Köprü\" \\ \n\t\u0001");
     s.ip = QStringLiteral("127.0.0.1");
     s.port = port;
     s.active = true;
@@ -454,7 +456,16 @@ void tst_WebApi::accountsRolesCsrfAndLoginLimit()
     QVERIFY(cookie.contains("HttpOnly"));
     QVERIFY(cookie.contains("SameSite=Strict"));
     QVERIFY(!cookie.contains("Secure")); // no TLS here
-    QCOMPARE(viewer.request("GET", "/api/v1/stations").status, 200);
+    const Reply list = viewer.request("GET", "/api/v1/stations");
+    QCOMPARE(list.status, 200);
+    QCOMPARE(list.json()
+                 .value(QStringLiteral("stations"))
+                 .toArray()
+                 .at(0)
+                 .toObject()
+                 .value(QStringLiteral("title"))
+                 .toString(),
+             QStringLiteral("A01 \"Köprü\" \\ \n\t\u0001"));
     QCOMPARE(viewer.request("POST", "/api/v1/stations/A01/active", R"({"active": false})").status, 403);
 
     Client op;
