@@ -17,6 +17,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLocale>
@@ -48,6 +49,20 @@ QByteArray randomToken()
     unsigned char bytes[32];
     randombytes_buf(bytes, sizeof bytes);
     return QByteArray(reinterpret_cast<const char *>(bytes), sizeof bytes).toHex();
+}
+
+bool loopbackHost(const QString &host)
+{
+    QString name = host.trimmed();
+    if (name.startsWith(QLatin1Char('['))) {
+        name = name.mid(1, name.indexOf(QLatin1Char(']')) - 1);
+    } else if (name.count(QLatin1Char(':')) == 1) {
+        name = name.section(QLatin1Char(':'), 0, 0);
+    }
+    if (name.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+        return true;
+    const QHostAddress address(name);
+    return !address.isNull() && address.isLoopback();
 }
 
 bool validCode(const QString &code)
@@ -552,6 +567,10 @@ WebResponse WebApi::route(const WebRequest &request)
     };
     if (path.contains(QLatin1String("..")) || path.contains(QLatin1Char('\\')) || path.contains(QChar(0)))
         return WebResponse::error(400, QStringLiteral("bad path"));
+    // Without accounts only this machine may ask; a page elsewhere that has
+    // a name of its own resolve to 127.0.0.1 still names itself in Host.
+    if (!loginRequired && !loopbackHost(request.header("host")))
+        return WebResponse::error(403, QStringLiteral("only localhost may use this server without accounts"));
 
     if (path == QLatin1String("/api/v1/openapi.json"))
         return get ? openApi() : wrongMethod("GET");

@@ -363,6 +363,19 @@ void tst_WebApi::collectorServesEveryRouteWithTheFilesValues()
             QCOMPARE(client.request("DELETE", path).status, 405);
     }
     QCOMPARE(client.request("GET", "/api/v1/nothing").status, 404);
+    // Without accounts, a name that is not this machine's is refused (a page
+    // whose own name was made to resolve to 127.0.0.1).
+    {
+        const std::unique_ptr<QSslSocket> socket = client.open();
+        QVERIFY(socket);
+        socket->write("GET /api/v1/stations HTTP/1.0\r\nHost: attacker.example:" +
+                      QByteArray::number(client.port) + "\r\n\r\n");
+        QByteArray raw;
+        while (socket->state() == QAbstractSocket::ConnectedState && socket->waitForReadyRead(5000))
+            raw += socket->readAll();
+        raw += socket->readAll();
+        QVERIFY2(raw.startsWith("HTTP/1.0 403") || raw.startsWith("HTTP/1.1 403"), raw.constData());
+    }
 
     // Tricks with paths, codes, dates and channel lists never reach a file.
     for (const QByteArray &path :
