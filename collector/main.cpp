@@ -158,7 +158,8 @@ int main(int argc, char *argv[])
              "(the web dashboard's HOST:PORT, not served by this version) and the SETTINGS keys of "
              "settings.ini that a collection reads (lang, retryMinutes, clockDriftWarnSeconds, "
              "clockSync, devicePassword, memoryWarnDays, alertAfterFailures, smtpServer, smtpPort, "
-             "smtpTls, smtpUser, smtpPassword, smtpFrom, smtpAllowPlainLogin). Also TQM510_CONFIG."),
+             "smtpTls, smtpUser, smtpPassword, smtpFrom, smtpAllowPlainLogin) or the HTTP API serves "
+             "by (httpAddress, httpCertificate, httpKey, httpRequestTimeout). Also TQM510_CONFIG."),
          QStringLiteral("FILE")});
     parser.addOption(
         {QStringLiteral("http"),

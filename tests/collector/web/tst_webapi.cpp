@@ -651,5 +651,5 @@ void tst_WebApi::sharedStoreGivesOtherCollectorsStatusesAndVisits()
     stop(server);
 }
 
-QTEST_MAIN(tst_WebApi)
+QTEST_GUILESS_MAIN(tst_WebApi)
 #include "tst_webapi.moc"
