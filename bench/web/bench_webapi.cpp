@@ -98,6 +98,7 @@ int main(int argc, char *argv[])
     if (mode == QLatin1String("stations")) {
         const int requests = args.value(3, QStringLiteral("50")).toInt();
         std::vector<double> ms;
+        double cpuMs = 0;
         qint64 size = 0;
         get(port, "/api/v1/stations"); // the first fills the caches
         // "changing": a status is stored before each request, so the list is
@@ -109,13 +110,16 @@ int main(int argc, char *argv[])
                     QStringLiteral("UPDATE stations SET status = 'status %1' WHERE id = 1").arg(i));
             QElapsedTimer t;
             t.start();
+            const double cpuBefore = cpuSeconds();
             size = get(port, "/api/v1/stations");
             ms.push_back(t.nsecsElapsed() / 1e6);
+            cpuMs += (cpuSeconds() - cpuBefore) * 1000;
         }
         std::sort(ms.begin(), ms.end());
-        std::printf("stations %d%s: %lld bytes, median %.1f ms, max %.1f ms per request\n", stations,
-                    changing ? " (changing)" : "", static_cast<long long>(size), ms.at(ms.size() / 2),
-                    ms.back());
+        std::printf(
+            "stations %d%s: %lld bytes, median %.1f ms, max %.1f ms per request, %.1f ms CPU on average\n",
+            stations, changing ? " (changing)" : "", static_cast<long long>(size), ms.at(ms.size() / 2),
+            ms.back(), cpuMs / requests);
     } else if (mode == QLatin1String("csv")) {
         QElapsedTimer t;
         t.start();
