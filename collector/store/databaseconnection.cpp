@@ -424,8 +424,7 @@ void DatabaseConnection::setLeaseHolder(const QString &holder)
 
 QString DatabaseConnection::statusUpdateStatement(qint64 leaseEpoch)
 {
-    const QString update =
-        QStringLiteral("UPDATE stations SET status = ?, last_connection_time = ? WHERE id = ?");
+    const QString update = QStringLiteral("UPDATE stations SET status = ?, last_connection_time = ? WHERE id = ?");
     // On a shared store, only while the lease the visit ran under is still
     // this collector's: a collector that lost the station writes nothing.
     if (leaseHolder().isEmpty() || !isPostgreSQL())
