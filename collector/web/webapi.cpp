@@ -531,6 +531,7 @@ WebApi::WebApi(WebStore &store, WebEvents &events, Actions actions)
 {
     if (sodium_init() < 0)
         qCDebug(lcWeb, "the cryptography library did not start");
+    basicKey = randomToken();
 }
 
 void WebApi::setLoginLimit(int count, int windowMs)
@@ -588,8 +589,13 @@ WebResponse WebApi::route(const WebRequest &request)
     if (!known)
         return WebResponse::error(404, QStringLiteral("no such route"));
     Session s;
-    if (!findSession(request, &s))
+    if (!post && request.header("authorization").startsWith(QLatin1String("Basic "), Qt::CaseInsensitive)) {
+        WebResponse refusal;
+        if (!basicLogin(request, &s, &refusal))
+            return refusal;
+    } else if (!findSession(request, &s)) {
         return WebResponse::error(401, QStringLiteral("login required"));
+    }
     if (post) {
         // A page of another site cannot read the token, so it cannot send it.
         const QByteArray token = request.header("x-csrf-token").toLatin1();
@@ -712,9 +718,9 @@ WebResponse WebApi::session(const WebRequest &request)
     return r;
 }
 
-WebResponse WebApi::login(const WebRequest &request)
+bool WebApi::checkPassword(const QString &address, const QString &name, const QByteArray &password,
+                           QString *role, WebResponse *refusal)
 {
-    const QString address = request.clientAddress;
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     {
         std::lock_guard<std::mutex> lock(mutex);
@@ -727,30 +733,76 @@ WebResponse WebApi::login(const WebRequest &request)
         if (now - f.since > loginWindowMs)
             f = Failures{0, now};
         if (f.count >= loginFailures) {
-            WebResponse r =
-                WebResponse::error(429, QStringLiteral("too many failed logins; try again later"));
-            r.addHeader("Retry-After", QByteArray::number((f.since + loginWindowMs - now) / 1000 + 1));
-            return r;
+            *refusal = WebResponse::error(429, QStringLiteral("too many failed logins; try again later"));
+            refusal->addHeader("Retry-After", QByteArray::number((f.since + loginWindowMs - now) / 1000 + 1));
+            return false;
         }
     }
+    QByteArray hash;
+    const bool known =
+        WebAccounts::isName(name) && !password.isEmpty() && store.run([&](const QString &connection) {
+            return WebAccounts::find(connection, name, &hash, role);
+        });
+    const bool good = known && WebAccounts::verify(hash, password);
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!good) {
+        ++failures[address].count;
+        *refusal = WebResponse::error(401, QStringLiteral("wrong name or password"));
+        return false;
+    }
+    failures.remove(address);
+    return true;
+}
+
+bool WebApi::basicLogin(const WebRequest &request, Session *session, WebResponse *refusal)
+{
+    // For scrapers and scripts, which keep no cookies: reading only. A check
+    // costs tens of megabytes for a moment, so a good pair is remembered
+    // (as a keyed hash, never the password) for a few minutes.
+    const QByteArray pair =
+        QByteArray::fromBase64(request.header("authorization").mid(6).trimmed().toLatin1());
+    const int colon = pair.indexOf(':');
+    if (colon <= 0) {
+        *refusal = WebResponse::error(401, QStringLiteral("wrong name or password"));
+        return false;
+    }
+    const QString name = QString::fromUtf8(pair.left(colon));
+    const QByteArray password = pair.mid(colon + 1);
+    QByteArray key(crypto_generichash_BYTES, '\0');
+    crypto_generichash(reinterpret_cast<unsigned char *>(key.data()), size_t(key.size()),
+                       reinterpret_cast<const unsigned char *>(pair.constData()), size_t(pair.size()),
+                       reinterpret_cast<const unsigned char *>(basicKey.constData()),
+                       size_t(basicKey.size()));
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        const auto it = basicPairs.constFind(key);
+        if (it != basicPairs.constEnd() && it->expires > now) {
+            *session = *it;
+            return true;
+        }
+    }
+    QString role;
+    // The check (which takes the lock itself) runs outside it.
+    if (!checkPassword(request.clientAddress, name, password, &role, refusal))
+        return false;
+    *session = Session{name, role, QByteArray(), now.addSecs(300)};
+    std::lock_guard<std::mutex> lock(mutex);
+    if (basicPairs.size() > 1000)
+        basicPairs.clear();
+    basicPairs.insert(key, *session);
+    return true;
+}
+
+WebResponse WebApi::login(const WebRequest &request)
+{
     const QJsonObject body = QJsonDocument::fromJson(request.body).object();
     const QString name = body.value(QStringLiteral("name")).toString();
     const QByteArray password = body.value(QStringLiteral("password")).toString().toUtf8();
-    QByteArray hash;
     QString role;
-    const bool known =
-        WebAccounts::isName(name) && !password.isEmpty() && store.run([&](const QString &connection) {
-            return WebAccounts::find(connection, name, &hash, &role);
-        });
-    if (!known || !WebAccounts::verify(hash, password)) {
-        std::lock_guard<std::mutex> lock(mutex);
-        ++failures[address].count;
-        return WebResponse::error(401, QStringLiteral("wrong name or password"));
-    }
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        failures.remove(address);
-    }
+    WebResponse refusal;
+    if (!checkPassword(request.clientAddress, name, password, &role, &refusal))
+        return refusal;
     Session s;
     const QByteArray token = newSession(name, role, &s);
     WebResponse r =

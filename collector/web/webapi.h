@@ -71,6 +71,10 @@ private:
     WebResponse setActive(const QString &code, const WebRequest &request);
 
     bool findSession(const WebRequest &request, Session *session);
+    // Name and password against the accounts, under the per-address limit.
+    bool checkPassword(const QString &address, const QString &name, const QByteArray &password, QString *role,
+                       WebResponse *refusal);
+    bool basicLogin(const WebRequest &request, Session *session, WebResponse *refusal);
     QByteArray newSession(const QString &user, const QString &role, Session *session);
     QByteArray sessionCookie(const QByteArray &token, int maxAgeSeconds) const;
 
@@ -85,4 +89,6 @@ private:
     std::mutex mutex;
     QHash<QByteArray, Session> sessions;
     QHash<QString, Failures> failures;
+    QByteArray basicKey;                   // keys the remembered pairs' hashes
+    QHash<QByteArray, Session> basicPairs; // by keyed hash of "name:password"
 };

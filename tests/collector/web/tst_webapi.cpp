@@ -497,6 +497,34 @@ void tst_WebApi::accountsRolesCsrfAndLoginLimit()
     // A body beyond the limit is refused whole.
     QCOMPARE(op.request("POST", "/api/v1/login", QByteArray(100 * 1024, 'x')).status, 413);
 
+    // Scrapers keep no cookies: a name and password on a GET, never on a POST.
+    Client scraper;
+    scraper.port = viewer.port;
+    const QByteArray basic = "Basic " + QByteArray("vera:viewer-secret").toBase64();
+    {
+        const std::unique_ptr<QSslSocket> socket = scraper.open();
+        QVERIFY(socket);
+        socket->write("GET /metrics HTTP/1.0\r\nHost: localhost\r\nAuthorization: " + basic + "\r\n\r\n");
+        QByteArray raw;
+        while (socket->state() == QAbstractSocket::ConnectedState && socket->waitForReadyRead(5000))
+            raw += socket->readAll();
+        raw += socket->readAll();
+        QVERIFY2(raw.startsWith("HTTP/1.0 200") || raw.startsWith("HTTP/1.1 200"), raw.left(200).constData());
+        QVERIFY(raw.contains("tqm510_heartbeat_timestamp_seconds"));
+    }
+    {
+        const std::unique_ptr<QSslSocket> socket = scraper.open();
+        QVERIFY(socket);
+        socket->write("POST /api/v1/stations/A01/active HTTP/1.0\r\nHost: localhost\r\nAuthorization: " +
+                      QByteArray("Basic ") + QByteArray("omar:operator-secret").toBase64() +
+                      "\r\nContent-Length: 16\r\n\r\n{\"active\": true}");
+        QByteArray raw;
+        while (socket->state() == QAbstractSocket::ConnectedState && socket->waitForReadyRead(5000))
+            raw += socket->readAll();
+        raw += socket->readAll();
+        QVERIFY2(raw.startsWith("HTTP/1.0 401") || raw.startsWith("HTTP/1.1 401"), raw.left(200).constData());
+    }
+
     // Five wrong passwords from an address, then even the right one waits.
     Client guesser;
     guesser.port = viewer.port;
