@@ -1,10 +1,15 @@
 #include "collection/confighistoryprinter.h"
 #include "collection/headlesscollector.h"
 #include "collection/serviceconfig.h"
+#include "collection/workercontroller.h"
 #include "nexil/logging.h"
 #include "nexil/protocol/timezone.h"
+#include "store/databaseconnection.h"
 #include "store/databaseurl.h"
+#include "store/stationtablemodel.h"
 #include "store/workfolder.h"
+#include "web/webaccounts.h"
+#include "web/webservice.h"
 #ifdef TQM510_WINDOWS
 #include "questions.h"
 #include "ui/chartcommand.h"
@@ -19,6 +24,8 @@
 #include <cstdio>
 #include <memory>
 #include <sys/resource.h>
+#include <termios.h>
+#include <unistd.h>
 
 namespace {
 // Every station has a thread (with its event descriptor) and, while visited,
@@ -32,6 +39,40 @@ void raiseOpenFileLimit()
         setrlimit(RLIMIT_NOFILE, &files);
     }
 }
+// A password from the terminal (not echoed, asked twice) or one line of
+// standard input.
+bool readPassword(QTextStream &err, QByteArray *password)
+{
+    const auto readLine = [](QByteArray *line) {
+        line->clear();
+        int c = 0;
+        while ((c = std::getchar()) != EOF && c != '\n')
+            line->append(char(c));
+        if (line->endsWith('\r'))
+            line->chop(1);
+        return c != EOF || !line->isEmpty();
+    };
+    if (!::isatty(STDIN_FILENO))
+        return readLine(password);
+    termios saved{};
+    tcgetattr(STDIN_FILENO, &saved);
+    termios quiet = saved;
+    quiet.c_lflag &= ~tcflag_t(ECHO);
+    tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    QByteArray again;
+    err << "Password: " << Qt::flush;
+    bool ok = readLine(password);
+    err << "\nAgain: " << Qt::flush;
+    ok = ok && readLine(&again);
+    err << Qt::endl;
+    tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+    if (ok && *password != again) {
+        err << "The passwords differ." << Qt::endl;
+        return false;
+    }
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -122,8 +163,27 @@ int main(int argc, char *argv[])
              "(the web dashboard's HOST:PORT, not served by this version) and the SETTINGS keys of "
              "settings.ini that a collection reads (lang, retryMinutes, clockDriftWarnSeconds, "
              "clockSync, devicePassword, memoryWarnDays, alertAfterFailures, smtpServer, smtpPort, "
-             "smtpTls, smtpUser, smtpPassword, smtpFrom, smtpAllowPlainLogin). Also TQM510_CONFIG."),
+             "smtpTls, smtpUser, smtpPassword, smtpFrom, smtpAllowPlainLogin) or the HTTP API serves "
+             "by (httpAddress, httpCertificate, httpKey, httpRequestTimeout). Also TQM510_CONFIG."),
          QStringLiteral("FILE")});
+    parser.addOption(
+        {QStringLiteral("http"),
+         QStringLiteral(
+             "With --headless or --serve: serve the HTTP API on ADDRESS:PORT (default: \"httpAddress\" "
+             "in the --config file or \"SETTINGS/httpAddress\" in settings.ini). An address other than "
+             "loopback needs httpCertificate and httpKey (PEM files) and at least one account."),
+         QStringLiteral("ADDRESS:PORT")});
+    parser.addOption(
+        {QStringLiteral("serve"),
+         QStringLiteral("Serve the HTTP API of the store's stations and their data files without "
+                        "collecting, until SIGINT or SIGTERM.")});
+    parser.addOption(
+        {QStringLiteral("add-user"),
+         QStringLiteral("Add an account of the HTTP API (or give it a new password and role) and "
+                        "exit; the password is read from the terminal or standard input."),
+         QStringLiteral("NAME")});
+    parser.addOption({QStringLiteral("role"), QStringLiteral("With --add-user: viewer or operator."),
+                      QStringLiteral("ROLE")});
     parser.addOption({QStringLiteral("workdir"),
                       QStringLiteral("Use DIR as the working folder: DIR/settings.ini, DIR/data/data.db, "
                                      "DIR/lang, DIR/style and new stations under DIR/files."),
@@ -183,6 +243,15 @@ int main(int argc, char *argv[])
         err << "--metrics-file needs --headless." << Qt::endl;
         return 2;
     }
+    if (parser.isSet(QStringLiteral("http")) && !parser.isSet(QStringLiteral("headless")) &&
+        !parser.isSet(QStringLiteral("serve"))) {
+        err << "--http needs --headless or --serve." << Qt::endl;
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("role")) && !parser.isSet(QStringLiteral("add-user"))) {
+        err << "--role needs --add-user." << Qt::endl;
+        return 2;
+    }
     if (parser.isSet(QStringLiteral("json")) && !parser.isSet(QStringLiteral("status")) &&
         !parser.isSet(QStringLiteral("config-history"))) {
         err << "--json needs --status or --config-history." << Qt::endl;
@@ -200,15 +269,84 @@ int main(int argc, char *argv[])
         HeadlessCollector collector(out, err);
         return collector.addStations(parser.values(QStringLiteral("add-station")));
     }
+    if (parser.isSet(QStringLiteral("add-user"))) {
+        const QString role = parser.value(QStringLiteral("role"));
+        if (!WebAccounts::isRole(role)) {
+            err << "--add-user needs --role viewer or --role operator." << Qt::endl;
+            return 2;
+        }
+        QByteArray password;
+        if (!readPassword(err, &password)) {
+            err << "No password given." << Qt::endl;
+            return 2;
+        }
+        DatabaseConnection database;
+        if (!database.open(DatabaseUrl::current())) {
+            err << "Could not connect to database: " << DatabaseConnection::lastOpenError() << Qt::endl;
+            return 1;
+        }
+        QString problem;
+        const bool added =
+            WebAccounts::add(parser.value(QStringLiteral("add-user")), role, password, &problem);
+        DatabaseConnection::close();
+        if (!added) {
+            err << "Could not add the account: " << problem << Qt::endl;
+            return 1;
+        }
+        return 0;
+    }
+    WebService::Settings web;
+    {
+        const QSettings settings(WorkFolder::current().settingsFile(), QSettings::IniFormat);
+        const auto setting = [&](const char *key) {
+            const QString fromConfig = config.value(QLatin1String(key));
+            return fromConfig.isEmpty()
+                       ? settings.value(QStringLiteral("SETTINGS/") + QLatin1String(key)).toString()
+                       : fromConfig;
+        };
+        web.address = parser.value(QStringLiteral("http"));
+        if (web.address.isEmpty())
+            web.address = setting("httpAddress");
+        web.certificateFile = setting("httpCertificate");
+        web.keyFile = setting("httpKey");
+        const int seconds = setting("httpRequestTimeout").toInt();
+        if (seconds > 0)
+            web.requestTimeoutMs = seconds * 1000;
+    }
+    if (parser.isSet(QStringLiteral("serve"))) {
+        if (web.address.isEmpty()) {
+            err << "--serve needs --http ADDRESS:PORT (or httpAddress)." << Qt::endl;
+            return 2;
+        }
+        return WebService::serve(web, out, err);
+    }
     if (parser.isSet(QStringLiteral("headless"))) {
         HeadlessCollector collector(out, err);
+        WebService service;
+        if (!web.address.isEmpty()) {
+            QObject::connect(&collector, &HeadlessCollector::collectionStarted, &service,
+                             [&](StationTableModel *model, WorkerController *controller) {
+                                 QString problem;
+                                 if (!service.start(web, &problem)) {
+                                     err << "Cannot serve: " << problem << Qt::endl;
+                                     QMetaObject::invokeMethod(
+                                         QCoreApplication::instance(), [] { QCoreApplication::exit(2); },
+                                         Qt::QueuedConnection);
+                                     return;
+                                 }
+                                 service.attach(model, controller);
+                                 err << "Serving on port " << service.port() << Qt::endl;
+                             });
+            QObject::connect(&collector, &HeadlessCollector::collectionStopping, &service,
+                             [&] { service.stop(); });
+        }
         const auto choice = [&](const char *option, const char *key) {
             const QString given = parser.value(QLatin1String(option));
             return given.isEmpty() ? config.value(QLatin1String(key)) : given;
         };
         collector.setCollectorId(choice("collector-id", "collectorId"));
         collector.setMetricsFile(choice("metrics-file", "metricsFile"));
-        if (config.contains(QStringLiteral("web")))
+        if (config.contains(QStringLiteral("web")) && web.address.isEmpty())
             err << "web = " << config.value(QStringLiteral("web"))
                 << ": this version has no web dashboard; nothing listens there." << Qt::endl;
         return collector.run(parser.isSet(QStringLiteral("once")));

@@ -212,6 +212,8 @@ int HeadlessCollector::run(bool runOnce)
                 });
     }
 
+    emit collectionStarted(model, controller);
+
     int active = 0;
     for (const DBStation &s : model->stations())
         active += s.active ? 1 : 0;
@@ -235,6 +237,7 @@ int HeadlessCollector::run(bool runOnce)
     const int exitCode = QCoreApplication::exec();
 
     notifier.stopping();
+    emit collectionStopping();
     controller->stopCollecting(stopTimeoutMs);
     if (leases) {
         // Given back at once: another collector need not wait for the expiry.

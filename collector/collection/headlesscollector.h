@@ -42,6 +42,11 @@ public:
     // With run(): rewrite this metrics file after the visits and on a heartbeat.
     void setMetricsFile(const QString &path) { metricsPath = path; }
 
+signals:
+    // The collection is set up (before the first visit) / about to stop.
+    void collectionStarted(StationTableModel *model, WorkerController *controller);
+    void collectionStopping();
+
 private slots:
     void onStatusPublished(DBStation station);
     void onVisitEnded(int id, bool hasError);

@@ -39,6 +39,10 @@ const Key serviceKeys[] = {
     {"collectorId", Kind::Text},
     {"metricsFile", Kind::Text},
     {"web", Kind::Address},
+    {"httpAddress", Kind::Address},
+    {"httpCertificate", Kind::Text},
+    {"httpKey", Kind::Text},
+    {"httpRequestTimeout", Kind::Count},
 };
 
 // The window's look and its defaults for new stations: settings.ini only.

@@ -7,6 +7,7 @@
 #include "store/confighistory.h"
 #include "store/databaseconnection.h"
 #include "store/stationtablemodel.h"
+#include "store/stationvisits.h"
 
 #include "collectorlogging.h"
 
@@ -173,6 +174,22 @@ void StationMonitor::applyRest(StationStats &s, const VisitReport &r, const Coll
     s.memoryWarning = o.known && o.warning;
 }
 
+void StationMonitor::recordVisit(const VisitReport &report)
+{
+    static const char *const results[] = {"success",     "noConnection", "wrongStation",
+                                          "deviceError", "saveError",    "interrupted"};
+    StationVisit visit;
+    visit.stationId = report.id;
+    visit.end = report.ended.isValid() ? report.ended : QDateTime::currentDateTime();
+    visit.start = visit.end.addMSecs(-report.durationMs);
+    visit.result = QLatin1String(results[report.result]);
+    visit.reason = report.reason;
+    visit.records = report.records;
+    visit.bytes = report.bytes;
+    if (!StationVisits::record(visit))
+        qCDebug(lcMonitor, "station %d: visit not kept in the history", report.id);
+}
+
 void StationMonitor::onVisitReport(VisitReport report)
 {
     // A visit cut short by a stop tells nothing about the station: nothing
@@ -188,6 +205,7 @@ void StationMonitor::onVisitReport(VisitReport report)
         emit statsUpdated(report.id, stats(report.id));
         return;
     }
+    recordVisit(report);
     pendingReports.append(report);
     storePending();
 }

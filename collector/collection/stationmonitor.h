@@ -83,6 +83,8 @@ public slots:
 
 private:
     void updateMetrics();
+    // One row in the visit history; a store too busy for it loses that row only.
+    static void recordVisit(const VisitReport &report);
     // Stores the kept visits, oldest first, until the store refuses one.
     void storePending();
     // One visit into the store and the cache; false when the store was busy.

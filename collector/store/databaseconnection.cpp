@@ -7,6 +7,7 @@
 #include "resumepoints.h"
 #include "stationleases.h"
 #include "stationstats.h"
+#include "stationvisits.h"
 #include <QElapsedTimer>
 #include <QSet>
 #include <QSqlDatabase>
@@ -157,6 +158,7 @@ bool DatabaseConnection::connectToDatabase(const QString &databaseName, const QS
     // The statistics are an extra: the stations can be collected without them.
     StationStatsStore::createTable();
     ConfigHistory().createTable();
+    StationVisits::createTable();
     return true;
 }
 
@@ -190,6 +192,7 @@ bool DatabaseConnection::open(const DatabaseUrl &url)
         return false;
     StationStatsStore::createTable();
     ConfigHistory().createTable();
+    StationVisits::createTable();
     // A collector that takes a station over starts where the last one saved;
     // its writes are checked against the leases.
     StationLeases(QString()).createTables();
@@ -281,14 +284,22 @@ QList<DBStation> DatabaseConnection::selectStationsWithStatus(bool *ok)
     return readStations(true, ok);
 }
 
-QList<DBStation> DatabaseConnection::readStations(bool withStatus, bool *ok)
+QList<DBStation> DatabaseConnection::selectStationsWithStatus(bool *ok, const QString &connection)
+{
+    return readStations(true, ok, connection);
+}
+
+QList<DBStation> DatabaseConnection::readStations(bool withStatus, bool *ok, const QString &connection)
 {
     QList<DBStation> stations;
-    QSqlQuery query;
+    QSqlQuery query(connection.isEmpty() ? QSqlDatabase::database()
+                                         : QSqlDatabase::database(connection, false));
     if (ok)
         *ok = false;
     const QString statement = QStringLiteral("SELECT * FROM stations ORDER BY id");
-    if (!query.exec(statement) && !(isPostgreSQL() && reconnect() && query.exec(statement))) {
+    // Only the default connection is opened again here; the others' owners do it.
+    if (!query.exec(statement) &&
+        !(connection.isEmpty() && isPostgreSQL() && reconnect() && query.exec(statement))) {
         qCDebug(lcStore, "Database Error: %s", qUtf8Printable(query.lastError().text()));
         return stations;
     }

@@ -42,6 +42,8 @@ public:
     // As stored, statuses included: what other collectors and operators
     // wrote into a shared store. false in *ok when the query failed.
     static QList<DBStation> selectStationsWithStatus(bool *ok);
+    // The same on a named connection of another thread (the web server's).
+    static QList<DBStation> selectStationsWithStatus(bool *ok, const QString &connection);
     // The stored time of each station's last visit (missing: none yet).
     static QHash<int, QDateTime> lastConnectionTimes(const QList<int> &ids);
     // The new row id, or -1 when nothing was stored.
@@ -72,7 +74,7 @@ public:
 
 private:
     using RowWriter = bool (*)(const DBStation &station, QSqlError *error);
-    static QList<DBStation> readStations(bool withStatus, bool *ok);
+    static QList<DBStation> readStations(bool withStatus, bool *ok, const QString &connection = QString());
     static bool writeStation(const DBStation &station, QSqlError *error);
     static bool writeStatus(const DBStation &station, QSqlError *error);
     static bool writeStations(const QList<DBStation> &stations, RowWriter write, QSqlError *error);

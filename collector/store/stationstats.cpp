@@ -199,10 +199,11 @@ void logFailure(const QSqlQuery &query)
 
 } // namespace
 
-QHash<int, StationStats> StationStatsStore::load()
+QHash<int, StationStats> StationStatsStore::load(const QString &connection)
 {
     QHash<int, StationStats> all;
-    QSqlQuery query;
+    QSqlQuery query(connection.isEmpty() ? QSqlDatabase::database()
+                                         : QSqlDatabase::database(connection, false));
     if (!query.exec(QStringLiteral("SELECT * FROM station_stats"))) {
         qCDebug(lcStore, "Database Error: %s", qUtf8Printable(query.lastError().text()));
         return all;

@@ -71,7 +71,8 @@ class StationStatsStore
 {
 public:
     static bool createTable();
-    static QHash<int, StationStats> load();
+    // On the named connection (the default one when empty).
+    static QHash<int, StationStats> load(const QString &connection = QString());
     // One visit, in one transaction: the counters of `counts` are added to
     // the stored ones (consecutive failures counted on or reset by
     // `failed`), the row is read back, `finish` sets on it what is not a

@@ -23,7 +23,8 @@ std::unique_ptr<QCoreApplication> createApplication(int &argc, char **argv)
         QStringLiteral("help"),     QStringLiteral("h"),       QStringLiteral("?"),
         QStringLiteral("help-all"), QStringLiteral("version"), QStringLiteral("v"),
         QStringLiteral("status"),   QStringLiteral("json"),    QStringLiteral("metrics-file"),
-        QStringLiteral("config-history")};
+        QStringLiteral("config-history"),
+        QStringLiteral("serve"),    QStringLiteral("add-user")};
     for (int i = 1; i < argc; ++i) {
         QString arg = QString::fromLocal8Bit(argv[i]);
         if (!arg.startsWith(QLatin1Char('-')))

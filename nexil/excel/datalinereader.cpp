@@ -47,6 +47,8 @@ bool DataLineReader::readHeader(Header *header)
                         readStation(header);
                     else if (first && m_xml.name() == QLatin1String("setup"))
                         readSetup(header, &channelCount);
+                    else if (first && m_xml.name() == QLatin1String("supply_voltage"))
+                        header->supplyVoltage = m_xml.readElementText(QXmlStreamReader::IncludeChildElements);
                     else
                         m_xml.skipCurrentElement();
                 }
@@ -123,6 +125,19 @@ void DataLineReader::readChannels(Header *header)
     }
 }
 
+void DataLineReader::setFilter(const QVector<int> &channels, bool instantOnly)
+{
+    m_channels.clear();
+    for (const int c : channels) {
+        if (c < 0)
+            continue;
+        if (c >= m_channels.size())
+            m_channels.resize(c + 1);
+        m_channels[c] = true;
+    }
+    m_instantOnly = instantOnly;
+}
+
 bool DataLineReader::readLine(Line *line)
 {
     while (m_inData && m_xml.readNextStartElement()) {
@@ -139,11 +154,18 @@ bool DataLineReader::readLine(Line *line)
                     qPrintable(a.value(QLatin1String("channel")).toString()));
             continue;
         }
+        if (!m_channels.isEmpty() && (channel >= m_channels.size() || !m_channels.at(channel)))
+            continue;
+        const QStringRef typeText = a.value(QLatin1String("dataType"));
+        if (m_instantOnly && typeText != QLatin1String("INS"))
+            continue;
+        const LineType type = lineType(typeText.toString());
         line->channel = channel;
-        line->type = lineType(a.value(QLatin1String("dataType")).toString());
+        line->type = type;
         line->date = a.value(QLatin1String("date")).toString();
         line->time = a.value(QLatin1String("time")).toString();
         const QStringRef value = a.value(QLatin1String("value"));
+        line->valueText = value.toString();
         line->value.number = value.toDouble(&ok);
         // A value that is not a number is still shown, as text.
         line->value.text = ok ? QString() : value.toString();

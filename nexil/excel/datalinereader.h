@@ -21,7 +21,8 @@ struct Channel
 struct Header
 {
     QString stationName, stationCode, setupTimestamp;
-    int channelCount = 0; // the setup's count, else the number of channels
+    QString supplyVoltage; // at the download the file was written at, as written
+    int channelCount = 0;  // the setup's count, else the number of channels
     QVector<Channel> channels;
 };
 
@@ -38,6 +39,11 @@ public:
     // error. Whatever follows is still checked for well-formedness.
     bool readLine(Line *line);
 
+    // Lines of other channels (and, with instantOnly, other types than
+    // instant values) are passed over without reading their texts. Empty:
+    // every channel.
+    void setFilter(const QVector<int> &channels, bool instantOnly);
+
     bool hasError() const { return m_xml.hasError(); }
     // "XML Error at <line>/<column>" with the parser's message.
     QString errorText() const;
@@ -50,6 +56,8 @@ private:
 
     QXmlStreamReader m_xml;
     bool m_inData = false;
+    QVector<bool> m_channels; // indexed by channel; empty: all
+    bool m_instantOnly = false;
 };
 
 } // namespace report

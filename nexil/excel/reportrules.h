@@ -28,6 +28,7 @@ struct Line
     LineType type = LineType::Other;
     QString date, time;
     Value value;
+    QString valueText; // the value exactly as the file writes it
 };
 
 NEXIL_EXPORT LineType lineType(const QString &name);

@@ -1,0 +1,1089 @@
+#include "webapi.h"
+
+#include "collection/metricsfile.h"
+#include "collection/stationcompleteness.h"
+#include "nexil/excel/datalinereader.h"
+#include "nexil/files/gapfinder.h"
+#include "nexil/files/gapjson.h"
+#include "store/databaseconnection.h"
+#include "store/stationstats.h"
+#include "store/stationvisits.h"
+#include "store/workfolder.h"
+#include "webaccounts.h"
+#include "webevents.h"
+#include "weblogging.h"
+#include "webstore.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QHostAddress>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLocale>
+#include <QRegularExpression>
+#include <QSqlDriver>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <cmath>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <sodium.h>
+
+namespace {
+
+const char *const kMinute = "yyyy-MM-ddTHH:mm";
+const char *const cookieName = "tqm510_session";
+constexpr int sessionSeconds = 8 * 3600;
+constexpr int maxSessions = 10000;
+
+QJsonValue minuteOrNull(const QDateTime &time)
+{
+    return time.isValid() ? QJsonValue(QLocale::c().toString(time, QLatin1String(kMinute))) : QJsonValue();
+}
+
+QByteArray randomToken()
+{
+    unsigned char bytes[32];
+    randombytes_buf(bytes, sizeof bytes);
+    return QByteArray(reinterpret_cast<const char *>(bytes), sizeof bytes).toHex();
+}
+
+bool loopbackHost(const QString &host)
+{
+    QString name = host.trimmed();
+    if (name.startsWith(QLatin1Char('['))) {
+        name = name.mid(1, name.indexOf(QLatin1Char(']')) - 1);
+    } else if (name.count(QLatin1Char(':')) == 1) {
+        name = name.section(QLatin1Char(':'), 0, 0);
+    }
+    if (name.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+        return true;
+    const QHostAddress address(name);
+    return !address.isNull() && address.isLoopback();
+}
+
+bool validCode(const QString &code)
+{
+    static const QRegularExpression pattern(QStringLiteral("^[A-Za-z0-9_-]{1,32}$"));
+    return pattern.match(code).hasMatch();
+}
+
+// A file's newest measured value per channel, kept while the file is unchanged.
+struct Latest
+{
+    struct Value
+    {
+        QString time, value;
+        QString name, unit;
+    };
+    qint64 size = -1;
+    QDateTime modified;
+    std::map<int, Value> channels;
+    QString newest;
+    QString supplyVoltage;
+};
+
+std::mutex latestMutex;
+QHash<QString, Latest> latestCache;
+
+Latest latestOf(const QString &path)
+{
+    const QFileInfo info(path);
+    {
+        std::lock_guard<std::mutex> lock(latestMutex);
+        const auto it = latestCache.constFind(path);
+        if (it != latestCache.constEnd() && it->size == info.size() && it->modified == info.lastModified())
+            return *it;
+    }
+    Latest latest;
+    latest.size = info.size();
+    latest.modified = info.lastModified();
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly)) {
+        report::DataLineReader reader(&file);
+        report::Header header;
+        if (reader.readHeader(&header)) {
+            latest.supplyVoltage = header.supplyVoltage;
+            report::Line line;
+            while (reader.readLine(&line)) {
+                if (line.type != report::LineType::Ins || line.date.size() != 10 || line.time.size() != 5)
+                    continue;
+                const QString time = line.date + QLatin1Char('T') + line.time;
+                Latest::Value &v = latest.channels[line.channel];
+                if (time >= v.time) {
+                    v.time = time;
+                    v.value = line.valueText;
+                }
+                if (time > latest.newest)
+                    latest.newest = time;
+            }
+            for (const report::Channel &c : header.channels) {
+                auto it = latest.channels.find(c.id);
+                if (it != latest.channels.end()) {
+                    it->second.name = c.name;
+                    it->second.unit = c.unit;
+                }
+            }
+        }
+    }
+    std::lock_guard<std::mutex> lock(latestMutex);
+    if (latestCache.size() > 10000)
+        latestCache.clear();
+    latestCache.insert(path, latest);
+    return latest;
+}
+
+QStringList filesOf(const DBStation &s)
+{
+    // Only names the collector writes, in the station's own folder: nothing a
+    // request says goes into a path. A folder is listed again only when it
+    // changed (a stat instead of a listing for each station of a long list).
+    struct Listing
+    {
+        QDateTime modified;
+        QString prefix;
+        QStringList files;
+    };
+    static std::mutex mutex;
+    static QHash<QString, Listing> listings;
+    const QString folder = WorkFolder::stationDir(s.file_path);
+    const QFileInfo info(folder);
+    const QDateTime modified = info.exists() ? info.lastModified() : QDateTime();
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        const auto it = listings.constFind(folder);
+        if (it != listings.constEnd() && it->modified == modified && it->prefix == s.file_name &&
+            modified.isValid())
+            return it->files;
+        if (!modified.isValid())
+            return QStringList();
+    }
+    const QStringList files = StationCompleteness::stationFiles(folder, s.file_name, QDateTime());
+    std::lock_guard<std::mutex> lock(mutex);
+    if (listings.size() > 20000)
+        listings.clear();
+    listings.insert(folder, Listing{modified, s.file_name, files});
+    return files;
+}
+
+// A JSON number as the file writes it, or null for a text that is none.
+QByteArray jsonNumber(const QString &text)
+{
+    static const QRegularExpression number(QStringLiteral("^-?[0-9]+(\\.[0-9]+)?([eE][-+]?[0-9]+)?$"));
+    return number.match(text).hasMatch() ? text.toLatin1() : QByteArray("null");
+}
+
+QByteArray csvField(const QString &text)
+{
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
+        !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
+        return text.toUtf8();
+    QString quoted = text;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return '"' + quoted.toUtf8() + '"';
+}
+
+// Streams the measured values of a station's files, one channel after the
+// other (JSON) or in file order (CSV); at most one file is open at a time and
+// only one buffer of output is held.
+class DataStream
+{
+public:
+    DataStream(QStringList files, QList<int> channels, bool allChannels, QString from, QString to, bool csv)
+        : files(std::move(files)), wanted(std::move(channels)), all(allChannels), from(std::move(from)),
+          to(std::move(to)), csv(csv)
+    {
+    }
+
+    qint64 produce(char *buf, size_t size)
+    {
+        while (pending.size() - offset < int(size) && !done)
+            fill();
+        const qint64 n = qMin<qint64>(qint64(size), pending.size() - offset);
+        memcpy(buf, pending.constData() + offset, size_t(n));
+        offset += int(n);
+        if (offset > 64 * 1024 || offset == pending.size()) {
+            pending.remove(0, offset);
+            offset = 0;
+        }
+        return n;
+    }
+
+private:
+    void fill()
+    {
+        if (!started) {
+            started = true;
+            if (csv) {
+                pending += "time,channel,value\n";
+                passChannel = -1;
+            } else {
+                if (all)
+                    wanted = channelsOfFiles();
+                pending += "{\"channels\":[";
+            }
+            nextPass();
+            return;
+        }
+        if (!reader) {
+            if (fileIndex >= files.size()) {
+                if (csv) {
+                    done = true;
+                    return;
+                }
+                pending += "]}";
+                nextPass();
+                return;
+            }
+            file = std::make_unique<QFile>(files.at(fileIndex++));
+            if (!file->open(QIODevice::ReadOnly))
+                return;
+            reader = std::make_unique<report::DataLineReader>(file.get());
+            if (csv)
+                reader->setFilter(all ? QVector<int>() : wanted.toVector(), true);
+            else
+                reader->setFilter({passChannel}, true);
+            report::Header header;
+            if (!reader->readHeader(&header)) {
+                reader.reset();
+                return;
+            }
+            return;
+        }
+        report::Line line;
+        for (int n = 0; n < 256; ++n) {
+            if (!reader->readLine(&line)) {
+                reader.reset();
+                file.reset();
+                return;
+            }
+            if (line.type != report::LineType::Ins || line.date.size() != 10 || line.time.size() != 5)
+                continue;
+            if (csv ? (!all && !wanted.contains(line.channel)) : line.channel != passChannel)
+                continue;
+            const QString time = line.date + QLatin1Char('T') + line.time;
+            if ((!from.isEmpty() && time < from) || (!to.isEmpty() && time > to))
+                continue;
+            if (csv) {
+                pending += csvField(time) + ',' + QByteArray::number(line.channel) + ',' +
+                           csvField(line.valueText) + '\n';
+            } else {
+                pending += (firstValue ? "[\"" : ",[\"") + time.toLatin1() + "\"," +
+                           jsonNumber(line.valueText) + ']';
+                firstValue = false;
+            }
+        }
+    }
+
+    // JSON: the next channel's head, files read again from the first.
+    void nextPass()
+    {
+        fileIndex = 0;
+        if (csv)
+            return;
+        if (passIndex >= wanted.size()) {
+            pending += "]}";
+            done = true;
+            return;
+        }
+        passChannel = wanted.at(passIndex);
+        const QPair<QString, QString> nameUnit = names.value(passChannel);
+        const QJsonObject head{{QStringLiteral("channel"), passChannel},
+                               {QStringLiteral("name"), nameUnit.first},
+                               {QStringLiteral("unit"), nameUnit.second}};
+        QByteArray text = QJsonDocument(head).toJson(QJsonDocument::Compact);
+        text.chop(1);
+        pending += (passIndex > 0 ? "," : "") + text + ",\"values\":[";
+        firstValue = true;
+        ++passIndex;
+    }
+
+    QList<int> channelsOfFiles()
+    {
+        QList<int> out;
+        for (const QString &path : qAsConst(files)) {
+            QFile f(path);
+            if (!f.open(QIODevice::ReadOnly))
+                continue;
+            report::DataLineReader r(&f);
+            report::Header header;
+            if (!r.readHeader(&header))
+                continue;
+            for (const report::Channel &c : qAsConst(header.channels)) {
+                names.insert(c.id, {c.name, c.unit});
+                if (!out.contains(c.id))
+                    out.append(c.id);
+            }
+        }
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+
+public:
+    QHash<int, QPair<QString, QString>> names;
+
+private:
+    QStringList files;
+    QList<int> wanted;
+    bool all;
+    QString from, to;
+    bool csv;
+    bool started = false, done = false, firstValue = true;
+    int fileIndex = 0, passIndex = 0, passChannel = -1;
+    std::unique_ptr<QFile> file;
+    std::unique_ptr<report::DataLineReader> reader;
+    QByteArray pending;
+    int offset = 0;
+};
+
+struct StationRow
+{
+    DBStation station;
+    StationStats stats;
+    QString holder;
+};
+
+// The store's version: SQLite counts the commits of other connections, so an
+// unchanged list is not read again; a server's list is kept for a second.
+qint64 storeVersion(const QString &connection)
+{
+    QSqlQuery query(QSqlDatabase::database(connection, false));
+    if (query.driver() && query.driver()->dbmsType() == QSqlDriver::SQLite &&
+        query.exec(QStringLiteral("PRAGMA data_version")) && query.next())
+        return query.value(0).toLongLong();
+    return QDateTime::currentMSecsSinceEpoch() / 1000;
+}
+
+QList<StationRow> readStations(const QString &connection, bool *ok);
+
+QList<StationRow> loadStations(WebStore &store, bool *ok)
+{
+    // Only the store thread reads and writes the cache.
+    static QList<StationRow> cached;
+    static qint64 cachedVersion = -1;
+    static const WebStore *cachedStore = nullptr;
+    return store.run([ok, &store](const QString &connection) {
+        const qint64 version = storeVersion(connection);
+        if (version == cachedVersion && cachedStore == &store) {
+            *ok = true;
+            return cached;
+        }
+        const QList<StationRow> rows = readStations(connection, ok);
+        cached = *ok ? rows : QList<StationRow>();
+        cachedVersion = *ok ? version : -1;
+        cachedStore = &store;
+        return rows;
+    });
+}
+
+QList<StationRow> readStations(const QString &connection, bool *ok)
+{
+    return [&] {
+        QList<StationRow> rows;
+        QList<DBStation> stations = DatabaseConnection::selectStationsWithStatus(ok, connection);
+        if (!*ok && WebStore::reopen(connection))
+            stations = DatabaseConnection::selectStationsWithStatus(ok, connection);
+        if (!*ok)
+            return rows;
+        const QHash<int, StationStats> stats = StationStatsStore::load(connection);
+        QHash<int, QString> holders;
+        QSqlQuery query(QSqlDatabase::database(connection, false));
+        if (query.driver() && query.driver()->dbmsType() == QSqlDriver::PostgreSQL &&
+            query.exec(
+                QStringLiteral("SELECT station_id, holder FROM station_leases WHERE expires_at > now()"))) {
+            while (query.next())
+                holders.insert(query.value(0).toInt(), query.value(1).toString());
+        }
+        for (const DBStation &s : stations)
+            rows.append({s, stats.value(s.id), holders.value(s.id)});
+        return rows;
+    }();
+}
+
+// JSON text written directly: a list of thousands of stations is the most
+// asked-for answer, and building it as objects first costs as much as
+// reading the store.
+void appendText(QByteArray &out, const QString &text)
+{
+    out += '"';
+    const QByteArray utf8 = text.toUtf8();
+    for (const char c : utf8) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (uchar(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", unsigned(uchar(c)));
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
+}
+
+void appendNumber(QByteArray &out, double value)
+{
+    if (std::isfinite(value))
+        out += QByteArray::number(value, 'g', QLocale::FloatingPointShortest);
+    else
+        out += "null";
+}
+
+void appendMinute(QByteArray &out, const QDateTime &time)
+{
+    if (time.isValid())
+        appendText(out, QLocale::c().toString(time, QLatin1String(kMinute)));
+    else
+        out += "null";
+}
+
+QByteArray stationText(const StationRow &row)
+{
+    const DBStation &s = row.station;
+    const StationStats &st = row.stats;
+    QString newest, supply;
+    const QStringList files = filesOf(s);
+    if (!files.isEmpty()) {
+        const Latest latest = latestOf(files.constLast());
+        newest = latest.newest;
+        supply = latest.supplyVoltage;
+    }
+    QDateTime next;
+    if (s.active && s.last_connection_time.isValid())
+        next = s.last_connection_time.addSecs(qint64(s.connection_period) * 60);
+    QByteArray out;
+    out.reserve(512);
+    out += "{\"id\":" + QByteArray::number(s.id) + ",\"code\":";
+    appendText(out, s.code);
+    out += ",\"title\":";
+    appendText(out, s.title);
+    out += s.active ? ",\"active\":true,\"status\":" : ",\"active\":false,\"status\":";
+    appendText(out, s.status);
+    out += ",\"error\":";
+    if (st.consecutiveFailures > 0)
+        appendText(out, st.lastReason);
+    else
+        out += "null";
+    out += ",\"lastConnection\":";
+    appendMinute(out, s.last_connection_time);
+    out += ",\"lastSuccess\":";
+    appendMinute(out, st.lastSuccess);
+    out += ",\"newestValue\":";
+    if (newest.isEmpty())
+        out += "null";
+    else
+        appendText(out, newest);
+    out += ",\"nextVisit\":";
+    appendMinute(out, next);
+    out += ",\"completeness30d\":";
+    if (st.completenessKnown)
+        appendNumber(out, st.completeness30d);
+    else
+        out += "null";
+    out += ",\"clockDriftSeconds\":";
+    out += st.driftKnown ? QByteArray::number(st.lastDriftSeconds) : QByteArray("null");
+    out += ",\"supplyVoltage\":" + jsonNumber(supply);
+    out += ",\"memoryFullAt\":";
+    appendMinute(out, st.memoryFull);
+    out += ",\"coordinate\":";
+    appendText(out, s.coordinate);
+    out += ",\"holder\":";
+    if (row.holder.isEmpty())
+        out += "null";
+    else
+        appendText(out, row.holder);
+    out += '}';
+    return out;
+}
+
+QJsonObject stationJson(const StationRow &row)
+{
+    return QJsonDocument::fromJson(stationText(row)).object();
+}
+
+bool parseRange(const WebRequest &request, QDateTime *from, QDateTime *to, QString *problem)
+{
+    if (request.query.contains(QStringLiteral("from")) &&
+        !GapJson::parseDate(request.query.value(QStringLiteral("from")), false, from)) {
+        *problem = QStringLiteral("from takes yyyy-MM-dd or yyyy-MM-ddTHH:mm");
+        return false;
+    }
+    if (request.query.contains(QStringLiteral("to")) &&
+        !GapJson::parseDate(request.query.value(QStringLiteral("to")), true, to)) {
+        *problem = QStringLiteral("to takes yyyy-MM-dd or yyyy-MM-ddTHH:mm");
+        return false;
+    }
+    if (from->isValid() && to->isValid() && *from > *to) {
+        *problem = QStringLiteral("from is after to");
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+WebApi::WebApi(WebStore &store, WebEvents &events, Actions actions)
+    : store(store), webEvents(events), actions(std::move(actions))
+{
+    if (sodium_init() < 0)
+        qCDebug(lcWeb, "the cryptography library did not start");
+    basicKey = randomToken();
+}
+
+void WebApi::setLoginLimit(int count, int windowMs)
+{
+    loginFailures = count;
+    loginWindowMs = windowMs;
+}
+
+WebResponse WebApi::handle(const WebRequest &request)
+{
+    WebResponse response = route(request);
+    // Nothing served here may run inline script or be framed or sniffed.
+    response.addHeader("Content-Security-Policy",
+                       "default-src 'self'; script-src 'self'; object-src 'none'; base-uri 'none'; "
+                       "frame-ancestors 'none'; form-action 'self'");
+    response.addHeader("X-Content-Type-Options", "nosniff");
+    response.addHeader("Referrer-Policy", "no-referrer");
+    response.addHeader("X-Frame-Options", "DENY");
+    response.addHeader("Cache-Control", "no-store");
+    if (tls)
+        response.addHeader("Strict-Transport-Security", "max-age=31536000");
+    return response;
+}
+
+WebResponse WebApi::route(const WebRequest &request)
+{
+    const QString &path = request.path;
+    const bool get = request.method == QLatin1String("GET") || request.method == QLatin1String("HEAD");
+    const bool post = request.method == QLatin1String("POST");
+    const auto wrongMethod = [](const char *allowed) {
+        WebResponse r = WebResponse::error(405, QStringLiteral("method not allowed"));
+        r.addHeader("Allow", allowed);
+        return r;
+    };
+    if (path.contains(QLatin1String("..")) || path.contains(QLatin1Char('\\')) || path.contains(QChar(0)))
+        return WebResponse::error(400, QStringLiteral("bad path"));
+    // Without accounts only this machine may ask; a page elsewhere that has
+    // a name of its own resolve to 127.0.0.1 still names itself in Host.
+    if (!loginRequired && !loopbackHost(request.header("host")))
+        return WebResponse::error(403, QStringLiteral("only localhost may use this server without accounts"));
+
+    if (path == QLatin1String("/api/v1/openapi.json"))
+        return get ? openApi() : wrongMethod("GET");
+    if (path == QLatin1String("/api/v1/session"))
+        return get ? session(request) : wrongMethod("GET");
+    if (path == QLatin1String("/api/v1/login"))
+        return post ? login(request) : wrongMethod("POST");
+
+    // Everything else is for a session's holder.
+    const QStringList parts = path.split(QLatin1Char('/'));
+    const bool known =
+        path == QLatin1String("/metrics") || path == QLatin1String("/api/v1/logout") ||
+        path == QLatin1String("/api/v1/events") || path == QLatin1String("/api/v1/stations") ||
+        (path.startsWith(QLatin1String("/api/v1/stations/")) && parts.size() >= 5 && parts.size() <= 6);
+    if (!known)
+        return WebResponse::error(404, QStringLiteral("no such route"));
+    Session s;
+    if (!post && request.header("authorization").startsWith(QLatin1String("Basic "), Qt::CaseInsensitive)) {
+        WebResponse refusal;
+        if (!basicLogin(request, &s, &refusal))
+            return refusal;
+    } else if (!findSession(request, &s)) {
+        return WebResponse::error(401, QStringLiteral("login required"));
+    }
+    if (post) {
+        // A page of another site cannot read the token, so it cannot send it.
+        const QByteArray token = request.header("x-csrf-token").toLatin1();
+        if (token.isEmpty() || token.size() != s.csrf.size() ||
+            sodium_memcmp(token.constData(), s.csrf.constData(), size_t(s.csrf.size())) != 0)
+            return WebResponse::error(403, QStringLiteral("missing or wrong CSRF token"));
+    }
+
+    if (path == QLatin1String("/api/v1/logout"))
+        return post ? logout(request) : wrongMethod("POST");
+    if (path == QLatin1String("/metrics"))
+        return get ? metrics() : wrongMethod("GET");
+    if (path == QLatin1String("/api/v1/events"))
+        return get ? events() : wrongMethod("GET");
+    if (path == QLatin1String("/api/v1/stations"))
+        return get ? stations() : wrongMethod("GET");
+
+    const QString code = parts.at(4);
+    if (!validCode(code))
+        return WebResponse::error(400, QStringLiteral("bad station code"));
+    if (parts.size() == 5)
+        return get ? station(code) : wrongMethod("GET");
+    const QString what = parts.at(5);
+    if (what == QLatin1String("visits"))
+        return get ? visits(code, request) : wrongMethod("GET");
+    if (what == QLatin1String("data"))
+        return get ? data(code, request) : wrongMethod("GET");
+    if (what == QLatin1String("gaps"))
+        return get ? gaps(code, request) : wrongMethod("GET");
+    if (what == QLatin1String("visit") || what == QLatin1String("active")) {
+        if (!post)
+            return wrongMethod("POST");
+        if (s.role != QLatin1String("operator"))
+            return WebResponse::error(403, QStringLiteral("operators only"));
+        return what == QLatin1String("visit") ? visitNow(code) : setActive(code, request);
+    }
+    return WebResponse::error(404, QStringLiteral("no such route"));
+}
+
+bool WebApi::findSession(const WebRequest &request, Session *session)
+{
+    const QByteArray token = request.cookies.value(QLatin1String(cookieName)).toLatin1();
+    std::lock_guard<std::mutex> lock(mutex);
+    auto it = sessions.find(token);
+    if (token.isEmpty() || it == sessions.end()) {
+        // Without accounts anyone may read; a POST still needs a session's token.
+        *session = Session{QString(), QStringLiteral("operator"), QByteArray(), {}};
+        return !loginRequired;
+    }
+    if (it->expires < QDateTime::currentDateTimeUtc()) {
+        sessions.erase(it);
+        return false;
+    }
+    *session = *it;
+    return true;
+}
+
+QByteArray WebApi::newSession(const QString &user, const QString &role, Session *session)
+{
+    const QByteArray token = randomToken();
+    *session = Session{user, role, randomToken(), QDateTime::currentDateTimeUtc().addSecs(sessionSeconds)};
+    std::lock_guard<std::mutex> lock(mutex);
+    // Sessions nobody ended are dropped when they expire; beyond the limit
+    // the one closest to its end goes first.
+    if (sessions.size() > maxSessions) {
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        for (auto it = sessions.begin(); it != sessions.end();)
+            it = it->expires < now ? sessions.erase(it) : std::next(it);
+        while (sessions.size() > maxSessions) {
+            auto oldest = sessions.begin();
+            for (auto it = sessions.begin(); it != sessions.end(); ++it)
+                if (it->expires < oldest->expires)
+                    oldest = it;
+            sessions.erase(oldest);
+        }
+    }
+    sessions.insert(token, *session);
+    return token;
+}
+
+QByteArray WebApi::sessionCookie(const QByteArray &token, int maxAgeSeconds) const
+{
+    QByteArray cookie = QByteArray(cookieName) + '=' + token +
+                        "; Path=/; Max-Age=" + QByteArray::number(maxAgeSeconds) +
+                        "; HttpOnly; SameSite=Strict";
+    if (tls)
+        cookie += "; Secure";
+    return cookie;
+}
+
+WebResponse WebApi::session(const WebRequest &request)
+{
+    Session s;
+    const QByteArray token = request.cookies.value(QLatin1String(cookieName)).toLatin1();
+    bool have = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        const auto it = sessions.constFind(token);
+        if (!token.isEmpty() && it != sessions.constEnd() && it->expires > QDateTime::currentDateTimeUtc()) {
+            s = *it;
+            have = true;
+        }
+    }
+    WebResponse r;
+    if (!have && !loginRequired) {
+        // Without accounts a session only carries the CSRF token.
+        r.addHeader("Set-Cookie",
+                    sessionCookie(newSession(QString(), QStringLiteral("operator"), &s), sessionSeconds));
+        have = true;
+    }
+    const WebResponse body = WebResponse::json(
+        200,
+        QJsonObject{
+            {QStringLiteral("loginRequired"), loginRequired},
+            {QStringLiteral("authenticated"), have},
+            {QStringLiteral("user"), have && !s.user.isEmpty() ? QJsonValue(s.user) : QJsonValue()},
+            {QStringLiteral("role"), have ? QJsonValue(s.role) : QJsonValue()},
+            {QStringLiteral("csrfToken"), have ? QJsonValue(QString::fromLatin1(s.csrf)) : QJsonValue()}});
+    r.body = body.body;
+    return r;
+}
+
+bool WebApi::checkPassword(const QString &address, const QString &name, const QByteArray &password,
+                           QString *role, WebResponse *refusal)
+{
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        // Addresses whose window is over are forgotten before the table grows large.
+        if (failures.size() > maxSessions) {
+            for (auto it = failures.begin(); it != failures.end();)
+                it = now - it->since > loginWindowMs ? failures.erase(it) : std::next(it);
+        }
+        Failures &f = failures[address];
+        if (now - f.since > loginWindowMs)
+            f = Failures{0, now};
+        if (f.count >= loginFailures) {
+            *refusal = WebResponse::error(429, QStringLiteral("too many failed logins; try again later"));
+            refusal->addHeader("Retry-After", QByteArray::number((f.since + loginWindowMs - now) / 1000 + 1));
+            return false;
+        }
+    }
+    QByteArray hash;
+    const bool known =
+        WebAccounts::isName(name) && !password.isEmpty() && store.run([&](const QString &connection) {
+            return WebAccounts::find(connection, name, &hash, role);
+        });
+    const bool good = known && WebAccounts::verify(hash, password);
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!good) {
+        ++failures[address].count;
+        *refusal = WebResponse::error(401, QStringLiteral("wrong name or password"));
+        return false;
+    }
+    failures.remove(address);
+    return true;
+}
+
+bool WebApi::basicLogin(const WebRequest &request, Session *session, WebResponse *refusal)
+{
+    // For scrapers and scripts, which keep no cookies: reading only. A check
+    // costs tens of megabytes for a moment, so a good pair is remembered
+    // (as a keyed hash, never the password) for a few minutes.
+    const QByteArray pair =
+        QByteArray::fromBase64(request.header("authorization").mid(6).trimmed().toLatin1());
+    const int colon = pair.indexOf(':');
+    if (colon <= 0) {
+        *refusal = WebResponse::error(401, QStringLiteral("wrong name or password"));
+        return false;
+    }
+    const QString name = QString::fromUtf8(pair.left(colon));
+    const QByteArray password = pair.mid(colon + 1);
+    QByteArray key(crypto_generichash_BYTES, '\0');
+    crypto_generichash(reinterpret_cast<unsigned char *>(key.data()), size_t(key.size()),
+                       reinterpret_cast<const unsigned char *>(pair.constData()), size_t(pair.size()),
+                       reinterpret_cast<const unsigned char *>(basicKey.constData()),
+                       size_t(basicKey.size()));
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        const auto it = basicPairs.constFind(key);
+        if (it != basicPairs.constEnd() && it->expires > now) {
+            *session = *it;
+            return true;
+        }
+    }
+    QString role;
+    // The check (which takes the lock itself) runs outside it.
+    if (!checkPassword(request.clientAddress, name, password, &role, refusal))
+        return false;
+    *session = Session{name, role, QByteArray(), now.addSecs(300)};
+    std::lock_guard<std::mutex> lock(mutex);
+    if (basicPairs.size() > 1000)
+        basicPairs.clear();
+    basicPairs.insert(key, *session);
+    return true;
+}
+
+WebResponse WebApi::login(const WebRequest &request)
+{
+    const QJsonObject body = QJsonDocument::fromJson(request.body).object();
+    const QString name = body.value(QStringLiteral("name")).toString();
+    const QByteArray password = body.value(QStringLiteral("password")).toString().toUtf8();
+    QString role;
+    WebResponse refusal;
+    if (!checkPassword(request.clientAddress, name, password, &role, &refusal))
+        return refusal;
+    Session s;
+    const QByteArray token = newSession(name, role, &s);
+    WebResponse r =
+        WebResponse::json(200, QJsonObject{{QStringLiteral("user"), name},
+                                           {QStringLiteral("role"), role},
+                                           {QStringLiteral("csrfToken"), QString::fromLatin1(s.csrf)}});
+    r.addHeader("Set-Cookie", sessionCookie(token, sessionSeconds));
+    return r;
+}
+
+WebResponse WebApi::logout(const WebRequest &request)
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        sessions.remove(request.cookies.value(QLatin1String(cookieName)).toLatin1());
+    }
+    WebResponse r = WebResponse::json(200, QJsonObject{});
+    r.addHeader("Set-Cookie", sessionCookie("", 0));
+    return r;
+}
+
+WebResponse WebApi::stations()
+{
+    bool ok = false;
+    const QList<StationRow> rows = loadStations(store, &ok);
+    if (!ok)
+        return WebResponse::error(503, QStringLiteral("the store does not answer"));
+    WebResponse r;
+    r.body.reserve(rows.size() * 320 + 16);
+    r.body += "{\"stations\":[";
+    for (int i = 0; i < rows.size(); ++i) {
+        if (i > 0)
+            r.body += ',';
+        r.body += stationText(rows.at(i));
+    }
+    r.body += "]}";
+    return r;
+}
+
+namespace {
+
+bool findStation(WebStore &store, const QString &code, StationRow *found, WebResponse *failure)
+{
+    bool ok = false;
+    const QList<StationRow> rows = loadStations(store, &ok);
+    if (!ok) {
+        *failure = WebResponse::error(503, QStringLiteral("the store does not answer"));
+        return false;
+    }
+    for (const StationRow &row : rows) {
+        if (row.station.code == code) {
+            *found = row;
+            return true;
+        }
+    }
+    *failure = WebResponse::error(404, QStringLiteral("no such station"));
+    return false;
+}
+
+QJsonArray visitsJson(const QList<StationVisit> &visits)
+{
+    QJsonArray list;
+    for (const StationVisit &v : visits)
+        list.append(QJsonObject{{QStringLiteral("start"), minuteOrNull(v.start)},
+                                {QStringLiteral("end"), minuteOrNull(v.end)},
+                                {QStringLiteral("result"), v.result},
+                                {QStringLiteral("reason"), v.reason},
+                                {QStringLiteral("records"), v.records},
+                                {QStringLiteral("bytes"), v.bytes}});
+    return list;
+}
+
+} // namespace
+
+WebResponse WebApi::station(const QString &code)
+{
+    StationRow row;
+    WebResponse failure;
+    if (!findStation(store, code, &row, &failure))
+        return failure;
+    QJsonObject o = stationJson(row);
+    const StationStats &st = row.stats;
+    o.insert(QStringLiteral("statistics"),
+             QJsonObject{{QStringLiteral("visits"), st.visits},
+                         {QStringLiteral("successes"), st.successes},
+                         {QStringLiteral("failures"), st.failures()},
+                         {QStringLiteral("retries"), st.retries},
+                         {QStringLiteral("consecutiveFailures"), st.consecutiveFailures},
+                         {QStringLiteral("records"), st.records},
+                         {QStringLiteral("bytes"), st.bytes},
+                         {QStringLiteral("lastDurationMs"), st.lastDurationMs}});
+    const int id = row.station.id;
+    bool ok = false;
+    const QList<StationVisit> recent = store.run([&](const QString &connection) {
+        return StationVisits::select(id, QDateTime::currentDateTime().addDays(-1), QDateTime(), 1000,
+                                     connection, &ok);
+    });
+    o.insert(QStringLiteral("visits"), visitsJson(recent));
+    QJsonArray latest;
+    const QStringList files = filesOf(row.station);
+    if (!files.isEmpty()) {
+        const Latest l = latestOf(files.constLast());
+        for (const auto &c : l.channels) {
+            const QByteArray number = jsonNumber(c.second.value);
+            latest.append(QJsonObject{
+                {QStringLiteral("channel"), c.first},
+                {QStringLiteral("name"), c.second.name},
+                {QStringLiteral("unit"), c.second.unit},
+                {QStringLiteral("time"), c.second.time},
+                {QStringLiteral("value"), number == "null" ? QJsonValue() : QJsonValue(number.toDouble())}});
+        }
+    }
+    o.insert(QStringLiteral("latest"), latest);
+    return WebResponse::json(200, o);
+}
+
+WebResponse WebApi::visits(const QString &code, const WebRequest &request)
+{
+    QDateTime from, to;
+    QString problem;
+    if (!parseRange(request, &from, &to, &problem))
+        return WebResponse::error(400, problem);
+    StationRow row;
+    WebResponse failure;
+    if (!findStation(store, code, &row, &failure))
+        return failure;
+    // Stored as local times; the range is read the same way.
+    const QDateTime localFrom = from.isValid() ? QDateTime(from.date(), from.time()) : QDateTime();
+    const QDateTime localTo = to.isValid() ? QDateTime(to.date(), to.time().addSecs(59)) : QDateTime();
+    bool ok = false;
+    const int id = row.station.id;
+    const QList<StationVisit> list = store.run([&](const QString &connection) {
+        return StationVisits::select(id, localFrom, localTo, 10000, connection, &ok);
+    });
+    if (!ok)
+        return WebResponse::error(503, QStringLiteral("the store does not answer"));
+    return WebResponse::json(200, QJsonObject{{QStringLiteral("visits"), visitsJson(list)}});
+}
+
+WebResponse WebApi::data(const QString &code, const WebRequest &request)
+{
+    QDateTime from, to;
+    QString problem;
+    if (!parseRange(request, &from, &to, &problem))
+        return WebResponse::error(400, problem);
+    const QString format = request.query.value(QStringLiteral("format"), QStringLiteral("json"));
+    if (format != QLatin1String("json") && format != QLatin1String("csv"))
+        return WebResponse::error(400, QStringLiteral("format is json or csv"));
+    QList<int> channels;
+    const bool all = !request.query.contains(QStringLiteral("channels"));
+    if (!all) {
+        const QStringList texts = request.query.value(QStringLiteral("channels")).split(QLatin1Char(','));
+        static const QRegularExpression number(QStringLiteral("^[0-9]{1,2}$"));
+        for (const QString &t : texts) {
+            if (!number.match(t).hasMatch())
+                return WebResponse::error(400, QStringLiteral("channels takes numbers separated by commas"));
+            if (!channels.contains(t.toInt()))
+                channels.append(t.toInt());
+        }
+        if (channels.size() > 64)
+            return WebResponse::error(400, QStringLiteral("too many channels"));
+    }
+    StationRow row;
+    WebResponse failure;
+    if (!findStation(store, code, &row, &failure))
+        return failure;
+    const bool csv = format == QLatin1String("csv");
+    auto stream =
+        std::make_shared<DataStream>(filesOf(row.station), channels, all,
+                                     from.isValid() ? from.toString(QLatin1String(kMinute)) : QString(),
+                                     to.isValid() ? to.toString(QLatin1String(kMinute)) : QString(), csv);
+    if (!all) {
+        // Names and units of the asked channels, from the files' headers.
+        for (const QString &path : filesOf(row.station)) {
+            QFile f(path);
+            if (!f.open(QIODevice::ReadOnly))
+                continue;
+            report::DataLineReader r(&f);
+            report::Header header;
+            if (r.readHeader(&header))
+                for (const report::Channel &c : qAsConst(header.channels))
+                    stream->names.insert(c.id, {c.name, c.unit});
+        }
+    }
+    WebResponse r;
+    r.contentType = csv ? "text/csv; charset=utf-8" : "application/json";
+    r.stream = [stream](char *buf, size_t size) { return stream->produce(buf, size); };
+    return r;
+}
+
+WebResponse WebApi::gaps(const QString &code, const WebRequest &request)
+{
+    QDateTime from, to;
+    QString problem;
+    if (!parseRange(request, &from, &to, &problem))
+        return WebResponse::error(400, problem);
+    StationRow row;
+    WebResponse failure;
+    if (!findStation(store, code, &row, &failure))
+        return failure;
+    GapFinder finder;
+    finder.setRange(from, to);
+    if (!finder.run(filesOf(row.station)))
+        return WebResponse::error(503, QStringLiteral("the station's files cannot be read"));
+    return WebResponse::json(200, GapJson::toJson(finder));
+}
+
+WebResponse WebApi::events()
+{
+    auto position = std::make_shared<quint64>(webEvents.next());
+    auto pending = std::make_shared<QByteArray>(": stream of station statuses\n\n");
+    WebEvents *hub = &webEvents;
+    const int keepAlive = keepAliveMs;
+    WebResponse r;
+    r.contentType = "text/event-stream; charset=utf-8";
+    r.stream = [hub, position, pending, keepAlive](char *buf, size_t size) -> qint64 {
+        while (pending->isEmpty()) {
+            if (hub->isClosed())
+                return 0;
+            *pending = hub->waitFrom(position.get(), keepAlive);
+            // A comment keeps proxies and the idle limit from closing the stream.
+            if (pending->isEmpty() && !hub->isClosed())
+                *pending = ":\n\n";
+        }
+        const qint64 n = qMin<qint64>(qint64(size), pending->size());
+        memcpy(buf, pending->constData(), size_t(n));
+        pending->remove(0, int(n));
+        return n;
+    };
+    return r;
+}
+
+WebResponse WebApi::metrics()
+{
+    bool ok = false;
+    const QList<StationRow> rows = loadStations(store, &ok);
+    if (!ok)
+        return WebResponse::error(503, QStringLiteral("the store does not answer"));
+    QList<MetricsFile::Entry> entries;
+    for (const StationRow &row : rows)
+        entries.append({row.station.code, row.stats});
+    WebResponse r;
+    r.contentType = "text/plain; version=0.0.4; charset=utf-8";
+    r.body = MetricsFile::render(entries, QDateTime::currentDateTime()).toUtf8();
+    return r;
+}
+
+WebResponse WebApi::openApi()
+{
+    QFile file(QStringLiteral(":/web/openapi.json"));
+    if (!file.open(QIODevice::ReadOnly))
+        return WebResponse::error(503, QStringLiteral("the API description is missing"));
+    WebResponse r;
+    r.body = file.readAll();
+    return r;
+}
+
+WebResponse WebApi::visitNow(const QString &code)
+{
+    StationRow row;
+    WebResponse failure;
+    if (!findStation(store, code, &row, &failure))
+        return failure;
+    const int status = actions.visit ? actions.visit(row.station.id) : 503;
+    if (status != 200)
+        return WebResponse::error(status,
+                                  QStringLiteral("this server does not collect, or the station is busy"));
+    return WebResponse::json(200, QJsonObject{{QStringLiteral("visit"), QStringLiteral("requested")}});
+}
+
+WebResponse WebApi::setActive(const QString &code, const WebRequest &request)
+{
+    const QJsonValue active = QJsonDocument::fromJson(request.body).object().value(QStringLiteral("active"));
+    if (!active.isBool())
+        return WebResponse::error(400, QStringLiteral("expected {\"active\": true|false}"));
+    StationRow row;
+    WebResponse failure;
+    if (!findStation(store, code, &row, &failure))
+        return failure;
+    const int status = actions.setActive ? actions.setActive(row.station.id, active.toBool()) : 503;
+    if (status != 200)
+        return WebResponse::error(status, QStringLiteral("the change could not be made"));
+    return WebResponse::json(200, QJsonObject{{QStringLiteral("active"), active.toBool()}});
+}

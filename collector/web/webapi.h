@@ -1,0 +1,94 @@
+#pragma once
+
+#include "webhttp.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QHash>
+#include <QString>
+
+#include <functional>
+#include <mutex>
+
+class WebEvents;
+class WebStore;
+
+// The routes of the HTTP API: thin handlers over the store queries, the
+// data-file readers, the gap finder and the metrics writer. Called on the
+// server's connection threads; what changes the collection is passed to the
+// main thread through the actions.
+class WebApi
+{
+public:
+    struct Actions
+    {
+        // Each returns an HTTP status (200, 404, 503...) and may take a
+        // moment; called on a connection thread.
+        std::function<int(int stationId)> visit;
+        std::function<int(int stationId, bool active)> setActive;
+    };
+
+    WebApi(WebStore &store, WebEvents &events, Actions actions);
+
+    // With accounts every route but the session, the login and the API's
+    // description needs a session; without, only a loopback address serves
+    // and everyone is an operator.
+    void setLoginRequired(bool required) { loginRequired = required; }
+    void setTls(bool on) { tls = on; }
+    // Failed logins allowed per address and window before 429.
+    void setLoginLimit(int failures, int windowMs);
+    // How often an idle event stream gets a comment.
+    void setKeepAliveMs(int ms) { keepAliveMs = ms; }
+
+    WebResponse handle(const WebRequest &request);
+
+private:
+    struct Session
+    {
+        QString user, role;
+        QByteArray csrf;
+        QDateTime expires;
+    };
+    struct Failures
+    {
+        int count = 0;
+        qint64 since = 0;
+    };
+
+    WebResponse route(const WebRequest &request);
+    WebResponse session(const WebRequest &request);
+    WebResponse login(const WebRequest &request);
+    WebResponse logout(const WebRequest &request);
+    WebResponse stations();
+    WebResponse station(const QString &code);
+    WebResponse visits(const QString &code, const WebRequest &request);
+    WebResponse data(const QString &code, const WebRequest &request);
+    WebResponse gaps(const QString &code, const WebRequest &request);
+    WebResponse events();
+    WebResponse metrics();
+    WebResponse openApi();
+    WebResponse visitNow(const QString &code);
+    WebResponse setActive(const QString &code, const WebRequest &request);
+
+    bool findSession(const WebRequest &request, Session *session);
+    // Name and password against the accounts, under the per-address limit.
+    bool checkPassword(const QString &address, const QString &name, const QByteArray &password, QString *role,
+                       WebResponse *refusal);
+    bool basicLogin(const WebRequest &request, Session *session, WebResponse *refusal);
+    QByteArray newSession(const QString &user, const QString &role, Session *session);
+    QByteArray sessionCookie(const QByteArray &token, int maxAgeSeconds) const;
+
+    WebStore &store;
+    WebEvents &webEvents;
+    Actions actions;
+    bool loginRequired = true;
+    bool tls = false;
+    int loginFailures = 5;
+    int loginWindowMs = 60000;
+    int keepAliveMs = 15000;
+    std::mutex mutex;
+    QHash<QByteArray, Session> sessions;
+    QHash<QString, Failures> failures;
+    QByteArray basicKey;                   // keys the remembered pairs' hashes
+    QHash<QByteArray, Session> basicPairs; // by keyed hash of "name:password"
+};

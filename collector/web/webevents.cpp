@@ -1,0 +1,74 @@
+#include "webevents.h"
+
+#include <QDateTime>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <chrono>
+
+void WebEvents::publish(const Status &s)
+{
+    const QByteArray data = QJsonDocument(QJsonObject{{QStringLiteral("id"), s.id},
+                                                      {QStringLiteral("code"), s.code},
+                                                      {QStringLiteral("status"), s.status},
+                                                      {QStringLiteral("error"), s.error},
+                                                      {QStringLiteral("time"), s.time}})
+                                .toJson(QJsonDocument::Compact);
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        if (!s.fromStore)
+            lastDirectMs.insert(s.id, now);
+        else if (lastDirectMs.contains(s.id) && now - lastDirectMs.value(s.id) < ownStationMs)
+            return;
+        const QString key = s.status + QLatin1Char('\n') + s.time;
+        if (lastOf.value(s.id) == key)
+            return;
+        lastOf.insert(s.id, key);
+        // JSON text holds no raw line break, so one data line is the event.
+        events.push_back("event: status\ndata: " + data + "\n\n");
+        if (events.size() > keep) {
+            events.pop_front();
+            ++first;
+        }
+    }
+    changed.notify_all();
+}
+
+quint64 WebEvents::next() const
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return first + events.size();
+}
+
+QByteArray WebEvents::waitFrom(quint64 *from, int timeoutMs)
+{
+    std::unique_lock<std::mutex> lock(mutex);
+    changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                     [&] { return closed || first + events.size() > *from; });
+    QByteArray out;
+    if (closed)
+        return out;
+    // A reader too slow for the kept events starts at the oldest kept one.
+    if (*from < first)
+        *from = first;
+    for (quint64 n = *from; n < first + events.size(); ++n)
+        out += events.at(size_t(n - first));
+    *from = first + events.size();
+    return out;
+}
+
+void WebEvents::close()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        closed = true;
+    }
+    changed.notify_all();
+}
+
+bool WebEvents::isClosed() const
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return closed;
+}

@@ -1,0 +1,692 @@
+#include "../common/simulator.h"
+#include "../common/stationfixtures.h"
+#include "store/databaseconnection.h"
+#include "store/stationvisits.h"
+#include "support/datatruth.h"
+#include "support/postgresserver.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSqlQuery>
+#include <QSslConfiguration>
+#include <QSslSocket>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+struct Reply
+{
+    int status = 0;
+    QHash<QByteArray, QList<QByteArray>> headers; // lower-case names
+    QByteArray body;
+
+    QByteArray header(const char *name) const { return headers.value(name).value(0); }
+    QJsonObject json() const { return QJsonDocument::fromJson(body).object(); }
+};
+
+// A plain HTTP/1.0 client over a real socket: the server closes the
+// connection at the end of each answer, streamed or not.
+class Client
+{
+public:
+    quint16 port = 0;
+    bool tls = false;
+    QList<QSslCertificate> trusted;
+    QByteArray cookie, csrf;
+
+    std::unique_ptr<QSslSocket> open() const
+    {
+        auto socket = std::make_unique<QSslSocket>();
+        if (tls) {
+            QSslConfiguration config = socket->sslConfiguration();
+            config.setCaCertificates(trusted);
+            socket->setSslConfiguration(config);
+            socket->connectToHostEncrypted(QStringLiteral("127.0.0.1"), port, QStringLiteral("localhost"));
+            if (!socket->waitForEncrypted(10000))
+                return nullptr;
+        } else {
+            socket->connectToHost(QHostAddress::LocalHost, port);
+            if (!socket->waitForConnected(5000))
+                return nullptr;
+        }
+        return socket;
+    }
+
+    QByteArray head(const QByteArray &method, const QByteArray &path, const QByteArray &body,
+                    bool withCsrf) const
+    {
+        QByteArray text = method + ' ' + path + " HTTP/1.0\r\nHost: localhost\r\n";
+        if (!cookie.isEmpty())
+            text += "Cookie: " + cookie + "\r\n";
+        if (withCsrf && !csrf.isEmpty())
+            text += "X-CSRF-Token: " + csrf + "\r\n";
+        if (method == "POST")
+            text += "Content-Type: application/json\r\nContent-Length: " + QByteArray::number(body.size()) +
+                    "\r\n";
+        return text + "\r\n" + body;
+    }
+
+    Reply request(const QByteArray &method, const QByteArray &path, const QByteArray &body = QByteArray(),
+                  bool withCsrf = true)
+    {
+        Reply reply;
+        const std::unique_ptr<QSslSocket> socket = open();
+        if (!socket)
+            return reply;
+        socket->write(head(method, path, body, withCsrf));
+        QByteArray raw;
+        while (socket->state() == QAbstractSocket::ConnectedState && socket->waitForReadyRead(20000))
+            raw += socket->readAll();
+        raw += socket->readAll();
+        const int end = raw.indexOf("\r\n\r\n");
+        if (end < 0)
+            return reply;
+        const QList<QByteArray> lines = raw.left(end).split('\n');
+        reply.status = lines.value(0).split(' ').value(1).toInt();
+        for (int i = 1; i < lines.size(); ++i) {
+            const int colon = lines.at(i).indexOf(':');
+            reply.headers[lines.at(i).left(colon).trimmed().toLower()].append(
+                lines.at(i).mid(colon + 1).trimmed());
+        }
+        reply.body = raw.mid(end + 4);
+        // The session's cookie and token, for the next requests.
+        const QByteArray set = reply.header("set-cookie");
+        if (!set.isEmpty())
+            cookie = set.left(set.indexOf(';'));
+        if (reply.json().contains(QStringLiteral("csrfToken")))
+            csrf = reply.json().value(QStringLiteral("csrfToken")).toString().toLatin1();
+        return reply;
+    }
+};
+
+QString minuteKeyTime(const QString &time)
+{
+    return time; // "yyyy-MM-ddTHH:mm"
+}
+
+} // namespace
+
+// tqm510 processes serving the API over real sockets, with simulated loggers.
+class tst_WebApi : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void collectorServesEveryRouteWithTheFilesValues();
+    void accountsRolesCsrfAndLoginLimit();
+    void otherAddressesNeedTlsAndAccounts();
+    void sharedStoreGivesOtherCollectorsStatusesAndVisits();
+
+private:
+    int addStation(const QString &code, quint16 port);
+    bool startTqm510(QProcess &process, const QStringList &args, quint16 *port);
+    bool addUser(const QString &name, const QString &role, const QByteArray &password);
+    void stop(QProcess &process);
+
+    std::unique_ptr<QTemporaryDir> dir;
+    QString bin;
+};
+
+void tst_WebApi::init()
+{
+    dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir->isValid());
+    bin = dir->filePath(QStringLiteral("bin"));
+    QVERIFY(QDir().mkpath(bin));
+    QVERIFY(QDir().mkpath(dir->filePath(QStringLiteral("data"))));
+    // A short whole-request limit, for the slow client.
+    QSettings settings(dir->filePath(QStringLiteral("bin/settings.ini")), QSettings::IniFormat);
+    settings.setValue(QStringLiteral("SETTINGS/httpRequestTimeout"), 2);
+}
+
+void tst_WebApi::cleanup()
+{
+    DatabaseConnection::close();
+    dir.reset();
+}
+
+int tst_WebApi::addStation(const QString &code, quint16 port)
+{
+    DatabaseConnection db;
+    if (!db.connectToDatabase(dir->filePath(QStringLiteral("data/data.db")), QString(), 0, QString(),
+                              QString()))
+        return -1;
+    DBStation s = fullStation(code);
+    s.code = code;
+    // Texts that JSON must escape.
+    s.title = code + QStringLiteral(" \"Köprü\" \\ \n\t\u0001");
+    s.ip = QStringLiteral("127.0.0.1");
+    s.port = port;
+    s.active = true;
+    s.download_data = true;
+    s.export_excel = false;
+    s.file_path = dir->filePath(QStringLiteral("files/") + code);
+    s.file_name = code;
+    const int id = DatabaseConnection::insertStation(s);
+    DatabaseConnection::close();
+    return id;
+}
+
+bool tst_WebApi::startTqm510(QProcess &process, const QStringList &args, quint16 *port)
+{
+    process.setWorkingDirectory(bin);
+    process.setProgram(qEnvironmentVariable("TQM510"));
+    process.setArguments(args);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start();
+    QByteArray seen;
+    const QRegularExpression serving(QStringLiteral("Serving on port (\\d+)"));
+    QDeadlineTimer deadline(20000);
+    while (!deadline.hasExpired() && process.state() != QProcess::NotRunning) {
+        process.waitForReadyRead(100);
+        seen += process.readAll();
+        const QRegularExpressionMatch m = serving.match(QString::fromUtf8(seen));
+        if (m.hasMatch()) {
+            *port = quint16(m.captured(1).toUInt());
+            return true;
+        }
+    }
+    qWarning("%s", seen.constData());
+    return false;
+}
+
+bool tst_WebApi::addUser(const QString &name, const QString &role, const QByteArray &password)
+{
+    QProcess add;
+    add.setWorkingDirectory(bin);
+    add.start(qEnvironmentVariable("TQM510"),
+              {QStringLiteral("--add-user"), name, QStringLiteral("--role"), role});
+    add.write(password + '\n');
+    add.closeWriteChannel();
+    return add.waitForFinished(30000) && add.exitCode() == 0;
+}
+
+void tst_WebApi::stop(QProcess &process)
+{
+    process.terminate();
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitCode(), 0);
+}
+
+void tst_WebApi::collectorServesEveryRouteWithTheFilesValues()
+{
+    if (!Simulator::available())
+        QSKIP("the simulator is not built");
+    Simulator logger;
+    QVERIFY2(logger.start(dir->path(), QStringLiteral("h01"), R"({"station": {"code": "H01"}})"),
+             qPrintable(logger.error()));
+    QVERIFY(addStation(QStringLiteral("H01"), logger.port) > 0);
+    QProcess collector;
+    Client client;
+    QVERIFY(startTqm510(
+        collector, {QStringLiteral("--headless"), QStringLiteral("--http"), QStringLiteral("127.0.0.1:0")},
+        &client.port));
+
+    // Without accounts a loopback server needs no login.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        client.request("GET", "/api/v1/stations/H01").json().value(QStringLiteral("newestValue")).isString(),
+        60000);
+    const Reply list = client.request("GET", "/api/v1/stations");
+    QCOMPARE(list.status, 200);
+    QCOMPARE(list.header("x-content-type-options"), QByteArray("nosniff"));
+    QVERIFY(list.header("content-security-policy").contains("script-src 'self'"));
+    QVERIFY(!list.header("content-security-policy").contains("unsafe-inline"));
+    QCOMPARE(list.header("referrer-policy"), QByteArray("no-referrer"));
+    const QJsonObject h01 = list.json().value(QStringLiteral("stations")).toArray().at(0).toObject();
+    QCOMPARE(h01.value(QStringLiteral("code")).toString(), QStringLiteral("H01"));
+    for (const char *field : {"id", "code", "title", "active", "status", "error", "lastConnection",
+                              "lastSuccess", "newestValue", "nextVisit", "completeness30d",
+                              "clockDriftSeconds", "supplyVoltage", "memoryFullAt", "coordinate", "holder"})
+        QVERIFY2(h01.contains(QLatin1String(field)), field);
+
+    const QStringList files = QDir(dir->filePath(QStringLiteral("files/H01")))
+                                  .entryList({QStringLiteral("H01_*.xml")}, QDir::Files);
+    QVERIFY(!files.isEmpty());
+    datatruth::Saved saved;
+    saved.ok = true;
+    for (const QString &f : files)
+        saved = saved + datatruth::readXml(dir->filePath(QStringLiteral("files/H01/") + f));
+    datatruth::Multiset ins;
+    QSet<int> channelsSaved;
+    for (auto it = saved.lines.constBegin(); it != saved.lines.constEnd(); ++it) {
+        if (it.key().section(QLatin1Char(' '), 1, 1) == QLatin1String("INS")) {
+            ins.insert(it.key(), it.value());
+            channelsSaved.insert(it.key().section(QLatin1Char(' '), 0, 0).toInt());
+        }
+    }
+    QVERIFY(!ins.isEmpty());
+
+    // CSV and JSON carry exactly the measured values of the files.
+    const Reply csv = client.request("GET", "/api/v1/stations/H01/data?format=csv");
+    QCOMPARE(csv.status, 200);
+    QVERIFY(csv.header("content-type").startsWith("text/csv"));
+    QList<QByteArray> rows = csv.body.split('\n');
+    QCOMPARE(rows.takeFirst(), QByteArray("time,channel,value"));
+    datatruth::Multiset fromCsv;
+    for (const QByteArray &row : qAsConst(rows)) {
+        if (row.isEmpty())
+            continue;
+        const QList<QByteArray> cells = row.split(',');
+        const QString time = QString::fromLatin1(cells.at(0));
+        ++fromCsv[datatruth::key(cells.at(1).toInt(), QStringLiteral("INS"), time.left(10), time.mid(11),
+                                 cells.at(2).toFloat())];
+    }
+    QCOMPARE(fromCsv, ins);
+    const Reply json = client.request("GET", "/api/v1/stations/H01/data");
+    QCOMPARE(json.status, 200);
+    datatruth::Multiset fromJson;
+    const QJsonArray channels = json.json().value(QStringLiteral("channels")).toArray();
+    for (const QJsonValue &c : channels) {
+        const int channel = c.toObject().value(QStringLiteral("channel")).toInt();
+        for (const QJsonValue &v : c.toObject().value(QStringLiteral("values")).toArray()) {
+            const QString time = minuteKeyTime(v.toArray().at(0).toString());
+            ++fromJson[datatruth::key(channel, QStringLiteral("INS"), time.left(10), time.mid(11),
+                                      float(v.toArray().at(1).toDouble()))];
+        }
+    }
+    QCOMPARE(fromJson, ins);
+    // One channel and a range select; the range's edges are inclusive.
+    const int channel = *channelsSaved.constBegin();
+    const QString first =
+        ins.firstKey().section(QLatin1Char(' '), 2, 3).replace(QLatin1Char(' '), QLatin1Char('T'));
+    const Reply one =
+        client.request("GET", "/api/v1/stations/H01/data?format=csv&channels=" + QByteArray::number(channel) +
+                                  "&from=" + first.toLatin1() + "&to=" + first.toLatin1());
+    QCOMPARE(one.status, 200);
+    for (const QByteArray &row : one.body.split('\n').mid(1))
+        if (!row.isEmpty())
+            QVERIFY2(row.startsWith(first.toLatin1() + ',' + QByteArray::number(channel) + ','),
+                     row.constData());
+
+    // The gaps are what the command line tool finds in the same files.
+    QProcess cli;
+    QStringList cliArgs{QStringLiteral("gaps")};
+    for (const QString &f : files)
+        cliArgs << dir->filePath(QStringLiteral("files/H01/") + f);
+    cli.start(qEnvironmentVariable("NEXILCLI"), cliArgs << QStringLiteral("--json"));
+    QVERIFY(cli.waitForFinished(30000));
+    QCOMPARE(client.request("GET", "/api/v1/stations/H01/gaps").json(),
+             QJsonDocument::fromJson(cli.readAllStandardOutput()).object());
+
+    const Reply station = client.request("GET", "/api/v1/stations/H01");
+    QVERIFY(station.json().value(QStringLiteral("supplyVoltage")).toDouble() > 0);
+    QVERIFY(!station.json().value(QStringLiteral("latest")).toArray().isEmpty());
+    QCOMPARE(station.json().value(QStringLiteral("newestValue")).toString(),
+             ins.lastKey().section(QLatin1Char(' '), 2, 3).replace(QLatin1Char(' '), QLatin1Char('T')));
+    const QJsonArray visits = client.request("GET", "/api/v1/stations/H01/visits?from=2000-01-01")
+                                  .json()
+                                  .value(QStringLiteral("visits"))
+                                  .toArray();
+    QVERIFY(!visits.isEmpty());
+    QCOMPARE(visits.at(0).toObject().value(QStringLiteral("result")).toString(), QStringLiteral("success"));
+    QVERIFY(visits.at(0).toObject().value(QStringLiteral("records")).toInt() > 0);
+    const Reply metrics = client.request("GET", "/metrics");
+    QCOMPARE(metrics.status, 200);
+    QVERIFY(metrics.body.contains("station=\"H01\""));
+
+    // Every route of the description answers, and nothing else does.
+    const QJsonObject paths = QJsonDocument::fromJson(client.request("GET", "/api/v1/openapi.json").body)
+                                  .object()
+                                  .value(QStringLiteral("paths"))
+                                  .toObject();
+    QCOMPARE(paths.size(), 13);
+    client.request("GET", "/api/v1/session");
+    for (auto it = paths.constBegin(); it != paths.constEnd(); ++it) {
+        const QByteArray path = it.key().toLatin1().replace("{code}", "H01");
+        for (const QString &method : it.value().toObject().keys()) {
+            if (path.endsWith("/events") || path.endsWith("/logout") || path.endsWith("/login"))
+                continue; // a stream, and the session is still needed
+            const QByteArray body =
+                path.endsWith("/active") ? QByteArray(R"({"active": true})") : QByteArray();
+            const Reply r = client.request(method.toUpper().toLatin1(), path, body);
+            QVERIFY2(r.status == 200, path.constData());
+            QVERIFY2(it.value()
+                         .toObject()
+                         .value(method)
+                         .toObject()
+                         .value(QStringLiteral("responses"))
+                         .toObject()
+                         .contains(QStringLiteral("200")),
+                     path.constData());
+        }
+        // A method the description does not list is refused.
+        if (!it.value().toObject().contains(QStringLiteral("delete")))
+            QCOMPARE(client.request("DELETE", path).status, 405);
+    }
+    QCOMPARE(client.request("GET", "/api/v1/nothing").status, 404);
+    // Without accounts, a name that is not this machine's is refused (a page
+    // whose own name was made to resolve to 127.0.0.1).
+    {
+        const std::unique_ptr<QSslSocket> socket = client.open();
+        QVERIFY(socket);
+        socket->write("GET /api/v1/stations HTTP/1.0\r\nHost: attacker.example:" +
+                      QByteArray::number(client.port) + "\r\n\r\n");
+        QByteArray raw;
+        while (socket->state() == QAbstractSocket::ConnectedState && socket->waitForReadyRead(5000))
+            raw += socket->readAll();
+        raw += socket->readAll();
+        QVERIFY2(raw.startsWith("HTTP/1.0 403") || raw.startsWith("HTTP/1.1 403"), raw.constData());
+    }
+
+    // Tricks with paths, codes, dates and channel lists never reach a file.
+    for (const QByteArray &path :
+         {QByteArray("/api/v1/stations/../../etc/passwd"), QByteArray("/api/v1/stations/%2e%2e/data"),
+          QByteArray("/api/v1/stations/H01/..%2f..%2fdata"), QByteArray("/api/v1/stations/H0%24/data"),
+          QByteArray("/api/v1/stations/H01/data?from=2026-13-01"),
+          QByteArray("/api/v1/stations/H01/data?to=yesterday"),
+          QByteArray("/api/v1/stations/H01/data?from=2026-02-01&to=2026-01-01"),
+          QByteArray("/api/v1/stations/H01/data?channels=0,x"),
+          QByteArray("/api/v1/stations/H01/data?channels=-1"),
+          QByteArray("/api/v1/stations/H01/data?format=xml"), QByteArray("/api/v1/stations/NOPE/data"),
+          QByteArray("/api/v1/stations/H01/visits?from=%00")}) {
+        const Reply r = client.request("GET", path);
+        QVERIFY2(r.status == 400 || r.status == 404, path.constData());
+        QVERIFY2(r.json().contains(QStringLiteral("error")), path.constData());
+    }
+    // A POST without the session's token is refused, whoever sends it.
+    QCOMPARE(client.request("POST", "/api/v1/stations/H01/visit", QByteArray(), false).status, 403);
+    Client stranger;
+    stranger.port = client.port;
+    QCOMPARE(stranger.request("POST", "/api/v1/stations/H01/visit").status, 403);
+
+    // A new status reaches an open event stream within 2 s.
+    {
+        const std::unique_ptr<QSslSocket> events = client.open();
+        QVERIFY(events);
+        events->write(client.head("GET", "/api/v1/events", QByteArray(), false));
+        QTRY_VERIFY_WITH_TIMEOUT(events->bytesAvailable() > 0 || events->waitForReadyRead(50), 5000);
+        QByteArray stream = events->readAll();
+        QVERIFY(stream.contains("text/event-stream"));
+        QCOMPARE(client.request("POST", "/api/v1/stations/H01/visit").status, 200);
+        QElapsedTimer clock;
+        clock.start();
+        while (!stream.contains("event: status") && clock.elapsed() < 2000) {
+            events->waitForReadyRead(50);
+            stream += events->readAll();
+        }
+        QVERIFY2(clock.elapsed() < 2000, stream.constData());
+        const int data = stream.indexOf("data: ", stream.indexOf("event: status"));
+        const QJsonObject event =
+            QJsonDocument::fromJson(stream.mid(data + 6, stream.indexOf('\n', data) - data - 6)).object();
+        QCOMPARE(event.value(QStringLiteral("code")).toString(), QStringLiteral("H01"));
+        QVERIFY(event.contains(QStringLiteral("status")) && event.contains(QStringLiteral("time")));
+    }
+
+    // A client sending a byte a second is cut off at the whole-request limit.
+    {
+        const std::unique_ptr<QSslSocket> slow = client.open();
+        QVERIFY(slow);
+        const QByteArray request =
+            "GET /api/v1/stations HTTP/1.1\r\nHost: localhost\r\nX-Slow: abcdefghijklmnop\r\n\r\n";
+        QElapsedTimer clock;
+        clock.start();
+        int sent = 0;
+        while (slow->state() == QAbstractSocket::ConnectedState && sent < request.size()) {
+            slow->write(request.mid(sent++, 1));
+            slow->waitForBytesWritten(1000);
+            slow->waitForDisconnected(1000); // a byte a second
+        }
+        QVERIFY(sent < request.size());
+        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+    }
+    stop(collector);
+}
+
+void tst_WebApi::accountsRolesCsrfAndLoginLimit()
+{
+    const int id = addStation(QStringLiteral("A01"), 9);
+    QVERIFY(id > 0);
+    QVERIFY(addUser(QStringLiteral("vera"), QStringLiteral("viewer"), "viewer-secret"));
+    QVERIFY(addUser(QStringLiteral("omar"), QStringLiteral("operator"), "operator-secret"));
+    QVERIFY(!addUser(QStringLiteral("x"), QStringLiteral("admin"), "whatever-secret"));
+    QVERIFY(!addUser(QStringLiteral("short"), QStringLiteral("viewer"), "short"));
+    QProcess server;
+    Client viewer;
+    QVERIFY(startTqm510(server,
+                        {QStringLiteral("--serve"), QStringLiteral("--http"), QStringLiteral("127.0.0.1:0")},
+                        &viewer.port));
+
+    // With accounts, nothing but the session, the login and the description is open.
+    QCOMPARE(viewer.request("GET", "/api/v1/stations").status, 401);
+    QCOMPARE(viewer.request("GET", "/metrics").status, 401);
+    QCOMPARE(viewer.request("GET", "/api/v1/openapi.json").status, 200);
+    QCOMPARE(viewer.request("GET", "/api/v1/session").json().value(QStringLiteral("loginRequired")).toBool(),
+             true);
+
+    const Reply in =
+        viewer.request("POST", "/api/v1/login", R"({"name": "vera", "password": "viewer-secret"})");
+    QCOMPARE(in.status, 200);
+    const QByteArray cookie = in.header("set-cookie");
+    QVERIFY(cookie.contains("HttpOnly"));
+    QVERIFY(cookie.contains("SameSite=Strict"));
+    QVERIFY(!cookie.contains("Secure")); // no TLS here
+    const Reply list = viewer.request("GET", "/api/v1/stations");
+    QCOMPARE(list.status, 200);
+    QCOMPARE(list.json()
+                 .value(QStringLiteral("stations"))
+                 .toArray()
+                 .at(0)
+                 .toObject()
+                 .value(QStringLiteral("title"))
+                 .toString(),
+             QStringLiteral("A01 \"Köprü\" \\ \n\t\u0001"));
+    QCOMPARE(viewer.request("POST", "/api/v1/stations/A01/active", R"({"active": false})").status, 403);
+
+    Client op;
+    op.port = viewer.port;
+    QCOMPARE(op.request("POST", "/api/v1/login", R"({"name": "omar", "password": "operator-secret"})").status,
+             200);
+    QCOMPARE(op.request("POST", "/api/v1/stations/A01/active", R"({"active": false})", false).status, 403);
+    QCOMPARE(op.request("POST", "/api/v1/stations/A01/active", R"({"active": "no"})").status, 400);
+    QCOMPARE(op.request("POST", "/api/v1/stations/A01/active", R"({"active": false})").status, 200);
+    // Serving only: the change is in the store for the collectors, no visit here.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !viewer.request("GET", "/api/v1/stations/A01").json().value(QStringLiteral("active")).toBool(), 5000);
+    QCOMPARE(op.request("POST", "/api/v1/stations/A01/visit").status, 503);
+    QCOMPARE(op.request("POST", "/api/v1/logout").status, 200);
+    QCOMPARE(op.request("GET", "/api/v1/stations").status, 401);
+    // A body beyond the limit is refused whole.
+    QCOMPARE(op.request("POST", "/api/v1/login", QByteArray(100 * 1024, 'x')).status, 413);
+
+    // Scrapers keep no cookies: a name and password on a GET, never on a POST.
+    Client scraper;
+    scraper.port = viewer.port;
+    const QByteArray basic = "Basic " + QByteArray("vera:viewer-secret").toBase64();
+    {
+        const std::unique_ptr<QSslSocket> socket = scraper.open();
+        QVERIFY(socket);
+        socket->write("GET /metrics HTTP/1.0\r\nHost: localhost\r\nAuthorization: " + basic + "\r\n\r\n");
+        QByteArray raw;
+        while (socket->state() == QAbstractSocket::ConnectedState && socket->waitForReadyRead(5000))
+            raw += socket->readAll();
+        raw += socket->readAll();
+        QVERIFY2(raw.startsWith("HTTP/1.0 200") || raw.startsWith("HTTP/1.1 200"), raw.left(200).constData());
+        QVERIFY(raw.contains("tqm510_heartbeat_timestamp_seconds"));
+    }
+    {
+        const std::unique_ptr<QSslSocket> socket = scraper.open();
+        QVERIFY(socket);
+        socket->write("POST /api/v1/stations/A01/active HTTP/1.0\r\nHost: localhost\r\nAuthorization: " +
+                      QByteArray("Basic ") + QByteArray("omar:operator-secret").toBase64() +
+                      "\r\nContent-Length: 16\r\n\r\n{\"active\": true}");
+        QByteArray raw;
+        while (socket->state() == QAbstractSocket::ConnectedState && socket->waitForReadyRead(5000))
+            raw += socket->readAll();
+        raw += socket->readAll();
+        QVERIFY2(raw.startsWith("HTTP/1.0 401") || raw.startsWith("HTTP/1.1 401"), raw.left(200).constData());
+    }
+
+    // Five wrong passwords from an address, then even the right one waits.
+    Client guesser;
+    guesser.port = viewer.port;
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(
+            guesser.request("POST", "/api/v1/login", R"({"name": "omar", "password": "guess-guess"})").status,
+            401);
+    const Reply limited =
+        guesser.request("POST", "/api/v1/login", R"({"name": "omar", "password": "operator-secret"})");
+    QCOMPARE(limited.status, 429);
+    QVERIFY(limited.header("retry-after").toInt() > 0);
+    // An existing session is not affected.
+    QCOMPARE(viewer.request("GET", "/api/v1/stations").status, 200);
+    stop(server);
+}
+
+void tst_WebApi::otherAddressesNeedTlsAndAccounts()
+{
+    QVERIFY(addStation(QStringLiteral("T01"), 9) > 0);
+    QProcess refused;
+    refused.setWorkingDirectory(bin);
+    refused.start(qEnvironmentVariable("TQM510"),
+                  {QStringLiteral("--serve"), QStringLiteral("--http"), QStringLiteral("0.0.0.0:0")});
+    QVERIFY(refused.waitForFinished(20000));
+    QCOMPARE(refused.exitCode(), 2);
+    QVERIFY(refused.readAllStandardError().contains(
+        "needs TLS (httpCertificate and httpKey) and at least one account"));
+
+    // A certificate made here, for 127.0.0.1.
+    const QString cert = dir->filePath(QStringLiteral("http.crt"));
+    const QString key = dir->filePath(QStringLiteral("http.key"));
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"),
+                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                   QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-keyout"), key,
+                   QStringLiteral("-out"), cert, QStringLiteral("-days"), QStringLiteral("2"),
+                   QStringLiteral("-subj"), QStringLiteral("/CN=localhost"), QStringLiteral("-addext"),
+                   QStringLiteral("subjectAltName=DNS:localhost,IP:127.0.0.1")});
+    QVERIFY(openssl.waitForFinished(60000));
+    QCOMPARE(openssl.exitCode(), 0);
+    {
+        QSettings settings(dir->filePath(QStringLiteral("bin/settings.ini")), QSettings::IniFormat);
+        settings.setValue(QStringLiteral("SETTINGS/httpCertificate"), cert);
+        settings.setValue(QStringLiteral("SETTINGS/httpKey"), key);
+    }
+    // TLS alone is not enough: no account yet.
+    refused.start(qEnvironmentVariable("TQM510"),
+                  {QStringLiteral("--serve"), QStringLiteral("--http"), QStringLiteral("0.0.0.0:0")});
+    QVERIFY(refused.waitForFinished(20000));
+    QCOMPARE(refused.exitCode(), 2);
+
+    QVERIFY(addUser(QStringLiteral("vera"), QStringLiteral("viewer"), "viewer-secret"));
+    QProcess server;
+    Client client;
+    client.tls = true;
+    client.trusted = QSslCertificate::fromPath(cert);
+    QVERIFY(!client.trusted.isEmpty());
+    QVERIFY(startTqm510(server,
+                        {QStringLiteral("--serve"), QStringLiteral("--http"), QStringLiteral("0.0.0.0:0")},
+                        &client.port));
+    const Reply in =
+        client.request("POST", "/api/v1/login", R"({"name": "vera", "password": "viewer-secret"})");
+    QCOMPARE(in.status, 200);
+    QVERIFY(in.header("set-cookie").contains("; Secure"));
+    QVERIFY(!in.header("strict-transport-security").isEmpty());
+    const Reply list = client.request("GET", "/api/v1/stations");
+    QCOMPARE(list.status, 200);
+    QCOMPARE(list.json()
+                 .value(QStringLiteral("stations"))
+                 .toArray()
+                 .at(0)
+                 .toObject()
+                 .value(QStringLiteral("code"))
+                 .toString(),
+             QStringLiteral("T01"));
+    // Plain HTTP on the TLS port gets no answer.
+    Client plain;
+    plain.port = client.port;
+    QCOMPARE(plain.request("GET", "/api/v1/session").status, 0);
+    stop(server);
+}
+
+void tst_WebApi::sharedStoreGivesOtherCollectorsStatusesAndVisits()
+{
+    if (!PostgresServer::available())
+        QSKIP("the PostgreSQL server programs are not installed (Debian package postgresql)");
+    PostgresServer postgres;
+    QVERIFY2(postgres.start(), qPrintable(postgres.error()));
+    DatabaseUrl url;
+    QString problem;
+    QVERIFY(DatabaseUrl::parse(postgres.url(), &url, &problem));
+    {
+        DatabaseConnection db;
+        QVERIFY(db.open(url)); // creates station_visits too
+        DBStation s = fullStation(QStringLiteral("P01"));
+        s.code = QStringLiteral("P01");
+        const int id = DatabaseConnection::insertStation(s);
+        QVERIFY(id > 0);
+        // Kept 90 days: an older visit goes when the next one is stored.
+        StationVisit old;
+        old.stationId = id;
+        old.end = QDateTime::currentDateTime().addDays(-91);
+        old.start = old.end.addSecs(-30);
+        old.result = QStringLiteral("success");
+        QVERIFY(StationVisits::record(old));
+        StationVisit visit;
+        visit.stationId = id;
+        visit.end = QDateTime::currentDateTime();
+        visit.start = visit.end.addSecs(-30);
+        visit.result = QStringLiteral("deviceError");
+        visit.reason = QStringLiteral("Cihaz cevap vermiyor");
+        visit.records = 12;
+        visit.bytes = 3072;
+        QVERIFY(StationVisits::record(visit));
+        DatabaseConnection::close();
+    }
+    QProcess server;
+    Client client;
+    QVERIFY(startTqm510(server,
+                        {QStringLiteral("--serve"), QStringLiteral("--http"), QStringLiteral("127.0.0.1:0"),
+                         QStringLiteral("--database"), postgres.url()},
+                        &client.port));
+    const QJsonArray visits = client.request("GET", "/api/v1/stations/P01/visits?from=2000-01-01")
+                                  .json()
+                                  .value(QStringLiteral("visits"))
+                                  .toArray();
+    QCOMPARE(visits.size(), 1);
+    QCOMPARE(visits.at(0).toObject().value(QStringLiteral("result")).toString(),
+             QStringLiteral("deviceError"));
+    QCOMPARE(visits.at(0).toObject().value(QStringLiteral("reason")).toString(),
+             QStringLiteral("Cihaz cevap vermiyor"));
+    QCOMPARE(visits.at(0).toObject().value(QStringLiteral("records")).toInt(), 12);
+    QCOMPARE(visits.at(0).toObject().value(QStringLiteral("bytes")).toInt(), 3072);
+
+    // Another collector's status, written into the shared store, reaches the stream.
+    const std::unique_ptr<QSslSocket> events = client.open();
+    QVERIFY(events);
+    events->write(client.head("GET", "/api/v1/events", QByteArray(), false));
+    QByteArray stream;
+    while (!stream.contains("\r\n\r\n") && events->waitForReadyRead(5000))
+        stream += events->readAll();
+    {
+        DatabaseConnection db;
+        QVERIFY(db.open(url));
+        QSqlQuery update;
+        QVERIFY(
+            update.exec(QStringLiteral("UPDATE stations SET status = 'Download completed.', "
+                                       "last_connection_time = '2026-03-01 10:00:00' WHERE code = 'P01'")));
+        DatabaseConnection::close();
+    }
+    QElapsedTimer clock;
+    clock.start();
+    while (!stream.contains("Download completed.") && clock.elapsed() < 2000) {
+        events->waitForReadyRead(50);
+        stream += events->readAll();
+    }
+    QVERIFY2(stream.contains("event: status"), stream.constData());
+    QVERIFY(stream.contains("\"code\":\"P01\""));
+    QVERIFY(stream.contains("\"time\":\"2026-03-01T10:00:00\""));
+    events->abort();
+    stop(server);
+}
+
+QTEST_GUILESS_MAIN(tst_WebApi)
+#include "tst_webapi.moc"
