@@ -3,7 +3,7 @@
 //   dashboardserver STATIONS [LIBRARIES]
 // prints "Serving on port N" and serves until its standard input closes.
 // About one station in twelve fails, one in nine is disabled, one in
-// fifteen has no coordinates; the first few have a week of 15-minute data
+// fifteen has no coordinates; the first 40 have a week of 15-minute data
 // (a gap in it) and visits over the last day.
 
 #include "store/databaseconnection.h"
@@ -125,8 +125,8 @@ int main(int argc, char *argv[])
                              : QStringLiteral("Download completed.");
         if (i % 15 != 7)
             s.coordinate = QStringLiteral("%1,%2")
-                               .arg(37.0 + (i * 37 % 500) / 100.0, 0, 'f', 4)
-                               .arg(27.0 + (i * 53 % 1700) / 100.0, 0, 'f', 4);
+                               .arg(36.5 + (i * 7919 % 480) / 100.0, 0, 'f', 4)
+                               .arg(27.0 + (i * 104729 % 1700) / 100.0, 0, 'f', 4);
         const int id = DatabaseConnection::insertStation(s);
         if (id < 0)
             return 1;
@@ -148,7 +148,7 @@ int main(int argc, char *argv[])
                 st.memoryFull = now.addDays(40 + i % 300);
             },
             &stored, &busy);
-        if (i < 12) {
+        if (i < 40) {
             QDir().mkpath(s.file_path);
             writeWeek(s.file_path + QLatin1Char('/') + s.code +
                           quarter.toString(QStringLiteral("_yyyyMMdd")) + QStringLiteral(".xml"),

@@ -85,6 +85,8 @@
     const m = /^\s*(-?\d+(?:\.\d+)?)\s*[,; ]\s*(-?\d+(?:\.\d+)?)\s*$/.exec(text || '');
     if (!m) return null;
     const lat = +m[1], lon = +m[2];
+    // The store writes 0,0 for a station whose place was never entered.
+    if (lat === 0 && lon === 0) return null;
     return Math.abs(lat) <= 90 && Math.abs(lon) <= 180 ? [lat, lon] : null;
   };
 

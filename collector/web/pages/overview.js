@@ -4,11 +4,11 @@
 (function () {
   const d = window.dash;
   const columns = [
-    ['title', (s) => s.title], ['code', (s) => s.code], ['status', (s) => s.status],
+    ['title', (s) => s.title], ['code', (s) => s.code], ['status', (s) => s.status], ['visits24', null],
     ['dataAge', (s) => d.age(s.newestValue)], ['lastSuccess', (s) => s.lastSuccess],
     ['nextVisit', (s) => s.nextVisit], ['completeness', (s) => s.completeness30d],
     ['voltage', (s) => s.supplyVoltage], ['drift', (s) => s.clockDriftSeconds],
-    ['memory', (s) => s.memoryFullAt], ['visits24', null]
+    ['memory', (s) => s.memoryFullAt]
   ];
   let stations = [];
   const rows = new Map(); // code → {station, tr}
@@ -26,14 +26,14 @@
     const period = periodMinutes(s);
     cells[2].textContent = s.status || '';
     cells[2].title = s.error || '';
-    cells[3].textContent = d.ageText(age);
-    cells[3].className = age !== null && period && age > 2 * period ? 'old' : '';
-    cells[4].textContent = d.shortTime(s.lastSuccess);
-    cells[5].textContent = d.shortTime(s.nextVisit);
-    cells[6].textContent = s.completeness30d === null ? '–' : (s.completeness30d * (s.completeness30d <= 1 ? 100 : 1)).toFixed(1) + ' %';
-    cells[7].textContent = s.supplyVoltage === null ? '–' : s.supplyVoltage + ' V';
-    cells[8].textContent = s.clockDriftSeconds === null ? '–' : s.clockDriftSeconds + ' s';
-    cells[9].textContent = d.shortTime(s.memoryFullAt);
+    cells[4].textContent = d.ageText(age);
+    cells[4].className = age !== null && period && age > 2 * period ? 'old' : '';
+    cells[5].textContent = d.shortTime(s.lastSuccess);
+    cells[6].textContent = d.shortTime(s.nextVisit);
+    cells[7].textContent = s.completeness30d === null ? '–' : (s.completeness30d * (s.completeness30d <= 1 ? 100 : 1)).toFixed(1) + ' %';
+    cells[8].textContent = s.supplyVoltage === null ? '–' : s.supplyVoltage + ' V';
+    cells[9].textContent = s.clockDriftSeconds === null ? '–' : s.clockDriftSeconds + ' s';
+    cells[10].textContent = d.shortTime(s.memoryFullAt);
   }
 
   function makeRow(s) {
@@ -41,10 +41,9 @@
     tr.dataset.code = s.code;
     const title = d.el('td', { class: 'title' });
     title.append(d.el('a', { href: '/station?code=' + encodeURIComponent(s.code) }, s.title));
-    tr.append(title, d.el('td', { class: 'code' }, s.code));
-    for (let i = 2; i < columns.length - 1; ++i) tr.append(document.createElement('td'));
     const bars = d.el('td', { class: 'bars' });
-    tr.append(bars);
+    tr.append(title, d.el('td', { class: 'code' }, s.code), document.createElement('td'), bars);
+    for (let i = 4; i < columns.length; ++i) tr.append(document.createElement('td'));
     if (d.isOperator()) {
       const visit = d.el('button', { type: 'button', class: 'op visit' }, d.t('visitNow'));
       visit.addEventListener('click', () => d.post('/api/v1/stations/' + encodeURIComponent(s.code) + '/visit'));
@@ -115,7 +114,7 @@
     tr.dataset.bars = '1';
     try {
       const one = await d.json('/api/v1/stations/' + encodeURIComponent(tr.dataset.code));
-      drawBars(tr.lastElementChild, one.visits || []);
+      drawBars(tr.children[3], one.visits || []);
     } catch (e) {
       tr.dataset.bars = '';
     }

@@ -63,7 +63,18 @@
       return;
     }
     const labels = ['time'].concat(series.map((c) => c.name ? c.name + (c.unit ? ' (' + c.unit + ')' : '') : String(c.channel)));
-    graph = window.stationGraph = new Dygraph(box, rows, { labels: labels, connectSeparatedPoints: true, legend: 'follow' });
+    // The library's legend writes its labels (channel names from the device)
+    // as HTML and sets an inline style; this one writes text.
+    Dygraph.PLUGINS = Dygraph.PLUGINS.filter((p) => p !== Dygraph.Plugins.Legend);
+    const legend = document.getElementById('legend');
+    graph = window.stationGraph = new Dygraph(box, rows, {
+      labels: labels, connectSeparatedPoints: true,
+      highlightCallback: (event, x, points) => {
+        legend.textContent = d.shortTime(d.minute(new Date(x))) + '  ' +
+          points.map((p) => p.name + ': ' + p.yval).join('  ');
+      },
+      unhighlightCallback: () => { legend.textContent = ''; }
+    });
   }
 
   async function gaps() {
@@ -89,8 +100,8 @@
     for (const [k, v] of [['visits', st.visits], ['successes', st.successes], ['failures', st.failures],
       ['retries', st.retries], ['consecutive', st.consecutiveFailures], ['records', st.records],
       ['bytes', st.bytes], ['lastSuccess', d.shortTime(s.lastSuccess)], ['nextVisit', d.shortTime(s.nextVisit)],
-      ['dataAge', d.ageText(d.age(s.newestValue))], ['voltage', s.supplyVoltage],
-      ['drift', s.clockDriftSeconds], ['memory', d.shortTime(s.memoryFullAt)]]) {
+      ['dataAge', d.ageText(d.age(s.newestValue))], ['voltage', s.supplyVoltage === null ? null : s.supplyVoltage + ' V'],
+      ['drift', s.clockDriftSeconds === null ? null : s.clockDriftSeconds + ' s'], ['memory', d.shortTime(s.memoryFullAt)]]) {
       dl.append(d.el('dt', {}, d.t(k)), d.el('dd', {}, v === null || v === undefined ? '–' : v));
     }
     table('latest', ['channel', 'time', 'value'], (s.latest || []).map((l) =>
