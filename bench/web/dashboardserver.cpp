@@ -92,6 +92,13 @@ bool writeWeek(const QString &path, const QString &code, const QString &title, c
     return true;
 }
 
+// A made-up place, scattered but the same every run.
+double spread(int i, double seed)
+{
+    const double x = std::sin((i + 1) * seed) * 43758.5453;
+    return x - std::floor(x);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -125,8 +132,8 @@ int main(int argc, char *argv[])
                              : QStringLiteral("Download completed.");
         if (i % 15 != 7)
             s.coordinate = QStringLiteral("%1,%2")
-                               .arg(36.5 + (i * 7919 % 480) / 100.0, 0, 'f', 4)
-                               .arg(27.0 + (i * 104729 % 1700) / 100.0, 0, 'f', 4);
+                               .arg(36.5 + 4.8 * spread(i, 12.9898), 0, 'f', 4)
+                               .arg(27.0 + 17.0 * spread(i, 78.233), 0, 'f', 4);
         const int id = DatabaseConnection::insertStation(s);
         if (id < 0)
             return 1;

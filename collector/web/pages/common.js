@@ -80,6 +80,12 @@
     return Math.round(minutes / 1440) + ' ' + d.t('days');
   };
   d.shortTime = (text) => text ? text.replace('T', ' ') : '–';
+  // Today's times as HH:mm, others with their day: narrow table cells.
+  d.when = function (text) {
+    if (!text) return '–';
+    return text.slice(0, 10) === d.minute(new Date()).slice(0, 10) ? text.slice(11, 16)
+      : text.slice(8, 10) + '.' + text.slice(5, 7) + ' ' + text.slice(11, 16);
+  };
   d.state = (s) => !s.active ? 'off' : (s.error !== null && s.error !== undefined ? 'bad' : 'ok');
   d.coordinate = function (text) {
     const m = /^\s*(-?\d+(?:\.\d+)?)\s*[,; ]\s*(-?\d+(?:\.\d+)?)\s*$/.exec(text || '');

@@ -13,6 +13,8 @@
   let stations = [];
   const rows = new Map(); // code → {station, tr}
   let sortKey = 0, sortUp = true;
+  // One collator: localeCompare with a locale builds one for every call.
+  const collator = new Intl.Collator(d.lang(), { numeric: true });
 
   function periodMinutes(s) {
     const last = d.parse(s.lastConnection), next = d.parse(s.nextVisit);
@@ -28,12 +30,12 @@
     cells[2].title = s.error || '';
     cells[4].textContent = d.ageText(age);
     cells[4].className = age !== null && period && age > 2 * period ? 'old' : '';
-    cells[5].textContent = d.shortTime(s.lastSuccess);
-    cells[6].textContent = d.shortTime(s.nextVisit);
+    cells[5].textContent = d.when(s.lastSuccess);
+    cells[6].textContent = d.when(s.nextVisit);
     cells[7].textContent = s.completeness30d === null ? '–' : (s.completeness30d * (s.completeness30d <= 1 ? 100 : 1)).toFixed(1) + ' %';
     cells[8].textContent = s.supplyVoltage === null ? '–' : s.supplyVoltage + ' V';
     cells[9].textContent = s.clockDriftSeconds === null ? '–' : s.clockDriftSeconds + ' s';
-    cells[10].textContent = d.shortTime(s.memoryFullAt);
+    cells[10].textContent = s.memoryFullAt ? s.memoryFullAt.slice(0, 10) : '–';
   }
 
   function makeRow(s) {
@@ -44,11 +46,6 @@
     const bars = d.el('td', { class: 'bars' });
     tr.append(title, d.el('td', { class: 'code' }, s.code), document.createElement('td'), bars);
     for (let i = 4; i < columns.length; ++i) tr.append(document.createElement('td'));
-    if (d.isOperator()) {
-      const visit = d.el('button', { type: 'button', class: 'op visit' }, d.t('visitNow'));
-      visit.addEventListener('click', () => d.post('/api/v1/stations/' + encodeURIComponent(s.code) + '/visit'));
-      bars.append(visit);
-    }
     fillRow(s, tr);
     return tr;
   }
@@ -75,7 +72,7 @@
     if (x === y) return 0;
     if (x === null || x === undefined) return 1;
     if (y === null || y === undefined) return -1;
-    const r = typeof x === 'number' && typeof y === 'number' ? x - y : String(x).localeCompare(String(y), d.lang());
+    const r = typeof x === 'number' && typeof y === 'number' ? x - y : collator.compare(String(x), String(y));
     return sortUp ? r : -r;
   }
 

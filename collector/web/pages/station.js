@@ -39,6 +39,10 @@
     document.getElementById('xlsx').href = base + '/data?' + q;
   }
 
+  const palette = ['#0b5f8a', '#d9730d', '#1a9e5a', '#8e44ad', '#c0392b', '#7f8c8d', '#b7950b', '#16a085'];
+  const colourOf = (channel) => palette[Math.max(0, channels.findIndex((c) => c.channel === channel)) % palette.length];
+  const labelOf = (c) => (c.name || String(c.channel)) + (c.unit ? ' (' + c.unit + ')' : '');
+
   async function chart() {
     links();
     const q = range();
@@ -53,7 +57,17 @@
       }
     });
     const times = [...byTime.keys()].sort();
-    const rows = times.map((t) => [d.parse(t)].concat(byTime.get(t)));
+    const rows = [];
+    // A break in the line where values are missing: a blank row after any
+    // step longer than twice the usual one.
+    const steps = times.slice(1).map((t, i) => d.parse(t) - d.parse(times[i])).sort((a, b) => a - b);
+    const usual = steps.length ? steps[Math.floor(steps.length / 2)] : 0;
+    times.forEach((t, i) => {
+      const at = d.parse(t);
+      if (i > 0 && usual > 0 && at - rows[rows.length - 1][0] > 2 * usual)
+        rows.push([new Date(rows[rows.length - 1][0].getTime() + usual)].concat(new Array(series.length).fill(null)));
+      rows.push([at].concat(byTime.get(t)));
+    });
     const box = document.getElementById('chart');
     window.chartData = { labels: series.map((c) => c.channel), times: times, rows: times.map((t) => byTime.get(t)) };
     if (graph) { graph.destroy(); graph = window.stationGraph = null; }
@@ -62,13 +76,18 @@
       box.append(d.el('p', { class: 'empty' }, d.t('noData')));
       return;
     }
-    const labels = ['time'].concat(series.map((c) => c.name ? c.name + (c.unit ? ' (' + c.unit + ')' : '') : String(c.channel)));
+    // Channels of another unit than the first go on the right-hand axis.
+    const series2 = {};
+    series.forEach((c, i) => {
+      if (i > 0 && c.unit !== series[0].unit) series2[labelOf(c)] = { axis: 'y2' };
+    });
+    const labels = ['time'].concat(series.map(labelOf));
     // The library's legend writes its labels (channel names from the device)
     // as HTML and sets an inline style; this one writes text.
     Dygraph.PLUGINS = Dygraph.PLUGINS.filter((p) => p !== Dygraph.Plugins.Legend);
     const legend = document.getElementById('legend');
     graph = window.stationGraph = new Dygraph(box, rows, {
-      labels: labels, connectSeparatedPoints: true,
+      labels: labels, series: series2, colors: series.map((c) => colourOf(c.channel)), axes: { y2: { independentTicks: true } },
       highlightCallback: (event, x, points) => {
         legend.textContent = d.shortTime(d.minute(new Date(x))) + '  ' +
           points.map((p) => p.name + ': ' + p.yval).join('  ');
@@ -115,6 +134,7 @@
       const label = d.el('label');
       const input = d.el('input', { type: 'checkbox', value: String(c.channel) });
       input.checked = true;
+      label.style.color = colourOf(c.channel);
       label.append(input, document.createTextNode(' ' + (c.name || c.channel)));
       box.append(label);
     }
