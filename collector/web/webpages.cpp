@@ -39,15 +39,20 @@ qint64 ageMinutes(const QString &time)
     return t.isValid() ? t.secsTo(QDateTime::currentDateTime()) / 60 : -1;
 }
 
-QString ageText(qint64 minutes)
+QString ageText(qint64 minutes, bool turkish)
 {
     if (minutes < 0)
         return QStringLiteral("–");
     if (minutes < 120)
-        return QStringLiteral("%1 min").arg(minutes);
+        return QStringLiteral("%1 %2").arg(minutes).arg(turkish ? QStringLiteral("dk")
+                                                                : QStringLiteral("min"));
     if (minutes < 48 * 60)
-        return QStringLiteral("%1 h").arg(minutes / 60);
-    return QStringLiteral("%1 d").arg(minutes / 1440);
+        return QStringLiteral("%1 %2")
+            .arg(minutes / 60)
+            .arg(turkish ? QStringLiteral("sa") : QStringLiteral("h"));
+    return QStringLiteral("%1 %2")
+        .arg(minutes / 1440)
+        .arg(turkish ? QStringLiteral("g") : QStringLiteral("d"));
 }
 
 } // namespace
@@ -144,7 +149,11 @@ WebResponse WebPages::field(const WebRequest &request, const WebHandler &api) co
     }
     if (answer.status != 200)
         return answer;
-    const bool turkish = request.header("accept-language").startsWith(QLatin1String("tr"));
+    // The pages pass their language on; without, the browser's.
+    const QString language = request.query.value(QStringLiteral("lang"));
+    const bool turkish = language.isEmpty()
+                             ? request.header("accept-language").startsWith(QLatin1String("tr"))
+                             : language == QLatin1String("tr");
     const auto t = [turkish](const char *en, const char *tr) {
         return turkish ? QString::fromUtf8(tr) : QString::fromUtf8(en);
     };
@@ -173,7 +182,7 @@ WebResponse WebPages::field(const WebRequest &request, const WebHandler &api) co
                    .arg(cls, html(s.value(QStringLiteral("code")).toString()),
                         html(s.value(QStringLiteral("title")).toString()),
                         html(s.value(QStringLiteral("status")).toString()), t("data", "veri"),
-                        ageText(ageMinutes(s.value(QStringLiteral("newestValue")).toString())));
+                        ageText(ageMinutes(s.value(QStringLiteral("newestValue")).toString()), turkish));
         if (detailed < 100) {
             ++detailed;
             WebRequest one = list;

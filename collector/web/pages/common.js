@@ -106,7 +106,7 @@
     document.documentElement.lang = lang;
     const nav = document.getElementById('nav');
     nav.replaceChildren();
-    for (const [key, href] of [['overview', '/'], ['map', '/map'], ['field', '/field']]) {
+    for (const [key, href] of [['overview', '/'], ['map', '/map'], ['field', '/field?lang=' + lang]]) {
       nav.append(d.el('a', { href: href, class: key === active ? 'current' : '' }, d.t(key)));
     }
     const other = d.el('button', { type: 'button', id: 'lang' }, d.t('language'));
