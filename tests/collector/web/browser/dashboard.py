@@ -157,6 +157,15 @@ def collector(url, files_dir, code, hostile_code, hostile_title):
         check(lines[0] == ['time', 'channel', 'value'], 'the CSV has its header')
         check(sorted((t, int(c), v) for t, c, v in lines[1:]) == sorted(expected),
               'the CSV download equals the file (%d lines, %d values)' % (len(lines) - 1, len(expected)))
+        # The Excel download of the same range: a workbook from the converter.
+        book = urllib.request.urlopen(driver.find_element(By.ID, 'xlsx').get_attribute('href')).read()
+        check(book[:2] == b'PK', 'the Excel download is a workbook')
+        try:
+            import openpyxl
+            sheets = openpyxl.load_workbook(io.BytesIO(book), read_only=True).sheetnames
+            check(len(sheets) > 0, 'the workbook has sheets')
+        except ImportError:
+            pass
         errors = console_errors(driver)
         check(not errors, 'no console errors on the station page: %s' % errors)
 
