@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QUrl>
 
 namespace {
@@ -59,17 +60,19 @@ QString ageText(qint64 minutes, bool turkish)
 
 QByteArray WebPages::tileOrigin(const QString &tileUrl)
 {
-    const QUrl url(QString(tileUrl)
-                       .replace(QLatin1Char('{'), QLatin1Char('x'))
-                       .replace(QLatin1Char('}'), QLatin1Char('x')));
+    // "{s}" at the start of the host stands for the servers' letters.
+    QString text = tileUrl;
+    const bool anyServer = text.contains(QLatin1String("://{"));
+    text.replace(QRegularExpression(QStringLiteral("\\{[a-z]+\\}")), QStringLiteral("a"));
+    const QUrl url(text, QUrl::StrictMode);
     if (!url.isValid() || (url.scheme() != QLatin1String("https") && url.scheme() != QLatin1String("http")) ||
         url.host().isEmpty())
         return QByteArray();
-    QString origin = url.scheme() + QLatin1String("://") + url.host();
+    QString origin = url.scheme() + QLatin1String("://") +
+                     (anyServer ? QLatin1String("*.") + url.host().section(QLatin1Char('.'), 1) : url.host());
     if (url.port() > 0)
         origin += QLatin1Char(':') + QString::number(url.port());
-    // A host with a wildcard for the tile servers' letters.
-    return origin.replace(QLatin1String("://x."), QLatin1String("://*.")).toLatin1();
+    return origin.toLatin1();
 }
 
 WebResponse WebPages::handle(const WebRequest &request, const WebHandler &api) const

@@ -2,10 +2,12 @@
 #include "../common/stationfixtures.h"
 #include "store/databaseconnection.h"
 
+#include <QHostAddress>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -22,6 +24,7 @@ private slots:
     void init();
     void cleanup();
 
+    void pagesLibrariesAndTilesUnderTheStrictPolicy();
     void overviewStationMapAndFieldViewAgainstACollector();
     void loginPageAndAViewerWithoutOperatorButtons();
 
@@ -29,6 +32,7 @@ private:
     int addStation(const QString &code, const QString &title, quint16 port);
     bool startTqm510(QProcess &process, const QStringList &args, quint16 *port);
     void runBrowser(const QStringList &args);
+    static QByteArray get(quint16 port, const QByteArray &path, QByteArray *headers);
     void stop(QProcess &process);
 
     std::unique_ptr<QTemporaryDir> dir;
@@ -101,8 +105,27 @@ bool tst_WebPages::startTqm510(QProcess &process, const QStringList &args, quint
     return false;
 }
 
+QByteArray tst_WebPages::get(quint16 port, const QByteArray &path, QByteArray *headers)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    if (!socket.waitForConnected(5000))
+        return QByteArray();
+    socket.write("GET " + path + " HTTP/1.0\r\nHost: localhost\r\n\r\n");
+    QByteArray raw;
+    while (socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(10000))
+        raw += socket.readAll();
+    raw += socket.readAll();
+    const int end = raw.indexOf("\r\n\r\n");
+    *headers = raw.left(end);
+    return raw.mid(end + 4);
+}
+
 void tst_WebPages::runBrowser(const QStringList &args)
 {
+    if (QStandardPaths::findExecutable(QStringLiteral("chromedriver"), {QStringLiteral("/usr/bin")})
+            .isEmpty())
+        QSKIP("chromium-driver is not installed");
     QProcess python;
     python.setProcessChannelMode(QProcess::MergedChannels);
     python.start(QStringLiteral("/usr/bin/python3"),
@@ -118,6 +141,52 @@ void tst_WebPages::stop(QProcess &process)
 {
     process.terminate();
     QVERIFY(process.waitForFinished(10000));
+}
+
+void tst_WebPages::pagesLibrariesAndTilesUnderTheStrictPolicy()
+{
+    QVERIFY(addStation(QStringLiteral("P01"), hostileTitle, 9) > 0);
+    {
+        QSettings settings(dir->filePath(QStringLiteral("bin/settings.ini")), QSettings::IniFormat);
+        settings.setValue(QStringLiteral("SETTINGS/httpTiles"),
+                          QStringLiteral("https://{s}.tiles.example.org/{z}/{x}/{y}.png"));
+    }
+    QProcess server;
+    quint16 port = 0;
+    QVERIFY(startTqm510(
+        server, {QStringLiteral("--serve"), QStringLiteral("--http"), QStringLiteral("127.0.0.1:0")}, &port));
+    QByteArray headers;
+    // Pages and their scripts, each under the policy without inline script;
+    // the tile server's origin is the one other place images may come from.
+    for (const char *path : {"/", "/map", "/station?code=P01", "/login", "/static/overview.js", "/field"}) {
+        const QByteArray body = get(port, path, &headers);
+        QVERIFY2(headers.startsWith("HTTP/1.0 200") || headers.startsWith("HTTP/1.1 200"), path);
+        QVERIFY2(headers.contains("script-src 'self';"), path);
+        QVERIFY2(!headers.contains("unsafe-inline"), path);
+        QVERIFY2(headers.contains("img-src 'self' data: https://*.tiles.example.org;"), headers.constData());
+        QVERIFY2(!body.isEmpty(), path);
+    }
+    QVERIFY(get(port, "/settings.js", &headers).contains("https://{s}.tiles.example.org/{z}/{x}/{y}.png"));
+    // The field view: no script, the title escaped.
+    const QByteArray field = get(port, "/field?lang=tr", &headers);
+    QVERIFY(!field.contains("<script"));
+    QVERIFY(field.contains("&lt;img src=x onerror=alert(1)&gt;"));
+    QVERIFY(field.contains("İstasyonlar"));
+    // Only the listed library files, nothing else of the folder or beyond it.
+    QVERIFY(get(port, "/lib/leaflet/leaflet.js", &headers).size() > 10000);
+    QVERIFY(headers.contains("text/javascript"));
+    get(port, "/lib/leaflet/leaflet.esm.js", &headers);
+    QVERIFY(headers.contains(" 404 "));
+    get(port, "/lib/../../etc/passwd", &headers);
+    QVERIFY(headers.contains(" 400 ") || headers.contains(" 404 "));
+    get(port, "/static/../webapi.cpp", &headers);
+    QVERIFY(headers.contains(" 400 ") || headers.contains(" 404 "));
+    // A workbook is made whole, so it needs a bounded range.
+    get(port, "/api/v1/stations/P01/data?format=xlsx", &headers);
+    QVERIFY(headers.contains(" 400 "));
+    get(port, "/api/v1/stations/P01/data?format=xlsx&from=2020-01-01&to=2026-01-01", &headers);
+    QVERIFY(headers.contains(" 400 "));
+    stop(server);
 }
 
 void tst_WebPages::overviewStationMapAndFieldViewAgainstACollector()
