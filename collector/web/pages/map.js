@@ -11,6 +11,12 @@
     const tiles = (window.dashboardSettings || {}).tileUrl;
     if (tiles) L.tileLayer(tiles, { maxZoom: 18 }).addTo(map);
     const list = (await d.json('/api/v1/stations')).stations || [];
+    const key = document.getElementById('key');
+    for (const [cls, text] of [['ok', 'working'], ['bad', 'failing'], ['off', 'inactive'], ['ok old', 'oldData']]) {
+      const li = d.el('li');
+      li.append(d.el('i', { class: 'dot ' + cls }), document.createTextNode(' ' + d.t(text)));
+      key.append(li);
+    }
     const nowhere = document.getElementById('nowhere');
     const points = [];
     for (const s of list) {
