@@ -309,6 +309,8 @@ int main(int argc, char *argv[])
             web.address = setting("httpAddress");
         web.certificateFile = setting("httpCertificate");
         web.keyFile = setting("httpKey");
+        web.libraryFolder = setting("httpLibraries");
+        web.tileUrl = setting("httpTiles");
         const int seconds = setting("httpRequestTimeout").toInt();
         if (seconds > 0)
             web.requestTimeoutMs = seconds * 1000;

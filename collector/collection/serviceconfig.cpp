@@ -42,6 +42,8 @@ const Key serviceKeys[] = {
     {"httpAddress", Kind::Address},
     {"httpCertificate", Kind::Text},
     {"httpKey", Kind::Text},
+    {"httpLibraries", Kind::Text},
+    {"httpTiles", Kind::Text},
     {"httpRequestTimeout", Kind::Count},
 };
 

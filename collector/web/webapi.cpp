@@ -11,6 +11,7 @@
 #include "store/workfolder.h"
 #include "webaccounts.h"
 #include "webevents.h"
+#include "webexcel.h"
 #include "weblogging.h"
 #include "webstore.h"
 
@@ -540,13 +541,20 @@ void WebApi::setLoginLimit(int count, int windowMs)
     loginWindowMs = windowMs;
 }
 
+void WebApi::setPages(WebHandler handler, const QByteArray &imageSource)
+{
+    pages = std::move(handler);
+    if (!imageSource.isEmpty())
+        policy = "img-src 'self' data: " + imageSource + "; ";
+}
+
 WebResponse WebApi::handle(const WebRequest &request)
 {
     WebResponse response = route(request);
     // Nothing served here may run inline script or be framed or sniffed.
     response.addHeader("Content-Security-Policy",
-                       "default-src 'self'; script-src 'self'; object-src 'none'; base-uri 'none'; "
-                       "frame-ancestors 'none'; form-action 'self'");
+                       "default-src 'self'; script-src 'self'; object-src 'none'; base-uri 'none'; " +
+                           policy + "frame-ancestors 'none'; form-action 'self'");
     response.addHeader("X-Content-Type-Options", "nosniff");
     response.addHeader("Referrer-Policy", "no-referrer");
     response.addHeader("X-Frame-Options", "DENY");
@@ -573,6 +581,8 @@ WebResponse WebApi::route(const WebRequest &request)
     if (!loginRequired && !loopbackHost(request.header("host")))
         return WebResponse::error(403, QStringLiteral("only localhost may use this server without accounts"));
 
+    if (pages && !path.startsWith(QLatin1String("/api/")) && path != QLatin1String("/metrics"))
+        return pages(request);
     if (path == QLatin1String("/api/v1/openapi.json"))
         return get ? openApi() : wrongMethod("GET");
     if (path == QLatin1String("/api/v1/session"))
@@ -949,8 +959,12 @@ WebResponse WebApi::data(const QString &code, const WebRequest &request)
     if (!parseRange(request, &from, &to, &problem))
         return WebResponse::error(400, problem);
     const QString format = request.query.value(QStringLiteral("format"), QStringLiteral("json"));
-    if (format != QLatin1String("json") && format != QLatin1String("csv"))
-        return WebResponse::error(400, QStringLiteral("format is json or csv"));
+    if (format != QLatin1String("json") && format != QLatin1String("csv") && format != QLatin1String("xlsx"))
+        return WebResponse::error(400, QStringLiteral("format is json, csv or xlsx"));
+    // A workbook is made whole, so its range is bounded.
+    if (format == QLatin1String("xlsx") && (!from.isValid() || !to.isValid() || from.daysTo(to) > 400))
+        return WebResponse::error(
+            400, QStringLiteral("an Excel download needs from and to at most 400 days apart"));
     QList<int> channels;
     const bool all = !request.query.contains(QStringLiteral("channels"));
     if (!all) {
@@ -969,6 +983,15 @@ WebResponse WebApi::data(const QString &code, const WebRequest &request)
     WebResponse failure;
     if (!findStation(store, code, &row, &failure))
         return failure;
+    if (format == QLatin1String("xlsx")) {
+        WebResponse r;
+        if (!WebExcel::build(filesOf(row.station), from.toString(QLatin1String(kMinute)),
+                             to.toString(QLatin1String(kMinute)), channels, &r.body, &problem))
+            return WebResponse::error(503, problem);
+        r.contentType = "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet";
+        r.addHeader("Content-Disposition", "attachment; filename=\"" + code.toLatin1() + ".xlsx\"");
+        return r;
+    }
     const bool csv = format == QLatin1String("csv");
     auto stream =
         std::make_shared<DataStream>(filesOf(row.station), channels, all,

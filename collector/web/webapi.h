@@ -39,6 +39,10 @@ public:
     void setLoginLimit(int failures, int windowMs);
     // How often an idle event stream gets a comment.
     void setKeepAliveMs(int ms) { keepAliveMs = ms; }
+    // The pages beside the API (the dashboard): every path outside /api/ and
+    // /metrics goes there. imageSource is an origin the pages may show
+    // images from (the map's tiles), empty for none.
+    void setPages(WebHandler handler, const QByteArray &imageSource);
 
     WebResponse handle(const WebRequest &request);
 
@@ -86,6 +90,8 @@ private:
     int loginFailures = 5;
     int loginWindowMs = 60000;
     int keepAliveMs = 15000;
+    WebHandler pages;
+    QByteArray policy;
     std::mutex mutex;
     QHash<QByteArray, Session> sessions;
     QHash<QString, Failures> failures;

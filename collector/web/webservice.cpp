@@ -7,6 +7,7 @@
 #include "webapi.h"
 #include "webevents.h"
 #include "weblogging.h"
+#include "webpages.h"
 #include "webserver.h"
 #include "webstore.h"
 
@@ -148,6 +149,21 @@ bool WebService::start(const Settings &settings, QString *error)
     api = std::make_unique<WebApi>(*store, *events, actions);
     api->setLoginRequired(accounts > 0);
     api->setTls(tls);
+    WebPages::Options pageOptions;
+    if (!settings.libraryFolder.isEmpty())
+        pageOptions.libraryFolder = settings.libraryFolder;
+    pageOptions.tileUrl = settings.tileUrl;
+    pages = std::make_unique<WebPages>(pageOptions);
+    {
+        WebApi *routes = api.get();
+        const WebPages *dashboard = pages.get();
+        api->setPages(
+            [routes, dashboard](const WebRequest &r) {
+                return dashboard->handle(r,
+                                         [routes](const WebRequest &inner) { return routes->handle(inner); });
+            },
+            WebPages::tileOrigin(settings.tileUrl));
+    }
     server = std::make_unique<WebServer>();
     WebApi *routes = api.get();
     if (!server->start(
@@ -170,6 +186,7 @@ void WebService::stop()
         server->stop();
     server.reset();
     api.reset();
+    pages.reset();
     if (store)
         store->stop();
     store.reset();

@@ -8,6 +8,7 @@
 class StationTableModel;
 class WorkerController;
 class WebApi;
+class WebPages;
 class WebEvents;
 class WebServer;
 class WebStore;
@@ -27,6 +28,8 @@ public:
         QString certificateFile, keyFile;
         int requestTimeoutMs = 10000;
         int statusPollMs = 1000;
+        QString libraryFolder; // empty: where the system installs them
+        QString tileUrl;
     };
 
     explicit WebService(QObject *parent = nullptr);
@@ -57,6 +60,7 @@ private:
     std::unique_ptr<WebStore> store;
     std::unique_ptr<WebEvents> events;
     std::unique_ptr<WebApi> api;
+    std::unique_ptr<WebPages> pages;
     std::unique_ptr<WebServer> server;
     StationTableModel *model = nullptr;
     WorkerController *controller = nullptr;

@@ -6,13 +6,14 @@
 // directly; through the writer they cost more than reading the old file.
 
 #include "dataformat.h"
+#include "nexil/nexil_global.h"
 
 #include <QString>
 #include <QXmlStreamWriter>
 
 class QIODevice;
 
-class DataFileWriter
+class NEXIL_EXPORT DataFileWriter
 {
 public:
     explicit DataFileWriter(QIODevice *output);

@@ -1,0 +1,229 @@
+#!/usr/bin/python3
+"""The dashboard in headless Chromium, against a running tqm510.
+
+Started by tst_webpages, which sets up the stations and the collector:
+  dashboard.py collector URL FILES_DIR CODE HOSTILE_CODE HOSTILE_TITLE
+  dashboard.py accounts URL VIEWER PASSWORD
+Exits 0 when every check holds, 1 with the failures on standard error.
+"""
+import csv
+import glob
+import io
+import json
+import os
+import sys
+import time
+import urllib.request
+import xml.etree.ElementTree as ET
+
+from selenium import webdriver
+from selenium.common.exceptions import NoAlertPresentException, TimeoutException
+from selenium.webdriver.common.by import By
+from selenium.webdriver.support.ui import WebDriverWait
+
+failures = []
+
+
+def check(ok, what):
+    if not ok:
+        failures.append(what)
+        print('FAIL: ' + what, file=sys.stderr)
+    return ok
+
+
+def browser(width=1280, height=900):
+    options = webdriver.ChromeOptions()
+    for arg in ('--headless=new', '--no-sandbox', '--disable-dev-shm-usage', '--disable-gpu',
+                '--window-size=%d,%d' % (width, height), '--lang=en-US'):
+        options.add_argument(arg)
+    binary = os.environ.get('CHROMIUM', '/usr/bin/chromium')
+    if os.path.exists(binary):
+        options.binary_location = binary
+    options.set_capability('goog:loggingPrefs', {'browser': 'ALL'})
+    service = webdriver.ChromeService(executable_path=os.environ.get('CHROMEDRIVER', '/usr/bin/chromedriver')) \
+        if hasattr(webdriver, 'ChromeService') else webdriver.chrome.service.Service(
+            os.environ.get('CHROMEDRIVER', '/usr/bin/chromedriver'))
+    return webdriver.Chrome(service=service, options=options)
+
+
+def console_errors(driver):
+    return [e['message'] for e in driver.get_log('browser') if e['level'] == 'SEVERE']
+
+
+def wait(driver, condition, seconds=20):
+    try:
+        return WebDriverWait(driver, seconds, poll_frequency=0.05).until(lambda d: condition(d))
+    except TimeoutException:
+        return None
+
+
+def file_values(files_dir, code, first, last):
+    """The measured values (INS) of the station's files within [first, last]."""
+    values = []
+    for path in sorted(glob.glob(os.path.join(files_dir, code, code + '_*.xml'))):
+        for line in ET.parse(path).getroot().iter('line'):
+            if line.get('dataType') != 'INS':
+                continue
+            t = line.get('date') + 'T' + line.get('time')
+            if first <= t <= last:
+                values.append((t, int(line.get('channel')), line.get('value')))
+    return values
+
+
+def collector(url, files_dir, code, hostile_code, hostile_title):
+    driver = browser()
+    try:
+        driver.get(url + '/')
+        ready = wait(driver, lambda d: d.find_element(By.TAG_NAME, 'body').get_attribute('data-ready'))
+        check(ready is not None, 'the overview loads')
+        stations = json.loads(urllib.request.urlopen(url + '/api/v1/stations').read())['stations']
+        rows = driver.find_elements(By.CSS_SELECTOR, '#stations tbody tr')
+        check(sorted(r.get_attribute('data-code') for r in rows) == sorted(s['code'] for s in stations),
+              'the overview lists every station')
+        # The hostile title is text: shown as written, no element, no alert.
+        cell = driver.find_element(By.CSS_SELECTOR, 'tr[data-code="%s"] td.title' % hostile_code)
+        check(cell.text == hostile_title, 'the hostile title shows as text: ' + cell.text)
+        check(not driver.find_elements(By.CSS_SELECTOR, '#stations img'), 'no element from a title')
+        try:
+            driver.switch_to.alert
+            check(False, 'a title ran script')
+        except NoAlertPresentException:
+            pass
+
+        # A status published while the page is open appears without a reload.
+        wait(driver, lambda d: 'on' in d.find_element(By.ID, 'live').get_attribute('class'), 10)
+        driver.execute_script('window.notReloaded = true')
+        status = lambda d: d.find_element(By.CSS_SELECTOR, 'tr[data-code="%s"] td:nth-child(3)' % hostile_code).text
+        # The cell is emptied here: only an event can fill it again (a visit
+        # may well end in the same status text as before).
+        driver.execute_script("document.querySelector('tr[data-code=\"' + arguments[0] +"
+                              " '\"] td:nth-child(3)').textContent = ''", hostile_code)
+        driver.execute_script(
+            "dash.post('/api/v1/stations/' + arguments[0] + '/visit')", hostile_code)
+        started = time.monotonic()
+        changed = wait(driver, lambda d: status(d) != '', 2)
+        check(changed is not None, 'a status change appears within 2 s')
+        print('status change shown after %.2f s' % (time.monotonic() - started))
+        check(driver.execute_script('return window.notReloaded === true'), 'the page was not reloaded')
+
+        # The filter and "only failing".
+        box = driver.find_element(By.ID, 'filter')
+        box.send_keys(code)
+        visible = [r.get_attribute('data-code') for r in
+                   driver.find_elements(By.CSS_SELECTOR, '#stations tbody tr') if r.is_displayed()]
+        check(visible == [code], 'the filter leaves only %s: %s' % (code, visible))
+        box.clear()
+        box.send_keys('no such station at all')
+        check(not [r for r in driver.find_elements(By.CSS_SELECTOR, '#stations tbody tr') if r.is_displayed()],
+              'a filter matching nothing hides every row')
+        driver.execute_script("const f = document.getElementById('filter'); f.value = '';"
+                              "f.dispatchEvent(new Event('input'))")
+        driver.find_element(By.ID, 'failing').click()
+        failing = wait(driver, lambda d: [r.get_attribute('data-code') for r in
+                                          d.find_elements(By.CSS_SELECTOR, '#stations tbody tr') if r.is_displayed()]
+                       == [hostile_code], 5)
+        check(failing is not None, '"only failing" leaves the failing station')
+        errors = console_errors(driver)
+        check(not errors, 'no console errors on the overview: %s' % errors)
+
+        # The station page: its chart holds the file's values of its range.
+        driver.get(url + '/station?code=' + code)
+        check(wait(driver, lambda d: d.find_element(By.TAG_NAME, 'body').get_attribute('data-ready')) is not None,
+              'the station page loads')
+        first = driver.find_element(By.ID, 'from').get_attribute('value')[:16]
+        last = driver.find_element(By.ID, 'to').get_attribute('value')[:16]
+        charted = driver.execute_script("""
+            const g = window.stationGraph, out = [];
+            if (!g) return out;
+            const labels = g.getLabels();
+            const channels = window.chartData.labels;
+            for (let r = 0; r < g.numRows(); ++r)
+              for (let c = 1; c < labels.length; ++c) {
+                const v = g.getValue(r, c);
+                if (v !== null && !Number.isNaN(v)) out.push([dash.minute(new Date(g.getValue(r, 0))), channels[c - 1], v]);
+              }
+            return out;""")
+        expected = file_values(files_dir, code, first, last)
+        check(len(expected) > 0, 'the station\'s files have values in %s..%s' % (first, last))
+        check(sorted((t, c, float(v)) for t, c, v in expected) == sorted((t, c, float(v)) for t, c, v in charted),
+              'the chart holds the file\'s values (%d in the file, %d charted)' % (len(expected), len(charted)))
+        text = driver.find_element(By.ID, 'title').text
+        check(code in text, 'the station page names the station')
+
+        # The CSV download of the range equals the file's values, as written.
+        link = driver.find_element(By.ID, 'csv').get_attribute('href')
+        body = urllib.request.urlopen(link).read().decode('utf-8')
+        lines = list(csv.reader(io.StringIO(body)))
+        check(lines[0] == ['time', 'channel', 'value'], 'the CSV has its header')
+        check(sorted((t, int(c), v) for t, c, v in lines[1:]) == sorted(expected),
+              'the CSV download equals the file (%d lines, %d values)' % (len(lines) - 1, len(expected)))
+        # The Excel download of the same range: a workbook from the converter.
+        book = urllib.request.urlopen(driver.find_element(By.ID, 'xlsx').get_attribute('href')).read()
+        check(book[:2] == b'PK', 'the Excel download is a workbook')
+        try:
+            import openpyxl
+            sheets = openpyxl.load_workbook(io.BytesIO(book), read_only=True).sheetnames
+            check(len(sheets) > 0, 'the workbook has sheets')
+        except ImportError:
+            pass
+        errors = console_errors(driver)
+        check(not errors, 'no console errors on the station page: %s' % errors)
+
+        driver.get(url + '/station?code=' + hostile_code)
+        wait(driver, lambda d: d.find_element(By.TAG_NAME, 'body').get_attribute('data-ready'))
+        check(hostile_title in driver.find_element(By.ID, 'title').text, 'the hostile title is text on its page')
+        check(not driver.find_elements(By.CSS_SELECTOR, 'main img'), 'no element from a title on its page')
+
+        driver.get(url + '/map')
+        wait(driver, lambda d: d.find_element(By.TAG_NAME, 'body').get_attribute('data-ready'))
+        check(len(driver.find_elements(By.CSS_SELECTOR, 'path.leaflet-interactive')) +
+              len(driver.find_elements(By.CSS_SELECTOR, '#nowhere li')) == len(stations),
+              'the map shows every station, on it or beside it')
+        errors = console_errors(driver)
+        check(not errors, 'no console errors on the map: %s' % errors)
+
+        # The field view: no script, small, reloads itself, the title as text.
+        field = urllib.request.urlopen(url + '/field').read().decode('utf-8')
+        check('<script' not in field and 'http-equiv="refresh"' in field, 'the field view has no script')
+        check(hostile_title not in field and '&lt;img' in field, 'the field view escapes titles')
+    finally:
+        driver.quit()
+
+
+def accounts(url, viewer, password):
+    driver = browser(390, 800)
+    try:
+        driver.get(url + '/')
+        check(wait(driver, lambda d: '/login' in d.current_url) is not None, 'without a session the login page shows')
+        wait(driver, lambda d: d.find_element(By.CSS_SELECTOR, '#login h1').text)
+        driver.find_element(By.ID, 'name').send_keys(viewer)
+        driver.find_element(By.ID, 'password').send_keys('wrong-password')
+        driver.find_element(By.CSS_SELECTOR, '#login button').click()
+        check(wait(driver, lambda d: d.find_element(By.ID, 'problem').text, 10) is not None,
+              'a wrong password is said')
+        driver.find_element(By.ID, 'password').clear()
+        driver.find_element(By.ID, 'password').send_keys(password)
+        driver.find_element(By.CSS_SELECTOR, '#login button').click()
+        check(wait(driver, lambda d: d.find_element(By.TAG_NAME, 'body').get_attribute('data-ready')) is not None,
+              'the viewer reaches the overview')
+        check(driver.find_elements(By.CSS_SELECTOR, '#stations tbody tr'), 'the viewer sees the stations')
+        check(not driver.find_elements(By.CSS_SELECTOR, 'button.op'), 'a viewer has no operator buttons')
+        code = driver.find_element(By.CSS_SELECTOR, '#stations tbody tr').get_attribute('data-code')
+        driver.get(url + '/station?code=' + code)
+        wait(driver, lambda d: d.find_element(By.ID, 'title').text)
+        check(not driver.find_elements(By.CSS_SELECTOR, 'button.op'), 'a viewer has no operator buttons on a station')
+        errors = [e for e in console_errors(driver) if '401' not in e]
+        check(not errors, 'no console errors with accounts: %s' % errors)
+    finally:
+        driver.quit()
+
+
+if __name__ == '__main__':
+    mode = sys.argv[1]
+    if mode == 'collector':
+        collector(*sys.argv[2:7])
+    else:
+        accounts(*sys.argv[2:5])
+    if failures:
+        sys.exit(1)
+    print('all checks held')
