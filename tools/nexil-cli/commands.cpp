@@ -2,6 +2,7 @@
 
 #include "configcheck.h"
 #include "devicesession.h"
+#include "exportcommand.h"
 #include "gapscommand.h"
 #include "nexil/excel/excelconverter.h"
 #include "nexil/files/filemanager.h"
@@ -384,6 +385,8 @@ int runCommand(const QCommandLineParser &parser)
     const QString command = args.first();
     if (command == "convert")
         return convertCommand(parser);
+    if (command == "export")
+        return exportCommand(parser);
     if (command == "gaps")
         return gapsCommand(parser);
 
