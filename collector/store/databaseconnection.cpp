@@ -6,6 +6,7 @@
 #include "resumepoints.h"
 #include "stationleases.h"
 #include "stationstats.h"
+#include "stationsettings.h"
 #include "stationvisits.h"
 #include <QElapsedTimer>
 #include <QSet>
@@ -141,6 +142,7 @@ bool DatabaseConnection::connectToDatabase(const QString &databaseName, const QS
     // The statistics are an extra: the stations can be collected without them.
     StationStatsStore::createTable();
     StationVisits::createTable();
+    StationSettings::createTable();
     return true;
 }
 
@@ -174,6 +176,7 @@ bool DatabaseConnection::open(const DatabaseUrl &url)
         return false;
     StationStatsStore::createTable();
     StationVisits::createTable();
+    StationSettings::createTable();
     // A collector that takes a station over starts where the last one saved;
     // its writes are checked against the leases.
     StationLeases(QString()).createTables();
