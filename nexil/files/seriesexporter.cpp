@@ -429,9 +429,9 @@ bool SeriesExporter::run(const QStringList &paths, QIODevice *out)
                      << "      <om:resultTime><gml:TimeInstant gml:id=\"result." << id << "\">"
                      << "<gml:timePosition>" << clock.iso(values[end - 1].minute)
                      << "</gml:timePosition></gml:TimeInstant></om:resultTime>\n";
-            else
-                sink << "      <om:phenomenonTime xsi:nil=\"true\" nilReason=\"missing\"/>\n"
-                     << "      <om:resultTime xsi:nil=\"true\" nilReason=\"missing\"/>\n";
+            else // no value of the channel in range
+                sink << "      <om:phenomenonTime nilReason=\"missing\"/>\n"
+                     << "      <om:resultTime nilReason=\"missing\"/>\n";
             sink << "      <om:procedure xlink:href=\"urn:nexil:logger\"/>\n"
                  << "      <om:observedProperty xlink:href=\"urn:nexil:channel:" << id << "\" xlink:title=\""
                  << xmlText(it->name) << "\"/>\n"
