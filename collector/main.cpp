@@ -126,9 +126,10 @@ int main(int argc, char *argv[])
     parser.addOption(
         {QStringLiteral("station-setting"),
          QStringLiteral("Set a station setting in the database and exit (may be repeated): utcOffset "
-                        "(+03:00; default: \"utcOffset\" in settings.ini, else +03:00) or exportFormats "
+                        "(+03:00; default: \"utcOffset\" in settings.ini, else +03:00), exportFormats "
                         "(waterml2, zrxp, csv, comma-separated: written into the station's folder after "
-                        "each visit). An empty value removes the setting."),
+                        "each visit) or csvLocale (C, tr or de: the number format of that CSV). An empty "
+                        "value removes the setting."),
          QStringLiteral("CODE,KEY=VALUE")});
     parser.addOption({QStringLiteral("status"),
                       QStringLiteral("Print every station's visit statistics as a table and exit.")});

@@ -1,13 +1,12 @@
 #include "stationexport.h"
 
 #include "collectorlogging.h"
-#include "nexil/files/seriesexporter.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
 
 QStringList StationExport::write(const QString &dataFilePath, const QStringList &formats,
-                                 int utcOffsetMinutes, QStringList *errors)
+                                 int utcOffsetMinutes, SeriesExporter::Locale csvLocale, QStringList *errors)
 {
     QStringList written;
     const QFileInfo info(dataFilePath);
@@ -20,6 +19,7 @@ QStringList StationExport::write(const QString &dataFilePath, const QStringList 
         SeriesExporter exporter;
         exporter.setFormat(format);
         exporter.setUtcOffset(utcOffsetMinutes);
+        exporter.setLocale(csvLocale);
         QSaveFile out(path);
         QString error;
         if (!out.open(QIODevice::WriteOnly))

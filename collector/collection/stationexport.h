@@ -1,5 +1,7 @@
 #pragma once
 
+#include "nexil/files/seriesexporter.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -13,5 +15,5 @@ public:
     // `formats`: "waterml2", "zrxp", "csv". The paths written; a format that
     // failed is named in *errors and leaves its old file as it was.
     static QStringList write(const QString &dataFilePath, const QStringList &formats, int utcOffsetMinutes,
-                             QStringList *errors);
+                             SeriesExporter::Locale csvLocale, QStringList *errors);
 };

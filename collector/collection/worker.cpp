@@ -548,7 +548,8 @@ void Worker::onNexilDataFile(QList<DataFile> files)
         if (!formats.isEmpty()) {
             QStringList errors;
             StationExport::write(dataFilePath, formats,
-                                 StationSettings::utcOffsetMinutes(station.id, options.utcOffset), &errors);
+                                 StationSettings::utcOffsetMinutes(station.id, options.utcOffset),
+                                 StationSettings::csvLocale(station.id), &errors);
             // Like the text and Excel exports: the visit stands, the data file is saved.
             for (const QString &e : qAsConst(errors))
                 qCWarning(lcWorker, "station %d: %s", station.id, qUtf8Printable(e));

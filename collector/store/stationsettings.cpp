@@ -1,7 +1,6 @@
 #include "stationsettings.h"
 
 #include "collectorlogging.h"
-#include "nexil/files/seriesexporter.h"
 
 #include <QMutex>
 #include <QSqlDatabase>
@@ -11,6 +10,7 @@
 
 const char *const StationSettings::utcOffsetKey = "utcOffset";
 const char *const StationSettings::exportFormatsKey = "exportFormats";
+const char *const StationSettings::csvLocaleKey = "csvLocale";
 const char *const StationSettings::defaultUtcOffset = "+03:00";
 
 namespace {
@@ -105,8 +105,14 @@ bool StationSettings::setValue(int stationId, const QString &key, const QString 
             *why = QStringLiteral("exportFormats takes waterml2, zrxp and csv");
             return false;
         }
+    } else if (key == QLatin1String(csvLocaleKey)) {
+        SeriesExporter::Locale locale;
+        if (!v.isEmpty() && !SeriesExporter::parseLocale(v, &locale)) {
+            *why = QStringLiteral("csvLocale takes C, tr or de");
+            return false;
+        }
     } else {
-        *why = QStringLiteral("unknown station setting (utcOffset or exportFormats)");
+        *why = QStringLiteral("unknown station setting (utcOffset, exportFormats or csvLocale)");
         return false;
     }
     QSqlQuery query(databaseOf(connection));
@@ -156,4 +162,11 @@ int StationSettings::utcOffsetMinutes(int stationId, const QString &fallback)
 QStringList StationSettings::exportFormats(int stationId)
 {
     return formatList(value(stationId, QLatin1String(exportFormatsKey)), nullptr);
+}
+
+SeriesExporter::Locale StationSettings::csvLocale(int stationId)
+{
+    SeriesExporter::Locale locale = SeriesExporter::Locale::C;
+    SeriesExporter::parseLocale(value(stationId, QLatin1String(csvLocaleKey)), &locale);
+    return locale;
 }

@@ -39,6 +39,7 @@ void tst_StationExport::settingsAreCheckedStoredAndRead()
     QString why;
     QVERIFY(!StationSettings::setValue(3, "utcOffset", "3", &why));
     QVERIFY(!StationSettings::setValue(3, "exportFormats", "csv,pdf", &why));
+    QVERIFY(!StationSettings::setValue(3, "csvLocale", "fr", &why));
     QVERIFY(!StationSettings::setValue(3, "colour", "red", &why));
     QVERIFY(why.contains("unknown"));
     // Nothing set: settings.ini's value, else +03:00.
@@ -55,6 +56,7 @@ void tst_StationExport::settingsAreCheckedStoredAndRead()
     QVERIFY(StationSettings::reload());
     QVERIFY(StationSettings::exportFormats(3).isEmpty());
     QVERIFY(StationSettings::exportFormats(4).isEmpty());
+    QCOMPARE(StationSettings::csvLocale(4), SeriesExporter::Locale::C);
 }
 
 void tst_StationExport::visitWritesTheExportsWithTheStationsOffset()
@@ -77,6 +79,7 @@ void tst_StationExport::visitWritesTheExportsWithTheStationsOffset()
     QString why;
     QVERIFY(StationSettings::setValue(9, "exportFormats", "waterml2,zrxp,csv", &why));
     QVERIFY(StationSettings::setValue(9, "utcOffset", "+02:00", &why));
+    QVERIFY(StationSettings::setValue(9, "csvLocale", "tr", &why));
     CollectionOptions options;
     options.utcOffset = QStringLiteral("+05:00"); // the station's own wins
     Worker worker(s, options);
@@ -118,7 +121,7 @@ void tst_StationExport::visitWritesTheExportsWithTheStationsOffset()
         rows += QRegularExpression("^\\d{14} ").match(QString::fromLatin1(line)).hasMatch();
     QCOMPARE(rows, instants.size());
     QVERIFY(zrx.seek(0) && zrx.readAll().contains("#TZUTC+02:00|*|"));
-    QVERIFY(csv.readAll().contains("+02:00,"));
+    QVERIFY(csv.readAll().contains("+02:00;"));
 }
 
 QTEST_GUILESS_MAIN(tst_StationExport)
