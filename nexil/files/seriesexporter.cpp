@@ -306,7 +306,7 @@ bool SeriesExporter::run(const QStringList &paths, QIODevice *out)
                           .arg(path, reader.errorText().simplified());
             return false;
         }
-        // The newest file's station and channel texts win.
+        // The last file given names the station and the channels.
         if (!header.stationCode.isEmpty())
             code = header.stationCode;
         if (!header.stationName.isEmpty())
