@@ -124,6 +124,14 @@ int main(int argc, char *argv[])
                         "format of a monitoring textfile collector (default: \"metricsFile\" in the --config "
                         "file)."),
          QStringLiteral("PATH")});
+    parser.addOption(
+        {QStringLiteral("station-setting"),
+         QStringLiteral("Set a station setting in the database and exit (may be repeated): utcOffset "
+                        "(+03:00; default: \"utcOffset\" in settings.ini, else +03:00), exportFormats "
+                        "(waterml2, zrxp, csv, comma-separated: written into the station's folder after "
+                        "each visit) or csvLocale (C, tr or de: the number format of that CSV). An empty "
+                        "value removes the setting."),
+         QStringLiteral("CODE,KEY=VALUE")});
     parser.addOption({QStringLiteral("status"),
                       QStringLiteral("Print every station's visit statistics as a table and exit.")});
     parser.addOption({QStringLiteral("config-history"),
@@ -264,6 +272,10 @@ int main(int argc, char *argv[])
     if (parser.isSet(QStringLiteral("status"))) {
         HeadlessCollector collector(out, err);
         return collector.printStatus(parser.isSet(QStringLiteral("json")));
+    }
+    if (parser.isSet(QStringLiteral("station-setting"))) {
+        HeadlessCollector collector(out, err);
+        return collector.setStationSettings(parser.values(QStringLiteral("station-setting")));
     }
     if (parser.isSet(QStringLiteral("add-station"))) {
         HeadlessCollector collector(out, err);

@@ -122,6 +122,7 @@ CollectionOptions CollectionOptions::load(const QString &settingsFile)
     o.smtpPassword = text("smtpPassword");
     o.smtpFrom = text("smtpFrom", o.smtpFrom).trimmed();
     o.smtpAllowPlainLogin = flag(value("smtpAllowPlainLogin"), false);
+    o.utcOffset = text("utcOffset").trimmed();
     // Tests of whole collector processes run on short minutes.
     const int minuteMs = qEnvironmentVariableIntValue("TQM510_MINUTE_MS");
     if (minuteMs > 0)

@@ -29,6 +29,9 @@ struct CollectionOptions
     // A login over a connection without TLS only when this is set.
     bool smtpAllowPlainLogin = false;
 
+    // The stations' UTC offset unless a station names its own ("+03:00").
+    QString utcOffset;
+
     // Length of one of the minutes above; tests shorten it.
     int minuteMs = 60000;
 

@@ -8,6 +8,7 @@
 #include "statusreport.h"
 #include "store/databaseconnection.h"
 #include "store/pathpart.h"
+#include "store/stationsettings.h"
 #include "store/stationtablemodel.h"
 #include "store/workfolder.h"
 #include "workercontroller.h"
@@ -141,6 +142,43 @@ int HeadlessCollector::addStations(const QStringList &texts)
                 break;
             }
             out << stationModel.stations().constLast().id << '\t' << LineText::oneLine(s.code) << Qt::endl;
+        }
+    }
+    DatabaseConnection::close();
+    return result;
+}
+
+int HeadlessCollector::setStationSettings(const QStringList &texts)
+{
+    if (!openDatabase())
+        return 1;
+    int result = 0;
+    const QList<DBStation> stations = DatabaseConnection::selectStations();
+    for (const QString &text : texts) {
+        // Only the first comma ends the code: exportFormats holds commas.
+        const int comma = text.indexOf(QLatin1Char(','));
+        const int equals = text.indexOf(QLatin1Char('='), comma + 1);
+        if (comma < 1 || equals < 0) {
+            err << "Bad station setting \"" << text << "\": expected CODE,key=value." << Qt::endl;
+            result = 1;
+            break;
+        }
+        const QString code = text.left(comma).trimmed();
+        const QString key = text.mid(comma + 1, equals - comma - 1).trimmed();
+        int id = 0;
+        for (const DBStation &s : stations)
+            if (s.code == code)
+                id = s.id;
+        QString why;
+        if (id == 0) {
+            err << "No station with the code " << LineText::oneLine(code) << "." << Qt::endl;
+            result = 1;
+            break;
+        }
+        if (!StationSettings::setValue(id, key, text.mid(equals + 1), &why)) {
+            err << "Station " << LineText::oneLine(code) << ": " << why << Qt::endl;
+            result = 1;
+            break;
         }
     }
     DatabaseConnection::close();

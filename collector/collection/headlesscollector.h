@@ -32,6 +32,9 @@ public:
     // all were added, 1 on a bad text (nothing added) or when the database
     // refuses one (those before it stay).
     int addStations(const QStringList &texts);
+    // "CODE,key=value" each: sets a station setting (utcOffset, exportFormats)
+    // of the station with that code; an empty value removes it.
+    int setStationSettings(const QStringList &texts);
 
     // The name of this collector among several on a shared store (default:
     // host name and process id).

@@ -4,6 +4,8 @@
 #include "linetext.h"
 #include "sharedresume.h"
 #include "store/pathpart.h"
+#include "stationexport.h"
+#include "store/stationsettings.h"
 #include "store/workfolder.h"
 
 #include <QLocale>
@@ -571,6 +573,16 @@ void Worker::onNexilDataFile(QList<DataFile> files)
         fileManager.saveFile(files.last(), dataFilePath, station.export_text, station.export_excel);
     if (result == FileManager::Saved) {
         report.records = int(files.last().lines.size());
+        const QStringList formats = StationSettings::exportFormats(station.id);
+        if (!formats.isEmpty()) {
+            QStringList errors;
+            StationExport::write(dataFilePath, formats,
+                                 StationSettings::utcOffsetMinutes(station.id, options.utcOffset),
+                                 StationSettings::csvLocale(station.id), &errors);
+            // Like the text and Excel exports: the visit stands, the data file is saved.
+            for (const QString &e : qAsConst(errors))
+                qCWarning(lcWorker, "station %d: %s", station.id, qUtf8Printable(e));
+        }
         if (SharedResume *sharedResume = SharedResume::instance()) {
             // In the same step as the file: the point the file now holds,
             // under the lease the save was confirmed with.

@@ -3,6 +3,7 @@
 #include "leaseguard.h"
 #include "stationcompleteness.h"
 #include "stationmonitor.h"
+#include "store/stationsettings.h"
 #include "store/stationtablemodel.h"
 #include "store/workfolder.h"
 #include "worker.h"
@@ -351,8 +352,12 @@ void WorkerController::onWorkerVisitEnded(int id, bool hasError)
 {
     // The visit's last status is stored before its end is announced, unless
     // the database is busy: then the retry stores it.
-    if (!storeFailing)
+    if (!storeFailing) {
         flushStatuses();
+        // The workers read the station settings from memory; a change made
+        // with --station-setting while this collector runs counts from here.
+        StationSettings::reload();
+    }
     if (indexOfStation(id) >= 0)
         emit stationVisitEnded(id, hasError);
 }

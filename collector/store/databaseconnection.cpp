@@ -7,6 +7,7 @@
 #include "resumepoints.h"
 #include "stationleases.h"
 #include "stationstats.h"
+#include "stationsettings.h"
 #include "stationvisits.h"
 #include <QElapsedTimer>
 #include <QSet>
@@ -159,6 +160,7 @@ bool DatabaseConnection::connectToDatabase(const QString &databaseName, const QS
     StationStatsStore::createTable();
     ConfigHistory().createTable();
     StationVisits::createTable();
+    StationSettings::createTable();
     return true;
 }
 
@@ -193,6 +195,7 @@ bool DatabaseConnection::open(const DatabaseUrl &url)
     StationStatsStore::createTable();
     ConfigHistory().createTable();
     StationVisits::createTable();
+    StationSettings::createTable();
     // A collector that takes a station over starts where the last one saved;
     // its writes are checked against the leases.
     StationLeases(QString()).createTables();

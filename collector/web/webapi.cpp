@@ -1,11 +1,14 @@
 #include "webapi.h"
 
+#include "collection/collectionoptions.h"
 #include "collection/metricsfile.h"
 #include "collection/stationcompleteness.h"
 #include "nexil/excel/datalinereader.h"
 #include "nexil/files/gapfinder.h"
 #include "nexil/files/gapjson.h"
+#include "nexil/files/seriesexporter.h"
 #include "store/databaseconnection.h"
+#include "store/stationsettings.h"
 #include "store/stationstats.h"
 #include "store/stationvisits.h"
 #include "store/workfolder.h"
@@ -25,6 +28,7 @@
 #include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlQuery>
+#include <QTemporaryFile>
 #include <QVariant>
 
 #include <cmath>
@@ -959,8 +963,13 @@ WebResponse WebApi::data(const QString &code, const WebRequest &request)
     if (!parseRange(request, &from, &to, &problem))
         return WebResponse::error(400, problem);
     const QString format = request.query.value(QStringLiteral("format"), QStringLiteral("json"));
-    if (format != QLatin1String("json") && format != QLatin1String("csv") && format != QLatin1String("xlsx"))
-        return WebResponse::error(400, QStringLiteral("format is json, csv or xlsx"));
+    SeriesExporter::Format exchange = SeriesExporter::Format::Csv;
+    const bool exchangeFormat =
+        format != QLatin1String("csv") && format != QLatin1String("xlsx") &&
+        SeriesExporter::parseFormat(format, &exchange);
+    if (format != QLatin1String("json") && format != QLatin1String("csv") && format != QLatin1String("xlsx") &&
+        !exchangeFormat)
+        return WebResponse::error(400, QStringLiteral("format is json, csv, xlsx, waterml2 or zrxp"));
     // A workbook is made whole, so its range is bounded.
     if (format == QLatin1String("xlsx") && (!from.isValid() || !to.isValid() || from.daysTo(to) > 400))
         return WebResponse::error(
@@ -992,6 +1001,8 @@ WebResponse WebApi::data(const QString &code, const WebRequest &request)
         r.addHeader("Content-Disposition", "attachment; filename=\"" + code.toLatin1() + ".xlsx\"");
         return r;
     }
+    if (exchangeFormat)
+        return exchangeData(row.station, int(exchange), channels, from, to);
     const bool csv = format == QLatin1String("csv");
     auto stream =
         std::make_shared<DataStream>(filesOf(row.station), channels, all,
@@ -1013,6 +1024,45 @@ WebResponse WebApi::data(const QString &code, const WebRequest &request)
     WebResponse r;
     r.contentType = csv ? "text/csv; charset=utf-8" : "application/json";
     r.stream = [stream](char *buf, size_t size) { return stream->produce(buf, size); };
+    return r;
+}
+
+WebResponse WebApi::exchangeData(const DBStation &station, int format, const QList<int> &channels,
+                                 const QDateTime &from, const QDateTime &to)
+{
+    // The station's offset as the store has it now (another collector may
+    // have changed it).
+    store.run([](const QString &connection) { return StationSettings::reload(connection); });
+    const int offset = StationSettings::utcOffsetMinutes(
+        station.id, CollectionOptions::load(WorkFolder::current().settingsFile()).utcOffset);
+    // Written into a temporary file when the body is first asked for, then
+    // sent from it: a year of values is never held in memory.
+    struct Export
+    {
+        SeriesExporter exporter;
+        QStringList files;
+        QTemporaryFile file;
+        bool started = false;
+    };
+    auto e = std::make_shared<Export>();
+    e->exporter.setFormat(SeriesExporter::Format(format));
+    e->exporter.setUtcOffset(offset);
+    e->exporter.setChannels(channels.toVector());
+    e->exporter.setRange(from, to);
+    e->files = filesOf(station);
+    WebResponse r;
+    r.contentType = format == int(SeriesExporter::Format::WaterML2) ? "application/xml; charset=utf-8"
+                                                                    : "text/plain; charset=utf-8";
+    r.stream = [e](char *buf, size_t size) -> qint64 {
+        if (!e->started) {
+            e->started = true;
+            if (!e->file.open() || !e->exporter.run(e->files, &e->file) || !e->file.seek(0)) {
+                qCWarning(lcWeb, "export failed: %s", qUtf8Printable(e->exporter.errorText()));
+                return -1;
+            }
+        }
+        return e->file.read(buf, qint64(size));
+    };
     return r;
 }
 

@@ -5,10 +5,13 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QHash>
+#include <QList>
 #include <QString>
 
 #include <functional>
 #include <mutex>
+
+struct DBStation;
 
 class WebEvents;
 class WebStore;
@@ -67,6 +70,9 @@ private:
     WebResponse station(const QString &code);
     WebResponse visits(const QString &code, const WebRequest &request);
     WebResponse data(const QString &code, const WebRequest &request);
+    // format: a SeriesExporter::Format.
+    WebResponse exchangeData(const DBStation &station, int format, const QList<int> &channels,
+                             const QDateTime &from, const QDateTime &to);
     WebResponse gaps(const QString &code, const WebRequest &request);
     WebResponse events();
     WebResponse metrics();

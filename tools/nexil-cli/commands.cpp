@@ -2,6 +2,7 @@
 
 #include "configcheck.h"
 #include "devicesession.h"
+#include "exportcommand.h"
 #include "gapscommand.h"
 #include "nexil/configuration/configsnapshot.h"
 #include "nexil/configuration/recordjson.h"
@@ -469,6 +470,8 @@ int runCommand(const QCommandLineParser &parser)
     const QString command = args.first();
     if (command == "convert")
         return convertCommand(parser);
+    if (command == "export")
+        return exportCommand(parser);
     if (command == "gaps")
         return gapsCommand(parser);
 

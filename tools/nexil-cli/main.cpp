@@ -41,6 +41,12 @@ const char *const kDescription =
     "                                and the completeness per channel and per day; each file's setup\n"
     "                                holds until the next file's setup time. DATE: yyyy-MM-dd or\n"
     "                                yyyy-MM-ddTHH:mm; a bare --to date takes in the whole day\n"
+    "  export FILE.xml [FILE.xml ...] --format waterml2|zrxp|csv [--from DATE] [--to DATE]\n"
+    "         [--channels 0,2] [--utc-offset +03:00] [--locale C|tr|de] [--out PATH]\n"
+    "                                the instant values of a station's data files in an exchange\n"
+    "                                format; times carry the station's UTC offset (default +03:00);\n"
+    "                                --locale tr|de gives CSV with ';' and a decimal comma; --out\n"
+    "                                replaces PATH only once the whole file is written\n"
     "\n"
     "Date-times are printed as yyyy-MM-ddTHH:mm:ss (null when the device reports none).\n"
     "Every device call ends within six reply times and two seconds, answered or not.\n"
@@ -75,13 +81,18 @@ int main(int argc, char *argv[])
          "path or sqlite:PATH, or postgresql://...; as tqm510's --database).",
          "URL"},
         {"new", "password: the new password.", "NEW"},
-        {"from", "gaps: start of the range (default: the first value).", "DATE"},
-        {"to", "gaps: end of the range, inclusive (default: the last value).", "DATE"},
+        {"from", "gaps, export: start of the range (default: the first value).", "DATE"},
+        {"to", "gaps, export: end of the range, inclusive (default: the last value).", "DATE"},
         {"json", "gaps: print JSON instead of tables."},
+        {"format", "export: waterml2, zrxp or csv.", "FORMAT"},
+        {"channels", "export: channel numbers to write, such as 0,2 (default: all).", "LIST"},
+        {"utc-offset", "export: the station's UTC offset (default +03:00).", "OFFSET"},
+        {"locale", "export: CSV number format, C, tr or de (default C).", "LOCALE"},
+        {"out", "export: file to write (default: standard output).", "PATH"},
         {"verbose", "Show the library's debug messages on stderr."},
     });
     parser.addPositionalArgument("command", "identity, instant, read, download, upload, password, "
-                                            "factory-defaults, convert or gaps.");
+                                            "factory-defaults, convert, gaps or export.");
     if (!parser.parse(app.arguments())) {
         std::fprintf(stderr, "%s\n", qPrintable(parser.errorText()));
         return 2;

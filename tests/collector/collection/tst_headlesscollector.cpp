@@ -4,6 +4,7 @@
 #include "../common/smtpsink.h"
 #include "../common/stationfixtures.h"
 #include "store/databaseconnection.h"
+#include "store/stationsettings.h"
 #include "store/stationstats.h"
 #include "support/datatruth.h"
 
@@ -428,6 +429,21 @@ void tst_HeadlessCollector::addStationOption()
     QCOMPARE(good.exitCode(), 0);
     QCOMPARE(good.readAllStandardOutput(), QByteArray("1\tO'B1\n2\tC2\n"));
 
+    // Station settings: the code ends at the first comma, the value may hold more.
+    const auto setting = [this](const QStringList &texts) {
+        QStringList args;
+        for (const QString &t : texts)
+            args << QStringLiteral("--station-setting") << t;
+        QProcess p;
+        p.setWorkingDirectory(bin);
+        p.start(qEnvironmentVariable("TQM510"), args);
+        return p.waitForFinished(10000) ? p.exitCode() : -1;
+    };
+    QCOMPARE(setting({"C2,exportFormats=waterml2,csv", "C2,utcOffset=+02:00"}), 0);
+    QCOMPARE(setting({"C2,utcOffset=2"}), 1);
+    QCOMPARE(setting({"NOPE,utcOffset=+01:00"}), 1);
+    QCOMPARE(setting({"C2"}), 1);
+
     DatabaseConnection db;
     QVERIFY(db.connectToDatabase(dir->filePath(QStringLiteral("data/data.db")), QString(), 0, QString(),
                                  QString()));
@@ -439,6 +455,9 @@ void tst_HeadlessCollector::addStationOption()
     QCOMPARE(stations.at(1).ip, QStringLiteral("modem.example.org"));
     QCOMPARE(stations.at(1).port, 5000);
     QCOMPARE(stations.at(1).file_path, QStringLiteral("/srv/c2"));
+    QCOMPARE(StationSettings::exportFormats(stations.at(1).id), (QStringList{"waterml2", "csv"}));
+    QCOMPARE(StationSettings::utcOffsetMinutes(stations.at(1).id, QString()), 120);
+    QVERIFY(StationSettings::exportFormats(stations.at(0).id).isEmpty());
 }
 
 void tst_HeadlessCollector::stopWhileSaveWaitsForFileLock()

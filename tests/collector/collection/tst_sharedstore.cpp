@@ -10,6 +10,7 @@
 #include "collection/workercontroller.h"
 #include "store/databaseconnection.h"
 #include "store/resumepoints.h"
+#include "store/stationsettings.h"
 #include "store/stationtablemodel.h"
 #include "store/storefollower.h"
 #include "support/datatruth.h"
@@ -139,6 +140,10 @@ void tst_SharedStore::stationsOnTheServer()
     stations[1].active = true;
     QVERIFY(DatabaseConnection::updateStations({stations.at(1)}));
     QVERIFY(DatabaseConnection::deleteStation(a));
+    QString why;
+    QVERIFY(StationSettings::setValue(b, QStringLiteral("utcOffset"), QStringLiteral("+04:00"), &why));
+    QVERIFY2(StationSettings::setValue(b, QStringLiteral("utcOffset"), QStringLiteral("+02:00"), &why),
+             qPrintable(why));
     DatabaseConnection::close();
 
     // Opened again, the table is there and keeps its rows.
@@ -149,6 +154,9 @@ void tst_SharedStore::stationsOnTheServer()
     QSqlQuery status(QStringLiteral("SELECT status FROM stations WHERE id = 2"));
     QVERIFY(status.next());
     QCOMPARE(status.value(0).toString(), QStringLiteral("Veri indirildi"));
+    // The station settings' table on the server: the second value replaced the first.
+    QVERIFY(StationSettings::reload());
+    QCOMPARE(StationSettings::utcOffsetMinutes(2, QString()), 120);
 }
 
 void tst_SharedStore::lostServerKeepsTheWriteUntilItIsBack()

@@ -294,6 +294,19 @@ void tst_WebApi::collectorServesEveryRouteWithTheFilesValues()
         }
     }
     QCOMPARE(fromJson, ins);
+    // The exchange formats hold the same values, each once, with the
+    // default offset.
+    int instants = 0;
+    for (int n : qAsConst(ins))
+        instants += n;
+    const Reply zrxp = client.request("GET", "/api/v1/stations/H01/data?format=zrxp");
+    QCOMPARE(zrxp.status, 200);
+    QVERIFY(zrxp.body.contains("#TZUTC+03:00|*|"));
+    QCOMPARE(zrxp.body.count('\n') - zrxp.body.count('#'), instants);
+    const Reply wml = client.request("GET", "/api/v1/stations/H01/data?format=waterml2");
+    QCOMPARE(wml.status, 200);
+    QVERIFY(wml.header("content-type").startsWith("application/xml"));
+    QCOMPARE(wml.body.count("+03:00</wml2:time>"), instants);
     // One channel and a range select; the range's edges are inclusive.
     const int channel = *channelsSaved.constBegin();
     const QString first =

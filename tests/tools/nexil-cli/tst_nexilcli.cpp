@@ -70,6 +70,7 @@ private slots:
     void password_oldOneStopsWorking();
     void convert_writesAWorkbookOrSaysWhy();
     void gaps_listsTheHolesOfAFile();
+    void export_replacesTheOutputOnlyWhenWhole();
 
 private:
     SimProcess *sim = nullptr;
@@ -181,6 +182,12 @@ void tst_NexilCli::usageErrors_exitTwo_data()
     QTest::newRow("gaps bad date") << QStringList{"gaps", "a.xml", "--from", "1.3.2026"};
     QTest::newRow("gaps range backwards")
         << QStringList{"gaps", "a.xml", "--from", "2026-03-02", "--to", "2026-03-01"};
+    QTest::newRow("export without format") << QStringList{"export", "a.xml"};
+    QTest::newRow("export bad offset")
+        << QStringList{"export", "a.xml", "--format", "csv", "--utc-offset", "3"};
+    QTest::newRow("export bad locale") << QStringList{"export", "a.xml", "--format", "csv", "--locale", "fr"};
+    QTest::newRow("export bad channels")
+        << QStringList{"export", "a.xml", "--format", "zrxp", "--channels", "a"};
 }
 
 void tst_NexilCli::usageErrors_exitTwo()
@@ -483,6 +490,45 @@ void tst_NexilCli::gaps_listsTheHolesOfAFile()
     QCOMPARE(run.json().value("from"), QJsonValue("2026-03-29T02:30"));
     run = cli({"gaps", spring}, berlin);
     QVERIFY2(run.out.contains("Errors"), run.out);
+}
+
+void tst_NexilCli::export_replacesTheOutputOnlyWhenWhole()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("D15A012_01032026.xml");
+    QVERIFY(datafile::write(path, {{0, "SV", "Su Seviyesi", "cm", 60}, {1, "YG", "Yağış", "mm", 60}},
+                            {{0, "INS", "2026-03-01", "10:00", 1.5},
+                             {1, "INS", "2026-03-01", "10:00", 2.25},
+                             {0, "INS", "2026-03-01", "11:00", -9999},
+                             {1, "INS", "2026-03-02", "11:00", 3}}));
+    const QString out = dir.filePath("out.csv");
+    Run run = cli({"export", path, "--format", "csv", "--locale", "de", "--channels", "0", "--to",
+                   "2026-03-01", "--utc-offset", "+01:00", "--out", out});
+    QVERIFY2(run.status == 0, run.err);
+    QFile csv(out);
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    QCOMPARE(csv.readAll(),
+             QByteArray("\xEF\xBB\xBFtime;Su Seviyesi (cm)\r\n2026-03-01T10:00:00+01:00;1,5000\r\n"
+                        "2026-03-01T11:00:00+01:00;\r\n"));
+    csv.close();
+
+    // A file that fails half-way leaves the earlier output as it was.
+    QFile broken(dir.filePath("broken.xml"));
+    QVERIFY(broken.open(QIODevice::WriteOnly));
+    broken.write("<device><data><line channel=\"0\" dataType=\"INS\"");
+    broken.close();
+    run = cli({"export", path, broken.fileName(), "--format", "waterml2", "--out", out});
+    QCOMPARE(run.status, 1);
+    QVERIFY(run.err.contains("broken.xml"));
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    QVERIFY(csv.readAll().startsWith("\xEF\xBB\xBFtime;"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 3);
+
+    run = cli({"export", path, "--format", "zrxp"});
+    QVERIFY2(run.status == 0, run.err);
+    QVERIFY2(run.out.contains("#TZUTC+03:00|*|\n#LAYOUT(timestamp,value)|*|\n20260301100000 1.5000\n"
+                              "20260301110000 -777\n"),
+             run.out);
 }
 
 QTEST_GUILESS_MAIN(tst_NexilCli)
