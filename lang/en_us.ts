@@ -161,6 +161,45 @@
     </message>
 </context>
 <context>
+    <name>ConfigHistoryDialog</name>
+    <message>
+        <source>Configuration History: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Source</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Actor</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Change</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Changed at the station</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>First configuration read</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No change</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Configuration History...</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>DialogGraphic</name>
     <message>
         <source>Grafik</source>
@@ -420,26 +459,6 @@
     <message>
         <source>Please type a correct port number!</source>
         <translation>Please type a correct port number!</translation>
-    </message>
-    <message>
-        <source>Read From Device</source>
-        <translation>Read From Device</translation>
-    </message>
-    <message>
-        <source>Connecting to station..</source>
-        <translation>Connecting to station..</translation>
-    </message>
-    <message>
-        <source>Reading device identity..</source>
-        <translation>Reading device identity..</translation>
-    </message>
-    <message>
-        <source>Nexil Error</source>
-        <translation>Nexil Error</translation>
-    </message>
-    <message>
-        <source>Socket Error</source>
-        <translation>Socket Error</translation>
     </message>
     <message>
         <source>E-Mail Error</source>
@@ -1073,6 +1092,10 @@ The database said: %2</source>
     <message>
         <source>Memory may overwrite unread data on %1</source>
         <translation>Memory may overwrite unread data on %1</translation>
+    </message>
+    <message>
+        <source>Configuration changed at the station: %1</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>

@@ -161,6 +161,45 @@
     </message>
 </context>
 <context>
+    <name>ConfigHistoryDialog</name>
+    <message>
+        <source>Configuration History: %1</source>
+        <translation>Yapılandırma Geçmişi: %1</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation>Zaman</translation>
+    </message>
+    <message>
+        <source>Source</source>
+        <translation>Kaynak</translation>
+    </message>
+    <message>
+        <source>Actor</source>
+        <translation>Yapan</translation>
+    </message>
+    <message>
+        <source>Change</source>
+        <translation>Değişiklik</translation>
+    </message>
+    <message>
+        <source>Changed at the station</source>
+        <translation>İstasyonda değiştirildi</translation>
+    </message>
+    <message>
+        <source>First configuration read</source>
+        <translation>İlk okunan yapılandırma</translation>
+    </message>
+    <message>
+        <source>No change</source>
+        <translation>Değişiklik yok</translation>
+    </message>
+    <message>
+        <source>Configuration History...</source>
+        <translation>Yapılandırma Geçmişi...</translation>
+    </message>
+</context>
+<context>
     <name>DialogGraphic</name>
     <message>
         <source>Grafik</source>
@@ -420,26 +459,6 @@
     <message>
         <source>Please type a correct port number!</source>
         <translation>Lütfen geçerli bir port numarası yazın!</translation>
-    </message>
-    <message>
-        <source>Read From Device</source>
-        <translation>Cihazdan Oku</translation>
-    </message>
-    <message>
-        <source>Connecting to station..</source>
-        <translation>İstasyona bağlanılıyor..</translation>
-    </message>
-    <message>
-        <source>Reading device identity..</source>
-        <translation>Cihaz kimliği okunuyor..</translation>
-    </message>
-    <message>
-        <source>Nexil Error</source>
-        <translation>Nexil Hatası</translation>
-    </message>
-    <message>
-        <source>Socket Error</source>
-        <translation>Soket Hatası</translation>
     </message>
     <message>
         <source>E-Mail Error</source>
@@ -1080,6 +1099,10 @@ Veritabanının yanıtı: %2</translation>
     <message>
         <source>Memory may overwrite unread data on %1</source>
         <translation>Bellek, okunmamış verilerin üzerine %1 tarihinde yazabilir</translation>
+    </message>
+    <message>
+        <source>Configuration changed at the station: %1</source>
+        <translation>Yapılandırma istasyonda değiştirildi: %1</translation>
     </message>
 </context>
 <context>
