@@ -117,8 +117,7 @@ QString stationsTable(bool server)
                           "export_text INTEGER NOT NULL DEFAULT (1), "
                           "export_excel INTEGER NOT NULL DEFAULT (1), "
                           "status TEXT, "
-                          "download_data INTEGER NOT NULL DEFAULT(1), "
-                          "has_error INTEGER NOT NULL DEFAULT (0))")
+                          "download_data INTEGER NOT NULL DEFAULT(1))")
         .arg(server ? QStringLiteral("id SERIAL PRIMARY KEY")
                     : QStringLiteral("id INTEGER PRIMARY KEY AUTOINCREMENT"));
 }
@@ -244,20 +243,15 @@ bool DatabaseConnection::createTable()
         qCDebug(lcStore, "Last Querry   : %s", qUtf8Printable(query.lastQuery().simplified()));
         return false;
     }
-    // Stores made before the error flag was kept with the status get its
-    // column; where that is not allowed (a read-only file, a role without
-    // the right) statuses are stored without it.
-    const QString probe = QStringLiteral("SELECT has_error FROM stations LIMIT 1");
-    if (isPostgreSQL()) {
-        if (!query.exec(QStringLiteral(
-                "ALTER TABLE stations ADD COLUMN IF NOT EXISTS has_error INTEGER NOT NULL DEFAULT 0")))
-            qCDebug(lcStore, "Database Error: %s", qUtf8Printable(query.lastError().text()));
-    } else if (!query.exec(probe)) {
-        if (!query.exec(
-                QStringLiteral("ALTER TABLE stations ADD COLUMN has_error INTEGER NOT NULL DEFAULT 0")))
-            qCDebug(lcStore, "Database Error: %s", qUtf8Printable(query.lastError().text()));
-    }
-    errorFlagStored() = query.exec(probe);
+    // The error flag goes with the status, in a table of its own: the
+    // stations table keeps the columns other programs read. Where the table
+    // cannot be made (a read-only file, a role without the right) statuses
+    // are stored without it.
+    if (!query.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS station_errors("
+                                   "station_id INTEGER PRIMARY KEY, "
+                                   "has_error INTEGER NOT NULL DEFAULT 0)")))
+        qCDebug(lcStore, "Database Error: %s", qUtf8Printable(query.lastError().text()));
+    errorFlagStored() = query.exec(QStringLiteral("SELECT has_error FROM station_errors LIMIT 1"));
     return true;
 }
 
@@ -299,7 +293,10 @@ QList<DBStation> DatabaseConnection::readStations(bool withStatus, bool *ok, con
                                          : QSqlDatabase::database(connection, false));
     if (ok)
         *ok = false;
-    const QString statement = QStringLiteral("SELECT * FROM stations ORDER BY id");
+    const QString statement =
+        errorFlagStored() ? QStringLiteral("SELECT s.*, e.has_error AS has_error FROM stations s "
+                                           "LEFT JOIN station_errors e ON e.station_id = s.id ORDER BY s.id")
+                          : QStringLiteral("SELECT * FROM stations ORDER BY id");
     // Only the default connection is opened again here; the others' owners do it.
     if (!query.exec(statement) &&
         !(connection.isEmpty() && isPostgreSQL() && reconnect() && query.exec(statement))) {
@@ -473,11 +470,7 @@ QString DatabaseConnection::leaseHolderName()
 
 QString DatabaseConnection::statusUpdateStatement(qint64 leaseEpoch)
 {
-    const QString update =
-        errorFlagStored()
-            ? QStringLiteral(
-                  "UPDATE stations SET status = ?, last_connection_time = ?, has_error = ? WHERE id = ?")
-            : QStringLiteral("UPDATE stations SET status = ?, last_connection_time = ? WHERE id = ?");
+    const QString update = QStringLiteral("UPDATE stations SET status = ?, last_connection_time = ? WHERE id = ?");
     // On a shared store, only while the lease the visit ran under is still
     // this collector's: a collector that lost the station writes nothing.
     if (leaseHolder().isEmpty() || !isPostgreSQL())
@@ -492,8 +485,6 @@ bool DatabaseConnection::writeStatus(const DBStation &station, QSqlError *error)
     query.addBindValue(text(station.status));
     query.addBindValue(
         text(QLocale::c().toString(station.last_connection_time, QLatin1String(dateTimeFormat))));
-    if (errorFlagStored())
-        query.addBindValue(station.has_error ? 1 : 0);
     query.addBindValue(station.id);
     if (!leaseHolder().isEmpty() && isPostgreSQL()) {
         for (const QVariant &v : StationLeases::fenceValues(station.id, leaseHolder(), station.lease_epoch))
@@ -503,6 +494,20 @@ bool DatabaseConnection::writeStatus(const DBStation &station, QSqlError *error)
         logFailure(query);
         if (error)
             *error = query.lastError();
+        return false;
+    }
+    // No row: the station is gone or, on a shared store, no longer ours.
+    if (!errorFlagStored() || query.numRowsAffected() <= 0)
+        return true;
+    QSqlQuery flag;
+    flag.prepare(QStringLiteral("INSERT INTO station_errors(station_id, has_error) VALUES(?, ?) "
+                                "ON CONFLICT(station_id) DO UPDATE SET has_error = excluded.has_error"));
+    flag.addBindValue(station.id);
+    flag.addBindValue(station.has_error ? 1 : 0);
+    if (!flag.exec()) {
+        logFailure(flag);
+        if (error)
+            *error = flag.lastError();
         return false;
     }
     return true;
@@ -567,6 +572,12 @@ bool DatabaseConnection::deleteStation(int id)
     if (!query.exec()) {
         logFailure(query);
         return false;
+    }
+    if (errorFlagStored()) {
+        query.prepare(QStringLiteral("DELETE FROM station_errors WHERE station_id = ?"));
+        query.addBindValue(id);
+        if (!query.exec())
+            logFailure(query);
     }
     return true;
 }

@@ -502,7 +502,13 @@ ConfigSnapshot SetupDialog::workingSnapshot() const
 void SetupDialog::readBack()
 {
     disconnectNexilSlots();
-    form->txtSendStatus->setText(tr("Reading back what the device took\nLütfen bekleyin.."));
+    const QString reading = tr("Reading back what the device took\nLütfen bekleyin..");
+    // A refusal stays in sight while the device is read.
+    const QList<Upload> planned = m_ledger->planned();
+    const bool refused = std::any_of(planned.cbegin(), planned.cend(), [this](Upload u) {
+        return m_ledger->outcome(u) == UploadLedger::Refused;
+    });
+    form->txtSendStatus->setText(refused ? m_ledger->report() + QLatin1Char('\n') + reading : reading);
     m_upload->readBack();
 }
 

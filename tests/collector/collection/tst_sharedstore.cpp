@@ -81,6 +81,9 @@ void tst_SharedStore::cleanup()
         QSqlQuery().exec(QStringLiteral("DROP TABLE IF EXISTS collectors"));
         QSqlQuery().exec(QStringLiteral("DROP TABLE IF EXISTS station_stats"));
         QSqlQuery().exec(QStringLiteral("DROP TABLE IF EXISTS station_config"));
+        QSqlQuery().exec(QStringLiteral("DROP TABLE IF EXISTS station_errors"));
+        QSqlQuery().exec(QStringLiteral("DROP TABLE IF EXISTS station_visits"));
+        QSqlQuery().exec(QStringLiteral("DROP TABLE IF EXISTS station_settings"));
         DatabaseConnection::close();
     }
 }

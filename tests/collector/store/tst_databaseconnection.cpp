@@ -114,8 +114,7 @@ void tst_DatabaseConnection::createsTableOnFreshDatabase()
                                  "export_text",
                                  "export_excel",
                                  "status",
-                                 "download_data",
-                                 "has_error"}));
+                                 "download_data"}));
     QCOMPARE(types.at(0), QStringLiteral("INTEGER"));
     QCOMPARE(types.at(1), QStringLiteral("TEXT"));
     QCOMPARE(notNull.mid(1, 3), QStringList({"1", "1", "1"}));

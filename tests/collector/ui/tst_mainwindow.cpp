@@ -812,7 +812,9 @@ void tst_MainWindow::toolBarActsOnlyOnASelectedRowAndSaysWhatFailed()
     }
     QSqlDatabase::removeDatabase(QStringLiteral("locker"));
     QTRY_VERIFY(!store->isVisible());
-    QSqlQuery q(QStringLiteral("SELECT status, has_error FROM stations WHERE id = %1").arg(a));
+    QSqlQuery q(QStringLiteral("SELECT s.status, e.has_error FROM stations s "
+                               "JOIN station_errors e ON e.station_id = s.id WHERE s.id = %1")
+                    .arg(a));
     QVERIFY(q.next());
     QCOMPARE(q.value(0).toString(), status.status);
     QVERIFY(q.value(1).toBool());
