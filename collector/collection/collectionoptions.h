@@ -29,6 +29,10 @@ struct CollectionOptions
     // A login over a connection without TLS only when this is set.
     bool smtpAllowPlainLogin = false;
 
+    // Visits in flight at once over all stations (0: no limit): thousands
+    // of conversations at the same second only slow each other down.
+    int maxVisitsInFlight = 32;
+
     // Length of one of the minutes above; tests shorten it.
     int minuteMs = 60000;
 

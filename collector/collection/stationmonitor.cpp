@@ -1,9 +1,11 @@
 #include "stationmonitor.h"
 
 #include "alertpolicy.h"
+#include "mainloopprobe.h"
 #include "memoryforecast.h"
 #include "metricsfile.h"
 #include "smtpmailer.h"
+#include "stationrows.h"
 #include "store/stationtablemodel.h"
 
 #include "collectorlogging.h"
@@ -17,6 +19,7 @@
 StationMonitor::StationMonitor(StationTableModel *model, const CollectionOptions &options, QObject *parent)
     : QObject(parent), model(model), opts(options)
 {
+    rowIndex = new StationRows(model, this);
     qRegisterMetaType<VisitReport>("VisitReport");
     qRegisterMetaType<StationStats>("StationStats");
     all = StationStatsStore::load();
@@ -92,6 +95,19 @@ void StationMonitor::setMetricsFile(const QString &path)
     if (path.isEmpty())
         return;
     metrics = new MetricsFile(path, this);
+    // The figures are put together when the file is written, at most every
+    // few seconds, not after each visit.
+    metrics->setSource([this] {
+        QList<MetricsFile::Entry> entries;
+        const QList<DBStation> stations = model->stations();
+        entries.reserve(stations.size());
+        for (const DBStation &st : stations)
+            entries.append({st.code, stats(st.id)});
+        return entries;
+    });
+    if (!lagProbe)
+        lagProbe = new MainLoopProbe(this);
+    metrics->setLagSource([probe = lagProbe] { return probe->maxLagSeconds(); });
     updateMetrics();
 }
 
@@ -269,14 +285,8 @@ bool StationMonitor::store(const DBStation &station, const VisitReport &report)
 
 void StationMonitor::updateMetrics()
 {
-    if (!metrics)
-        return;
-    QList<MetricsFile::Entry> entries;
-    const QList<DBStation> stations = model->stations();
-    for (const DBStation &st : stations)
-        entries.append({st.code, stats(st.id)});
-    metrics->setStations(entries);
-    metrics->requestWrite();
+    if (metrics)
+        metrics->requestWrite();
 }
 
 QPair<QString, QString> StationMonitor::alertMail(const QString &kind, const DBStation &station,
@@ -336,12 +346,10 @@ QStringList StationMonitor::alertsDue(const DBStation &station, StationStats &s,
 
 bool StationMonitor::findStation(int id, DBStation *station) const
 {
-    const QList<DBStation> stations = model->stations();
-    const auto found =
-        std::find_if(stations.cbegin(), stations.cend(), [&](const DBStation &s) { return s.id == id; });
-    if (found == stations.cend())
+    const int row = rowIndex->row(id);
+    if (row < 0)
         return false;
-    *station = *found;
+    *station = model->stations().at(row);
     return true;
 }
 

@@ -14,7 +14,9 @@
 #include <functional>
 #include <memory>
 
+class MainLoopProbe;
 class MetricsFile;
+class StationRows;
 class QTimer;
 class StationTableModel;
 
@@ -35,6 +37,8 @@ public:
     // Writes the metrics to `path` from now on; empty stops it.
     void setMetricsFile(const QString &path);
     MetricsFile *metricsFile() const { return metrics; }
+    // Measures the main loop's lag for the metrics file (set with it).
+    MainLoopProbe *mainLoopProbe() const { return lagProbe; }
     // Share (0..1) of the values expected over a station's last 30 days that
     // its data files hold, negative when nothing was expected; asked after
     // each successful visit; *error says why it could not be worked out
@@ -104,6 +108,8 @@ private:
     int retryMs = 1000;
     static constexpr int retryMaxMs = 30000;
     MetricsFile *metrics = nullptr;
+    MainLoopProbe *lagProbe = nullptr;
+    StationRows *rowIndex = nullptr;
     QThreadPool mailPool;
     // Set to end the mails on their way.
     std::shared_ptr<std::atomic_bool> mailAbort = std::make_shared<std::atomic_bool>(false);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "collection/savedvalues.h"
+
 #include <QDateTime>
 #include <QMetaType>
 #include <QString>
@@ -31,6 +33,8 @@ struct VisitReport
     QDateTime clockAttempt;
     // The device's memory fill in percent, NaN when it did not report it.
     double memoryFill = std::nan("");
+    // What the visit saved, for the completeness counts.
+    SavedValues saved;
 
     bool failed() const { return result != Success && result != Interrupted; }
 };

@@ -1,4 +1,5 @@
 #include "databaseconnection.h"
+#include "stationdaycounts.h"
 
 #include <QLocale>
 
@@ -139,6 +140,7 @@ bool DatabaseConnection::connectToDatabase(const QString &databaseName, const QS
         return false;
     // The statistics are an extra: the stations can be collected without them.
     StationStatsStore::createTable();
+    StationDayCounts::createTable();
     return true;
 }
 
@@ -171,6 +173,7 @@ bool DatabaseConnection::open(const DatabaseUrl &url)
     if (!createTable())
         return false;
     StationStatsStore::createTable();
+    StationDayCounts::createTable();
     // A collector that takes a station over starts where the last one saved;
     // its writes are checked against the leases.
     StationLeases(QString()).createTables();
