@@ -122,6 +122,7 @@ int main(int argc, char *argv[])
     QProcess collector;
     collector.setWorkingDirectory(dir.filePath(QStringLiteral("bin")));
     collector.setStandardOutputFile(dir.filePath(QStringLiteral("collector.log")));
+    collector.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     QElapsedTimer wall;
     wall.start();
     collector.start(command.takeFirst(), command);

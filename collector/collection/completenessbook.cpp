@@ -231,6 +231,10 @@ void CompletenessBook::onVisitReport(VisitReport report)
     // Someone else wrote the file, or the values went into another one.
     if (found == states.end() || found->file != saved.file || found->size != saved.sizeBefore ||
         found->modified != saved.modifiedBefore) {
+        qCDebug(lcMonitor, "station %d counted again: %s", report.id,
+                found == states.end()       ? "no counts yet"
+                : found->file != saved.file ? "another file"
+                                            : "the file changed");
         recount(station);
         return;
     }
@@ -252,6 +256,7 @@ double CompletenessBook::share(const DBStation &station, const QDateTime &now, Q
 {
     Q_UNUSED(error)
     if (!states.contains(station.id)) {
+        qCDebug(lcMonitor, "station %d counted: no counts yet", station.id);
         recount(station);
         return -1;
     }
