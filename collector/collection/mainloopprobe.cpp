@@ -1,5 +1,7 @@
 #include "mainloopprobe.h"
 
+#include "collectorlogging.h"
+
 #include <QTimer>
 
 MainLoopProbe::MainLoopProbe(QObject *parent) : QObject(parent)
@@ -11,7 +13,15 @@ MainLoopProbe::MainLoopProbe(QObject *parent) : QObject(parent)
     timer->setInterval(intervalMs);
     connect(timer, &QTimer::timeout, this, &MainLoopProbe::onTick);
     clock.start();
-    timer->start();
+    // Measured from the first pass of the loop: what the program does before
+    // it enters its loop is no lag.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            lastTick = clock.elapsed();
+            timer->start();
+        },
+        Qt::QueuedConnection);
 }
 
 void MainLoopProbe::setIntervalMs(int ms)
@@ -26,6 +36,8 @@ void MainLoopProbe::onTick()
     const qint64 now = clock.elapsed();
     const qint64 lag = qMax<qint64>(0, now - lastTick - intervalMs);
     lastTick = now;
+    if (lag >= 50)
+        qCDebug(lcMonitor, "main loop %lld ms late", lag);
     const qint64 second = now / 1000;
     const int slot = int(second % 60);
     if (secondOf.at(slot) != second) {
