@@ -20,7 +20,7 @@ bool VisitSlots::acquire(QObject *owner)
     QMutexLocker lock(&mutex);
     if (holders.contains(owner))
         return true;
-    if (line.contains(owner))
+    if (closed || line.contains(owner))
         return false;
     if (max <= 0 || (holders.size() < max && line.isEmpty())) {
         holders.insert(owner);
@@ -46,8 +46,16 @@ void VisitSlots::cancel(QObject *owner)
         grantWaiting();
 }
 
+void VisitSlots::close()
+{
+    QMutexLocker lock(&mutex);
+    closed = true;
+}
+
 void VisitSlots::grantWaiting()
 {
+    if (closed)
+        return;
     // Under the mutex: an owner leaves the line (cancel) before it is
     // deleted, so whoever is called here still exists.
     while (!line.isEmpty() && (max <= 0 || holders.size() < max)) {

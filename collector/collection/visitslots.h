@@ -24,6 +24,9 @@ public:
     void release(QObject *owner);
     // The owner ends: its slot given back, its place in line given up.
     void cancel(QObject *owner);
+    // The collection stops: no slot is handed out any more, so that a worker
+    // whose stop is still on its way does not start a visit.
+    void close();
 
     int inFlight() const;
     int waiting() const;
@@ -36,6 +39,7 @@ private:
     mutable QMutex mutex;
     int max = 0;
     int highest = 0;
+    bool closed = false;
     QSet<QObject *> holders;
     QList<QObject *> line;
 };

@@ -2,6 +2,7 @@
 
 #include "completenessbook.h"
 #include "leaseguard.h"
+#include "memorytrim.h"
 #include "stationmonitor.h"
 #include "store/stationtablemodel.h"
 #include "store/workfolder.h"
@@ -42,6 +43,7 @@ WorkerController::WorkerController(StationTableModel *model, const CollectionOpt
         [book = completeness](const DBStation &station, const QDateTime &now, QString *error) {
             return book->share(station, now, error);
         });
+    memoryTrim = new MemoryTrim(this);
     registerDBStation();
     visitSlots = std::make_shared<VisitSlots>(opts.maxVisitsInFlight);
     routeCommands();
@@ -197,6 +199,8 @@ void WorkerController::pauseCollecting()
 bool WorkerController::stopCollecting(int timeoutMs)
 {
     collecting = false;
+    // A worker stopped first would pass its slot to one not told yet.
+    visitSlots->close();
     emit workerStopCollecting(0);
     // A worker blocked in a save never sees the queued stop until the save
     // ends; the interruption reaches it there.
@@ -390,6 +394,7 @@ QList<int> WorkerController::storeRowByRow(const QList<int> &rows, const QList<D
 
 void WorkerController::onWorkerVisitEnded(int id, bool hasError)
 {
+    memoryTrim->visitEnded();
     // The visit's last status is stored before its end is announced, unless
     // the database is busy: then the retry stores it.
     if (!storeFailing)

@@ -15,6 +15,7 @@
 
 class CompletenessBook;
 class LeaseGuard;
+class MemoryTrim;
 class QThread;
 class QTimer;
 class StationMonitor;
@@ -126,6 +127,7 @@ private:
     CollectionOptions opts;
     StationMonitor *stationMonitor = nullptr;
     CompletenessBook *completeness = nullptr;
+    MemoryTrim *memoryTrim = nullptr;
     bool collecting = false;
     QList<QThread *> threads;
     // Statuses wait here for the end of the current pass of the event loop,

@@ -516,10 +516,9 @@ void tst_WorkerController::stopWhileWaitingForASlot()
 {
     // The only slot is held by a silent logger; the others wait in line
     // when the stop comes, and their threads end all the same.
-    SilentDevice silent;
-    addStation(silent.serverPort());
-    for (int i = 0; i < 3; ++i)
-        addStation(closedPort());
+    SilentDevice silent[4];
+    for (SilentDevice &d : silent)
+        addStation(d.serverPort());
     CollectionOptions options;
     options.maxVisitsInFlight = 1;
     StationTableModel model;
@@ -527,13 +526,20 @@ void tst_WorkerController::stopWhileWaitingForASlot()
     QSignalSpy ended(controller, &WorkerController::stationVisitEnded);
     const std::shared_ptr<VisitSlots> visitSlots = controller->visitSlotsInUse();
     controller->startCollecting();
-    QTRY_COMPARE(silent.connections, 1);
+    const auto connections = [&] {
+        int n = 0;
+        for (const SilentDevice &d : silent)
+            n += d.connections;
+        return n;
+    };
+    QTRY_COMPARE(connections(), 1);
     QTRY_COMPARE(visitSlots->waiting(), 3);
     QVERIFY(controller->stopCollecting(5000));
     QCOMPARE(controller->threadCount(), 0);
     QCOMPARE(visitSlots->inFlight(), 0);
     QCOMPARE(visitSlots->waiting(), 0);
     // Nobody in line got to visit.
+    QCOMPARE(connections(), 1);
     QCOMPARE(ended.count(), 1);
     delete controller;
 }
