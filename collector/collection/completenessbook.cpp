@@ -54,6 +54,7 @@ CompletenessBook::CompletenessBook(QObject *parent) : QObject(parent)
 
 CompletenessBook::~CompletenessBook()
 {
+    writePending();
     pool.clear();
     pool.waitForDone();
 }
@@ -242,14 +243,32 @@ void CompletenessBook::onVisitReport(VisitReport report)
     const QVector<StationDayCounts::Count> counts = countNew(saved, &next.marks);
     next.size = saved.sizeAfter;
     next.modified = saved.modifiedAfter;
-    const QDate keepFrom = report.ended.isValid() ? report.ended.date().addDays(1 - windowDays) : QDate();
-    if (!StationDayCounts::add(report.id, counts, next, keepFrom)) {
-        // Counted from the files once the store takes it again.
-        qCWarning(lcMonitor, "completeness counts of station %d not stored", report.id);
-        states.remove(report.id);
-        return;
-    }
     *found = next;
+    // Stored with the others of this pass of the loop, in one transaction.
+    StationDayCounts::Addition &a = pending[report.id];
+    a.stationId = report.id;
+    a.counts += counts;
+    a.state = next;
+    a.keepFrom = report.ended.isValid() ? report.ended.date().addDays(1 - windowDays) : QDate();
+    if (!writeScheduled) {
+        writeScheduled = true;
+        QMetaObject::invokeMethod(this, &CompletenessBook::writePending, Qt::QueuedConnection);
+    }
+}
+
+void CompletenessBook::writePending()
+{
+    writeScheduled = false;
+    if (pending.isEmpty())
+        return;
+    const QList<StationDayCounts::Addition> additions = pending.values();
+    pending.clear();
+    if (!StationDayCounts::addAll(additions)) {
+        // Counted from the files once the store takes them again.
+        qCWarning(lcMonitor, "completeness counts of %d stations not stored", int(additions.size()));
+        for (const StationDayCounts::Addition &a : additions)
+            states.remove(a.stationId);
+    }
 }
 
 double CompletenessBook::share(const DBStation &station, const QDateTime &now, QString *error)
@@ -261,8 +280,19 @@ double CompletenessBook::share(const DBStation &station, const QDateTime &now, Q
         return -1;
     }
     qint64 expected = 0, present = 0;
-    if (!StationDayCounts::window(station.id, now.date().addDays(1 - windowDays), &expected, &present))
+    const QDate from = now.date().addDays(1 - windowDays);
+    if (!StationDayCounts::window(station.id, from, &expected, &present))
         return -1;
+    // What is still on its way to the store counts too.
+    const auto waiting = pending.constFind(station.id);
+    if (waiting != pending.constEnd()) {
+        for (const StationDayCounts::Count &c : waiting->counts) {
+            if (c.day >= from) {
+                expected += c.expected;
+                present += c.present;
+            }
+        }
+    }
     if (expected <= 0)
         return -1;
     return qMin(1.0, double(present) / double(expected));
@@ -295,6 +325,8 @@ void CompletenessBook::startRecount(const DBStation &station)
 void CompletenessBook::onRecounted(int id, const Recount &result)
 {
     running.remove(id);
+    // Counted before the recount began: the files it read hold them.
+    pending.remove(id);
     bool ok = result.error.isEmpty();
     if (ok) {
         ok = StationDayCounts::replace(id, result.counts, result.state);

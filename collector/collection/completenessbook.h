@@ -59,6 +59,8 @@ signals:
 
 private:
     void startRecount(const DBStation &station);
+    // Stores the counts of the visits since the last call.
+    void writePending();
     void onRecounted(int id, const Recount &result);
 
     int windowDays = 30;
@@ -67,4 +69,6 @@ private:
     QSet<int> running;
     QHash<int, DBStation> again;
     QThreadPool pool;
+    QHash<int, StationDayCounts::Addition> pending;
+    bool writeScheduled = false;
 };

@@ -18,6 +18,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include <utility>
+
 namespace {
 
 // Long enough that a busy database costs the main thread little (each try
@@ -322,8 +324,10 @@ void WorkerController::onWorkerStatusChanged(DBStation station)
 void WorkerController::flushStatuses()
 {
     flushScheduled = false;
-    if (pendingStatuses.isEmpty())
+    if (pendingStatuses.isEmpty()) {
+        announceEndedVisits();
         return;
+    }
 
     QList<int> changed;
     QHash<int, int> slotOfRow;
@@ -379,6 +383,7 @@ void WorkerController::flushStatuses()
         retryTimer->stop();
         emit keptStatusesStored(statusCount);
     }
+    announceEndedVisits();
 }
 
 QList<int> WorkerController::storeRowByRow(const QList<int> &rows, const QList<DBStation> &records)
@@ -395,12 +400,30 @@ QList<int> WorkerController::storeRowByRow(const QList<int> &rows, const QList<D
 void WorkerController::onWorkerVisitEnded(int id, bool hasError)
 {
     memoryTrim->visitEnded();
-    // The visit's last status is stored before its end is announced, unless
-    // the database is busy: then the retry stores it.
-    if (!storeFailing)
-        flushStatuses();
-    if (indexOfStation(id) >= 0)
-        emit stationVisitEnded(id, hasError);
+    // While the database is busy the end is told at once; the retry stores
+    // the visit's last status.
+    if (storeFailing) {
+        if (indexOfStation(id) >= 0)
+            emit stationVisitEnded(id, hasError);
+        return;
+    }
+    // Told once its last status is stored: with the next store, one for all
+    // the visits that ended meanwhile. A store (and its sync) per visit held
+    // the main loop up for seconds when many visits ended together.
+    endedVisits.append({id, hasError});
+    if (!flushScheduled) {
+        flushScheduled = true;
+        QMetaObject::invokeMethod(this, &WorkerController::flushStatuses, Qt::QueuedConnection);
+    }
+}
+
+void WorkerController::announceEndedVisits()
+{
+    const QList<QPair<int, bool>> ended = std::exchange(endedVisits, {});
+    for (const auto &visit : ended) {
+        if (indexOfStation(visit.first) >= 0)
+            emit stationVisitEnded(visit.first, visit.second);
+    }
 }
 
 int WorkerController::indexOfStation(int id) const

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QModelIndex>
 #include <QObject>
+#include <QPair>
 #include <QVector>
 
 #include <functional>
@@ -116,6 +117,8 @@ private:
     void startWorker(const DBStation &station);
     // Passes each command signal to the worker it names.
     void routeCommands();
+    // Tells the ends of the visits whose last status was stored.
+    void announceEndedVisits();
     int indexOfStation(int id) const;
     // The model's record with what the worker owns taken from its status.
     static DBStation merged(DBStation record, const DBStation &status);
@@ -133,6 +136,8 @@ private:
     // Statuses wait here for the end of the current pass of the event loop,
     // so that a burst of them costs one database sync, not one each.
     QList<DBStation> pendingStatuses;
+    // Visits that ended, told after the next store (station id, failed).
+    QList<QPair<int, bool>> endedVisits;
     bool flushScheduled = false;
     // The last store found the database busy; pendingStatuses are kept.
     bool storeFailing = false;

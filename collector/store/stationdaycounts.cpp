@@ -123,35 +123,49 @@ bool StationDayCounts::writeState(int stationId, const State &state)
     return true;
 }
 
+bool StationDayCounts::writeAddition(int stationId, const QVector<Count> &counts, const State &state,
+                                     const QDate &keepFrom)
+{
+    if (keepFrom.isValid()) {
+        QSqlQuery old;
+        old.prepare(QStringLiteral("DELETE FROM station_day_counts WHERE station_id = ? AND day < ?"));
+        old.addBindValue(stationId);
+        old.addBindValue(dayText(keepFrom));
+        if (!exec(old))
+            return false;
+    }
+    // Both stores know this form of upsert.
+    QSqlQuery query;
+    query.prepare(QStringLiteral(
+        "INSERT INTO station_day_counts (station_id, day, channel, expected, present) VALUES (?, ?, ?, ?, ?) "
+        "ON CONFLICT (station_id, day, channel) DO UPDATE SET "
+        "expected = station_day_counts.expected + EXCLUDED.expected, "
+        "present = station_day_counts.present + EXCLUDED.present"));
+    for (const Count &c : counts) {
+        query.addBindValue(stationId);
+        query.addBindValue(dayText(c.day));
+        query.addBindValue(c.channel);
+        query.addBindValue(c.expected);
+        query.addBindValue(c.present);
+        if (!exec(query))
+            return false;
+    }
+    return writeState(stationId, state);
+}
+
 bool StationDayCounts::add(int stationId, const QVector<Count> &counts, const State &state,
                            const QDate &keepFrom)
 {
+    return inTransaction([&] { return writeAddition(stationId, counts, state, keepFrom); });
+}
+
+bool StationDayCounts::addAll(const QList<Addition> &additions)
+{
     return inTransaction([&] {
-        if (keepFrom.isValid()) {
-            QSqlQuery old;
-            old.prepare(QStringLiteral("DELETE FROM station_day_counts WHERE station_id = ? AND day < ?"));
-            old.addBindValue(stationId);
-            old.addBindValue(dayText(keepFrom));
-            if (!exec(old))
+        for (const Addition &a : additions)
+            if (!writeAddition(a.stationId, a.counts, a.state, a.keepFrom))
                 return false;
-        }
-        // Both stores know this form of upsert.
-        QSqlQuery query;
-        query.prepare(QStringLiteral("INSERT INTO station_day_counts (station_id, day, channel, expected, "
-                                     "present) VALUES (?, ?, ?, ?, ?) "
-                                     "ON CONFLICT (station_id, day, channel) DO UPDATE SET "
-                                     "expected = station_day_counts.expected + EXCLUDED.expected, "
-                                     "present = station_day_counts.present + EXCLUDED.present"));
-        for (const Count &c : counts) {
-            query.addBindValue(stationId);
-            query.addBindValue(dayText(c.day));
-            query.addBindValue(c.channel);
-            query.addBindValue(c.expected);
-            query.addBindValue(c.present);
-            if (!exec(query))
-                return false;
-        }
-        return writeState(stationId, state);
+        return true;
     });
 }
 

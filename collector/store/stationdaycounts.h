@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QHash>
+#include <QList>
 #include <QString>
 #include <QVector>
 
@@ -40,6 +41,15 @@ public:
     // days before keepFrom (when valid) are dropped.
     static bool add(int stationId, const QVector<Count> &counts, const State &state,
                     const QDate &keepFrom = QDate());
+    // Several stations' additions in one transaction (one sync for all).
+    struct Addition
+    {
+        int stationId = 0;
+        QVector<Count> counts;
+        State state;
+        QDate keepFrom;
+    };
+    static bool addAll(const QList<Addition> &additions);
     // Replaces all of a station's counts and its state (a recount).
     static bool replace(int stationId, const QVector<Count> &counts, const State &state);
     // Sums over the days from `from` on.
@@ -49,4 +59,6 @@ public:
 
 private:
     static bool writeState(int stationId, const State &state);
+    static bool writeAddition(int stationId, const QVector<Count> &counts, const State &state,
+                              const QDate &keepFrom);
 };
