@@ -228,7 +228,9 @@ void Worker::onVisitSlotGranted()
             visitSlots->release(this);
         return;
     }
-    beginVisit();
+    // Still ours (a visit that took it at a tick may have given it back).
+    if (visitSlots->acquire(this))
+        beginVisit();
 }
 
 void Worker::beginVisit()
