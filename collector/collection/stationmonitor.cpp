@@ -10,6 +10,7 @@
 
 #include "collectorlogging.h"
 
+#include <QElapsedTimer>
 #include <QLocale>
 #include <QPointer>
 #include <QTimer>
@@ -30,7 +31,7 @@ StationMonitor::StationMonitor(StationTableModel *model, const CollectionOptions
         qCWarning(lcMonitor, "%s", qUtf8Printable(problem));
     retryTimer = new QTimer(this);
     retryTimer->setSingleShot(true);
-    connect(retryTimer, &QTimer::timeout, this, &StationMonitor::storePending);
+    connect(retryTimer, &QTimer::timeout, this, [this] { storePending(); });
     for (auto it = all.constBegin(); it != all.constEnd(); ++it)
         model->setStatsSummary(it.key(), it.value().summary());
     // Mails a former run could not deliver, once the caller has connected
@@ -200,14 +201,41 @@ void StationMonitor::onVisitReport(VisitReport report)
     storePending();
 }
 
+void StationMonitor::queueVisitReport(VisitReport report)
+{
+    if (report.result == VisitReport::Interrupted) {
+        onVisitReport(report);
+        return;
+    }
+    pendingReports.append(report);
+    scheduleStore();
+}
+
+void StationMonitor::scheduleStore()
+{
+    // A refused store is tried again by the retry timer.
+    if (storeScheduled || retryTimer->isActive())
+        return;
+    storeScheduled = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            storeScheduled = false;
+            storePending(storeSliceMs);
+        },
+        Qt::QueuedConnection);
+}
+
 void StationMonitor::setStoreRetryInterval(int ms)
 {
     retryBaseMs = qMax(1, ms);
     retryMs = retryBaseMs;
 }
 
-void StationMonitor::storePending()
+void StationMonitor::storePending(int sliceMs)
 {
+    QElapsedTimer slice;
+    slice.start();
     // In the order of the visits; one the store cannot take now holds back
     // the later ones, so that failures in a row are counted in order.
     while (!pendingReports.isEmpty()) {
@@ -224,6 +252,11 @@ void StationMonitor::storePending()
             return;
         }
         pendingReports.removeFirst();
+        // The rest in a later pass of the loop, after what waits meanwhile.
+        if (sliceMs >= 0 && !pendingReports.isEmpty() && slice.elapsed() >= sliceMs) {
+            scheduleStore();
+            return;
+        }
     }
     retryTimer->stop();
     retryMs = retryBaseMs;

@@ -82,11 +82,18 @@ signals:
 
 public slots:
     void onVisitReport(VisitReport report);
+    // The same, stored from the next pass of the loop on and only a few
+    // milliseconds' worth a pass: each visit is a transaction with a sync of
+    // its own, and hundreds of them in one pass held the main loop up for
+    // seconds. The workers' reports come this way.
+    void queueVisitReport(VisitReport report);
 
 private:
     void updateMetrics();
-    // Stores the kept visits, oldest first, until the store refuses one.
-    void storePending();
+    // Stores the kept visits, oldest first, until the store refuses one;
+    // with sliceMs >= 0 for about that long, the rest in a later pass.
+    void storePending(int sliceMs = -1);
+    void scheduleStore();
     // One visit into the store and the cache; false when the store was busy.
     bool store(const DBStation &station, const VisitReport &report);
     // The alert kinds newly due, recorded as pending in `stats`.
@@ -104,6 +111,9 @@ private:
     QHash<int, StationStats> all;
     QList<VisitReport> pendingReports;
     QTimer *retryTimer = nullptr;
+    bool storeScheduled = false;
+    // How long one pass of the loop may spend storing visits.
+    static constexpr int storeSliceMs = 20;
     int retryBaseMs = 1000;
     int retryMs = 1000;
     static constexpr int retryMaxMs = 30000;

@@ -143,8 +143,9 @@ void WorkerController::startWorker(const DBStation &station)
     connect(link, &WorkerLink::optionsChanged, worker, &Worker::onOptionsChanged);
     // The counts first: the statistics read the completeness from them.
     connect(worker, &Worker::visitReported, completeness, &CompletenessBook::onVisitReport);
-    // Before visitEnded: the statistics of a visit are in when its end is told.
-    connect(worker, &Worker::visitReported, stationMonitor, &StationMonitor::onVisitReport);
+    // Before visitEnded: the statistics of a visit are stored (in the same
+    // pass as its end is told, unless many visits ended together).
+    connect(worker, &Worker::visitReported, stationMonitor, &StationMonitor::queueVisitReport);
     connect(link, &WorkerLink::startCollecting, worker, &Worker::onStartCollecting);
     connect(link, &WorkerLink::pauseCollecting, worker, &Worker::onPauseCollecting);
     connect(link, &WorkerLink::leaseLost, worker, &Worker::onLeaseLost);
