@@ -170,9 +170,10 @@ int main(int argc, char *argv[])
              "Read settings from FILE, \"key = value\" lines: database, collectorId, metricsFile, web "
              "(the web dashboard's HOST:PORT, not served by this version) and the SETTINGS keys of "
              "settings.ini that a collection reads (lang, retryMinutes, clockDriftWarnSeconds, "
-             "clockSync, devicePassword, memoryWarnDays, alertAfterFailures, smtpServer, smtpPort, "
-             "smtpTls, smtpUser, smtpPassword, smtpFrom, smtpAllowPlainLogin) or the HTTP API serves "
-             "by (httpAddress, httpCertificate, httpKey, httpRequestTimeout). Also TQM510_CONFIG."),
+             "clockSync, devicePassword, memoryWarnDays, alertAfterFailures, maxVisitsInFlight, "
+             "smtpServer, smtpPort, smtpTls, smtpUser, smtpPassword, smtpFrom, smtpAllowPlainLogin) or the "
+             "HTTP API serves by (httpAddress, httpCertificate, httpKey, httpRequestTimeout). Also "
+             "TQM510_CONFIG."),
          QStringLiteral("FILE")});
     parser.addOption(
         {QStringLiteral("http"),

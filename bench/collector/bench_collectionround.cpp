@@ -1,9 +1,14 @@
 // One headless collection round ("tqm510 --headless --once") over N stations,
-// each served by its own simulator holding D days of 9-channel data: wall
-// time of the round and the collector's peak memory.
-//   bench_collectionround [stations=50] [days=1] [excel]
+// all played by one simulator process (loggersim --count N) holding D days of
+// 9-channel data each: wall time of the round, the collector's peak memory
+// and, with a metrics file, the largest lag of its main loop.
+//   bench_collectionround [stations=50] [days=1] [excel] [slots=K]
+// slots=K sets maxVisitsInFlight (0: no limit). TQM510_WRAPPER runs the
+// collector under a tool, e.g.
+//   TQM510_WRAPPER="valgrind --tool=callgrind --callgrind-out-file=/tmp/cg.%p" bench_collectionround 100
 
 #include "store/databaseconnection.h"
+#include "support/benchfiles.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -14,9 +19,6 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
-#include <memory>
-#include <sys/resource.h>
-#include <vector>
 
 namespace {
 
@@ -32,11 +34,10 @@ QByteArray scenario(const QString &code, double days)
             {"state":1,"name":"WindSpd","code":54,"unit":"m/s","interval":15},
             {"state":1,"name":"WindDir","code":53,"unit":"degree","interval":15},
             {"state":1,"name":"Battery","code":56,"unit":"V","interval":15}])";
-    return QStringLiteral(R"({"station": {"code": "%1"}, "channels": %2,
-        "memory": {"generator": {"enabled": true, "days": %3, "interval": 15}}})")
-        .arg(code, QString::fromLatin1(channels))
-        .arg(days)
-        .toUtf8();
+    // Put together piece by piece: the code's own "%1" is for the simulator.
+    return QByteArray(R"({"station": {"code": ")") + code.toUtf8() + R"("}, "channels": )" + channels +
+           R"(, "memory": {"generator": {"enabled": true, "days": )" + QByteArray::number(days) +
+           R"(, "interval": 15}}})";
 }
 
 } // namespace
@@ -47,63 +48,97 @@ int main(int argc, char *argv[])
     const QStringList args = app.arguments();
     const int count = args.size() > 1 ? args.at(1).toInt() : 50;
     const double days = args.size() > 2 ? args.at(2).toDouble() : 1.0;
-    const bool excel = args.size() > 3 && args.at(3) == QLatin1String("excel");
+    bool excel = false;
+    int limit = -1;
+    for (int i = 3; i < args.size(); ++i) {
+        if (args.at(i) == QLatin1String("excel"))
+            excel = true;
+        else if (args.at(i).startsWith(QLatin1String("slots=")))
+            limit = args.at(i).mid(6).toInt();
+    }
 
     QTemporaryDir dir;
     QDir().mkpath(dir.filePath(QStringLiteral("bin")));
     QDir().mkpath(dir.filePath(QStringLiteral("data")));
+    if (limit >= 0) {
+        QFile ini(dir.filePath(QStringLiteral("bin/settings.ini")));
+        if (!ini.open(QIODevice::WriteOnly) ||
+            ini.write(QStringLiteral("[SETTINGS]\nmaxVisitsInFlight=%1\n").arg(limit).toUtf8()) < 0)
+            return 1;
+    }
     DatabaseConnection db;
     if (!db.connectToDatabase(dir.filePath(QStringLiteral("data/data.db")), QString(), 0, QString(),
                               QString()))
         return 1;
 
-    std::vector<std::unique_ptr<QProcess>> simulators;
+    // One process plays every logger: N simulator processes would measure
+    // the simulators, not the collector.
+    const QString base = dir.filePath(QStringLiteral("sim"));
+    QFile json(base + QStringLiteral(".json"));
+    if (!json.open(QIODevice::WriteOnly) || json.write(scenario(QStringLiteral("B%1"), days)) < 0)
+        return 1;
+    json.close();
+    QProcess simulator;
+    simulator.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    simulator.start(QStringLiteral(LOGGERSIM_PATH),
+                    {QStringLiteral("--scenario"), json.fileName(), QStringLiteral("--tcp"),
+                     QStringLiteral("127.0.0.1:0"), QStringLiteral("--count"), QString::number(count),
+                     QStringLiteral("--ready-file"), base + QStringLiteral(".ready"),
+                     QStringLiteral("--speed"), QStringLiteral("0")});
+    QDeadlineTimer deadline(600000);
+    while (!QFile::exists(base + QStringLiteral(".ready")) && !deadline.hasExpired() &&
+           simulator.state() != QProcess::NotRunning)
+        simulator.waitForReadyRead(50);
+    QFile ready(base + QStringLiteral(".ready"));
+    if (!ready.open(QIODevice::ReadOnly)) {
+        std::fprintf(stderr, "the simulator did not start\n");
+        return 1;
+    }
+    const QList<QByteArray> ports = ready.readAll().trimmed().split('\n');
+    if (ports.size() != count) {
+        std::fprintf(stderr, "the simulator listens on %d ports, not %d\n", int(ports.size()), count);
+        return 1;
+    }
+    QList<DBStation> stations;
     for (int i = 0; i < count; ++i) {
-        const QString code = QStringLiteral("B%1").arg(i, 3, 10, QLatin1Char('0'));
-        const QString base = dir.filePath(code);
-        QFile json(base + QStringLiteral(".json"));
-        if (!json.open(QIODevice::WriteOnly) || json.write(scenario(code, days)) < 0)
-            return 1;
-        json.close();
-        auto sim = std::make_unique<QProcess>();
-        sim->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        sim->start(QStringLiteral(LOGGERSIM_PATH),
-                   {QStringLiteral("--scenario"), json.fileName(), QStringLiteral("--tcp"),
-                    QStringLiteral("127.0.0.1:0"), QStringLiteral("--ready-file"),
-                    base + QStringLiteral(".ready"), QStringLiteral("--speed"), QStringLiteral("0")});
-        QDeadlineTimer deadline(20000);
-        while (!QFile::exists(base + QStringLiteral(".ready")) && !deadline.hasExpired())
-            sim->waitForReadyRead(20);
-        QFile ready(base + QStringLiteral(".ready"));
-        if (!ready.open(QIODevice::ReadOnly)) {
-            std::fprintf(stderr, "simulator %d did not start\n", i);
-            return 1;
-        }
+        const QString code = QStringLiteral("B%1").arg(i);
         DBStation s;
         s.title = s.name = s.code = code;
         s.ip = QStringLiteral("127.0.0.1");
-        s.port = ready.readAll().trimmed().toInt();
+        s.port = ports.at(i).trimmed().toInt();
         s.active = true;
         s.file_path = dir.filePath(QStringLiteral("files/") + code);
         s.file_name = code;
         s.export_excel = excel;
         if (DatabaseConnection::insertStation(s) < 0)
             return 1;
-        simulators.push_back(std::move(sim));
     }
     DatabaseConnection::close();
 
+    const QString metrics = dir.filePath(QStringLiteral("metrics.prom"));
+    QStringList command = QProcess::splitCommand(qEnvironmentVariable("TQM510_WRAPPER"));
+    command << QStringLiteral(TQM510_PATH) << QStringLiteral("--headless") << QStringLiteral("--once")
+            << QStringLiteral("--metrics-file") << metrics;
     QProcess collector;
     collector.setWorkingDirectory(dir.filePath(QStringLiteral("bin")));
     collector.setStandardOutputFile(dir.filePath(QStringLiteral("collector.log")));
+    collector.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     QElapsedTimer wall;
     wall.start();
-    collector.start(QStringLiteral(TQM510_PATH), {QStringLiteral("--headless"), QStringLiteral("--once")});
-    const bool finished = collector.waitForFinished(30 * 60 * 1000);
+    collector.start(command.takeFirst(), command);
+    long peakKb = 0;
+    while (!collector.waitForFinished(100))
+        peakKb = qMax(peakKb, benchfiles::peakKb(collector.processId()));
+    const bool finished = collector.exitStatus() == QProcess::NormalExit;
     const double seconds = double(wall.elapsed()) / 1000.0;
-    // Only the collector has ended so far: the children's peak is its own.
-    rusage usage{};
-    getrusage(RUSAGE_CHILDREN, &usage);
+    // The metrics file's own figure: the last minute's largest lag.
+    double lag = -1;
+    QFile prom(metrics);
+    if (prom.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : prom.readAll().split('\n'))
+            if (line.startsWith("tqm510_main_loop_lag_seconds "))
+                lag = line.mid(int(qstrlen("tqm510_main_loop_lag_seconds "))).toDouble();
+    }
 
     int files = 0;
     qint64 bytes = 0;
@@ -115,13 +150,13 @@ int main(int argc, char *argv[])
             bytes += f.size();
         }
     }
-    std::printf("collection round: %d stations x %.1f days of 9 channels%s, exit %d, wall %.2f s, "
-                "peak RSS %.1f MiB, %d data files, %.1f MiB of XML\n",
-                count, days, excel ? " with Excel" : "", finished ? collector.exitCode() : -1, seconds,
-                double(usage.ru_maxrss) / 1024.0, files, double(bytes) / (1024.0 * 1024.0));
-    for (auto &sim : simulators) {
-        sim->terminate();
-        sim->waitForFinished(3000);
-    }
+    std::printf(
+        "collection round: %d stations x %.1f days of 9 channels%s, slots %s, exit %d, wall %.2f s "
+        "(%.1f ms a station), peak RSS %.1f MiB, main loop lag %.3f s, %d data files, %.1f MiB of XML\n",
+        count, days, excel ? " with Excel" : "", limit < 0 ? "default" : qPrintable(QString::number(limit)),
+        finished ? collector.exitCode() : -1, seconds, 1000.0 * seconds / qMax(1, count),
+        double(peakKb) / 1024.0, lag, files, double(bytes) / (1024.0 * 1024.0));
+    simulator.terminate();
+    simulator.waitForFinished(10000);
     return finished && collector.exitCode() == 0 && files == count ? 0 : 1;
 }

@@ -123,6 +123,11 @@ CollectionOptions CollectionOptions::load(const QString &settingsFile)
     o.smtpFrom = text("smtpFrom", o.smtpFrom).trimmed();
     o.smtpAllowPlainLogin = flag(value("smtpAllowPlainLogin"), false);
     o.utcOffset = text("utcOffset").trimmed();
+    // 0 lifts the limit; text that is no number keeps the default.
+    bool limitOk = false;
+    const int limit = value("maxVisitsInFlight").toString().trimmed().toInt(&limitOk);
+    if (limitOk && limit >= 0)
+        o.maxVisitsInFlight = limit;
     // Tests of whole collector processes run on short minutes.
     const int minuteMs = qEnvironmentVariableIntValue("TQM510_MINUTE_MS");
     if (minuteMs > 0)

@@ -31,6 +31,9 @@ struct CollectionOptions
 
     // The stations' UTC offset unless a station names its own ("+03:00").
     QString utcOffset;
+    // Visits in flight at once over all stations (0: no limit): thousands
+    // of conversations at the same second only slow each other down.
+    int maxVisitsInFlight = 32;
 
     // Length of one of the minutes above; tests shorten it.
     int minuteMs = 60000;

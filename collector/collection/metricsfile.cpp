@@ -77,11 +77,16 @@ QString sample(const char *name, const QString &labels, const QString &value)
 
 } // namespace
 
-QString MetricsFile::render(const QList<Entry> &stations, const QDateTime &heartbeatTime)
+QString MetricsFile::render(const QList<Entry> &stations, const QDateTime &heartbeatTime, double mainLoopLag)
 {
     QString out;
     header(out, {"tqm510_heartbeat_timestamp_seconds", "gauge", "When the collector last wrote this file."});
     out += sample("tqm510_heartbeat_timestamp_seconds", QString(), seconds(heartbeatTime));
+    if (mainLoopLag >= 0) {
+        header(out, {"tqm510_main_loop_lag_seconds", "gauge",
+                     "Largest delay of the main event loop during the last minute."});
+        out += sample("tqm510_main_loop_lag_seconds", QString(), QString::number(mainLoopLag, 'f', 3));
+    }
 
     const auto label = [](const Entry &e) {
         return QLatin1String("station=\"") + escapeLabel(e.first) + QLatin1Char('"');
@@ -156,7 +161,10 @@ bool MetricsFile::writeNow()
         emit writeFailed(file.errorString());
         return false;
     }
-    const QByteArray text = render(entries, QDateTime::currentDateTime()).toUtf8();
+    if (entriesSource)
+        entries = entriesSource();
+    const QByteArray text =
+        render(entries, QDateTime::currentDateTime(), lagSource ? lagSource() : -1.0).toUtf8();
     if (file.write(text) != text.size() || !file.commit()) {
         emit writeFailed(file.errorString());
         return false;

@@ -9,6 +9,8 @@
 #include <QPair>
 #include <QString>
 
+#include <functional>
+
 class QTimer;
 
 // The collection's figures in the text format a monitoring textfile
@@ -23,7 +25,9 @@ public:
 
     explicit MetricsFile(const QString &path, QObject *parent = nullptr);
 
-    static QString render(const QList<Entry> &stations, const QDateTime &heartbeat);
+    // mainLoopLag: the largest lag of the main loop of the last minute in
+    // seconds, negative when not measured.
+    static QString render(const QList<Entry> &stations, const QDateTime &heartbeat, double mainLoopLag = -1);
     static QString escapeLabel(const QString &value);
 
     // Shortest time between two writes (10 s), and the heartbeat period.
@@ -32,6 +36,10 @@ public:
 
     // The figures to write at the next write.
     void setStations(const QList<Entry> &stations) { entries = stations; }
+    // Or asked for them when writing: a visit then costs nothing per station.
+    void setSource(std::function<QList<Entry>()> source) { entriesSource = std::move(source); }
+    // Where the main loop's lag comes from (none: not written).
+    void setLagSource(std::function<double()> source) { lagSource = std::move(source); }
     // Writes now when the last write is old enough, else once the interval
     // has passed.
     void requestWrite();
@@ -45,6 +53,8 @@ signals:
 private:
     QString filePath;
     QList<Entry> entries;
+    std::function<QList<Entry>()> entriesSource;
+    std::function<double()> lagSource;
     int minIntervalMs = 10000;
     QElapsedTimer sinceWrite;
     QTimer *delayed = nullptr;

@@ -29,6 +29,7 @@ const Key serviceKeys[] = {
     {"devicePassword", Kind::Text},
     {"memoryWarnDays", Kind::Count},
     {"alertAfterFailures", Kind::Count},
+    {"maxVisitsInFlight", Kind::Count},
     {"smtpServer", Kind::Text},
     {"smtpPort", Kind::Port},
     {"smtpTls", Kind::Tls},

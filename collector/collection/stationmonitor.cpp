@@ -1,16 +1,19 @@
 #include "stationmonitor.h"
 
 #include "alertpolicy.h"
+#include "mainloopprobe.h"
 #include "memoryforecast.h"
 #include "metricsfile.h"
 #include "smtpmailer.h"
 #include "store/confighistory.h"
 #include "store/databaseconnection.h"
+#include "stationrows.h"
 #include "store/stationtablemodel.h"
 #include "store/stationvisits.h"
 
 #include "collectorlogging.h"
 
+#include <QElapsedTimer>
 #include <QLocale>
 #include <QPointer>
 #include <QSysInfo>
@@ -21,6 +24,7 @@
 StationMonitor::StationMonitor(StationTableModel *model, const CollectionOptions &options, QObject *parent)
     : QObject(parent), model(model), opts(options)
 {
+    rowIndex = new StationRows(model, this);
     qRegisterMetaType<VisitReport>("VisitReport");
     qRegisterMetaType<StationStats>("StationStats");
     all = StationStatsStore::load();
@@ -31,7 +35,7 @@ StationMonitor::StationMonitor(StationTableModel *model, const CollectionOptions
         qCWarning(lcMonitor, "%s", qUtf8Printable(problem));
     retryTimer = new QTimer(this);
     retryTimer->setSingleShot(true);
-    connect(retryTimer, &QTimer::timeout, this, &StationMonitor::storePending);
+    connect(retryTimer, &QTimer::timeout, this, [this] { storePending(); });
     for (auto it = all.constBegin(); it != all.constEnd(); ++it)
         model->setStatsSummary(it.key(), it.value().summary());
     const QList<DBStation> known = model->stations();
@@ -101,6 +105,19 @@ void StationMonitor::setMetricsFile(const QString &path)
     if (path.isEmpty())
         return;
     metrics = new MetricsFile(path, this);
+    // The figures are put together when the file is written, at most every
+    // few seconds, not after each visit.
+    metrics->setSource([this] {
+        QList<MetricsFile::Entry> entries;
+        const QList<DBStation> stations = model->stations();
+        entries.reserve(stations.size());
+        for (const DBStation &st : stations)
+            entries.append({st.code, stats(st.id)});
+        return entries;
+    });
+    if (!lagProbe)
+        lagProbe = new MainLoopProbe(this);
+    metrics->setLagSource([probe = lagProbe] { return probe->maxLagSeconds(); });
     updateMetrics();
 }
 
@@ -210,14 +227,41 @@ void StationMonitor::onVisitReport(VisitReport report)
     storePending();
 }
 
+void StationMonitor::queueVisitReport(VisitReport report)
+{
+    if (report.result == VisitReport::Interrupted) {
+        onVisitReport(report);
+        return;
+    }
+    pendingReports.append(report);
+    scheduleStore();
+}
+
+void StationMonitor::scheduleStore()
+{
+    // A refused store is tried again by the retry timer.
+    if (storeScheduled || retryTimer->isActive())
+        return;
+    storeScheduled = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            storeScheduled = false;
+            storePending(storeSliceMs);
+        },
+        Qt::QueuedConnection);
+}
+
 void StationMonitor::setStoreRetryInterval(int ms)
 {
     retryBaseMs = qMax(1, ms);
     retryMs = retryBaseMs;
 }
 
-void StationMonitor::storePending()
+void StationMonitor::storePending(int sliceMs)
 {
+    QElapsedTimer slice;
+    slice.start();
     // In the order of the visits; one the store cannot take now holds back
     // the later ones, so that failures in a row are counted in order.
     while (!pendingReports.isEmpty()) {
@@ -236,6 +280,11 @@ void StationMonitor::storePending()
             return;
         }
         pendingReports.removeFirst();
+        // The rest in a later pass of the loop, after what waits meanwhile.
+        if (sliceMs >= 0 && !pendingReports.isEmpty() && slice.elapsed() >= sliceMs) {
+            scheduleStore();
+            return;
+        }
     }
     retryTimer->stop();
     retryMs = retryBaseMs;
@@ -359,14 +408,8 @@ void StationMonitor::checkConfiguration(const DBStation &station, VisitReport &r
 
 void StationMonitor::updateMetrics()
 {
-    if (!metrics)
-        return;
-    QList<MetricsFile::Entry> entries;
-    const QList<DBStation> stations = model->stations();
-    for (const DBStation &st : stations)
-        entries.append({st.code, stats(st.id)});
-    metrics->setStations(entries);
-    metrics->requestWrite();
+    if (metrics)
+        metrics->requestWrite();
 }
 
 QPair<QString, QString> StationMonitor::alertMail(const QString &kind, const DBStation &station,
@@ -433,12 +476,10 @@ QStringList StationMonitor::alertsDue(const DBStation &station, StationStats &s,
 
 bool StationMonitor::findStation(int id, DBStation *station) const
 {
-    const QList<DBStation> stations = model->stations();
-    const auto found =
-        std::find_if(stations.cbegin(), stations.cend(), [&](const DBStation &s) { return s.id == id; });
-    if (found == stations.cend())
+    const int row = rowIndex->row(id);
+    if (row < 0)
         return false;
-    *station = *found;
+    *station = model->stations().at(row);
     return true;
 }
 

@@ -14,7 +14,9 @@
 #include <functional>
 #include <memory>
 
+class MainLoopProbe;
 class MetricsFile;
+class StationRows;
 class QTimer;
 class StationTableModel;
 
@@ -35,6 +37,8 @@ public:
     // Writes the metrics to `path` from now on; empty stops it.
     void setMetricsFile(const QString &path);
     MetricsFile *metricsFile() const { return metrics; }
+    // Measures the main loop's lag for the metrics file (set with it).
+    MainLoopProbe *mainLoopProbe() const { return lagProbe; }
     // Share (0..1) of the values expected over a station's last 30 days that
     // its data files hold, negative when nothing was expected; asked after
     // each successful visit; *error says why it could not be worked out
@@ -80,13 +84,20 @@ signals:
 
 public slots:
     void onVisitReport(VisitReport report);
+    // The same, stored from the next pass of the loop on and only a few
+    // milliseconds' worth a pass: each visit is a transaction with a sync of
+    // its own, and hundreds of them in one pass held the main loop up for
+    // seconds. The workers' reports come this way.
+    void queueVisitReport(VisitReport report);
 
 private:
     void updateMetrics();
     // One row in the visit history; a store too busy for it loses that row only.
     static void recordVisit(const VisitReport &report);
-    // Stores the kept visits, oldest first, until the store refuses one.
-    void storePending();
+    // Stores the kept visits, oldest first, until the store refuses one;
+    // with sliceMs >= 0 for about that long, the rest in a later pass.
+    void storePending(int sliceMs = -1);
+    void scheduleStore();
     // One visit into the store and the cache; false when the store was busy.
     bool store(const DBStation &station, const VisitReport &report);
     // The alert kinds newly due, recorded as pending in `stats`.
@@ -107,10 +118,15 @@ private:
     QHash<int, StationStats> all;
     QList<VisitReport> pendingReports;
     QTimer *retryTimer = nullptr;
+    bool storeScheduled = false;
+    // How long one pass of the loop may spend storing visits.
+    static constexpr int storeSliceMs = 20;
     int retryBaseMs = 1000;
     int retryMs = 1000;
     static constexpr int retryMaxMs = 30000;
     MetricsFile *metrics = nullptr;
+    MainLoopProbe *lagProbe = nullptr;
+    StationRows *rowIndex = nullptr;
     QThreadPool mailPool;
     // Set to end the mails on their way.
     std::shared_ptr<std::atomic_bool> mailAbort = std::make_shared<std::atomic_bool>(false);

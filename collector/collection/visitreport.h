@@ -1,5 +1,7 @@
 #pragma once
 
+#include "collection/savedvalues.h"
+
 #include <QDateTime>
 #include <QJsonObject>
 #include <QMetaType>
@@ -42,6 +44,8 @@ struct VisitReport
     // A clock setting sent during the visit: {"meant": setup, "answer":
     // "acknowledged" | "refused" | "unanswered", "readBack": setup}.
     QJsonObject clockUpload;
+    // What the visit saved, for the completeness counts.
+    SavedValues saved;
 
     bool failed() const { return result != Success && result != Interrupted; }
 };

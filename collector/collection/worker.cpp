@@ -7,6 +7,7 @@
 #include "stationexport.h"
 #include "store/stationsettings.h"
 #include "store/workfolder.h"
+#include "visitslots.h"
 
 #include <QLocale>
 
@@ -23,6 +24,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -106,6 +108,9 @@ void Worker::process()
     stopRequested = true;
     paused = true;
     interruptVisit();
+    // Whatever slot or place in line is left goes to the others.
+    if (visitSlots)
+        visitSlots->cancel(this);
     // Stopped while waiting to try again: the retry announced will not come.
     if (!visitRunning && retry.pendingRetry() > 0) {
         station.status = tr("Collection stopped before the retry: %1").arg(report.reason);
@@ -208,6 +213,33 @@ void Worker::onTimerTimeout()
     // A lease lost or expired: its new holder visits; the keeper pauses us.
     if (leaseGuard && !singleVisit && !leaseGuard->mayVisit(station.id))
         return;
+    // Waiting for a slot is no failure: the visit begins once one is ours.
+    if (visitSlots && !visitSlots->acquire(this)) {
+        waitingSingle = waitingSingle || singleVisit;
+        return;
+    }
+    beginVisit();
+}
+
+void Worker::onVisitSlotGranted()
+{
+    const bool single = waitingSingle;
+    waitingSingle = false;
+    // Paused, stopped or made inactive while in line, or a visit already
+    // running (a tick raced the grant): the slot goes to the next in line.
+    if (stopRequested || (!single && (paused || !station.active)) ||
+        socket->state() != QAbstractSocket::UnconnectedState || visitRunning) {
+        if (!visitRunning)
+            visitSlots->release(this);
+        return;
+    }
+    // Still ours (a visit that took it at a tick may have given it back).
+    if (visitSlots->acquire(this))
+        beginVisit();
+}
+
+void Worker::beginVisit()
+{
     visitEpoch = leaseGuard ? leaseGuard->epoch(station.id) : 0;
     station.has_error = false;
     saveFailed = false;
@@ -276,6 +308,8 @@ void Worker::endVisit()
         return;
     visitRunning = false;
     visitConnected = false;
+    if (visitSlots)
+        visitSlots->release(this);
     settingClock = false;
     if (station.has_error)
         fail(VisitReport::DeviceError, station.status);
@@ -554,6 +588,26 @@ void Worker::onNexilDownloadProgress(int count, int total)
     publishStatus();
 }
 
+SavedValues Worker::savedValues(const DataFile &file)
+{
+    SavedValues saved;
+    for (int i = 0; i < file.channelCount && i < file.channelIntervals.size(); ++i)
+        if (file.channelIntervals.at(i) > 0)
+            saved.steps.insert(i, file.channelIntervals.at(i));
+    saved.values.reserve(file.lines.size());
+    for (const DataLine &line : file.lines) {
+        if (line.valueType != ValueINS || !line.dateTime.isValid())
+            continue;
+        // The wall-clock time as written into the file, whatever the zone.
+        const QDate d = line.dateTime.date();
+        const QTime t = line.dateTime.time();
+        const double whole = std::trunc(double(line.value));
+        saved.values.append({line.channel, d.toJulianDay() * 1440 + t.hour() * 60 + t.minute(),
+                             whole == -9999.0 || whole == -8888.0});
+    }
+    return saved;
+}
+
 void Worker::onNexilDataFile(QList<DataFile> files)
 {
     station.status = QStringLiteral("Saving files..");
@@ -565,6 +619,10 @@ void Worker::onNexilDataFile(QList<DataFile> files)
     // The file manager makes one missing level; a new station's directory may
     // need more.
     QDir().mkpath(QFileInfo(dataFilePath).path());
+    const QFileInfo before(dataFilePath);
+    const bool existed = before.exists();
+    const qint64 sizeBefore = existed ? before.size() : -1;
+    const qint64 modifiedBefore = existed ? before.lastModified().toMSecsSinceEpoch() : 0;
     FileManager fileManager;
     // A stop cannot reach this thread's loop while the save waits for
     // another save's lock, so it comes as the thread's interruption.
@@ -583,6 +641,13 @@ void Worker::onNexilDataFile(QList<DataFile> files)
             for (const QString &e : qAsConst(errors))
                 qCWarning(lcWorker, "station %d: %s", station.id, qUtf8Printable(e));
         }
+        report.saved = savedValues(files.last());
+        report.saved.file = dataFilePath;
+        report.saved.sizeBefore = sizeBefore;
+        report.saved.modifiedBefore = modifiedBefore;
+        const QFileInfo after(dataFilePath);
+        report.saved.sizeAfter = after.size();
+        report.saved.modifiedAfter = after.lastModified().toMSecsSinceEpoch();
         if (SharedResume *sharedResume = SharedResume::instance()) {
             // In the same step as the file: the point the file now holds,
             // under the lease the save was confirmed with.

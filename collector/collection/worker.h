@@ -18,6 +18,7 @@
 
 class LeaseGuard;
 class Nexil;
+class VisitSlots;
 class QTcpSocket;
 class QTimer;
 
@@ -52,6 +53,9 @@ public:
     // saves only what the store confirms is still this collector's to save.
     // Set before the worker moves to its thread.
     void setLeaseGuard(std::shared_ptr<LeaseGuard> guard) { leaseGuard = std::move(guard); }
+    // Shared by every worker: a visit connects only once it holds a slot.
+    // Set before the worker moves to its thread.
+    void setVisitSlots(std::shared_ptr<VisitSlots> shared) { visitSlots = std::move(shared); }
 
     // Timer period of a connection period in minutes (of minuteMs each);
     // out-of-range periods are held to one minute ... the longest a QTimer
@@ -61,6 +65,8 @@ public:
     // goes into: its last memory file, else its clock, else now. The manual
     // console names its files the same way.
     static QString dataFileDate(const FileInformations &files, const SetupParameters &setup);
+    // The measured values of a downloaded file, for the completeness counts.
+    static SavedValues savedValues(const DataFile &file);
 
 signals:
     void finished();
@@ -81,6 +87,8 @@ public slots:
     void onStationUpdated(DBStation station);
     void onOptionsChanged(CollectionOptions options);
     void onTimerTimeout();
+    // A slot freed by another visit is now ours.
+    void onVisitSlotGranted();
 
     void onSocketConnected();
     void onSocketDisconnected();
@@ -102,6 +110,8 @@ private:
     void initNexil();
     void initSocket();
     void initTimer();
+    // Connects: the visit starts now.
+    void beginVisit();
     void startDownload();
     void publishStatus();
     // Announces the end of the running visit, once.
@@ -163,4 +173,7 @@ private:
     qint64 visitEpoch = 0;
     // A single visit asked for by the operator.
     bool singleVisit = false;
+    std::shared_ptr<VisitSlots> visitSlots;
+    // In line for a slot for a single visit.
+    bool waitingSingle = false;
 };

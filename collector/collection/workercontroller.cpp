@@ -1,19 +1,25 @@
 #include "workercontroller.h"
 
+#include "completenessbook.h"
 #include "leaseguard.h"
-#include "stationcompleteness.h"
+#include "memorytrim.h"
 #include "stationmonitor.h"
 #include "store/stationsettings.h"
 #include "store/stationtablemodel.h"
 #include "store/workfolder.h"
+#include "visitslots.h"
 #include "worker.h"
+#include "workerlink.h"
 
 #include "collectorlogging.h"
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QHash>
+#include <QSet>
 #include <QThread>
 #include <QTimer>
+
+#include <utility>
 
 namespace {
 
@@ -30,31 +36,22 @@ WorkerController::WorkerController(StationTableModel *model, QObject *parent)
 
 WorkerController::WorkerController(StationTableModel *model, const CollectionOptions &options,
                                    QObject *parent)
-    : QObject(parent), model(model), opts(options), guard(std::make_shared<LeaseGuard>())
+    : QObject(parent), model(model), opts(options), guard(std::make_shared<LeaseGuard>()), rowIndex(model)
 {
     stationMonitor = new StationMonitor(model, opts, this);
     // A configuration changed at the station is told as the station's status.
     connect(stationMonitor, &StationMonitor::stationStatus, this, &WorkerController::onWorkerStatusChanged);
-    // The last 30 days of a station's files, read again at most hourly: a
-    // year-long file takes about a second and this runs on the main thread.
-    stationMonitor->setCompletenessSource([cache = QHash<int, QPair<QDateTime, double>>()](
-                                              const DBStation &station, const QDateTime &now,
-                                              QString *error) mutable {
-        const auto known = cache.constFind(station.id);
-        if (known != cache.constEnd() && known->first.secsTo(now) < 3600)
-            return known->second;
-        const StationCompleteness c =
-            StationCompleteness::lastDays(WorkFolder::stationDir(station.file_path), station.file_name, now);
-        // A file that cannot be read is told, and asked again at the next visit.
-        if (!c.error.isEmpty()) {
-            *error = c.error;
-            return -1.0;
-        }
-        const double share = c.percent < 0 ? -1.0 : c.percent / 100.0;
-        cache.insert(station.id, qMakePair(now, share));
-        return share;
-    });
+    // The last 30 days' completeness from counts kept in the store, not
+    // from the files.
+    completeness = new CompletenessBook(this);
+    stationMonitor->setCompletenessSource(
+        [book = completeness](const DBStation &station, const QDateTime &now, QString *error) {
+            return book->share(station, now, error);
+        });
+    memoryTrim = new MemoryTrim(this);
     registerDBStation();
+    visitSlots = std::make_shared<VisitSlots>(opts.maxVisitsInFlight);
+    routeCommands();
     connect(model, &StationTableModel::rowsInserted, this, &WorkerController::onStationInserted);
     connect(model, &StationTableModel::rowsAboutToBeRemoved, this, &WorkerController::onStationRemoved);
     connect(model, &StationTableModel::dataChanged, this, &WorkerController::onStationChanged);
@@ -87,9 +84,43 @@ void WorkerController::setStoreRetryInterval(int ms)
     retryTimer->setInterval(ms);
 }
 
+void WorkerController::routeCommands()
+{
+    // The signals stay the controller's (observers listen to them); each is
+    // passed down the line of the station it names, or of all for id 0.
+    const auto route = [this](int id, const std::function<void(WorkerLink *)> &send) {
+        if (id != 0) {
+            if (WorkerLink *link = links.value(id))
+                send(link);
+            return;
+        }
+        const QList<WorkerLink *> all = links.values();
+        for (WorkerLink *link : all)
+            send(link);
+    };
+    connect(this, &WorkerController::workerStartCollecting, this,
+            [route](int id) { route(id, [id](WorkerLink *l) { emit l->startCollecting(id); }); });
+    connect(this, &WorkerController::workerPauseCollecting, this,
+            [route](int id) { route(id, [id](WorkerLink *l) { emit l->pauseCollecting(id); }); });
+    connect(this, &WorkerController::workerLeaseLost, this, [route](int id, const QString &holder) {
+        route(id, [id, holder](WorkerLink *l) { emit l->leaseLost(id, holder); });
+    });
+    connect(this, &WorkerController::workerStopCollecting, this,
+            [route](int id) { route(id, [id](WorkerLink *l) { emit l->stopCollecting(id); }); });
+    connect(this, &WorkerController::workerStationChanged, this, [route](const DBStation &station) {
+        route(station.id, [&station](WorkerLink *l) { emit l->stationChanged(station); });
+    });
+    connect(this, &WorkerController::workerUpdateStationData, this,
+            [route](int id) { route(id, [id](WorkerLink *l) { emit l->updateStationData(id); }); });
+    connect(this, &WorkerController::workerOptionsChanged, this, [route](const CollectionOptions &o) {
+        route(0, [&o](WorkerLink *l) { emit l->optionsChanged(o); });
+    });
+}
+
 void WorkerController::setOptions(const CollectionOptions &options)
 {
     opts = options;
+    visitSlots->setLimit(opts.maxVisitsInFlight);
     stationMonitor->setOptions(opts);
     emit workerOptionsChanged(opts);
 }
@@ -101,19 +132,32 @@ void WorkerController::startWorker(const DBStation &station)
     const StationStats known = stationMonitor->stats(station.id);
     worker->setLastClockSet(qMax(known.lastClockSet, known.lastClockAttempt));
     worker->setLeaseGuard(guard);
-    connect(this, &WorkerController::workerOptionsChanged, worker, &Worker::onOptionsChanged);
-    // Before visitEnded: the statistics of a visit are in when its end is told.
-    connect(worker, &Worker::visitReported, stationMonitor, &StationMonitor::onVisitReport);
-    connect(this, &WorkerController::workerStartCollecting, worker, &Worker::onStartCollecting);
-    connect(this, &WorkerController::workerPauseCollecting, worker, &Worker::onPauseCollecting);
-    connect(this, &WorkerController::workerLeaseLost, worker, &Worker::onLeaseLost);
-    connect(this, &WorkerController::workerStopCollecting, worker, &Worker::onStopCollecting);
-    connect(this, &WorkerController::workerStationChanged, worker, &Worker::onStationUpdated);
-    connect(this, &WorkerController::workerUpdateStationData, worker, &Worker::onUpdateStationData);
+    worker->setVisitSlots(visitSlots);
+    auto *thread = new QThread(this);
+    // Lives as long as the thread object: a command for a station whose
+    // worker has ended finds no receiver.
+    auto *link = new WorkerLink(thread);
+    links.insert(station.id, link);
+    connect(link, &QObject::destroyed, this, [this, link, id = station.id] {
+        const auto it = links.find(id);
+        if (it != links.end() && it.value() == link)
+            links.erase(it);
+    });
+    connect(link, &WorkerLink::optionsChanged, worker, &Worker::onOptionsChanged);
+    // The counts first: the statistics read the completeness from them.
+    connect(worker, &Worker::visitReported, completeness, &CompletenessBook::onVisitReport);
+    // Before visitEnded: the statistics of a visit are stored (in the same
+    // pass as its end is told, unless many visits ended together).
+    connect(worker, &Worker::visitReported, stationMonitor, &StationMonitor::queueVisitReport);
+    connect(link, &WorkerLink::startCollecting, worker, &Worker::onStartCollecting);
+    connect(link, &WorkerLink::pauseCollecting, worker, &Worker::onPauseCollecting);
+    connect(link, &WorkerLink::leaseLost, worker, &Worker::onLeaseLost);
+    connect(link, &WorkerLink::stopCollecting, worker, &Worker::onStopCollecting);
+    connect(link, &WorkerLink::stationChanged, worker, &Worker::onStationUpdated);
+    connect(link, &WorkerLink::updateStationData, worker, &Worker::onUpdateStationData);
     connect(worker, &Worker::workerStatusChanged, this, &WorkerController::onWorkerStatusChanged);
     connect(worker, &Worker::visitEnded, this, &WorkerController::onWorkerVisitEnded);
 
-    auto *thread = new QThread(this);
     threads.append(thread);
     worker->moveToThread(thread);
 
@@ -161,6 +205,8 @@ void WorkerController::pauseCollecting()
 bool WorkerController::stopCollecting(int timeoutMs)
 {
     collecting = false;
+    // A worker stopped first would pass its slot to one not told yet.
+    visitSlots->close();
     emit workerStopCollecting(0);
     // A worker blocked in a save never sees the queued stop until the save
     // ends; the interruption reaches it there.
@@ -182,6 +228,7 @@ bool WorkerController::stopCollecting(int timeoutMs)
     // database is given what is left of the time.
     QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
     // Their visits' counts too.
+    QCoreApplication::sendPostedEvents(completeness, QEvent::MetaCall);
     QCoreApplication::sendPostedEvents(stationMonitor, QEvent::MetaCall);
     flushStatuses();
     stationMonitor->storeKept();
@@ -281,10 +328,13 @@ void WorkerController::onWorkerStatusChanged(DBStation station)
 void WorkerController::flushStatuses()
 {
     flushScheduled = false;
-    if (pendingStatuses.isEmpty())
+    if (pendingStatuses.isEmpty()) {
+        announceEndedVisits();
         return;
+    }
 
-    QList<int> rows;
+    QList<int> changed;
+    QHash<int, int> slotOfRow;
     QList<DBStation> records;
     int statusCount = 0;
     for (const DBStation &status : qAsConst(pendingStatuses)) {
@@ -293,32 +343,34 @@ void WorkerController::flushStatuses()
             continue;
         ++statusCount;
         // In arrival order, so that each row ends with its latest status.
-        const int at = rows.indexOf(row);
-        if (at >= 0) {
-            records[at] = merged(records.at(at), status);
+        const auto at = slotOfRow.constFind(row);
+        if (at != slotOfRow.constEnd()) {
+            records[*at] = merged(records.at(*at), status);
         } else {
-            rows.append(row);
+            slotOfRow.insert(row, changed.size());
+            changed.append(row);
             records.append(merged(model->stations().at(row), status));
         }
     }
 
     QList<int> busyIds;
     bool busy = false;
-    if (!model->updateStatuses(rows, records, &busy)) {
+    if (!model->updateStatuses(changed, records, &busy)) {
         if (busy) {
             for (const DBStation &record : qAsConst(records))
                 busyIds.append(record.id);
         } else {
             // One refused row must not hold back the others.
-            busyIds = storeRowByRow(rows, records);
+            busyIds = storeRowByRow(changed, records);
         }
     }
 
     // What the database was too busy to take is kept, in order; the rest
     // is stored or was refused for good.
+    const QSet<int> busySet(busyIds.cbegin(), busyIds.cend());
     QList<DBStation> kept;
     for (const DBStation &status : qAsConst(pendingStatuses)) {
-        if (busyIds.contains(status.id))
+        if (busySet.contains(status.id))
             kept.append(status);
     }
     pendingStatuses.swap(kept);
@@ -335,6 +387,7 @@ void WorkerController::flushStatuses()
         retryTimer->stop();
         emit keptStatusesStored(statusCount);
     }
+    announceEndedVisits();
 }
 
 QList<int> WorkerController::storeRowByRow(const QList<int> &rows, const QList<DBStation> &records)
@@ -350,24 +403,38 @@ QList<int> WorkerController::storeRowByRow(const QList<int> &rows, const QList<D
 
 void WorkerController::onWorkerVisitEnded(int id, bool hasError)
 {
-    // The visit's last status is stored before its end is announced, unless
-    // the database is busy: then the retry stores it.
-    if (!storeFailing) {
-        flushStatuses();
-        // The workers read the station settings from memory; a change made
-        // with --station-setting while this collector runs counts from here.
-        StationSettings::reload();
+    memoryTrim->visitEnded();
+    // While the database is busy the end is told at once; the retry stores
+    // the visit's last status.
+    if (storeFailing) {
+        if (indexOfStation(id) >= 0)
+            emit stationVisitEnded(id, hasError);
+        return;
     }
-    if (indexOfStation(id) >= 0)
-        emit stationVisitEnded(id, hasError);
+    // Told once its last status is stored: with the next store, one for all
+    // the visits that ended meanwhile. A store (and its sync) per visit held
+    // the main loop up for seconds when many visits ended together.
+    endedVisits.append({id, hasError});
+    if (!flushScheduled) {
+        flushScheduled = true;
+        QMetaObject::invokeMethod(this, &WorkerController::flushStatuses, Qt::QueuedConnection);
+    }
+}
+
+void WorkerController::announceEndedVisits()
+{
+    const QList<QPair<int, bool>> ended = std::exchange(endedVisits, {});
+    // The workers read the station settings from memory; a change made with
+    // --station-setting while this collector runs counts from here.
+    if (!ended.isEmpty())
+        StationSettings::reload();
+    for (const auto &visit : ended) {
+        if (indexOfStation(visit.first) >= 0)
+            emit stationVisitEnded(visit.first, visit.second);
+    }
 }
 
 int WorkerController::indexOfStation(int id) const
 {
-    const QList<DBStation> stations = model->stations();
-    for (int row = 0; row < stations.size(); ++row) {
-        if (stations.at(row).id == id)
-            return row;
-    }
-    return -1;
+    return rowIndex.row(id);
 }

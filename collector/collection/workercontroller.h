@@ -1,21 +1,28 @@
 #pragma once
 
 #include "collection/collectionoptions.h"
+#include "collection/stationrows.h"
 #include "store/dbstation.h"
 
+#include <QHash>
 #include <QList>
 #include <QModelIndex>
 #include <QObject>
+#include <QPair>
 #include <QVector>
 
 #include <functional>
 #include <memory>
 
+class CompletenessBook;
 class LeaseGuard;
+class MemoryTrim;
 class QThread;
 class QTimer;
 class StationMonitor;
 class StationTableModel;
+class VisitSlots;
+class WorkerLink;
 
 // Keeps one worker per station, each on its own thread, and is the only
 // bridge between them and the main thread: commands go out as queued
@@ -38,6 +45,8 @@ public:
     void setStoreRetryInterval(int ms);
     // Statistics, alerts and metrics of the visits.
     StationMonitor *monitor() const { return stationMonitor; }
+    // The completeness counts of every station.
+    CompletenessBook *completenessBook() const { return completeness; }
     CollectionOptions options() const { return opts; }
     // New options for the monitor and every worker.
     void setOptions(const CollectionOptions &options);
@@ -51,6 +60,8 @@ public:
     void setHolderCheck(std::function<QString(int id)> check) { holderCheck = std::move(check); }
     // Shared with every worker: the leases this collector holds.
     std::shared_ptr<LeaseGuard> leaseGuard() const { return guard; }
+    // Shared with every worker: the visits in flight.
+    std::shared_ptr<VisitSlots> visitSlotsInUse() const { return visitSlots; }
     // A station's lease was taken (start its visits, while collecting) or
     // lost (no new visit; a running one ends as usual).
     void startStation(int id);
@@ -104,6 +115,10 @@ public slots:
 
 private:
     void startWorker(const DBStation &station);
+    // Passes each command signal to the worker it names.
+    void routeCommands();
+    // Tells the ends of the visits whose last status was stored.
+    void announceEndedVisits();
     int indexOfStation(int id) const;
     // The model's record with what the worker owns taken from its status.
     static DBStation merged(DBStation record, const DBStation &status);
@@ -114,11 +129,15 @@ private:
     StationTableModel *model = nullptr;
     CollectionOptions opts;
     StationMonitor *stationMonitor = nullptr;
+    CompletenessBook *completeness = nullptr;
+    MemoryTrim *memoryTrim = nullptr;
     bool collecting = false;
     QList<QThread *> threads;
     // Statuses wait here for the end of the current pass of the event loop,
     // so that a burst of them costs one database sync, not one each.
     QList<DBStation> pendingStatuses;
+    // Visits that ended, told after the next store (station id, failed).
+    QList<QPair<int, bool>> endedVisits;
     bool flushScheduled = false;
     // The last store found the database busy; pendingStatuses are kept.
     bool storeFailing = false;
@@ -126,4 +145,8 @@ private:
     std::function<bool(int id)> visitGate;
     std::function<QString(int id)> holderCheck;
     std::shared_ptr<LeaseGuard> guard;
+    std::shared_ptr<VisitSlots> visitSlots;
+    // Each station's line to its worker.
+    QHash<int, WorkerLink *> links;
+    StationRows rowIndex;
 };

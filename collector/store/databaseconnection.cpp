@@ -1,4 +1,5 @@
 #include "databaseconnection.h"
+#include "stationdaycounts.h"
 
 #include <QLocale>
 
@@ -160,6 +161,7 @@ bool DatabaseConnection::connectToDatabase(const QString &databaseName, const QS
     ConfigHistory().createTable();
     StationVisits::createTable();
     StationSettings::createTable();
+    StationDayCounts::createTable();
     return true;
 }
 
@@ -195,6 +197,7 @@ bool DatabaseConnection::open(const DatabaseUrl &url)
     ConfigHistory().createTable();
     StationVisits::createTable();
     StationSettings::createTable();
+    StationDayCounts::createTable();
     // A collector that takes a station over starts where the last one saved;
     // its writes are checked against the leases.
     StationLeases(QString()).createTables();

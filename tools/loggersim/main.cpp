@@ -22,6 +22,8 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <memory>
+#include <vector>
 
 using namespace loggersim;
 
@@ -75,6 +77,7 @@ struct Options
     QString factoryAnswer;
     QStringList refusedUploads;
     double speed = 1.0;
+    int count = 1;
     FaultOptions faults;
 };
 
@@ -148,6 +151,13 @@ Options parseOptions(const QCoreApplication &app)
          QStringLiteral("Answer uploads of WORD (PAR, KNL, KAL or AYU) as a wrong password (SYANLIS) "
                         "and keep the record; may be repeated."),
          QStringLiteral("WORD")},
+        {QStringLiteral("count"),
+         QStringLiteral("Play N loggers of the scenario in this one process (TCP only), each on a "
+                        "port of its own: PORT 0 picks free ports, any other the N ports from PORT. "
+                        "Logger i (from 0) has the station code followed by i (or %1 in the code "
+                        "replaced by i); stdout and --ready-file list the ports, one per line; "
+                        "%1 in --truth and --log is replaced by i."),
+         QStringLiteral("N")},
         {QStringLiteral("modem"),
          QStringLiteral("Play the station modem's setup commands (\"|||\", \"OKU\", \"TEL\", "
                         "\"GSR\") instead of the datalogger; settings from the scenario's "
@@ -202,6 +212,10 @@ Options parseOptions(const QCoreApplication &app)
         o.gapMs = intValue(p, QStringLiteral("gap-ms"), 0);
     if (p.isSet(QStringLiteral("disconnect-after-blocks")))
         o.faults.disconnectAfterBlocks = intValue(p, QStringLiteral("disconnect-after-blocks"), 1);
+    if (p.isSet(QStringLiteral("count")))
+        o.count = intValue(p, QStringLiteral("count"), 1);
+    if (o.count > 1 && (o.pty || o.modem))
+        usageError(QStringLiteral("--count needs TCP and the datalogger"));
     if (p.isSet(QStringLiteral("speed"))) {
         bool ok = false;
         o.speed = p.value(QStringLiteral("speed")).toDouble(&ok);
@@ -289,45 +303,80 @@ int main(int argc, char *argv[])
             stderr,
             "loggersim: warning: serial, model and firmware exceed the 19-byte identification; it is cut\n");
 
-    Device device(scenario, o.speed);
-    TruthWriter truth;
+    // One logger per --count, all served by this process's event loop.
+    struct Logger
+    {
+        std::unique_ptr<Device> device;
+        TruthWriter truth;
+        std::unique_ptr<Session> session;
+        Transport *transport = nullptr;
+    };
+    std::vector<std::unique_ptr<Logger>> loggers;
+    QStringList readyLines;
     QString error;
-    if (!o.truthFile.isEmpty()) {
-        if (!truth.open(o.truthFile, &error))
+    for (int i = 0; i < o.count; ++i) {
+        Scenario own = scenario;
+        QString log = o.logFile;
+        QString truthPath = o.truthFile;
+        if (o.count > 1) {
+            const QString n = QString::number(i);
+            own.stationCode =
+                own.stationCode.contains(QLatin1String("%1")) ? own.stationCode.arg(n) : own.stationCode + n;
+            log.replace(QLatin1String("%1"), n);
+            truthPath.replace(QLatin1String("%1"), n);
+        }
+        auto logger = std::make_unique<Logger>();
+        logger->device = std::make_unique<Device>(own, o.speed);
+        if (!truthPath.isEmpty()) {
+            if (!logger->truth.open(truthPath, &error))
+                usageError(error);
+            logger->truth.update(logger->device->memory());
+        }
+        logger->session = std::make_unique<Session>(logger->device.get(), o.faults);
+        if (!log.isEmpty() && !logger->session->openLog(log, &error))
             usageError(error);
-        truth.update(device.memory());
+
+        Options own_o = o;
+        if (o.count > 1 && o.port != 0)
+            own_o.port = quint16(o.port + i);
+        Transport *transport = createTransport(own_o, &app, &error);
+        if (!transport) {
+            std::fprintf(stderr, "loggersim: %s\n", qPrintable(error));
+            return 1;
+        }
+        Session *session = logger->session.get();
+        QObject::connect(transport, &Transport::received, session, &Session::receive);
+        QObject::connect(transport, &Transport::connected, session, &Session::reset);
+        QObject::connect(transport, &Transport::disconnected, session, &Session::reset);
+        QObject::connect(session, &Session::send, transport, &Transport::write);
+        QObject::connect(session, &Session::hangUp, transport, &Transport::hangUp);
+        logger->transport = transport;
+        readyLines.append(transport->readyText());
+        loggers.push_back(std::move(logger));
     }
 
-    Session session(&device, o.faults);
-    if (!o.logFile.isEmpty() && !session.openLog(o.logFile, &error))
-        usageError(error);
-
-    Transport *transport = createTransport(o, &app, &error);
-    if (!transport) {
-        std::fprintf(stderr, "loggersim: %s\n", qPrintable(error));
-        return 1;
-    }
-    QObject::connect(transport, &Transport::received, &session, &Session::receive);
-    QObject::connect(transport, &Transport::connected, &session, &Session::reset);
-    QObject::connect(transport, &Transport::disconnected, &session, &Session::reset);
-    QObject::connect(&session, &Session::send, transport, &Transport::write);
-    QObject::connect(&session, &Session::hangUp, transport, &Transport::hangUp);
-
-    // The clock passes: append records, keep the truth file in step.
+    // The clock passes: append records, keep the truth files in step. A
+    // frozen clock has nothing to append.
     QTimer ticker;
     ticker.setInterval(200);
     QObject::connect(&ticker, &QTimer::timeout, &app, [&] {
-        device.advance();
-        truth.update(device.memory());
+        for (auto &logger : loggers) {
+            logger->device->advance();
+            logger->truth.update(logger->device->memory());
+        }
     });
-    ticker.start();
+    if (o.speed > 0)
+        ticker.start();
 
-    const QString ready = transport->readyText();
+    const QString ready = readyLines.join(QLatin1Char('\n'));
     std::printf("%s\n", qPrintable(ready));
     std::fflush(stdout);
-    std::fprintf(stderr, "loggersim: %s %s-V%d serial %s, %s %s, memory %d bytes\n", o.pty ? "pty" : "tcp",
+    const Device &first = *loggers.front()->device;
+    std::fprintf(stderr, "loggersim: %s %s-V%d serial %s, %s %s, memory %d bytes%s\n", o.pty ? "pty" : "tcp",
                  qPrintable(scenario.model), scenario.firmware, qPrintable(scenario.serial),
-                 o.pty ? "device" : "port", qPrintable(ready), device.memory().writePosition());
+                 o.pty ? "device" : "port", qPrintable(readyLines.constFirst()),
+                 first.memory().writePosition(),
+                 o.count > 1 ? qPrintable(QStringLiteral(", %1 loggers").arg(o.count)) : "");
     if (!o.readyFile.isEmpty() && !writeReadyFile(o.readyFile, ready)) {
         std::fprintf(stderr, "loggersim: cannot write %s\n", qPrintable(o.readyFile));
         return 1;

@@ -2,6 +2,7 @@
 #include "collection/alertpolicy.h"
 #include "collection/clockcheck.h"
 #include "collection/collectionoptions.h"
+#include "collection/mainloopprobe.h"
 #include "collection/memoryforecast.h"
 #include "collection/metricsfile.h"
 #include "collection/retryschedule.h"
@@ -24,6 +25,7 @@ private slots:
     void memoryForecastWithoutGrowth();
     void alertThresholdRateLimitAndRecovery();
     void metricsTextReadByParser();
+    void mainLoopProbeSeesAStall();
     void mailSubjectStaysOneLine();
     void metricsFileWritesAtMostEveryInterval();
 };
@@ -263,7 +265,7 @@ void tst_CollectionLogic::metricsTextReadByParser()
     const QString placeholders = QStringLiteral("P%1\r%3");
     const QString text =
         MetricsFile::render({{QStringLiteral("D02A003"), a}, {odd, never}, {placeholders, a}},
-                            QDateTime::fromSecsSinceEpoch(1780000100));
+                            QDateTime::fromSecsSinceEpoch(1780000100), 0.25);
     const ParsedMetrics m = parseMetrics(text.toUtf8());
     QVERIFY2(m.ok, qPrintable(m.error + text));
     QCOMPARE(m.samples.value(QStringLiteral("tqm510_heartbeat_timestamp_seconds{}")), 1780000100.0);
@@ -285,6 +287,23 @@ void tst_CollectionLogic::metricsTextReadByParser()
              5.0);
     QCOMPARE(m.samples.value(QStringLiteral("tqm510_clock_drift_seconds{station=") + kept + "}"), -42.0);
     QVERIFY(!text.contains(QLatin1Char('\r')));
+    QCOMPARE(m.samples.value(QStringLiteral("tqm510_main_loop_lag_seconds{}")), 0.25);
+    // Not measured: not written.
+    QVERIFY(!MetricsFile::render({}, QDateTime::currentDateTime()).contains(QLatin1String("main_loop")));
+}
+
+void tst_CollectionLogic::mainLoopProbeSeesAStall()
+{
+    MainLoopProbe probe;
+    probe.setIntervalMs(5);
+    QTest::qWait(30);
+    // The loop held up for 150 ms: the next tick is that late.
+    QElapsedTimer busy;
+    busy.start();
+    while (busy.elapsed() < 150) {
+    }
+    QTRY_VERIFY(probe.maxLagSeconds() >= 0.14);
+    QCOMPARE(probe.peakLagSeconds(), probe.maxLagSeconds());
 }
 
 void tst_CollectionLogic::mailSubjectStaysOneLine()

@@ -245,6 +245,11 @@ void tst_HeadlessCollector::onceWritesMetricsAndStatusShowsStatistics()
     QCOMPARE(m.samples.value(QStringLiteral("tqm510_visits_total{result=no_connection,station=R01}")), 1.0);
     const double now = QDateTime::currentSecsSinceEpoch();
     QVERIFY(qAbs(m.samples.value(QStringLiteral("tqm510_heartbeat_timestamp_seconds{}")) - now) < 60);
+    // The main loop's largest lag of the last minute: measured, and far below
+    // the length of the run.
+    QVERIFY(m.samples.contains(QStringLiteral("tqm510_main_loop_lag_seconds{}")));
+    const double lag = m.samples.value(QStringLiteral("tqm510_main_loop_lag_seconds{}"));
+    QVERIFY2(lag >= 0 && lag < 30, qPrintable(QString::number(lag)));
     QVERIFY(qAbs(m.samples.value(QStringLiteral("tqm510_last_success_timestamp_seconds{station=H01}")) -
                  now) < 60);
     QVERIFY(m.samples.contains(QStringLiteral("tqm510_clock_drift_seconds{station=H01}")));

@@ -1,5 +1,6 @@
 #include "../common/silentdevice.h"
 #include "../common/stationfixtures.h"
+#include "collection/visitslots.h"
 #include "collection/workercontroller.h"
 #include "store/databaseconnection.h"
 #include "store/stationtablemodel.h"
@@ -35,6 +36,9 @@ private slots:
     void burstOfStatusesIsStoredTogether();
     void refusedStatusDoesNotHoldBackOthers();
     void busyDatabaseKeepsStatusesInOrder();
+    void visitSlotsBoundVisitsInFlight();
+    void everyStationVisitedUnderTheLimit();
+    void stopWhileWaitingForASlot();
 
 private:
     int addStation(quint16 port, bool active = true);
@@ -429,6 +433,115 @@ void tst_WorkerController::busyDatabaseKeepsStatusesInOrder()
     QTRY_COMPARE(storedStatus(b), QStringLiteral("Step 7"));
     QCOMPARE(failing.count(), 1);
     QVERIFY(controller.stopCollecting());
+}
+
+void tst_WorkerController::visitSlotsBoundVisitsInFlight()
+{
+    // Silent loggers hold their slots: two visits connect, the rest wait
+    // without failing, and a single visit asked for waits its turn too.
+    QList<std::shared_ptr<SilentDevice>> silent;
+    for (int i = 0; i < 4; ++i) {
+        silent.append(std::make_shared<SilentDevice>());
+        addStation(silent.last()->serverPort());
+    }
+    const int inactive = addStation(closedPort(), false);
+    CollectionOptions options;
+    options.maxVisitsInFlight = 2;
+    StationTableModel model;
+    WorkerController controller(&model, options);
+    QSignalSpy ended(&controller, &WorkerController::stationVisitEnded);
+    const std::shared_ptr<VisitSlots> visitSlots = controller.visitSlotsInUse();
+    controller.startCollecting();
+    QTRY_COMPARE(visitSlots->waiting(), 2);
+    QCOMPARE(visitSlots->inFlight(), 2);
+    const auto connections = [&] {
+        int n = 0;
+        for (const auto &d : qAsConst(silent))
+            n += d->connections;
+        return n;
+    };
+    QTRY_COMPARE(connections(), 2);
+    QVERIFY(controller.updateStationData(model.rowCount() - 1));
+    QTRY_COMPARE(visitSlots->waiting(), 3);
+    QTest::qWait(200); // nobody else may connect meanwhile
+    QCOMPARE(connections(), 2);
+    QCOMPARE(ended.count(), 0);
+    for (const DBStation &s : model.stations())
+        QVERIFY2(!s.has_error, qPrintable(s.status));
+
+    // More slots: all three in line go at once; the single visit of the
+    // inactive station ends (nothing listens there).
+    CollectionOptions more = options;
+    more.maxVisitsInFlight = 5;
+    controller.setOptions(more);
+    QTRY_COMPARE(connections(), 4);
+    QTRY_COMPARE(ended.count(), 1);
+    QCOMPARE(ended.at(0).at(0).toInt(), inactive);
+    QCOMPARE(visitSlots->peak(), 5);
+    QCOMPARE(visitSlots->waiting(), 0);
+
+    // A stop ends those in flight and those in line alike, and gives back
+    // every slot.
+    controller.setOptions(options);
+    QVERIFY(controller.stopCollecting());
+    QCOMPARE(controller.threadCount(), 0);
+    QCOMPARE(visitSlots->inFlight(), 0);
+    QCOMPARE(visitSlots->waiting(), 0);
+}
+
+void tst_WorkerController::everyStationVisitedUnderTheLimit()
+{
+    // Refused connections end at once: twelve stations through one slot,
+    // each visited once, never two at the same time.
+    for (int i = 0; i < 12; ++i)
+        addStation(closedPort());
+    CollectionOptions options;
+    options.maxVisitsInFlight = 1;
+    options.retryMinutes.clear();
+    StationTableModel model;
+    WorkerController controller(&model, options);
+    QSignalSpy ended(&controller, &WorkerController::stationVisitEnded);
+    controller.startCollecting();
+    QTRY_COMPARE(ended.count(), 12);
+    QSet<int> visited;
+    for (const QList<QVariant> &args : qAsConst(ended))
+        visited.insert(args.at(0).toInt());
+    QCOMPARE(visited.size(), 12);
+    QCOMPARE(controller.visitSlotsInUse()->peak(), 1);
+    QCOMPARE(controller.visitSlotsInUse()->inFlight(), 0);
+    QVERIFY(controller.stopCollecting());
+}
+
+void tst_WorkerController::stopWhileWaitingForASlot()
+{
+    // The only slot is held by a silent logger; the others wait in line
+    // when the stop comes, and their threads end all the same.
+    SilentDevice silent[4];
+    for (SilentDevice &d : silent)
+        addStation(d.serverPort());
+    CollectionOptions options;
+    options.maxVisitsInFlight = 1;
+    StationTableModel model;
+    auto *controller = new WorkerController(&model, options);
+    QSignalSpy ended(controller, &WorkerController::stationVisitEnded);
+    const std::shared_ptr<VisitSlots> visitSlots = controller->visitSlotsInUse();
+    controller->startCollecting();
+    const auto connections = [&] {
+        int n = 0;
+        for (const SilentDevice &d : silent)
+            n += d.connections;
+        return n;
+    };
+    QTRY_COMPARE(connections(), 1);
+    QTRY_COMPARE(visitSlots->waiting(), 3);
+    QVERIFY(controller->stopCollecting(5000));
+    QCOMPARE(controller->threadCount(), 0);
+    QCOMPARE(visitSlots->inFlight(), 0);
+    QCOMPARE(visitSlots->waiting(), 0);
+    // Nobody in line got to visit.
+    QCOMPARE(connections(), 1);
+    QCOMPARE(ended.count(), 1);
+    delete controller;
 }
 
 QTEST_GUILESS_MAIN(tst_WorkerController)

@@ -1,9 +1,11 @@
 #include "../common/silentdevice.h"
 #include "../common/simulator.h"
 #include "../common/stationfixtures.h"
+#include "collection/completenessbook.h"
 #include "collection/stationmonitor.h"
 #include "collection/worker.h"
 #include "store/databaseconnection.h"
+#include "store/stationdaycounts.h"
 #include "store/stationtablemodel.h"
 
 #include "nexil/protocol/nexil.h"
@@ -23,6 +25,7 @@ private slots:
     void clockDriftWarnsWithoutTouchingTheDevice();
     void clockSetOnceWhenAllowed();
     void clockSettingWithWrongPasswordNotRepeated();
+    void completenessCountsFollowTheSavedValues();
 
 private:
     // A device whose clock runs `offsetSeconds` ahead of the host's.
@@ -235,6 +238,106 @@ void tst_WorkerOps::clockSettingWithWrongPasswordNotRepeated()
     r = visit(restarted);
     QVERIFY(r.driftBeyondLimit);
     QCOMPARE(uploadsLogged(), 1);
+}
+
+namespace {
+
+QString countsText(const QVector<StationDayCounts::Count> &counts)
+{
+    QStringList lines;
+    for (const StationDayCounts::Count &c : counts)
+        lines << QStringLiteral("%1 ch%2 %3/%4")
+                     .arg(c.day.toString(Qt::ISODate))
+                     .arg(c.channel)
+                     .arg(c.present)
+                     .arg(c.expected);
+    lines.sort();
+    return lines.join(QLatin1Char('\n'));
+}
+
+qint64 fileSize(const QString &path)
+{
+    return QFileInfo(path).size();
+}
+
+} // namespace
+
+void tst_WorkerOps::completenessCountsFollowTheSavedValues()
+{
+    // A logger whose clock runs fast writes new values between the visits;
+    // some of its air temperatures are sensor errors. After every visit the
+    // counts in the store equal a count of the files from scratch.
+    DatabaseConnection db;
+    QVERIFY(
+        db.connectToDatabase(dir.filePath(QStringLiteral("counts.db")), QString(), 0, QString(), QString()));
+    Simulator sim;
+    QVERIFY2(
+        sim.start(dir.path(), QStringLiteral("counts"),
+                  R"({"station": {"code": "CNT1"}, "memory": {"generator": {"enabled": true, "days": 3}}})",
+                  {QStringLiteral("--speed"), QStringLiteral("900")}),
+        qPrintable(sim.error()));
+    DBStation s = station(sim.port);
+    s.code = QStringLiteral("CNT1");
+    s.download_data = true;
+    s.file_path = dir.filePath(QStringLiteral("cnt"));
+    s.file_name = QStringLiteral("CNT1");
+    s.id = DatabaseConnection::insertStation(s);
+    CompletenessBook book;
+    Worker worker(s);
+    connect(&worker, &Worker::visitReported, &book, &CompletenessBook::onVisitReport);
+    const auto recounted = [&] {
+        return countsText(
+            CompletenessBook::recountFiles(s.file_path, s.file_name, QDateTime::currentDateTime(), 30)
+                .counts);
+    };
+
+    // The first file of a station: its values are counted as they come.
+    const VisitReport first = visit(worker);
+    QCOMPARE(first.result, VisitReport::Success);
+    QVERIFY(first.saved.values.size() > 100);
+    QCOMPARE(book.recountsPending(), 0);
+    // Stored at the next pass of the event loop, with the other visits'.
+    QTRY_VERIFY(!StationDayCounts::counts(s.id).isEmpty());
+    const QString afterFirst = countsText(StationDayCounts::counts(s.id));
+    QVERIFY2(afterFirst.count(QLatin1Char('\n')) >= 3, qPrintable(afterFirst));
+    QCOMPARE(afterFirst, recounted());
+
+    // Values written since then: added to the counts, no file read.
+    const qint64 truthBefore = fileSize(sim.truthPath());
+    QTRY_VERIFY_WITH_TIMEOUT(fileSize(sim.truthPath()) > truthBefore, 20000);
+    const VisitReport second = visit(worker);
+    QCOMPARE(second.result, VisitReport::Success);
+    QVERIFY(!second.saved.values.isEmpty());
+    QCOMPARE(book.recountsPending(), 0);
+    QTRY_COMPARE(countsText(StationDayCounts::counts(s.id)), recounted());
+    const double share = book.share(s, QDateTime::currentDateTime(), nullptr);
+    QVERIFY2(share > 0.99 && share < 1.0, qPrintable(QString::number(share)));
+
+    // Someone else wrote the file: counted again from the files, off this
+    // thread, and the counts go on from there.
+    const QString file = second.saved.file;
+    QFile touched(file);
+    QVERIFY(touched.open(QIODevice::ReadWrite));
+    QVERIFY(
+        touched.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+    touched.close();
+    const qint64 truthThen = fileSize(sim.truthPath());
+    QTRY_VERIFY_WITH_TIMEOUT(fileSize(sim.truthPath()) > truthThen, 20000);
+    QSignalSpy done(&book, &CompletenessBook::recounted);
+    QCOMPARE(visit(worker).result, VisitReport::Success);
+    QCOMPARE(book.recountsPending(), 1);
+    // Asked again while it runs: one recount at a time, the second after it.
+    book.recount(s);
+    QVERIFY(book.waitForRecounts(30000));
+    QCOMPARE(done.count(), 2);
+    QVERIFY(done.at(0).at(1).toBool());
+    QTRY_COMPARE(countsText(StationDayCounts::counts(s.id)), recounted());
+    const qint64 truthLast = fileSize(sim.truthPath());
+    QTRY_VERIFY_WITH_TIMEOUT(fileSize(sim.truthPath()) > truthLast, 20000);
+    QCOMPARE(visit(worker).result, VisitReport::Success);
+    QCOMPARE(book.recountsPending(), 0);
+    QTRY_COMPARE(countsText(StationDayCounts::counts(s.id)), recounted());
+    DatabaseConnection::close();
 }
 
 QTEST_GUILESS_MAIN(tst_WorkerOps)

@@ -273,6 +273,46 @@ private slots:
         QVERIFY(truth.readLine().contains(",INS,0,"));
     }
 
+    void manyLoggersInOneProcess()
+    {
+        // One process, three loggers: a port each, the code of each its own,
+        // a truth file each that grows as the clock runs.
+        QTemporaryDir dir;
+        QFile json(dir.filePath(QStringLiteral("many.json")));
+        QVERIFY(json.open(QIODevice::WriteOnly));
+        json.write(R"({"station": {"code": "M%1X"}})");
+        json.close();
+        const QString ready = dir.filePath(QStringLiteral("ports"));
+        Sim sim;
+        const QString first =
+            sim.start({QStringLiteral("--tcp"), QStringLiteral("0"), QStringLiteral("--count"),
+                       QStringLiteral("3"), QStringLiteral("--scenario"), json.fileName(),
+                       QStringLiteral("--speed"), QStringLiteral("1800"), QStringLiteral("--truth"),
+                       dir.filePath(QStringLiteral("t_%1.csv")), QStringLiteral("--ready-file"), ready});
+        QFile readyFile(ready);
+        QTRY_VERIFY(readyFile.exists());
+        QVERIFY(readyFile.open(QIODevice::ReadOnly));
+        const QList<QByteArray> ports = readyFile.readAll().trimmed().split('\n');
+        QCOMPARE(ports.size(), 3);
+        QCOMPARE(first, QString::fromLatin1(ports.first()));
+        for (int i = 0; i < 3; ++i) {
+            QTcpSocket socket;
+            socket.connectToHost(QHostAddress::LocalHost, quint16(ports.at(i).toUInt()));
+            QVERIFY(socket.waitForConnected(5000));
+            QByteArray buffer;
+            socket.write(simframes::plain("OKU"));
+            const QByteArray setup = readFrame(&socket, &buffer);
+            QVERIFY2(setup.contains(QByteArray("M") + QByteArray::number(i) + "X"), setup.constData());
+            for (int other = 0; other < 3; ++other)
+                if (other != i)
+                    QVERIFY(!setup.contains(QByteArray("M") + QByteArray::number(other) + "X"));
+            QFile truth(dir.filePath(QStringLiteral("t_%1.csv").arg(i)));
+            QVERIFY(truth.open(QIODevice::ReadOnly));
+            const qint64 size = truth.size();
+            QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(truth.fileName()).size() > size, 5000);
+        }
+    }
+
     void pseudoTerminalServesASerialPort()
     {
         QTemporaryDir dir;

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QObject>
+
+class QTimer;
+
+// Gives the allocator's free pages back to the system after visits. Each
+// visit's buffers are freed on its worker's thread, in that thread's arena;
+// the pages between live blocks stay with the process and, as the visits
+// wander over the arenas, the resident size creeps up round after round.
+class MemoryTrim : public QObject
+{
+    Q_OBJECT
+public:
+    explicit MemoryTrim(QObject *parent = nullptr);
+
+    // Shortest time between two trims (10 s); tests shorten it.
+    void setIntervalMs(int ms);
+    // A visit ended: its buffers are free now.
+    void visitEnded() { dirty = true; }
+    // Trims now; false where the allocator cannot.
+    static bool trim();
+    int trims() const { return count; }
+
+private:
+    void onTimeout();
+
+    QTimer *timer = nullptr;
+    bool dirty = false;
+    int count = 0;
+};
