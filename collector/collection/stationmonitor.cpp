@@ -222,7 +222,6 @@ void StationMonitor::onVisitReport(VisitReport report)
         emit statsUpdated(report.id, stats(report.id));
         return;
     }
-    recordVisit(report);
     pendingReports.append(report);
     storePending();
 }
@@ -279,6 +278,7 @@ void StationMonitor::storePending(int sliceMs)
             retryMs = qMin(retryMs * 2, retryMaxMs);
             return;
         }
+        recordVisit(pendingReports.first());
         pendingReports.removeFirst();
         // The rest in a later pass of the loop, after what waits meanwhile.
         if (sliceMs >= 0 && !pendingReports.isEmpty() && slice.elapsed() >= sliceMs) {
