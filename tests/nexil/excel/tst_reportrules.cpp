@@ -1,3 +1,4 @@
+#include "nexil/excel/datalinereader.h"
 #include "nexil/excel/reportrules.h"
 
 #include <QtTest>
@@ -17,6 +18,8 @@ private slots:
     void monthTotalIsTheDevicesDailyTotalsWhereThereAreAny();
     void errorsAndRepeatedDaysDoNotCount();
     void yearSummaryUsesMonthlyMeansAndTheYearsTotals();
+    void lineScanReadsWhatTheParserReads_data();
+    void lineScanReadsWhatTheParserReads();
 };
 
 namespace {
@@ -181,6 +184,91 @@ void tst_ReportRules::yearSummaryUsesMonthlyMeansAndTheYearsTotals()
     // The year has device totals for channel 0: only they add up.
     QCOMPARE(y.value(0).total, 30.0);
     QCOMPARE(y.value(1).total, 17.0);
+}
+
+namespace {
+// Every line the reader gives, with its error state at the end.
+QStringList readAll(const QString &path, bool scan, const QVector<int> &channels, bool instantOnly)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {QStringLiteral("cannot open")};
+    DataLineReader reader(&file, scan);
+    reader.setFilter(channels, instantOnly);
+    Header header;
+    QStringList out;
+    out << QStringLiteral("header %1 %2 %3")
+               .arg(reader.readHeader(&header))
+               .arg(header.stationCode)
+               .arg(header.channels.size());
+    Line l;
+    while (reader.readLine(&l))
+        out << QStringLiteral("%1 %2 %3 %4 [%5] %6 [%7]")
+                   .arg(l.channel)
+                   .arg(int(l.type))
+                   .arg(l.date, l.time, l.valueText)
+                   .arg(l.value.number)
+                   .arg(l.value.text);
+    out << QStringLiteral("error %1 %2")
+               .arg(reader.hasError())
+               .arg(reader.hasError() ? reader.errorText() : QString());
+    return out;
+}
+} // namespace
+
+void tst_ReportRules::lineScanReadsWhatTheParserReads_data()
+{
+    const QByteArray head =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<nexil>\n <header>\n  <station><name>Yeşilırmak "
+        "Köprüsü &amp; 𝄞</name><code>D01A003</code></station>\n  <setup><channels><channel "
+        "id=\"0\"><name>Seviye</name><unit>cm</unit></channel></channels></setup>\n </header>\n "
+        "<data>\n";
+    const QByteArray plain =
+        "  <line channel=\"0\" dataType=\"INS\" date=\"2026-12-06\" time=\"14:45\" "
+        "setTime=\"true\" value=\"122.6000\"/>\r\n"
+        "  <line channel=\"1\" dataType=\"AVG\" date=\"2026-12-06\" time=\"00:00\" value=\"-9999\"/>\n"
+        "  <line channel='2' dataType='INS' date='2026-12-06' time='15:00' value='x>'/>\n";
+    const QByteArray tail = " </data>\n</nexil>\n";
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("as written") << head + plain + plain + tail;
+    QTest::newRow("entity in a value") << head + plain +
+                                              "<line channel=\"0\" dataType=\"INS\" date=\"2026-12-07\" "
+                                              "time=\"10:00\" value=\"1&#46;5\"/>\n" +
+                                              plain + tail;
+    QTest::newRow("two on a line, a comment, another element")
+        << head + plain +
+               "<line channel=\"0\" value=\"1\"/><line channel=\"0\" value=\"2\"/>\n<!-- x -->\n<note/>\n" +
+               plain + tail;
+    QTest::newRow("duplicate attribute")
+        << head + plain + "<line channel=\"0\" channel=\"1\" value=\"1\"/>\n" + plain + tail;
+    QTest::newRow("bad channels") << head +
+                                         "<line channel=\"-1\" value=\"1\"/>\n<line channel=\" 3\" "
+                                         "value=\"1\"/>\n<line channel=\"99\" value=\"1\"/>\n" +
+                                         plain + tail;
+    QTest::newRow("cut short") << head + plain + "  <line channel=\"0\" dataType=\"INS\" date=";
+    QTest::newRow("broken after the data") << head + plain + tail + "<extra>";
+    QTest::newRow("second data element") << head + plain + " </data>\n <data>\n" + plain + tail;
+    QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF") + head + plain + tail;
+    QTest::newRow("non-ASCII value") << head + plain +
+                                            "<line channel=\"0\" dataType=\"INS\" value=\"ç\"/>\n" + tail;
+    QTest::newRow("control character") << head + "<line channel=\"0\" value=\"1\x01\"/>\n" + plain + tail;
+}
+
+void tst_ReportRules::lineScanReadsWhatTheParserReads()
+{
+    QFETCH(QByteArray, content);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("D01A003_06122026.xml"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(content);
+    f.close();
+    for (const bool instantOnly : {false, true}) {
+        for (const QVector<int> &channels : {QVector<int>(), QVector<int>{0, 2}}) {
+            const QStringList parsed = readAll(path, false, channels, instantOnly);
+            QCOMPARE(readAll(path, true, channels, instantOnly), parsed);
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_ReportRules)
