@@ -93,20 +93,23 @@
     loadBars();
   }
 
-  // The visits of the last 24 hours of the rows in view, a few at a time.
+  // The visits of the last 24 hours of each row as it comes into view, a
+  // few requests at a time: a network of thousands asks only for what is seen.
   let barQueue = [];
   let barsRunning = 0;
-  function loadBars() {
-    barQueue = [];
-    for (const tr of document.querySelectorAll('#stations tbody tr:not([hidden])')) {
-      if (barQueue.length >= 60) break;
-      if (!tr.dataset.bars) barQueue.push(tr);
+  const barWatch = new IntersectionObserver((entries) => {
+    for (const e of entries) {
+      if (e.isIntersecting && !e.target.dataset.bars && !barQueue.includes(e.target)) barQueue.push(e.target);
     }
     while (barsRunning < 4 && barQueue.length) nextBar();
+  }, { rootMargin: '300px 0px' });
+  function loadBars() {
+    for (const tr of document.querySelectorAll('#stations tbody tr')) barWatch.observe(tr);
   }
   async function nextBar() {
     const tr = barQueue.shift();
     if (!tr) return;
+    if (tr.dataset.bars) return nextBar();
     ++barsRunning;
     tr.dataset.bars = '1';
     try {

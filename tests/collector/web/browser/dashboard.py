@@ -17,7 +17,7 @@ import urllib.request
 import xml.etree.ElementTree as ET
 
 from selenium import webdriver
-from selenium.common.exceptions import NoAlertPresentException, TimeoutException
+from selenium.common.exceptions import NoAlertPresentException, TimeoutException, WebDriverException
 from selenium.webdriver.common.by import By
 from selenium.webdriver.support.ui import WebDriverWait
 
@@ -52,7 +52,10 @@ def console_errors(driver):
 
 def wait(driver, condition, seconds=20):
     try:
-        return WebDriverWait(driver, seconds, poll_frequency=0.05).until(lambda d: condition(d))
+        # A page being replaced leaves stale elements behind (reported as
+        # one error or another by the driver): asked again until the time is up.
+        return WebDriverWait(driver, seconds, poll_frequency=0.05,
+                             ignored_exceptions=(WebDriverException,)).until(lambda d: condition(d))
     except TimeoutException:
         return None
 
@@ -84,6 +87,10 @@ def collector(url, files_dir, code, hostile_code, hostile_title):
         cell = driver.find_element(By.CSS_SELECTOR, 'tr[data-code="%s"] td.title' % hostile_code)
         check(cell.text == hostile_title, 'the hostile title shows as text: ' + cell.text)
         check(not driver.find_elements(By.CSS_SELECTOR, '#stations img'), 'no element from a title')
+        # The row of the visited station gets its strip of the last 24 hours.
+        marks = wait(driver, lambda d: d.find_elements(
+            By.CSS_SELECTOR, 'tr[data-code="%s"] .strip i.v-ok' % code), 10)
+        check(bool(marks), 'the visited station shows its visits of the last 24 hours')
         try:
             driver.switch_to.alert
             check(False, 'a title ran script')
