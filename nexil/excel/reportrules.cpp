@@ -58,10 +58,9 @@ SortKey sortKey(const QString &s)
     const QDate date = parseDate(s);
     if (date.isValid())
         return {0, date.toJulianDay()};
-    int h, min;
-    if (s.size() == 5 && s.at(2) == QLatin1Char(':') && digits(s, 0, 2, &h) && digits(s, 3, 2, &min) &&
-        h < 24 && min < 60)
-        return {1, h * 60 + min};
+    const int minute = parseMinuteOfDay(s);
+    if (minute >= 0)
+        return {1, minute};
     return {2, 0};
 }
 
@@ -121,6 +120,15 @@ QDate parseDate(const QString &s)
         digits(s, 5, 2, &m) && digits(s, 8, 2, &d))
         return QDate(y, m, d);
     return QDate();
+}
+
+int parseMinuteOfDay(const QString &text)
+{
+    int h, min;
+    if (text.size() == 5 && text.at(2) == QLatin1Char(':') && digits(text, 0, 2, &h) &&
+        digits(text, 3, 2, &min) && h < 24 && min < 60)
+        return h * 60 + min;
+    return -1;
 }
 
 bool lessThan(const QString &a, const QString &b)

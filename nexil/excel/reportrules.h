@@ -39,6 +39,8 @@ NEXIL_EXPORT bool isSensorError(const Value &value);
 
 // A "yyyy-MM-dd" text as a date; invalid for anything else.
 NEXIL_EXPORT QDate parseDate(const QString &text);
+// A "hh:mm" text as minutes of the day; -1 for anything else.
+NEXIL_EXPORT int parseMinuteOfDay(const QString &text);
 
 // Dates before times before other texts, each kind in its own order.
 NEXIL_EXPORT bool lessThan(const QString &a, const QString &b);

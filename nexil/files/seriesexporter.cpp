@@ -34,27 +34,13 @@ struct Value
 };
 static_assert(sizeof(Value) == 24, "a year of values should stay small");
 
-bool digits(const QString &s, int from, int count, int *out)
-{
-    int v = 0;
-    for (int i = from; i < from + count; ++i) {
-        const ushort c = s.at(i).unicode();
-        if (c < '0' || c > '9')
-            return false;
-        v = v * 10 + (c - '0');
-    }
-    *out = v;
-    return true;
-}
-
 qint64 minuteOf(const QString &date, const QString &time)
 {
     const QDate d = report::parseDate(date);
-    int h, m;
-    if (!d.isValid() || time.size() != 5 || time.at(2) != QLatin1Char(':') || !digits(time, 0, 2, &h) ||
-        !digits(time, 3, 2, &m) || h > 23 || m > 59)
+    const int minute = report::parseMinuteOfDay(time);
+    if (!d.isValid() || minute < 0)
         return 0;
-    return d.toJulianDay() * kDay + h * 60 + m;
+    return d.toJulianDay() * kDay + minute;
 }
 
 // Texts from a data file end up in XML, ZRXP headers and CSV cells: control
@@ -244,12 +230,11 @@ bool SeriesExporter::parseUtcOffset(const QString &text, int *minutes)
         *minutes = 0;
         return true;
     }
-    int h, m;
-    if (t.size() != 6 || (t.at(0) != QLatin1Char('+') && t.at(0) != QLatin1Char('-')) ||
-        t.at(3) != QLatin1Char(':') || !digits(t, 1, 2, &h) || !digits(t, 4, 2, &m) || m > 59 ||
-        h * 60 + m > 14 * 60)
+    // "+hh:mm" or "-hh:mm", up to 14 hours.
+    const int offset = t.size() == 6 ? report::parseMinuteOfDay(t.mid(1)) : -1;
+    if (offset < 0 || offset > 14 * 60 || (t.at(0) != QLatin1Char('+') && t.at(0) != QLatin1Char('-')))
         return false;
-    *minutes = (t.at(0) == QLatin1Char('-') ? -1 : 1) * (h * 60 + m);
+    *minutes = (t.at(0) == QLatin1Char('-') ? -1 : 1) * offset;
     return true;
 }
 

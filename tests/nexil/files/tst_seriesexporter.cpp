@@ -203,7 +203,7 @@ void tst_SeriesExporter::unreadableFileAndRefusedDevice()
     int minutes = 0;
     QVERIFY(SeriesExporter::parseUtcOffset("-05:30", &minutes) && minutes == -330);
     QVERIFY(SeriesExporter::parseUtcOffset("Z", &minutes) && minutes == 0);
-    for (const char *bad : {"+3", "+15:00", "03:00", "+03:60", "+0a:00"})
+    for (const char *bad : {"", "+3", "+15:00", "03:00", "+03:60", "+0a:00", "+14:01", "x03:00"})
         QVERIFY2(!SeriesExporter::parseUtcOffset(bad, &minutes), bad);
 }
 
