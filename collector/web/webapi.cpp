@@ -7,6 +7,7 @@
 #include "nexil/files/gapfinder.h"
 #include "nexil/files/gapjson.h"
 #include "nexil/files/seriesexporter.h"
+#include "store/confighistory.h"
 #include "store/databaseconnection.h"
 #include "store/stationsettings.h"
 #include "store/stationstats.h"
@@ -639,6 +640,8 @@ WebResponse WebApi::route(const WebRequest &request)
         return get ? data(code, request) : wrongMethod("GET");
     if (what == QLatin1String("gaps"))
         return get ? gaps(code, request) : wrongMethod("GET");
+    if (what == QLatin1String("config-history"))
+        return get ? configHistory(code) : wrongMethod("GET");
     if (what == QLatin1String("visit") || what == QLatin1String("active")) {
         if (!post)
             return wrongMethod("POST");
@@ -1064,6 +1067,25 @@ WebResponse WebApi::exchangeData(const DBStation &station, int format, const QLi
         return e->file.read(buf, qint64(size));
     };
     return r;
+}
+
+WebResponse WebApi::configHistory(const QString &code)
+{
+    StationRow row;
+    WebResponse failure;
+    if (!findStation(store, code, &row, &failure))
+        return failure;
+    bool ok = false;
+    const int id = row.station.id;
+    const QList<ConfigHistory::Entry> entries = store.run([&](const QString &connection) {
+        QList<ConfigHistory::Entry> list;
+        ok = ConfigHistory(connection).entries(id, &list);
+        return list;
+    });
+    if (!ok)
+        return WebResponse::error(503, QStringLiteral("the store does not answer"));
+    // What tqm510 --config-history CODE --json prints.
+    return WebResponse::json(200, ConfigHistory::toJson(code, entries));
 }
 
 WebResponse WebApi::gaps(const QString &code, const WebRequest &request)

@@ -74,6 +74,7 @@ private:
     WebResponse exchangeData(const DBStation &station, int format, const QList<int> &channels,
                              const QDateTime &from, const QDateTime &to);
     WebResponse gaps(const QString &code, const WebRequest &request);
+    WebResponse configHistory(const QString &code);
     WebResponse events();
     WebResponse metrics();
     WebResponse openApi();

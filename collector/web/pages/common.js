@@ -26,6 +26,8 @@
     records: ['Records', 'Kayıt'], channel: ['Channel', 'Kanal'], time: ['Time', 'Zaman'], value: ['Value', 'Değer'],
     successes: ['Successes', 'Başarılı'], failures: ['Failures', 'Başarısız'], retries: ['Retries', 'Yeniden deneme'],
     consecutive: ['Failures in a row', 'Art arda hata'], bytes: ['Bytes', 'Bayt'], error: ['Error', 'Hata'],
+    configHistory: ['Configuration history', 'Yapılandırma geçmişi'], source: ['Source', 'Kaynak'],
+    actor: ['By', 'Yapan'], changes: ['Changes', 'Değişiklikler'], noChange: ['No change', 'Değişiklik yok'],
     minutes: ['min', 'dk'], hours: ['h', 'sa'], days: ['d', 'g'], live: ['live', 'canlı'], offline: ['offline', 'bağlantı yok']
   };
   let lang = localStorage.getItem('lang') || ((navigator.language || '').startsWith('tr') ? 'tr' : 'en');

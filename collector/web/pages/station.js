@@ -106,6 +106,16 @@
     if (!rows.length) document.getElementById('gaps').append(d.el('caption', {}, d.t('noGaps')));
   }
 
+  // Newest first: when, how it was seen or sent, by whom, what changed.
+  async function configHistory() {
+    const r = await d.json(base + '/config-history');
+    const show = (v) => (v === null || v === undefined ? '–' : typeof v === 'object' ? JSON.stringify(v) : String(v));
+    table('config', ['time', 'source', 'actor', 'changes'], (r.entries || []).slice().reverse().map((e) => [
+      d.shortTime(e.time), e.source, e.actor,
+      (e.changes || []).length ? e.changes.map((c) => c.record + ' ' + c.field + ': ' + show(c.from) + ' → ' + show(c.to))
+        .join('\n') : d.t('noChange')]));
+  }
+
   async function load() {
     const s = await d.json(base);
     document.title = s.title + ' – TQM510';
@@ -161,7 +171,7 @@
     document.getElementById('range').addEventListener('submit', (e) => { e.preventDefault(); chart(); gaps(); });
     document.getElementById('from').addEventListener('change', links);
     document.getElementById('to').addEventListener('change', links);
-    await Promise.all([chart(), gaps()]);
+    await Promise.all([chart(), gaps(), configHistory()]);
     document.body.dataset.ready = '1';
   });
 })();

@@ -330,6 +330,14 @@ void tst_WebApi::collectorServesEveryRouteWithTheFilesValues()
     QCOMPARE(client.request("GET", "/api/v1/stations/H01/gaps").json(),
              QJsonDocument::fromJson(cli.readAllStandardOutput()).object());
 
+    // The configuration the visit read is in the station's history.
+    const QJsonObject history = client.request("GET", "/api/v1/stations/H01/config-history").json();
+    QCOMPARE(history.value(QStringLiteral("code")).toString(), QStringLiteral("H01"));
+    const QJsonArray entries = history.value(QStringLiteral("entries")).toArray();
+    QVERIFY(!entries.isEmpty());
+    QCOMPARE(entries.at(0).toObject().value(QStringLiteral("source")).toString(), QStringLiteral("visit"));
+    QCOMPARE(client.request("GET", "/api/v1/stations/NOSUCH/config-history").status, 404);
+
     const Reply station = client.request("GET", "/api/v1/stations/H01");
     QVERIFY(station.json().value(QStringLiteral("supplyVoltage")).toDouble() > 0);
     QVERIFY(!station.json().value(QStringLiteral("latest")).toArray().isEmpty());
@@ -351,7 +359,7 @@ void tst_WebApi::collectorServesEveryRouteWithTheFilesValues()
                                   .object()
                                   .value(QStringLiteral("paths"))
                                   .toObject();
-    QCOMPARE(paths.size(), 13);
+    QCOMPARE(paths.size(), 14);
     client.request("GET", "/api/v1/session");
     for (auto it = paths.constBegin(); it != paths.constEnd(); ++it) {
         const QByteArray path = it.key().toLatin1().replace("{code}", "H01");

@@ -156,6 +156,9 @@ def collector(url, files_dir, code, hostile_code, hostile_title):
               'the chart holds the file\'s values (%d in the file, %d charted)' % (len(expected), len(charted)))
         text = driver.find_element(By.ID, 'title').text
         check(code in text, 'the station page names the station')
+        # The configuration the visits read, in the station's history.
+        sources = [td.text for td in driver.find_elements(By.CSS_SELECTOR, '#config tr td:nth-child(2)')]
+        check('visit' in sources, 'the configuration history shows the visit\'s read: %s' % sources)
 
         # The CSV download of the range equals the file's values, as written.
         link = driver.find_element(By.ID, 'csv').get_attribute('href')
