@@ -1,6 +1,7 @@
 #include "../common/silentdevice.h"
 #include "../common/simulator.h"
 #include "../common/stationfixtures.h"
+#include "store/confighistory.h"
 #include "store/databaseconnection.h"
 #include "store/stationtablemodel.h"
 #include "support/pty.h"
@@ -27,6 +28,7 @@
 #include <QRadioButton>
 #include <QSettings>
 #include <QSpinBox>
+#include <QSqlQuery>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -396,12 +398,25 @@ void tst_ManualConnection::readingChainFillsTheForm()
     QCOMPARE(alarms->item(1, 2)->text(), QStringLiteral("MIN"));
     QCOMPARE(alarms->item(1, 3)->text(), QStringLiteral("-11.20 C"));
 
-    // Read Parameters runs the chain again.
+    // Read Parameters runs the chain again; for a station of the store with
+    // the device's code, what it read goes into the configuration history.
+    const int id = addStation(QStringLiteral("H"), QStringLiteral("10.9.9.9"), 4380);
+    {
+        QSqlQuery q;
+        QVERIFY(q.prepare(QStringLiteral("UPDATE stations SET code = ? WHERE id = ?")));
+        q.addBindValue(QStringLiteral("D02A003"));
+        q.addBindValue(id);
+        QVERIFY(q.exec());
+    }
     w<QTabWidget>(c, "tabWidget")->setCurrentIndex(3);
     w<QPushButton>(c, "btnReadSetup")->click();
     QVERIFY(!idle(c));
     QTRY_VERIFY(idle(c));
     QCOMPARE(logLines().size(), 10);
+    QList<ConfigHistory::Entry> history;
+    QVERIFY(ConfigHistory().entries(id, &history));
+    QCOMPARE(history.size(), 1);
+    QCOMPARE(history.at(0).source, ConfigHistory::console());
 
     // Disconnecting clears the form.
     w<QPushButton>(c, "btnConnect")->click();
@@ -916,7 +931,8 @@ void tst_ManualConnection::deviceCodeCannotLeaveTheDataFolder()
 // `password`; false when it does not get there.
 // Sends every record of `choice`; the wizard's list of changes is answered
 // here and left out of what the console is seen to ask.
-static bool sendFromWizard(ScriptedQuestions *ask, QDialog *wizard, const char *choice, const QString &password)
+static bool sendFromWizard(ScriptedQuestions *ask, QDialog *wizard, const char *choice,
+                           const QString &password)
 {
     wizard->show();
     auto *pages = wizard->findChild<QStackedWidget *>(QStringLiteral("stackedWidget"));
