@@ -215,8 +215,10 @@ void DataLineReader::startScan()
     auto *file = qobject_cast<QFile *>(m_device);
     if (!m_scanAllowed || !file || file->fileName().isEmpty())
         return;
-    auto raw = std::make_unique<QFile>(file->fileName());
-    if (!raw->open(QIODevice::ReadOnly))
+    // The very file the parser reads, even if a newer one has replaced it
+    // under the same name since: opened again through its descriptor.
+    auto raw = std::make_unique<QFile>(QStringLiteral("/proc/self/fd/%1").arg(file->handle()));
+    if (file->handle() < 0 || !raw->open(QIODevice::ReadOnly))
         return;
     // Where the parser stands in bytes: the characters it has read, counted
     // in the file's UTF-8 (a character beyond 16 bits is two of them).

@@ -187,6 +187,16 @@ void tst_ReportRules::yearSummaryUsesMonthlyMeansAndTheYearsTotals()
 }
 
 namespace {
+QString describe(const Line &l)
+{
+    return QStringLiteral("%1 %2 %3 %4 [%5] %6 [%7]")
+        .arg(l.channel)
+        .arg(int(l.type))
+        .arg(l.date, l.time, l.valueText)
+        .arg(l.value.number)
+        .arg(l.value.text);
+}
+
 // Every line the reader gives, with its error state at the end.
 QStringList readAll(const QString &path, bool scan, const QVector<int> &channels, bool instantOnly)
 {
@@ -203,12 +213,7 @@ QStringList readAll(const QString &path, bool scan, const QVector<int> &channels
                .arg(header.channels.size());
     Line l;
     while (reader.readLine(&l))
-        out << QStringLiteral("%1 %2 %3 %4 [%5] %6 [%7]")
-                   .arg(l.channel)
-                   .arg(int(l.type))
-                   .arg(l.date, l.time, l.valueText)
-                   .arg(l.value.number)
-                   .arg(l.value.text);
+        out << describe(l);
     out << QStringLiteral("error %1 %2")
                .arg(reader.hasError())
                .arg(reader.hasError() ? reader.errorText() : QString());
@@ -269,6 +274,31 @@ void tst_ReportRules::lineScanReadsWhatTheParserReads()
             QCOMPARE(readAll(path, true, channels, instantOnly), parsed);
         }
     }
+    // A file replaced under its name while being read (a save is a rename)
+    // is read as it was when opened.
+    const QStringList before = readAll(path, false, {}, false);
+    QFile opened(path);
+    QVERIFY(opened.open(QIODevice::ReadOnly));
+    DataLineReader reader(&opened);
+    Header header;
+    reader.readHeader(&header);
+    const QString newer = dir.filePath(QStringLiteral("newer.xml"));
+    QFile replacement(newer);
+    QVERIFY(replacement.open(QIODevice::WriteOnly));
+    replacement.write(QByteArray(content).replace("2026-12-06", "2030-01-01"));
+    replacement.close();
+    QVERIFY(QFile::remove(path) && QFile::rename(newer, path));
+    QStringList after{QStringLiteral("header %1 %2 %3")
+                          .arg(!reader.hasError())
+                          .arg(header.stationCode)
+                          .arg(header.channels.size())};
+    Line l;
+    while (reader.readLine(&l))
+        after << describe(l);
+    after << QStringLiteral("error %1 %2")
+                 .arg(reader.hasError())
+                 .arg(reader.hasError() ? reader.errorText() : QString());
+    QCOMPARE(after, before);
 }
 
 QTEST_GUILESS_MAIN(tst_ReportRules)
