@@ -5,9 +5,9 @@
 #include "memoryforecast.h"
 #include "metricsfile.h"
 #include "smtpmailer.h"
+#include "stationrows.h"
 #include "store/confighistory.h"
 #include "store/databaseconnection.h"
-#include "stationrows.h"
 #include "store/stationtablemodel.h"
 #include "store/stationvisits.h"
 
@@ -38,9 +38,8 @@ StationMonitor::StationMonitor(StationTableModel *model, const CollectionOptions
     connect(retryTimer, &QTimer::timeout, this, [this] { storePending(); });
     for (auto it = all.constBegin(); it != all.constEnd(); ++it)
         model->setStatsSummary(it.key(), it.value().summary());
-    const QList<DBStation> known = model->stations();
-    for (const DBStation &st : known)
-        configChangeCounts.insert(st.id, ConfigHistory().unexplainedCount(st.id));
+    // One query for every station: start-up with thousands of them.
+    configChangeCounts = ConfigHistory().unexplainedCounts();
     // Mails a former run could not deliver, once the caller has connected
     // to the signals (those due later belong to whoever made them due).
     QHash<int, QStringList> leftOver;

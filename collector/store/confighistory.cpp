@@ -202,17 +202,18 @@ bool ConfigHistory::latest(int stationId, Entry *out, bool *found) const
     return true;
 }
 
-qint64 ConfigHistory::unexplainedCount(int stationId) const
+QHash<int, qint64> ConfigHistory::unexplainedCounts() const
 {
+    QHash<int, qint64> counts;
     QSqlQuery q(QSqlDatabase::database(m_connection));
-    q.prepare(
-        QStringLiteral("SELECT COUNT(*) FROM station_config WHERE station_id = ? AND unexplained <> 0"));
-    q.addBindValue(stationId);
-    if (!q.exec() || !q.next()) {
+    if (!q.exec(QStringLiteral("SELECT station_id, COUNT(*) FROM station_config WHERE unexplained <> 0 "
+                               "GROUP BY station_id"))) {
         logFailure(q);
-        return 0;
+        return counts;
     }
-    return q.value(0).toLongLong();
+    while (q.next())
+        counts.insert(q.value(0).toInt(), q.value(1).toLongLong());
+    return counts;
 }
 
 QList<ConfigChange> ConfigHistory::changesOf(const QList<Entry> &entries, int index)

@@ -4,6 +4,7 @@
 #include "nexil/configuration/uploadcheck.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QJsonObject>
 #include <QList>
 #include <QString>
@@ -54,8 +55,9 @@ public:
     // Oldest first; false when the store failed.
     bool entries(int stationId, QList<Entry> *out) const;
     bool latest(int stationId, Entry *out, bool *found) const;
-    // Visits that found a change nobody here made.
-    qint64 unexplainedCount(int stationId) const;
+    // Visits that found a change nobody here made, per station (stations
+    // without any are left out).
+    QHash<int, qint64> unexplainedCounts() const;
 
     // {"code", "entries": [{"time", "source", "actor", "changes": [...]}]},
     // each entry's changes against the one before it.

@@ -399,7 +399,7 @@ void tst_ConfigHistory::sharedStore_cliUploadAndReadsOnTheServer()
                                ConfigSnapshot::fromJson({{"channelNames", names}}), later, &changes, true));
     QCOMPARE(changes.size(), 1);
     QCOMPARE(changes.first().field, QStringLiteral("recordIntervals[0]"));
-    QCOMPARE(history.unexplainedCount(id), 1);
+    QCOMPARE(history.unexplainedCounts().value(id), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_ConfigHistory)

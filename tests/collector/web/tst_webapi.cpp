@@ -1,9 +1,9 @@
 #include "../common/simulator.h"
-#include "../common/stationfixtures.h"
 #include "store/databaseconnection.h"
 #include "store/stationvisits.h"
 #include "support/datatruth.h"
 #include "support/postgresserver.h"
+#include "webcollector.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -156,47 +156,14 @@ void tst_WebApi::cleanup()
 
 int tst_WebApi::addStation(const QString &code, quint16 port)
 {
-    DatabaseConnection db;
-    if (!db.connectToDatabase(dir->filePath(QStringLiteral("data/data.db")), QString(), 0, QString(),
-                              QString()))
-        return -1;
-    DBStation s = fullStation(code);
-    s.code = code;
     // Texts that JSON must escape.
-    s.title = code + QStringLiteral(" \"Köprü\" \\ \n\t\u0001");
-    s.ip = QStringLiteral("127.0.0.1");
-    s.port = port;
-    s.active = true;
-    s.download_data = true;
-    s.export_excel = false;
-    s.file_path = dir->filePath(QStringLiteral("files/") + code);
-    s.file_name = code;
-    const int id = DatabaseConnection::insertStation(s);
-    DatabaseConnection::close();
-    return id;
+    return webcollector::addStation(dir->path(), code, code + QStringLiteral(" \"Köprü\" \\ \n\t\u0001"),
+                                    port);
 }
 
 bool tst_WebApi::startTqm510(QProcess &process, const QStringList &args, quint16 *port)
 {
-    process.setWorkingDirectory(bin);
-    process.setProgram(qEnvironmentVariable("TQM510"));
-    process.setArguments(args);
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start();
-    QByteArray seen;
-    const QRegularExpression serving(QStringLiteral("Serving on port (\\d+)"));
-    QDeadlineTimer deadline(20000);
-    while (!deadline.hasExpired() && process.state() != QProcess::NotRunning) {
-        process.waitForReadyRead(100);
-        seen += process.readAll();
-        const QRegularExpressionMatch m = serving.match(QString::fromUtf8(seen));
-        if (m.hasMatch()) {
-            *port = quint16(m.captured(1).toUInt());
-            return true;
-        }
-    }
-    qWarning("%s", seen.constData());
-    return false;
+    return webcollector::startServing(process, bin, args, port);
 }
 
 bool tst_WebApi::addUser(const QString &name, const QString &role, const QByteArray &password)

@@ -1,6 +1,6 @@
 #include "../common/simulator.h"
-#include "../common/stationfixtures.h"
 #include "store/databaseconnection.h"
+#include "webcollector.h"
 
 #include <QHostAddress>
 #include <QProcess>
@@ -63,46 +63,12 @@ void tst_WebPages::cleanup()
 
 int tst_WebPages::addStation(const QString &code, const QString &title, quint16 port)
 {
-    DatabaseConnection db;
-    if (!db.connectToDatabase(dir->filePath(QStringLiteral("data/data.db")), QString(), 0, QString(),
-                              QString()))
-        return -1;
-    DBStation s = fullStation(code);
-    s.code = code;
-    s.title = title;
-    s.ip = QStringLiteral("127.0.0.1");
-    s.port = port;
-    s.active = true;
-    s.download_data = true;
-    s.export_excel = false;
-    s.file_path = dir->filePath(QStringLiteral("files/") + code);
-    s.file_name = code;
-    const int id = DatabaseConnection::insertStation(s);
-    DatabaseConnection::close();
-    return id;
+    return webcollector::addStation(dir->path(), code, title, port);
 }
 
 bool tst_WebPages::startTqm510(QProcess &process, const QStringList &args, quint16 *port)
 {
-    process.setWorkingDirectory(bin);
-    process.setProgram(qEnvironmentVariable("TQM510"));
-    process.setArguments(args);
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start();
-    QByteArray seen;
-    const QRegularExpression serving(QStringLiteral("Serving on port (\\d+)"));
-    QDeadlineTimer deadline(20000);
-    while (!deadline.hasExpired() && process.state() != QProcess::NotRunning) {
-        process.waitForReadyRead(100);
-        seen += process.readAll();
-        const QRegularExpressionMatch m = serving.match(QString::fromUtf8(seen));
-        if (m.hasMatch()) {
-            *port = quint16(m.captured(1).toUInt());
-            return true;
-        }
-    }
-    qWarning("%s", seen.constData());
-    return false;
+    return webcollector::startServing(process, bin, args, port);
 }
 
 QByteArray tst_WebPages::get(quint16 port, const QByteArray &path, QByteArray *headers)
