@@ -2,6 +2,7 @@
 
 #include "collectorlogging.h"
 #include "stationcompleteness.h"
+#include "storethread.h"
 #include "store/workfolder.h"
 
 #include "nexil/files/gapfinder.h"
@@ -57,6 +58,9 @@ CompletenessBook::~CompletenessBook()
     writePending();
     pool.clear();
     pool.waitForDone();
+    // What is still out posts its result to this book.
+    if (writer)
+        writer->runAndWait([] {});
 }
 
 QVector<StationDayCounts::Count> CompletenessBook::countNew(const SavedValues &saved,
@@ -263,12 +267,51 @@ void CompletenessBook::writePending()
         return;
     const QList<StationDayCounts::Addition> additions = pending.values();
     pending.clear();
+    if (writer) {
+        writer->post([this, additions] {
+            if (StationDayCounts::addAll(additions))
+                return;
+            qCWarning(lcMonitor, "completeness counts of %d stations not stored", int(additions.size()));
+            QList<int> ids;
+            for (const StationDayCounts::Addition &a : additions)
+                ids.append(a.stationId);
+            QMetaObject::invokeMethod(
+                this, [this, ids] { forget(ids); }, Qt::QueuedConnection);
+        });
+        return;
+    }
     if (!StationDayCounts::addAll(additions)) {
         // Counted from the files once the store takes them again.
         qCWarning(lcMonitor, "completeness counts of %d stations not stored", int(additions.size()));
         for (const StationDayCounts::Addition &a : additions)
             states.remove(a.stationId);
     }
+}
+
+void CompletenessBook::forget(const QList<int> &ids)
+{
+    for (const int id : ids)
+        states.remove(id);
+}
+
+bool CompletenessBook::prepareShare(const DBStation &station)
+{
+    if (!states.contains(station.id)) {
+        qCDebug(lcMonitor, "station %d counted: no counts yet", station.id);
+        recount(station);
+        return false;
+    }
+    writePending();
+    return true;
+}
+
+double CompletenessBook::storedShare(int stationId, const QDateTime &now) const
+{
+    qint64 expected = 0, present = 0;
+    if (!StationDayCounts::window(stationId, now.date().addDays(1 - windowDays), &expected, &present) ||
+        expected <= 0)
+        return -1;
+    return qMin(1.0, double(present) / double(expected));
 }
 
 double CompletenessBook::share(const DBStation &station, const QDateTime &now, QString *error)
@@ -328,14 +371,29 @@ void CompletenessBook::onRecounted(int id, const Recount &result)
     // Counted before the recount began: the files it read hold them.
     pending.remove(id);
     bool ok = result.error.isEmpty();
-    if (ok) {
+    if (!ok) {
+        qCWarning(lcMonitor, "completeness of station %d not counted: %s", id, qUtf8Printable(result.error));
+        emit recounted(id, false);
+    } else if (writer) {
+        // Known from now on: the visits that follow go on from these counts.
+        states.insert(id, result.state);
+        writer->post([this, id, result] {
+            const bool stored = StationDayCounts::replace(id, result.counts, result.state);
+            QMetaObject::invokeMethod(
+                this,
+                [this, id, stored] {
+                    if (!stored)
+                        forget({id});
+                    emit recounted(id, stored);
+                },
+                Qt::QueuedConnection);
+        });
+    } else {
         ok = StationDayCounts::replace(id, result.counts, result.state);
         if (ok)
             states.insert(id, result.state);
-    } else {
-        qCWarning(lcMonitor, "completeness of station %d not counted: %s", id, qUtf8Printable(result.error));
+        emit recounted(id, ok);
     }
-    emit recounted(id, ok);
     const auto next = again.find(id);
     if (next != again.end()) {
         const DBStation station = *next;

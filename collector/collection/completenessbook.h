@@ -10,6 +10,8 @@
 #include <QSet>
 #include <QThreadPool>
 
+class StoreThread;
+
 // Keeps the completeness counts of every station (values expected and
 // present per day and channel, in the store) up to date from the values
 // each visit saves, so that the completeness of the last days needs no file
@@ -29,6 +31,15 @@ public:
     // Share (0..1) of the values expected over the window that are present,
     // -1 when nothing was expected or the counts are not known yet.
     double share(const DBStation &station, const QDateTime &now, QString *error);
+    // Stores the counts on `thread` (a connection of its own) from now on.
+    // Not owned; it must outlive the book.
+    void setStoreThread(StoreThread *thread) { writer = thread; }
+    // The share in two halves when the counts are stored on a store
+    // thread. On this thread: whether the station's counts are known (else
+    // a recount starts); the counts still waiting go to the store thread,
+    // ahead of what is posted after. Then on the store thread:
+    double storedShare(int stationId, const QDateTime &now) const;
+    bool prepareShare(const DBStation &station);
     // Recounts still waiting or running.
     int recountsPending() const { return running.size(); }
     // Waits (processing events) until no recount is left; false on time-out.
@@ -62,6 +73,9 @@ private:
     // Stores the counts of the visits since the last call.
     void writePending();
     void onRecounted(int id, const Recount &result);
+    // The counts of these stations did not reach the store: counted from
+    // the files next time.
+    void forget(const QList<int> &ids);
 
     int windowDays = 30;
     QHash<int, StationDayCounts::State> states;
@@ -71,4 +85,5 @@ private:
     QThreadPool pool;
     QHash<int, StationDayCounts::Addition> pending;
     bool writeScheduled = false;
+    StoreThread *writer = nullptr;
 };

@@ -5,6 +5,7 @@
 #include "memoryforecast.h"
 #include "metricsfile.h"
 #include "smtpmailer.h"
+#include "storethread.h"
 #include "stationrows.h"
 #include "store/confighistory.h"
 #include "store/databaseconnection.h"
@@ -13,9 +14,12 @@
 
 #include "collectorlogging.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QLocale>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QSysInfo>
 #include <QTimer>
 
@@ -66,6 +70,9 @@ void StationMonitor::setOptions(const CollectionOptions &options)
 StationMonitor::~StationMonitor()
 {
     abortMail();
+    // A batch still out posts its results to this monitor.
+    if (writer)
+        writer->runAndWait([] {});
 }
 
 void StationMonitor::abortMail()
@@ -258,26 +265,30 @@ void StationMonitor::setStoreRetryInterval(int ms)
 
 void StationMonitor::storePending(int sliceMs)
 {
+    if (writer) {
+        storeInBackground();
+        return;
+    }
     QElapsedTimer slice;
     slice.start();
     // In the order of the visits; one the store cannot take now holds back
     // the later ones, so that failures in a row are counted in order.
     while (!pendingReports.isEmpty()) {
-        const VisitReport report = pendingReports.first();
-        DBStation station;
+        StoreItem item;
+        item.report = pendingReports.first();
         // A station deleted meanwhile leaves no statistics behind.
-        if (!findStation(report.id, &station)) {
+        if (!findStation(item.report.id, &item.station)) {
             pendingReports.removeFirst();
             continue;
         }
-        if (!pendingReports.first().configChecked)
-            checkConfiguration(station, pendingReports.first());
-        if (!store(station, pendingReports.first())) {
+        storeOne(item, opts, configChangeCounts, configChangeTexts, all.value(item.report.id), completeness);
+        pendingReports.first() = item.report;
+        takeStored(item);
+        if (!item.stored) {
             retryTimer->start(retryMs);
             retryMs = qMin(retryMs * 2, retryMaxMs);
             return;
         }
-        recordVisit(pendingReports.first());
         pendingReports.removeFirst();
         // The rest in a later pass of the loop, after what waits meanwhile.
         if (sliceMs >= 0 && !pendingReports.isEmpty() && slice.elapsed() >= sliceMs) {
@@ -289,19 +300,132 @@ void StationMonitor::storePending(int sliceMs)
     retryMs = retryBaseMs;
 }
 
-bool StationMonitor::store(const DBStation &station, const VisitReport &report)
+struct StationMonitor::StoreBatch
 {
+    CollectionOptions options;
+    QHash<int, qint64> configCounts;
+    QHash<int, QString> configTexts;
+    // Each station's statistics before the batch, then after each visit.
+    QHash<int, StationStats> known;
+    QVector<StoreItem> items;
+    // Items the store thread went through (the last one busy, perhaps).
+    int done = 0;
+};
+
+void StationMonitor::setStoreThread(StoreThread *thread, std::function<bool(const DBStation &)> prepare,
+                                    CompletenessSource share)
+{
+    writer = thread;
+    prepareCompleteness = std::move(prepare);
+    backgroundCompleteness = std::move(share);
+}
+
+void StationMonitor::storeInBackground()
+{
+    // One batch out at a time: the next one starts from its results.
+    if (inFlight > 0 || pendingReports.isEmpty())
+        return;
+    auto batch = std::make_shared<StoreBatch>();
+    batch->options = opts;
+    batch->configCounts = configChangeCounts;
+    batch->configTexts = configChangeTexts;
+    for (int i = 0; i < pendingReports.size();) {
+        StoreItem item;
+        item.report = pendingReports.at(i);
+        if (!findStation(item.report.id, &item.station)) {
+            pendingReports.removeAt(i);
+            continue;
+        }
+        if (item.report.result == VisitReport::Success)
+            item.countsKnown = prepareCompleteness && prepareCompleteness(item.station);
+        if (!batch->known.contains(item.report.id))
+            batch->known.insert(item.report.id, all.value(item.report.id));
+        batch->items.append(item);
+        ++i;
+    }
+    inFlight = batch->items.size();
+    if (inFlight == 0)
+        return;
+    const CompletenessSource share = backgroundCompleteness;
+    writer->post([this, batch, share] {
+        for (StoreItem &item : batch->items) {
+            const int id = item.report.id;
+            storeOne(item, batch->options, batch->configCounts, batch->configTexts, batch->known.value(id),
+                     share);
+            ++batch->done;
+            if (!item.stored)
+                break;
+            batch->known.insert(id, item.stats);
+        }
+        // The monitor waits for this thread before it goes: still here.
+        QMetaObject::invokeMethod(
+            this, [this, batch] { onBatchStored(batch); }, Qt::QueuedConnection);
+    });
+}
+
+QSet<int> StationMonitor::storingIds() const
+{
+    QSet<int> ids;
+    if (retryTimer->isActive())
+        return ids;
+    for (const VisitReport &report : pendingReports)
+        ids.insert(report.id);
+    return ids;
+}
+
+void StationMonitor::onBatchStored(const std::shared_ptr<StoreBatch> &batch)
+{
+    // Told when this is done, whatever way it ends.
+    const auto told = qScopeGuard([this] { emit reportsTaken(); });
+    inFlight = 0;
+    configChangeCounts = batch->configCounts;
+    configChangeTexts = batch->configTexts;
+    for (int i = 0; i < batch->done; ++i) {
+        StoreItem &item = batch->items[i];
+        pendingReports.first() = item.report;
+        takeStored(item);
+        if (!item.stored) {
+            retryTimer->start(retryMs);
+            retryMs = qMin(retryMs * 2, retryMaxMs);
+            return;
+        }
+        pendingReports.removeFirst();
+    }
+    retryTimer->stop();
+    retryMs = retryBaseMs;
+    // What came in meanwhile.
+    if (!pendingReports.isEmpty())
+        scheduleStore();
+}
+
+bool StationMonitor::settle(int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (writer && inFlight > 0 && !deadline.hasExpired()) {
+        // Each statement has a time-out: the batch ends.
+        writer->runAndWait([] {});
+        QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    }
+    return inFlight == 0;
+}
+
+void StationMonitor::storeOne(StoreItem &item, const CollectionOptions &options, QHash<int, qint64> &configCounts,
+                              QHash<int, QString> &configTexts, const StationStats &before,
+                              const CompletenessSource &completeness)
+{
+    const VisitReport &report = item.report;
+    const DBStation &station = item.station;
+    if (!report.configChecked)
+        item.configStatus = checkConfiguration(station, item.report, configCounts, configTexts);
     const QDateTime now = report.ended.isValid() ? report.ended : QDateTime::currentDateTime();
-    bool warnedBefore = false;
-    QStringList alerts;
     // Everything that is not a counter is worked out from the row as stored,
     // within the transaction that added this visit's counts.
     const auto finish = [&](StationStats &s) {
-        warnedBefore = s.memoryWarning;
-        applyRest(s, report, opts);
+        item.warnedBefore = s.memoryWarning;
+        applyRest(s, report, options);
         if (completeness && report.result == VisitReport::Success) {
             QString error;
-            const double share = completeness(station, report.ended, &error);
+            const double share = item.countsKnown ? completeness(station, report.ended, &error) : -1;
             s.completenessKnown = share >= 0 && error.isEmpty();
             s.completeness30d = s.completenessKnown ? share : 0.0;
             if (!error.isEmpty() && error != s.completenessError)
@@ -310,9 +434,9 @@ bool StationMonitor::store(const DBStation &station, const VisitReport &report)
             s.completenessError = error;
         }
         s.configChanged = !report.configChanges.isEmpty();
-        s.configChanges = configChangeCounts.value(report.id);
-        s.configChangeText = configChangeTexts.value(report.id);
-        alerts = alertsDue(station, s, !report.failed(), now);
+        s.configChanges = configCounts.value(report.id);
+        s.configChangeText = configTexts.value(report.id);
+        item.alerts = alertsDue(station, s, !report.failed(), now, options);
     };
     StationStats counts;
     addCounts(counts, report);
@@ -321,32 +445,51 @@ bool StationMonitor::store(const DBStation &station, const VisitReport &report)
     if (!StationStatsStore::addVisit(report.id, counts, report.failed(), finish, &s, &busy)) {
         if (busy) {
             qCDebug(lcMonitor, "statistics of station %d kept: the store is busy", report.id);
-            return false;
+            return;
         }
         // Refused for good: counted here at least, so that this window
         // still shows it.
         qCWarning(lcMonitor, "could not store the statistics of station %d", report.id);
-        s = all.value(report.id);
+        s = before;
         s.stationId = report.id;
         addCounts(s, report);
         finish(s);
     }
-    all.insert(report.id, s);
-    if (s.memoryWarning && !warnedBefore) {
-        emit warning(report.id,
-                     tr("Memory may overwrite unread data on %1")
-                         .arg(QLocale::c().toString(s.memoryOverwrite, QStringLiteral("yyyy-MM-dd hh:mm"))));
+    item.stats = s;
+    item.stored = true;
+    recordVisit(report);
+}
+
+void StationMonitor::takeStored(StoreItem &item)
+{
+    if (!item.configStatus.isEmpty()) {
+        // After the worker's own last status of the visit, which came first.
+        DBStation changed = item.station;
+        changed.status = item.configStatus;
+        changed.modified = false;
+        emit stationStatus(changed);
+        emit warning(item.station.id, changed.status);
+        item.configStatus.clear();
+    }
+    if (!item.stored)
+        return;
+    const int id = item.report.id;
+    const StationStats &s = item.stats;
+    all.insert(id, s);
+    if (s.memoryWarning && !item.warnedBefore) {
+        emit warning(id, tr("Memory may overwrite unread data on %1")
+                             .arg(QLocale::c().toString(s.memoryOverwrite, QStringLiteral("yyyy-MM-dd hh:mm"))));
     }
     // Only once the alerts are stored as pending: a visit tried again must
     // not mail twice, and a stop before delivery loses none.
-    sendAlerts(report.id, alerts);
-    model->setStatsSummary(report.id, s.summary());
+    sendAlerts(id, item.alerts);
+    model->setStatsSummary(id, s.summary());
     updateMetrics();
-    emit statsUpdated(report.id, s);
-    return true;
+    emit statsUpdated(id, s);
 }
 
-void StationMonitor::checkConfiguration(const DBStation &station, VisitReport &report)
+QString StationMonitor::checkConfiguration(const DBStation &station, VisitReport &report,
+                                           QHash<int, qint64> &configCounts, QHash<int, QString> &configTexts)
 {
     // Once, even when the statistics must wait for the store.
     report.configChecked = true;
@@ -375,34 +518,29 @@ void StationMonitor::checkConfiguration(const DBStation &station, VisitReport &r
             qCWarning(lcMonitor, "could not store the clock setting of station %d", station.id);
     }
     if (read.isEmpty())
-        return;
+        return QString();
     // Uploads from here are in the history with what the device confirmed,
     // so whatever still differs was changed by someone else.
     QList<ConfigChange> changes;
     if (!history.recordRead(station.id, ConfigHistory::visit(), actor, read, when, &changes, true)) {
         // A store that refuses the history must not hold back the statistics.
         qCWarning(lcMonitor, "could not store the configuration of station %d", station.id);
-        return;
+        return QString();
     }
     if (changes.isEmpty())
-        return;
+        return QString();
     QStringList fields;
     for (const ConfigChange &c : qAsConst(changes))
         fields << c.field;
     fields.removeDuplicates();
     report.configChanges = fields;
-    configChangeCounts[station.id] += 1;
+    configCounts[station.id] += 1;
     QStringList lines;
     for (const ConfigChange &c : qAsConst(changes))
         lines << QStringLiteral("%1 %2: %3")
                      .arg(c.record, c.field, c.describe().section(QStringLiteral(": "), 1));
-    configChangeTexts.insert(station.id, lines.join(QLatin1Char('\n')));
-    // After the worker's own last status of the visit, which came first.
-    DBStation changed = station;
-    changed.status = tr("Configuration changed at the station: %1").arg(fields.join(QStringLiteral(", ")));
-    changed.modified = false;
-    emit stationStatus(changed);
-    emit warning(station.id, changed.status);
+    configTexts.insert(station.id, lines.join(QLatin1Char('\n')));
+    return tr("Configuration changed at the station: %1").arg(fields.join(QStringLiteral(", ")));
 }
 
 void StationMonitor::updateMetrics()
@@ -466,11 +604,11 @@ QStringList recipients(const DBStation &station)
 } // namespace
 
 QStringList StationMonitor::alertsDue(const DBStation &station, StationStats &s, bool succeeded,
-                                      const QDateTime &now) const
+                                      const QDateTime &now, const CollectionOptions &options)
 {
-    if (!station.email || recipients(station).isEmpty() || opts.smtpServer.isEmpty())
+    if (!station.email || recipients(station).isEmpty() || options.smtpServer.isEmpty())
         return {};
-    return AlertPolicy(opts.alertAfterFailures).due(s, succeeded, now);
+    return AlertPolicy(options.alertAfterFailures).due(s, succeeded, now);
 }
 
 bool StationMonitor::findStation(int id, DBStation *station) const

@@ -16,6 +16,7 @@
 
 class MainLoopProbe;
 class MetricsFile;
+class StoreThread;
 class StationRows;
 class QTimer;
 class StationTableModel;
@@ -46,6 +47,16 @@ public:
     using CompletenessSource =
         std::function<double(const DBStation &station, const QDateTime &now, QString *error)>;
     void setCompletenessSource(CompletenessSource source) { completeness = std::move(source); }
+    // Stores the queued visits on `thread` (a connection of its own) from
+    // now on: the main thread hands them over and takes the results, it
+    // never waits for the store. Not owned; it must outlive the monitor.
+    // The completeness then comes in two halves: `prepare`, on this
+    // thread (false: not known yet), and `share`, asked on the store thread.
+    void setStoreThread(StoreThread *thread, std::function<bool(const DBStation &)> prepare,
+                        CompletenessSource share);
+    // Waits up to timeoutMs for the visits handed to the store thread and
+    // takes their results; true when none is out.
+    bool settle(int timeoutMs);
     // Waits up to timeoutMs for the mails on their way; true when none is left.
     bool waitForMail(int timeoutMs);
     // Ends the mails on their way at once; what was not delivered stays
@@ -57,7 +68,10 @@ public:
     // Why no login is sent with the mail settings given; empty when none.
     static QString mailLoginProblem(const CollectionOptions &options);
 
-    // Visits the store could not take yet, kept in order.
+    // Stations with a visit on its way to the store (not while the store
+    // refuses them and they wait for the next try).
+    QSet<int> storingIds() const;
+    // Visits not stored yet (those out with the store thread included), kept in order.
     int keptReportCount() const { return pendingReports.size(); }
     // First wait before a kept visit is tried again (doubling up to 30 s).
     void setStoreRetryInterval(int ms);
@@ -81,6 +95,8 @@ signals:
     // A status of the monitor's own for a station, after its visit's last.
     void stationStatus(DBStation station);
     void mailFinished(int id, QString kind, bool sent, QString error);
+    // Visits came back from the store thread (stored, or kept for a retry).
+    void reportsTaken();
 
 public slots:
     void onVisitReport(VisitReport report);
@@ -91,6 +107,31 @@ public slots:
     void queueVisitReport(VisitReport report);
 
 private:
+    // One visit on its way into the store, and what came of it.
+    struct StoreItem
+    {
+        DBStation station;
+        VisitReport report;
+        // False: the completeness is not known yet (background only).
+        bool countsKnown = true;
+        bool stored = false;
+        StationStats stats;
+        bool warnedBefore = false;
+        QStringList alerts;
+        // A configuration nobody here made: the station's status to tell.
+        QString configStatus;
+    };
+    struct StoreBatch;
+    // Stores one visit on the calling thread's connection: its
+    // configuration, its statistics (counted on `before` when the store
+    // refuses them for good) and its row in the history. Busy: not stored.
+    static void storeOne(StoreItem &item, const CollectionOptions &options, QHash<int, qint64> &configCounts,
+                         QHash<int, QString> &configTexts, const StationStats &before,
+                         const CompletenessSource &completeness);
+    // On the main thread: what a stored (or checked) visit tells.
+    void takeStored(StoreItem &item);
+    void storeInBackground();
+    void onBatchStored(const std::shared_ptr<StoreBatch> &batch);
     void updateMetrics();
     // One row in the visit history; a store too busy for it loses that row only.
     static void recordVisit(const VisitReport &report);
@@ -98,19 +139,19 @@ private:
     // with sliceMs >= 0 for about that long, the rest in a later pass.
     void storePending(int sliceMs = -1);
     void scheduleStore();
-    // One visit into the store and the cache; false when the store was busy.
-    bool store(const DBStation &station, const VisitReport &report);
     // The alert kinds newly due, recorded as pending in `stats`.
-    QStringList alertsDue(const DBStation &station, StationStats &stats, bool succeeded,
-                          const QDateTime &now) const;
+    static QStringList alertsDue(const DBStation &station, StationStats &stats, bool succeeded,
+                                 const QDateTime &now, const CollectionOptions &options);
     // Sends the pending mails of `kinds` not on their way already.
     void sendAlerts(int id, const QStringList &kinds);
     // The model's record of the station; false when it was deleted.
     bool findStation(int id, DBStation *station) const;
     void onMailSent(int id, const QString &kind, bool sent, const QString &error);
     // Takes the visit's configuration (and a clock setting it made) into the
-    // history; changes nobody here made go into the report.
-    void checkConfiguration(const DBStation &station, VisitReport &report);
+    // history; changes nobody here made go into the report, and the
+    // station's status that tells them is returned.
+    static QString checkConfiguration(const DBStation &station, VisitReport &report,
+                                      QHash<int, qint64> &configCounts, QHash<int, QString> &configTexts);
 
     StationTableModel *model;
     CollectionOptions opts;
@@ -135,6 +176,11 @@ private:
     int mailRetryBaseMs = 60000;
     static constexpr int mailRetryMaxMs = 3600000;
     CompletenessSource completeness;
+    StoreThread *writer = nullptr;
+    std::function<bool(const DBStation &)> prepareCompleteness;
+    CompletenessSource backgroundCompleteness;
+    // Visits out with the store thread (the first of pendingReports).
+    int inFlight = 0;
     QHash<int, qint64> configChangeCounts;
     QHash<int, QString> configChangeTexts;
 };

@@ -4,9 +4,11 @@
 #include "leaseguard.h"
 #include "memorytrim.h"
 #include "stationmonitor.h"
+#include "store/databaseconnection.h"
 #include "store/stationsettings.h"
 #include "store/stationtablemodel.h"
 #include "store/workfolder.h"
+#include "storethread.h"
 #include "visitslots.h"
 #include "worker.h"
 #include "workerlink.h"
@@ -19,6 +21,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <atomic>
 #include <utility>
 
 namespace {
@@ -38,15 +41,25 @@ WorkerController::WorkerController(StationTableModel *model, const CollectionOpt
                                    QObject *parent)
     : QObject(parent), model(model), opts(options), guard(std::make_shared<LeaseGuard>()), rowIndex(model)
 {
+    // A second connection to the store the default one has open.
+    static std::atomic_int controllers{0};
+    const QString connection = QStringLiteral("collection-store-%1").arg(++controllers);
+    storeThread = std::make_unique<StoreThread>(DatabaseUrl(), connection);
+    // The store's helpers use it on that thread.
+    storeThread->post([connection] { DatabaseConnection::useOnThisThread(connection); });
     stationMonitor = new StationMonitor(model, opts, this);
     // A configuration changed at the station is told as the station's status.
     connect(stationMonitor, &StationMonitor::stationStatus, this, &WorkerController::onWorkerStatusChanged);
+    connect(stationMonitor, &StationMonitor::reportsTaken, this,
+            [this] { announceEndedVisits(std::exchange(endsAfterStatistics, {})); });
     // The last 30 days' completeness from counts kept in the store, not
     // from the files.
     completeness = new CompletenessBook(this);
-    stationMonitor->setCompletenessSource(
-        [book = completeness](const DBStation &station, const QDateTime &now, QString *error) {
-            return book->share(station, now, error);
+    completeness->setStoreThread(storeThread.get());
+    stationMonitor->setStoreThread(
+        storeThread.get(), [book = completeness](const DBStation &station) { return book->prepareShare(station); },
+        [book = completeness](const DBStation &station, const QDateTime &now, QString *) {
+            return book->storedShare(station.id, now);
         });
     memoryTrim = new MemoryTrim(this);
     registerDBStation();
@@ -77,6 +90,9 @@ WorkerController::~WorkerController()
             thread->wait();
         }
     }
+    // They post to the store thread: gone before it.
+    delete stationMonitor;
+    delete completeness;
 }
 
 void WorkerController::setStoreRetryInterval(int ms)
@@ -232,10 +248,13 @@ bool WorkerController::stopCollecting(int timeoutMs)
     QCoreApplication::sendPostedEvents(stationMonitor, QEvent::MetaCall);
     flushStatuses();
     stationMonitor->storeKept();
-    while ((storeFailing || stationMonitor->keptReportCount() > 0) && !deadline.hasExpired()) {
+    settle(int(qMax<qint64>(0, deadline.remainingTime())));
+    while ((storeFailing || !pendingStatuses.isEmpty() || stationMonitor->keptReportCount() > 0) &&
+           !deadline.hasExpired()) {
         QThread::msleep(ulong(qBound<qint64>(1, deadline.remainingTime(), 100)));
         flushStatuses();
         stationMonitor->storeKept();
+        settle(int(qMax<qint64>(0, deadline.remainingTime())));
     }
     if (!allEnded)
         qCWarning(lcController, "stopCollecting(): %d worker threads still running", int(threads.size()));
@@ -328,13 +347,19 @@ void WorkerController::onWorkerStatusChanged(DBStation station)
 void WorkerController::flushStatuses()
 {
     flushScheduled = false;
+    // Taken up when the batch out comes back.
+    if (statusesOut)
+        return;
     if (pendingStatuses.isEmpty()) {
-        announceEndedVisits();
+        // The workers read the station settings from memory; a change made
+        // with --station-setting while this collector runs counts from here.
+        if (!endedVisits.isEmpty())
+            storeThread->post([] { StationSettings::reload(); });
+        announceEndedVisits(std::exchange(endedVisits, {}));
         return;
     }
 
-    QList<int> changed;
-    QHash<int, int> slotOfRow;
+    QHash<int, int> slotOfStation;
     QList<DBStation> records;
     int statusCount = 0;
     for (const DBStation &status : qAsConst(pendingStatuses)) {
@@ -343,42 +368,79 @@ void WorkerController::flushStatuses()
             continue;
         ++statusCount;
         // In arrival order, so that each row ends with its latest status.
-        const auto at = slotOfRow.constFind(row);
-        if (at != slotOfRow.constEnd()) {
+        const auto at = slotOfStation.constFind(status.id);
+        if (at != slotOfStation.constEnd()) {
             records[*at] = merged(records.at(*at), status);
         } else {
-            slotOfRow.insert(row, changed.size());
-            changed.append(row);
+            slotOfStation.insert(status.id, records.size());
             records.append(merged(model->stations().at(row), status));
         }
     }
-
-    QList<int> busyIds;
-    bool busy = false;
-    if (!model->updateStatuses(changed, records, &busy)) {
-        if (busy) {
-            for (const DBStation &record : qAsConst(records))
+    const QList<DBStation> sent = std::exchange(pendingStatuses, {});
+    const QList<QPair<int, bool>> ended = std::exchange(endedVisits, {});
+    // The visits' statistics go to the store thread first, so that a
+    // visit's end is told after them.
+    stationMonitor->storeKept();
+    statusesOut = sent.size();
+    storeThread->post([this, sent, records, ended, statusCount] {
+        QList<int> busyIds;
+        QSet<int> storedIds;
+        bool busy = false;
+        if (DatabaseConnection::updateStatuses(records, &busy)) {
+            for (const DBStation &record : records)
+                storedIds.insert(record.id);
+        } else if (busy) {
+            for (const DBStation &record : records)
                 busyIds.append(record.id);
         } else {
             // One refused row must not hold back the others.
-            busyIds = storeRowByRow(changed, records);
+            busyIds = storeRowByRow(records, &storedIds);
+        }
+        const QString error = DatabaseConnection::lastWriteError();
+        // The workers read the station settings from memory; a change made
+        // with --station-setting while this collector runs counts from here.
+        if (!ended.isEmpty())
+            StationSettings::reload();
+        // The controller waits for this thread before it goes: still here.
+        QMetaObject::invokeMethod(
+            this,
+            [this, sent, records, busyIds, storedIds, error, ended, statusCount] {
+                onStatusesStored(sent, records, busyIds, storedIds, error, ended, statusCount);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void WorkerController::onStatusesStored(const QList<DBStation> &sent, const QList<DBStation> &records,
+                                        const QList<int> &busyIds, const QSet<int> &storedIds,
+                                        const QString &error,
+                                        const QList<QPair<int, bool>> &ended, int statusCount)
+{
+    statusesOut = 0;
+    // What the database was too busy to take is kept, in order, before what
+    // came meanwhile; the rest is stored or was refused for good.
+    const QSet<int> busySet(busyIds.cbegin(), busyIds.cend());
+    QList<int> rows;
+    QList<DBStation> stored;
+    for (const DBStation &record : records) {
+        const int row = indexOfStation(record.id);
+        if (row >= 0 && storedIds.contains(record.id)) {
+            rows.append(row);
+            stored.append(record);
         }
     }
-
-    // What the database was too busy to take is kept, in order; the rest
-    // is stored or was refused for good.
-    const QSet<int> busySet(busyIds.cbegin(), busyIds.cend());
+    model->showStoredStatuses(rows, stored);
+    model->reportStatusStore(storedIds.size() == records.size(), error);
     QList<DBStation> kept;
-    for (const DBStation &status : qAsConst(pendingStatuses)) {
+    for (const DBStation &status : sent) {
         if (busySet.contains(status.id))
             kept.append(status);
     }
-    pendingStatuses.swap(kept);
-    if (!pendingStatuses.isEmpty()) {
+    pendingStatuses = kept + pendingStatuses;
+    if (!kept.isEmpty()) {
         if (!storeFailing) {
             storeFailing = true;
-            qCDebug(lcController, "flushStatuses(): database busy, %d statuses kept",
-                    int(pendingStatuses.size()));
+            qCDebug(lcController, "flushStatuses(): database busy, %d statuses kept", int(pendingStatuses.size()));
             emit statusStoreFailing(pendingStatuses.size());
         }
         retryTimer->start();
@@ -387,18 +449,41 @@ void WorkerController::flushStatuses()
         retryTimer->stop();
         emit keptStatusesStored(statusCount);
     }
-    announceEndedVisits();
+    announceEndedVisits(ended);
+    // What came in meanwhile.
+    if (!storeFailing && (!pendingStatuses.isEmpty() || !endedVisits.isEmpty()) && !flushScheduled) {
+        flushScheduled = true;
+        QMetaObject::invokeMethod(this, &WorkerController::flushStatuses, Qt::QueuedConnection);
+    }
 }
 
-QList<int> WorkerController::storeRowByRow(const QList<int> &rows, const QList<DBStation> &records)
+QList<int> WorkerController::storeRowByRow(const QList<DBStation> &records, QSet<int> *storedIds)
 {
     QList<int> busyIds;
-    for (int i = 0; i < rows.size(); ++i) {
+    for (const DBStation &record : records) {
         bool busy = false;
-        if (!model->updateStatuses({rows.at(i)}, {records.at(i)}, &busy) && busy)
-            busyIds.append(records.at(i).id);
+        if (DatabaseConnection::updateStatuses({record}, &busy))
+            storedIds->insert(record.id);
+        else if (busy)
+            busyIds.append(record.id);
     }
     return busyIds;
+}
+
+bool WorkerController::settle(int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    stationMonitor->settle(timeoutMs);
+    while (statusesOut && !deadline.hasExpired()) {
+        // Each statement has a time-out: the batch ends.
+        storeThread->runAndWait([] {});
+        QCoreApplication::sendPostedEvents(completeness, QEvent::MetaCall);
+        QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    }
+    // Counts posted after the last batch, and their results.
+    storeThread->runAndWait([] {});
+    QCoreApplication::sendPostedEvents(completeness, QEvent::MetaCall);
+    return !statusesOut && stationMonitor->settle(int(qMax<qint64>(0, deadline.remainingTime())));
 }
 
 void WorkerController::onWorkerVisitEnded(int id, bool hasError)
@@ -421,15 +506,15 @@ void WorkerController::onWorkerVisitEnded(int id, bool hasError)
     }
 }
 
-void WorkerController::announceEndedVisits()
+void WorkerController::announceEndedVisits(const QList<QPair<int, bool>> &ended)
 {
-    const QList<QPair<int, bool>> ended = std::exchange(endedVisits, {});
-    // The workers read the station settings from memory; a change made with
-    // --station-setting while this collector runs counts from here.
-    if (!ended.isEmpty())
-        StationSettings::reload();
+    // A visit whose statistics are still on their way is told once they
+    // are in (unless the store keeps refusing them).
+    const QSet<int> storing = stationMonitor->storingIds();
     for (const auto &visit : ended) {
-        if (indexOfStation(visit.first) >= 0)
+        if (storing.contains(visit.first))
+            endsAfterStatistics.append(visit);
+        else if (indexOfStation(visit.first) >= 0)
             emit stationVisitEnded(visit.first, visit.second);
     }
 }

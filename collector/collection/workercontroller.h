@@ -9,6 +9,7 @@
 #include <QModelIndex>
 #include <QObject>
 #include <QPair>
+#include <QSet>
 #include <QVector>
 
 #include <functional>
@@ -20,6 +21,7 @@ class MemoryTrim;
 class QThread;
 class QTimer;
 class StationMonitor;
+class StoreThread;
 class StationTableModel;
 class VisitSlots;
 class WorkerLink;
@@ -39,8 +41,9 @@ public:
 
     bool isCollecting() const { return collecting; }
     int threadCount() const { return threads.size(); }
-    // Statuses published but not yet stored because the database was busy.
-    int keptStatusCount() const { return storeFailing ? pendingStatuses.size() : 0; }
+    // Statuses published but not yet stored because the database was busy
+    // (a new try out with the store thread included).
+    int keptStatusCount() const { return storeFailing ? pendingStatuses.size() + statusesOut : 0; }
     // How long kept statuses wait before the next try.
     void setStoreRetryInterval(int ms);
     // Statistics, alerts and metrics of the visits.
@@ -78,6 +81,9 @@ public:
     // and within the same time stores what they published. True when all of
     // them ended.
     bool stopCollecting(int timeoutMs = 5000);
+    // Waits up to timeoutMs for what is out with the store thread (statuses,
+    // statistics, counts) and takes what came of it; true when nothing is out.
+    bool settle(int timeoutMs = 5000);
     // One visit of the station at that row now. False, with the holder's
     // name, when another collector holds the station: it visits it.
     bool updateStationData(int row, QString *heldBy = nullptr);
@@ -118,16 +124,25 @@ private:
     // Passes each command signal to the worker it names.
     void routeCommands();
     // Tells the ends of the visits whose last status was stored.
-    void announceEndedVisits();
+    void announceEndedVisits(const QList<QPair<int, bool>> &ended);
     int indexOfStation(int id) const;
     // The model's record with what the worker owns taken from its status.
     static DBStation merged(DBStation record, const DBStation &status);
     // Tries each row on its own; returns the ids of the rows the database
-    // was too busy to take.
-    QList<int> storeRowByRow(const QList<int> &rows, const QList<DBStation> &records);
+    // was too busy to take, and adds those it took to *storedIds.
+    static QList<int> storeRowByRow(const QList<DBStation> &records, QSet<int> *storedIds);
+    // On the main thread: a batch of statuses is back from the store thread.
+    void onStatusesStored(const QList<DBStation> &sent, const QList<DBStation> &records,
+                          const QList<int> &busyIds, const QSet<int> &storedIds, const QString &error,
+                          const QList<QPair<int, bool>> &ended, int statusCount);
 
     StationTableModel *model = nullptr;
     CollectionOptions opts;
+    // Statuses, statistics and counts are stored here, not on the main
+    // thread: a sync or another connection's lock never holds up the loop.
+    std::unique_ptr<StoreThread> storeThread;
+    // Statuses out with the store thread, not stored yet.
+    int statusesOut = 0;
     StationMonitor *stationMonitor = nullptr;
     CompletenessBook *completeness = nullptr;
     MemoryTrim *memoryTrim = nullptr;
@@ -138,6 +153,8 @@ private:
     QList<DBStation> pendingStatuses;
     // Visits that ended, told after the next store (station id, failed).
     QList<QPair<int, bool>> endedVisits;
+    // Ended visits whose statistics were still on their way to the store.
+    QList<QPair<int, bool>> endsAfterStatistics;
     bool flushScheduled = false;
     // The last store found the database busy; pendingStatuses are kept.
     bool storeFailing = false;

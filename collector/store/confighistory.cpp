@@ -1,5 +1,7 @@
 #include "confighistory.h"
 
+#include "databaseconnection.h"
+
 #include "collectorlogging.h"
 
 #include <QJsonArray>
@@ -51,7 +53,7 @@ void logFailure(const QSqlQuery &q)
 } // namespace
 
 ConfigHistory::ConfigHistory(const QString &connection)
-    : m_connection(connection.isEmpty() ? QString::fromLatin1(QSqlDatabase::defaultConnection) : connection)
+    : m_connection(connection.isEmpty() ? DatabaseConnection::connectionName() : connection)
 {
 }
 

@@ -11,6 +11,7 @@
 #include "stationsettings.h"
 #include "stationvisits.h"
 #include <QElapsedTimer>
+#include <QMutex>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -35,15 +36,21 @@ bool &errorFlagStored()
     return stored;
 }
 
-QString &writeError()
+// Written by whichever thread stores, read by the window.
+QMutex writeErrorLock;
+QString writeErrorText;
+
+void setWriteError(const QString &text)
 {
-    static QString text;
-    return text;
+    const QMutexLocker lock(&writeErrorLock);
+    writeErrorText = text;
 }
+
+thread_local QString threadConnection;
 
 void logFailure(const QSqlQuery &query)
 {
-    writeError() = query.lastError().text();
+    setWriteError(query.lastError().text());
     qCDebug(lcStore, "Database Error: %s", qUtf8Printable(query.lastError().text()));
     qCDebug(lcStore, "SQL: %s", qUtf8Printable(query.lastQuery()));
 }
@@ -54,15 +61,16 @@ QString &openError()
     return text;
 }
 
+// Each thread reconnects its own connection.
 QElapsedTimer &sinceLastReconnect()
 {
-    static QElapsedTimer timer;
+    thread_local QElapsedTimer timer;
     return timer;
 }
 
 qint64 &reconnectBackOffMs()
 {
-    static qint64 ms = 0;
+    thread_local qint64 ms = 0;
     return ms;
 }
 
@@ -82,7 +90,7 @@ bool DatabaseConnection::isBusy(const QSqlError &error)
             state == QLatin1String("57014"))
             return true;
         // A dropped connection shows as a failed statement without a state.
-        QSqlQuery probe;
+        QSqlQuery probe(database());
         return !probe.exec(QStringLiteral("SELECT 1"));
     }
     bool ok = false;
@@ -212,13 +220,27 @@ QString DatabaseConnection::lastOpenError()
 
 bool DatabaseConnection::isPostgreSQL()
 {
-    return QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false).driverName() ==
-           QLatin1String("QPSQL");
+    return QSqlDatabase::database(connectionName(), false).driverName() == QLatin1String("QPSQL");
+}
+
+QSqlDatabase DatabaseConnection::database()
+{
+    return QSqlDatabase::database(connectionName(), false);
+}
+
+QString DatabaseConnection::connectionName()
+{
+    return threadConnection.isEmpty() ? QString::fromLatin1(QSqlDatabase::defaultConnection) : threadConnection;
+}
+
+void DatabaseConnection::useOnThisThread(const QString &connection)
+{
+    threadConnection = connection;
 }
 
 bool DatabaseConnection::reconnect()
 {
-    QSqlDatabase db = QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false);
+    QSqlDatabase db = database();
     if (!isPostgreSQL())
         return db.isOpen();
     qint64 &backOff = reconnectBackOffMs();
@@ -260,7 +282,8 @@ bool DatabaseConnection::createTable()
 
 QString DatabaseConnection::lastWriteError()
 {
-    return writeError();
+    const QMutexLocker lock(&writeErrorLock);
+    return writeErrorText;
 }
 
 void DatabaseConnection::close()
@@ -483,7 +506,7 @@ QString DatabaseConnection::statusUpdateStatement(qint64 leaseEpoch)
 
 bool DatabaseConnection::writeStatus(const DBStation &station, QSqlError *error)
 {
-    QSqlQuery query;
+    QSqlQuery query(database());
     query.prepare(statusUpdateStatement(station.lease_epoch));
     query.addBindValue(text(station.status));
     query.addBindValue(
@@ -502,7 +525,7 @@ bool DatabaseConnection::writeStatus(const DBStation &station, QSqlError *error)
     // No row: the station is gone or, on a shared store, no longer ours.
     if (!errorFlagStored() || query.numRowsAffected() <= 0)
         return true;
-    QSqlQuery flag;
+    QSqlQuery flag(database());
     flag.prepare(QStringLiteral("INSERT INTO station_errors(station_id, has_error) VALUES(?, ?) "
                                 "ON CONFLICT(station_id) DO UPDATE SET has_error = excluded.has_error"));
     flag.addBindValue(station.id);
@@ -544,10 +567,10 @@ bool DatabaseConnection::writeAll(const QList<DBStation> &stations, RowWriter wr
 
 bool DatabaseConnection::writeStations(const QList<DBStation> &stations, RowWriter write, QSqlError *error)
 {
-    QSqlDatabase db = QSqlDatabase::database();
+    QSqlDatabase db = database();
     if (!db.transaction()) {
         *error = db.lastError();
-        writeError() = error->text();
+        setWriteError(error->text());
         qCDebug(lcStore, "Database Error: %s", qUtf8Printable(error->text()));
         return false;
     }
@@ -559,7 +582,7 @@ bool DatabaseConnection::writeStations(const QList<DBStation> &stations, RowWrit
     }
     if (!db.commit()) {
         *error = db.lastError();
-        writeError() = error->text();
+        setWriteError(error->text());
         qCDebug(lcStore, "Database Error: %s", qUtf8Printable(error->text()));
         db.rollback();
         return false;

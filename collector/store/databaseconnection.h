@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QString>
 
+class QSqlDatabase;
 class QSqlError;
 
 // Opens the station database on Qt's default connection and keeps the
@@ -34,6 +35,12 @@ public:
     static bool isPostgreSQL();
     // Why the last refused write or delete failed, as the database said it.
     static QString lastWriteError();
+    // The connection the store's helpers use on the calling thread: the
+    // default one, or the one a store thread named for itself.
+    static QSqlDatabase database();
+    static QString connectionName();
+    // Names the calling thread's connection (empty: the default one).
+    static void useOnThisThread(const QString &connection);
     bool createTable();
     // Closes the default connection and lets it go (before the process ends).
     static void close();

@@ -1,5 +1,7 @@
 #include "resumepoints.h"
 
+#include "databaseconnection.h"
+
 #include "collectorlogging.h"
 
 #include <QLocale>
@@ -13,7 +15,7 @@ const char *const timeFormat = "yyyy-MM-dd hh:mm";
 } // namespace
 
 ResumePoints::ResumePoints(const QString &connection)
-    : m_connection(connection.isEmpty() ? QString::fromLatin1(QSqlDatabase::defaultConnection) : connection)
+    : m_connection(connection.isEmpty() ? DatabaseConnection::connectionName() : connection)
 {
 }
 

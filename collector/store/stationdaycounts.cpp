@@ -1,5 +1,7 @@
 #include "stationdaycounts.h"
 
+#include "databaseconnection.h"
+
 #include "collectorlogging.h"
 
 #include <QSqlDatabase>
@@ -27,7 +29,7 @@ bool exec(QSqlQuery &query)
 // Runs `work` in one transaction; false (rolled back) when any step fails.
 template<typename F> bool inTransaction(F work)
 {
-    QSqlDatabase db = QSqlDatabase::database();
+    QSqlDatabase db = DatabaseConnection::database();
     if (!db.transaction())
         return false;
     if (!work() || !db.commit()) {
@@ -44,7 +46,7 @@ constexpr int fileRow = -1;
 
 bool StationDayCounts::createTable()
 {
-    QSqlQuery query;
+    QSqlQuery query(DatabaseConnection::database());
     const bool ok = query.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS station_day_counts ("
                                               "station_id INTEGER NOT NULL, "
                                               "day TEXT NOT NULL, "
@@ -69,7 +71,7 @@ bool StationDayCounts::createTable()
 QHash<int, StationDayCounts::State> StationDayCounts::loadStates(bool *ok)
 {
     QHash<int, State> states;
-    QSqlQuery query;
+    QSqlQuery query(DatabaseConnection::database());
     query.setForwardOnly(true);
     const bool read = query.exec(QStringLiteral("SELECT station_id, channel, last_minute, step, file, "
                                                 "file_size, file_modified FROM station_count_marks"));
@@ -95,12 +97,12 @@ QHash<int, StationDayCounts::State> StationDayCounts::loadStates(bool *ok)
 
 bool StationDayCounts::writeState(int stationId, const State &state)
 {
-    QSqlQuery remove;
+    QSqlQuery remove(DatabaseConnection::database());
     remove.prepare(QStringLiteral("DELETE FROM station_count_marks WHERE station_id = ?"));
     remove.addBindValue(stationId);
     if (!exec(remove))
         return false;
-    QSqlQuery insert;
+    QSqlQuery insert(DatabaseConnection::database());
     insert.prepare(QStringLiteral("INSERT INTO station_count_marks "
                                   "(station_id, channel, last_minute, step, file, file_size, file_modified) "
                                   "VALUES (?, ?, ?, ?, ?, ?, ?)"));
@@ -127,7 +129,7 @@ bool StationDayCounts::writeAddition(int stationId, const QVector<Count> &counts
                                      const QDate &keepFrom)
 {
     if (keepFrom.isValid()) {
-        QSqlQuery old;
+        QSqlQuery old(DatabaseConnection::database());
         old.prepare(QStringLiteral("DELETE FROM station_day_counts WHERE station_id = ? AND day < ?"));
         old.addBindValue(stationId);
         old.addBindValue(dayText(keepFrom));
@@ -135,7 +137,7 @@ bool StationDayCounts::writeAddition(int stationId, const QVector<Count> &counts
             return false;
     }
     // Both stores know this form of upsert.
-    QSqlQuery query;
+    QSqlQuery query(DatabaseConnection::database());
     query.prepare(QStringLiteral(
         "INSERT INTO station_day_counts (station_id, day, channel, expected, present) VALUES (?, ?, ?, ?, ?) "
         "ON CONFLICT (station_id, day, channel) DO UPDATE SET "
@@ -172,12 +174,12 @@ bool StationDayCounts::addAll(const QList<Addition> &additions)
 bool StationDayCounts::replace(int stationId, const QVector<Count> &counts, const State &state)
 {
     return inTransaction([&] {
-        QSqlQuery remove;
+        QSqlQuery remove(DatabaseConnection::database());
         remove.prepare(QStringLiteral("DELETE FROM station_day_counts WHERE station_id = ?"));
         remove.addBindValue(stationId);
         if (!exec(remove))
             return false;
-        QSqlQuery insert;
+        QSqlQuery insert(DatabaseConnection::database());
         insert.prepare(
             QStringLiteral("INSERT INTO station_day_counts (station_id, day, channel, expected, present) "
                            "VALUES (?, ?, ?, ?, ?)"));
@@ -196,7 +198,7 @@ bool StationDayCounts::replace(int stationId, const QVector<Count> &counts, cons
 
 bool StationDayCounts::window(int stationId, const QDate &from, qint64 *expected, qint64 *present)
 {
-    QSqlQuery query;
+    QSqlQuery query(DatabaseConnection::database());
     query.prepare(QStringLiteral("SELECT COALESCE(SUM(expected), 0), COALESCE(SUM(present), 0) "
                                  "FROM station_day_counts WHERE station_id = ? AND day >= ?"));
     query.addBindValue(stationId);
@@ -211,7 +213,7 @@ bool StationDayCounts::window(int stationId, const QDate &from, qint64 *expected
 QVector<StationDayCounts::Count> StationDayCounts::counts(int stationId)
 {
     QVector<Count> out;
-    QSqlQuery query;
+    QSqlQuery query(DatabaseConnection::database());
     query.prepare(QStringLiteral("SELECT day, channel, expected, present FROM station_day_counts "
                                  "WHERE station_id = ? ORDER BY day, channel"));
     query.addBindValue(stationId);

@@ -1,5 +1,7 @@
 #include "stationsettings.h"
 
+#include "databaseconnection.h"
+
 #include "collectorlogging.h"
 
 #include <QMutex>
@@ -31,7 +33,7 @@ QHash<int, QHash<QString, QString>> &rows()
 QSqlDatabase databaseOf(const QString &connection)
 {
     return QSqlDatabase::database(
-        connection.isEmpty() ? QLatin1String(QSqlDatabase::defaultConnection) : connection, false);
+        connection.isEmpty() ? DatabaseConnection::connectionName() : connection, false);
 }
 
 bool failed(const QSqlQuery &query)

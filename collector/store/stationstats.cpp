@@ -105,7 +105,7 @@ bool StationStatsStore::createTable()
 {
     // Its own table, created when missing; completeness_30d stays NULL until
     // a completeness source computes it. Counters are 64-bit on any server.
-    QSqlQuery query;
+    QSqlQuery query(DatabaseConnection::database());
     const bool ok = query.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS station_stats ("
                                               "station_id INTEGER PRIMARY KEY, "
                                               "visits BIGINT NOT NULL DEFAULT (0), "
@@ -139,7 +139,7 @@ bool StationStatsStore::createTable()
         return false;
     }
     // Tables of earlier versions gain the columns added since.
-    const QSqlRecord existing = QSqlDatabase::database().record(QStringLiteral("station_stats"));
+    const QSqlRecord existing = DatabaseConnection::database().record(QStringLiteral("station_stats"));
     for (const char *column : {"pending_alerts", "last_clock_attempt", "completeness_error"}) {
         if (existing.contains(QLatin1String(column)))
             continue;
@@ -202,7 +202,7 @@ void logFailure(const QSqlQuery &query)
 QHash<int, StationStats> StationStatsStore::load(const QString &connection)
 {
     QHash<int, StationStats> all;
-    QSqlQuery query(connection.isEmpty() ? QSqlDatabase::database()
+    QSqlQuery query(connection.isEmpty() ? DatabaseConnection::database()
                                          : QSqlDatabase::database(connection, false));
     if (!query.exec(QStringLiteral("SELECT * FROM station_stats"))) {
         qCDebug(lcStore, "Database Error: %s", qUtf8Printable(query.lastError().text()));
@@ -220,7 +220,7 @@ bool StationStatsStore::addVisit(int stationId, const StationStats &counts, bool
                                  bool *busy)
 {
     *busy = false;
-    QSqlDatabase db = QSqlDatabase::database();
+    QSqlDatabase db = DatabaseConnection::database();
     QSqlError error;
     const auto attempt = [&]() -> bool {
         if (!db.transaction()) {
@@ -323,7 +323,7 @@ bool StationStatsStore::addVisit(int stationId, const StationStats &counts, bool
 bool StationStatsStore::changeAlerts(int stationId, const std::function<void(StationStats &)> &change,
                                      StationStats *stored)
 {
-    QSqlDatabase db = QSqlDatabase::database();
+    QSqlDatabase db = DatabaseConnection::database();
     if (!db.transaction())
         return false;
     QSqlQuery query(db);
@@ -370,7 +370,7 @@ bool StationStatsStore::changeAlerts(int stationId, const std::function<void(Sta
 
 bool StationStatsStore::remove(int stationId)
 {
-    QSqlQuery query;
+    QSqlQuery query(DatabaseConnection::database());
     query.prepare(QStringLiteral("DELETE FROM station_stats WHERE station_id = ?"));
     query.addBindValue(stationId);
     return query.exec();

@@ -321,11 +321,27 @@ bool StationTableModel::updateStatuses(const QList<int> &rows, const QList<DBSta
             return false;
     }
     if (!DatabaseConnection::updateStatuses(statuses, busy)) {
-        emit statusStoreFailed(DatabaseConnection::lastWriteError());
+        reportStatusStore(false, DatabaseConnection::lastWriteError());
         return false;
     }
-    emit statusStoreWorking();
-    for (int i = 0; i < rows.size(); ++i) {
+    reportStatusStore(true, QString());
+    showStoredStatuses(rows, statuses);
+    return true;
+}
+
+void StationTableModel::reportStatusStore(bool stored, const QString &reason)
+{
+    if (stored)
+        emit statusStoreWorking();
+    else
+        emit statusStoreFailed(reason);
+}
+
+void StationTableModel::showStoredStatuses(const QList<int> &rows, const QList<DBStation> &statuses)
+{
+    for (int i = 0; i < rows.size() && i < statuses.size(); ++i) {
+        if (rows.at(i) < 0 || rows.at(i) >= stationList.size() || stationList.at(rows.at(i)).id != statuses.at(i).id)
+            continue;
         DBStation &record = stationList[rows.at(i)];
         const DBStation &status = statuses.at(i);
         record.status = status.status;
@@ -335,7 +351,6 @@ bool StationTableModel::updateStatuses(const QList<int> &rows, const QList<DBSta
         record.modified = false;
         emit dataChanged(index(rows.at(i), 0), index(rows.at(i), ColumnCount - 1), {});
     }
-    return true;
 }
 
 void StationTableModel::showPublishedStatus(const DBStation &status)

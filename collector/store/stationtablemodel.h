@@ -43,6 +43,11 @@ public:
     // stored (status, last connection time) and taken into the rows (with
     // the instant values and the error flag); the operator's settings stay
     // as the list has them. Nothing changes when the database refuses any.
+    // Statuses stored elsewhere (the store thread), shown in their rows.
+    void showStoredStatuses(const QList<int> &rows, const QList<DBStation> &statuses);
+    // Tells whether the last store of statuses worked (statusStoreWorking)
+    // or not (statusStoreFailed with the database's reason).
+    void reportStatusStore(bool stored, const QString &reason);
     bool updateStatuses(const QList<int> &rows, const QList<DBStation> &statuses, bool *busy = nullptr);
     // A worker's status as published, shown at once whether or not the
     // store has taken it yet (nothing is written).

@@ -1,5 +1,7 @@
 #include "stationvisits.h"
 
+#include "databaseconnection.h"
+
 #include "collectorlogging.h"
 
 #include <QElapsedTimer>
@@ -21,7 +23,7 @@ QString timeText(const QDateTime &time)
 QSqlDatabase databaseOf(const QString &connection)
 {
     return QSqlDatabase::database(
-        connection.isEmpty() ? QLatin1String(QSqlDatabase::defaultConnection) : connection, false);
+        connection.isEmpty() ? DatabaseConnection::connectionName() : connection, false);
 }
 
 bool exec(QSqlQuery &query)
@@ -65,7 +67,7 @@ bool StationVisits::createTable(const QString &connection)
 
 bool StationVisits::record(const StationVisit &visit, int keepDays)
 {
-    QSqlQuery query;
+    QSqlQuery query(DatabaseConnection::database());
     query.prepare(
         QStringLiteral("INSERT INTO station_visits (station_id, start_time, end_time, result, reason, "
                        "records, bytes) VALUES (?, ?, ?, ?, ?, ?, ?)"));
@@ -78,10 +80,10 @@ bool StationVisits::record(const StationVisit &visit, int keepDays)
     query.addBindValue(visit.bytes);
     if (!exec(query))
         return false;
-    static QElapsedTimer sincePrune;
+    thread_local QElapsedTimer sincePrune;
     if (!sincePrune.isValid() || sincePrune.elapsed() > 3600 * 1000) {
         sincePrune.start();
-        QSqlQuery prune;
+        QSqlQuery prune(DatabaseConnection::database());
         prune.prepare(QStringLiteral("DELETE FROM station_visits WHERE end_time < ?"));
         prune.addBindValue(timeText(QDateTime::currentDateTime().addDays(-keepDays)));
         exec(prune);
