@@ -1,5 +1,6 @@
 #include "../common/silentdevice.h"
 #include "../common/stationfixtures.h"
+#include "collection/stationmonitor.h"
 #include "collection/visitslots.h"
 #include "collection/workercontroller.h"
 #include "store/databaseconnection.h"
@@ -36,6 +37,7 @@ private slots:
     void burstOfStatusesIsStoredTogether();
     void refusedStatusDoesNotHoldBackOthers();
     void busyDatabaseKeepsStatusesInOrder();
+    void lockedStoreNeverHoldsTheMainLoop();
     void visitSlotsBoundVisitsInFlight();
     void everyStationVisitedUnderTheLimit();
     void stopWhileWaitingForASlot();
@@ -435,6 +437,67 @@ void tst_WorkerController::busyDatabaseKeepsStatusesInOrder()
     post(7, 8);
     QTRY_COMPARE(storedStatus(b), QStringLiteral("Step 7"));
     QCOMPARE(failing.count(), 1);
+    QVERIFY(controller.stopCollecting());
+}
+
+void tst_WorkerController::lockedStoreNeverHoldsTheMainLoop()
+{
+    const int a = addStation(closedPort());
+    StationTableModel model;
+    WorkerController controller(&model);
+    StationMonitor *monitor = controller.monitor();
+    monitor->setStoreRetryInterval(20);
+    controller.setStoreRetryInterval(20);
+    QSignalSpy ended(&controller, &WorkerController::stationVisitEnded);
+    const auto visit = [&](VisitReport::Result result, int minute) {
+        VisitReport r;
+        r.id = a;
+        r.result = result;
+        r.records = 3;
+        r.ended = QDateTime(QDate(2026, 3, 1), QTime(8, minute));
+        DBStation s = model.stations().at(0);
+        s.status = QStringLiteral("Visit %1").arg(minute);
+        controller.onWorkerStatusChanged(s);
+        monitor->queueVisitReport(r);
+        controller.onWorkerVisitEnded(a, r.failed());
+    };
+    QSqlDatabase holder = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
+    holder.setDatabaseName(dir->filePath(QStringLiteral("data.db")));
+    QVERIFY(holder.open());
+    QVERIFY(QSqlQuery(holder).exec(QStringLiteral("BEGIN IMMEDIATE")));
+    QElapsedTimer loop;
+    loop.start();
+    visit(VisitReport::NoConnection, 1);
+    visit(VisitReport::Success, 2);
+    visit(VisitReport::NoConnection, 3);
+    // Each pass of the loop stays short while the store thread waits out the lock.
+    qint64 longest = 0;
+    for (int i = 0; i < 30; ++i) {
+        QElapsedTimer pass;
+        pass.start();
+        QCoreApplication::processEvents();
+        longest = qMax(longest, pass.elapsed());
+        QTest::qWait(10);
+    }
+    QVERIFY2(longest < 50, qPrintable(QString::number(longest)));
+    QCOMPARE(monitor->keptReportCount(), 3);
+    QCOMPARE(monitor->stats(a).visits, qint64(0));
+    QVERIFY(QSqlQuery(holder).exec(QStringLiteral("ROLLBACK")));
+    holder.close();
+    QSqlDatabase::removeDatabase(QStringLiteral("holder"));
+
+    // Then every visit is counted once, in order, and each end is told
+    // after its statistics.
+    QTRY_COMPARE(ended.count(), 3);
+    QVERIFY(controller.settle());
+    QCOMPARE(monitor->keptReportCount(), 0);
+    const StationStats s = monitor->stats(a);
+    QCOMPARE(s.visits, qint64(3));
+    QCOMPARE(s.successes, qint64(1));
+    QCOMPARE(s.consecutiveFailures, 1);
+    QCOMPARE(s.records, qint64(9));
+    QCOMPARE(s.lastSuccess, QDateTime(QDate(2026, 3, 1), QTime(8, 2)));
+    QTRY_COMPARE(storedStatus(a), QStringLiteral("Visit 3"));
     QVERIFY(controller.stopCollecting());
 }
 
