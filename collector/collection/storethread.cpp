@@ -19,9 +19,6 @@ StoreThread::StoreThread(const DatabaseUrl &url, const QString &connectionName)
             url.addConnection(connectionName);
         else
             QSqlDatabase::cloneDatabase(QLatin1String(QSqlDatabase::defaultConnection), connectionName);
-        // Opened at once; a server away now is opened again by whoever
-        // finds it closed.
-        QSqlDatabase::database(connectionName, true);
     });
 }
 

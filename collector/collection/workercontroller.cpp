@@ -18,6 +18,7 @@
 #include <QDeadlineTimer>
 #include <QHash>
 #include <QSet>
+#include <QSqlDatabase>
 #include <QThread>
 #include <QTimer>
 
@@ -41,12 +42,20 @@ WorkerController::WorkerController(StationTableModel *model, const CollectionOpt
                                    QObject *parent)
     : QObject(parent), model(model), opts(options), guard(std::make_shared<LeaseGuard>()), rowIndex(model)
 {
-    // A second connection to the store the default one has open.
-    static std::atomic_int controllers{0};
-    const QString connection = QStringLiteral("collection-store-%1").arg(++controllers);
-    storeThread = std::make_unique<StoreThread>(DatabaseUrl(), connection);
-    // The store's helpers use it on that thread.
-    storeThread->post([connection] { DatabaseConnection::useOnThisThread(connection); });
+    // A second connection to the embedded store the default one has open.
+    // A shared server store is still written from the main thread: the
+    // store thread has not yet been tried against server restarts and
+    // takeovers between collectors.
+    if (!DatabaseConnection::isPostgreSQL()) {
+        static std::atomic_int controllers{0};
+        const QString connection = QStringLiteral("collection-store-%1").arg(++controllers);
+        storeThread = std::make_unique<StoreThread>(DatabaseUrl(), connection);
+        // The store's helpers use it on that thread.
+        storeThread->post([connection] {
+            DatabaseConnection::useOnThisThread(connection);
+            QSqlDatabase::database(connection, true);
+        });
+    }
     stationMonitor = new StationMonitor(model, opts, this);
     // A configuration changed at the station is told as the station's status.
     connect(stationMonitor, &StationMonitor::stationStatus, this, &WorkerController::onWorkerStatusChanged);
@@ -55,12 +64,20 @@ WorkerController::WorkerController(StationTableModel *model, const CollectionOpt
     // The last 30 days' completeness from counts kept in the store, not
     // from the files.
     completeness = new CompletenessBook(this);
-    completeness->setStoreThread(storeThread.get());
-    stationMonitor->setStoreThread(
-        storeThread.get(), [book = completeness](const DBStation &station) { return book->prepareShare(station); },
-        [book = completeness](const DBStation &station, const QDateTime &now, QString *) {
-            return book->storedShare(station.id, now);
-        });
+    if (storeThread) {
+        completeness->setStoreThread(storeThread.get());
+        stationMonitor->setStoreThread(
+            storeThread.get(),
+            [book = completeness](const DBStation &station) { return book->prepareShare(station); },
+            [book = completeness](const DBStation &station, const QDateTime &now, QString *) {
+                return book->storedShare(station.id, now);
+            });
+    } else {
+        stationMonitor->setCompletenessSource(
+            [book = completeness](const DBStation &station, const QDateTime &now, QString *error) {
+                return book->share(station, now, error);
+            });
+    }
     memoryTrim = new MemoryTrim(this);
     registerDBStation();
     visitSlots = std::make_shared<VisitSlots>(opts.maxVisitsInFlight);
@@ -353,8 +370,12 @@ void WorkerController::flushStatuses()
     if (pendingStatuses.isEmpty()) {
         // The workers read the station settings from memory; a change made
         // with --station-setting while this collector runs counts from here.
-        if (!endedVisits.isEmpty())
-            storeThread->post([] { StationSettings::reload(); });
+        if (!endedVisits.isEmpty()) {
+            if (storeThread)
+                storeThread->post([] { StationSettings::reload(); });
+            else
+                StationSettings::reload();
+        }
         announceEndedVisits(std::exchange(endedVisits, {}));
         return;
     }
@@ -382,7 +403,7 @@ void WorkerController::flushStatuses()
     // visit's end is told after them.
     stationMonitor->storeKept();
     statusesOut = sent.size();
-    storeThread->post([this, sent, records, ended, statusCount] {
+    const auto job = [this, sent, records, ended, statusCount] {
         QList<int> busyIds;
         QSet<int> storedIds;
         bool busy = false;
@@ -408,7 +429,11 @@ void WorkerController::flushStatuses()
                 onStatusesStored(sent, records, busyIds, storedIds, error, ended, statusCount);
             },
             Qt::QueuedConnection);
-    });
+    };
+    if (storeThread)
+        storeThread->post(job);
+    else
+        job();
 }
 
 void WorkerController::onStatusesStored(const QList<DBStation> &sent, const QList<DBStation> &records,
@@ -476,12 +501,14 @@ bool WorkerController::settle(int timeoutMs)
     stationMonitor->settle(timeoutMs);
     while (statusesOut && !deadline.hasExpired()) {
         // Each statement has a time-out: the batch ends.
-        storeThread->runAndWait([] {});
+        if (storeThread)
+            storeThread->runAndWait([] {});
         QCoreApplication::sendPostedEvents(completeness, QEvent::MetaCall);
         QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
     }
     // Counts posted after the last batch, and their results.
-    storeThread->runAndWait([] {});
+    if (storeThread)
+        storeThread->runAndWait([] {});
     QCoreApplication::sendPostedEvents(completeness, QEvent::MetaCall);
     return !statusesOut && stationMonitor->settle(int(qMax<qint64>(0, deadline.remainingTime())));
 }

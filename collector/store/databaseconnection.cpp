@@ -225,7 +225,8 @@ bool DatabaseConnection::isPostgreSQL()
 
 QSqlDatabase DatabaseConnection::database()
 {
-    return QSqlDatabase::database(connectionName(), false);
+    // Opened again when closed, as Qt's default connection is.
+    return QSqlDatabase::database(connectionName());
 }
 
 QString DatabaseConnection::connectionName()
@@ -240,7 +241,7 @@ void DatabaseConnection::useOnThisThread(const QString &connection)
 
 bool DatabaseConnection::reconnect()
 {
-    QSqlDatabase db = database();
+    QSqlDatabase db = QSqlDatabase::database(connectionName(), false);
     if (!isPostgreSQL())
         return db.isOpen();
     qint64 &backOff = reconnectBackOffMs();
