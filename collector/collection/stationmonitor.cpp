@@ -282,14 +282,8 @@ void StationMonitor::storePending(int sliceMs)
             continue;
         }
         storeOne(item, opts, configChangeCounts, configChangeTexts, all.value(item.report.id), completeness);
-        pendingReports.first() = item.report;
-        takeStored(item);
-        if (!item.stored) {
-            retryTimer->start(retryMs);
-            retryMs = qMin(retryMs * 2, retryMaxMs);
+        if (!takeFirst(item))
             return;
-        }
-        pendingReports.removeFirst();
         // The rest in a later pass of the loop, after what waits meanwhile.
         if (sliceMs >= 0 && !pendingReports.isEmpty() && slice.elapsed() >= sliceMs) {
             scheduleStore();
@@ -382,14 +376,8 @@ void StationMonitor::onBatchStored(const std::shared_ptr<StoreBatch> &batch)
     configChangeTexts = batch->configTexts;
     for (int i = 0; i < batch->done; ++i) {
         StoreItem &item = batch->items[i];
-        pendingReports.first() = item.report;
-        takeStored(item);
-        if (!item.stored) {
-            retryTimer->start(retryMs);
-            retryMs = qMin(retryMs * 2, retryMaxMs);
+        if (!takeFirst(item))
             return;
-        }
-        pendingReports.removeFirst();
     }
     retryTimer->stop();
     retryMs = retryBaseMs;
@@ -458,6 +446,19 @@ void StationMonitor::storeOne(StoreItem &item, const CollectionOptions &options,
     item.stats = s;
     item.stored = true;
     recordVisit(report);
+}
+
+bool StationMonitor::takeFirst(StoreItem &item)
+{
+    pendingReports.first() = item.report;
+    takeStored(item);
+    if (!item.stored) {
+        retryTimer->start(retryMs);
+        retryMs = qMin(retryMs * 2, retryMaxMs);
+        return false;
+    }
+    pendingReports.removeFirst();
+    return true;
 }
 
 void StationMonitor::takeStored(StoreItem &item)

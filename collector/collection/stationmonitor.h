@@ -130,6 +130,9 @@ private:
                          const CompletenessSource &completeness);
     // On the main thread: what a stored (or checked) visit tells.
     void takeStored(StoreItem &item);
+    // The same for the first of the kept visits, which then leaves them;
+    // false when the store was busy (tried again later).
+    bool takeFirst(StoreItem &item);
     void storeInBackground();
     void onBatchStored(const std::shared_ptr<StoreBatch> &batch);
     void updateMetrics();
