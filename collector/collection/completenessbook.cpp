@@ -267,25 +267,27 @@ void CompletenessBook::writePending()
         return;
     const QList<StationDayCounts::Addition> additions = pending.values();
     pending.clear();
-    if (writer) {
-        writer->post([this, additions] {
-            if (StationDayCounts::addAll(additions))
-                return;
-            qCWarning(lcMonitor, "completeness counts of %d stations not stored", int(additions.size()));
-            QList<int> ids;
-            for (const StationDayCounts::Addition &a : additions)
-                ids.append(a.stationId);
-            QMetaObject::invokeMethod(
-                this, [this, ids] { forget(ids); }, Qt::QueuedConnection);
-        });
-        return;
-    }
-    if (!StationDayCounts::addAll(additions)) {
-        // Counted from the files once the store takes them again.
+    // The stations whose counts the store did not take: counted from the
+    // files once it takes them again.
+    const auto store = [additions] {
+        QList<int> refused;
+        if (StationDayCounts::addAll(additions))
+            return refused;
         qCWarning(lcMonitor, "completeness counts of %d stations not stored", int(additions.size()));
         for (const StationDayCounts::Addition &a : additions)
-            states.remove(a.stationId);
+            refused.append(a.stationId);
+        return refused;
+    };
+    if (!writer) {
+        forget(store());
+        return;
     }
+    writer->post([this, store] {
+        const QList<int> refused = store();
+        if (!refused.isEmpty())
+            QMetaObject::invokeMethod(
+                this, [this, refused] { forget(refused); }, Qt::QueuedConnection);
+    });
 }
 
 void CompletenessBook::forget(const QList<int> &ids)
