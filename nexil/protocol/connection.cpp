@@ -116,14 +116,16 @@ bool Connection::hasWaitingInput() const
 
 void Connection::close()
 {
+    // Unbound, not just forgotten: a socket or port used again later would
+    // otherwise call this connection once more for each time it was bound.
     if (connectionType == 1) {
         if (serialPort)
             serialPort->close();
-        serialPort = nullptr;
+        detachSerialPort();
     } else if (connectionType == 2) {
         if (tcpSocket)
             tcpSocket->disconnectFromHost();
-        tcpSocket = nullptr;
+        detachTcpSocket();
     }
     connectionType = 0;
 }
@@ -147,7 +149,7 @@ void Connection::onSocketDisconnected()
 {
     if (tcpSocket && sender() != tcpSocket)
         return;
-    tcpSocket = nullptr;
+    detachTcpSocket();
     connectionType = 0;
 }
 

@@ -39,6 +39,13 @@ struct TcpPair
     }
 };
 
+// A socket that tells how many slots listen to its data.
+class CountedSocket : public QTcpSocket
+{
+public:
+    int readers() const { return receivers(SIGNAL(readyRead())); }
+};
+
 QString lastMessage(const QSignalSpy &spy)
 {
     return spy.isEmpty() ? QString() : spy.last().at(1).toString();
@@ -57,6 +64,7 @@ private slots:
     void tcpRoundTripAndPeerDisconnect();
     void serialRoundTripAndRebindAfterClose();
     void socketErrorStopsForwardingButWriteStillWrites();
+    void reusedSocketIsBoundOnceAVisit();
 };
 
 void tst_Connection::initTestCase()
@@ -227,6 +235,49 @@ void tst_Connection::socketErrorStopsForwardingButWriteStillWrites()
     tcp.peer->write(QByteArray(64, 'x'));
     QTRY_VERIFY(tcp.client.bytesAvailable() == 64);
     QVERIFY(identities.isEmpty());
+}
+
+void tst_Connection::reusedSocketIsBoundOnceAVisit()
+{
+    // A collector's worker keeps one socket for months and connects it
+    // again each visit; visits end with the peer hanging up or with a close.
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    CountedSocket socket;
+    Nexil nexil;
+    nexil.setReplyTimeout(60000);
+    QSignalSpy errors(&nexil, &Nexil::error);
+    const int unbound = socket.readers();
+    int bound = -1;
+    for (int visit = 0; visit < 6; ++visit) {
+        socket.connectToHost(QHostAddress::LocalHost, server.serverPort());
+        QVERIFY(socket.waitForConnected(5000));
+        QVERIFY(server.waitForNewConnection(5000));
+        std::unique_ptr<QTcpSocket> peer(server.nextPendingConnection());
+        nexil.setConnection(&socket);
+        if (bound < 0)
+            bound = socket.readers();
+        QVERIFY(bound > unbound);
+        QCOMPARE(socket.readers(), bound);
+
+        nexil.cancelLastProcess();
+        nexil.getDeviceIdentity();
+        QTRY_COMPARE(peer->bytesAvailable(), qint64(7));
+        QCOMPARE(peer->readAll(), QByteArray("\x02KML\r\r\r"));
+        if (visit % 2 == 0) {
+            peer->close();
+            QTRY_COMPARE(socket.state(), QAbstractSocket::UnconnectedState);
+        } else {
+            nexil.closeConnection();
+            QTRY_COMPARE(socket.state(), QAbstractSocket::UnconnectedState);
+        }
+        // Unbound, the socket no longer feeds this connection.
+        QCOMPARE(socket.readers(), unbound);
+    }
+    // Only the hang-ups, each told once.
+    QCOMPARE(errors.size(), 3);
+    for (const QList<QVariant> &e : errors)
+        QVERIFY2(e.at(1).toString().startsWith(QStringLiteral("(1) ")), qPrintable(e.at(1).toString()));
 }
 
 QTEST_GUILESS_MAIN(tst_Connection)
