@@ -155,12 +155,14 @@ void Connection::onSocketDisconnected()
 
 void Connection::onReadyRead()
 {
+    // Read to size: readAll() hands out 16 KiB blocks for a few bytes, and a
+    // reply kept between visits (a worker's buffer) would keep the block.
     if (connectionType == 1 && serialPort && sender() == serialPort) {
-        const QByteArray chunk = serialPort->readAll();
+        const QByteArray chunk = serialPort->read(serialPort->bytesAvailable());
         if (!chunk.isEmpty())
             emit newData(chunk);
     } else if (connectionType == 2 && tcpSocket && sender() == tcpSocket) {
-        const QByteArray chunk = tcpSocket->readAll();
+        const QByteArray chunk = tcpSocket->read(tcpSocket->bytesAvailable());
         if (!chunk.isEmpty())
             emit newData(chunk);
     }
