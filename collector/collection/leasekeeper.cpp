@@ -33,9 +33,9 @@ LeaseKeeper::LeaseKeeper(StationTableModel *model, WorkerController *controller,
     connect(controller, &WorkerController::stationStatusPublished, this, &LeaseKeeper::onStatus);
     connect(controller, &WorkerController::stationVisitEnded, this, [this](int id) {
         m_visiting.remove(id);
-        updateWanted();
+        updateKeep();
     });
-    connect(model, &StationTableModel::dataChanged, this, &LeaseKeeper::updateWanted);
+    connect(model, &StationTableModel::dataChanged, this, &LeaseKeeper::onRowsChanged);
     connect(model, &StationTableModel::rowsInserted, this, &LeaseKeeper::updateWanted);
     connect(model, &StationTableModel::rowsRemoved, this, &LeaseKeeper::updateWanted);
     controller->setVisitGate([this](int id) { return m_held.contains(id); });
@@ -127,16 +127,42 @@ void LeaseKeeper::updateWanted()
     for (const DBStation &s : m_model->stations())
         if (s.active)
             wanted << s.id;
+    m_wantedIds = QSet<int>(wanted.cbegin(), wanted.cend());
     std::lock_guard<std::mutex> lock(m_mutex);
     m_wanted = wanted;
     m_keep = m_visiting;
+}
+
+void LeaseKeeper::updateKeep()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_keep = m_visiting;
+}
+
+void LeaseKeeper::onRowsChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight)
+{
+    // Every status shows as a changed row: with thousands of stations a
+    // scan of the whole list for each would hold the main loop. Only an
+    // activation changes what is wanted.
+    const QList<DBStation> stations = m_model->stations();
+    if (!topLeft.isValid() || !bottomRight.isValid() || bottomRight.row() >= stations.size()) {
+        updateWanted();
+        return;
+    }
+    for (int row = qMax(0, topLeft.row()); row <= bottomRight.row(); ++row) {
+        const DBStation &s = stations.at(row);
+        if (s.active != m_wantedIds.contains(s.id)) {
+            updateWanted();
+            return;
+        }
+    }
 }
 
 void LeaseKeeper::onStatus(const DBStation &station)
 {
     if (m_held.contains(station.id) && !m_visiting.contains(station.id)) {
         m_visiting.insert(station.id);
-        updateWanted();
+        updateKeep();
     }
 }
 

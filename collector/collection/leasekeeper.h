@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 
+class QModelIndex;
 class LeaseGuard;
 class StationTableModel;
 class StoreThread;
@@ -74,6 +75,8 @@ private:
     void installConfirmer();
     void onStatus(const DBStation &station);
     void updateWanted();
+    void updateKeep();
+    void onRowsChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight);
     // On the lease thread.
     Outcome renewOnThread();
     void startTimerOnThread();
@@ -88,6 +91,7 @@ private:
     int m_renewMs = StationLeases::defaultRenewSeconds * 1000;
     QSet<int> m_held;
     QSet<int> m_visiting; // a status came and the visit's end has not
+    QSet<int> m_wantedIds; // the active stations, as last told to the lease thread
 
     // What the lease thread renews, set from the main thread.
     mutable std::mutex m_mutex;
