@@ -310,14 +310,38 @@ int HeadlessCollector::run(bool runOnce)
 
 QString HeadlessCollector::now() const
 {
-    // Read by scripts too: the same digits whatever the locale.
-    return QLocale::c().toString(QDateTime::currentDateTime(), QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    // Read by scripts too: the same digits whatever the locale. Thousands
+    // of lines a second in a big round: formatted once a second.
+    const QDateTime time = QDateTime::currentDateTime();
+    const qint64 second = time.toSecsSinceEpoch();
+    if (second != nowSecond) {
+        nowSecond = second;
+        nowText = QLocale::c().toString(time, QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    }
+    return nowText;
+}
+
+void HeadlessCollector::flushSoon()
+{
+    // One write for the lines of one pass of the event loop, not one per
+    // line: a round of thousands of stations spent its main loop in write().
+    if (flushQueued)
+        return;
+    flushQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            flushQueued = false;
+            out.flush();
+        },
+        Qt::QueuedConnection);
 }
 
 void HeadlessCollector::onStatusPublished(DBStation station)
 {
     out << now() << '\t' << station.id << '\t' << LineText::oneLine(station.code) << '\t'
-        << LineText::oneLine(station.status) << Qt::endl;
+        << LineText::oneLine(station.status) << '\n';
+    flushSoon();
     notifier.status(station.code + QStringLiteral(": ") + station.status);
 }
 
@@ -328,8 +352,8 @@ void HeadlessCollector::onWarning(int id, QString text)
         if (s.id == id)
             code = s.code;
     }
-    out << now() << '\t' << id << '\t' << LineText::oneLine(code) << '\t' << LineText::oneLine(text)
-        << Qt::endl;
+    out << now() << '\t' << id << '\t' << LineText::oneLine(code) << '\t' << LineText::oneLine(text) << '\n';
+    flushSoon();
 }
 
 void HeadlessCollector::onMailFinished(int id, QString kind, bool sent, QString error)

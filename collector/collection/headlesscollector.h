@@ -65,6 +65,7 @@ private:
     void finish(int exitCode);
     void finishRoundWhenStored();
     QString now() const;
+    void flushSoon();
 
     QTextStream &out;
     QTextStream &err;
@@ -81,4 +82,7 @@ private:
     // A single round is over but statuses wait for a busy database.
     bool roundOver = false;
     QString metricsPath;
+    bool flushQueued = false;
+    mutable qint64 nowSecond = -1;
+    mutable QString nowText;
 };
