@@ -8,6 +8,7 @@
 
 MemoryTrim::MemoryTrim(QObject *parent) : QObject(parent)
 {
+    pool.setMaxThreadCount(1);
     timer = new QTimer(this);
     timer->setInterval(10000);
     connect(timer, &QTimer::timeout, this, &MemoryTrim::onTimeout);
@@ -30,11 +31,20 @@ bool MemoryTrim::trim()
 #endif
 }
 
+MemoryTrim::~MemoryTrim()
+{
+    pool.waitForDone();
+}
+
 void MemoryTrim::onTimeout()
 {
-    if (!dirty)
+    if (!dirty || pool.activeThreadCount() > 0)
         return;
     dirty = false;
-    if (trim())
-        ++count;
+    // Walking the arenas of hundreds of workers takes tens of milliseconds:
+    // not on the main loop.
+    pool.start([this] {
+        if (trim())
+            ++count;
+    });
 }

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QObject>
+#include <QThreadPool>
+
+#include <atomic>
 
 class QTimer;
 
@@ -13,19 +16,22 @@ class MemoryTrim : public QObject
     Q_OBJECT
 public:
     explicit MemoryTrim(QObject *parent = nullptr);
+    // Waits for a trim still running.
+    ~MemoryTrim() override;
 
     // Shortest time between two trims (10 s); tests shorten it.
     void setIntervalMs(int ms);
     // A visit ended: its buffers are free now.
     void visitEnded() { dirty = true; }
-    // Trims now; false where the allocator cannot.
+    // Trims now, on the calling thread; false where the allocator cannot.
     static bool trim();
-    int trims() const { return count; }
+    int trims() const { return count.load(); }
 
 private:
     void onTimeout();
 
     QTimer *timer = nullptr;
     bool dirty = false;
-    int count = 0;
+    std::atomic<int> count{0};
+    QThreadPool pool;
 };
