@@ -4,6 +4,8 @@
 #include <QTextStream>
 #include <QTimer>
 
+#include <utility>
+
 namespace {
 
 QString seconds(const QDateTime &time)
@@ -30,12 +32,18 @@ MetricsFile::MetricsFile(const QString &path, QObject *parent) : QObject(parent)
 {
     delayed = new QTimer(this);
     delayed->setSingleShot(true);
-    connect(delayed, &QTimer::timeout, this, &MetricsFile::writeNow);
+    connect(delayed, &QTimer::timeout, this, &MetricsFile::writeInBackground);
+    pool.setMaxThreadCount(1);
     // The heartbeat shows that the collector is alive between visits.
     heartbeat = new QTimer(this);
     heartbeat->setInterval(60000);
     connect(heartbeat, &QTimer::timeout, this, &MetricsFile::requestWrite);
     heartbeat->start();
+}
+
+MetricsFile::~MetricsFile()
+{
+    pool.waitForDone();
 }
 
 void MetricsFile::setHeartbeatMs(int ms)
@@ -145,28 +153,67 @@ QString MetricsFile::render(const QList<Entry> &stations, const QDateTime &heart
 void MetricsFile::requestWrite()
 {
     if (!sinceWrite.isValid() || sinceWrite.elapsed() >= minIntervalMs) {
-        writeNow();
+        writeInBackground();
         return;
     }
     if (!delayed->isActive())
         delayed->start(int(qMax<qint64>(0, minIntervalMs - sinceWrite.elapsed())));
 }
 
+void MetricsFile::writeInBackground()
+{
+    delayed->stop();
+    // One write at a time, in order; what came meanwhile goes after it.
+    if (writing) {
+        writeAgain = true;
+        return;
+    }
+    sinceWrite.start();
+    if (entriesSource)
+        entries = entriesSource();
+    const double lag = lagSource ? lagSource() : -1.0;
+    writing = true;
+    pool.start([this, stations = entries, lag, path = filePath] {
+        QString error;
+        const bool ok = write(path, stations, lag, &error);
+        QMetaObject::invokeMethod(
+            this,
+            [this, ok, error] {
+                writing = false;
+                if (!ok)
+                    emit writeFailed(error);
+                if (std::exchange(writeAgain, false))
+                    requestWrite();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
 bool MetricsFile::writeNow()
 {
     delayed->stop();
+    pool.waitForDone();
     sinceWrite.start();
-    QSaveFile file(filePath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        emit writeFailed(file.errorString());
-        return false;
-    }
     if (entriesSource)
         entries = entriesSource();
-    const QByteArray text =
-        render(entries, QDateTime::currentDateTime(), lagSource ? lagSource() : -1.0).toUtf8();
+    QString error;
+    if (!write(filePath, entries, lagSource ? lagSource() : -1.0, &error)) {
+        emit writeFailed(error);
+        return false;
+    }
+    return true;
+}
+
+bool MetricsFile::write(const QString &path, const QList<Entry> &stations, double lag, QString *error)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        *error = file.errorString();
+        return false;
+    }
+    const QByteArray text = render(stations, QDateTime::currentDateTime(), lag).toUtf8();
     if (file.write(text) != text.size() || !file.commit()) {
-        emit writeFailed(file.errorString());
+        *error = file.errorString();
         return false;
     }
     return true;

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QPair>
 #include <QString>
+#include <QThreadPool>
 
 #include <functional>
 
@@ -24,6 +25,8 @@ public:
     using Entry = QPair<QString, StationStats>; // station code, its statistics
 
     explicit MetricsFile(const QString &path, QObject *parent = nullptr);
+    // Waits for a write still running.
+    ~MetricsFile() override;
 
     // mainLoopLag: the largest lag of the main loop of the last minute in
     // seconds, negative when not measured.
@@ -40,10 +43,10 @@ public:
     void setSource(std::function<QList<Entry>()> source) { entriesSource = std::move(source); }
     // Where the main loop's lag comes from (none: not written).
     void setLagSource(std::function<double()> source) { lagSource = std::move(source); }
-    // Writes now when the last write is old enough, else once the interval
-    // has passed.
+    // Writes when the last write is old enough, else once the interval has
+    // passed; on a thread of its own, the figures as they are now.
     void requestWrite();
-    // Writes now, whatever the interval (at the end of a run).
+    // Writes now and here, whatever the interval (at the end of a run).
     bool writeNow();
     QString path() const { return filePath; }
 
@@ -51,6 +54,9 @@ signals:
     void writeFailed(QString reason);
 
 private:
+    void writeInBackground();
+    static bool write(const QString &path, const QList<Entry> &stations, double lag, QString *error);
+
     QString filePath;
     QList<Entry> entries;
     std::function<QList<Entry>()> entriesSource;
@@ -59,4 +65,8 @@ private:
     QElapsedTimer sinceWrite;
     QTimer *delayed = nullptr;
     QTimer *heartbeat = nullptr;
+    // Thousands of stations take tens of milliseconds to render and sync.
+    QThreadPool pool;
+    bool writing = false;
+    bool writeAgain = false;
 };
