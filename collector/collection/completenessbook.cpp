@@ -225,9 +225,15 @@ void CompletenessBook::onVisitReport(VisitReport report)
         // A station's first file, and no other in the window: its values
         // are all there is to count.
         const QDateTime since(report.ended.date().addDays(1 - windowDays), QTime(0, 0));
-        const QStringList files =
-            StationCompleteness::stationFiles(station.file_path, station.file_name, since);
-        if (files.size() == 1 && QFileInfo(files.first()) == info) {
+        bool alone = false;
+        if (saved.newestOther >= 0) {
+            alone = saved.newestOther < since.toMSecsSinceEpoch();
+        } else {
+            const QStringList files =
+                StationCompleteness::stationFiles(station.file_path, station.file_name, since);
+            alone = files.size() == 1 && QFileInfo(files.first()) == info;
+        }
+        if (alone) {
             StationDayCounts::State fresh;
             fresh.file = saved.file;
             found = states.insert(report.id, fresh);

@@ -21,6 +21,10 @@ struct SavedValues
     qint64 modifiedBefore = 0;
     qint64 sizeAfter = -1;
     qint64 modifiedAfter = 0;
+    // When the file was new: the last change of the station's other data
+    // files (msecs, 0: there are none), looked up by the saving thread so
+    // that the main thread touches no folder; -1: not looked up.
+    qint64 newestOther = -1;
     QHash<int, int> steps; // channel -> recording interval in minutes
     QVector<Value> values;
 };

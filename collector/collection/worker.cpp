@@ -4,6 +4,7 @@
 #include "linetext.h"
 #include "sharedresume.h"
 #include "store/pathpart.h"
+#include "stationcompleteness.h"
 #include "stationexport.h"
 #include "store/stationsettings.h"
 #include "store/workfolder.h"
@@ -646,6 +647,18 @@ void Worker::onNexilDataFile(QList<DataFile> files)
         report.saved.sizeBefore = sizeBefore;
         report.saved.modifiedBefore = modifiedBefore;
         const QFileInfo after(dataFilePath);
+        if (!existed) {
+            report.saved.newestOther = 0;
+            const QString prefix = after.completeBaseName().section(QLatin1Char('_'), 0, -2);
+            const QStringList others =
+                StationCompleteness::stationFiles(after.path(), prefix, QDateTime::fromMSecsSinceEpoch(0));
+            for (const QString &other : others) {
+                const QFileInfo info(other);
+                if (info != after)
+                    report.saved.newestOther =
+                        qMax(report.saved.newestOther, info.lastModified().toMSecsSinceEpoch());
+            }
+        }
         report.saved.sizeAfter = after.size();
         report.saved.modifiedAfter = after.lastModified().toMSecsSinceEpoch();
         if (SharedResume *sharedResume = SharedResume::instance()) {

@@ -302,6 +302,37 @@ void tst_WorkerOps::completenessCountsFollowTheSavedValues()
     QVERIFY2(afterFirst.count(QLatin1Char('\n')) >= 3, qPrintable(afterFirst));
     QCOMPARE(afterFirst, recounted());
 
+    // A new file beside another of the station's: the values alone are not
+    // the window's, unless the other file is older than the window. The
+    // saving thread looked at the folder, not the book.
+    for (const int daysOld : {2, 40}) {
+        DBStation other = station(sim.port);
+        other.code = QStringLiteral("CNT1");
+        other.download_data = true;
+        other.file_path = dir.filePath(QStringLiteral("cnt%1").arg(daysOld));
+        other.file_name = QStringLiteral("CNT%1").arg(daysOld);
+        other.id = DatabaseConnection::insertStation(other);
+        QVERIFY(QDir().mkpath(other.file_path));
+        const QString old = other.file_path + QStringLiteral("/CNT%1_01012020.xml").arg(daysOld);
+        QVERIFY(QFile::copy(first.saved.file, old));
+        QFile oldFile(old);
+        QVERIFY(oldFile.open(QIODevice::ReadWrite));
+        const QDateTime oldTime = QDateTime::currentDateTime().addDays(-daysOld);
+        QVERIFY(oldFile.setFileTime(oldTime, QFileDevice::FileModificationTime));
+        oldFile.close();
+        Worker otherWorker(other);
+        connect(&otherWorker, &Worker::visitReported, &book, &CompletenessBook::onVisitReport);
+        const VisitReport report = visit(otherWorker);
+        QCOMPARE(report.result, VisitReport::Success);
+        QCOMPARE(report.saved.sizeBefore, qint64(-1));
+        QCOMPARE(report.saved.newestOther / 1000, oldTime.toMSecsSinceEpoch() / 1000);
+        QCOMPARE(book.recountsPending(), daysOld < 30 ? 1 : 0);
+        QVERIFY(book.waitForRecounts(30000));
+        const QString expected = countsText(CompletenessBook::recountFiles(
+            other.file_path, other.file_name, QDateTime::currentDateTime(), 30).counts);
+        QTRY_COMPARE(countsText(StationDayCounts::counts(other.id)), expected);
+    }
+
     // Values written since then: added to the counts, no file read. What
     // the simulator has noted may not be a whole record in its memory yet:
     // then the visit finds nothing new and the next one does.
