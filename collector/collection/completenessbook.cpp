@@ -1,4 +1,5 @@
 #include "completenessbook.h"
+#include "owncopy.h"
 
 #include "collectorlogging.h"
 #include "stationcompleteness.h"
@@ -235,7 +236,7 @@ void CompletenessBook::onVisitReport(VisitReport report)
         }
         if (alone) {
             StationDayCounts::State fresh;
-            fresh.file = saved.file;
+            fresh.file = ownCopy(saved.file);
             found = states.insert(report.id, fresh);
         }
     }

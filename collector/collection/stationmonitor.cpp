@@ -1,4 +1,5 @@
 #include "stationmonitor.h"
+#include "owncopy.h"
 
 #include "alertpolicy.h"
 #include "mainloopprobe.h"
@@ -175,7 +176,7 @@ void StationMonitor::applyRest(StationStats &s, const VisitReport &r, const Coll
     if (r.result == VisitReport::Success && (!s.lastSuccess.isValid() || r.ended > s.lastSuccess))
         s.lastSuccess = r.ended;
     if (r.failed())
-        s.lastReason = r.reason;
+        s.lastReason = ownCopy(r.reason);
     else
         s.lastReason.clear();
     s.lastDurationMs = r.durationMs;

@@ -3,6 +3,7 @@
 #include "completenessbook.h"
 #include "leaseguard.h"
 #include "memorytrim.h"
+#include "owncopy.h"
 #include "stationmonitor.h"
 #include "store/databaseconnection.h"
 #include "store/stationsettings.h"
@@ -351,6 +352,7 @@ void WorkerController::onWorkerStatusChanged(DBStation station)
     const int row = indexOfStation(station.id);
     if (row < 0)
         return;
+    station.status = ownCopy(station.status);
     // Announced now: storing may wait for the database, the status line not.
     emit stationStatusPublished(merged(model->stations().at(row), station));
     pendingStatuses.append(station);
