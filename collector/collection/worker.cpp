@@ -26,9 +26,19 @@
 #include <QTimer>
 
 #include <cmath>
+
+#ifdef Q_OS_LINUX
+#include <cerrno>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
 #include <limits>
 
 namespace {
+
+// How much nicer the workers' threads are than the main thread.
+constexpr int workerNice = 5;
 
 // Bytes in one memory page of the device.
 constexpr qint64 pageBytes = 512;
@@ -101,6 +111,16 @@ void Worker::initTimer()
 
 void Worker::process()
 {
+#ifdef Q_OS_LINUX
+    // Hundreds of workers busy at once must not starve the main loop (the
+    // window, the statuses, the store's hand-overs): they yield to it. A
+    // thread's nice value is its own on Linux.
+    const id_t tid = id_t(syscall(SYS_gettid));
+    errno = 0;
+    const int inherited = getpriority(PRIO_PROCESS, tid);
+    if (errno == 0)
+        setpriority(PRIO_PROCESS, tid, qMin(19, inherited + workerNice));
+#endif
     // Sleeps in the event dispatcher until something arrives: a stop request
     // is a queued call, which wakes it like any other event.
     QThread *thread = QThread::currentThread();
