@@ -305,6 +305,8 @@ struct StationMonitor::StoreBatch
     QVector<StoreItem> items;
     // Items the store thread went through (the last one busy, perhaps).
     int done = 0;
+    // Items taken back on the main thread.
+    int taken = 0;
 };
 
 void StationMonitor::setStoreThread(StoreThread *thread, std::function<bool(const DBStation &)> prepare,
@@ -370,16 +372,30 @@ QSet<int> StationMonitor::storingIds() const
 
 void StationMonitor::onBatchStored(const std::shared_ptr<StoreBatch> &batch)
 {
-    // Told when this is done, whatever way it ends.
+    // Told after each slice, whatever way it ends.
     const auto told = qScopeGuard([this] { emit reportsTaken(); });
-    inFlight = 0;
-    configChangeCounts = batch->configCounts;
-    configChangeTexts = batch->configTexts;
-    for (int i = 0; i < batch->done; ++i) {
-        StoreItem &item = batch->items[i];
-        if (!takeFirst(item))
-            return;
+    if (batch->taken == 0) {
+        configChangeCounts = batch->configCounts;
+        configChangeTexts = batch->configTexts;
     }
+    // Hundreds of visits come back at once in a big round: taken in slices,
+    // with the main loop running between them. The batch stays out until
+    // the last, so that no other starts from the visits not taken yet.
+    QElapsedTimer slice;
+    slice.start();
+    while (batch->taken < batch->done) {
+        StoreItem &item = batch->items[batch->taken++];
+        if (!takeFirst(item)) {
+            inFlight = 0;
+            return;
+        }
+        if (batch->taken < batch->done && slice.elapsed() >= takeSliceMs) {
+            QMetaObject::invokeMethod(
+                this, [this, batch] { onBatchStored(batch); }, Qt::QueuedConnection);
+            return;
+        }
+    }
+    inFlight = 0;
     retryTimer->stop();
     retryMs = retryBaseMs;
     // What came in meanwhile.

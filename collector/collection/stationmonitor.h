@@ -75,6 +75,8 @@ public:
     int keptReportCount() const { return pendingReports.size(); }
     // First wait before a kept visit is tried again (doubling up to 30 s).
     void setStoreRetryInterval(int ms);
+    // Longest the main loop spends taking back stored visits in one go (10 ms).
+    void setTakeSliceMs(int ms) { takeSliceMs = ms; }
     // Tries the kept visits now (before the process ends).
     void storeKept() { storePending(); }
 
@@ -166,6 +168,8 @@ private:
     // How long one pass of the loop may spend storing visits.
     static constexpr int storeSliceMs = 20;
     int retryBaseMs = 1000;
+    // Longest the main loop spends taking back stored visits in one go.
+    int takeSliceMs = 10;
     int retryMs = 1000;
     static constexpr int retryMaxMs = 30000;
     MetricsFile *metrics = nullptr;
