@@ -122,7 +122,10 @@ void tst_WorkerController::oneThreadPerStationAllPaused()
     QVERIFY(!controller.isCollecting());
 #ifdef Q_OS_LINUX
     // The workers yield to the main thread.
-    QTRY_VERIFY_WITH_TIMEOUT(threadNiceValues().mid(1).count(threadNiceValues().value(0) + 5) == 3, 5000);
+    // (Unless this test already runs as nice as a thread can be.)
+    const int own = threadNiceValues().value(0);
+    if (own + 5 <= 19)
+        QTRY_VERIFY_WITH_TIMEOUT(threadNiceValues().mid(1).count(own + 5) == 3, 5000);
 #endif
     QTest::qWait(200); // nothing may happen while paused
     QCOMPARE(a.connections + b.connections + c.connections, 0);
