@@ -168,10 +168,7 @@ void MetricsFile::writeInBackground()
         writeAgain = true;
         return;
     }
-    sinceWrite.start();
-    if (entriesSource)
-        entries = entriesSource();
-    const double lag = lagSource ? lagSource() : -1.0;
+    const double lag = takeFigures();
     writing = true;
     pool.start([this, stations = entries, lag, path = filePath] {
         QString error;
@@ -193,15 +190,21 @@ bool MetricsFile::writeNow()
 {
     delayed->stop();
     pool.waitForDone();
-    sinceWrite.start();
-    if (entriesSource)
-        entries = entriesSource();
+    const double lag = takeFigures();
     QString error;
-    if (!write(filePath, entries, lagSource ? lagSource() : -1.0, &error)) {
+    if (!write(filePath, entries, lag, &error)) {
         emit writeFailed(error);
         return false;
     }
     return true;
+}
+
+double MetricsFile::takeFigures()
+{
+    sinceWrite.start();
+    if (entriesSource)
+        entries = entriesSource();
+    return lagSource ? lagSource() : -1.0;
 }
 
 bool MetricsFile::write(const QString &path, const QList<Entry> &stations, double lag, QString *error)

@@ -55,6 +55,8 @@ signals:
 
 private:
     void writeInBackground();
+    // The figures as they are now, into entries; the lag is returned.
+    double takeFigures();
     static bool write(const QString &path, const QList<Entry> &stations, double lag, QString *error);
 
     QString filePath;

@@ -372,12 +372,8 @@ void WorkerController::flushStatuses()
     if (pendingStatuses.isEmpty()) {
         // The workers read the station settings from memory; a change made
         // with --station-setting while this collector runs counts from here.
-        if (!endedVisits.isEmpty()) {
-            if (storeThread)
-                storeThread->post([] { StationSettings::reload(); });
-            else
-                StationSettings::reload();
-        }
+        if (!endedVisits.isEmpty())
+            onStore([] { StationSettings::reload(); });
         announceEndedVisits(std::exchange(endedVisits, {}));
         return;
     }
@@ -432,6 +428,11 @@ void WorkerController::flushStatuses()
             },
             Qt::QueuedConnection);
     };
+    onStore(job);
+}
+
+void WorkerController::onStore(const std::function<void()> &job)
+{
     if (storeThread)
         storeThread->post(job);
     else
