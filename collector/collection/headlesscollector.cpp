@@ -311,12 +311,13 @@ int HeadlessCollector::run(bool runOnce)
 QString HeadlessCollector::now() const
 {
     // Read by scripts too: the same digits whatever the locale. Thousands
-    // of lines a second in a big round: formatted once a second.
-    const QDateTime time = QDateTime::currentDateTime();
-    const qint64 second = time.toSecsSinceEpoch();
+    // of lines a second in a big round: formatted once a second. The local
+    // time takes a lock the workers' conversions hold too, so the second is
+    // read from the clock alone.
+    const qint64 second = QDateTime::currentMSecsSinceEpoch() / 1000;
     if (second != nowSecond) {
         nowSecond = second;
-        nowText = QLocale::c().toString(time, QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+        nowText = QLocale::c().toString(QDateTime::fromSecsSinceEpoch(second), QStringLiteral("yyyy-MM-dd hh:mm:ss"));
     }
     return nowText;
 }
