@@ -1,5 +1,6 @@
 #include "collection/confighistoryprinter.h"
 #include "collection/headlesscollector.h"
+#include "collection/memorytrim.h"
 #include "collection/serviceconfig.h"
 #include "collection/workercontroller.h"
 #include "nexil/logging.h"
@@ -77,6 +78,7 @@ bool readPassword(QTextStream &err, QByteArray *password)
 
 int main(int argc, char *argv[])
 {
+    MemoryTrim::restartWithTunables(argv);
     pinLocalTimeZone();
     raiseOpenFileLimit();
 #ifdef TQM510_WINDOWS

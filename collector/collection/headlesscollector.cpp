@@ -317,7 +317,8 @@ QString HeadlessCollector::now() const
     const qint64 second = QDateTime::currentMSecsSinceEpoch() / 1000;
     if (second != nowSecond) {
         nowSecond = second;
-        nowText = QLocale::c().toString(QDateTime::fromSecsSinceEpoch(second), QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+        nowText = QLocale::c().toString(QDateTime::fromSecsSinceEpoch(second),
+                                        QStringLiteral("yyyy-MM-dd hh:mm:ss"));
     }
     return nowText;
 }

@@ -4,7 +4,10 @@
 
 #ifdef __GLIBC__
 #include <malloc.h>
+#include <unistd.h>
 #endif
+
+#include <cstdlib>
 
 MemoryTrim::MemoryTrim(QObject *parent) : QObject(parent)
 {
@@ -47,4 +50,44 @@ void MemoryTrim::onTimeout()
         if (trim())
             ++count;
     });
+}
+
+QByteArray MemoryTrim::tunables(const QByteArray &current)
+{
+    // Every thread keeps up to seven freed blocks of each size up to 1 KiB
+    // for itself, out of reach of the trim. A worker per station makes that
+    // thousands of caches, filling over the days: the resident size of a
+    // collector of 200 stations grew by a fifth over an hour, and flat
+    // without them. Smaller caches (two blocks, or blocks up to 256 bytes)
+    // still grew by 5 % in 30 rounds.
+    static const QByteArray mine = QByteArrayLiteral("glibc.malloc.tcache_count=0");
+    if (current.contains("glibc.malloc.tcache_"))
+        return {};
+    return current.isEmpty() ? mine : current + ':' + mine;
+}
+
+void MemoryTrim::restartWithTunables(char **argv)
+{
+#if defined(__GLIBC__) && defined(Q_OS_LINUX)
+    const char *current = std::getenv("GLIBC_TUNABLES");
+    const QByteArray wanted = tunables(QByteArray(current ? current : ""));
+    if (wanted.isEmpty())
+        return;
+    // Under valgrind or a preloaded profiler or allocator the start would
+    // leave the tool, or have nothing to set.
+    const char *preload = std::getenv("LD_PRELOAD");
+    if (preload && *preload)
+        return;
+    const QByteArray before(current ? current : "");
+    if (setenv("GLIBC_TUNABLES", wanted.constData(), 1) != 0)
+        return;
+    execv("/proc/self/exe", argv);
+    // Not started again (no /proc, say): as it was.
+    if (current)
+        setenv("GLIBC_TUNABLES", before.constData(), 1);
+    else
+        unsetenv("GLIBC_TUNABLES");
+#else
+    Q_UNUSED(argv)
+#endif
 }

@@ -27,6 +27,14 @@ public:
     static bool trim();
     int trims() const { return count.load(); }
 
+    // The allocator's settings (GLIBC_TUNABLES) this program runs with, or
+    // an empty text when `current` already chooses the thread caches.
+    static QByteArray tunables(const QByteArray &current);
+    // Starts this program again in its own process, with the same arguments
+    // and environment and the tunables above, unless they are set already
+    // or it cannot; returns when it did not. The first thing of main().
+    static void restartWithTunables(char **argv);
+
 private:
     void onTimeout();
 

@@ -4,6 +4,7 @@
 #include "collection/collectionoptions.h"
 #include "collection/mainloopprobe.h"
 #include "collection/memoryforecast.h"
+#include "collection/memorytrim.h"
 #include "collection/metricsfile.h"
 #include "collection/retryschedule.h"
 #include "collection/smtpmailer.h"
@@ -26,6 +27,7 @@ private slots:
     void alertThresholdRateLimitAndRecovery();
     void metricsTextReadByParser();
     void mainLoopProbeSeesAStall();
+    void allocatorTunablesKeepTheOperators();
     void mailSubjectStaysOneLine();
     void metricsFileWritesAtMostEveryInterval();
 };
@@ -304,6 +306,17 @@ void tst_CollectionLogic::mainLoopProbeSeesAStall()
     }
     QTRY_VERIFY(probe.maxLagSeconds() >= 0.14);
     QCOMPARE(probe.peakLagSeconds(), probe.maxLagSeconds());
+}
+
+void tst_CollectionLogic::allocatorTunablesKeepTheOperators()
+{
+    const QByteArray mine = MemoryTrim::tunables({});
+    QVERIFY(mine.startsWith("glibc.malloc.tcache_"));
+    // Other settings stay, before ours.
+    QCOMPARE(MemoryTrim::tunables("glibc.malloc.arena_max=4"), "glibc.malloc.arena_max=4:" + mine);
+    // The operator's own thread caches win: nothing to change.
+    QVERIFY(MemoryTrim::tunables("glibc.malloc.tcache_count=0").isEmpty());
+    QVERIFY(MemoryTrim::tunables("glibc.malloc.arena_max=2:glibc.malloc.tcache_max=64").isEmpty());
 }
 
 void tst_CollectionLogic::mailSubjectStaysOneLine()

@@ -3,6 +3,7 @@
 #include "../common/simulator.h"
 #include "../common/smtpsink.h"
 #include "../common/stationfixtures.h"
+#include "collection/memorytrim.h"
 #include "store/databaseconnection.h"
 #include "store/stationsettings.h"
 #include "store/stationstats.h"
@@ -159,23 +160,39 @@ void tst_HeadlessCollector::onceReportsFailedVisit()
 void tst_HeadlessCollector::stopSignalsEndCleanly_data()
 {
     QTest::addColumn<int>("signalNumber");
-    QTest::newRow("SIGTERM") << int(SIGTERM);
-    QTest::newRow("SIGINT") << int(SIGINT);
+    // The allocator's settings the collector is given, and those it runs with.
+    QTest::addColumn<QByteArray>("tunables");
+    QTest::addColumn<QByteArray>("running");
+    QTest::newRow("SIGTERM") << int(SIGTERM) << QByteArray() << MemoryTrim::tunables({});
+    QTest::newRow("SIGINT, the operator's caches") << int(SIGINT) << QByteArray("glibc.malloc.tcache_count=3")
+                                                   << QByteArray("glibc.malloc.tcache_count=3");
 }
 
 void tst_HeadlessCollector::stopSignalsEndCleanly()
 {
     QFETCH(int, signalNumber);
+    QFETCH(QByteArray, tunables);
+    QFETCH(QByteArray, running);
     SilentDevice device;
     const int id = addStation(QStringLiteral("S1"), device.serverPort());
     QProcess process;
     process.setWorkingDirectory(bin);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("GLIBC_TUNABLES"));
+    if (!tunables.isEmpty())
+        env.insert(QStringLiteral("GLIBC_TUNABLES"), QString::fromLatin1(tunables));
+    process.setProcessEnvironment(env);
     process.start(qEnvironmentVariable("TQM510"), {QStringLiteral("--headless")});
     QVERIFY(process.waitForStarted(10000));
     QByteArray out;
     // Stop it in the middle of a visit.
     QTRY_VERIFY_WITH_TIMEOUT((out += process.readAllStandardOutput()).contains("Reading parameters"), 20000);
     QCOMPARE(device.connections, 1);
+    // Still the process started, now with small thread caches unless the
+    // operator chose others.
+    QFile environ(QStringLiteral("/proc/%1/environ").arg(process.processId()));
+    QVERIFY(environ.open(QIODevice::ReadOnly));
+    QVERIFY(environ.readAll().split('\0').contains("GLIBC_TUNABLES=" + running));
     ::kill(pid_t(process.processId()), signalNumber);
     QVERIFY(process.waitForFinished(10000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
