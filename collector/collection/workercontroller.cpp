@@ -43,20 +43,16 @@ WorkerController::WorkerController(StationTableModel *model, const CollectionOpt
                                    QObject *parent)
     : QObject(parent), model(model), opts(options), guard(std::make_shared<LeaseGuard>()), rowIndex(model)
 {
-    // A second connection to the embedded store the default one has open.
-    // A shared server store is still written from the main thread: the
-    // store thread has not yet been tried against server restarts and
-    // takeovers between collectors.
-    if (!DatabaseConnection::isPostgreSQL()) {
-        static std::atomic_int controllers{0};
-        const QString connection = QStringLiteral("collection-store-%1").arg(++controllers);
-        storeThread = std::make_unique<StoreThread>(DatabaseUrl(), connection);
-        // The store's helpers use it on that thread.
-        storeThread->post([connection] {
-            DatabaseConnection::useOnThisThread(connection);
-            QSqlDatabase::database(connection, true);
-        });
-    }
+    // A second connection to the store the default one has open, embedded
+    // or on a server: writes and their waits stay off the main thread.
+    static std::atomic_int controllers{0};
+    const QString connection = QStringLiteral("collection-store-%1").arg(++controllers);
+    storeThread = std::make_unique<StoreThread>(DatabaseUrl(), connection);
+    // The store's helpers use it on that thread.
+    storeThread->post([connection] {
+        DatabaseConnection::useOnThisThread(connection);
+        QSqlDatabase::database(connection, true);
+    });
     stationMonitor = new StationMonitor(model, opts, this);
     // A configuration changed at the station is told as the station's status.
     connect(stationMonitor, &StationMonitor::stationStatus, this, &WorkerController::onWorkerStatusChanged);
@@ -65,20 +61,13 @@ WorkerController::WorkerController(StationTableModel *model, const CollectionOpt
     // The last 30 days' completeness from counts kept in the store, not
     // from the files.
     completeness = new CompletenessBook(this);
-    if (storeThread) {
-        completeness->setStoreThread(storeThread.get());
-        stationMonitor->setStoreThread(
-            storeThread.get(),
-            [book = completeness](const DBStation &station) { return book->prepareShare(station); },
-            [book = completeness](const DBStation &station, const QDateTime &now, QString *) {
-                return book->storedShare(station.id, now);
-            });
-    } else {
-        stationMonitor->setCompletenessSource(
-            [book = completeness](const DBStation &station, const QDateTime &now, QString *error) {
-                return book->share(station, now, error);
-            });
-    }
+    completeness->setStoreThread(storeThread.get());
+    stationMonitor->setStoreThread(
+        storeThread.get(),
+        [book = completeness](const DBStation &station) { return book->prepareShare(station); },
+        [book = completeness](const DBStation &station, const QDateTime &now, QString *) {
+            return book->storedShare(station.id, now);
+        });
     memoryTrim = new MemoryTrim(this);
     registerDBStation();
     visitSlots = std::make_shared<VisitSlots>(opts.maxVisitsInFlight);
@@ -433,16 +422,13 @@ void WorkerController::flushStatuses()
 
 void WorkerController::onStore(const std::function<void()> &job)
 {
-    if (storeThread)
-        storeThread->post(job);
-    else
-        job();
+    storeThread->post(job);
 }
 
 void WorkerController::onStatusesStored(const QList<DBStation> &sent, const QList<DBStation> &records,
                                         const QList<int> &busyIds, const QSet<int> &storedIds,
-                                        const QString &error,
-                                        const QList<QPair<int, bool>> &ended, int statusCount)
+                                        const QString &error, const QList<QPair<int, bool>> &ended,
+                                        int statusCount)
 {
     statusesOut = 0;
     // What the database was too busy to take is kept, in order, before what
@@ -468,7 +454,8 @@ void WorkerController::onStatusesStored(const QList<DBStation> &sent, const QLis
     if (!kept.isEmpty()) {
         if (!storeFailing) {
             storeFailing = true;
-            qCDebug(lcController, "flushStatuses(): database busy, %d statuses kept", int(pendingStatuses.size()));
+            qCDebug(lcController, "flushStatuses(): database busy, %d statuses kept",
+                    int(pendingStatuses.size()));
             emit statusStoreFailing(pendingStatuses.size());
         }
         retryTimer->start();
@@ -504,14 +491,12 @@ bool WorkerController::settle(int timeoutMs)
     stationMonitor->settle(timeoutMs);
     while (statusesOut && !deadline.hasExpired()) {
         // Each statement has a time-out: the batch ends.
-        if (storeThread)
-            storeThread->runAndWait([] {});
+        storeThread->runAndWait([] {});
         QCoreApplication::sendPostedEvents(completeness, QEvent::MetaCall);
         QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
     }
     // Counts posted after the last batch, and their results.
-    if (storeThread)
-        storeThread->runAndWait([] {});
+    storeThread->runAndWait([] {});
     QCoreApplication::sendPostedEvents(completeness, QEvent::MetaCall);
     return !statusesOut && stationMonitor->settle(int(qMax<qint64>(0, deadline.remainingTime())));
 }

@@ -6,6 +6,7 @@
 #include "../common/simulator.h"
 #include "../common/stationfixtures.h"
 #include "collection/leasekeeper.h"
+#include "collection/mainloopprobe.h"
 #include "collection/stationmonitor.h"
 #include "collection/workercontroller.h"
 #include "store/databaseconnection.h"
@@ -736,6 +737,29 @@ void tst_SharedStore::operatorsEditSurvivesTheVisit_everyVisitOfTwoCollectorsCou
     QCOMPARE(stored(), (QVector<int>{visits, visits, 0}));
     QCOMPARE(second.monitor()->stats(id).visits, qint64(visits)); // from the store, not its own count
 
+    // The editor holds the row: the visit's status waits for it on the
+    // store's thread while the main loop goes on, and is stored once free.
+    {
+        MainLoopProbe probe;
+        probe.setIntervalMs(5);
+        QSqlQuery hold(editor);
+        QVERIFY(hold.exec(QStringLiteral("BEGIN")));
+        QVERIFY(hold.exec(QStringLiteral("SELECT id FROM stations WHERE id = %1 FOR UPDATE").arg(id)));
+        QSignalSpy ended(&first, &WorkerController::stationVisitEnded);
+        first.updateStationData(0);
+        const auto waitingForLocks = [] {
+            QSqlQuery q(QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE wait_event_type = 'Lock'"));
+            return q.next() ? q.value(0).toInt() : -1;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(waitingForLocks() > 0, 20000);
+        // Told once its status is stored.
+        QVERIFY(ended.isEmpty());
+        QVERIFY(hold.exec(QStringLiteral("COMMIT")));
+        QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, 20000);
+        QVERIFY2(probe.maxLagSeconds() < 0.5, qPrintable(QString::number(probe.maxLagSeconds())));
+        QCOMPARE(stored(), (QVector<int>{visits + 1, visits + 1, 0}));
+    }
+
     // A visit reported while the server is away is kept and counted later.
     StationMonitor *monitor = second.monitor();
     monitor->setStoreRetryInterval(50);
@@ -748,7 +772,10 @@ void tst_SharedStore::operatorsEditSurvivesTheVisit_everyVisitOfTwoCollectorsCou
     QCOMPARE(monitor->keptReportCount(), 1);
     QVERIFY2(server->startServer(), qPrintable(server->error()));
     QTRY_COMPARE_WITH_TIMEOUT(monitor->keptReportCount(), 0, 40000);
-    QCOMPARE(stored(), (QVector<int>{visits + 1, visits, 1}));
+    // Stored on the collectors' store thread; this test's own connection
+    // went with the server.
+    QVERIFY(DatabaseConnection::reconnect());
+    QCOMPARE(stored(), (QVector<int>{visits + 2, visits + 1, 1}));
 }
 
 QTEST_GUILESS_MAIN(tst_SharedStore)
