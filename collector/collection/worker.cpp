@@ -2,10 +2,11 @@
 #include "collectorlogging.h"
 #include "leaseguard.h"
 #include "linetext.h"
+#include "saveturns.h"
 #include "sharedresume.h"
-#include "store/pathpart.h"
 #include "stationcompleteness.h"
 #include "stationexport.h"
+#include "store/pathpart.h"
 #include "store/stationsettings.h"
 #include "store/workfolder.h"
 #include "visitslots.h"
@@ -645,11 +646,15 @@ void Worker::onNexilDataFile(QList<DataFile> files)
     const qint64 sizeBefore = existed ? before.size() : -1;
     const qint64 modifiedBefore = existed ? before.lastModified().toMSecsSinceEpoch() : 0;
     FileManager fileManager;
-    // A stop cannot reach this thread's loop while the save waits for
-    // another save's lock, so it comes as the thread's interruption.
-    fileManager.setCancelCheck([] { return QThread::currentThread()->isInterruptionRequested(); });
+    // A stop cannot reach this thread's loop while the save waits for its
+    // turn or another save's lock, so it comes as the thread's interruption.
+    const auto stopped = [] { return QThread::currentThread()->isInterruptionRequested(); };
+    fileManager.setCancelCheck(stopped);
+    // Until the exports are written; the store's writes wait outside.
+    bool turn = SaveTurns::shared().take(stopped);
     const int result =
-        fileManager.saveFile(files.last(), dataFilePath, station.export_text, station.export_excel);
+        turn ? fileManager.saveFile(files.last(), dataFilePath, station.export_text, station.export_excel)
+             : int(FileManager::Cancelled);
     if (result == FileManager::Saved) {
         report.records = int(files.last().lines.size());
         const QStringList formats = StationSettings::exportFormats(station.id);
@@ -662,6 +667,8 @@ void Worker::onNexilDataFile(QList<DataFile> files)
             for (const QString &e : qAsConst(errors))
                 qCWarning(lcWorker, "station %d: %s", station.id, qUtf8Printable(e));
         }
+        SaveTurns::shared().give();
+        turn = false;
         report.saved = savedValues(files.last());
         report.saved.file = dataFilePath;
         report.saved.sizeBefore = sizeBefore;
@@ -690,6 +697,8 @@ void Worker::onNexilDataFile(QList<DataFile> files)
                                 leaseGuard ? leaseGuard->holder() : QString(), visitEpoch);
         }
     }
+    if (turn)
+        SaveTurns::shared().give();
     if (result == FileManager::Cancelled) {
         report.result = VisitReport::Interrupted;
         // Nothing was written, so the resume point stays and the next visit

@@ -7,11 +7,17 @@
 #include "collection/memorytrim.h"
 #include "collection/metricsfile.h"
 #include "collection/retryschedule.h"
+#include "collection/saveturns.h"
 #include "collection/smtpmailer.h"
 #include "collection/stationmonitor.h"
 
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
+
+#include <atomic>
+#include <memory>
+#include <vector>
 
 // The collection's decisions, without sockets or a database.
 class tst_CollectionLogic : public QObject
@@ -28,6 +34,7 @@ private slots:
     void metricsTextReadByParser();
     void mainLoopProbeSeesAStall();
     void allocatorTunablesKeepTheOperators();
+    void saveTurnsAtMostTheLimit_aStopGivesUpTheWait();
     void mailSubjectStaysOneLine();
     void metricsFileWritesAtMostEveryInterval();
 };
@@ -317,6 +324,57 @@ void tst_CollectionLogic::allocatorTunablesKeepTheOperators()
     // The operator's own thread caches win: nothing to change.
     QVERIFY(MemoryTrim::tunables("glibc.malloc.tcache_count=0").isEmpty());
     QVERIFY(MemoryTrim::tunables("glibc.malloc.arena_max=2:glibc.malloc.tcache_max=64").isEmpty());
+}
+
+void tst_CollectionLogic::saveTurnsAtMostTheLimit_aStopGivesUpTheWait()
+{
+    QVERIFY(SaveTurns().limit() >= 1); // as many as cores
+    SaveTurns turns(2);
+    std::atomic<int> inside{0}, most{0}, done{0};
+    std::vector<std::unique_ptr<QThread>> threads;
+    for (int i = 0; i < 8; ++i) {
+        threads.emplace_back(QThread::create([&] {
+            for (int k = 0; k < 20; ++k) {
+                if (!turns.take())
+                    return;
+                const int now = ++inside;
+                int seen = most.load();
+                while (now > seen && !most.compare_exchange_weak(seen, now)) {
+                }
+                QThread::usleep(200);
+                --inside;
+                turns.give();
+            }
+            ++done;
+        }));
+        threads.back()->start();
+    }
+    for (auto &t : threads)
+        QVERIFY(t->wait(30000));
+    QCOMPARE(done.load(), 8);
+    QCOMPARE(most.load(), 2);
+    QCOMPARE(turns.peak(), 2);
+    QCOMPARE(turns.taken(), 0);
+
+    // All turns out: a stop ends the wait without one; a higher limit lets
+    // the waiting one in.
+    QVERIFY(turns.take() && turns.take());
+    std::atomic<bool> stop{false};
+    bool got = true;
+    std::unique_ptr<QThread> stopped(QThread::create([&] { got = turns.take([&] { return stop.load(); }); }));
+    stopped->start();
+    QVERIFY(!stopped->wait(100));
+    stop = true;
+    QVERIFY(stopped->wait(5000));
+    QVERIFY(!got);
+    QCOMPARE(turns.taken(), 2);
+    std::unique_ptr<QThread> waiting(QThread::create([&] { got = turns.take(); }));
+    waiting->start();
+    QVERIFY(!waiting->wait(100));
+    turns.setLimit(3);
+    QVERIFY(waiting->wait(5000));
+    QVERIFY(got);
+    QCOMPARE(turns.taken(), 3);
 }
 
 void tst_CollectionLogic::mailSubjectStaysOneLine()
