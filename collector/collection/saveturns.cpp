@@ -16,7 +16,9 @@ SaveTurns::SaveTurns(int limit)
 void SaveTurns::setLimit(int limit)
 {
     QMutexLocker lock(&mutex);
-    max = limit > 0 ? limit : qMax(1, QThread::idealThreadCount());
+    // A save also waits for the disk (each file is synced): twice as many
+    // as cores keep both busy.
+    max = limit > 0 ? limit : qMax(1, 2 * QThread::idealThreadCount());
     freed.wakeAll();
 }
 

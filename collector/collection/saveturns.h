@@ -5,7 +5,8 @@
 
 #include <functional>
 
-// The workers' saves take turns, as many at once as the machine has cores.
+// The workers' saves take turns, twice as many at once as the machine has
+// cores.
 // Reading, rewriting and converting a data file keeps a core busy; dozens of
 // them at once on two cores left each lock they hold (the allocator's, which
 // the main thread shares) waiting for the holder's next time slice, and the
@@ -17,7 +18,7 @@ public:
     static SaveTurns &shared();
 
     explicit SaveTurns(int limit = 0);
-    // 0 or less: as many as the machine has cores.
+    // 0 or less: twice as many as the machine has cores.
     void setLimit(int limit);
     int limit() const;
     // Waits for a turn; false, without one, once `cancelled` says so.
