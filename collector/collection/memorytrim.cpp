@@ -57,8 +57,8 @@ QByteArray MemoryTrim::tunables(const QByteArray &current)
     // Every thread keeps up to seven freed blocks of each size up to 1 KiB
     // for itself, out of reach of the trim. A worker per station makes that
     // thousands of caches, filling over the days: the resident size of a
-    // collector of 200 stations grew by a fifth over an hour, and flat
-    // without them. Smaller caches (two blocks, or blocks up to 256 bytes)
+    // collector of 200 stations grew by 15 % in 50 rounds with them, by 2 %
+    // in 30 without. Smaller caches (two blocks, or blocks up to 256 bytes)
     // still grew by 5 % in 30 rounds.
     static const QByteArray mine = QByteArrayLiteral("glibc.malloc.tcache_count=0");
     if (current.contains("glibc.malloc.tcache_"))
