@@ -650,14 +650,12 @@ void Worker::onNexilDataFile(QList<DataFile> files)
     // turn or another save's lock, so it comes as the thread's interruption.
     const auto stopped = [] { return QThread::currentThread()->isInterruptionRequested(); };
     fileManager.setCancelCheck(stopped);
-    // Until the exports are written; the store's writes wait outside.
-    bool turn = SaveTurns::shared().take(stopped);
-    const int result =
-        turn ? fileManager.saveFile(files.last(), dataFilePath, station.export_text, station.export_excel)
-             : int(FileManager::Cancelled);
-    if (result == FileManager::Saved) {
-        report.records = int(files.last().lines.size());
-        const QStringList formats = StationSettings::exportFormats(station.id);
+    // The file and its exports in a save turn; the store's writes wait outside.
+    int result = FileManager::Cancelled;
+    if (SaveTurns::shared().take(stopped)) {
+        result = fileManager.saveFile(files.last(), dataFilePath, station.export_text, station.export_excel);
+        const QStringList formats =
+            result == FileManager::Saved ? StationSettings::exportFormats(station.id) : QStringList();
         if (!formats.isEmpty()) {
             QStringList errors;
             StationExport::write(dataFilePath, formats,
@@ -668,7 +666,9 @@ void Worker::onNexilDataFile(QList<DataFile> files)
                 qCWarning(lcWorker, "station %d: %s", station.id, qUtf8Printable(e));
         }
         SaveTurns::shared().give();
-        turn = false;
+    }
+    if (result == FileManager::Saved) {
+        report.records = int(files.last().lines.size());
         report.saved = savedValues(files.last());
         report.saved.file = dataFilePath;
         report.saved.sizeBefore = sizeBefore;
@@ -697,8 +697,6 @@ void Worker::onNexilDataFile(QList<DataFile> files)
                                 leaseGuard ? leaseGuard->holder() : QString(), visitEpoch);
         }
     }
-    if (turn)
-        SaveTurns::shared().give();
     if (result == FileManager::Cancelled) {
         report.result = VisitReport::Interrupted;
         // Nothing was written, so the resume point stays and the next visit

@@ -362,7 +362,7 @@ void WorkerController::flushStatuses()
         // The workers read the station settings from memory; a change made
         // with --station-setting while this collector runs counts from here.
         if (!endedVisits.isEmpty())
-            onStore([] { StationSettings::reload(); });
+            storeThread->post([] { StationSettings::reload(); });
         announceEndedVisits(std::exchange(endedVisits, {}));
         return;
     }
@@ -417,11 +417,6 @@ void WorkerController::flushStatuses()
             },
             Qt::QueuedConnection);
     };
-    onStore(job);
-}
-
-void WorkerController::onStore(const std::function<void()> &job)
-{
     storeThread->post(job);
 }
 

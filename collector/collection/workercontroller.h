@@ -121,8 +121,6 @@ public slots:
 
 private:
     void startWorker(const DBStation &station);
-    // Runs the job on the store thread, or here when there is none.
-    void onStore(const std::function<void()> &job);
     // Passes each command signal to the worker it names.
     void routeCommands();
     // Tells the ends of the visits whose last status was stored.
