@@ -1,6 +1,7 @@
 #include "storethread.h"
 
 #include "collectorlogging.h"
+#include "store/databaseconnection.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -15,10 +16,12 @@ StoreThread::StoreThread(const DatabaseUrl &url, const QString &connectionName)
     m_thread->start();
     post([url, connectionName] {
         // Without a named store: the same one as the main connection.
-        if (url.isValid())
-            url.addConnection(connectionName);
-        else
-            QSqlDatabase::cloneDatabase(QLatin1String(QSqlDatabase::defaultConnection), connectionName);
+        QSqlDatabase db =
+            url.isValid()
+                ? url.addConnection(connectionName)
+                : QSqlDatabase::cloneDatabase(QLatin1String(QSqlDatabase::defaultConnection), connectionName);
+        if (db.driverName() == QLatin1String("QSQLITE") && db.open())
+            DatabaseConnection::limitPageCache(db);
     });
 }
 
@@ -60,8 +63,12 @@ void StoreThread::post(std::function<void()> work)
 bool StoreThread::ready() const
 {
     QSqlDatabase db = QSqlDatabase::database(m_name, false);
-    if (db.isOpen() || db.open())
+    if (db.isOpen())
         return true;
+    if (db.open()) {
+        DatabaseConnection::limitPageCache(db);
+        return true;
+    }
     qCDebug(lcStore, "%s: the shared store is not reachable: %s", qUtf8Printable(m_name),
             qUtf8Printable(db.lastError().databaseText()));
     return false;

@@ -41,6 +41,10 @@ public:
     static QString connectionName();
     // Names the calling thread's connection (empty: the default one).
     static void useOnThisThread(const QString &connection);
+    // Caps the pages an open SQLite connection keeps in memory (no-op for
+    // PostgreSQL).
+    static void limitPageCache(const QSqlDatabase &db);
+    static constexpr int pageCacheKiB = 512;
     bool createTable();
     // Closes the default connection and lets it go (before the process ends).
     static void close();

@@ -1,6 +1,7 @@
 #include "webstore.h"
 
 #include "weblogging.h"
+#include "store/databaseconnection.h"
 
 #include <QElapsedTimer>
 #include <QSqlDatabase>
@@ -86,6 +87,7 @@ void WebStore::loop(const DatabaseUrl &url, std::promise<QString> *opened)
             QSqlDatabase::removeDatabase(name);
             return;
         }
+        DatabaseConnection::limitPageCache(db);
         if (url.kind() == DatabaseUrl::PostgreSQL) {
             QSqlQuery query(db);
             query.exec(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"));

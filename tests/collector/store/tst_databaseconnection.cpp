@@ -1,4 +1,5 @@
 #include "../common/stationfixtures.h"
+#include "collection/storethread.h"
 #include "store/databaseconnection.h"
 
 #include <QLoggingCategory>
@@ -163,6 +164,22 @@ void tst_DatabaseConnection::opensInWalWithFullSync()
     QCOMPARE(q.value(0).toString(), QStringLiteral("wal"));
     QVERIFY(q.exec(QStringLiteral("PRAGMA synchronous")) && q.next());
     QCOMPARE(q.value(0).toInt(), 2); // FULL
+
+    // SQLite's own default (2 MiB a connection) let a long run creep upwards;
+    // the store thread's connection is capped as well as the main one.
+    const int capped = -DatabaseConnection::pageCacheKiB;
+    QVERIFY(q.exec(QStringLiteral("PRAGMA cache_size")) && q.next());
+    QCOMPARE(q.value(0).toInt(), capped);
+    int onThread = 0;
+    {
+        StoreThread thread(DatabaseUrl(), QStringLiteral("capped-store"));
+        thread.runAndWait([&onThread] {
+            QSqlQuery there(QSqlDatabase::database(QStringLiteral("capped-store")));
+            if (there.exec(QStringLiteral("PRAGMA cache_size")) && there.next())
+                onThread = there.value(0).toInt();
+        });
+    }
+    QCOMPARE(onThread, capped);
 }
 
 void tst_DatabaseConnection::failsOnUncreatableFile()
