@@ -3,7 +3,6 @@
 #include "leasekeeper.h"
 #include "linetext.h"
 #include "metricsfile.h"
-#include "sharedresume.h"
 #include "stationmonitor.h"
 #include "statusreport.h"
 #include "store/databaseconnection.h"
@@ -11,6 +10,7 @@
 #include "store/stationsettings.h"
 #include "store/stationtablemodel.h"
 #include "store/workfolder.h"
+#include "visitstore.h"
 #include "workercontroller.h"
 
 #include <QCoreApplication>
@@ -260,14 +260,28 @@ int HeadlessCollector::run(bool runOnce)
 
     if (once) {
         const QList<DBStation> stations = model->stations();
+        int heldElsewhere = 0;
         for (int row = 0; row < stations.size(); ++row) {
-            if (!stations.at(row).active || (leases && !leases->held().contains(stations.at(row).id)))
+            if (!stations.at(row).active)
                 continue;
+            if (leases && !leases->held().contains(stations.at(row).id)) {
+                ++heldElsewhere;
+                continue;
+            }
             pendingVisits.insert(stations.at(row).id);
             controller->updateStationData(row);
         }
-        if (pendingVisits.isEmpty())
+        if (pendingVisits.isEmpty() && heldElsewhere > 0) {
+            // Nothing was collected: a script must not take that for a round done.
+            err << now() << '\t'
+                << QStringLiteral("No station visited: the %1 active stations are held by other collectors "
+                                  "or the station store did not answer.")
+                       .arg(heldElsewhere)
+                << Qt::endl;
+            finish(1);
+        } else if (pendingVisits.isEmpty()) {
             finish(0);
+        }
     } else {
         controller->startCollecting();
     }
@@ -303,7 +317,7 @@ int HeadlessCollector::run(bool runOnce)
     controller = nullptr;
     delete model;
     model = nullptr;
-    SharedResume::shutdown();
+    VisitStore::shutdown();
     DatabaseConnection::close();
     return exitCode;
 }

@@ -12,13 +12,18 @@ QString LeaseGuard::printable(const QString &name)
     return out;
 }
 
-void LeaseGuard::enable(const QString &holder, int leaseSeconds, Confirmer confirmer)
+void LeaseGuard::enable(const QString &holder, int leaseSeconds)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_enabled = true;
     m_holder = holder;
     m_lease = std::chrono::seconds(leaseSeconds);
-    m_confirm = std::move(confirmer);
+}
+
+int LeaseGuard::leaseSeconds() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_enabled ? int(std::chrono::duration_cast<std::chrono::seconds>(m_lease).count()) : 0;
 }
 
 QString LeaseGuard::holder() const
@@ -72,47 +77,4 @@ QString LeaseGuard::lostTo(int stationId) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_lostTo.value(stationId);
-}
-
-LeaseGuard::SaveVerdict LeaseGuard::confirmBeforeSave(int stationId, qint64 epoch, QString *holderNow)
-{
-    Confirmer confirm;
-    Held held;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (!m_enabled)
-            return SaveVerdict::Save;
-        const auto found = m_held.constFind(stationId);
-        if (epoch > 0 && (found == m_held.constEnd() || found->epoch != epoch)) {
-            *holderNow = m_lostTo.value(stationId);
-            return SaveVerdict::Lost;
-        }
-        if (epoch > 0)
-            held = *found;
-        confirm = m_confirm;
-    }
-    QString holder;
-    const Clock::time_point asked = Clock::now();
-    const int answer = confirm ? confirm(stationId, epoch, &holder) : 2;
-    const Clock::time_point now = Clock::now();
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (answer == 0) {
-        auto found = m_held.find(stationId);
-        if (epoch > 0 && found != m_held.end() && found->epoch == epoch)
-            found->until = asked + m_lease;
-        return SaveVerdict::Save;
-    }
-    if (answer == 1) {
-        if (epoch > 0) {
-            m_held.remove(stationId);
-            m_lostTo.insert(stationId, holder);
-        }
-        *holderNow = holder;
-        return SaveVerdict::Lost;
-    }
-    // The store is away: nobody can take the lease before it expires, but
-    // the save must end well before that.
-    if (epoch > 0 && held.until - now > m_lease / 4)
-        return SaveVerdict::Save;
-    return SaveVerdict::Unconfirmed;
 }

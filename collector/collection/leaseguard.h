@@ -16,17 +16,14 @@ class LeaseGuard
 {
 public:
     using Clock = std::chrono::steady_clock;
-    enum class SaveVerdict { Save, Lost, Unconfirmed };
-    // Asks the store whether the lease is still ours under that number (and
-    // extends it); runs the question wherever it must, with a bounded wait.
-    // 0: confirmed, 1: lost (holder: who has it now), 2: no answer.
-    using Confirmer = std::function<int(int stationId, qint64 epoch, QString *holder)>;
 
     // A collector's name as read from the store, fit for one line of text.
     static QString printable(const QString &name);
 
-    void enable(const QString &holder, int leaseSeconds, Confirmer confirmer);
+    void enable(const QString &holder, int leaseSeconds);
     QString holder() const;
+    // The length of a lease; 0 while no store with leases enabled this guard.
+    int leaseSeconds() const;
 
     // After a renewal that began at `renewedAt`: the leases held now.
     void setHeld(const QHash<int, qint64> &epochs, Clock::time_point renewedAt);
@@ -41,11 +38,6 @@ public:
     qint64 epoch(int stationId) const;
     // Who took a station this collector lost (empty: unknown or nobody).
     QString lostTo(int stationId) const;
-    // Right before saving the data of a visit made under lease number
-    // `epoch`: asks the store. Without an answer the lease counts while at
-    // least a quarter of it is left. A visit without a lease (epoch 0, one
-    // asked for by the operator) saves while nobody else holds one.
-    SaveVerdict confirmBeforeSave(int stationId, qint64 epoch, QString *holderNow);
 
 private:
     struct Held
@@ -58,7 +50,6 @@ private:
     bool m_enabled = false;
     QString m_holder;
     std::chrono::milliseconds m_lease{0};
-    Confirmer m_confirm;
     QHash<int, Held> m_held;
     QHash<int, QString> m_lostTo;
 };

@@ -2,7 +2,6 @@
 
 #include "collectorlogging.h"
 #include "leaseguard.h"
-#include "sharedresume.h"
 #include "store/databaseconnection.h"
 #include "store/databaseurl.h"
 #include "store/stationtablemodel.h"
@@ -19,8 +18,6 @@ namespace {
 const char *const connectionName = "station-leases";
 // A renewal or a confirmation is waited for this long at most.
 constexpr int answerTimeoutMs = 10000;
-// Before giving the leases back, for resume points still to be stored.
-constexpr int keptWaitMs = 2000;
 } // namespace
 
 LeaseKeeper::LeaseKeeper(StationTableModel *model, WorkerController *controller, const QString &holder,
@@ -57,7 +54,7 @@ LeaseKeeper::~LeaseKeeper()
 {
     DatabaseConnection::setLeaseHolder(QString());
     // The workers outlive the keeper: they must not ask its thread any more.
-    m_guard->enable(m_leases.holder(), m_leases.leaseSeconds(), {});
+    m_guard->enable(m_leases.holder(), m_leases.leaseSeconds());
     m_guard->loseAll();
     // Whatever was posted runs first; then the timer stops calling back.
     m_thread->runAndWait([this] { stopTimerOnThread(); });
@@ -74,28 +71,8 @@ void LeaseKeeper::setTiming(int leaseSeconds, int renewMs)
 
 void LeaseKeeper::installConfirmer()
 {
-    StationLeases *leases = &m_leases;
-    StoreThread *thread = m_thread.get();
-    m_guard->enable(m_leases.holder(), m_leases.leaseSeconds(),
-                    [leases, thread](int id, qint64 epoch, QString *holderNow) {
-                        // Shared with the lease thread, which may answer after the wait.
-                        auto now = std::make_shared<QString>();
-                        int answer = 2;
-                        const bool answered = thread->call<int>(
-                            [leases, thread, id, epoch, now]() {
-                                if (!thread->ready())
-                                    return 2;
-                                const StationLeases::Confirmation c = leases->confirm(id, epoch, now.get());
-                                if (c == StationLeases::Unanswered)
-                                    thread->dropConnection();
-                                return c == StationLeases::Confirmed ? 0 : c == StationLeases::Lost ? 1 : 2;
-                            },
-                            &answer, answerTimeoutMs);
-                        if (!answered)
-                            return 2;
-                        *holderNow = *now;
-                        return answer;
-                    });
+    // The commit of each visit checks its lease in the store itself.
+    m_guard->enable(m_leases.holder(), m_leases.leaseSeconds());
 }
 
 void LeaseKeeper::setTaking(bool take)
@@ -179,10 +156,6 @@ LeaseKeeper::Outcome LeaseKeeper::renewOnThread()
         take = m_take;
         out.generation = m_generation;
     }
-    // A station whose resume point waits for the server stays: a collector
-    // taking it now would resume behind what was saved.
-    if (SharedResume *resume = SharedResume::instance())
-        keep += resume->keptStations();
     const auto asked = std::chrono::steady_clock::now();
     if (m_thread->ready())
         m_leases.renew(wanted, keep, &out.ok, take, &out.epochs);
@@ -338,14 +311,9 @@ void LeaseKeeper::releaseAll()
         m_timerRunning = false;
     }
     m_guard->loseAll();
-    // A station whose resume point is not stored yet is not given back: the
-    // next holder would resume behind it. Its lease expires instead.
-    QList<int> keep;
-    if (SharedResume *resume = SharedResume::instance()) {
-        resume->waitForStored(keptWaitMs);
-        const QSet<int> kept = resume->keptStations();
-        keep = QList<int>(kept.cbegin(), kept.cend());
-    }
+    // A visit's values and its resume point are committed together, so a
+    // station given back is taken over from where its values end.
+    const QList<int> keep;
     StationLeases *leases = &m_leases;
     StoreThread *thread = m_thread.get();
     bool released = false;

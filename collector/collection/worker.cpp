@@ -3,17 +3,18 @@
 #include "leaseguard.h"
 #include "linetext.h"
 #include "saveturns.h"
-#include "sharedresume.h"
 #include "stationcompleteness.h"
 #include "stationexport.h"
 #include "store/pathpart.h"
 #include "store/stationsettings.h"
 #include "store/workfolder.h"
 #include "visitslots.h"
+#include "visitstore.h"
 
 #include <QLocale>
 
 #include "nexil/configuration/configsnapshot.h"
+#include "nexil/files/datafilehead.h"
 #include "nexil/files/filemanager.h"
 #include "nexil/protocol/nexil.h"
 
@@ -22,11 +23,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSysInfo>
 #include <QTcpSocket>
 #include <QThread>
 #include <QTimer>
 
 #include <cmath>
+#include <csignal>
 
 #ifdef Q_OS_LINUX
 #include <cerrno>
@@ -571,23 +574,26 @@ void Worker::startDownload()
     int page = 0;
     int buffer = 0;
     QDateTime time;
-    if (QFile::exists(dataFilePath)) {
-        FileManager fileManager;
-        fileManager.getLastMemoryAddresses(&page, &buffer, &time, dataFilePath);
-    }
-    // A collector that took the station over may not see the files another
-    // one wrote: the store's point, when it is further, saves downloading
-    // those pages again.
-    if (SharedResume *sharedResume = SharedResume::instance()) {
-        const ResumePoints::Point stored =
-            sharedResume->pointFor(station.id, QFileInfo(dataFilePath).fileName());
-        const ResumePoints::Point start = ResumePoints::later({page, buffer, time}, stored);
-        if (start.page != page || start.buffer != buffer)
-            qCInfo(lcWorker, "station %d resumes at page %d buffer %d from the shared store", station.id,
-                   start.page, start.buffer);
-        page = start.page;
-        buffer = start.buffer;
-        time = start.timeBase;
+    // The store's point is where the committed values end, whoever
+    // committed them; this collector's own file may be behind it.
+    ResumePoints::Point stored;
+    switch (VisitStore::instance()->resumePoint(station.id, QFileInfo(dataFilePath).fileName(), &stored)) {
+    case VisitStore::Answer::Known:
+        page = stored.page;
+        buffer = stored.buffer;
+        time = stored.timeBase;
+        break;
+    case VisitStore::Answer::None:
+        // A file from before its values were committed: where it ends.
+        if (QFile::exists(dataFilePath)) {
+            FileManager fileManager;
+            fileManager.getLastMemoryAddresses(&page, &buffer, &time, dataFilePath);
+        }
+        break;
+    case VisitStore::Answer::NoAnswer:
+        // Downloading from a guess could only save values twice or not at all.
+        storeFailed(tr("The station store does not answer: nothing was downloaded"));
+        return;
     }
     downloading = true;
     nexil->getData(time, page, buffer);
@@ -630,21 +636,155 @@ SavedValues Worker::savedValues(const DataFile &file)
     return saved;
 }
 
+StationValues::Target Worker::commitTarget() const
+{
+    StationValues::Target target;
+    target.stationId = station.id;
+    const QFileInfo file(dataFilePath);
+    target.file = file.fileName();
+    const QString folder = QFileInfo(file.path()).canonicalFilePath();
+    // Two collectors on one host writing one folder write one file; on
+    // different hosts each keeps its own.
+    target.destination =
+        QSysInfo::machineHostName() + QLatin1Char(':') + (folder.isEmpty() ? file.absolutePath() : folder);
+    return target;
+}
+
+QList<StationValues::Value> Worker::storedValues(const DataFile &file, QList<int> *lineOf)
+{
+    // The channels of a file are the device's active slots, in order.
+    QList<int> active;
+    for (int slot = 0; slot < file.channelFlags.size(); ++slot)
+        if (file.channelFlags.at(slot) != 0)
+            active << slot;
+    QList<StationValues::Value> values;
+    values.reserve(file.lines.size());
+    lineOf->clear();
+    for (int i = 0; i < file.lines.size(); ++i) {
+        const DataLine &line = file.lines.at(i);
+        // A value without its time has no place in the store or a file.
+        if (!line.dateTime.isValid())
+            continue;
+        const DataFileLine text = DataFormat::lineFromDataLine(line);
+        StationValues::Value v;
+        v.channel = line.channel;
+        v.slot = line.channel >= 0 && line.channel < active.size() ? active.at(line.channel) : line.channel;
+        v.type = text.dataType;
+        v.at = text.date + QLatin1Char(' ') + text.time;
+        v.value = text.value;
+        v.setTime = line.setTime;
+        v.code = file.channelCodes.size() > line.channel && line.channel >= 0
+                     ? QString::number(int(file.channelCodes.at(line.channel)))
+                     : QString();
+        v.unit = file.channelUnits.value(line.channel);
+        values.append(v);
+        lineOf->append(i);
+    }
+    return values;
+}
+
+void Worker::crashIfAsked(const char *step)
+{
+    // Tests prove that no value is lost or doubled by a collector killed at
+    // each step of a save.
+    static const QByteArray asked = qgetenv("TQM510_KILL_AT");
+    if (!asked.isEmpty() && asked == step)
+        ::raise(SIGKILL);
+}
+
+void Worker::storeFailed(const QString &text)
+{
+    fail(VisitReport::SaveError, text);
+    saveFailed = true;
+    station.has_error = true;
+    station.status = text;
+    downloading = false;
+    publishStatus();
+    nexil->cancelLastProcess();
+    socket->disconnectFromHost();
+}
+
 void Worker::onNexilDataFile(QList<DataFile> files)
 {
     station.status = QStringLiteral("Saving files..");
     publishStatus();
     if (files.isEmpty())
         return;
-    if (!maySave())
+    // Known lost here already: the store would refuse the commit.
+    if (!mayKeepVisiting())
         return;
     // The file manager makes one missing level; a new station's directory may
     // need more.
     QDir().mkpath(QFileInfo(dataFilePath).path());
+    const DataFile &download = files.last();
+
+    // The values first: once the store has them with their resume point,
+    // nothing can download them again, and the files follow from them.
+    VisitCommit commit;
+    commit.target = commitTarget();
+    commit.point.page = download.memoryPage;
+    commit.point.buffer = download.memoryBuffer;
+    commit.point.timeBase = download.timeBase;
+    commit.holder = leaseGuard ? leaseGuard->holder() : QString();
+    commit.epoch = visitEpoch;
+    commit.leaseSeconds = leaseGuard ? leaseGuard->leaseSeconds() : 0;
+    QList<int> lineOf;
+    commit.values = storedValues(download, &lineOf);
+    const VisitCommit::Outcome outcome = VisitStore::instance()->commit(commit);
+    if (outcome.result == VisitCommit::Lost) {
+        dropVisit(lostText(outcome.holderNow));
+        return;
+    }
+    if (outcome.result == VisitCommit::Failed) {
+        storeFailed(tr("Nothing saved: the station store did not take the values (%1)")
+                        .arg(LineText::oneLine(outcome.error)));
+        return;
+    }
+    crashIfAsked("after-commit");
+
+    // Only what the store took as new goes into the files.
+    DataFile fresh = download;
+    fresh.lines.clear();
+    for (int i = 0; i < commit.values.size(); ++i)
+        if (outcome.inserted.value(i))
+            fresh.lines.append(download.lines.at(lineOf.at(i)));
+    saveCommitted(fresh, outcome, commit.target);
+}
+
+void Worker::saveCommitted(const DataFile &fresh, const VisitCommit::Outcome &outcome,
+                           const StationValues::Target &target)
+{
     const QFileInfo before(dataFilePath);
     const bool existed = before.exists();
     const qint64 sizeBefore = existed ? before.size() : -1;
     const qint64 modifiedBefore = existed ? before.lastModified().toMSecsSinceEpoch() : 0;
+
+    // A file that missed a commit (a crash after it), is cut or torn, or was
+    // never written from the store is completed: what it lacks is written,
+    // what it holds is not written again.
+    const DataFileHead head = DataFileHead::read(dataFilePath);
+    const bool fromStore =
+        outcome.previousNumber > 0 && (!head.exists || !head.whole || head.page != outcome.previous.page ||
+                                       head.buffer != outcome.previous.buffer);
+    const bool completing = fromStore || (head.exists && (!head.whole || outcome.previousNumber == 0));
+    QList<DataFileLine> lines;
+    if (fromStore) {
+        QList<StationValues::Value> committed;
+        if (!VisitStore::instance()->values(target, &committed)) {
+            // Committed all the same: the next visit completes the file.
+            storeFailed(tr("The values are stored, but the station store did not give them back for the data "
+                           "file %1; it is completed at the next visit")
+                            .arg(QDir::toNativeSeparators(dataFilePath)));
+            return;
+        }
+        for (const StationValues::Value &v : qAsConst(committed))
+            lines.append({QString::number(v.channel), v.type, v.at.left(10), v.at.mid(11),
+                          v.setTime ? QStringLiteral("true") : QStringLiteral("false"), v.value});
+    } else if (completing) {
+        for (const DataLine &line : fresh.lines)
+            lines.append(DataFormat::lineFromDataLine(line));
+    }
+
     FileManager fileManager;
     // A stop cannot reach this thread's loop while the save waits for its
     // turn or another save's lock, so it comes as the thread's interruption.
@@ -652,8 +792,14 @@ void Worker::onNexilDataFile(QList<DataFile> files)
     fileManager.setCancelCheck(stopped);
     // The file and its exports in a save turn; the store's writes wait outside.
     int result = FileManager::Cancelled;
+    int added = 0;
+    bool damaged = false;
     if (SaveTurns::shared().take(stopped)) {
-        result = fileManager.saveFile(files.last(), dataFilePath, station.export_text, station.export_excel);
+        result = completing
+                     ? fileManager.completeFile(fresh, lines, dataFilePath, station.export_text,
+                                                station.export_excel, &added, &damaged)
+                     : fileManager.saveFile(fresh, dataFilePath, station.export_text, station.export_excel);
+        crashIfAsked("after-file");
         const QStringList formats =
             result == FileManager::Saved ? StationSettings::exportFormats(station.id) : QStringList();
         if (!formats.isEmpty()) {
@@ -667,9 +813,17 @@ void Worker::onNexilDataFile(QList<DataFile> files)
         }
         SaveTurns::shared().give();
     }
+    if (result == FileManager::Saved && (damaged || (completing && added > fresh.lines.size())))
+        qCWarning(lcWorker, "station %d: %s %s: %d values written from the station store", station.id,
+                  damaged ? "the data file was cut or torn; its intact part is kept," : "completed",
+                  qUtf8Printable(QDir::toNativeSeparators(dataFilePath)), added);
+    if (result == FileManager::Saved && completing && !fromStore && head.whole &&
+        outcome.previousNumber == 0 && fresh.lines.size() > added)
+        qCInfo(lcWorker, "station %d: %d values already in %s were not written again", station.id,
+               int(fresh.lines.size()) - added, qUtf8Printable(QDir::toNativeSeparators(dataFilePath)));
     if (result == FileManager::Saved) {
-        report.records = int(files.last().lines.size());
-        report.saved = savedValues(files.last());
+        report.records = int(fresh.lines.size());
+        report.saved = savedValues(fresh);
         report.saved.file = dataFilePath;
         report.saved.sizeBefore = sizeBefore;
         report.saved.modifiedBefore = modifiedBefore;
@@ -688,27 +842,18 @@ void Worker::onNexilDataFile(QList<DataFile> files)
         }
         report.saved.sizeAfter = after.size();
         report.saved.modifiedAfter = after.lastModified().toMSecsSinceEpoch();
-        if (SharedResume *sharedResume = SharedResume::instance()) {
-            // In the same step as the file: the point the file now holds,
-            // under the lease the save was confirmed with.
-            ResumePoints::Point point;
-            fileManager.getLastMemoryAddresses(&point.page, &point.buffer, &point.timeBase, dataFilePath);
-            sharedResume->store(station.id, point, QFileInfo(dataFilePath).fileName(),
-                                leaseGuard ? leaseGuard->holder() : QString(), visitEpoch);
-        }
     }
     if (result == FileManager::Cancelled) {
         report.result = VisitReport::Interrupted;
-        // Nothing was written, so the resume point stays and the next visit
-        // downloads these pages again.
+        // The values are committed: the next visit completes the file.
         saveFailed = true;
         station.has_error = true;
         station.status = tr("Visit interrupted by stop while waiting to save %1")
                              .arg(QDir::toNativeSeparators(dataFilePath));
         publishStatus();
     } else if (result != FileManager::Saved) {
-        // The file keeps its old resume point, so the next visit reads these
-        // pages again; the operator must see that this one was not saved.
+        // The values are committed; the file is completed from the store at
+        // the next visit. The operator must see that this one failed.
         saveFailed = true;
         station.has_error = true;
         station.status = tr("Could not save the data file %1").arg(QDir::toNativeSeparators(dataFilePath));
@@ -752,24 +897,6 @@ QString Worker::lostText(const QString &holder)
 {
     return holder.isEmpty() ? tr("Visit dropped: the lease on the station expired")
                             : tr("Visit dropped: station now held by %1").arg(LeaseGuard::printable(holder));
-}
-
-bool Worker::maySave()
-{
-    if (!leaseGuard)
-        return true;
-    QString holder;
-    switch (leaseGuard->confirmBeforeSave(station.id, visitEpoch, &holder)) {
-    case LeaseGuard::SaveVerdict::Save:
-        return true;
-    case LeaseGuard::SaveVerdict::Lost:
-        dropVisit(lostText(holder));
-        return false;
-    case LeaseGuard::SaveVerdict::Unconfirmed:
-        break;
-    }
-    dropVisit(tr("Visit dropped: the lease on the station could not be confirmed"));
-    return false;
 }
 
 void Worker::dropVisit(const QString &why)

@@ -5,6 +5,8 @@
 #include "collection/retryschedule.h"
 #include "collection/visitreport.h"
 #include "store/dbstation.h"
+#include "store/stationvalues.h"
+#include "store/visitcommit.h"
 
 #include "nexil/protocol/records.h"
 
@@ -67,6 +69,9 @@ public:
     static QString dataFileDate(const FileInformations &files, const SetupParameters &setup);
     // The measured values of a downloaded file, for the completeness counts.
     static SavedValues savedValues(const DataFile &file);
+    // The dated values of a download as the store keeps them, each with the
+    // index of its line in *lineOf.
+    static QList<StationValues::Value> storedValues(const DataFile &file, QList<int> *lineOf);
 
 signals:
     void finished();
@@ -130,7 +135,15 @@ private:
     void dropVisit(const QString &why);
     // False (and the visit dropped) when the visit may not save its data.
     bool mayKeepVisiting();
-    bool maySave();
+    // The store failed: the visit ends with nothing saved and says why.
+    void storeFailed(const QString &text);
+    // Which data file in which folder the visit's values belong to.
+    StationValues::Target commitTarget() const;
+    // Writes what the commit took as new into the data file, completing it
+    // first from the store where it missed earlier commits.
+    void saveCommitted(const DataFile &fresh, const VisitCommit::Outcome &outcome,
+                       const StationValues::Target &target);
+    static void crashIfAsked(const char *step);
     static QString lostText(const QString &holder);
 
     DBStation station;

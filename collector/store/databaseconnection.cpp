@@ -7,9 +7,11 @@
 #include "confighistory.h"
 #include "resumepoints.h"
 #include "stationleases.h"
-#include "stationstats.h"
 #include "stationsettings.h"
+#include "stationstats.h"
+#include "stationvalues.h"
 #include "stationvisits.h"
+#include "visitcommits.h"
 #include <QElapsedTimer>
 #include <QMutex>
 #include <QSet>
@@ -166,13 +168,27 @@ bool DatabaseConnection::connectToDatabase(const QString &databaseName, const QS
     limitPageCache(db);
     if (!createTable())
         return false;
+    createSideTables(false);
+    return true;
+}
+
+void DatabaseConnection::createSideTables(bool server)
+{
     // The statistics are an extra: the stations can be collected without them.
     StationStatsStore::createTable();
     ConfigHistory().createTable();
     StationVisits::createTable();
     StationSettings::createTable();
     StationDayCounts::createTable();
-    return true;
+    // A collector that takes a station over starts where the last one saved;
+    // its writes are checked against the leases.
+    if (server)
+        StationLeases(QString()).createTables();
+    // Where the values are committed, with the point the next download
+    // resumes at. Without them a visit saves nothing and says why.
+    ResumePoints().createTable();
+    StationValues().createTable();
+    VisitCommits().createTable();
 }
 
 bool DatabaseConnection::open(const DatabaseUrl &url)
@@ -203,15 +219,7 @@ bool DatabaseConnection::open(const DatabaseUrl &url)
     reconnectBackOffMs() = 0;
     if (!createTable())
         return false;
-    StationStatsStore::createTable();
-    ConfigHistory().createTable();
-    StationVisits::createTable();
-    StationSettings::createTable();
-    StationDayCounts::createTable();
-    // A collector that takes a station over starts where the last one saved;
-    // its writes are checked against the leases.
-    StationLeases(QString()).createTables();
-    ResumePoints().createTable();
+    createSideTables(true);
     return true;
 }
 
@@ -233,7 +241,8 @@ QSqlDatabase DatabaseConnection::database()
 
 QString DatabaseConnection::connectionName()
 {
-    return threadConnection.isEmpty() ? QString::fromLatin1(QSqlDatabase::defaultConnection) : threadConnection;
+    return threadConnection.isEmpty() ? QString::fromLatin1(QSqlDatabase::defaultConnection)
+                                      : threadConnection;
 }
 
 void DatabaseConnection::useOnThisThread(const QString &connection)
@@ -511,7 +520,8 @@ QString DatabaseConnection::leaseHolderName()
 
 QString DatabaseConnection::statusUpdateStatement(qint64 leaseEpoch)
 {
-    const QString update = QStringLiteral("UPDATE stations SET status = ?, last_connection_time = ? WHERE id = ?");
+    const QString update =
+        QStringLiteral("UPDATE stations SET status = ?, last_connection_time = ? WHERE id = ?");
     // On a shared store, only while the lease the visit ran under is still
     // this collector's: a collector that lost the station writes nothing.
     if (leaseHolder().isEmpty() || !isPostgreSQL())

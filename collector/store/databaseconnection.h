@@ -84,6 +84,8 @@ public:
     static bool reconnect();
 
 private:
+    // The tables beside the stations; server: those only a shared store has.
+    static void createSideTables(bool server);
     using RowWriter = bool (*)(const DBStation &station, QSqlError *error);
     static QList<DBStation> readStations(bool withStatus, bool *ok, const QString &connection = QString());
     static bool writeStation(const DBStation &station, QSqlError *error);

@@ -3,6 +3,8 @@
 #include <QDateTime>
 #include <QString>
 
+class QSqlQuery;
+
 // Where a station's next download starts, kept in a shared store beside the
 // data files: a collector that takes a station over may not see the files
 // another collector wrote, and must not download again what was saved.
@@ -49,5 +51,8 @@ public:
     }
 
 private:
+    bool isPostgres() const;
+    static bool hasEpoch(QSqlQuery &q);
+
     QString m_connection;
 };

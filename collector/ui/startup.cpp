@@ -1,7 +1,7 @@
 #include "startup.h"
 
 #include "collection/serviceconfig.h"
-#include "collection/sharedresume.h"
+#include "collection/visitstore.h"
 #include "mainwindow.h"
 #include "questions.h"
 #include "store/databaseconnection.h"
@@ -109,7 +109,7 @@ int runMainWindow(Questions *questions)
         window.show();
         exitCode = QApplication::exec();
     }
-    SharedResume::shutdown();
+    VisitStore::shutdown();
     DatabaseConnection::close();
     return exitCode;
 }

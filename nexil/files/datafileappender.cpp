@@ -10,10 +10,11 @@
 #include <QFile>
 #include <QLocale>
 #include <QSaveFile>
+#include <QSet>
 #include <QXmlStreamReader>
 
-#include <memory>
 #include "nexil/logging.h"
+#include <memory>
 
 struct DataFileAppender::Output
 {
@@ -108,8 +109,25 @@ DataFileAppender::DataFileAppender(const QString &path, const QString &textPath)
 {
 }
 
-DataFileAppender::Result DataFileAppender::append(const DataFileHeader &fresh, const DataFile &dataFile)
+QString DataFileAppender::lineKey(const DataFileLine &line)
 {
+    return line.channel + QLatin1Char('|') + line.dataType + QLatin1Char('|') + line.date + QLatin1Char(' ') +
+           line.time;
+}
+
+DataFileAppender::Result DataFileAppender::append(const DataFileHeader &fresh, const DataFile &dataFile,
+                                                  Completion *completing)
+{
+    completion = completing;
+    wanted.clear();
+    present.clear();
+    if (completion) {
+        completion->added = 0;
+        completion->damaged = false;
+        present.fill(false, completion->lines.size());
+        for (int i = 0; i < completion->lines.size(); ++i)
+            wanted.insert(lineKey(completion->lines.at(i)), i);
+    }
     QFile source(path);
     const bool exists = source.exists();
     if (exists && !source.open(QIODevice::ReadOnly))
@@ -123,7 +141,10 @@ DataFileAppender::Result DataFileAppender::append(const DataFileHeader &fresh, c
         if (copy == OutputFailed)
             return WriteFailed;
         if (copy == Copied) {
-            finish(out, dataFile.lines);
+            if (completion)
+                finishCompletion(out);
+            else
+                finish(out, dataFile.lines);
             // Some systems refuse to replace a file that is still open.
             source.close();
             return commit(out, false);
@@ -139,7 +160,10 @@ DataFileAppender::Result DataFileAppender::append(const DataFileHeader &fresh, c
     if (!openOutput(out))
         return WriteFailed;
     start(out, fresh);
-    finish(out, dataFile.lines);
+    if (completion)
+        finishCompletion(out);
+    else
+        finish(out, dataFile.lines);
     return commit(out, moveAside);
 }
 
@@ -148,7 +172,7 @@ bool DataFileAppender::openOutput(Output &out)
     out.xml = std::make_unique<QSaveFile>(path);
     if (!out.xml->open(QIODevice::WriteOnly)) {
         qCDebug(lcFiles, "saveFile(): cannot write %s: %s", qUtf8Printable(path),
-               qUtf8Printable(out.xml->errorString()));
+                qUtf8Printable(out.xml->errorString()));
         return false;
     }
     out.writer = std::make_unique<DataFileWriter>(out.xml.get());
@@ -214,8 +238,14 @@ DataFileAppender::Copy DataFileAppender::copyExisting(QIODevice &source, Output 
 
     if (reader.hasError()) {
         qCDebug(lcFiles, "errorMsg: %s errorLine: %d errorColumn: %d", qUtf8Printable(reader.errorString()),
-               int(reader.lineNumber()), int(reader.columnNumber()));
-        return SourceCorrupt;
+                int(reader.lineNumber()), int(reader.columnNumber()));
+        if (completion)
+            completion->damaged = true;
+        // Completing a file cut or torn among its lines: what was read before
+        // the damage stays, the store brings back the rest.
+        if (!completion || !started || dataBeforeHeader)
+            return SourceCorrupt;
+        return out.writer->failed() ? OutputFailed : Copied;
     }
     if (!started)
         startWithHeader();
@@ -247,6 +277,11 @@ void DataFileAppender::copyLines(QXmlStreamReader &reader, Output &out)
     // Every child of `data` is written back as a line, as from a document.
     while (reader.readNextStartElement()) {
         const DataFileLine line = lineFromReader(reader);
+        if (completion) {
+            const auto found = wanted.constFind(lineKey(line));
+            if (found != wanted.constEnd())
+                present[found.value()] = true;
+        }
         out.writer->writeLine(line);
         if (out.exporter)
             out.exporter->addLine(line);
@@ -272,6 +307,22 @@ void DataFileAppender::finish(Output &out, const QList<DataLine> &lines)
     out.writer->writeEnd();
 }
 
+void DataFileAppender::finishCompletion(Output &out)
+{
+    QSet<QString> written;
+    for (int i = 0; i < completion->lines.size(); ++i) {
+        const DataFileLine &line = completion->lines.at(i);
+        if (present.at(i) || written.contains(lineKey(line)))
+            continue;
+        written.insert(lineKey(line));
+        out.writer->writeLine(line);
+        if (out.exporter)
+            out.exporter->addLine(line);
+        ++completion->added;
+    }
+    out.writer->writeEnd();
+}
+
 DataFileAppender::Result DataFileAppender::commit(Output &out, bool moveAside)
 {
     if (out.writer->failed()) {
@@ -287,16 +338,16 @@ DataFileAppender::Result DataFileAppender::commit(Output &out, bool moveAside)
                 QLocale::c().toString(QDateTime::currentDateTime(), QStringLiteral("yyyyMMddhhmmss"));
         if (!QFile::rename(path, aside)) {
             qCDebug(lcFiles, "saveFile(): cannot move the unreadable %s aside to %s", qUtf8Printable(path),
-                   qUtf8Printable(aside));
+                    qUtf8Printable(aside));
             return WriteFailed;
         }
         qCDebug(lcFiles, "saveFile(): %s could not be parsed and was moved to %s", qUtf8Printable(path),
-               qUtf8Printable(aside));
+                qUtf8Printable(aside));
     }
 
     if (!out.xml->commit()) {
         qCDebug(lcFiles, "saveFile(): writing %s failed: %s", qUtf8Printable(path),
-               qUtf8Printable(out.xml->errorString()));
+                qUtf8Printable(out.xml->errorString()));
         if (moveAside)
             QFile::rename(aside, path);
         return WriteFailed;

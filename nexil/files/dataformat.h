@@ -4,6 +4,8 @@
 // written. Both the document-based writers and the streaming ones take their
 // values through these helpers, so the two always produce the same bytes.
 
+#include "nexil/nexil_global.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -71,7 +73,7 @@ DataFileHeader headerFromElement(const QDomElement &header);
 // The values every download refreshes, also in an existing file.
 void applyDownload(DataFileHeader &header, const DataFile &dataFile);
 
-DataFileLine lineFromDataLine(const DataLine &line);
+NEXIL_EXPORT DataFileLine lineFromDataLine(const DataLine &line);
 DataFileLine lineFromElement(const QDomElement &line);
 
 } // namespace DataFormat

@@ -33,6 +33,25 @@ FileManager::~FileManager() = default;
 
 int FileManager::saveFile(const DataFile &dataFile, const QString &path, bool exportText, bool exportExcel)
 {
+    return save(dataFile, path, exportText, exportExcel, nullptr);
+}
+
+int FileManager::completeFile(const DataFile &dataFile, const QList<DataFileLine> &lines, const QString &path,
+                              bool exportText, bool exportExcel, int *added, bool *damaged)
+{
+    DataFileAppender::Completion completion;
+    completion.lines = lines;
+    const int result = save(dataFile, path, exportText, exportExcel, &completion);
+    if (added)
+        *added = completion.added;
+    if (damaged)
+        *damaged = completion.damaged;
+    return result;
+}
+
+int FileManager::save(const DataFile &dataFile, const QString &path, bool exportText, bool exportExcel,
+                      DataFileAppender::Completion *completion)
+{
     QDir().mkdir(QFileInfo(path).absolutePath());
 
     // Appending reads the old file and replaces it; two savers at once (the
@@ -45,7 +64,7 @@ int FileManager::saveFile(const DataFile &dataFile, const QString &path, bool ex
 
     const DataFileHeader fresh = DataFormat::headerFromDataFile(dataFile, *nexil);
     DataFileAppender appender(path, exportText ? TextExporter::textPath(path) : QString());
-    const DataFileAppender::Result result = appender.append(fresh, dataFile);
+    const DataFileAppender::Result result = appender.append(fresh, dataFile, completion);
     if (result != DataFileAppender::Saved)
         return result == DataFileAppender::SourceUnreadable ? FileUnreadable : WriteFailed;
 

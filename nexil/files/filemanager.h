@@ -1,5 +1,6 @@
 #pragma once
 
+#include "nexil/files/datafileappender.h"
 #include "nexil/nexil_global.h"
 #include "nexil/protocol/records.h"
 
@@ -38,6 +39,13 @@ public:
     // says so (Cancelled).
     int saveFile(const DataFile &dataFile, const QString &path, bool exportText, bool exportExcel);
 
+    // Brings the file up to what it should hold: the download's header
+    // values, then those of `lines` that it lacks (by channel, type, date and
+    // time), after its own. A file cut or torn keeps what it holds before
+    // the damage (*damaged true). The download's own lines are not written.
+    int completeFile(const DataFile &dataFile, const QList<DataFileLine> &lines, const QString &path,
+                     bool exportText, bool exportExcel, int *added = nullptr, bool *damaged = nullptr);
+
     // Asked while saveFile waits for the lock, several times a second, on
     // the caller's thread; true gives the wait up.
     void setCancelCheck(std::function<bool()> check) { cancelCheck = std::move(check); }
@@ -52,6 +60,8 @@ public:
     int getLastMemoryAddresses(int *page, int *buffer, QDateTime *time, const QString &path);
 
 private:
+    int save(const DataFile &dataFile, const QString &path, bool exportText, bool exportExcel,
+             DataFileAppender::Completion *completion);
     // 0 when the lock was taken (or cannot be made: the save then meets the
     // real error), else the SaveResult that ends the save.
     int waitForLock(QLockFile &lock, const QString &path);

@@ -1,0 +1,148 @@
+#include "visitstore.h"
+
+#include "collectorlogging.h"
+#include "store/visitcommits.h"
+#include "storethread.h"
+
+#include <QSqlDatabase>
+
+#include <atomic>
+#include <mutex>
+
+namespace {
+
+std::atomic<int> answerTimeoutMs{30000};
+
+std::mutex instanceMutex;
+std::unique_ptr<VisitStore> &theInstance()
+{
+    static std::unique_ptr<VisitStore> instance;
+    return instance;
+}
+
+} // namespace
+
+struct VisitStore::Private
+{
+    explicit Private(const DatabaseUrl &url) : thread(url, QStringLiteral("visit-store")) {}
+
+    // Runs `work` with the store's connection on its thread; false when the
+    // store is away, the work failed or the answer did not come in time.
+    template<typename Result> bool ask(std::function<bool(const QString &, Result *)> work, Result *result)
+    {
+        StoreThread *t = &thread;
+        std::pair<bool, Result> answer;
+        const bool answered = thread.call<std::pair<bool, Result>>(
+            [t, work]() {
+                std::pair<bool, Result> out{false, Result()};
+                if (t->ready())
+                    out.first = work(t->connectionName(), &out.second);
+                if (!out.first)
+                    t->dropConnection();
+                return out;
+            },
+            &answer, answerTimeoutMs.load());
+        if (!answered || !answer.first)
+            return false;
+        *result = answer.second;
+        return true;
+    }
+
+    StoreThread thread;
+};
+
+VisitStore *VisitStore::instance()
+{
+    std::lock_guard<std::mutex> lock(instanceMutex);
+    std::unique_ptr<VisitStore> &instance = theInstance();
+    if (!instance)
+        instance.reset(new VisitStore(DatabaseUrl::current()));
+    return instance.get();
+}
+
+void VisitStore::shutdown(int timeoutMs)
+{
+    std::lock_guard<std::mutex> lock(instanceMutex);
+    std::unique_ptr<VisitStore> &instance = theInstance();
+    if (!instance)
+        return;
+    // Waits for what is under way: a commit that ends now reaches the files
+    // at the next start.
+    bool done = false;
+    instance->d->thread.call<bool>([] { return true; }, &done, timeoutMs);
+    instance.reset();
+}
+
+void VisitStore::setAnswerTimeout(int ms)
+{
+    answerTimeoutMs = qMax(1, ms);
+}
+
+VisitStore::VisitStore(const DatabaseUrl &url) : d(std::make_unique<Private>(url))
+{
+    // Tests make a store that does not answer fail within seconds.
+    if (const int ms = qEnvironmentVariableIntValue("TQM510_STORE_ANSWER_MS"))
+        setAnswerTimeout(ms);
+}
+
+VisitStore::~VisitStore() = default;
+
+VisitStore::Answer VisitStore::resumePoint(int stationId, const QString &fileName, ResumePoints::Point *point)
+{
+    std::pair<ResumePoints::Point, QString> found;
+    const bool answered = d->ask<std::pair<ResumePoints::Point, QString>>(
+        [stationId](const QString &connection, std::pair<ResumePoints::Point, QString> *out) {
+            return ResumePoints(connection).load(stationId, &out->first, &out->second);
+        },
+        &found);
+    if (!answered)
+        return Answer::NoAnswer;
+    if (found.second != fileName || !found.first.isValid())
+        return Answer::None;
+    *point = found.first;
+    return Answer::Known;
+}
+
+VisitCommit::Outcome VisitStore::commit(const VisitCommit &commit)
+{
+    VisitCommit::Outcome outcome;
+    const bool answered = d->ask<VisitCommit::Outcome>(
+        [commit](const QString &connection, VisitCommit::Outcome *out) {
+            *out = commit.run(connection);
+            return true;
+        },
+        &outcome);
+    if (answered && outcome.result == VisitCommit::Failed) {
+        // A server gone and back leaves a connection that looks open.
+        StoreThread *t = &d->thread;
+        d->thread.post([t] { t->dropConnection(); });
+    }
+    if (!answered) {
+        outcome = VisitCommit::Outcome();
+        outcome.error = QStringLiteral("the station store did not answer in time");
+    }
+    return outcome;
+}
+
+bool VisitStore::lastCommit(const StationValues::Target &target, qint64 *number, ResumePoints::Point *point)
+{
+    std::pair<qint64, ResumePoints::Point> found;
+    if (!d->ask<std::pair<qint64, ResumePoints::Point>>(
+            [target](const QString &connection, std::pair<qint64, ResumePoints::Point> *out) {
+                return VisitCommits(connection).last(target, &out->first, &out->second);
+            },
+            &found))
+        return false;
+    *number = found.first;
+    *point = found.second;
+    return true;
+}
+
+bool VisitStore::values(const StationValues::Target &target, QList<StationValues::Value> *values)
+{
+    return d->ask<QList<StationValues::Value>>(
+        [target](const QString &connection, QList<StationValues::Value> *out) {
+            return StationValues(connection).load(target, out);
+        },
+        values);
+}

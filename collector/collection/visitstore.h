@@ -1,0 +1,50 @@
+#pragma once
+
+#include "store/databaseurl.h"
+#include "store/resumepoints.h"
+#include "store/stationvalues.h"
+#include "store/visitcommit.h"
+
+#include <QList>
+#include <QString>
+
+#include <memory>
+
+// The station store as the workers of this process meet it: where a
+// station's download resumes, the commit of each visit's values, and what a
+// data file should hold. One connection on a thread of its own serves all
+// workers, so a thousand stations cost a server one connection and no
+// worker waits on the main thread. Every wait is bounded: a store that does
+// not answer in time counts as failed, and the visit saves nothing.
+class VisitStore
+{
+public:
+    // The process's instance, for the store the process opened.
+    static VisitStore *instance();
+    // Waits up to timeoutMs for the work under way, then ends the store's
+    // thread (at the end of the process).
+    static void shutdown(int timeoutMs = 5000);
+    // How long a worker waits for the store (tests shorten it).
+    static void setAnswerTimeout(int ms);
+
+    ~VisitStore();
+
+    enum class Answer { Known, None, NoAnswer };
+    // Where the station's download of that file resumes according to the
+    // store: None when the store knows no point of that file.
+    Answer resumePoint(int stationId, const QString &fileName, ResumePoints::Point *point);
+    // Runs the commit; an outcome Failed with an error when the store does
+    // not answer in time (it may still commit later: the values then reach
+    // the data file when it is next completed).
+    VisitCommit::Outcome commit(const VisitCommit &commit);
+    // The target's last commit; false when the store did not answer.
+    bool lastCommit(const StationValues::Target &target, qint64 *number, ResumePoints::Point *point);
+    // The target's committed values in order; false when the store did not answer.
+    bool values(const StationValues::Target &target, QList<StationValues::Value> *values);
+
+private:
+    explicit VisitStore(const DatabaseUrl &url);
+
+    struct Private;
+    std::unique_ptr<Private> d;
+};

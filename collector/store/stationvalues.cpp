@@ -1,0 +1,215 @@
+#include "stationvalues.h"
+
+#include "collectorlogging.h"
+
+#include <QHash>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace {
+
+// Rows a statement inserts at once: few round trips to a server, far below
+// both databases' limits on bound values.
+constexpr int rowsPerStatement = 200;
+constexpr int columns = 13;
+
+// Months whose partition this process made or found.
+QMutex partitionsMutex;
+QSet<QString> &knownPartitions()
+{
+    static QSet<QString> known;
+    return known;
+}
+
+bool run(QSqlQuery &q, const QString &statement)
+{
+    if (q.exec(statement))
+        return true;
+    qCDebug(lcStore, "Database Error: %s", qUtf8Printable(q.lastError().text()));
+    return false;
+}
+
+} // namespace
+
+StationValues::StationValues(const QString &connection) : m_connection(connection) {}
+
+bool StationValues::isPostgres() const
+{
+    return QSqlDatabase::database(m_connection, false).driverName() == QLatin1String("QPSQL");
+}
+
+bool StationValues::createTable()
+{
+    QSqlQuery q(QSqlDatabase::database(m_connection));
+    const bool pg = isPostgres();
+    // The C collation orders the time texts like the times, which the month
+    // ranges rely on.
+    const QString columnsText =
+        QStringLiteral("station_id INTEGER NOT NULL, slot INTEGER NOT NULL, value_type TEXT NOT NULL, "
+                       "at TEXT %1 NOT NULL, value TEXT NOT NULL, set_time INTEGER NOT NULL DEFAULT 0, "
+                       "channel INTEGER NOT NULL DEFAULT 0, code TEXT NOT NULL DEFAULT '', unit TEXT NOT "
+                       "NULL DEFAULT '', "
+                       "file TEXT NOT NULL DEFAULT '', destination TEXT NOT NULL DEFAULT '', "
+                       "commit_no BIGINT NOT NULL DEFAULT 0, seq INTEGER NOT NULL DEFAULT 0, "
+                       "PRIMARY KEY (station_id, slot, value_type, at)")
+            .arg(pg ? QStringLiteral("COLLATE \"C\"") : QString());
+    if (!run(q, QStringLiteral("CREATE TABLE IF NOT EXISTS station_values (%1) %2")
+                    .arg(columnsText,
+                         pg ? QStringLiteral("PARTITION BY RANGE (at)") : QStringLiteral("WITHOUT ROWID"))))
+        return false;
+    return run(q, QStringLiteral("CREATE INDEX IF NOT EXISTS station_values_target ON station_values "
+                                 "(station_id, file, destination, commit_no)"));
+}
+
+QString StationValues::partitionName(const QString &at)
+{
+    // "yyyy-MM..." with digits only: the name is built from it.
+    if (at.size() < 7 || at.at(4) != QLatin1Char('-'))
+        return QString();
+    for (int i : {0, 1, 2, 3, 5, 6})
+        if (!at.at(i).isDigit() || at.at(i).unicode() > '9')
+            return QString();
+    return QStringLiteral("station_values_y%1m%2").arg(at.left(4), at.mid(5, 2));
+}
+
+bool StationValues::ensurePartitions(const QList<Value> &values)
+{
+    if (!isPostgres())
+        return true;
+    QSet<QString> months;
+    for (const Value &v : values)
+        months.insert(v.at.left(7));
+    QSqlQuery q(QSqlDatabase::database(m_connection));
+    for (const QString &month : qAsConst(months)) {
+        const QString name = partitionName(month);
+        if (name.isEmpty())
+            continue;
+        {
+            QMutexLocker lock(&partitionsMutex);
+            if (knownPartitions().contains(name))
+                continue;
+        }
+        const int year = month.left(4).toInt();
+        const int m = month.mid(5, 2).toInt();
+        const QString next =
+            m == 12 ? QStringLiteral("%1-01").arg(year + 1, 4, 10, QLatin1Char('0'))
+                    : QStringLiteral("%1-%2").arg(month.left(4)).arg(m + 1, 2, 10, QLatin1Char('0'));
+        const QString statement = QStringLiteral("CREATE TABLE IF NOT EXISTS %1 PARTITION OF station_values "
+                                                 "FOR VALUES FROM ('%2') TO ('%3')")
+                                      .arg(name, month, next);
+        // Another collector making the same month at the same moment fails
+        // one of the two; the second try finds it made.
+        if (!q.exec(statement) && !run(q, statement))
+            return false;
+        QMutexLocker lock(&partitionsMutex);
+        knownPartitions().insert(name);
+    }
+    return true;
+}
+
+QString StationValues::key(int channel, const QString &type, const QString &at)
+{
+    return QStringLiteral("%1|%2|%3").arg(channel).arg(type, at);
+}
+
+bool StationValues::insert(const Target &target, qint64 commit, const QList<Value> &values,
+                           QVector<bool> *inserted)
+{
+    inserted->fill(false, values.size());
+    QSqlDatabase db = QSqlDatabase::database(m_connection);
+    // The first of two values with one key (a clock set back within the
+    // download) is the one kept, as a later download would keep it.
+    QHash<QString, int> first;
+    QList<int> rows;
+    for (int i = 0; i < values.size(); ++i) {
+        const Value &v = values.at(i);
+        const QString k = key(v.slot, v.type, v.at);
+        if (first.contains(k))
+            continue;
+        first.insert(k, i);
+        rows << i;
+    }
+    for (int from = 0; from < rows.size(); from += rowsPerStatement) {
+        const int count = qMin(rowsPerStatement, int(rows.size()) - from);
+        QString statement = QStringLiteral("INSERT INTO station_values (station_id, slot, value_type, at, "
+                                           "value, set_time, channel, code, unit, "
+                                           "file, destination, commit_no, seq) VALUES ");
+        const QString row = QStringLiteral("(?,?,?,?,?,?,?,?,?,?,?,?,?)");
+        for (int i = 0; i < count; ++i) {
+            if (i)
+                statement += QLatin1Char(',');
+            statement += row;
+        }
+        statement += QStringLiteral(" ON CONFLICT DO NOTHING RETURNING slot, value_type, at");
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        if (!q.prepare(statement)) {
+            qCDebug(lcStore, "Database Error: %s", qUtf8Printable(q.lastError().text()));
+            return false;
+        }
+        for (int i = 0; i < count; ++i) {
+            const int index = rows.at(from + i);
+            const Value &v = values.at(index);
+            q.addBindValue(target.stationId);
+            q.addBindValue(v.slot);
+            q.addBindValue(v.type);
+            q.addBindValue(v.at);
+            q.addBindValue(v.value);
+            q.addBindValue(v.setTime ? 1 : 0);
+            q.addBindValue(v.channel);
+            q.addBindValue(v.code.isNull() ? QStringLiteral("") : v.code);
+            q.addBindValue(v.unit.isNull() ? QStringLiteral("") : v.unit);
+            q.addBindValue(target.file);
+            q.addBindValue(target.destination);
+            q.addBindValue(commit);
+            q.addBindValue(index);
+        }
+        static_assert(columns == 13, "one bound value per column");
+        if (!q.exec()) {
+            qCDebug(lcStore, "Database Error: %s", qUtf8Printable(q.lastError().text()));
+            return false;
+        }
+        while (q.next()) {
+            const int index =
+                first.value(key(q.value(0).toInt(), q.value(1).toString(), q.value(2).toString()), -1);
+            if (index >= 0)
+                (*inserted)[index] = true;
+        }
+    }
+    return true;
+}
+
+bool StationValues::load(const Target &target, QList<Value> *values)
+{
+    values->clear();
+    QSqlQuery q(QSqlDatabase::database(m_connection));
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral(
+        "SELECT slot, value_type, at, value, set_time, channel, code, unit FROM station_values "
+        "WHERE station_id = ? AND file = ? AND destination = ? ORDER BY commit_no, seq"));
+    q.addBindValue(target.stationId);
+    q.addBindValue(target.file);
+    q.addBindValue(target.destination);
+    if (!q.exec()) {
+        qCDebug(lcStore, "Database Error: %s", qUtf8Printable(q.lastError().text()));
+        return false;
+    }
+    while (q.next()) {
+        Value v;
+        v.slot = q.value(0).toInt();
+        v.type = q.value(1).toString();
+        v.at = q.value(2).toString();
+        v.value = q.value(3).toString();
+        v.setTime = q.value(4).toInt() != 0;
+        v.channel = q.value(5).toInt();
+        v.code = q.value(6).toString();
+        v.unit = q.value(7).toString();
+        values->append(v);
+    }
+    return true;
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QVector>
+
+// Where a collected value is committed: one row per value, keyed by the
+// station, the channel's slot on the device, the value type and the
+// device's date and time, so a value downloaded twice (another collector,
+// a repeated download after a crash) is stored once. The row keeps the
+// value as the data file writes it, the file and folder it belongs to and
+// the order it was committed in, so a data file can be completed from it.
+// On PostgreSQL the table is partitioned by month, created as needed.
+class StationValues
+{
+public:
+    struct Value
+    {
+        int slot = 0;
+        QString type; // "INS", "MAX", "MIN", "AVG", "TOT"
+        QString at;   // "yyyy-MM-dd hh:mm", the device's wall clock
+        QString value;
+        bool setTime = false;
+        int channel = 0; // the position in the data file's channel list
+        QString code;
+        QString unit;
+    };
+
+    // Which data file in which folder a commit's values belong to.
+    struct Target
+    {
+        int stationId = 0;
+        QString file;        // the data file's name
+        QString destination; // host and station folder that holds the file
+    };
+
+    // connection: a QSqlDatabase connection name (empty: the default one).
+    explicit StationValues(const QString &connection = QString());
+
+    bool createTable();
+    // Inserts those values the store lacks, inside the caller's transaction;
+    // *inserted tells which of them were new. commit numbers them in the
+    // target's order. False when the store failed.
+    bool insert(const Target &target, qint64 commit, const QList<Value> &values, QVector<bool> *inserted);
+    // The target's values in the order they were committed.
+    bool load(const Target &target, QList<Value> *values);
+    // The key text of a value, for finding it in a data file.
+    static QString key(int channel, const QString &type, const QString &at);
+
+    // The month partitions (PostgreSQL) the values need, made when missing.
+    bool ensurePartitions(const QList<Value> &values);
+    // "station_values_y2026m03" for values of March 2026; empty for a text
+    // that is no month.
+    static QString partitionName(const QString &at);
+
+private:
+    bool isPostgres() const;
+
+    QString m_connection;
+};

@@ -1,0 +1,89 @@
+#include "visitcommit.h"
+
+#include "collectorlogging.h"
+#include "store/stationleases.h"
+#include "store/visitcommits.h"
+
+#include <QDeadlineTimer>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QThread>
+
+namespace {
+
+// An SQLite file written by another connection at the moment: tried again
+// for this long before the commit counts as failed.
+constexpr int busyRetryMs = 3000;
+
+} // namespace
+
+VisitCommit::Outcome VisitCommit::run(const QString &connection) const
+{
+    QSqlDatabase db = QSqlDatabase::database(connection);
+    const bool server = db.driverName() == QLatin1String("QPSQL");
+    Outcome out;
+    if (!StationValues(connection).ensurePartitions(values)) {
+        out.error = db.lastError().text();
+        return out;
+    }
+    const QDeadlineTimer deadline(busyRetryMs);
+    for (;;) {
+        out = Outcome();
+        QString failure;
+        QSqlQuery control(db);
+        // SQLite: the write lock from the start, or a read that comes first
+        // could not become a write after another connection's.
+        const bool begun = server ? db.transaction() : control.exec(QStringLiteral("BEGIN IMMEDIATE"));
+        if (!begun) {
+            failure = server ? db.lastError().text() : control.lastError().text();
+        } else {
+            bool ok = true;
+            if (leaseSeconds > 0 && server) {
+                StationLeases leases(holder, leaseSeconds, connection);
+                switch (leases.confirm(target.stationId, epoch, &out.holderNow)) {
+                case StationLeases::Confirmed:
+                    break;
+                case StationLeases::Lost:
+                    db.rollback();
+                    out.result = Lost;
+                    return out;
+                case StationLeases::Unanswered:
+                    ok = false;
+                    break;
+                }
+            }
+            qint64 number = 0;
+            if (ok)
+                ok = (number = VisitCommits(connection)
+                                   .next(target, point, holder, &out.previousNumber, &out.previous)) > 0;
+            if (ok)
+                ok = StationValues(connection).insert(target, number, values, &out.inserted);
+            // A point behind the stored one (another collector went further)
+            // is refused and leaves the stored one; that is no failure.
+            if (ok)
+                ok = ResumePoints(connection).store(target.stationId, point, target.file, holder, epoch) !=
+                     ResumePoints::Failed;
+            if (ok && (server ? db.commit() : control.exec(QStringLiteral("COMMIT")))) {
+                out.result = Committed;
+                return out;
+            }
+            failure = server ? db.lastError().text() : control.lastError().text();
+            if (failure.trimmed().isEmpty())
+                failure = QStringLiteral("a statement failed (the collector.store log says which)");
+            if (server)
+                db.rollback();
+            else
+                control.exec(QStringLiteral("ROLLBACK"));
+        }
+        out.error = failure;
+        // Another connection's write lock on an SQLite file passes.
+        if (server || deadline.hasExpired() ||
+            !failure.contains(QLatin1String("locked"), Qt::CaseInsensitive))
+            break;
+        QThread::msleep(20);
+    }
+    qCDebug(lcStore, "station %d: commit failed: %s", target.stationId, qUtf8Printable(out.error));
+    out.inserted.clear();
+    return out;
+}

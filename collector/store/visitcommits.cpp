@@ -1,0 +1,91 @@
+#include "visitcommits.h"
+
+#include "collectorlogging.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace {
+const char *const timeFormat = "yyyy-MM-dd hh:mm";
+} // namespace
+
+VisitCommits::VisitCommits(const QString &connection) : m_connection(connection) {}
+
+bool VisitCommits::createTable()
+{
+    QSqlQuery q(QSqlDatabase::database(m_connection));
+    if (q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS station_commits ("
+                              "station_id INTEGER NOT NULL, file TEXT NOT NULL, destination TEXT NOT NULL, "
+                              "commit_no BIGINT NOT NULL, page INTEGER NOT NULL, buffer INTEGER NOT NULL, "
+                              "time_base TEXT NOT NULL DEFAULT '', holder TEXT NOT NULL DEFAULT '', "
+                              "committed_at TEXT NOT NULL DEFAULT '', "
+                              "PRIMARY KEY (station_id, file, destination))")))
+        return true;
+    qCDebug(lcStore, "Database Error: %s", qUtf8Printable(q.lastError().text()));
+    return false;
+}
+
+qint64 VisitCommits::next(const StationValues::Target &target, const ResumePoints::Point &point,
+                          const QString &holder, qint64 *previousNumber, ResumePoints::Point *previous)
+{
+    // Locked until the commit: another collector's commit of the same file
+    // in the same folder waits and then sees this one as its previous.
+    if (!last(target, previousNumber, previous, true))
+        return 0;
+    QSqlQuery q(QSqlDatabase::database(m_connection));
+    q.prepare(QStringLiteral(
+        "INSERT INTO station_commits (station_id, file, destination, commit_no, page, buffer, time_base, "
+        "holder, "
+        "committed_at) VALUES (?, ?, ?, 1, ?, ?, ?, ?, ?) ON CONFLICT (station_id, file, destination) DO "
+        "UPDATE SET "
+        "commit_no = station_commits.commit_no + 1, page = EXCLUDED.page, buffer = EXCLUDED.buffer, "
+        "time_base = EXCLUDED.time_base, holder = EXCLUDED.holder, committed_at = EXCLUDED.committed_at "
+        "RETURNING commit_no"));
+    const QLocale c = QLocale::c();
+    q.addBindValue(target.stationId);
+    q.addBindValue(target.file);
+    q.addBindValue(target.destination);
+    q.addBindValue(point.page);
+    q.addBindValue(point.buffer);
+    q.addBindValue(point.timeBase.isValid() ? c.toString(point.timeBase, QLatin1String(timeFormat))
+                                            : QStringLiteral(""));
+    q.addBindValue(holder.isNull() ? QStringLiteral("") : holder);
+    q.addBindValue(c.toString(QDateTime::currentDateTime(), QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+    if (!q.exec() || !q.next()) {
+        qCDebug(lcStore, "Database Error: %s", qUtf8Printable(q.lastError().text()));
+        return 0;
+    }
+    return q.value(0).toLongLong();
+}
+
+bool VisitCommits::last(const StationValues::Target &target, qint64 *number, ResumePoints::Point *point,
+                        bool forUpdate)
+{
+    *number = 0;
+    *point = ResumePoints::Point();
+    QSqlDatabase db = QSqlDatabase::database(m_connection);
+    QSqlQuery q(db);
+    // SQLite locks the whole file for a writing transaction anyway.
+    const bool lockRow = forUpdate && db.driverName() == QLatin1String("QPSQL");
+    q.prepare(QStringLiteral("SELECT commit_no, page, buffer, time_base FROM station_commits "
+                             "WHERE station_id = ? AND file = ? AND destination = ?%1")
+                  .arg(lockRow ? QStringLiteral(" FOR UPDATE") : QString()));
+    q.addBindValue(target.stationId);
+    q.addBindValue(target.file);
+    q.addBindValue(target.destination);
+    if (!q.exec()) {
+        qCDebug(lcStore, "Database Error: %s", qUtf8Printable(q.lastError().text()));
+        return false;
+    }
+    if (q.next()) {
+        *number = q.value(0).toLongLong();
+        point->page = q.value(1).toInt();
+        point->buffer = q.value(2).toInt();
+        point->timeBase = QLocale::c().toDateTime(q.value(3).toString(), QLatin1String(timeFormat));
+    }
+    return true;
+}

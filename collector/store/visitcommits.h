@@ -1,0 +1,29 @@
+#pragma once
+
+#include "store/resumepoints.h"
+#include "store/stationvalues.h"
+
+#include <QString>
+
+// The last commit of each data file in each folder: its number (the
+// values carry it, so they come back in the order they were committed)
+// and the resume point the file holds once it has every committed value.
+// A file whose header shows another point missed a commit's values.
+class VisitCommits
+{
+public:
+    explicit VisitCommits(const QString &connection = QString());
+
+    bool createTable();
+    // Inside the caller's transaction: the target's next commit number, with
+    // the point it ends at; the commit before it in *previous (number 0:
+    // none). 0 when the store failed.
+    qint64 next(const StationValues::Target &target, const ResumePoints::Point &point, const QString &holder,
+                qint64 *previousNumber, ResumePoints::Point *previous);
+    // The target's last commit (number 0: none). False when the store failed.
+    bool last(const StationValues::Target &target, qint64 *number, ResumePoints::Point *point,
+              bool forUpdate = false);
+
+private:
+    QString m_connection;
+};
