@@ -3,10 +3,10 @@
 #include "collectorlogging.h"
 
 #include <QCoreApplication>
-#include <QSysInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSysInfo>
 #include <QVariant>
 
 #include <algorithm>
@@ -98,8 +98,9 @@ QSet<int> StationLeases::renew(const QList<int> &wanted, const QSet<int> &keep, 
     };
 
     // Alive, and how many of us are.
-    if (!exec(q, QStringLiteral("INSERT INTO collectors(holder, expires_at) VALUES(?, now() + ?::interval) "
-                                "ON CONFLICT (holder) DO UPDATE SET expires_at = EXCLUDED.expires_at"),
+    if (!exec(q,
+              QStringLiteral("INSERT INTO collectors(holder, expires_at) VALUES(?, now() + ?::interval) "
+                             "ON CONFLICT (holder) DO UPDATE SET expires_at = EXCLUDED.expires_at"),
               {m_holder, lease + QStringLiteral(" seconds")}) ||
         !exec(q, QStringLiteral("SELECT count(*) FROM collectors WHERE expires_at > now()")) || !q.next())
         return fail();
@@ -107,17 +108,20 @@ QSet<int> StationLeases::renew(const QList<int> &wanted, const QSet<int> &keep, 
     const int share = (int(wanted.size()) + live - 1) / live;
 
     // Every wanted station has a row to lock; new ones start free.
-    if (!exec(q, QStringLiteral("INSERT INTO station_leases(station_id, holder, expires_at) "
-                                "SELECT x, '', 'epoch' FROM unnest(?::int[]) AS x ON CONFLICT DO NOTHING"),
+    if (!exec(q,
+              QStringLiteral("INSERT INTO station_leases(station_id, holder, expires_at) "
+                             "SELECT x, '', 'epoch' FROM unnest(?::int[]) AS x ON CONFLICT DO NOTHING"),
               {all}))
         return fail();
 
     // Extend what we hold and still want; what is no longer wanted goes back.
-    if (!exec(q, QStringLiteral("UPDATE station_leases SET holder = '', expires_at = 'epoch' "
-                                "WHERE holder = ? AND NOT (station_id = ANY(?::int[]))"),
+    if (!exec(q,
+              QStringLiteral("UPDATE station_leases SET holder = '', expires_at = 'epoch' "
+                             "WHERE holder = ? AND NOT (station_id = ANY(?::int[]))"),
               {m_holder, all}) ||
-        !exec(q, QStringLiteral("UPDATE station_leases SET expires_at = now() + ?::interval "
-                                "WHERE holder = ? RETURNING station_id, epoch"),
+        !exec(q,
+              QStringLiteral("UPDATE station_leases SET expires_at = now() + ?::interval "
+                             "WHERE holder = ? RETURNING station_id, epoch"),
               {lease + QStringLiteral(" seconds"), m_holder}))
         return fail();
     QList<int> mine = ids(q, &numbers);
@@ -133,8 +137,9 @@ QSet<int> StationLeases::renew(const QList<int> &wanted, const QSet<int> &keep, 
             if (!keep.contains(*it))
                 excess << *it;
         if (!excess.isEmpty() &&
-            !exec(q, QStringLiteral("UPDATE station_leases SET holder = '', expires_at = 'epoch' "
-                                    "WHERE holder = ? AND station_id = ANY(?::int[])"),
+            !exec(q,
+                  QStringLiteral("UPDATE station_leases SET holder = '', expires_at = 'epoch' "
+                                 "WHERE holder = ? AND station_id = ANY(?::int[])"),
                   {m_holder, intArray(excess)}))
             return fail();
         for (int id : qAsConst(excess))
@@ -142,18 +147,21 @@ QSet<int> StationLeases::renew(const QList<int> &wanted, const QSet<int> &keep, 
     } else if (mine.size() < share) {
         // Free or expired stations, skipping those another collector is
         // taking at this moment.
-        if (!exec(q, QStringLiteral("SELECT station_id FROM station_leases "
-                                    "WHERE station_id = ANY(?::int[]) AND holder <> ? AND expires_at < now() "
-                                    "ORDER BY station_id LIMIT ? FOR UPDATE SKIP LOCKED"),
+        if (!exec(q,
+                  QStringLiteral("SELECT station_id FROM station_leases "
+                                 "WHERE station_id = ANY(?::int[]) AND holder <> ? AND expires_at < now() "
+                                 "ORDER BY station_id LIMIT ? FOR UPDATE SKIP LOCKED"),
                   {all, m_holder, share - int(mine.size())}))
             return fail();
         const QList<int> taken = ids(q);
         if (!taken.isEmpty()) {
             // A new holder, a new number: writes under the old one now fail.
-            if (!exec(q, QStringLiteral("UPDATE station_leases SET holder = ?, expires_at = now() + ?::interval, "
-                                        "epoch = epoch + 1 WHERE station_id = ANY(?::int[]) "
-                                        "RETURNING station_id, epoch"),
-                      {m_holder, lease + QStringLiteral(" seconds"), intArray(taken)}))
+            if (!exec(
+                    q,
+                    QStringLiteral("UPDATE station_leases SET holder = ?, expires_at = now() + ?::interval, "
+                                   "epoch = epoch + 1 WHERE station_id = ANY(?::int[]) "
+                                   "RETURNING station_id, epoch"),
+                    {m_holder, lease + QStringLiteral(" seconds"), intArray(taken)}))
                 return fail();
             ids(q, &numbers);
         }
@@ -186,8 +194,9 @@ StationLeases::Confirmation StationLeases::confirm(int stationId, qint64 epoch, 
     QSqlQuery q(QSqlDatabase::database(m_connection));
     // Still ours under the same number, expired or not: nobody else can have
     // visited it without taking it first.
-    if (!exec(q, QStringLiteral("UPDATE station_leases SET expires_at = now() + ?::interval "
-                                "WHERE station_id = ? AND holder = ? AND epoch = ? RETURNING station_id"),
+    if (!exec(q,
+              QStringLiteral("UPDATE station_leases SET expires_at = now() + ?::interval "
+                             "WHERE station_id = ? AND holder = ? AND epoch = ? RETURNING station_id"),
               {QString::number(m_leaseSeconds) + QStringLiteral(" seconds"), stationId, m_holder, epoch}))
         return Unanswered;
     if (q.next())
@@ -204,7 +213,8 @@ bool StationLeases::currentHolder(int stationId, QString *holder)
 {
     holder->clear();
     QSqlQuery q(QSqlDatabase::database(m_connection));
-    if (!exec(q, QStringLiteral("SELECT holder FROM station_leases WHERE station_id = ? AND expires_at > now()"),
+    if (!exec(q,
+              QStringLiteral("SELECT holder FROM station_leases WHERE station_id = ? AND expires_at > now()"),
               {stationId}))
         return false;
     if (q.next())
@@ -232,16 +242,18 @@ QVariantList StationLeases::fenceValues(int stationId, const QString &holder, qi
 bool StationLeases::release(const QList<int> &stationIds)
 {
     QSqlQuery q(QSqlDatabase::database(m_connection));
-    return exec(q, QStringLiteral("UPDATE station_leases SET holder = '', expires_at = 'epoch' "
-                                  "WHERE holder = ? AND station_id = ANY(?::int[])"),
+    return exec(q,
+                QStringLiteral("UPDATE station_leases SET holder = '', expires_at = 'epoch' "
+                               "WHERE holder = ? AND station_id = ANY(?::int[])"),
                 {m_holder, intArray(stationIds)});
 }
 
 bool StationLeases::releaseAll(const QList<int> &keep)
 {
     QSqlQuery q(QSqlDatabase::database(m_connection));
-    return exec(q, QStringLiteral("UPDATE station_leases SET holder = '', expires_at = 'epoch' WHERE holder = ? "
-                                  "AND NOT (station_id = ANY(?::int[]))"),
+    return exec(q,
+                QStringLiteral("UPDATE station_leases SET holder = '', expires_at = 'epoch' WHERE holder = ? "
+                               "AND NOT (station_id = ANY(?::int[]))"),
                 {m_holder, intArray(keep)}) &&
            exec(q, QStringLiteral("DELETE FROM collectors WHERE holder = ?"), {m_holder});
 }

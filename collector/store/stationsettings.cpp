@@ -32,8 +32,8 @@ QHash<int, QHash<QString, QString>> &rows()
 
 QSqlDatabase databaseOf(const QString &connection)
 {
-    return QSqlDatabase::database(
-        connection.isEmpty() ? DatabaseConnection::connectionName() : connection, false);
+    return QSqlDatabase::database(connection.isEmpty() ? DatabaseConnection::connectionName() : connection,
+                                  false);
 }
 
 bool failed(const QSqlQuery &query)

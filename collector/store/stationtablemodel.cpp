@@ -340,7 +340,8 @@ void StationTableModel::reportStatusStore(bool stored, const QString &reason)
 void StationTableModel::showStoredStatuses(const QList<int> &rows, const QList<DBStation> &statuses)
 {
     for (int i = 0; i < rows.size() && i < statuses.size(); ++i) {
-        if (rows.at(i) < 0 || rows.at(i) >= stationList.size() || stationList.at(rows.at(i)).id != statuses.at(i).id)
+        if (rows.at(i) < 0 || rows.at(i) >= stationList.size() ||
+            stationList.at(rows.at(i)).id != statuses.at(i).id)
             continue;
         DBStation &record = stationList[rows.at(i)];
         const DBStation &status = statuses.at(i);

@@ -1,6 +1,7 @@
 #include "stationvalues.h"
 
 #include "collectorlogging.h"
+#include "databaseconnection.h"
 
 #include <QHash>
 #include <QMutex>
@@ -36,7 +37,10 @@ bool run(QSqlQuery &q, const QString &statement)
 
 } // namespace
 
-StationValues::StationValues(const QString &connection) : m_connection(connection) {}
+StationValues::StationValues(const QString &connection)
+    : m_connection(connection.isEmpty() ? DatabaseConnection::connectionName() : connection)
+{
+}
 
 bool StationValues::isPostgres() const
 {

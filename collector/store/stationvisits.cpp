@@ -22,8 +22,8 @@ QString timeText(const QDateTime &time)
 
 QSqlDatabase databaseOf(const QString &connection)
 {
-    return QSqlDatabase::database(
-        connection.isEmpty() ? DatabaseConnection::connectionName() : connection, false);
+    return QSqlDatabase::database(connection.isEmpty() ? DatabaseConnection::connectionName() : connection,
+                                  false);
 }
 
 bool exec(QSqlQuery &query)

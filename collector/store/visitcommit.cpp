@@ -24,7 +24,8 @@ VisitCommit::Outcome VisitCommit::run(const QString &connection) const
     const bool server = db.driverName() == QLatin1String("QPSQL");
     Outcome out;
     if (!StationValues(connection).ensurePartitions(values)) {
-        out.error = db.lastError().text();
+        out.error =
+            QStringLiteral("the values table has no partition for these months and none could be made");
         return out;
     }
     const QDeadlineTimer deadline(busyRetryMs);

@@ -1,6 +1,7 @@
 #include "visitcommits.h"
 
 #include "collectorlogging.h"
+#include "databaseconnection.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -13,7 +14,10 @@ namespace {
 const char *const timeFormat = "yyyy-MM-dd hh:mm";
 } // namespace
 
-VisitCommits::VisitCommits(const QString &connection) : m_connection(connection) {}
+VisitCommits::VisitCommits(const QString &connection)
+    : m_connection(connection.isEmpty() ? DatabaseConnection::connectionName() : connection)
+{
+}
 
 bool VisitCommits::createTable()
 {

@@ -35,6 +35,7 @@ struct Collector
     QString workdir;
     QProcess *process = nullptr;
     QByteArray output;
+    QByteArray errors;
 
     // The station's last status is the end of a visit: none is running.
     bool idle(const QString &code) const
@@ -114,12 +115,16 @@ private slots:
     void takeoverWithoutTheFiles_everyValueOnceAtItsTime();
     void frozenCollector_savesNothingTwice_reportsTheLostLease();
     void serverRestartedUnderThreeCollectors_everyValueOnce();
+    void heldStoreSilentKilledAfterCommit_everyValueOnceInOneFolder();
 
 private:
     bool startLoggers(const QString &prefix, int count);
     // Registers the loggers (files under each collector's own working folder).
     bool addStations(const QString &name);
-    Collector *collector(const QString &name, const QStringList &args = {"--headless"});
+    // folder: the working folder's name (default: the collector's own).
+    Collector *collector(const QString &name, const QStringList &args = {"--headless"},
+                         const QString &folder = {},
+                         const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
     bool finish(Collector *c);
     // Empty when, for every station, the union of the collectors' files is
     // exactly what its logger wrote, each value once and dated.
@@ -171,7 +176,8 @@ void tst_SharedValues::cleanup()
     if (server) {
         QSqlDatabase db = server->connect(QStringLiteral("cleanup"));
         QSqlQuery q(db);
-        for (const char *table : {"stations", "station_resume", "station_leases", "collectors", "station_stats"})
+        for (const char *table : {"stations", "station_resume", "station_leases", "collectors",
+                                  "station_stats", "station_values", "station_commits"})
             q.exec(QStringLiteral("DROP TABLE IF EXISTS %1").arg(QLatin1String(table)));
         db.close();
     }
@@ -184,7 +190,8 @@ bool tst_SharedValues::startLoggers(const QString &prefix, int count)
     for (int i = 0; i < count; ++i) {
         const QString code = prefix + QStringLiteral("%1").arg(i, 2, 10, QChar('0'));
         loggers.push_back(std::make_unique<Simulator>());
-        if (!loggers.back()->start(dir->path(), code, QStringLiteral(R"({"station": {"code": "%1"}})").arg(code).toUtf8(),
+        if (!loggers.back()->start(dir->path(), code,
+                                   QStringLiteral(R"({"station": {"code": "%1"}})").arg(code).toUtf8(),
                                    {QStringLiteral("--speed"), QString::number(loggerSpeed)})) {
             qWarning("%s: %s", qPrintable(code), qPrintable(loggers.back()->error()));
             return false;
@@ -204,19 +211,21 @@ bool tst_SharedValues::addStations(const QString &name)
     return finish(adding) && adding->process->exitCode() == 0;
 }
 
-Collector *tst_SharedValues::collector(const QString &name, const QStringList &args)
+Collector *tst_SharedValues::collector(const QString &name, const QStringList &args, const QString &folder,
+                                       const QProcessEnvironment &env)
 {
     auto c = std::make_unique<Collector>();
-    c->workdir = dir->filePath(name);
+    c->workdir = dir->filePath(folder.isEmpty() ? name : folder);
     QDir().mkpath(c->workdir);
     c->process = new QProcess(this);
     c->process->setProcessChannelMode(QProcess::SeparateChannels);
+    c->process->setProcessEnvironment(env);
     c->process->setReadChannel(QProcess::StandardOutput);
     Collector *raw = c.get();
     connect(c->process, &QProcess::readyReadStandardOutput, this,
             [raw]() { raw->output += raw->process->readAllStandardOutput(); });
     connect(c->process, &QProcess::readyReadStandardError, this,
-            [raw]() { raw->process->readAllStandardError(); });
+            [raw]() { raw->errors += raw->process->readAllStandardError(); });
     // Started from its working folder's parent: the station folders are the
     // working folder's, not the current one's.
     c->process->setWorkingDirectory(dir->path());
@@ -327,11 +336,8 @@ void tst_SharedValues::frozenCollector_savesNothingTwice_reportsTheLostLease()
     QTRY_VERIFY_WITH_TIMEOUT(a->output.mid(before).contains("now held by b"), 30000);
     // Both go on, sharing the stations again, for a few more visits.
     for (const QString &code : qAsConst(codes)) {
-        const int seen = a->count(code, savingStatus) +
-                         b->count(code, savingStatus);
-        QTRY_VERIFY_WITH_TIMEOUT(a->count(code, savingStatus) +
-                                         b->count(code, savingStatus) >=
-                                     seen + 2,
+        const int seen = a->count(code, savingStatus) + b->count(code, savingStatus);
+        QTRY_VERIFY_WITH_TIMEOUT(a->count(code, savingStatus) + b->count(code, savingStatus) >= seen + 2,
                                  60000);
     }
     QVERIFY(finish(a));
@@ -365,19 +371,26 @@ void tst_SharedValues::serverRestartedUnderThreeCollectors_everyValueOnce()
         QTRY_VERIFY_WITH_TIMEOUT(completed(code) >= 1, 60000);
 
     QVERIFY(server->stopServer());
-    // Visits go on while the server is away: the loggers are still reached.
+    // While the server is away nothing is downloaded: what the store has not
+    // committed, no file gets.
     QHash<QString, int> before;
     for (const QString &code : qAsConst(codes))
         before.insert(code, completed(code));
-    QTRY_VERIFY_WITH_TIMEOUT(completed(codes.first()) > before.value(codes.first()), 40000);
+    auto silent = [&]() {
+        int n = 0;
+        for (Collector *c : qAsConst(running))
+            n += c->count(codes.first(), QStringLiteral("The station store does not answer"));
+        return n;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(silent() > 0, 40000);
     QVERIFY(server->startServer());
     for (const QString &code : qAsConst(codes))
         QTRY_VERIFY_WITH_TIMEOUT(completed(code) >= before.value(code) + 2, 60000);
 
     for (Collector *c : qAsConst(running))
         QVERIFY(finish(c));
-    QTRY_VERIFY2_WITH_TIMEOUT(checkValues({"a", "b", "c"}).isEmpty(), qPrintable(checkValues({"a", "b", "c"})),
-                              5000);
+    QTRY_VERIFY2_WITH_TIMEOUT(checkValues({"a", "b", "c"}).isEmpty(),
+                              qPrintable(checkValues({"a", "b", "c"})), 5000);
     // The resume points kept during the restart reached the store.
     QSqlDatabase db = server->connect(QStringLiteral("check"));
     QSqlQuery q(db);
@@ -385,6 +398,87 @@ void tst_SharedValues::serverRestartedUnderThreeCollectors_everyValueOnce()
     QVERIFY(q.next());
     QCOMPARE(q.value(0).toInt(), codes.size());
     db.close();
+}
+
+void tst_SharedValues::heldStoreSilentKilledAfterCommit_everyValueOnceInOneFolder()
+{
+    QVERIFY(startLoggers(QStringLiteral("K"), 2));
+    QVERIFY(addStations(QStringLiteral("a")));
+    QSqlDatabase leasesDb = server->connect(QStringLiteral("leases"));
+    auto closeLeases = qScopeGuard([&] {
+        leasesDb.close();
+        leasesDb = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("leases"));
+    });
+    auto expired = [&]() {
+        QSqlQuery q(leasesDb);
+        return q.exec(QStringLiteral("SELECT count(*) FROM station_leases WHERE holder <> '' "
+                                     "AND expires_at > now()")) &&
+               q.next() && q.value(0).toInt() == 0;
+    };
+    auto waitForMore = [&]() {
+        const int before = int(datatruth::readTruth(loggers.front()->truthPath()).size());
+        QTRY_VERIFY_WITH_TIMEOUT(datatruth::readTruth(loggers.front()->truthPath()).size() > before + 2,
+                                 20000);
+    };
+    const QStringList once{QStringLiteral("--headless"), QStringLiteral("--once")};
+
+    // Every station held by a running collector: a single round visits
+    // nothing, says so and fails.
+    Collector *a = collector(QStringLiteral("a"));
+    for (const QString &code : qAsConst(codes))
+        QTRY_VERIFY_WITH_TIMEOUT(a->count(code, savingStatus) >= 1, 30000);
+    Collector *held = collector(QStringLiteral("b"), once);
+    QVERIFY(finish(held));
+    QCOMPARE(held->process->exitCode(), 1);
+    QVERIFY2(held->errors.contains("No station visited"), held->errors.constData());
+    QVERIFY(finish(a));
+
+    // b takes over while the store does not answer its question for the
+    // resume point: it downloads nothing and saves nothing, and later
+    // resumes where a's committed values end, without a's files.
+    QSqlDatabase lockDb = server->connect(QStringLiteral("lock"));
+    QSqlQuery lock(lockDb);
+    QVERIFY(lockDb.transaction());
+    QVERIFY(lock.exec(QStringLiteral("LOCK TABLE station_resume IN ACCESS EXCLUSIVE MODE")));
+    waitForMore();
+    QProcessEnvironment quick = QProcessEnvironment::systemEnvironment();
+    quick.insert(QStringLiteral("TQM510_STORE_ANSWER_MS"), QStringLiteral("1500"));
+    Collector *silent = collector(QStringLiteral("b"), once, {}, quick);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        silent->count(codes.first(), QStringLiteral("The station store does not answer")) >= 1, 30000);
+    QVERIFY(lockDb.rollback());
+    lock.clear();
+    lockDb.close();
+    lockDb = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("lock"));
+    QVERIFY(finish(silent));
+    QCOMPARE(silent->process->exitCode(), 1);
+    QCOMPARE(silent->count(codes.first(), savingStatus), 0);
+    QVERIFY(!QDir(dir->filePath(QStringLiteral("b/files/") + codes.first())).exists() ||
+            datatruth::readFolders({dir->filePath(QStringLiteral("b/files/") + codes.first())}).lineCount ==
+                0);
+    QTRY_VERIFY_WITH_TIMEOUT(expired(), 20000);
+    waitForMore();
+    Collector *b = collector(QStringLiteral("b"), once);
+    QVERIFY(finish(b));
+    QCOMPARE(b->process->exitCode(), 0);
+    QTRY_VERIFY2_WITH_TIMEOUT(checkValues({"a", "b"}).isEmpty(), qPrintable(checkValues({"a", "b"})), 5000);
+
+    // b killed once its values are committed, before its files: c, another
+    // collector in the same folder, writes them there once, with its own.
+    waitForMore();
+    QProcessEnvironment kill = QProcessEnvironment::systemEnvironment();
+    kill.insert(QStringLiteral("TQM510_KILL_AT"), QStringLiteral("after-commit"));
+    Collector *killed = collector(QStringLiteral("b"), once, {}, kill);
+    QVERIFY(killed->process->waitForFinished(30000));
+    QCOMPARE(killed->process->exitStatus(), QProcess::CrashExit);
+    QTRY_VERIFY_WITH_TIMEOUT(expired(), 20000);
+    waitForMore();
+    Collector *c = collector(QStringLiteral("c"), once, QStringLiteral("b"));
+    QVERIFY(finish(c));
+    QCOMPARE(c->process->exitCode(), 0);
+    QTRY_VERIFY2_WITH_TIMEOUT(checkValues({"a", "b"}).isEmpty(), qPrintable(checkValues({"a", "b"})), 5000);
 }
 
 QTEST_GUILESS_MAIN(tst_SharedValues)
