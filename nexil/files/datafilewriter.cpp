@@ -1,5 +1,6 @@
 #include "datafilewriter.h"
 
+#include <QBuffer>
 #include <QIODevice>
 
 namespace {
@@ -56,6 +57,7 @@ void DataFileWriter::writeStart(const DataFileHeader &h)
     if (!h.memoryTimeBase.isEmpty())
         w.writeTextElement(QStringLiteral("time_base"), h.memoryTimeBase);
     w.writeEndElement();
+    text.append(QString(headerSlack, QLatin1Char(' ')));
     w.writeTextElement(QStringLiteral("channel_count"), h.channelCount);
     w.writeStartElement(QStringLiteral("channels"));
     for (const DataFileChannel &channel : h.channels) {
@@ -77,6 +79,17 @@ void DataFileWriter::writeStart(const DataFileHeader &h)
     w.writeCharacters(QString());
     text.append(QLatin1String("\n    <data"));
     flush();
+}
+
+QByteArray DataFileWriter::headerPrefix(const DataFileHeader &header)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    DataFileWriter writer(&buffer);
+    writer.writeStart(header);
+    const QByteArray bytes = buffer.data();
+    const int end = bytes.indexOf("</memory>");
+    return end < 0 ? QByteArray() : bytes.left(end + int(qstrlen("</memory>")));
 }
 
 void DataFileWriter::writeLine(const DataFileLine &line)

@@ -16,10 +16,21 @@ class QIODevice;
 class NEXIL_EXPORT DataFileWriter
 {
 public:
+    // Spaces after the memory element, so that a later save can rewrite the
+    // header in place when its numbers grow.
+    static constexpr int headerSlack = 64;
+
     explicit DataFileWriter(QIODevice *output);
+
+    // The bytes from the start of a file with this header up to the end of
+    // its memory element.
+    static QByteArray headerPrefix(const DataFileHeader &header);
 
     // Declaration, root, header and the empty alarms; leaves `data` open.
     void writeStart(const DataFileHeader &header);
+    // Goes on with the lines of an existing `data` element, instead of
+    // writeStart (hasLines: it holds lines already).
+    void resumeData(bool hasLines) { this->hasLines = hasLines; }
     void writeLine(const DataFileLine &line);
     // Closes `data`, the root and the document, and flushes.
     void writeEnd();

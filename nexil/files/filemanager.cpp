@@ -1,6 +1,7 @@
 #include "filemanager.h"
 
 #include "datafileappender.h"
+#include "datafileinplace.h"
 #include "datafilewriter.h"
 #include "dataformat.h"
 #include "resumepoint.h"
@@ -62,8 +63,20 @@ int FileManager::save(const DataFile &dataFile, const QString &path, bool export
     if (const int refused = waitForLock(lock, path))
         return refused;
 
+    const QString textPath = exportText ? TextExporter::textPath(path) : QString();
+    // A plain append writes only what is new; the rest (new files, files in
+    // another layout, completions) streams the whole file anew.
+    const DataFileInPlace::Result inPlace =
+        completion ? DataFileInPlace::NotApplicable : DataFileInPlace::append(path, textPath, dataFile);
+    if (inPlace == DataFileInPlace::WriteFailed)
+        return WriteFailed;
+    if (inPlace == DataFileInPlace::Appended) {
+        if (exportExcel)
+            exportToExcel(QDomDocument(), path);
+        return Saved;
+    }
     const DataFileHeader fresh = DataFormat::headerFromDataFile(dataFile, *nexil);
-    DataFileAppender appender(path, exportText ? TextExporter::textPath(path) : QString());
+    DataFileAppender appender(path, textPath);
     const DataFileAppender::Result result = appender.append(fresh, dataFile, completion);
     if (result != DataFileAppender::Saved)
         return result == DataFileAppender::SourceUnreadable ? FileUnreadable : WriteFailed;

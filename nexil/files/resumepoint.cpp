@@ -47,7 +47,8 @@ bool ResumePoint::read(QIODevice *device)
         } else if (setupDepth && !memorySeen && depth == setupDepth + 1 && name == QLatin1String("memory")) {
             memorySeen = true;
             memoryDepth = depth;
-        } else if (memoryDepth && depth == memoryDepth + 1 && !baseSeen && name == QLatin1String("time_base")) {
+        } else if (memoryDepth && depth == memoryDepth + 1 && !baseSeen &&
+                   name == QLatin1String("time_base")) {
             baseSeen = true;
             found.timeBase = reader.readElementText(QXmlStreamReader::IncludeChildElements).trimmed();
             --depth;

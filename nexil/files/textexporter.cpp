@@ -1,5 +1,7 @@
 #include "textexporter.h"
 
+#include <QBuffer>
+
 #include <QDate>
 #include <QFileInfo>
 #include <QIODevice>
@@ -143,6 +145,44 @@ void TextExporter::writeHeader(const DataFileHeader &header)
     }
     put("\r\n\r\n");
     flushIfFull();
+}
+
+void TextExporter::resume(const DataFileHeader &header, const QString &date, const QString &time,
+                          bool setTime)
+{
+    channelCount = header.channels.size();
+    rowStarted = !date.isEmpty();
+    rowStamp = readStamp(date, time);
+    rowSetTime = setTime;
+}
+
+bool TextExporter::lastInsRow(const QByteArray &tail, QString *date, QString *time)
+{
+    // A row starts a line: "dd/MM/yyyy|hh:mm|INS|".
+    for (int at = tail.lastIndexOf("|INS|"); at >= 17; at = tail.lastIndexOf("|INS|", at - 1)) {
+        const int start = at - 16;
+        if (start > 0 && tail.at(start - 1) != '\n')
+            continue;
+        const QString d = QString::fromLatin1(tail.mid(start, 10));
+        const QString t = QString::fromLatin1(tail.mid(start + 11, 5));
+        if (tail.at(start + 10) != '|' || d.size() != 10 || d.at(2) != QLatin1Char('/') ||
+            d.at(5) != QLatin1Char('/'))
+            continue;
+        *date = d.mid(6, 4) + QLatin1Char('-') + d.mid(3, 2) + QLatin1Char('-') + d.left(2);
+        *time = t;
+        return validDate(*date) && validTime(*time);
+    }
+    return false;
+}
+
+QByteArray TextExporter::headerBytes(const DataFileHeader &header)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    TextExporter exporter(&buffer);
+    exporter.writeHeader(header);
+    exporter.finish();
+    return buffer.data();
 }
 
 void TextExporter::addLine(const DataFileLine &line)

@@ -16,6 +16,14 @@ public:
     explicit TextExporter(QIODevice *output);
 
     void writeHeader(const DataFileHeader &header);
+    // Goes on after existing rows instead of writeHeader: the last row
+    // opened at that date and time, by a value that did (setTime) or did not
+    // follow a clock setting. Without a date: no row yet.
+    void resume(const DataFileHeader &header, const QString &date, const QString &time, bool setTime);
+    // The row time of an export's last "INS" row, read back from its text
+    // ("dd/MM/yyyy|hh:mm|INS|"); false when the text holds none.
+    static bool lastInsRow(const QByteArray &tail, QString *date, QString *time);
+    static QByteArray headerBytes(const DataFileHeader &header);
     void addLine(const DataFileLine &line);
     // Hands the rest of the buffer to the device; false when it refused.
     bool finish();

@@ -1,3 +1,4 @@
+#include "nexil/files/datafilehead.h"
 #include "nexil/files/filemanager.h"
 #include "nexil/protocol/nexil.h"
 
@@ -7,6 +8,8 @@
 #include <QLockFile>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 #include <atomic>
 #include <csignal>
@@ -257,6 +260,7 @@ private slots:
     void unreadableExisting_returns1AndWritesNothing();
     void unwritableTarget_returns2WithoutExports();
     void interruptedSave_leavesEarlierFilesIntact();
+    void appendInPlace_writesWhatTheWholeFileWouldHold();
     void unparsableExisting_isMovedAsideNotLost();
     void deeplyNestedExisting_isSavedWithoutCrashing();
     void concurrentSaves_onDifferentFiles();
@@ -314,7 +318,7 @@ void TestFileManager::newFile_hasCanonicalLayoutAndFormats()
         "            <memory>\n"
         "                <page>12</page>\n"
         "                <buffer>300</buffer>\n"
-        "            </memory>\n"
+        "            </memory>                                                                \n"
         "            <channel_count>1</channel_count>\n"
         "            <channels>\n"
         "                <channel id=\"0\" code=\"WAL\">\n"
@@ -358,7 +362,9 @@ void TestFileManager::emptyDownload_writesEmptyDataOrOnlyRefreshesHeader()
     expected.replace("2026-03-06 08:15", "2026-03-07 08:15")
         .replace("<supply_voltage>12.50", "<supply_voltage>11.88")
         .replace("<page>12", "<page>40")
-        .replace("<buffer>300", "<buffer>0");
+        .replace("<buffer>300", "<buffer>0")
+        // Rewritten in place: the room the shorter number left stays as spaces.
+        .replace("</memory>" + QByteArray(64, ' '), "</memory>" + QByteArray(66, ' '));
     QCOMPARE(readAll(path("a.xml")), expected);
 }
 
@@ -480,6 +486,64 @@ void TestFileManager::interruptedSave_leavesEarlierFilesIntact()
     QCOMPARE(readAll(path("a.xml")), xml);
     QCOMPARE(readAll(path("a.txt")), text);
     QCOMPARE(QDir(dir->path()).entryList(QDir::Files), QStringList({"a.txt", "a.xml"}));
+}
+
+void TestFileManager::appendInPlace_writesWhatTheWholeFileWouldHold()
+{
+    FileManager manager;
+    DataFile visit = download();
+    QCOMPARE(manager.saveFile(visit, path("a.xml"), true, false), 0);
+    struct stat first;
+    QCOMPARE(::stat(QFile::encodeName(path("a.xml")).constData(), &first), 0);
+    QList<DataLine> all = visit.lines;
+
+    // A row opened by a value that followed a clock setting and left open
+    // (its "*" is written only when the next row starts, a visit later), a
+    // maximum between rows, sensor errors, a visit with nothing new whose
+    // numbers grow, and a shorter supply voltage.
+    const QList<QList<DataLine>> visits = {
+        {line("2026-03-06 10:20", ValueINS, 0, 1.5f, true), line("2026-03-06 10:20", ValueINS, 1, 2.5f)},
+        {line("2026-03-06 10:25", ValueMAX, 1, 7.0f), line("2026-03-06 10:30", ValueINS, 0, -9999.0f),
+         line("2026-03-06 10:30", ValueINS, 1, 3.0f)},
+        {},
+        {line("2026-03-06 10:40", ValueINS, 0, 1.0f), line("2026-03-06 10:40", ValueINS, 1, -0.00004f)}};
+    const QList<int> pages = {13, 14, 1234567, 1234568};
+    for (int i = 0; i < visits.size(); ++i) {
+        visit.lines = visits.at(i);
+        visit.memoryPage = pages.at(i);
+        visit.memoryBuffer = 7 * i;
+        visit.lastConnectionTime = visit.lastConnectionTime.addSecs(600);
+        visit.supplyVoltage = i == 3 ? 9.5f : 12.25f;
+        visit.timeBase = QDateTime(QDate(2026, 3, 6), QTime(10, 10 * i));
+        QCOMPARE(manager.saveFile(visit, path("a.xml"), true, false), 0);
+        all += visits.at(i);
+    }
+    // Written where it stood, not replaced.
+    struct stat after;
+    QCOMPARE(::stat(QFile::encodeName(path("a.xml")).constData(), &after), 0);
+    QCOMPARE(after.st_ino, first.st_ino);
+
+    DataFile whole = visit;
+    whole.lines = all;
+    const QDomDocument reference = referenceDocument(path("ref.xml"), whole);
+    QVERIFY(manager.saveXML(reference, path("ref.xml")));
+    manager.exportToText(reference, path("ref.xml"));
+    // The reference document knows no time base; the head below checks it.
+    auto trimmed = [](const QStringList &lines) {
+        QStringList out;
+        for (const QString &l : lines)
+            if (!l.contains(QLatin1String("<time_base>")))
+                out << QString(l).remove(QRegularExpression(QStringLiteral("\\s+$")));
+        return out;
+    };
+    QCOMPARE(trimmed(linesOf(path("a.xml"))), trimmed(linesOf(path("ref.xml"))));
+    QCOMPARE(readAll(path("a.txt")), readAll(path("ref.txt")));
+    QVERIFY(readAll(path("a.txt")).contains("2.5000|*\r\n") || readAll(path("a.txt")).contains("#*\r\n"));
+    const DataFileHead head = DataFileHead::read(path("a.xml"));
+    QVERIFY(head.whole);
+    QCOMPARE(head.page, 1234568);
+    QCOMPARE(head.buffer, 21);
+    QCOMPARE(head.timeBase, QStringLiteral("2026-03-06 10:30"));
 }
 
 void TestFileManager::unparsableExisting_isMovedAsideNotLost()
