@@ -2,8 +2,12 @@
 // all played by one simulator process (loggersim --count N) holding D days of
 // 9-channel data each: wall time of the round, the collector's peak memory
 // and, with a metrics file, the largest lag of its main loop.
-//   bench_collectionround [stations=50] [days=1] [excel] [slots=K]
-// slots=K sets maxVisitsInFlight (0: no limit). TQM510_WRAPPER runs the
+//   bench_collectionround [stations=50] [days=1] [excel] [slots=K] [again] [year]
+// slots=K sets maxVisitsInFlight (0: no limit). again: a second round a few
+// seconds later, the loggers' memory having grown meanwhile, is the one
+// measured, with the collector's CPU time; year: before it, every data file
+// is given a year of 9-channel values every 10 minutes, so that the two
+// runs show what a visit costs with a year-long file. TQM510_WRAPPER runs the
 // collector under a tool, e.g.
 //   TQM510_WRAPPER="valgrind --tool=callgrind --callgrind-out-file=/tmp/cg.%p" bench_collectionround 100
 
@@ -17,8 +21,10 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <cstdio>
+#include <sys/resource.h>
 
 namespace {
 
@@ -49,10 +55,16 @@ int main(int argc, char *argv[])
     const int count = args.size() > 1 ? args.at(1).toInt() : 50;
     const double days = args.size() > 2 ? args.at(2).toDouble() : 1.0;
     bool excel = false;
+    bool again = false;
+    bool year = false;
     int limit = -1;
     for (int i = 3; i < args.size(); ++i) {
         if (args.at(i) == QLatin1String("excel"))
             excel = true;
+        else if (args.at(i) == QLatin1String("again"))
+            again = true;
+        else if (args.at(i) == QLatin1String("year"))
+            again = year = true;
         else if (args.at(i).startsWith(QLatin1String("slots=")))
             limit = args.at(i).mid(6).toInt();
     }
@@ -84,7 +96,7 @@ int main(int argc, char *argv[])
                     {QStringLiteral("--scenario"), json.fileName(), QStringLiteral("--tcp"),
                      QStringLiteral("127.0.0.1:0"), QStringLiteral("--count"), QString::number(count),
                      QStringLiteral("--ready-file"), base + QStringLiteral(".ready"),
-                     QStringLiteral("--speed"), QStringLiteral("0")});
+                     QStringLiteral("--speed"), again ? QStringLiteral("900") : QStringLiteral("0")});
     QDeadlineTimer deadline(600000);
     while (!QFile::exists(base + QStringLiteral(".ready")) && !deadline.hasExpired() &&
            simulator.state() != QProcess::NotRunning)
@@ -119,6 +131,22 @@ int main(int argc, char *argv[])
     QStringList command = QProcess::splitCommand(qEnvironmentVariable("TQM510_WRAPPER"));
     command << QStringLiteral(TQM510_PATH) << QStringLiteral("--headless") << QStringLiteral("--once")
             << QStringLiteral("--metrics-file") << metrics;
+    if (again) {
+        QProcess first;
+        first.setWorkingDirectory(dir.filePath(QStringLiteral("bin")));
+        first.setStandardOutputFile(QProcess::nullDevice());
+        first.start(command.first(), command.mid(1));
+        if (!first.waitForFinished(600000) || first.exitCode() != 0) {
+            std::fprintf(stderr, "the first round failed\n");
+            return 1;
+        }
+        if (year && !benchfiles::prependYear(dir.filePath(QStringLiteral("files"))))
+            return 1;
+        // A few records more in every logger's memory.
+        QThread::sleep(5);
+    }
+    struct rusage before;
+    getrusage(RUSAGE_CHILDREN, &before);
     QProcess collector;
     collector.setWorkingDirectory(dir.filePath(QStringLiteral("bin")));
     collector.setStandardOutputFile(dir.filePath(QStringLiteral("collector.log")));
@@ -131,6 +159,12 @@ int main(int argc, char *argv[])
         peakKb = qMax(peakKb, benchfiles::peakKb(collector.processId()));
     const bool finished = collector.exitStatus() == QProcess::NormalExit;
     const double seconds = double(wall.elapsed()) / 1000.0;
+    struct rusage after;
+    getrusage(RUSAGE_CHILDREN, &after);
+    auto cpu = [](const struct rusage &u) {
+        return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+               (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    };
     // The metrics file's own figure: the last minute's largest lag.
     double lag = -1;
     QFile prom(metrics);
@@ -152,10 +186,14 @@ int main(int argc, char *argv[])
     }
     std::printf(
         "collection round: %d stations x %.1f days of 9 channels%s, slots %s, exit %d, wall %.2f s "
-        "(%.1f ms a station), peak RSS %.1f MiB, main loop lag %.3f s, %d data files, %.1f MiB of XML\n",
+        "(%.1f ms a station), collector CPU %.2f s, peak RSS %.1f MiB, main loop lag %.3f s, %d data files, "
+        "%.1f MiB of XML%s\n",
         count, days, excel ? " with Excel" : "", limit < 0 ? "default" : qPrintable(QString::number(limit)),
         finished ? collector.exitCode() : -1, seconds, 1000.0 * seconds / qMax(1, count),
-        double(peakKb) / 1024.0, lag, files, double(bytes) / (1024.0 * 1024.0));
+        cpu(after) - cpu(before), double(peakKb) / 1024.0, lag, files, double(bytes) / (1024.0 * 1024.0),
+        year    ? " (second round, year-long files)"
+        : again ? " (second round)"
+                : "");
     simulator.terminate();
     simulator.waitForFinished(10000);
     return finished && collector.exitCode() == 0 && files == count ? 0 : 1;

@@ -1,5 +1,5 @@
-// Appending a day to a year-long data file, with its text export, and
-// reading the resume point back. Each step runs in a fresh process so its
+// Appending a day to a year-long data file, with its text export (in place,
+// synced to disk), and reading the resume point back. Each step runs in a fresh process so its
 // peak memory is its own.
 //
 //   bench_filemanager [runs] [--document]
@@ -100,7 +100,8 @@ int generate(const QString &path)
     DataFile f = describe();
     addDays(f, QDate(2025, 1, 1), 365);
     FileManager manager;
-    const int result = manager.saveFile(f, path, false, false);
+    // With its text export, as a station that has one keeps it.
+    const int result = manager.saveFile(f, path, true, false);
     std::printf("generated %d lines, %.1f MB\n", int(f.lines.size()), QFileInfo(path).size() / 1e6);
     return result;
 }

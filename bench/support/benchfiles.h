@@ -3,6 +3,8 @@
 // Inputs and measures shared by the benchmarks.
 
 #include <QDate>
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QTime>
 #include <QXmlStreamWriter>
@@ -86,6 +88,45 @@ inline int writeYear(const QString &path, int skipEvery = 0)
     x.writeEndDocument();
     std::printf("data file: %d lines, %.1f MB\n", lines, file.size() / 1048576.0);
     return 0;
+}
+
+// Gives every data file under `root` a year of values (9 channels every 10
+// minutes with their daily summaries, the year before 2026) ahead of its
+// own lines, keeping its header as it is.
+inline bool prependYear(const QString &root)
+{
+    QByteArray year;
+    const QDate first(2025, 1, 1);
+    for (int d = 0; d < 365; ++d) {
+        const QByteArray day = first.addDays(d).toString(QStringLiteral("yyyy-MM-dd")).toLatin1();
+        for (int slot = 0; slot < 144; ++slot) {
+            const QByteArray time =
+                QTime(slot / 6, slot % 6 * 10).toString(QStringLiteral("hh:mm")).toLatin1();
+            for (int c = 0; c < 9; ++c)
+                year += "\n        <line channel=\"" + QByteArray::number(c) + "\" dataType=\"INS\" date=\"" +
+                        day + "\" time=\"" + time + "\" setTime=\"false\" value=\"" +
+                        QByteArray::number((d * 144 + slot) % 1000 / 7.0, 'f', 4) + "\"/>";
+        }
+        for (const char *type : {"MAX", "MIN", "AVG", "TOT"})
+            for (int c = 0; c < 9; ++c)
+                year += "\n        <line channel=\"" + QByteArray::number(c) + "\" dataType=\"" + type +
+                        "\" date=\"" + day + "\" time=\"23:50\" setTime=\"false\" value=\"1.0000\"/>";
+    }
+    QDirIterator it(root, {QStringLiteral("*.xml")}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile file(it.next());
+        if (!file.open(QIODevice::ReadOnly))
+            return false;
+        QByteArray bytes = file.readAll();
+        file.close();
+        const int data = bytes.indexOf("<data>");
+        if (data < 0)
+            return false;
+        bytes.insert(data + 6, year);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+            return false;
+    }
+    return true;
 }
 
 } // namespace benchfiles

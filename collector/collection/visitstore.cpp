@@ -124,25 +124,16 @@ VisitCommit::Outcome VisitStore::commit(const VisitCommit &commit)
     return outcome;
 }
 
-bool VisitStore::lastCommit(const StationValues::Target &target, qint64 *number, ResumePoints::Point *point)
-{
-    std::pair<qint64, ResumePoints::Point> found;
-    if (!d->ask<std::pair<qint64, ResumePoints::Point>>(
-            [target](const QString &connection, std::pair<qint64, ResumePoints::Point> *out) {
-                return VisitCommits(connection).last(target, &out->first, &out->second);
-            },
-            &found))
-        return false;
-    *number = found.first;
-    *point = found.second;
-    return true;
-}
-
 bool VisitStore::values(const StationValues::Target &target, QList<StationValues::Value> *values)
 {
     return d->ask<QList<StationValues::Value>>(
         [target](const QString &connection, QList<StationValues::Value> *out) {
-            return StationValues(connection).load(target, out);
+            qint64 number = 0;
+            qint64 id = 0;
+            ResumePoints::Point point;
+            out->clear();
+            return VisitCommits(connection).last(target, &number, &point, &id) &&
+                   (id == 0 || StationValues(connection).load(id, out));
         },
         values);
 }

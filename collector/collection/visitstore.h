@@ -37,8 +37,6 @@ public:
     // not answer in time (it may still commit later: the values then reach
     // the data file when it is next completed).
     VisitCommit::Outcome commit(const VisitCommit &commit);
-    // The target's last commit; false when the store did not answer.
-    bool lastCommit(const StationValues::Target &target, qint64 *number, ResumePoints::Point *point);
     // The target's committed values in order; false when the store did not answer.
     bool values(const StationValues::Target &target, QList<StationValues::Value> *values);
 

@@ -2,9 +2,9 @@
 
 #include <QHash>
 #include <QList>
-#include <QVariantList>
 #include <QSet>
 #include <QString>
+#include <QVariantList>
 
 // Which collector visits which station when several share one PostgreSQL
 // store. A collector holds a lease per station it visits (station_leases:
@@ -32,9 +32,9 @@ public:
     // One renewal over the stations that should be visited (the active
     // ones). keep: held stations not to give back now (a visit is running).
     // take false: only extend what is held, neither taking nor giving back
-    // a share (--once, after its first round of taking). Returns the stations held afterwards; false in *ok when
-    // the store failed, and then nothing changed there.
-    // epochs: the number of each lease held afterwards.
+    // a share (--once, after its first round of taking). Returns the stations held afterwards; false in *ok
+    // when the store failed, and then nothing changed there. epochs: the number of each lease held
+    // afterwards.
     QSet<int> renew(const QList<int> &wanted, const QSet<int> &keep, bool *ok, bool take = true,
                     QHash<int, qint64> *epochs = nullptr);
 

@@ -17,7 +17,7 @@ namespace {
 // Rows a statement inserts at once: few round trips to a server, far below
 // both databases' limits on bound values.
 constexpr int rowsPerStatement = 200;
-constexpr int columns = 13;
+constexpr int columns = 12;
 
 // Months whose partition this process made or found.
 QMutex partitionsMutex;
@@ -58,7 +58,7 @@ bool StationValues::createTable()
                        "at TEXT %1 NOT NULL, value TEXT NOT NULL, set_time INTEGER NOT NULL DEFAULT 0, "
                        "channel INTEGER NOT NULL DEFAULT 0, code TEXT NOT NULL DEFAULT '', unit TEXT NOT "
                        "NULL DEFAULT '', "
-                       "file TEXT NOT NULL DEFAULT '', destination TEXT NOT NULL DEFAULT '', "
+                       "target BIGINT NOT NULL DEFAULT 0, "
                        "commit_no BIGINT NOT NULL DEFAULT 0, seq INTEGER NOT NULL DEFAULT 0, "
                        "PRIMARY KEY (station_id, slot, value_type, at)")
             .arg(pg ? QStringLiteral("COLLATE \"C\"") : QString());
@@ -67,7 +67,7 @@ bool StationValues::createTable()
                          pg ? QStringLiteral("PARTITION BY RANGE (at)") : QStringLiteral("WITHOUT ROWID"))))
         return false;
     return run(q, QStringLiteral("CREATE INDEX IF NOT EXISTS station_values_target ON station_values "
-                                 "(station_id, file, destination, commit_no)"));
+                                 "(target, commit_no)"));
 }
 
 QString StationValues::partitionName(const QString &at)
@@ -121,7 +121,7 @@ QString StationValues::key(int channel, const QString &type, const QString &at)
     return QStringLiteral("%1|%2|%3").arg(channel).arg(type, at);
 }
 
-bool StationValues::insert(const Target &target, qint64 commit, const QList<Value> &values,
+bool StationValues::insert(int stationId, qint64 target, qint64 commit, const QList<Value> &values,
                            QVector<bool> *inserted)
 {
     inserted->fill(false, values.size());
@@ -142,8 +142,8 @@ bool StationValues::insert(const Target &target, qint64 commit, const QList<Valu
         const int count = qMin(rowsPerStatement, int(rows.size()) - from);
         QString statement = QStringLiteral("INSERT INTO station_values (station_id, slot, value_type, at, "
                                            "value, set_time, channel, code, unit, "
-                                           "file, destination, commit_no, seq) VALUES ");
-        const QString row = QStringLiteral("(?,?,?,?,?,?,?,?,?,?,?,?,?)");
+                                           "target, commit_no, seq) VALUES ");
+        const QString row = QStringLiteral("(?,?,?,?,?,?,?,?,?,?,?,?)");
         for (int i = 0; i < count; ++i) {
             if (i)
                 statement += QLatin1Char(',');
@@ -159,7 +159,7 @@ bool StationValues::insert(const Target &target, qint64 commit, const QList<Valu
         for (int i = 0; i < count; ++i) {
             const int index = rows.at(from + i);
             const Value &v = values.at(index);
-            q.addBindValue(target.stationId);
+            q.addBindValue(stationId);
             q.addBindValue(v.slot);
             q.addBindValue(v.type);
             q.addBindValue(v.at);
@@ -168,12 +168,11 @@ bool StationValues::insert(const Target &target, qint64 commit, const QList<Valu
             q.addBindValue(v.channel);
             q.addBindValue(v.code.isNull() ? QStringLiteral("") : v.code);
             q.addBindValue(v.unit.isNull() ? QStringLiteral("") : v.unit);
-            q.addBindValue(target.file);
-            q.addBindValue(target.destination);
+            q.addBindValue(target);
             q.addBindValue(commit);
             q.addBindValue(index);
         }
-        static_assert(columns == 13, "one bound value per column");
+        static_assert(columns == 12, "one bound value per column");
         if (!q.exec()) {
             qCDebug(lcStore, "Database Error: %s", qUtf8Printable(q.lastError().text()));
             return false;
@@ -188,17 +187,15 @@ bool StationValues::insert(const Target &target, qint64 commit, const QList<Valu
     return true;
 }
 
-bool StationValues::load(const Target &target, QList<Value> *values)
+bool StationValues::load(qint64 target, QList<Value> *values)
 {
     values->clear();
     QSqlQuery q(QSqlDatabase::database(m_connection));
     q.setForwardOnly(true);
     q.prepare(QStringLiteral(
         "SELECT slot, value_type, at, value, set_time, channel, code, unit FROM station_values "
-        "WHERE station_id = ? AND file = ? AND destination = ? ORDER BY commit_no, seq"));
-    q.addBindValue(target.stationId);
-    q.addBindValue(target.file);
-    q.addBindValue(target.destination);
+        "WHERE target = ? ORDER BY commit_no, seq"));
+    q.addBindValue(target);
     if (!q.exec()) {
         qCDebug(lcStore, "Database Error: %s", qUtf8Printable(q.lastError().text()));
         return false;

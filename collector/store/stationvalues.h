@@ -9,8 +9,9 @@
 // station, the channel's slot on the device, the value type and the
 // device's date and time, so a value downloaded twice (another collector,
 // a repeated download after a crash) is stored once. The row keeps the
-// value as the data file writes it, the file and folder it belongs to and
-// the order it was committed in, so a data file can be completed from it.
+// value as the data file writes it, the data file (in its folder) it belongs
+// to and the order it was committed in, so a data file can be completed from
+// it.
 // On PostgreSQL the table is partitioned by month, created as needed.
 class StationValues
 {
@@ -40,11 +41,13 @@ public:
 
     bool createTable();
     // Inserts those values the store lacks, inside the caller's transaction;
-    // *inserted tells which of them were new. commit numbers them in the
-    // target's order. False when the store failed.
-    bool insert(const Target &target, qint64 commit, const QList<Value> &values, QVector<bool> *inserted);
+    // *inserted tells which of them were new. target: the data file's row in
+    // the commits (the file and folder the values belong to); commit numbers
+    // them in its order. False when the store failed.
+    bool insert(int stationId, qint64 target, qint64 commit, const QList<Value> &values,
+                QVector<bool> *inserted);
     // The target's values in the order they were committed.
-    bool load(const Target &target, QList<Value> *values);
+    bool load(qint64 target, QList<Value> *values);
     // The key text of a value, for finding it in a data file.
     static QString key(int channel, const QString &type, const QString &at);
 

@@ -55,11 +55,12 @@ VisitCommit::Outcome VisitCommit::run(const QString &connection) const
                 }
             }
             qint64 number = 0;
+            qint64 id = 0;
             if (ok)
                 ok = (number = VisitCommits(connection)
-                                   .next(target, point, holder, &out.previousNumber, &out.previous)) > 0;
+                                   .next(target, point, holder, &out.previousNumber, &out.previous, &id)) > 0;
             if (ok)
-                ok = StationValues(connection).insert(target, number, values, &out.inserted);
+                ok = StationValues(connection).insert(target.stationId, id, number, values, &out.inserted);
             // A point behind the stored one (another collector went further)
             // is refused and leaves the stored one; that is no failure.
             if (ok)

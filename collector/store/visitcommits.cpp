@@ -22,23 +22,28 @@ VisitCommits::VisitCommits(const QString &connection)
 bool VisitCommits::createTable()
 {
     QSqlQuery q(QSqlDatabase::database(m_connection));
+    const bool server = QSqlDatabase::database(m_connection).driverName() == QLatin1String("QPSQL");
+    // The id stands for the file and its folder in every value row.
     if (q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS station_commits ("
+                              "id %1 PRIMARY KEY, "
                               "station_id INTEGER NOT NULL, file TEXT NOT NULL, destination TEXT NOT NULL, "
                               "commit_no BIGINT NOT NULL, page INTEGER NOT NULL, buffer INTEGER NOT NULL, "
                               "time_base TEXT NOT NULL DEFAULT '', holder TEXT NOT NULL DEFAULT '', "
                               "committed_at TEXT NOT NULL DEFAULT '', "
-                              "PRIMARY KEY (station_id, file, destination))")))
+                              "UNIQUE (station_id, file, destination))")
+                   .arg(server ? QStringLiteral("BIGSERIAL") : QStringLiteral("INTEGER"))))
         return true;
     qCDebug(lcStore, "Database Error: %s", qUtf8Printable(q.lastError().text()));
     return false;
 }
 
 qint64 VisitCommits::next(const StationValues::Target &target, const ResumePoints::Point &point,
-                          const QString &holder, qint64 *previousNumber, ResumePoints::Point *previous)
+                          const QString &holder, qint64 *previousNumber, ResumePoints::Point *previous,
+                          qint64 *id)
 {
     // Locked until the commit: another collector's commit of the same file
     // in the same folder waits and then sees this one as its previous.
-    if (!last(target, previousNumber, previous, true))
+    if (!last(target, previousNumber, previous, id, true))
         return 0;
     QSqlQuery q(QSqlDatabase::database(m_connection));
     q.prepare(QStringLiteral(
@@ -48,7 +53,7 @@ qint64 VisitCommits::next(const StationValues::Target &target, const ResumePoint
         "UPDATE SET "
         "commit_no = station_commits.commit_no + 1, page = EXCLUDED.page, buffer = EXCLUDED.buffer, "
         "time_base = EXCLUDED.time_base, holder = EXCLUDED.holder, committed_at = EXCLUDED.committed_at "
-        "RETURNING commit_no"));
+        "RETURNING commit_no, id"));
     const QLocale c = QLocale::c();
     q.addBindValue(target.stationId);
     q.addBindValue(target.file);
@@ -63,19 +68,22 @@ qint64 VisitCommits::next(const StationValues::Target &target, const ResumePoint
         qCDebug(lcStore, "Database Error: %s", qUtf8Printable(q.lastError().text()));
         return 0;
     }
+    *id = q.value(1).toLongLong();
     return q.value(0).toLongLong();
 }
 
 bool VisitCommits::last(const StationValues::Target &target, qint64 *number, ResumePoints::Point *point,
-                        bool forUpdate)
+                        qint64 *id, bool forUpdate)
 {
     *number = 0;
+    if (id)
+        *id = 0;
     *point = ResumePoints::Point();
     QSqlDatabase db = QSqlDatabase::database(m_connection);
     QSqlQuery q(db);
     // SQLite locks the whole file for a writing transaction anyway.
     const bool lockRow = forUpdate && db.driverName() == QLatin1String("QPSQL");
-    q.prepare(QStringLiteral("SELECT commit_no, page, buffer, time_base FROM station_commits "
+    q.prepare(QStringLiteral("SELECT commit_no, page, buffer, time_base, id FROM station_commits "
                              "WHERE station_id = ? AND file = ? AND destination = ?%1")
                   .arg(lockRow ? QStringLiteral(" FOR UPDATE") : QString()));
     q.addBindValue(target.stationId);
@@ -90,6 +98,8 @@ bool VisitCommits::last(const StationValues::Target &target, qint64 *number, Res
         point->page = q.value(1).toInt();
         point->buffer = q.value(2).toInt();
         point->timeBase = QLocale::c().toDateTime(q.value(3).toString(), QLatin1String(timeFormat));
+        if (id)
+            *id = q.value(4).toLongLong();
     }
     return true;
 }

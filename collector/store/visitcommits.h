@@ -17,12 +17,13 @@ public:
     bool createTable();
     // Inside the caller's transaction: the target's next commit number, with
     // the point it ends at; the commit before it in *previous (number 0:
-    // none). 0 when the store failed.
+    // none); the target's row id in *id. 0 when the store failed.
     qint64 next(const StationValues::Target &target, const ResumePoints::Point &point, const QString &holder,
-                qint64 *previousNumber, ResumePoints::Point *previous);
-    // The target's last commit (number 0: none). False when the store failed.
+                qint64 *previousNumber, ResumePoints::Point *previous, qint64 *id);
+    // The target's last commit (number 0 and id 0: none). False when the
+    // store failed.
     bool last(const StationValues::Target &target, qint64 *number, ResumePoints::Point *point,
-              bool forUpdate = false);
+              qint64 *id = nullptr, bool forUpdate = false);
 
 private:
     QString m_connection;
