@@ -685,11 +685,16 @@ QList<StationValues::Value> Worker::storedValues(const DataFile &file, QList<int
 
 void Worker::crashIfAsked(const char *step)
 {
-    // Tests prove that no value is lost or doubled by a collector killed at
-    // each step of a save.
+    // Tests prove that no value is lost or doubled by a collector killed (or
+    // frozen) at each step of a save.
+    // "stop-STEP" freezes the collector there instead, until SIGCONT.
     static const QByteArray asked = qgetenv("TQM510_KILL_AT");
-    if (!asked.isEmpty() && asked == step)
+    if (asked.isEmpty())
+        return;
+    if (asked == step)
         ::raise(SIGKILL);
+    else if (asked == QByteArray("stop-") + step)
+        ::raise(SIGSTOP);
 }
 
 void Worker::storeFailed(const QString &text)

@@ -116,6 +116,12 @@ bool StationValues::ensurePartitions(const QList<Value> &values)
     return true;
 }
 
+void StationValues::forgetPartitions()
+{
+    QMutexLocker lock(&partitionsMutex);
+    knownPartitions().clear();
+}
+
 QString StationValues::key(int channel, const QString &type, const QString &at)
 {
     return QStringLiteral("%1|%2|%3").arg(channel).arg(type, at);

@@ -53,6 +53,8 @@ public:
 
     // The month partitions (PostgreSQL) the values need, made when missing.
     bool ensurePartitions(const QList<Value> &values);
+    // Forgets the partitions found so far (one may have been dropped since).
+    static void forgetPartitions();
     // "station_values_y2026m03" for values of March 2026; empty for a text
     // that is no month.
     static QString partitionName(const QString &at);

@@ -29,6 +29,7 @@ VisitCommit::Outcome VisitCommit::run(const QString &connection) const
         return out;
     }
     const QDeadlineTimer deadline(busyRetryMs);
+    bool partitionsChecked = false;
     for (;;) {
         out = Outcome();
         QString failure;
@@ -79,6 +80,14 @@ VisitCommit::Outcome VisitCommit::run(const QString &connection) const
                 control.exec(QStringLiteral("ROLLBACK"));
         }
         out.error = failure;
+        // A month dropped by the operator since it was made here: made again,
+        // once.
+        if (server && !partitionsChecked) {
+            partitionsChecked = true;
+            StationValues::forgetPartitions();
+            if (StationValues(connection).ensurePartitions(values))
+                continue;
+        }
         // Another connection's write lock on an SQLite file passes.
         if (server || deadline.hasExpired() ||
             !failure.contains(QLatin1String("locked"), Qt::CaseInsensitive))

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QList>
 #include <QMap>
 #include <QString>
@@ -171,6 +172,34 @@ inline QString wholeTruthMismatch(const QString &truthPath, const Saved &saved)
     if (saved.lineCount < rows.size())
         return QStringLiteral("%1 rows saved of %2").arg(saved.lineCount).arg(rows.size());
     return prefixMismatch(rows, saved);
+}
+
+// Empty when the file's lines stand in the order the logger wrote them; else
+// the first that does not.
+inline QString orderMismatch(const QString &path, const QList<datatruth::Row> &rows)
+{
+    QHash<QString, QList<int>> positions;
+    for (int i = 0; i < rows.size(); ++i)
+        positions[rows.at(i).key].append(i);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("cannot read %1").arg(path);
+    QXmlStreamReader xml(&file);
+    int last = -1;
+    QHash<QString, int> used;
+    while (xml.readNextStartElement() || !xml.atEnd()) {
+        if (!xml.isStartElement() || xml.name() != QLatin1String("line"))
+            continue;
+        const QXmlStreamAttributes a = xml.attributes();
+        const QString k = datatruth::key(a.value("channel").toInt(), a.value("dataType").toString(),
+                                         a.value("date").toString(), a.value("time").toString(),
+                                         a.value("value").toFloat());
+        const int at = positions.value(k).value(used[k]++, -1);
+        if (at < last)
+            return QStringLiteral("%1 stands after a later value").arg(k);
+        last = at;
+    }
+    return QString();
 }
 
 } // namespace datatruth

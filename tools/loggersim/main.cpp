@@ -78,6 +78,7 @@ struct Options
     QStringList refusedUploads;
     double speed = 1.0;
     int count = 1;
+    int idleHangUpMs = 0;
     FaultOptions faults;
 };
 
@@ -141,6 +142,10 @@ Options parseOptions(const QCoreApplication &app)
          QStringLiteral("Write the values put into memory as CSV: time,type,channel,value "
                         "(channel = position among the active slots)."),
          QStringLiteral("F")},
+        {QStringLiteral("idle-hangup-ms"),
+         QStringLiteral("Drop a TCP client that sent nothing for M ms, as a station modem drops a silent "
+                        "line (default: never)."),
+         QStringLiteral("M")},
         {QStringLiteral("disconnect-after-blocks"),
          QStringLiteral("Close the connection once, after B data blocks (TCP)."), QStringLiteral("B")},
         {QStringLiteral("factory-answer"),
@@ -212,6 +217,8 @@ Options parseOptions(const QCoreApplication &app)
         o.gapMs = intValue(p, QStringLiteral("gap-ms"), 0);
     if (p.isSet(QStringLiteral("disconnect-after-blocks")))
         o.faults.disconnectAfterBlocks = intValue(p, QStringLiteral("disconnect-after-blocks"), 1);
+    if (p.isSet(QStringLiteral("idle-hangup-ms")))
+        o.idleHangUpMs = intValue(p, QStringLiteral("idle-hangup-ms"), 1);
     if (p.isSet(QStringLiteral("count")))
         o.count = intValue(p, QStringLiteral("count"), 1);
     if (o.count > 1 && (o.pty || o.modem))
@@ -259,6 +266,7 @@ Transport *createTransport(const Options &o, QObject *parent, QString *error)
     auto *tcp = new TcpTransport(parent);
     if (!tcp->listen(o.host, o.port, error))
         return nullptr;
+    tcp->setIdleHangUp(o.idleHangUpMs);
     return tcp;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <cerrno>
 #include <cstdlib>
@@ -49,9 +50,23 @@ void TcpTransport::acceptNext()
     m_server->pauseAccepting();
     m_client = socket;
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    if (m_idleMs > 0) {
+        if (!m_idle) {
+            m_idle = new QTimer(this);
+            m_idle->setSingleShot(true);
+            connect(m_idle, &QTimer::timeout, this, [this] {
+                if (m_client)
+                    m_client->abort();
+            });
+        }
+        m_idle->start(m_idleMs);
+    }
     connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
-        if (socket == m_client)
-            emit received(socket->readAll());
+        if (socket != m_client)
+            return;
+        if (m_idle)
+            m_idle->start(m_idleMs);
+        emit received(socket->readAll());
     });
     connect(socket, &QTcpSocket::disconnected, this, &TcpTransport::onDisconnected);
     emit connected();

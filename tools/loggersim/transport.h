@@ -11,6 +11,7 @@
 
 class QTcpServer;
 class QTcpSocket;
+class QTimer;
 
 namespace loggersim {
 
@@ -40,6 +41,9 @@ public:
     explicit TcpTransport(QObject *parent = nullptr);
     bool listen(const QHostAddress &address, quint16 port, QString *error);
     quint16 port() const;
+    // Drops a client that sent nothing for ms milliseconds, as a station
+    // modem drops a silent line (0: never).
+    void setIdleHangUp(int ms) { m_idleMs = ms; }
     QString readyText() const override;
 
 public slots:
@@ -52,6 +56,8 @@ private:
 
     QTcpServer *m_server;
     QPointer<QTcpSocket> m_client;
+    QTimer *m_idle = nullptr;
+    int m_idleMs = 0;
 };
 
 class PtyTransport : public Transport

@@ -9,6 +9,7 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QSqlDatabase>
@@ -116,9 +117,11 @@ private slots:
     void frozenCollector_savesNothingTwice_reportsTheLostLease();
     void serverRestartedUnderThreeCollectors_everyValueOnce();
     void heldStoreSilentKilledAfterCommit_everyValueOnceInOneFolder();
+    void frozenBetweenCommitAndFile_oneSharedFolderHoldsEachValueOnceInOrder();
+    void serverAwayTwiceTheLease_everyValueOnce();
 
 private:
-    bool startLoggers(const QString &prefix, int count);
+    bool startLoggers(const QString &prefix, int count, const QStringList &extra = {});
     // Registers the loggers (files under each collector's own working folder).
     bool addStations(const QString &name);
     // folder: the working folder's name (default: the collector's own).
@@ -184,15 +187,15 @@ void tst_SharedValues::cleanup()
     QSqlDatabase::removeDatabase(QStringLiteral("cleanup"));
 }
 
-bool tst_SharedValues::startLoggers(const QString &prefix, int count)
+bool tst_SharedValues::startLoggers(const QString &prefix, int count, const QStringList &extra)
 {
     dir = std::make_unique<QTemporaryDir>();
     for (int i = 0; i < count; ++i) {
         const QString code = prefix + QStringLiteral("%1").arg(i, 2, 10, QChar('0'));
         loggers.push_back(std::make_unique<Simulator>());
-        if (!loggers.back()->start(dir->path(), code,
-                                   QStringLiteral(R"({"station": {"code": "%1"}})").arg(code).toUtf8(),
-                                   {QStringLiteral("--speed"), QString::number(loggerSpeed)})) {
+        if (!loggers.back()->start(
+                dir->path(), code, QStringLiteral(R"({"station": {"code": "%1"}})").arg(code).toUtf8(),
+                QStringList{QStringLiteral("--speed"), QString::number(loggerSpeed)} + extra)) {
             qWarning("%s: %s", qPrintable(code), qPrintable(loggers.back()->error()));
             return false;
         }
@@ -478,6 +481,105 @@ void tst_SharedValues::heldStoreSilentKilledAfterCommit_everyValueOnceInOneFolde
     Collector *c = collector(QStringLiteral("c"), once, QStringLiteral("b"));
     QVERIFY(finish(c));
     QCOMPARE(c->process->exitCode(), 0);
+    QTRY_VERIFY2_WITH_TIMEOUT(checkValues({"a", "b"}).isEmpty(), qPrintable(checkValues({"a", "b"})), 5000);
+}
+
+void tst_SharedValues::frozenBetweenCommitAndFile_oneSharedFolderHoldsEachValueOnceInOrder()
+{
+    // The logger's modem drops a line silent for 2 s, as a frozen
+    // collector's would be.
+    QVERIFY(
+        startLoggers(QStringLiteral("Z"), 1, {QStringLiteral("--idle-hangup-ms"), QStringLiteral("2000")}));
+    QVERIFY(addStations(QStringLiteral("shared")));
+    // a freezes right after its first commit, its values not yet in the
+    // file; b, in the same folder, takes the station over and visits.
+    QProcessEnvironment freeze = QProcessEnvironment::systemEnvironment();
+    freeze.insert(QStringLiteral("TQM510_KILL_AT"), QStringLiteral("stop-after-commit"));
+    Collector *a = collector(QStringLiteral("a"), {"--headless"}, QStringLiteral("shared"), freeze);
+    const qint64 pid = a->process->processId();
+    QTRY_VERIFY_WITH_TIMEOUT(stopped(pid), 30000);
+    Collector *b = collector(QStringLiteral("b"), {"--headless"}, QStringLiteral("shared"));
+    QTRY_VERIFY_WITH_TIMEOUT(b->count(codes.first(), savingStatus) >= 2 && b->idle(codes.first()), 60000);
+    // Thawed, a writes what it committed (b already did: nothing twice),
+    // and learns that b holds the station.
+    QVERIFY(::kill(pid_t(pid), SIGCONT) == 0);
+    QTRY_VERIFY_WITH_TIMEOUT(a->output.contains("now held by b"), 30000);
+    const int seen = b->count(codes.first(), savingStatus);
+    QTRY_VERIFY_WITH_TIMEOUT(b->count(codes.first(), savingStatus) >= seen + 1, 30000);
+    QVERIFY(finish(a));
+    QVERIFY(finish(b));
+    QTRY_VERIFY2_WITH_TIMEOUT(checkValues({"shared"}).isEmpty(), qPrintable(checkValues({"shared"})), 5000);
+    const QString folder = dir->filePath(QStringLiteral("shared/files/") + codes.first());
+    const QStringList files = QDir(folder).entryList({QStringLiteral("*.xml")}, QDir::Files);
+    QCOMPARE(files.size(), 1);
+    const QString order = datatruth::orderMismatch(QDir(folder).filePath(files.first()),
+                                                   datatruth::readTruth(loggers.front()->truthPath()));
+    QVERIFY2(order.isEmpty(), qPrintable(order));
+}
+
+void tst_SharedValues::serverAwayTwiceTheLease_everyValueOnce()
+{
+    QVERIFY(startLoggers(QStringLiteral("O"), 4));
+    QVERIFY(addStations(QStringLiteral("a")));
+    QList<Collector *> running{collector(QStringLiteral("a")), collector(QStringLiteral("b"))};
+    auto saved = [&](const QString &code) {
+        int n = 0;
+        for (Collector *c : qAsConst(running))
+            n += c->count(code, savingStatus);
+        return n;
+    };
+    for (const QString &code : qAsConst(codes))
+        QTRY_VERIFY_WITH_TIMEOUT(saved(code) >= 1, 60000);
+    // Away for twice the lease (3 s): every lease expires, and both
+    // collectors take stations anew when it is back, maybe each other's.
+    QVERIFY(server->stopServer());
+    QElapsedTimer away;
+    away.start();
+    auto silent = [&]() {
+        int n = 0;
+        for (Collector *c : qAsConst(running))
+            n += c->count(codes.first(), QStringLiteral("The station store does not answer"));
+        return n;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(away.elapsed() >= 6000 && silent() >= 1, 40000);
+    QVERIFY(server->startServer());
+    QHash<QString, int> before;
+    for (const QString &code : qAsConst(codes))
+        before.insert(code, saved(code));
+    for (const QString &code : qAsConst(codes))
+        QTRY_VERIFY_WITH_TIMEOUT(saved(code) >= before.value(code) + 2, 60000);
+
+    // The operator drops the months kept so far: the collectors make them
+    // again for what comes next, and the files go on as they stand.
+    QList<int> said;
+    for (Collector *c : qAsConst(running))
+        said << c->output.size();
+    {
+        QSqlDatabase db = server->connect(QStringLiteral("months"));
+        QSqlQuery q(db);
+        QVERIFY(q.exec(QStringLiteral("SELECT inhrelid::regclass::text FROM pg_inherits "
+                                      "WHERE inhparent = 'station_values'::regclass")));
+        QStringList months;
+        while (q.next())
+            months << q.value(0).toString();
+        QVERIFY(!months.isEmpty());
+        for (const QString &month : qAsConst(months))
+            QVERIFY(q.exec(QStringLiteral("DROP TABLE %1").arg(month)));
+        q.clear();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("months"));
+    for (const QString &code : qAsConst(codes))
+        before.insert(code, saved(code));
+    for (const QString &code : qAsConst(codes))
+        QTRY_VERIFY_WITH_TIMEOUT(saved(code) >= before.value(code) + 2, 60000);
+    for (Collector *c : qAsConst(running))
+        QVERIFY(finish(c));
+    for (int i = 0; i < running.size(); ++i) {
+        const QByteArray since = running.at(i)->output.mid(said.at(i));
+        QVERIFY2(!since.contains("Nothing saved"),
+                 since.mid(since.indexOf("Nothing saved"), 300).constData());
+    }
     QTRY_VERIFY2_WITH_TIMEOUT(checkValues({"a", "b"}).isEmpty(), qPrintable(checkValues({"a", "b"})), 5000);
 }
 

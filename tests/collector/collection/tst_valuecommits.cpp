@@ -18,33 +18,6 @@ namespace {
 // A record every simulated 15 minutes at 900 times real speed: one a second.
 constexpr int loggerSpeed = 900;
 
-// Whether the file's lines come in the order the logger wrote them.
-QString outOfOrder(const QString &path, const QList<datatruth::Row> &rows)
-{
-    QHash<QString, QList<int>> positions;
-    for (int i = 0; i < rows.size(); ++i)
-        positions[rows.at(i).key].append(i);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("cannot read %1").arg(path);
-    QXmlStreamReader xml(&file);
-    int last = -1;
-    QHash<QString, int> used;
-    while (xml.readNextStartElement() || !xml.atEnd()) {
-        if (!xml.isStartElement() || xml.name() != QLatin1String("line"))
-            continue;
-        const QXmlStreamAttributes a = xml.attributes();
-        const QString k = datatruth::key(a.value("channel").toInt(), a.value("dataType").toString(),
-                                         a.value("date").toString(), a.value("time").toString(),
-                                         a.value("value").toFloat());
-        const int at = positions.value(k).value(used[k]++, -1);
-        if (at < last)
-            return QStringLiteral("%1 stands after a later value").arg(k);
-        last = at;
-    }
-    return QString();
-}
-
 } // namespace
 
 class tst_ValueCommits : public QObject
@@ -127,7 +100,7 @@ QString tst_ValueCommits::check() const
     const QString mismatch = datatruth::prefixMismatch(rows, saved);
     if (!mismatch.isEmpty())
         return mismatch;
-    return outOfOrder(path, rows);
+    return datatruth::orderMismatch(path, rows);
 }
 
 void tst_ValueCommits::killedAtEachStepOfTheSave_thenCutFiles_everyValueOnceInOrder()
@@ -184,7 +157,7 @@ void tst_ValueCommits::killedAtEachStepOfTheSave_thenCutFiles_everyValueOnceInOr
     // Each value at most once, and those kept in the logger's order.
     for (auto it = kept.lines.constBegin(); it != kept.lines.constEnd(); ++it)
         QVERIFY2(it.value() == 1, qPrintable(it.key()));
-    const QString order = outOfOrder(path, datatruth::readTruth(logger.truthPath()));
+    const QString order = datatruth::orderMismatch(path, datatruth::readTruth(logger.truthPath()));
     QVERIFY2(order.isEmpty(), qPrintable(order));
 }
 

@@ -1,11 +1,14 @@
 #include "../common/silentdevice.h"
 #include "../common/simulator.h"
 #include "../common/stationfixtures.h"
+#include "collection/visitstore.h"
 #include "collection/worker.h"
+#include "store/databaseconnection.h"
 
 #include "nexil/protocol/nexil.h"
 
 #include <QDomDocument>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -45,6 +48,8 @@ class tst_Worker : public QObject
 
 private slots:
     void initTestCase();
+    void init();
+    void cleanupTestCase();
 
     void timerPeriodFromStation();
     void commandsActOnOwnIdOrAll();
@@ -75,12 +80,32 @@ private:
     DBStation downloading(quint16 port, const QString &folder, const QString &code);
     // Runs one visit to the end; the statuses it published.
     QStringList visit(Worker &worker, DBStation *last);
+
+    // The station store every visit commits its values into.
+    QTemporaryDir storeDir;
 };
 
 void tst_Worker::initTestCase()
 {
     registerDBStation();
     registerNexilMetaTypes();
+    const DatabaseUrl url = DatabaseUrl::sqlite(storeDir.filePath(QStringLiteral("data.db")));
+    DatabaseUrl::setCurrent(url);
+    QVERIFY(DatabaseConnection().open(url));
+}
+
+void tst_Worker::init()
+{
+    // The simulators' values repeat from test to test under one station id.
+    QSqlQuery q;
+    for (const char *table : {"station_values", "station_commits", "station_resume"})
+        QVERIFY(q.exec(QStringLiteral("DELETE FROM %1").arg(QLatin1String(table))));
+}
+
+void tst_Worker::cleanupTestCase()
+{
+    VisitStore::shutdown();
+    DatabaseConnection::close();
 }
 
 DBStation tst_Worker::downloading(quint16 port, const QString &folder, const QString &code)

@@ -328,8 +328,9 @@ void tst_WorkerOps::completenessCountsFollowTheSavedValues()
         QCOMPARE(report.saved.newestOther / 1000, oldTime.toMSecsSinceEpoch() / 1000);
         QCOMPARE(book.recountsPending(), daysOld < 30 ? 1 : 0);
         QVERIFY(book.waitForRecounts(30000));
-        const QString expected = countsText(CompletenessBook::recountFiles(
-            other.file_path, other.file_name, QDateTime::currentDateTime(), 30).counts);
+        const QString expected = countsText(
+            CompletenessBook::recountFiles(other.file_path, other.file_name, QDateTime::currentDateTime(), 30)
+                .counts);
         QTRY_COMPARE(countsText(StationDayCounts::counts(other.id)), expected);
     }
 
