@@ -22,7 +22,9 @@ QStringList StationExport::write(const QString &dataFilePath, const QStringList 
         exporter.setLocale(csvLocale);
         QSaveFile out(path);
         QString error;
-        if (!out.open(QIODevice::WriteOnly))
+        if (!SeriesExporter::isReplaceable(path, &error)) {
+            // a pipe or a device in the file's place is left alone
+        } else if (!out.open(QIODevice::WriteOnly))
             error = out.errorString();
         else if (!exporter.run({dataFilePath}, &out))
             error = exporter.errorText();

@@ -116,6 +116,7 @@ void DataLineReader::readChannels(Header *header)
         }
         Channel c;
         c.id = m_xml.attributes().value(QLatin1String("id")).toInt();
+        c.code = m_xml.attributes().value(QLatin1String("code")).toString();
         QSet<QString> seen;
         while (m_xml.readNextStartElement()) {
             const bool first = firstTime(seen, m_xml.name());

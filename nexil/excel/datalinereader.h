@@ -17,7 +17,8 @@ namespace report {
 
 struct Channel
 {
-    int id = 0;
+    int id = 0;   // position among the device's active slots
+    QString code; // the channel code's short name; empty in files without it
     QString name, unit;
     int interval = 0; // recording interval in minutes; 0 when missing
 };

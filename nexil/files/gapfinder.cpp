@@ -2,6 +2,7 @@
 
 #include "nexil/excel/datalinereader.h"
 #include "nexil/excel/reportrules.h"
+#include "nexil/files/channelmap.h"
 #include "nexil/logging.h"
 
 #include <QFile>
@@ -75,6 +76,7 @@ Minute floorDiv(Minute a, Minute b)
 struct FilePlan
 {
     QString path;
+    int file = 0; // in the files' name-date order
     report::Header header;
     Minute start = kNone; // setup time, else the first value's time
 };
@@ -220,13 +222,15 @@ bool GapFinder::run(const QStringList &paths)
 
     // First pass: the headers, to order the files and know every channel.
     QVector<FilePlan> plans;
-    for (const QString &path : paths) {
+    const QStringList ordered = ChannelMap::byNameDate(paths);
+    for (const QString &path : ordered) {
         QFile file;
         if (!openReader(path, &file, &m_error))
             return false;
         report::DataLineReader reader(&file);
         FilePlan plan;
         plan.path = path;
+        plan.file = plans.size();
         if (!reader.readHeader(&plan.header)) {
             m_error = readError(path, reader);
             return false;
@@ -239,25 +243,35 @@ bool GapFinder::run(const QStringList &paths)
                 plan.start = minuteOf(line.date, line.time);
         plans.append(plan);
     }
+    // Channels are followed across the files by their identity, not by
+    // their position, which a change of setup shifts.
+    ChannelMap map;
+    {
+        QVector<report::Header> headers;
+        for (const FilePlan &plan : qAsConst(plans))
+            headers.append(plan.header);
+        map.build(headers);
+    }
     // A file with neither a setup time nor a value sorts first and adds nothing.
     std::stable_sort(plans.begin(), plans.end(),
                      [](const FilePlan &a, const FilePlan &b) { return a.start < b.start; });
 
-    QHash<int, int> indexOf; // channel id → index in m_channels
+    QHash<int, int> indexOf; // channel number → index in m_channels
     for (const FilePlan &plan : plans) {
         if (!plan.header.stationCode.isEmpty())
             m_stationCode = plan.header.stationCode;
         if (!plan.header.stationName.isEmpty())
             m_stationName = plan.header.stationName;
         for (const report::Channel &c : plan.header.channels) {
-            if (c.interval <= 0)
+            const int number = map.numberOf(plan.file, c.id);
+            if (c.interval <= 0 || number < 0)
                 continue;
-            if (!indexOf.contains(c.id)) {
-                indexOf.insert(c.id, m_channels.size());
+            if (!indexOf.contains(number)) {
+                indexOf.insert(number, m_channels.size());
                 m_channels.append(ChannelFigures());
-                m_channels.last().channel = c.id;
+                m_channels.last().channel = number;
             }
-            ChannelFigures &f = m_channels[indexOf.value(c.id)];
+            ChannelFigures &f = m_channels[indexOf.value(number)];
             f.name = c.name;
             f.unit = c.unit;
             f.interval = c.interval;
@@ -271,9 +285,11 @@ bool GapFinder::run(const QStringList &paths)
     // interval[segment][index]: 0 where that file's setup does not record the channel.
     QVector<QVector<int>> interval(plans.size(), QVector<int>(m_channels.size(), 0));
     for (int s = 0; s < plans.size(); ++s)
-        for (const report::Channel &c : plans.at(s).header.channels)
-            if (c.interval > 0 && indexOf.contains(c.id))
-                interval[s][indexOf.value(c.id)] = c.interval;
+        for (const report::Channel &c : plans.at(s).header.channels) {
+            const int number = map.numberOf(plans.at(s).file, c.id);
+            if (c.interval > 0 && indexOf.contains(number))
+                interval[s][indexOf.value(number)] = c.interval;
+        }
 
     const Minute rangeFrom = minuteOf(m_rangeFrom);
     const Minute rangeTo = minuteOf(m_rangeTo);
@@ -321,7 +337,7 @@ bool GapFinder::run(const QStringList &paths)
             }
             if ((rangeFrom != kNone && t < rangeFrom) || (rangeTo != kNone && t > rangeTo))
                 continue;
-            const int index = indexOf.value(line.channel, -1);
+            const int index = indexOf.value(map.numberOf(plans.at(s).file, line.channel), -1);
             if (index < 0)
                 continue;
             seenFirst = seenFirst == kNone ? t : std::min(seenFirst, t);

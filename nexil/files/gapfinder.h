@@ -17,6 +17,9 @@
 // Only measured values ("INS") count; daily summaries do not. A sensor
 // error (-9999, -8888) counts as missing, and is counted on its own too. The
 // result does not depend on the order of the lines or of the files.
+// Channels are followed across files by their code, name and unit, and
+// numbered as ChannelMap does, so a change of setup that shifts the
+// positions keeps each channel's values its own.
 class NEXIL_EXPORT GapFinder
 {
 public:

@@ -1,17 +1,22 @@
 #include "nexil/files/seriesexporter.h"
 
+#include "nexil/files/channelmap.h"
+
 #include "nexil/excel/datalinereader.h"
 #include "nexil/excel/reportrules.h"
 #include "nexil/logging.h"
 
 #include <QDate>
 #include <QFile>
+#include <QFileInfo>
+#include <QHash>
 #include <QIODevice>
 #include <QMap>
 #include <QUrl>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -66,7 +71,7 @@ QByteArray xmlText(const QString &text)
 
 struct ChannelInfo
 {
-    QString name, unit;
+    QString name, unit, code;
 };
 
 // Writes into a buffer handed to the device in large pieces.
@@ -162,9 +167,60 @@ private:
 QByteArray number(double v, char decimal)
 {
     QByteArray s = QByteArray::number(v, 'f', 4);
+    // A tiny negative value rounds to "-0.0000", which readers take as a
+    // value of its own.
+    if (s.startsWith('-') && s.count('0') == s.size() - 2)
+        s.remove(0, 1);
     if (decimal != '.')
         s.replace('.', decimal);
     return s;
+}
+
+// A ZRXP header text in the chosen encoding. For ISO-8859-1 a letter outside
+// it is written without its accent (Ş → S, ğ → g); false when even that has
+// no ISO-8859-1 form.
+bool zrxpBytes(const QString &text, SeriesExporter::Encoding encoding, QByteArray *out)
+{
+    out->clear();
+    if (encoding == SeriesExporter::Encoding::Utf8) {
+        *out = text.toUtf8();
+        return true;
+    }
+    for (const QChar c : text) {
+        const ushort u = c.unicode();
+        if (u < 0x100) {
+            out->append(char(u));
+            continue;
+        }
+        switch (u) {
+        case 0x0131: // dotless ı
+            out->append('i');
+            continue;
+        case 0x2018:
+        case 0x2019:
+            out->append('\'');
+            continue;
+        case 0x201c:
+        case 0x201d:
+            out->append('"');
+            continue;
+        case 0x2013:
+        case 0x2014:
+            out->append('-');
+            continue;
+        default:
+            break;
+        }
+        if (!c.isSurrogate() && c.decompositionTag() == QChar::Canonical) {
+            const QString base = c.decomposition();
+            if (!base.isEmpty() && base.at(0).unicode() < 0x100) {
+                out->append(char(base.at(0).unicode()));
+                continue;
+            }
+        }
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -256,15 +312,128 @@ void SeriesExporter::setRange(const QDateTime &from, const QDateTime &to)
     m_to = minute(to);
 }
 
+bool SeriesExporter::parseEncoding(const QString &text, Encoding *encoding)
+{
+    const QString t = text.trimmed().toLower();
+    if (t == QLatin1String("iso-8859-1") || t == QLatin1String("latin1") || t == QLatin1String("latin-1"))
+        *encoding = Encoding::Latin1;
+    else if (t == QLatin1String("utf-8") || t == QLatin1String("utf8"))
+        *encoding = Encoding::Utf8;
+    else
+        return false;
+    return true;
+}
+
+QString SeriesExporter::ucumCode(const QString &unit)
+{
+    // The units the devices' channel codes offer and their common spellings.
+    static const QHash<QString, QString> codes = {
+        {QStringLiteral("mm"), QStringLiteral("mm")},
+        {QStringLiteral("cm"), QStringLiteral("cm")},
+        {QStringLiteral("m"), QStringLiteral("m")},
+        {QStringLiteral("km"), QStringLiteral("km")},
+        {QStringLiteral("C"), QStringLiteral("Cel")},
+        {QStringLiteral("°C"), QStringLiteral("Cel")},
+        {QStringLiteral("ºC"), QStringLiteral("Cel")},
+        {QStringLiteral("Cel"), QStringLiteral("Cel")},
+        {QStringLiteral("F"), QStringLiteral("[degF]")},
+        {QStringLiteral("°F"), QStringLiteral("[degF]")},
+        {QStringLiteral("K"), QStringLiteral("K")},
+        {QStringLiteral("%"), QStringLiteral("%")},
+        {QStringLiteral("bar"), QStringLiteral("bar")},
+        {QStringLiteral("mbar"), QStringLiteral("mbar")},
+        {QStringLiteral("hPa"), QStringLiteral("hPa")},
+        {QStringLiteral("kPa"), QStringLiteral("kPa")},
+        {QStringLiteral("Pa"), QStringLiteral("Pa")},
+        {QStringLiteral("cb"), QStringLiteral("cbar")},
+        {QStringLiteral("cbar"), QStringLiteral("cbar")},
+        {QStringLiteral("m/s"), QStringLiteral("m/s")},
+        {QStringLiteral("m/h"), QStringLiteral("m/h")},
+        {QStringLiteral("km/h"), QStringLiteral("km/h")},
+        {QStringLiteral("mm/h"), QStringLiteral("mm/h")},
+        {QStringLiteral("mm/d"), QStringLiteral("mm/d")},
+        {QStringLiteral("h/d"), QStringLiteral("h/d")},
+        {QStringLiteral("degree"), QStringLiteral("deg")},
+        {QStringLiteral("deg"), QStringLiteral("deg")},
+        {QStringLiteral("°"), QStringLiteral("deg")},
+        {QStringLiteral("V"), QStringLiteral("V")},
+        {QStringLiteral("mV"), QStringLiteral("mV")},
+        {QStringLiteral("A"), QStringLiteral("A")},
+        {QStringLiteral("mA"), QStringLiteral("mA")},
+        {QStringLiteral("W/m2"), QStringLiteral("W/m2")},
+        {QStringLiteral("W/m²"), QStringLiteral("W/m2")},
+        {QStringLiteral("mS/cm"), QStringLiteral("mS/cm")},
+        {QStringLiteral("µS/cm"), QStringLiteral("uS/cm")},
+        {QStringLiteral("uS/cm"), QStringLiteral("uS/cm")},
+        {QStringLiteral("pH"), QStringLiteral("[pH]")},
+        {QStringLiteral("l"), QStringLiteral("L")},
+        {QStringLiteral("L"), QStringLiteral("L")},
+        {QStringLiteral("l/s"), QStringLiteral("L/s")},
+        {QStringLiteral("L/s"), QStringLiteral("L/s")},
+        {QStringLiteral("l/m"), QStringLiteral("L/min")},
+        {QStringLiteral("l/min"), QStringLiteral("L/min")},
+        {QStringLiteral("l/h"), QStringLiteral("L/h")},
+        {QStringLiteral("m3"), QStringLiteral("m3")},
+        {QStringLiteral("m³"), QStringLiteral("m3")},
+        {QStringLiteral("hm3"), QStringLiteral("hm3")},
+        {QStringLiteral("hm³"), QStringLiteral("hm3")},
+        {QStringLiteral("m3/s"), QStringLiteral("m3/s")},
+        {QStringLiteral("m³/s"), QStringLiteral("m3/s")},
+        {QStringLiteral("m3/m"), QStringLiteral("m3/min")},
+        {QStringLiteral("m3/min"), QStringLiteral("m3/min")},
+        {QStringLiteral("m³/min"), QStringLiteral("m3/min")},
+        {QStringLiteral("m3/h"), QStringLiteral("m3/h")},
+        {QStringLiteral("m³/h"), QStringLiteral("m3/h")},
+        {QStringLiteral("mg/l"), QStringLiteral("mg/L")},
+        {QStringLiteral("mg/L"), QStringLiteral("mg/L")},
+        {QStringLiteral("s"), QStringLiteral("s")},
+        {QStringLiteral("min"), QStringLiteral("min")},
+        {QStringLiteral("h"), QStringLiteral("h")},
+        {QStringLiteral("d"), QStringLiteral("d")},
+    };
+    return codes.value(clean(unit));
+}
+
+bool SeriesExporter::isReplaceable(const QString &path, QString *error)
+{
+    // Followed through links: a link to a device is a device.
+    const QFileInfo info(path);
+    if (!info.exists() || info.isFile())
+        return true;
+    *error = QStringLiteral("%1 is not a regular file; the export writes only to a regular file or a new "
+                            "one")
+                 .arg(path);
+    return false;
+}
+
 bool SeriesExporter::run(const QStringList &paths, QIODevice *out)
 {
     m_error.clear();
+    m_warnings.clear();
+    m_warningCount = 0;
     m_count = 0;
+    const QStringList ordered = ChannelMap::byNameDate(paths);
+    ChannelMap map;
+    if (!map.read(ordered)) {
+        m_error = map.errorText();
+        return false;
+    }
     QString code, name;
-    QMap<int, ChannelInfo> channels;
     std::vector<Value> values;
+    std::vector<qint32> firstOrder; // per file, the order of its first value
     qint32 order = 0;
-    for (const QString &path : paths) {
+    for (int f = 0; f < ordered.size(); ++f) {
+        const QString &path = ordered.at(f);
+        firstOrder.push_back(order);
+        const report::Header &header = map.headers().at(f);
+        // The newest file naming the station names it.
+        if (!header.stationCode.isEmpty())
+            code = header.stationCode;
+        if (!header.stationName.isEmpty())
+            name = header.stationName;
+        const QVector<int> positions = m_wanted.isEmpty() ? QVector<int>() : map.positionsOf(f, m_wanted);
+        if (!m_wanted.isEmpty() && positions.isEmpty())
+            continue;
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) {
             m_error = QStringLiteral("%1: %2").arg(path, file.errorString());
@@ -273,34 +442,36 @@ bool SeriesExporter::run(const QStringList &paths, QIODevice *out)
         // A line takes some 90 bytes in the file: room without regrowing.
         values.reserve(values.size() + size_t(file.size() / 80));
         report::DataLineReader reader(&file);
-        reader.setFilter(m_wanted, true);
-        report::Header header;
-        bool ok = reader.readHeader(&header);
+        reader.setFilter(positions, true);
+        report::Header again;
+        bool ok = reader.readHeader(&again);
         report::Line line;
         while (ok && reader.readLine(&line)) {
             const qint64 minute = minuteOf(line.date, line.time);
             if (minute == 0 || (m_from && minute < m_from) || (m_to && minute > m_to))
                 continue;
+            const int number =
+                m_wanted.isEmpty() ? map.numberOrUnlisted(f, line.channel) : map.numberOf(f, line.channel);
+            if (number < 0 || number > std::numeric_limits<qint16>::max())
+                continue;
             // A value that is not a number says no more than a sensor error.
             const bool error = !line.value.isNumber() || report::isSensorError(line.value.number) ||
                                !std::isfinite(line.value.number);
-            values.push_back({minute, error ? 0 : line.value.number, order++, qint16(line.channel), error});
+            values.push_back({minute, error ? 0 : line.value.number, order++, qint16(number), error});
         }
         if (reader.hasError()) {
             m_error = QStringLiteral("%1 is not a well-formed data file: %2")
                           .arg(path, reader.errorText().simplified());
             return false;
         }
-        // The last file given names the station and the channels.
-        if (!header.stationCode.isEmpty())
-            code = header.stationCode;
-        if (!header.stationName.isEmpty())
-            name = header.stationName;
-        for (const report::Channel &c : header.channels)
-            if (m_wanted.isEmpty() || m_wanted.contains(c.id))
-                channels[c.id] = {c.name, c.unit};
     }
     qCDebug(lcFiles, "SeriesExporter: %zu values from %d files", values.size(), int(paths.size()));
+
+    QMap<int, ChannelInfo> channels;
+    for (const ChannelMap::Identity &c : map.identities())
+        if (m_wanted.isEmpty() || m_wanted.contains(c.number))
+            channels[c.number] = {c.unlisted ? QStringLiteral("Channel %1").arg(c.number) : c.name, c.unit,
+                                  c.code};
 
     const bool byTime = m_format == Format::Csv;
     std::sort(values.begin(), values.end(), [byTime](const Value &a, const Value &b) {
@@ -310,17 +481,75 @@ bool SeriesExporter::run(const QStringList &paths, QIODevice *out)
             return byTime ? a.channel < b.channel : a.minute < b.minute;
         return a.order > b.order;
     });
-    // The first of equal (channel, minute) is the last read.
-    values.erase(std::unique(values.begin(), values.end(),
-                             [](const Value &a, const Value &b) {
-                                 return a.minute == b.minute && a.channel == b.channel;
-                             }),
-                 values.end());
-    // A line may name a channel the header does not list.
-    for (const Value &v : values)
-        if (!channels.contains(v.channel))
-            channels[v.channel] = {QStringLiteral("Channel %1").arg(v.channel), QString()};
+    // The first of equal (channel, minute) is the last read: the newer
+    // file's, or the file's later line.
+    const auto fileOf = [&firstOrder](qint32 order) {
+        return int(std::upper_bound(firstOrder.begin(), firstOrder.end(), order) - firstOrder.begin()) - 1;
+    };
+    const auto text = [](const Value &v) {
+        return v.error ? QByteArray("sensor error") : number(v.value, '.');
+    };
+    size_t kept = 0;
+    bool warned = false;
+    for (size_t r = 0; r < values.size(); ++r) {
+        if (kept > 0 && values[kept - 1].minute == values[r].minute &&
+            values[kept - 1].channel == values[r].channel) {
+            const Value &newer = values[kept - 1], &older = values[r];
+            const int newerFile = fileOf(newer.order), olderFile = fileOf(older.order);
+            if (!warned && newerFile != olderFile && text(newer) != text(older)) {
+                warned = true;
+                if (++m_warningCount <= kMaxWarnings) {
+                    const ChannelInfo &c = channels[newer.channel];
+                    const QDateTime t(QDate::fromJulianDay(newer.minute / kDay),
+                                      QTime(int(newer.minute % kDay) / 60, int(newer.minute % kDay) % 60));
+                    m_warnings << QStringLiteral("channel %1 (%2) at %3: %4 has %5, the newer %6 has %7; %7 "
+                                                 "written")
+                                      .arg(newer.channel)
+                                      .arg(clean(c.name), t.toString(QStringLiteral("yyyy-MM-dd HH:mm")),
+                                           QFileInfo(ordered.at(olderFile)).fileName(),
+                                           QString::fromLatin1(text(older)),
+                                           QFileInfo(ordered.at(newerFile)).fileName(),
+                                           QString::fromLatin1(text(newer)));
+                }
+            }
+            continue;
+        }
+        warned = false;
+        values[kept++] = values[r];
+    }
+    values.resize(kept);
     m_count = qint64(values.size());
+
+    // ZRXP: every header text checked before a byte is written, so that a
+    // refused export leaves nothing half-made.
+    QHash<int, QByteArray> zrxpName, zrxpUnit;
+    QByteArray zrxpCode, zrxpStation;
+    if (m_format == Format::Zrxp) {
+        const QString station = clean(code).isEmpty() ? clean(name) : clean(code);
+        const auto header = [&](const QString &what, const QString &value, QByteArray *bytes) {
+            const QString t = clean(value);
+            if (t.contains(QLatin1Char('|')) || t.contains(QLatin1String(";*;"))) {
+                m_error = QStringLiteral("station %1: the %2 \"%3\" holds a ZRXP separator (| or ;*;); "
+                                         "nothing was written")
+                              .arg(station, what, t);
+                return false;
+            }
+            if (!zrxpBytes(t, m_encoding, bytes)) {
+                m_error = QStringLiteral("station %1: the %2 \"%3\" has characters ISO-8859-1 cannot hold; "
+                                         "export it as UTF-8")
+                              .arg(station, what, t);
+                return false;
+            }
+            return true;
+        };
+        if (!header(QStringLiteral("station code"), code, &zrxpCode) ||
+            !header(QStringLiteral("station name"), name, &zrxpStation))
+            return false;
+        for (auto it = channels.cbegin(); it != channels.cend(); ++it)
+            if (!header(QStringLiteral("channel name"), it->name, &zrxpName[it.key()]) ||
+                !header(QStringLiteral("unit"), it->unit, &zrxpUnit[it.key()]))
+                return false;
+    }
 
     Sink sink(out);
     Clock clock(m_offset);
@@ -366,17 +595,23 @@ bool SeriesExporter::run(const QStringList &paths, QIODevice *out)
             sink.flushIfFull();
         }
     } else if (m_format == Format::Zrxp) {
-        const auto header = [](const QString &text) { return clean(text).remove(QLatin1Char('|')).toUtf8(); };
+        // "#TZUTC+3": the whole-hour form every common reader parses. Readers
+        // take "+03:00" as UTC or as "+03" and drop the minutes of "+05:45",
+        // so a station off by a fraction of an hour is written in UTC.
+        const bool wholeHours = m_offset % 60 == 0;
+        const int shift = wholeHours ? 0 : -m_offset;
+        const int zone = wholeHours ? m_offset / 60 : 0;
+        const QByteArray tz = (zone < 0 ? "-" : "+") + QByteArray::number(std::abs(zone));
         size_t i = 0;
         for (auto it = channels.cbegin(); it != channels.cend(); ++it) {
             sink << "#ZRXPVERSION3014.03|*|ZRXPCREATORnexil|*|\n"
-                 << "#SANR" << header(code) << "|*|SNAME" << header(name) << "|*|\n"
-                 << "#CNAME" << header(it->name) << "|*|CUNIT" << header(it->unit) << "|*|RINVAL" << kRinval
-                 << "|*|\n"
-                 << "#TZUTC" << utcOffsetText(m_offset).toLatin1() << "|*|\n"
+                 << "#SANR" << zrxpCode << "|*|SNAME" << zrxpStation << "|*|\n"
+                 << "#CNAME" << zrxpName.value(it.key()) << "|*|CUNIT" << zrxpUnit.value(it.key())
+                 << "|*|RINVAL" << kRinval << "|*|\n"
+                 << "#TZUTC" << tz << "|*|\n"
                  << "#LAYOUT(timestamp,value)|*|\n";
             for (; i < values.size() && values[i].channel == it.key(); ++i) {
-                sink << clock.compact(values[i].minute) << ' '
+                sink << clock.compact(values[i].minute + shift) << ' '
                      << (values[i].error ? QByteArray(kRinval) : number(values[i].value, '.')) << '\n';
                 sink.flushIfFull();
             }
@@ -396,50 +631,57 @@ bool SeriesExporter::run(const QStringList &paths, QIODevice *out)
              << "<wml2:generationDate>" << generated << "</wml2:generationDate>"
              << "<wml2:generationSystem>nexil</wml2:generationSystem>"
              << "</wml2:DocumentMetadata></wml2:metadata>\n";
-        const QByteArray stationName = xmlText(name);
+        const QByteArray stationName = xmlText(clean(name).isEmpty() ? code : name);
         size_t i = 0;
         for (auto it = channels.cbegin(); it != channels.cend(); ++it) {
             const size_t first = i;
             size_t end = i;
             while (end < values.size() && values[end].channel == it.key())
                 ++end;
+            i = end;
+            // A series without a value has no time period, which every
+            // observation needs: it is left out.
+            if (end == first)
+                continue;
             const QByteArray id = QByteArray::number(it.key());
+            const QString unit = clean(it->unit);
+            const QString ucum = ucumCode(unit);
+            QByteArray uom;
+            if (!ucum.isEmpty())
+                uom = "<wml2:uom code=\"" + xmlText(ucum) + "\" xlink:title=\"" + xmlText(unit) + "\"/>";
+            else if (!unit.isEmpty()) // no UCUM code: the text alone
+                uom = "<wml2:uom xlink:title=\"" + xmlText(unit) + "\"/>";
             sink << "  <wml2:observationMember>\n"
-                 << "    <om:OM_Observation gml:id=\"observation." << id << "\">\n";
-            if (end > first)
-                sink << "      <om:phenomenonTime><gml:TimePeriod gml:id=\"period." << id << "\">"
-                     << "<gml:beginPosition>" << clock.iso(values[first].minute) << "</gml:beginPosition>"
-                     << "<gml:endPosition>" << clock.iso(values[end - 1].minute)
-                     << "</gml:endPosition></gml:TimePeriod></om:phenomenonTime>\n"
-                     << "      <om:resultTime><gml:TimeInstant gml:id=\"result." << id << "\">"
-                     << "<gml:timePosition>" << clock.iso(values[end - 1].minute)
-                     << "</gml:timePosition></gml:TimeInstant></om:resultTime>\n";
-            else // no value of the channel in range
-                sink << "      <om:phenomenonTime nilReason=\"missing\"/>\n"
-                     << "      <om:resultTime nilReason=\"missing\"/>\n";
-            sink << "      <om:procedure xlink:href=\"urn:nexil:logger\"/>\n"
+                 << "    <om:OM_Observation gml:id=\"observation." << id << "\">\n"
+                 << "      <om:phenomenonTime><gml:TimePeriod gml:id=\"period." << id << "\">"
+                 << "<gml:beginPosition>" << clock.iso(values[first].minute) << "</gml:beginPosition>"
+                 << "<gml:endPosition>" << clock.iso(values[end - 1].minute)
+                 << "</gml:endPosition></gml:TimePeriod></om:phenomenonTime>\n"
+                 << "      <om:resultTime><gml:TimeInstant gml:id=\"result." << id << "\">"
+                 << "<gml:timePosition>" << clock.iso(values[end - 1].minute)
+                 << "</gml:timePosition></gml:TimeInstant></om:resultTime>\n"
+                 << "      <om:procedure xlink:href=\"urn:nexil:logger\" xlink:title=\"datalogger\"/>\n"
                  << "      <om:observedProperty xlink:href=\"urn:nexil:channel:" << id << "\" xlink:title=\""
                  << xmlText(it->name) << "\"/>\n"
                  << "      <om:featureOfInterest xlink:href=\"urn:nexil:station:"
                  << QUrl::toPercentEncoding(clean(code)) << "\" xlink:title=\"" << stationName << "\"/>\n"
                  << "      <om:result>\n"
                  << "        <wml2:MeasurementTimeseries gml:id=\"series." << id << "\">\n"
-                 << "          <wml2:defaultPointMetadata><wml2:DefaultTVPMeasurementMetadata>"
-                 << "<wml2:uom code=\"" << xmlText(it->unit) << "\"/>"
+                 << "          <wml2:defaultPointMetadata><wml2:DefaultTVPMeasurementMetadata>" << uom
                  << "<wml2:interpolationType "
                     "xlink:href=\"http://www.opengis.net/def/waterml/2.0/interpolationType/Continuous\" "
                     "xlink:title=\"Instantaneous\"/>"
                  << "</wml2:DefaultTVPMeasurementMetadata></wml2:defaultPointMetadata>\n";
-            for (; i < end; ++i) {
+            for (size_t k = first; k < end; ++k) {
                 sink << "          <wml2:point><wml2:MeasurementTVP><wml2:time>"
-                     << clock.iso(values[i].minute) << "</wml2:time>";
-                if (values[i].error)
+                     << clock.iso(values[k].minute) << "</wml2:time>";
+                if (values[k].error)
                     sink << "<wml2:value xsi:nil=\"true\"/><wml2:metadata><wml2:TVPMeasurementMetadata>"
                             "<wml2:nilReason xlink:href=\"http://www.opengis.net/def/nil/OGC/0/missing\" "
                             "xlink:title=\"sensor error\"/>"
                             "</wml2:TVPMeasurementMetadata></wml2:metadata>";
                 else
-                    sink << "<wml2:value>" << number(values[i].value, '.') << "</wml2:value>";
+                    sink << "<wml2:value>" << number(values[k].value, '.') << "</wml2:value>";
                 sink << "</wml2:MeasurementTVP></wml2:point>\n";
                 sink.flushIfFull();
             }

@@ -13,15 +13,22 @@ class QIODevice;
 // databases (WaterML 2.0, ZRXP) and as a spreadsheet table (CSV).
 //
 // The data files are streamed; only a compact record per instant value is
-// kept (16 bytes), because the per-channel formats need the values grouped
+// kept (24 bytes), because the per-channel formats need the values grouped
 // by channel while the files interleave them. Daily summaries are left out:
 // they are derived figures, not observations. A value saved twice (the same
-// download appended again) is written once.
+// download appended again) is written once; where two files disagree, the
+// newer file's value is written and a warning names the time.
+//
+// Files are taken in the order of the dates in their names, and channels
+// are followed across them by their code, name and unit (ChannelMap): the
+// channel numbers written and selected are those.
 class NEXIL_EXPORT SeriesExporter
 {
 public:
     enum class Format { WaterML2, Zrxp, Csv };
     enum class Locale { C, Turkish, German };
+    // ZRXP's character set: ISO-8859-1 is what its readers take unless told.
+    enum class Encoding { Latin1, Utf8 };
 
     // "waterml2", "zrxp", "csv"; false for anything else.
     static bool parseFormat(const QString &text, Format *format);
@@ -33,15 +40,24 @@ public:
     // "+03:00", "-05:30", "Z"; minutes east of UTC, at most 14 hours.
     static bool parseUtcOffset(const QString &text, int *minutes);
     static QString utcOffsetText(int minutes);
+    // "iso-8859-1" (also "latin1"), "utf-8" (also "utf8").
+    static bool parseEncoding(const QString &text, Encoding *encoding);
+    // The UCUM code of a unit text, empty when it has none.
+    static QString ucumCode(const QString &unit);
+    // False, with *error, when `path` exists and is not a regular file (a
+    // device, a pipe, a folder): an export replaces its target by renaming
+    // a new file over it, which must never happen to those.
+    static bool isReplaceable(const QString &path, QString *error);
 
     void setFormat(Format format) { m_format = format; }
     void setLocale(Locale locale) { m_locale = locale; }
+    void setEncoding(Encoding encoding) { m_encoding = encoding; }
     // The station's offset: the files hold its wall-clock times.
     void setUtcOffset(int minutes) { m_offset = minutes; }
     // Wall-clock times as in the files; either end may be invalid (open); `to`
     // is inclusive.
     void setRange(const QDateTime &from, const QDateTime &to);
-    // Channel ids to write; empty: all.
+    // Channel numbers (ChannelMap) to write; empty: all.
     void setChannels(const QVector<int> &channels) { m_wanted = channels; }
 
     // False, with errorText(), when a file cannot be read or is not a
@@ -51,13 +67,21 @@ public:
     QString errorText() const { return m_error; }
     // Values written by the last run, sensor errors included.
     qint64 valueCount() const { return m_count; }
+    // Values two files hold differently at one time, as texts naming the
+    // channel and the time; at most kMaxWarnings, then warningCount() tells.
+    QStringList warnings() const { return m_warnings; }
+    qint64 warningCount() const { return m_warningCount; }
+    static constexpr int kMaxWarnings = 100;
 
 private:
     Format m_format = Format::Csv;
     Locale m_locale = Locale::C;
+    Encoding m_encoding = Encoding::Latin1;
     int m_offset = 180;
     qint64 m_from = 0, m_to = 0; // minutes; 0: open
     QVector<int> m_wanted;
     QString m_error;
     qint64 m_count = 0;
+    QStringList m_warnings;
+    qint64 m_warningCount = 0;
 };

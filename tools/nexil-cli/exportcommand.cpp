@@ -8,12 +8,13 @@
 #include <QSaveFile>
 
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 
 const char *const kUsage = "usage: nexil-cli export FILE.xml [FILE.xml ...] --format waterml2|zrxp|csv "
                            "[--from DATE] [--to DATE] [--channels 0,2] [--utc-offset +03:00] "
-                           "[--locale C|tr|de] [--out PATH]\n";
+                           "[--locale C|tr|de] [--zrxp-encoding iso-8859-1|utf-8] [--out PATH]\n";
 
 int usage(const char *why)
 {
@@ -51,7 +52,8 @@ int exportCommand(const QCommandLineParser &parser)
             const int c = part.trimmed().toInt(&ok);
             if (!ok || c < 0 || c > 255)
                 return usage("--channels takes channel numbers such as 0,2");
-            channels.append(c);
+            if (!channels.contains(c))
+                channels.append(c);
         }
         exporter.setChannels(channels);
     }
@@ -63,8 +65,28 @@ int exportCommand(const QCommandLineParser &parser)
     if (parser.isSet("locale") && !SeriesExporter::parseLocale(parser.value("locale"), &locale))
         return usage("--locale takes C, tr or de");
     exporter.setLocale(locale);
+    SeriesExporter::Encoding encoding = SeriesExporter::Encoding::Latin1;
+    if (parser.isSet("zrxp-encoding") &&
+        !SeriesExporter::parseEncoding(parser.value("zrxp-encoding"), &encoding))
+        return usage("--zrxp-encoding takes iso-8859-1 or utf-8");
+    exporter.setEncoding(encoding);
+
+    const auto warn = [&exporter]() {
+        for (const QString &w : exporter.warnings())
+            std::fprintf(stderr, "warning: %s\n", qPrintable(w));
+        if (exporter.warningCount() > exporter.warnings().size())
+            std::fprintf(stderr, "warning: %lld more times with differing values\n",
+                         exporter.warningCount() - exporter.warnings().size());
+    };
 
     if (parser.isSet("out")) {
+        // The file is replaced by renaming a new one over it: never a device,
+        // a pipe or a folder, whoever runs this.
+        QString problem;
+        if (!SeriesExporter::isReplaceable(parser.value("out"), &problem)) {
+            std::fprintf(stderr, "%s\n", qPrintable(problem));
+            return 1;
+        }
         // Readers of the folder never see half a file.
         QSaveFile out(parser.value("out"));
         if (!out.open(QIODevice::WriteOnly)) {
@@ -75,16 +97,25 @@ int exportCommand(const QCommandLineParser &parser)
             std::fprintf(stderr, "%s\n", qPrintable(exporter.errorText()));
             return 1; // the QSaveFile is discarded
         }
+        warn();
         if (!out.commit()) {
             std::fprintf(stderr, "%s: %s\n", qPrintable(out.fileName()), qPrintable(out.errorString()));
             return 1;
         }
         return 0;
     }
+    // Unbuffered on the descriptor: every write is the system's, so a full
+    // disk or a closed pipe fails the run however small the output.
+    std::fflush(stdout);
     QFile out;
-    if (!out.open(stdout, QIODevice::WriteOnly) || !exporter.run(files, &out)) {
+    if (!out.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        std::fprintf(stderr, "standard output: %s\n", qPrintable(out.errorString()));
+        return 1;
+    }
+    if (!exporter.run(files, &out)) {
         std::fprintf(stderr, "%s\n", qPrintable(exporter.errorText()));
         return 1;
     }
+    warn();
     return 0;
 }

@@ -7,7 +7,9 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -42,11 +44,17 @@ const char *const kDescription =
     "                                holds until the next file's setup time. DATE: yyyy-MM-dd or\n"
     "                                yyyy-MM-ddTHH:mm; a bare --to date takes in the whole day\n"
     "  export FILE.xml [FILE.xml ...] --format waterml2|zrxp|csv [--from DATE] [--to DATE]\n"
-    "         [--channels 0,2] [--utc-offset +03:00] [--locale C|tr|de] [--out PATH]\n"
+    "         [--channels 0,2] [--utc-offset +03:00] [--locale C|tr|de]\n"
+    "         [--zrxp-encoding iso-8859-1|utf-8] [--out PATH]\n"
     "                                the instant values of a station's data files in an exchange\n"
     "                                format; times carry the station's UTC offset (default +03:00);\n"
-    "                                --locale tr|de gives CSV with ';' and a decimal comma; --out\n"
-    "                                replaces PATH only once the whole file is written\n"
+    "                                --locale tr|de gives CSV with ';' and a decimal comma; ZRXP is\n"
+    "                                ISO-8859-1 (letters outside it without their accents) unless\n"
+    "                                --zrxp-encoding utf-8; --out replaces PATH, a regular file, only\n"
+    "                                once the whole file is written. Channels are followed across\n"
+    "                                files by code, name and unit and numbered by their position in\n"
+    "                                the newest file (see the README); files are taken in the order\n"
+    "                                of the dates in their names\n"
     "\n"
     "Date-times are printed as yyyy-MM-ddTHH:mm:ss (null when the device reports none).\n"
     "Every device call ends within six reply times and two seconds, answered or not.\n"
@@ -88,7 +96,9 @@ int main(int argc, char *argv[])
         {"channels", "export: channel numbers to write, such as 0,2 (default: all).", "LIST"},
         {"utc-offset", "export: the station's UTC offset (default +03:00).", "OFFSET"},
         {"locale", "export: CSV number format, C, tr or de (default C).", "LOCALE"},
-        {"out", "export: file to write (default: standard output).", "PATH"},
+        {"zrxp-encoding", "export: ZRXP character set, iso-8859-1 or utf-8 (default iso-8859-1).",
+         "ENCODING"},
+        {"out", "export: regular file to write (default: standard output).", "PATH"},
         {"verbose", "Show the library's debug messages on stderr."},
     });
     parser.addPositionalArgument("command", "identity, instant, read, download, upload, password, "
@@ -103,5 +113,12 @@ int main(int argc, char *argv[])
     }
     if (parser.isSet("verbose"))
         enableDebugOutput({QStringLiteral("nexil")});
-    return runCommand(parser);
+    const int status = runCommand(parser);
+    // What was printed counts only once it is out: a full disk or a closed
+    // pipe is a failure, however small the output.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "writing to standard output failed: %s\n", std::strerror(errno));
+        return 1;
+    }
+    return status;
 }
