@@ -1,9 +1,11 @@
 // The exchange formats written from data files built here: every value once
-// per format, times with the station's offset, sensor errors as nil values or
-// RINVAL. WaterML is read back by lxml with the WaterML namespaces, CSV with
-// the rules of its locale.
+// per format, under its own channel across a change of setup, times with the
+// station's offset, sensor errors as nil values or RINVAL. WaterML is checked
+// against its schemas' and schematron's rules and read back with OWSLib, ZRXP
+// by the common readers' rules, CSV with the rules of its locale.
 
 #include "nexil/excel/datafilewriter.h"
+#include "nexil/files/gapfinder.h"
 #include "nexil/files/seriesexporter.h"
 
 #include <QBuffer>
@@ -26,6 +28,42 @@ QByteArray run(SeriesExporter &exporter, const QStringList &paths)
     if (!exporter.run(paths, &out))
         qWarning("%s", qPrintable(exporter.errorText()));
     return out.data();
+}
+
+struct Script
+{
+    int status = -1;
+    QStringList lines;
+    QByteArray err;
+};
+
+// Runs one of the readers beside this test on a file.
+Script read(const char *script, const QString &path, const QStringList &more = {})
+{
+    QProcess p;
+    p.start(
+        QStringLiteral("/usr/bin/python3"),
+        QStringList{QStringLiteral(NEXIL_SOURCE_DIR "/tests/nexil/files/") + QLatin1String(script), path} +
+            more);
+    Script r;
+    if (!p.waitForFinished(60000))
+        return r;
+    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.lines = QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+Script exportAndRead(SeriesExporter &exporter, const QStringList &files, const QString &out,
+                     const char *script, const QStringList &more = {})
+{
+    QFile file(out);
+    if (!file.open(QIODevice::WriteOnly) || !exporter.run(files, &file)) {
+        qWarning("%s", qPrintable(exporter.errorText()));
+        return Script();
+    }
+    file.close();
+    return read(script, out, more);
 }
 
 // Splits a CSV line with the given separator, quotes undone.
@@ -58,6 +96,9 @@ private slots:
     void zrxp_blockPerChannel_rinvalAndOffset();
     void csv_readBackWithTheLocaleRules();
     void unreadableFileAndRefusedDevice();
+    void changeOfSetup_everyValueUnderItsOwnChannel();
+    void waterml_validForEmptyUnknownAndOddUnits();
+    void zrxp_encodingSeparatorsAndZone();
 
 private:
     QTemporaryDir dir;
@@ -94,32 +135,29 @@ void tst_SeriesExporter::waterml_pointsPerChannelReadByXPath()
     xml.close();
     QCOMPARE(exporter.valueCount(), qint64(10));
 
-    QProcess p;
-    p.start(QStringLiteral("/usr/bin/python3"),
-            {QStringLiteral(NEXIL_SOURCE_DIR "/tests/nexil/files/readwaterml.py"), xml.fileName()});
-    QVERIFY(p.waitForFinished(60000));
-    QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
+    const Script r = read("checkwaterml.py", xml.fileName());
+    QVERIFY2(r.status == 0, r.err.constData());
     const QString station = QStringLiteral("station|D15A012|Kızılırmak - Söğütlü");
     const QString nil = QStringLiteral("nil|http://www.opengis.net/def/nil/OGC/0/missing");
     const QStringList expected = {
         station,
-        "series|Su Seviyesi|cm",
+        "series|0|Su Seviyesi|cm|cm",
         "point|2026-01-05T10:00:00+03:00|1.5000",
         "point|2026-01-05T10:10:00+03:00|" + nil,
         "point|2026-01-06T00:00:00+03:00|2.1250",
         "point|2026-01-06T00:10:00+03:00|3.0625",
         station,
-        "series|Yağış; \"toplam\"|mm",
+        "series|1|Yağış; \"toplam\"|mm|mm",
         "point|2026-01-05T10:00:00+03:00|0.2500",
         "point|2026-01-05T10:10:00+03:00|0.5000",
         "point|2026-01-05T10:20:00+03:00|" + nil,
         "point|2026-01-06T00:00:00+03:00|1.0000",
         "point|2026-01-06T00:10:00+03:00|2.0000",
         station,
-        "series|=1+2|",
+        "series|2|=1+2|-|-",
         "point|2026-01-05T10:00:00+03:00|7.0000",
     };
-    QCOMPARE(QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts), expected);
+    QCOMPARE(r.lines, expected);
 }
 
 void tst_SeriesExporter::zrxp_blockPerChannel_rinvalAndOffset()
@@ -130,16 +168,16 @@ void tst_SeriesExporter::zrxp_blockPerChannel_rinvalAndOffset()
     exporter.setChannels({1, 2});
     exporter.setRange(QDateTime(QDate(2026, 1, 5), QTime(10, 10), Qt::UTC),
                       QDateTime(QDate(2026, 1, 6), QTime(0, 0), Qt::UTC));
-    const QStringList lines = QString::fromUtf8(run(exporter, files)).split('\n', Qt::SkipEmptyParts);
+    const QStringList lines = QString::fromLatin1(run(exporter, files)).split('\n', Qt::SkipEmptyParts);
     const QString head = "#ZRXPVERSION3014.03|*|ZRXPCREATORnexil|*|";
-    // The station name's text cannot break the header's fields.
-    QCOMPARE(lines,
-             (QStringList{head, "#SANRD15A012|*|SNAMEKızılırmak - Söğütlü|*|",
-                          "#CNAMEYağış; \"toplam\"|*|CUNITmm|*|RINVAL-777|*|", "#TZUTC-05:30|*|",
-                          "#LAYOUT(timestamp,value)|*|", "20260105101000 0.5000", "20260105102000 -777",
-                          "20260106000000 1.0000", head, "#SANRD15A012|*|SNAMEKızılırmak - Söğütlü|*|",
-                          "#CNAME=1+2|*|CUNIT|*|RINVAL-777|*|", "#TZUTC-05:30|*|",
-                          "#LAYOUT(timestamp,value)|*|"}));
+    // ISO-8859-1, letters outside it without their accents; -05:30 is no
+    // whole hour, so the times are UTC's.
+    QCOMPARE(lines, (QStringList{
+                        head, "#SANRD15A012|*|SNAMEKizilirmak - Sögütlü|*|",
+                        "#CNAMEYagis; \"toplam\"|*|CUNITmm|*|RINVAL-777|*|", "#TZUTC+0|*|",
+                        "#LAYOUT(timestamp,value)|*|", "20260105154000 0.5000", "20260105155000 -777",
+                        "20260106053000 1.0000", head, "#SANRD15A012|*|SNAMEKizilirmak - Sögütlü|*|",
+                        "#CNAME=1+2|*|CUNIT|*|RINVAL-777|*|", "#TZUTC+0|*|", "#LAYOUT(timestamp,value)|*|"}));
     QCOMPARE(exporter.valueCount(), qint64(3));
 }
 
@@ -205,6 +243,175 @@ void tst_SeriesExporter::unreadableFileAndRefusedDevice()
     QVERIFY(SeriesExporter::parseUtcOffset("Z", &minutes) && minutes == 0);
     for (const char *bad : {"", "+3", "+15:00", "03:00", "+03:60", "+0a:00", "+14:01", "x03:00"})
         QVERIFY2(!SeriesExporter::parseUtcOffset(bad, &minutes), bad);
+}
+
+void tst_SeriesExporter::changeOfSetup_everyValueUnderItsOwnChannel()
+{
+    // One station before and after a change of setup: humidity removed,
+    // rain inserted first, water temperature moved, two air temperature
+    // channels alike in all but their order. The newer file's name sorts
+    // first as text, and it repeats one older time with another value.
+    QTemporaryDir here;
+    const QString older = here.filePath("D02A003_28012026.xml");
+    const QString newer = here.filePath("D02A003_01022026.xml");
+    QVERIFY(datafile::write(older,
+                            {{0, "WAL", "Su Seviyesi", "cm", 10},
+                             {1, "AH", "Hava Nemi", "%", 10},
+                             {2, "AT", "Hava Sıcaklığı", "C", 10},
+                             {3, "AT", "Hava Sıcaklığı", "C", 10},
+                             {4, "WAT", "Su Sıcaklığı", "°C", 10}},
+                            {{0, "INS", "2026-01-28", "10:00", 120},
+                             {1, "INS", "2026-01-28", "10:00", 65},
+                             {2, "INS", "2026-01-28", "10:00", 5.5},
+                             {3, "INS", "2026-01-28", "10:00", 6.5},
+                             {4, "INS", "2026-01-28", "10:00", 9.5}},
+                            "Söğüt", "D02A003", "2026-01-01 08:00"));
+    QVERIFY(datafile::write(newer,
+                            {{0, "PR", "Yağış", "mm", 10},
+                             {1, "WAL", "Su Seviyesi", "cm", 10},
+                             {2, "WAT", "Su Sıcaklığı", "°C", 10},
+                             {3, "AT", "Hava Sıcaklığı", "C", 10},
+                             {4, "AT", "Hava Sıcaklığı", "C", 10}},
+                            {{1, "INS", "2026-01-28", "10:00", 122},
+                             {0, "INS", "2026-02-01", "10:00", 0.2},
+                             {1, "INS", "2026-02-01", "10:00", 121},
+                             {2, "INS", "2026-02-01", "10:00", -0.00001},
+                             {3, "INS", "2026-02-01", "10:00", 4.5},
+                             {4, "INS", "2026-02-01", "10:00", 7.5}},
+                            "Söğüt", "D02A003", "2026-01-30 08:00"));
+    const QStringList both = {newer, older};
+
+    SeriesExporter csv;
+    const QStringList rows = QString::fromUtf8(run(csv, both)).split("\r\n", Qt::SkipEmptyParts);
+    // Numbered by the newest setup; the removed channel after it.
+    QCOMPARE(rows, (QStringList{"time,Yağış (mm),Su Seviyesi (cm),Su Sıcaklığı (°C),Hava Sıcaklığı (C),"
+                                "Hava Sıcaklığı (C),Hava Nemi (%)",
+                                "2026-01-28T10:00:00+03:00,,122.0000,9.5000,5.5000,6.5000,65.0000",
+                                "2026-02-01T10:00:00+03:00,0.2000,121.0000,0.0000,4.5000,7.5000,"}));
+    QCOMPARE(csv.warnings(),
+             QStringList{"channel 1 (Su Seviyesi) at 2026-01-28 10:00: D02A003_28012026.xml has 120.0000, "
+                         "the newer D02A003_01022026.xml has 122.0000; 122.0000 written"});
+
+    SeriesExporter zrxp;
+    zrxp.setFormat(SeriesExporter::Format::Zrxp);
+    zrxp.setChannels({2, 5});
+    const Script z = exportAndRead(zrxp, both, here.filePath("out.zrx"), "readzrxp.py");
+    QVERIFY2(z.status == 0, z.err.constData());
+    QCOMPARE(z.lines, (QStringList{"block|D02A003|Sögüt|Su Sicakligi|°C", "value|2026-01-28T07:00Z|9.5000",
+                                   "value|2026-02-01T07:00Z|0.0000", "block|D02A003|Sögüt|Hava Nemi|%",
+                                   "value|2026-01-28T07:00Z|65.0000"}));
+
+    SeriesExporter wml;
+    wml.setFormat(SeriesExporter::Format::WaterML2);
+    wml.setChannels({3, 4});
+    const Script w = exportAndRead(wml, both, here.filePath("out.xml"), "checkwaterml.py");
+    QVERIFY2(w.status == 0, w.err.constData());
+    QCOMPARE(w.lines, (QStringList{"station|D02A003|Söğüt", "series|3|Hava Sıcaklığı|Cel|C",
+                                   "point|2026-01-28T10:00:00+03:00|5.5000",
+                                   "point|2026-02-01T10:00:00+03:00|4.5000", "station|D02A003|Söğüt",
+                                   "series|4|Hava Sıcaklığı|Cel|C", "point|2026-01-28T10:00:00+03:00|6.5000",
+                                   "point|2026-02-01T10:00:00+03:00|7.5000"}));
+
+    GapFinder gaps;
+    QVERIFY(gaps.run(both));
+    QStringList figures;
+    for (const GapFinder::ChannelFigures &c : gaps.channels())
+        figures << QStringLiteral("%1|%2|%3|%4").arg(c.channel).arg(c.name, c.unit).arg(c.present);
+    QCOMPARE(figures, (QStringList{"0|Yağış|mm|1", "1|Su Seviyesi|cm|2", "2|Su Sıcaklığı|°C|2",
+                                   "3|Hava Sıcaklığı|C|2", "4|Hava Sıcaklığı|C|2", "5|Hava Nemi|%|1"}));
+}
+
+void tst_SeriesExporter::waterml_validForEmptyUnknownAndOddUnits()
+{
+    // A channel without values in the range, a line whose channel the header
+    // does not list, units that are no UCUM code or none at all.
+    QTemporaryDir here;
+    const QString path = here.filePath("X_05012026.xml");
+    QVERIFY(datafile::write(path,
+                            {{0, "WAL", "Seviye", "mm h", 10},
+                             {1, "WAF", "Debi", "m³/s", 10},
+                             {2, "AT", "Sıcaklık", "°C", 10},
+                             {3, "X", "Boş", "%", 10}},
+                            {{0, "INS", "2026-01-05", "10:00", 1},
+                             {1, "INS", "2026-01-05", "10:00", -0.00004},
+                             {2, "INS", "2026-01-05", "10:00", -9999},
+                             {7, "INS", "2026-01-05", "10:00", 4},
+                             {3, "INS", "2026-01-04", "10:00", 3}}));
+    SeriesExporter exporter;
+    exporter.setFormat(SeriesExporter::Format::WaterML2);
+    exporter.setUtcOffset(345);
+    exporter.setRange(QDateTime(QDate(2026, 1, 5), QTime(0, 0), Qt::UTC), QDateTime());
+    const Script r = exportAndRead(exporter, {path}, here.filePath("out.xml"), "checkwaterml.py");
+    QVERIFY2(r.status == 0, r.err.constData());
+    QCOMPARE(r.lines,
+             (QStringList{"station|D15A012|Kızılırmak - Söğütlü", "series|0|Seviye|-|mm h",
+                          "point|2026-01-05T10:00:00+05:45|1.0000", "station|D15A012|Kızılırmak - Söğütlü",
+                          "series|1|Debi|m3/s|m³/s", "point|2026-01-05T10:00:00+05:45|0.0000",
+                          "station|D15A012|Kızılırmak - Söğütlü", "series|2|Sıcaklık|Cel|°C",
+                          "point|2026-01-05T10:00:00+05:45|nil|http://www.opengis.net/def/nil/OGC/0/missing",
+                          "station|D15A012|Kızılırmak - Söğütlü", "series|4|Channel 4|-|-",
+                          "point|2026-01-05T10:00:00+05:45|4.0000"}));
+
+    // Nothing in range: a collection without members, still valid.
+    exporter.setRange(QDateTime(QDate(2027, 1, 1), QTime(0, 0), Qt::UTC), QDateTime());
+    const Script empty = exportAndRead(exporter, {path}, here.filePath("empty.xml"), "checkwaterml.py");
+    QVERIFY2(empty.status == 0, empty.err.constData());
+    QVERIFY(empty.lines.isEmpty());
+
+    QCOMPARE(SeriesExporter::ucumCode(" m3/m "), QStringLiteral("m3/min"));
+    QCOMPARE(SeriesExporter::ucumCode("degree"), QStringLiteral("deg"));
+    QVERIFY(SeriesExporter::ucumCode("mm h").isEmpty());
+}
+
+void tst_SeriesExporter::zrxp_encodingSeparatorsAndZone()
+{
+    QTemporaryDir here;
+    const auto file = [&](const QString &name, const QString &code, const QString &channel) {
+        const QString path = here.filePath(name);
+        datafile::write(path, {{0, "WAL", channel, "m³", 10}},
+                        {{0, "INS", "2026-01-05", "10:00", 1}, {0, "INS", "2026-01-05", "00:10", 2}},
+                        "ÇAYI İST", code);
+        return path;
+    };
+    const QString plain = file("a.xml", "D02A003", "Seviye");
+
+    // ISO-8859-1 unless asked: İ without its dot, Ç and ³ as they are.
+    SeriesExporter exporter;
+    exporter.setFormat(SeriesExporter::Format::Zrxp);
+    exporter.setUtcOffset(345);
+    Script r = exportAndRead(exporter, {plain}, here.filePath("a.zrx"), "readzrxp.py");
+    QVERIFY2(r.status == 0, r.err.constData());
+    QCOMPARE(r.lines, (QStringList{"block|D02A003|ÇAYI IST|Seviye|m³", "value|2026-01-04T18:25Z|2.0000",
+                                   "value|2026-01-05T04:15Z|1.0000"}));
+    exporter.setEncoding(SeriesExporter::Encoding::Utf8);
+    exporter.setUtcOffset(-180);
+    r = exportAndRead(exporter, {plain}, here.filePath("b.zrx"), "readzrxp.py", {"utf-8"});
+    QVERIFY2(r.status == 0, r.err.constData());
+    QCOMPARE(r.lines, (QStringList{"block|D02A003|ÇAYI İST|Seviye|m³", "value|2026-01-05T03:10Z|2.0000",
+                                   "value|2026-01-05T13:00Z|1.0000"}));
+    QFile b(here.filePath("b.zrx"));
+    QVERIFY(b.open(QIODevice::ReadOnly));
+    QVERIFY(b.readAll().contains("#TZUTC-3|*|"));
+
+    // Refused, naming the station, with nothing written: separators in any
+    // header value, and in ISO-8859-1 a character it cannot hold.
+    const QVector<QPair<QString, QString>> refused = {
+        {file("c.xml", "D02|A*003", "Seviye"), "station D02|A*003: the station code"},
+        {file("d.xml", "D02A003", "Seviye;*;X"), "station D02A003: the channel name \"Seviye;*;X\""},
+        {file("e.xml", "D02A003", "Seviye €"),
+         "station D02A003: the channel name \"Seviye €\" has characters"}};
+    exporter.setEncoding(SeriesExporter::Encoding::Latin1);
+    for (const auto &c : refused) {
+        QBuffer out;
+        out.open(QIODevice::WriteOnly);
+        QVERIFY(!exporter.run({c.first}, &out));
+        QVERIFY2(exporter.errorText().startsWith(c.second), qPrintable(exporter.errorText()));
+        QVERIFY(out.data().isEmpty());
+    }
+    exporter.setEncoding(SeriesExporter::Encoding::Utf8);
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    QVERIFY(exporter.run({refused.at(2).first}, &out));
 }
 
 QTEST_GUILESS_MAIN(tst_SeriesExporter)
