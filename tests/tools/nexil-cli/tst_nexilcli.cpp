@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <unistd.h>
+
 namespace {
 
 struct Run
@@ -21,12 +23,21 @@ struct Run
     QJsonObject json() const { return QJsonDocument::fromJson(out).object(); }
 };
 
+// `output`: a file standard output goes to instead of the test; `runAs`: a
+// command the run goes through (such as one that drops root).
 Run cli(const QStringList &arguments,
-        const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+        const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment(),
+        const QString &output = QString(), const QStringList &runAs = {})
 {
     QProcess process;
     process.setProcessEnvironment(environment);
-    process.start(QProcessEnvironment::systemEnvironment().value("NEXILCLI", "nexil-cli"), arguments);
+    if (!output.isEmpty())
+        process.setStandardOutputFile(output);
+    const QString program = QProcessEnvironment::systemEnvironment().value("NEXILCLI", "nexil-cli");
+    if (runAs.isEmpty())
+        process.start(program, arguments);
+    else
+        process.start(runAs.first(), runAs.mid(1) + QStringList{program} + arguments);
     Run run;
     if (!process.waitForFinished(60000)) {
         process.kill();
@@ -72,6 +83,7 @@ private slots:
     void convert_writesAWorkbookOrSaysWhy();
     void gaps_listsTheHolesOfAFile();
     void export_replacesTheOutputOnlyWhenWhole();
+    void export_writesOnlyRegularFilesAndChecksItsOutput();
 
 private:
     SimProcess *sim = nullptr;
@@ -526,9 +538,62 @@ void tst_NexilCli::export_replacesTheOutputOnlyWhenWhole()
 
     run = cli({"export", path, "--format", "zrxp"});
     QVERIFY2(run.status == 0, run.err);
-    QVERIFY2(run.out.contains("#TZUTC+03:00|*|\n#LAYOUT(timestamp,value)|*|\n20260301100000 1.5000\n"
+    QVERIFY2(run.out.contains("#TZUTC+3|*|\n#LAYOUT(timestamp,value)|*|\n20260301100000 1.5000\n"
                               "20260301110000 -777\n"),
              run.out);
+}
+
+void tst_NexilCli::export_writesOnlyRegularFilesAndChecksItsOutput()
+{
+    QTemporaryDir dir;
+    // Readable by an unprivileged user too.
+    QFile::setPermissions(dir.path(), QFile::permissions(dir.path()) | QFile::ReadOther | QFile::ExeOther);
+    const QString path = dir.filePath("D15A012_01032026.xml");
+    QVERIFY(datafile::write(path, {{0, "SV", "Su Seviyesi", "cm", 60}},
+                            {{0, "INS", "2026-03-01", "10:00", 1.5}}));
+    QFile::setPermissions(path, QFile::permissions(path) | QFile::ReadOther);
+
+    // Special files in the target's place: a pipe, a folder, links to them,
+    // and as root a device node (a private one: a fault here must not
+    // replace the machine's own).
+    QStringList targets;
+    QVERIFY(QProcess::execute("mkfifo", {dir.filePath("pipe")}) == 0);
+    targets << dir.filePath("pipe") << dir.path();
+    QVERIFY(QFile::link(dir.filePath("pipe"), dir.filePath("link")));
+    targets << dir.filePath("link");
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        QVERIFY(QProcess::execute("mknod", {dir.filePath("null"), "c", "1", "3"}) == 0);
+        QVERIFY(QFile::link(dir.filePath("null"), dir.filePath("nulllink")));
+        targets << dir.filePath("null") << dir.filePath("nulllink");
+    }
+    for (const QString &target : targets) {
+        const Run run = cli({"export", path, "--format", "csv", "--out", target});
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.err.contains("is not a regular file"), run.err);
+        QVERIFY(!QFileInfo(target).isFile());
+    }
+    // The same as an unprivileged user, with the system's /dev/null (which
+    // such a user cannot replace whatever happens).
+    const QStringList nobody = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    const QStringList as = root ? nobody : QStringList();
+    for (const QString &target : {QStringLiteral("/dev/null"), dir.filePath("pipe")}) {
+        const Run run = cli({"export", path, "--format", "zrxp", "--out", target},
+                            QProcessEnvironment::systemEnvironment(), QString(), as);
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.err.contains(target.toUtf8() + " is not a regular file"), run.err);
+    }
+    // A regular file is replaced as before.
+    Run run = cli({"export", path, "--format", "csv", "--out", dir.filePath("out.csv")});
+    QVERIFY2(run.status == 0, run.err);
+
+    // A small write that fails is a failure, for the export and the rest.
+    run = cli({"export", path, "--format", "csv"}, QProcessEnvironment::systemEnvironment(), "/dev/full");
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.contains("No space left on device"), run.err);
+    run = cli({"gaps", path, "--json"}, QProcessEnvironment::systemEnvironment(), "/dev/full");
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.contains("writing to standard output failed"), run.err);
 }
 
 QTEST_GUILESS_MAIN(tst_NexilCli)
