@@ -1,5 +1,6 @@
 #include "collection/stationcompleteness.h"
 
+#include "nexil/files/channelmap.h"
 #include "nexil/files/gapfinder.h"
 
 #include <QDir>
@@ -11,13 +12,15 @@ QStringList StationCompleteness::stationFiles(const QString &folder, const QStri
 {
     // The prefix is a station's file name and may hold wildcard characters:
     // match the names exactly rather than by a name filter.
-    const QRegularExpression name(QStringLiteral("^%1_\\d{8}\\.xml$").arg(QRegularExpression::escape(prefix)));
+    const QRegularExpression name(
+        QStringLiteral("^%1_\\d{8}\\.xml$").arg(QRegularExpression::escape(prefix)));
     QStringList out;
     const QFileInfoList entries = QDir(folder).entryInfoList(QDir::Files, QDir::Name);
     for (const QFileInfo &info : entries)
         if (name.match(info.fileName()).hasMatch() && info.lastModified() >= since)
             out << info.filePath();
-    return out;
+    // By the date in the name: ddMMyyyy does not sort as text.
+    return ChannelMap::byNameDate(out);
 }
 
 StationCompleteness StationCompleteness::lastDays(const QString &folder, const QString &prefix,

@@ -17,5 +17,6 @@ struct StationCompleteness
     // days before `now` and ends with the last saved value.
     static StationCompleteness lastDays(const QString &folder, const QString &prefix, const QDateTime &now,
                                         int days = 30);
+    // Oldest first, by the date in the name.
     static QStringList stationFiles(const QString &folder, const QString &prefix, const QDateTime &since);
 };

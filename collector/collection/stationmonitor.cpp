@@ -485,8 +485,9 @@ void StationMonitor::takeStored(StoreItem &item)
         DBStation changed = item.station;
         changed.status = item.configStatus;
         changed.modified = false;
+        // The status is what reports it, once: a warning too would print
+        // the same line twice.
         emit stationStatus(changed);
-        emit warning(item.station.id, changed.status);
         item.configStatus.clear();
     }
     if (!item.stored)

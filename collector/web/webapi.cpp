@@ -4,6 +4,7 @@
 #include "collection/metricsfile.h"
 #include "collection/stationcompleteness.h"
 #include "nexil/excel/datalinereader.h"
+#include "nexil/files/channelmap.h"
 #include "nexil/files/gapfinder.h"
 #include "nexil/files/gapjson.h"
 #include "nexil/files/seriesexporter.h"
@@ -194,7 +195,8 @@ QByteArray csvField(const QString &text)
 
 // Streams the measured values of a station's files, one channel after the
 // other (JSON) or in file order (CSV); at most one file is open at a time and
-// only one buffer of output is held.
+// only one buffer of output is held. Channels are followed across the files
+// by their identity (ChannelMap), not by their position in each.
 class DataStream
 {
 public:
@@ -202,6 +204,21 @@ public:
         : files(std::move(files)), wanted(std::move(channels)), all(allChannels), from(std::move(from)),
           to(std::move(to)), csv(csv)
     {
+        // Headers only; a file whose header cannot be read adds nothing.
+        QVector<report::Header> headers;
+        for (const QString &path : qAsConst(this->files)) {
+            QFile f(path);
+            report::Header header;
+            if (f.open(QIODevice::ReadOnly)) {
+                report::DataLineReader r(&f);
+                if (!r.readHeader(&header))
+                    header = report::Header();
+            }
+            headers.append(header);
+        }
+        map.build(headers);
+        for (const ChannelMap::Identity &c : map.identities())
+            names.insert(c.number, {c.name, c.unit});
     }
 
     qint64 produce(char *buf, size_t size)
@@ -244,14 +261,17 @@ private:
                 nextPass();
                 return;
             }
-            file = std::make_unique<QFile>(files.at(fileIndex++));
+            readIndex = fileIndex++;
+            const QVector<int> positions =
+                csv && all ? QVector<int>()
+                           : map.positionsOf(readIndex, csv ? wanted.toVector() : QVector<int>{passChannel});
+            if (!(csv && all) && positions.isEmpty())
+                return; // none of the channels asked for
+            file = std::make_unique<QFile>(files.at(readIndex));
             if (!file->open(QIODevice::ReadOnly))
                 return;
             reader = std::make_unique<report::DataLineReader>(file.get());
-            if (csv)
-                reader->setFilter(all ? QVector<int>() : wanted.toVector(), true);
-            else
-                reader->setFilter({passChannel}, true);
+            reader->setFilter(positions, true);
             report::Header header;
             if (!reader->readHeader(&header)) {
                 reader.reset();
@@ -268,13 +288,14 @@ private:
             }
             if (line.type != report::LineType::Ins || line.date.size() != 10 || line.time.size() != 5)
                 continue;
-            if (csv ? (!all && !wanted.contains(line.channel)) : line.channel != passChannel)
+            const int channel = map.numberOrUnlisted(readIndex, line.channel);
+            if (csv ? (!all && !wanted.contains(channel)) : channel != passChannel)
                 continue;
             const QString time = line.date + QLatin1Char('T') + line.time;
             if ((!from.isEmpty() && time < from) || (!to.isEmpty() && time > to))
                 continue;
             if (csv) {
-                pending += csvField(time) + ',' + QByteArray::number(line.channel) + ',' +
+                pending += csvField(time) + ',' + QByteArray::number(channel) + ',' +
                            csvField(line.valueText) + '\n';
             } else {
                 pending += (firstValue ? "[\"" : ",[\"") + time.toLatin1() + "\"," +
@@ -310,21 +331,9 @@ private:
     QList<int> channelsOfFiles()
     {
         QList<int> out;
-        for (const QString &path : qAsConst(files)) {
-            QFile f(path);
-            if (!f.open(QIODevice::ReadOnly))
-                continue;
-            report::DataLineReader r(&f);
-            report::Header header;
-            if (!r.readHeader(&header))
-                continue;
-            for (const report::Channel &c : qAsConst(header.channels)) {
-                names.insert(c.id, {c.name, c.unit});
-                if (!out.contains(c.id))
-                    out.append(c.id);
-            }
-        }
-        std::sort(out.begin(), out.end());
+        for (const ChannelMap::Identity &c : map.identities())
+            if (!c.unlisted)
+                out.append(c.number);
         return out;
     }
 
@@ -337,8 +346,9 @@ private:
     bool all;
     QString from, to;
     bool csv;
+    ChannelMap map;
     bool started = false, done = false, firstValue = true;
-    int fileIndex = 0, passIndex = 0, passChannel = -1;
+    int fileIndex = 0, readIndex = 0, passIndex = 0, passChannel = -1;
     std::unique_ptr<QFile> file;
     std::unique_ptr<report::DataLineReader> reader;
     QByteArray pending;
@@ -967,11 +977,10 @@ WebResponse WebApi::data(const QString &code, const WebRequest &request)
         return WebResponse::error(400, problem);
     const QString format = request.query.value(QStringLiteral("format"), QStringLiteral("json"));
     SeriesExporter::Format exchange = SeriesExporter::Format::Csv;
-    const bool exchangeFormat =
-        format != QLatin1String("csv") && format != QLatin1String("xlsx") &&
-        SeriesExporter::parseFormat(format, &exchange);
-    if (format != QLatin1String("json") && format != QLatin1String("csv") && format != QLatin1String("xlsx") &&
-        !exchangeFormat)
+    const bool exchangeFormat = format != QLatin1String("csv") && format != QLatin1String("xlsx") &&
+                                SeriesExporter::parseFormat(format, &exchange);
+    if (format != QLatin1String("json") && format != QLatin1String("csv") &&
+        format != QLatin1String("xlsx") && !exchangeFormat)
         return WebResponse::error(400, QStringLiteral("format is json, csv, xlsx, waterml2 or zrxp"));
     // A workbook is made whole, so its range is bounded.
     if (format == QLatin1String("xlsx") && (!from.isValid() || !to.isValid() || from.daysTo(to) > 400))
@@ -1011,19 +1020,6 @@ WebResponse WebApi::data(const QString &code, const WebRequest &request)
         std::make_shared<DataStream>(filesOf(row.station), channels, all,
                                      from.isValid() ? from.toString(QLatin1String(kMinute)) : QString(),
                                      to.isValid() ? to.toString(QLatin1String(kMinute)) : QString(), csv);
-    if (!all) {
-        // Names and units of the asked channels, from the files' headers.
-        for (const QString &path : filesOf(row.station)) {
-            QFile f(path);
-            if (!f.open(QIODevice::ReadOnly))
-                continue;
-            report::DataLineReader r(&f);
-            report::Header header;
-            if (r.readHeader(&header))
-                for (const report::Channel &c : qAsConst(header.channels))
-                    stream->names.insert(c.id, {c.name, c.unit});
-        }
-    }
     WebResponse r;
     r.contentType = csv ? "text/csv; charset=utf-8" : "application/json";
     r.stream = [stream](char *buf, size_t size) { return stream->produce(buf, size); };

@@ -234,8 +234,11 @@ void tst_ConfigHistory::uploadsFromHereExplainChangesOthersAreFlagged()
                                   uploadFile("b.json", "Debi")} +
                           target),
              0);
-    QCOMPARE(run(tqm510, visit), 0);
+    QString printed;
+    QCOMPARE(run(tqm510, visit, &printed), 0);
     QCOMPARE(status(id), QStringLiteral("Configuration changed at the station: names[0]"));
+    // Reported once for the one change.
+    QCOMPARE(printed.count(QStringLiteral("Configuration changed at the station")), 1);
     QTRY_COMPARE_WITH_TIMEOUT(sink.mails.size(), 1, 10000);
     QVERIFY2(sink.mails.first().subject().contains(QStringLiteral("configuration changed at the station")),
              qPrintable(sink.mails.first().subject()));

@@ -1,4 +1,6 @@
 #include "../common/simulator.h"
+#include "nexil/excel/datafilewriter.h"
+#include "nexil/excel/datalinereader.h"
 #include "store/databaseconnection.h"
 #include "store/stationvisits.h"
 #include "support/datatruth.h"
@@ -268,7 +270,7 @@ void tst_WebApi::collectorServesEveryRouteWithTheFilesValues()
         instants += n;
     const Reply zrxp = client.request("GET", "/api/v1/stations/H01/data?format=zrxp");
     QCOMPARE(zrxp.status, 200);
-    QVERIFY(zrxp.body.contains("#TZUTC+03:00|*|"));
+    QVERIFY(zrxp.body.contains("#TZUTC+3|*|"));
     QCOMPARE(zrxp.body.count('\n') - zrxp.body.count('#'), instants);
     const Reply wml = client.request("GET", "/api/v1/stations/H01/data?format=waterml2");
     QCOMPARE(wml.status, 200);
@@ -296,6 +298,49 @@ void tst_WebApi::collectorServesEveryRouteWithTheFilesValues()
     QVERIFY(cli.waitForFinished(30000));
     QCOMPARE(client.request("GET", "/api/v1/stations/H01/gaps").json(),
              QJsonDocument::fromJson(cli.readAllStandardOutput()).object());
+
+    // An older file of another setup, a channel since removed standing
+    // first: the data route keeps each value under its own channel, taking
+    // the files by the dates in their names (this one's sorts last as text).
+    {
+        QFile live(dir->filePath(QStringLiteral("files/H01/") + files.first()));
+        QVERIFY(live.open(QIODevice::ReadOnly));
+        report::DataLineReader reader(&live);
+        report::Header header;
+        QVERIFY(reader.readHeader(&header));
+        QVector<datafile::Channel> setup{{0, "OLD", "Eski", "V", 10}};
+        QVector<datafile::Line> lines{{0, "INS", "2020-01-01", "10:00", 100}};
+        for (const report::Channel &c : qAsConst(header.channels)) {
+            setup.append({c.id + 1, c.code, c.name, c.unit, c.interval});
+            lines.append({c.id + 1, "INS", "2020-01-01", "10:00", 101.0 + c.id});
+        }
+        QVERIFY(datafile::write(dir->filePath(QStringLiteral("files/H01/H01_31122019.xml")), setup, lines,
+                                header.stationName, QStringLiteral("H01")));
+        QStringList expected, got;
+        for (const report::Channel &c : qAsConst(header.channels))
+            expected << QStringLiteral("%1|%2|%3|%4").arg(c.id).arg(c.name, c.unit).arg(101 + c.id);
+        expected << QStringLiteral("%1|Eski|V|100").arg(header.channels.size());
+        const QJsonArray old =
+            client.request("GET", "/api/v1/stations/H01/data?from=2020-01-01&to=2020-01-01")
+                .json()
+                .value(QStringLiteral("channels"))
+                .toArray();
+        for (const QJsonValue &c : old) {
+            const QJsonObject o = c.toObject();
+            const QJsonArray values = o.value(QStringLiteral("values")).toArray();
+            got << QStringLiteral("%1|%2|%3|%4")
+                       .arg(o.value(QStringLiteral("channel")).toInt())
+                       .arg(o.value(QStringLiteral("name")).toString(),
+                            o.value(QStringLiteral("unit")).toString())
+                       .arg(values.size() == 1 ? values.at(0).toArray().at(1).toDouble() : -1);
+        }
+        QCOMPARE(got, expected);
+        const Reply eski = client.request("GET", "/api/v1/stations/H01/data?format=csv&channels=" +
+                                                     QByteArray::number(header.channels.size()));
+        QCOMPARE(eski.body, QByteArray("time,channel,value\n2020-01-01T10:00,") +
+                                QByteArray::number(header.channels.size()) + ",100.0000\n");
+        QVERIFY(QFile::remove(dir->filePath(QStringLiteral("files/H01/H01_31122019.xml"))));
+    }
 
     // The configuration the visit read is in the station's history.
     const QJsonObject history = client.request("GET", "/api/v1/stations/H01/config-history").json();
