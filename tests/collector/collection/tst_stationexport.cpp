@@ -5,6 +5,7 @@
 #include "../common/stationfixtures.h"
 #include "collection/collectionoptions.h"
 #include "collection/worker.h"
+#include "store/databaseconnection.h"
 #include "store/stationsettings.h"
 
 #include "nexil/protocol/nexil.h"
@@ -22,15 +23,19 @@ private slots:
     void initTestCase();
     void settingsAreCheckedStoredAndRead();
     void visitWritesTheExportsWithTheStationsOffset();
+
+private:
+    QTemporaryDir storeDir;
+    DatabaseConnection store;
 };
 
 void tst_StationExport::initTestCase()
 {
     registerDBStation();
     registerNexilMetaTypes();
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
-    db.setDatabaseName(QStringLiteral(":memory:"));
-    QVERIFY(db.open());
+    // Every table a visit writes to: it commits its values in the store.
+    QVERIFY(store.connectToDatabase(storeDir.filePath(QStringLiteral("data.db")), QString(), 0, QString(),
+                                    QString()));
     QVERIFY(StationSettings::createTable());
 }
 
