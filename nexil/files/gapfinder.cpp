@@ -419,14 +419,26 @@ bool GapFinder::run(const QStringList &paths)
                     addGap(index, begin, step, (end - begin) / step + 1);
                 continue;
             }
+            // Only while a setup records the channel: one added by a later
+            // setup, or removed by one, expects nothing outside them.
+            int firstRecorded = c.firstSegment, lastRecorded = c.lastSegment;
+            while (firstRecorded > 0 && interval.at(firstRecorded - 1).at(index) > 0)
+                --firstRecorded;
+            while (lastRecorded + 1 < plans.size() && interval.at(lastRecorded + 1).at(index) > 0)
+                ++lastRecorded;
+            Minute from = begin, to = end;
+            if (firstRecorded > 0 && plans.at(firstRecorded).start != kNone)
+                from = std::max(from, plans.at(firstRecorded).start);
+            if (lastRecorded + 1 < plans.size() && plans.at(lastRecorded + 1).start != kNone)
+                to = std::min(to, plans.at(lastRecorded + 1).start - 1);
             const int stepFirst = interval.at(c.firstSegment).at(index);
-            if (stepFirst > 0 && c.first > begin) {
-                const qint64 n = (c.first - begin) / stepFirst;
+            if (stepFirst > 0 && c.first > from) {
+                const qint64 n = (c.first - from) / stepFirst;
                 addGap(index, c.first - n * stepFirst, stepFirst, n);
             }
             const int stepLast = interval.at(c.lastSegment).at(index);
-            if (stepLast > 0 && c.last < end)
-                addGap(index, c.last + stepLast, stepLast, (end - c.last) / stepLast);
+            if (stepLast > 0 && c.last < to)
+                addGap(index, c.last + stepLast, stepLast, (to - c.last) / stepLast);
         }
         m_from = dateTimeOf(begin);
         m_to = dateTimeOf(end);

@@ -312,13 +312,22 @@ void tst_SeriesExporter::changeOfSetup_everyValueUnderItsOwnChannel()
                                    "series|4|Hava Sıcaklığı|Cel|C", "point|2026-01-28T10:00:00+03:00|6.5000",
                                    "point|2026-02-01T10:00:00+03:00|7.5000"}));
 
+    // Rain is expected only from the setup that added it, humidity only
+    // until the setup that removed it.
     GapFinder gaps;
+    gaps.setRange(QDateTime(QDate(2026, 1, 28), QTime(0, 0), Qt::UTC),
+                  QDateTime(QDate(2026, 2, 1), QTime(23, 50), Qt::UTC));
     QVERIFY(gaps.run(both));
     QStringList figures;
     for (const GapFinder::ChannelFigures &c : gaps.channels())
-        figures << QStringLiteral("%1|%2|%3|%4").arg(c.channel).arg(c.name, c.unit).arg(c.present);
-    QCOMPARE(figures, (QStringList{"0|Yağış|mm|1", "1|Su Seviyesi|cm|2", "2|Su Sıcaklığı|°C|2",
-                                   "3|Hava Sıcaklığı|C|2", "4|Hava Sıcaklığı|C|2", "5|Hava Nemi|%|1"}));
+        figures << QStringLiteral("%1|%2|%3|%4|%5")
+                       .arg(c.channel)
+                       .arg(c.name, c.unit)
+                       .arg(c.present)
+                       .arg(c.missing);
+    QCOMPARE(figures,
+             (QStringList{"0|Yağış|mm|1|383", "1|Su Seviyesi|cm|2|718", "2|Su Sıcaklığı|°C|2|718",
+                          "3|Hava Sıcaklığı|C|2|718", "4|Hava Sıcaklığı|C|2|718", "5|Hava Nemi|%|1|335"}));
 }
 
 void tst_SeriesExporter::waterml_validForEmptyUnknownAndOddUnits()
