@@ -200,6 +200,8 @@ void tst_NexilCli::usageErrors_exitTwo_data()
     QTest::newRow("export bad offset")
         << QStringList{"export", "a.xml", "--format", "csv", "--utc-offset", "3"};
     QTest::newRow("export bad locale") << QStringList{"export", "a.xml", "--format", "csv", "--locale", "fr"};
+    QTest::newRow("export bad encoding")
+        << QStringList{"export", "a.xml", "--format", "zrxp", "--zrxp-encoding", "cp1254"};
     QTest::newRow("export bad channels")
         << QStringList{"export", "a.xml", "--format", "zrxp", "--channels", "a"};
 }
@@ -583,9 +585,19 @@ void tst_NexilCli::export_writesOnlyRegularFilesAndChecksItsOutput()
         QCOMPARE(run.status, 1);
         QVERIFY2(run.err.contains(target.toUtf8() + " is not a regular file"), run.err);
     }
-    // A regular file is replaced as before.
-    Run run = cli({"export", path, "--format", "csv", "--out", dir.filePath("out.csv")});
+    // A regular file is replaced as before; a newer file's differing value
+    // wins, and the warning names the time.
+    const QString newer = dir.filePath("D15A012_02032026.xml");
+    QVERIFY(datafile::write(newer, {{0, "SV", "Su Seviyesi", "cm", 60}},
+                            {{0, "INS", "2026-03-01", "10:00", 1.75}}));
+    Run run = cli({"export", newer, path, "--format", "csv", "--out", dir.filePath("out.csv")});
     QVERIFY2(run.status == 0, run.err);
+    QCOMPARE(run.err,
+             QByteArray("warning: channel 0 (Su Seviyesi) at 2026-03-01 10:00: D15A012_01032026.xml has "
+                        "1.5000, the newer D15A012_02032026.xml has 1.7500; 1.7500 written\n"));
+    QFile csv(dir.filePath("out.csv"));
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    QCOMPARE(csv.readAll(), QByteArray("time,Su Seviyesi (cm)\r\n2026-03-01T10:00:00+03:00,1.7500\r\n"));
 
     // A small write that fails is a failure, for the export and the rest.
     run = cli({"export", path, "--format", "csv"}, QProcessEnvironment::systemEnvironment(), "/dev/full");
