@@ -93,7 +93,10 @@ int main(int argc, char *argv[])
         {"to", "gaps, export: end of the range, inclusive (default: the last value).", "DATE"},
         {"json", "gaps: print JSON instead of tables."},
         {"format", "export: waterml2, zrxp or csv.", "FORMAT"},
-        {"channels", "export: channel numbers to write, such as 0,2 (default: all).", "LIST"},
+        {"channels",
+         "export: channels to write by their numbers, the positions in the newest file, such as 0,2 "
+         "(default: all).",
+         "LIST"},
         {"utc-offset", "export: the station's UTC offset (default +03:00).", "OFFSET"},
         {"locale", "export: CSV number format, C, tr or de (default C).", "LOCALE"},
         {"zrxp-encoding", "export: ZRXP character set, iso-8859-1 or utf-8 (default iso-8859-1).",
