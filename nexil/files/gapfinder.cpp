@@ -412,11 +412,17 @@ bool GapFinder::run(const QStringList &paths)
         for (int index = 0; index < m_channels.size(); ++index) {
             const ChannelState &c = state.at(index);
             if (c.first == kNone) {
-                int step = 0;
-                for (int s = 0; s < plans.size() && step == 0; ++s)
-                    step = interval.at(s).at(index);
-                if (step > 0)
-                    addGap(index, begin, step, (end - begin) / step + 1);
+                // No value at all: missing wherever a setup records it.
+                for (int s = 0; s < plans.size(); ++s) {
+                    const int step = interval.at(s).at(index);
+                    Minute from = begin, to = end;
+                    if (s > 0 && plans.at(s).start != kNone)
+                        from = std::max(from, plans.at(s).start);
+                    if (s + 1 < plans.size() && plans.at(s + 1).start != kNone)
+                        to = std::min(to, plans.at(s + 1).start - 1);
+                    if (step > 0 && from <= to)
+                        addGap(index, from, step, (to - from) / step + 1);
+                }
                 continue;
             }
             // Only while a setup records the channel: one added by a later

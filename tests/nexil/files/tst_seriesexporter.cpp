@@ -259,7 +259,8 @@ void tst_SeriesExporter::changeOfSetup_everyValueUnderItsOwnChannel()
                              {1, "AH", "Hava Nemi", "%", 10},
                              {2, "AT", "Hava Sıcaklığı", "C", 10},
                              {3, "AT", "Hava Sıcaklığı", "C", 10},
-                             {4, "WAT", "Su Sıcaklığı", "°C", 10}},
+                             {4, "WAT", "Su Sıcaklığı", "°C", 10},
+                             {5, "EC", "İletkenlik", "mS/cm", 10}},
                             {{0, "INS", "2026-01-28", "10:00", 120},
                              {1, "INS", "2026-01-28", "10:00", 65},
                              {2, "INS", "2026-01-28", "10:00", 5.5},
@@ -285,9 +286,9 @@ void tst_SeriesExporter::changeOfSetup_everyValueUnderItsOwnChannel()
     const QStringList rows = QString::fromUtf8(run(csv, both)).split("\r\n", Qt::SkipEmptyParts);
     // Numbered by the newest setup; the removed channel after it.
     QCOMPARE(rows, (QStringList{"time,Yağış (mm),Su Seviyesi (cm),Su Sıcaklığı (°C),Hava Sıcaklığı (C),"
-                                "Hava Sıcaklığı (C),Hava Nemi (%)",
-                                "2026-01-28T10:00:00+03:00,,122.0000,9.5000,5.5000,6.5000,65.0000",
-                                "2026-02-01T10:00:00+03:00,0.2000,121.0000,0.0000,4.5000,7.5000,"}));
+                                "Hava Sıcaklığı (C),Hava Nemi (%),İletkenlik (mS/cm)",
+                                "2026-01-28T10:00:00+03:00,,122.0000,9.5000,5.5000,6.5000,65.0000,",
+                                "2026-02-01T10:00:00+03:00,0.2000,121.0000,0.0000,4.5000,7.5000,,"}));
     QCOMPARE(csv.warnings(),
              QStringList{"channel 1 (Su Seviyesi) at 2026-01-28 10:00: D02A003_28012026.xml has 120.0000, "
                          "the newer D02A003_01022026.xml has 122.0000; 122.0000 written"});
@@ -312,8 +313,9 @@ void tst_SeriesExporter::changeOfSetup_everyValueUnderItsOwnChannel()
                                    "series|4|Hava Sıcaklığı|Cel|C", "point|2026-01-28T10:00:00+03:00|6.5000",
                                    "point|2026-02-01T10:00:00+03:00|7.5000"}));
 
-    // Rain is expected only from the setup that added it, humidity only
-    // until the setup that removed it.
+    // Rain is expected only from the setup that added it, humidity and the
+    // conductivity that never had a value only until the setup that removed
+    // them.
     GapFinder gaps;
     gaps.setRange(QDateTime(QDate(2026, 1, 28), QTime(0, 0), Qt::UTC),
                   QDateTime(QDate(2026, 2, 1), QTime(23, 50), Qt::UTC));
@@ -325,9 +327,9 @@ void tst_SeriesExporter::changeOfSetup_everyValueUnderItsOwnChannel()
                        .arg(c.name, c.unit)
                        .arg(c.present)
                        .arg(c.missing);
-    QCOMPARE(figures,
-             (QStringList{"0|Yağış|mm|1|383", "1|Su Seviyesi|cm|2|718", "2|Su Sıcaklığı|°C|2|718",
-                          "3|Hava Sıcaklığı|C|2|718", "4|Hava Sıcaklığı|C|2|718", "5|Hava Nemi|%|1|335"}));
+    QCOMPARE(figures, (QStringList{"0|Yağış|mm|1|383", "1|Su Seviyesi|cm|2|718", "2|Su Sıcaklığı|°C|2|718",
+                                   "3|Hava Sıcaklığı|C|2|718", "4|Hava Sıcaklığı|C|2|718",
+                                   "5|Hava Nemi|%|1|335", "6|İletkenlik|mS/cm|0|336"}));
 }
 
 void tst_SeriesExporter::waterml_validForEmptyUnknownAndOddUnits()
