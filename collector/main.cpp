@@ -53,8 +53,20 @@ bool readPassword(QTextStream &err, QByteArray *password)
             line->chop(1);
         return c != EOF || !line->isEmpty();
     };
-    if (!::isatty(STDIN_FILENO))
-        return readLine(password);
+    if (!::isatty(STDIN_FILENO)) {
+        if (!readLine(password))
+            return false;
+        // A second line would be silently left out of the password.
+        int c = 0;
+        while ((c = std::getchar()) != EOF) {
+            if (c != '\n' && c != '\r') {
+                err << "The password is one line; standard input has more." << Qt::endl;
+                password->clear();
+                return false;
+            }
+        }
+        return true;
+    }
     termios saved{};
     tcgetattr(STDIN_FILENO, &saved);
     termios quiet = saved;
@@ -170,7 +182,7 @@ int main(int argc, char *argv[])
         {QStringLiteral("config"),
          QStringLiteral(
              "Read settings from FILE, \"key = value\" lines: database, collectorId, metricsFile, web "
-             "(the web dashboard's HOST:PORT, not served by this version) and the SETTINGS keys of "
+             "(not read: the dashboard listens on httpAddress) and the SETTINGS keys of "
              "settings.ini that a collection reads (lang, retryMinutes, clockDriftWarnSeconds, "
              "clockSync, devicePassword, memoryWarnDays, alertAfterFailures, maxVisitsInFlight, "
              "smtpServer, smtpPort, smtpTls, smtpUser, smtpPassword, smtpFrom, smtpAllowPlainLogin) or the "
@@ -191,10 +203,15 @@ int main(int argc, char *argv[])
     parser.addOption(
         {QStringLiteral("add-user"),
          QStringLiteral("Add an account of the HTTP API (or give it a new password and role) and "
-                        "exit; the password is read from the terminal or standard input."),
+                        "exit; the password is read from the terminal or standard input. A running "
+                        "server ends the account's sessions when it changes."),
          QStringLiteral("NAME")});
     parser.addOption({QStringLiteral("role"), QStringLiteral("With --add-user: viewer or operator."),
                       QStringLiteral("ROLE")});
+    parser.addOption(
+        {QStringLiteral("remove-user"),
+         QStringLiteral("Remove an account of the HTTP API and exit; a running server ends its sessions."),
+         QStringLiteral("NAME")});
     parser.addOption({QStringLiteral("workdir"),
                       QStringLiteral("Use DIR as the working folder: DIR/settings.ini, DIR/data/data.db, "
                                      "DIR/lang, DIR/style and new stations under DIR/files."),
@@ -284,6 +301,21 @@ int main(int argc, char *argv[])
         HeadlessCollector collector(out, err);
         return collector.addStations(parser.values(QStringLiteral("add-station")));
     }
+    if (parser.isSet(QStringLiteral("remove-user"))) {
+        DatabaseConnection database;
+        if (!database.open(DatabaseUrl::current())) {
+            err << "Could not connect to database: " << DatabaseConnection::lastOpenError() << Qt::endl;
+            return 1;
+        }
+        QString problem;
+        const bool removed = WebAccounts::remove(parser.value(QStringLiteral("remove-user")), &problem);
+        DatabaseConnection::close();
+        if (!removed) {
+            err << "Could not remove the account: " << problem << Qt::endl;
+            return 1;
+        }
+        return 0;
+    }
     if (parser.isSet(QStringLiteral("add-user"))) {
         const QString role = parser.value(QStringLiteral("role"));
         if (!WebAccounts::isRole(role)) {
@@ -365,7 +397,8 @@ int main(int argc, char *argv[])
         collector.setMetricsFile(choice("metrics-file", "metricsFile"));
         if (config.contains(QStringLiteral("web")) && web.address.isEmpty())
             err << "web = " << config.value(QStringLiteral("web"))
-                << ": this version has no web dashboard; nothing listens there." << Qt::endl;
+                << ": not read; the HTTP API and the dashboard listen on httpAddress (or --http)."
+                << Qt::endl;
         return collector.run(parser.isSet(QStringLiteral("once")));
     }
 #ifdef TQM510_WINDOWS
