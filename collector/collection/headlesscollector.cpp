@@ -5,8 +5,10 @@
 #include "metricsfile.h"
 #include "stationmonitor.h"
 #include "statusreport.h"
+#include "store/collectorheartbeats.h"
 #include "store/databaseconnection.h"
 #include "store/pathpart.h"
+#include "store/stationleases.h"
 #include "store/stationsettings.h"
 #include "store/stationtablemodel.h"
 #include "store/workfolder.h"
@@ -20,6 +22,7 @@
 #include <QSocketNotifier>
 #include <QSqlQuery>
 #include <QTextStream>
+#include <QTimer>
 
 #include <csignal>
 #include <fcntl.h>
@@ -251,6 +254,13 @@ int HeadlessCollector::run(bool runOnce)
     }
 
     emit collectionStarted(model, controller);
+    // Alive between visits, in the store: for a server that only serves.
+    const QString beatId = collectorId.isEmpty() ? StationLeases::defaultHolder() : collectorId;
+    const auto beatNow = [beatId] { CollectorHeartbeats::beat(beatId, QDateTime::currentDateTime()); };
+    QTimer beat;
+    connect(&beat, &QTimer::timeout, this, beatNow);
+    beat.start(CollectorHeartbeats::periodMs);
+    beatNow();
 
     int active = 0;
     for (const DBStation &s : model->stations())

@@ -88,8 +88,12 @@ QString sample(const char *name, const QString &labels, const QString &value)
 QString MetricsFile::render(const QList<Entry> &stations, const QDateTime &heartbeatTime, double mainLoopLag)
 {
     QString out;
-    header(out, {"tqm510_heartbeat_timestamp_seconds", "gauge", "When the collector last wrote this file."});
-    out += sample("tqm510_heartbeat_timestamp_seconds", QString(), seconds(heartbeatTime));
+    // None known (a server that only serves, no collector beating): none written.
+    if (heartbeatTime.isValid()) {
+        header(out, {"tqm510_heartbeat_timestamp_seconds", "gauge",
+                     "When the collector last showed it is alive."});
+        out += sample("tqm510_heartbeat_timestamp_seconds", QString(), seconds(heartbeatTime));
+    }
     if (mainLoopLag >= 0) {
         header(out, {"tqm510_main_loop_lag_seconds", "gauge",
                      "Largest delay of the main event loop during the last minute."});

@@ -29,7 +29,8 @@ public:
     ~MetricsFile() override;
 
     // mainLoopLag: the largest lag of the main loop of the last minute in
-    // seconds, negative when not measured.
+    // seconds, negative when not measured; no heartbeat line for an invalid
+    // heartbeat.
     static QString render(const QList<Entry> &stations, const QDateTime &heartbeat, double mainLoopLag = -1);
     static QString escapeLabel(const QString &value);
 
