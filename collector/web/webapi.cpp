@@ -4,10 +4,12 @@
 #include "collection/metricsfile.h"
 #include "collection/stationcompleteness.h"
 #include "nexil/excel/datalinereader.h"
+#include "nexil/excel/reportrules.h"
 #include "nexil/files/channelmap.h"
 #include "nexil/files/gapfinder.h"
 #include "nexil/files/gapjson.h"
 #include "nexil/files/seriesexporter.h"
+#include "store/collectorheartbeats.h"
 #include "store/confighistory.h"
 #include "store/databaseconnection.h"
 #include "store/stationsettings.h"
@@ -31,6 +33,7 @@
 #include <QSqlDriver>
 #include <QSqlQuery>
 #include <QTemporaryFile>
+#include <QUrl>
 #include <QVariant>
 
 #include <cmath>
@@ -44,7 +47,6 @@ namespace {
 const char *const kMinute = "yyyy-MM-ddTHH:mm";
 const char *const cookieName = "tqm510_session";
 constexpr int sessionSeconds = 8 * 3600;
-constexpr int maxSessions = 10000;
 
 QJsonValue minuteOrNull(const QDateTime &time)
 {
@@ -72,10 +74,16 @@ bool loopbackHost(const QString &host)
     return !address.isNull() && address.isLoopback();
 }
 
+// Any code the store can hold is served (it is only compared with the
+// store's, never put into a path); a bound keeps the lookups cheap.
 bool validCode(const QString &code)
 {
-    static const QRegularExpression pattern(QStringLiteral("^[A-Za-z0-9_-]{1,32}$"));
-    return pattern.match(code).hasMatch();
+    if (code.isEmpty() || code.size() > 1024)
+        return false;
+    for (const QChar c : code)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return false;
+    return true;
 }
 
 // A file's newest measured value per channel, kept while the file is unchanged.
@@ -85,6 +93,7 @@ struct Latest
     {
         QString time, value;
         QString name, unit;
+        bool sensorError = false;
     };
     qint64 size = -1;
     QDateTime modified;
@@ -123,6 +132,7 @@ Latest latestOf(const QString &path)
                 if (time >= v.time) {
                     v.time = time;
                     v.value = line.valueText;
+                    v.sensorError = report::isSensorError(line.value);
                 }
                 if (time > latest.newest)
                     latest.newest = time;
@@ -298,8 +308,11 @@ private:
                 pending += csvField(time) + ',' + QByteArray::number(channel) + ',' +
                            csvField(line.valueText) + '\n';
             } else {
-                pending += (firstValue ? "[\"" : ",[\"") + time.toLatin1() + "\"," +
-                           jsonNumber(line.valueText) + ']';
+                // The device's sensor-error values are no measurement: a gap.
+                pending +=
+                    (firstValue ? "[\"" : ",[\"") + time.toLatin1() + "\"," +
+                    (report::isSensorError(line.value) ? QByteArray("null") : jsonNumber(line.valueText)) +
+                    ']';
                 firstValue = false;
             }
         }
@@ -548,6 +561,7 @@ WebApi::WebApi(WebStore &store, WebEvents &events, Actions actions)
     if (sodium_init() < 0)
         qCDebug(lcWeb, "the cryptography library did not start");
     basicKey = randomToken();
+    WebAccounts::prepare();
 }
 
 void WebApi::setLoginLimit(int count, int windowMs)
@@ -566,6 +580,12 @@ void WebApi::setPages(WebHandler handler, const QByteArray &imageSource)
 WebResponse WebApi::handle(const WebRequest &request)
 {
     WebResponse response = route(request);
+    secure(response);
+    return response;
+}
+
+void WebApi::secure(WebResponse &response) const
+{
     // Nothing served here may run inline script or be framed or sniffed.
     response.addHeader("Content-Security-Policy",
                        "default-src 'self'; script-src 'self'; object-src 'none'; base-uri 'none'; " +
@@ -576,7 +596,6 @@ WebResponse WebApi::handle(const WebRequest &request)
     response.addHeader("Cache-Control", "no-store");
     if (tls)
         response.addHeader("Strict-Transport-Security", "max-age=31536000");
-    return response;
 }
 
 WebResponse WebApi::route(const WebRequest &request)
@@ -605,8 +624,11 @@ WebResponse WebApi::route(const WebRequest &request)
     if (path == QLatin1String("/api/v1/login"))
         return post ? login(request) : wrongMethod("POST");
 
-    // Everything else is for a session's holder.
-    const QStringList parts = path.split(QLatin1Char('/'));
+    // Everything else is for a session's holder. The segments are split
+    // before decoding, so a code may hold any character, '/' too.
+    QStringList parts;
+    for (const QString &part : (request.rawPath.isEmpty() ? path : request.rawPath).split(QLatin1Char('/')))
+        parts.append(request.rawPath.isEmpty() ? part : QUrl::fromPercentEncoding(part.toUtf8()));
     const bool known =
         path == QLatin1String("/metrics") || path == QLatin1String("/api/v1/logout") ||
         path == QLatin1String("/api/v1/events") || path == QLatin1String("/api/v1/stations") ||
@@ -634,7 +656,7 @@ WebResponse WebApi::route(const WebRequest &request)
     if (path == QLatin1String("/metrics"))
         return get ? metrics() : wrongMethod("GET");
     if (path == QLatin1String("/api/v1/events"))
-        return get ? events() : wrongMethod("GET");
+        return get ? events(s) : wrongMethod("GET");
     if (path == QLatin1String("/api/v1/stations"))
         return get ? stations() : wrongMethod("GET");
 
@@ -665,42 +687,131 @@ WebResponse WebApi::route(const WebRequest &request)
 bool WebApi::findSession(const WebRequest &request, Session *session)
 {
     const QByteArray token = request.cookies.value(QLatin1String(cookieName)).toLatin1();
+    if (!loginRequired) {
+        // Anyone here may read; a POST still needs the token of its cookie.
+        *session = Session{};
+        session->role = QStringLiteral("operator");
+        if (token.size() == 64)
+            session->csrf = csrfOf(token);
+        return true;
+    }
     std::lock_guard<std::mutex> lock(mutex);
     auto it = sessions.find(token);
-    if (token.isEmpty() || it == sessions.end()) {
-        // Without accounts anyone may read; a POST still needs a session's token.
-        *session = Session{QString(), QStringLiteral("operator"), QByteArray(), {}};
-        return !loginRequired;
-    }
+    if (token.isEmpty() || it == sessions.end())
+        return false;
     if (it->expires < QDateTime::currentDateTimeUtc()) {
-        sessions.erase(it);
+        dropSession(token);
         return false;
     }
     *session = *it;
     return true;
 }
 
-QByteArray WebApi::newSession(const QString &user, const QString &role, Session *session)
+QByteArray WebApi::csrfOf(const QByteArray &token) const
+{
+    unsigned char out[32];
+    crypto_generichash(out, sizeof out, reinterpret_cast<const unsigned char *>(token.constData()),
+                       size_t(token.size()), reinterpret_cast<const unsigned char *>(basicKey.constData()),
+                       size_t(basicKey.size()));
+    return QByteArray(reinterpret_cast<const char *>(out), sizeof out).toHex();
+}
+
+void WebApi::dropSession(QByteArray token)
+{
+    const auto it = sessions.find(token);
+    if (it == sessions.end())
+        return;
+    if (it->alive)
+        it->alive->store(false);
+    sessionOrder.erase(it->order);
+    auto mine = sessionsOfAddress.find(it->address);
+    if (mine != sessionsOfAddress.end()) {
+        mine->erase(it->order);
+        if (mine->empty())
+            sessionsOfAddress.erase(mine);
+    }
+    sessions.erase(it);
+}
+
+QByteArray WebApi::newSession(const QString &user, const QString &role, const QByteArray &print,
+                              const QString &address, Session *session)
 {
     const QByteArray token = randomToken();
-    *session = Session{user, role, randomToken(), QDateTime::currentDateTimeUtc().addSecs(sessionSeconds)};
-    std::lock_guard<std::mutex> lock(mutex);
-    // Sessions nobody ended are dropped when they expire; beyond the limit
-    // the one closest to its end goes first.
-    if (sessions.size() > maxSessions) {
-        const QDateTime now = QDateTime::currentDateTimeUtc();
-        for (auto it = sessions.begin(); it != sessions.end();)
-            it = it->expires < now ? sessions.erase(it) : std::next(it);
-        while (sessions.size() > maxSessions) {
-            auto oldest = sessions.begin();
-            for (auto it = sessions.begin(); it != sessions.end(); ++it)
-                if (it->expires < oldest->expires)
-                    oldest = it;
-            sessions.erase(oldest);
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    *session = Session{user,
+                       role,
+                       randomToken(),
+                       now.addSecs(sessionSeconds),
+                       print,
+                       address,
+                       0,
+                       std::make_shared<std::atomic<bool>>(true)};
+    bool dropped = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        // All last as long, so the oldest is the first to expire: the table
+        // is bounded without a scan, per address (one client cannot push
+        // out the others) and in all.
+        while (!sessionOrder.empty() && sessions.value(sessionOrder.begin()->second).expires < now) {
+            dropSession(sessionOrder.begin()->second);
+            dropped = true;
+        }
+        const auto mine = sessionsOfAddress.constFind(address);
+        if (mine != sessionsOfAddress.constEnd() && int(mine->size()) >= maxSessionsPerAddress) {
+            dropSession(sessionOrder.at(*mine->begin()));
+            dropped = true;
+        }
+        while (sessions.size() >= maxSessions) {
+            dropSession(sessionOrder.begin()->second);
+            dropped = true;
+        }
+        session->order = nextOrder++;
+        sessions.insert(token, *session);
+        sessionOrder.emplace(session->order, token);
+        sessionsOfAddress[address].insert(session->order);
+    }
+    if (dropped)
+        webEvents.wake();
+    return token;
+}
+
+void WebApi::syncAccounts(const QString &connection)
+{
+    if (!loginRequired)
+        return;
+    bool ok = false;
+    const QHash<QString, QByteArray> now = WebAccounts::prints(connection, &ok);
+    if (!ok) {
+        WebStore::reopen(connection);
+        return;
+    }
+    bool dropped = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (now == accountPrints)
+            return;
+        accountPrints = now;
+        QList<QByteArray> gone;
+        for (auto it = sessions.constBegin(); it != sessions.constEnd(); ++it)
+            if (now.value(it->user) != it->print)
+                gone.append(it.key());
+        for (const QByteArray &token : qAsConst(gone))
+            dropSession(token);
+        dropped = !gone.isEmpty();
+        for (auto it = basicPairs.begin(); it != basicPairs.end();) {
+            if (now.value(it->user) != it->print) {
+                it->alive->store(false);
+                it = basicPairs.erase(it);
+                dropped = true;
+            } else {
+                ++it;
+            }
         }
     }
-    sessions.insert(token, *session);
-    return token;
+    if (dropped) {
+        qCDebug(lcWeb, "an account changed: its sessions ended");
+        webEvents.wake();
+    }
 }
 
 QByteArray WebApi::sessionCookie(const QByteArray &token, int maxAgeSeconds) const
@@ -716,22 +827,26 @@ QByteArray WebApi::sessionCookie(const QByteArray &token, int maxAgeSeconds) con
 WebResponse WebApi::session(const WebRequest &request)
 {
     Session s;
-    const QByteArray token = request.cookies.value(QLatin1String(cookieName)).toLatin1();
+    QByteArray token = request.cookies.value(QLatin1String(cookieName)).toLatin1();
     bool have = false;
-    {
+    WebResponse r;
+    if (!loginRequired) {
+        // Without accounts a session only carries the CSRF token.
+        static const QRegularExpression hex(QStringLiteral("^[0-9a-f]{64}$"));
+        if (!hex.match(QString::fromLatin1(token)).hasMatch()) {
+            token = randomToken();
+            r.addHeader("Set-Cookie", sessionCookie(token, sessionSeconds));
+        }
+        s.role = QStringLiteral("operator");
+        s.csrf = csrfOf(token);
+        have = true;
+    } else {
         std::lock_guard<std::mutex> lock(mutex);
         const auto it = sessions.constFind(token);
         if (!token.isEmpty() && it != sessions.constEnd() && it->expires > QDateTime::currentDateTimeUtc()) {
             s = *it;
             have = true;
         }
-    }
-    WebResponse r;
-    if (!have && !loginRequired) {
-        // Without accounts a session only carries the CSRF token.
-        r.addHeader("Set-Cookie",
-                    sessionCookie(newSession(QString(), QStringLiteral("operator"), &s), sessionSeconds));
-        have = true;
     }
     const WebResponse body = WebResponse::json(
         200,
@@ -746,7 +861,7 @@ WebResponse WebApi::session(const WebRequest &request)
 }
 
 bool WebApi::checkPassword(const QString &address, const QString &name, const QByteArray &password,
-                           QString *role, WebResponse *refusal)
+                           QString *role, QByteArray *print, WebResponse *refusal)
 {
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     {
@@ -754,30 +869,40 @@ bool WebApi::checkPassword(const QString &address, const QString &name, const QB
         // Addresses whose window is over are forgotten before the table grows large.
         if (failures.size() > maxSessions) {
             for (auto it = failures.begin(); it != failures.end();)
-                it = now - it->since > loginWindowMs ? failures.erase(it) : std::next(it);
+                it = now - it->since > loginWindowMs && !it->checking ? failures.erase(it) : std::next(it);
         }
         Failures &f = failures[address];
-        if (now - f.since > loginWindowMs)
-            f = Failures{0, now};
-        if (f.count >= loginFailures) {
+        if (now - f.since > loginWindowMs) {
+            f.count = 0;
+            f.since = now;
+        }
+        if (f.checking || f.count >= loginFailures) {
             *refusal = WebResponse::error(429, QStringLiteral("too many failed logins; try again later"));
-            refusal->addHeader("Retry-After", QByteArray::number((f.since + loginWindowMs - now) / 1000 + 1));
+            refusal->addHeader("Retry-After",
+                               f.checking ? QByteArray("1")
+                                          : QByteArray::number((f.since + loginWindowMs - now) / 1000 + 1));
             return false;
         }
+        // The attempt counts from now: parallel ones cannot all pass the limit.
+        ++f.count;
+        f.checking = true;
     }
     QByteArray hash;
-    const bool known =
-        WebAccounts::isName(name) && !password.isEmpty() && store.run([&](const QString &connection) {
-            return WebAccounts::find(connection, name, &hash, role);
-        });
-    const bool good = known && WebAccounts::verify(hash, password);
+    const bool known = WebAccounts::isName(name) && store.run([&](const QString &connection) {
+        return WebAccounts::find(connection, name, &hash, role);
+    });
+    if (!known)
+        hash.clear();
+    // An unknown name is checked against a hash of no account: it takes as long.
+    const bool good = WebAccounts::verify(hash, password) && known && !password.isEmpty();
     std::lock_guard<std::mutex> lock(mutex);
     if (!good) {
-        ++failures[address].count;
+        failures[address].checking = false;
         *refusal = WebResponse::error(401, QStringLiteral("wrong name or password"));
         return false;
     }
     failures.remove(address);
+    *print = role->toUtf8() + '\n' + hash;
     return true;
 }
 
@@ -785,7 +910,8 @@ bool WebApi::basicLogin(const WebRequest &request, Session *session, WebResponse
 {
     // For scrapers and scripts, which keep no cookies: reading only. A check
     // costs tens of megabytes for a moment, so a good pair is remembered
-    // (as a keyed hash, never the password) for a few minutes.
+    // (as a keyed hash, never the password) for a few minutes, or until its
+    // account changes.
     const QByteArray pair =
         QByteArray::fromBase64(request.header("authorization").mid(6).trimmed().toLatin1());
     const int colon = pair.indexOf(':');
@@ -810,10 +936,18 @@ bool WebApi::basicLogin(const WebRequest &request, Session *session, WebResponse
         }
     }
     QString role;
+    QByteArray print;
     // The check (which takes the lock itself) runs outside it.
-    if (!checkPassword(request.clientAddress, name, password, &role, refusal))
+    if (!checkPassword(request.clientAddress, name, password, &role, &print, refusal))
         return false;
-    *session = Session{name, role, QByteArray(), now.addSecs(300)};
+    *session = Session{name,
+                       role,
+                       QByteArray(),
+                       now.addSecs(300),
+                       print,
+                       request.clientAddress,
+                       0,
+                       std::make_shared<std::atomic<bool>>(true)};
     std::lock_guard<std::mutex> lock(mutex);
     if (basicPairs.size() > 1000)
         basicPairs.clear();
@@ -827,11 +961,12 @@ WebResponse WebApi::login(const WebRequest &request)
     const QString name = body.value(QStringLiteral("name")).toString();
     const QByteArray password = body.value(QStringLiteral("password")).toString().toUtf8();
     QString role;
+    QByteArray print;
     WebResponse refusal;
-    if (!checkPassword(request.clientAddress, name, password, &role, &refusal))
+    if (!checkPassword(request.clientAddress, name, password, &role, &print, &refusal))
         return refusal;
     Session s;
-    const QByteArray token = newSession(name, role, &s);
+    const QByteArray token = newSession(name, role, print, request.clientAddress, &s);
     WebResponse r =
         WebResponse::json(200, QJsonObject{{QStringLiteral("user"), name},
                                            {QStringLiteral("role"), role},
@@ -844,8 +979,9 @@ WebResponse WebApi::logout(const WebRequest &request)
 {
     {
         std::lock_guard<std::mutex> lock(mutex);
-        sessions.remove(request.cookies.value(QLatin1String(cookieName)).toLatin1());
+        dropSession(request.cookies.value(QLatin1String(cookieName)).toLatin1());
     }
+    webEvents.wake();
     WebResponse r = WebResponse::json(200, QJsonObject{});
     r.addHeader("Set-Cookie", sessionCookie("", 0));
     return r;
@@ -933,13 +1069,14 @@ WebResponse WebApi::station(const QString &code)
     if (!files.isEmpty()) {
         const Latest l = latestOf(files.constLast());
         for (const auto &c : l.channels) {
-            const QByteArray number = jsonNumber(c.second.value);
+            const QByteArray number = c.second.sensorError ? QByteArray("null") : jsonNumber(c.second.value);
             latest.append(QJsonObject{
                 {QStringLiteral("channel"), c.first},
                 {QStringLiteral("name"), c.second.name},
                 {QStringLiteral("unit"), c.second.unit},
                 {QStringLiteral("time"), c.second.time},
-                {QStringLiteral("value"), number == "null" ? QJsonValue() : QJsonValue(number.toDouble())}});
+                {QStringLiteral("value"), number == "null" ? QJsonValue() : QJsonValue(number.toDouble())},
+                {QStringLiteral("sensorError"), c.second.sensorError}});
         }
     }
     o.insert(QStringLiteral("latest"), latest);
@@ -1101,19 +1238,24 @@ WebResponse WebApi::gaps(const QString &code, const WebRequest &request)
     return WebResponse::json(200, GapJson::toJson(finder));
 }
 
-WebResponse WebApi::events()
+WebResponse WebApi::events(const Session &session)
 {
     auto position = std::make_shared<quint64>(webEvents.next());
     auto pending = std::make_shared<QByteArray>(": stream of station statuses\n\n");
     WebEvents *hub = &webEvents;
     const int keepAlive = keepAliveMs;
+    // Ends with its session (logout, or its account changed or removed).
+    const std::shared_ptr<std::atomic<bool>> alive = session.alive;
     WebResponse r;
     r.contentType = "text/event-stream; charset=utf-8";
-    r.stream = [hub, position, pending, keepAlive](char *buf, size_t size) -> qint64 {
+    r.stream = [hub, position, pending, keepAlive, alive](char *buf, size_t size) -> qint64 {
+        const auto ended = [&] { return hub->isClosed() || (alive && !*alive); };
+        if (ended())
+            return 0;
         while (pending->isEmpty()) {
-            if (hub->isClosed())
-                return 0;
             *pending = hub->waitFrom(position.get(), keepAlive);
+            if (ended())
+                return 0;
             // A comment keeps proxies and the idle limit from closing the stream.
             if (pending->isEmpty() && !hub->isClosed())
                 *pending = ":\n\n";
@@ -1137,7 +1279,24 @@ WebResponse WebApi::metrics()
         entries.append({row.station.code, row.stats});
     WebResponse r;
     r.contentType = "text/plain; version=0.0.4; charset=utf-8";
-    r.body = MetricsFile::render(entries, QDateTime::currentDateTime()).toUtf8();
+    if (const qint64 own = ownBeatMs.load()) {
+        r.body = MetricsFile::render(entries, QDateTime::fromMSecsSinceEpoch(own)).toUtf8();
+        return r;
+    }
+    // Serving only: the collecting processes' last heartbeats, one series
+    // each, or none; never this server's own time.
+    const QList<QPair<QString, QDateTime>> beats =
+        store.run([](const QString &connection) { return CollectorHeartbeats::all(connection); });
+    QString text;
+    if (!beats.isEmpty())
+        text +=
+            QStringLiteral("# HELP tqm510_heartbeat_timestamp_seconds When the collector last showed it is "
+                           "alive.\n# TYPE tqm510_heartbeat_timestamp_seconds gauge\n");
+    for (const auto &beat : beats)
+        text += QStringLiteral("tqm510_heartbeat_timestamp_seconds{collector=\"") +
+                MetricsFile::escapeLabel(beat.first) + QStringLiteral("\"} ") +
+                QString::number(beat.second.toMSecsSinceEpoch() / 1000.0, 'f', 3) + QLatin1Char('\n');
+    r.body = (text + MetricsFile::render(entries, QDateTime())).toUtf8();
     return r;
 }
 

@@ -8,8 +8,12 @@
 #include <QList>
 #include <QString>
 
+#include <atomic>
 #include <functional>
+#include <map>
+#include <memory>
 #include <mutex>
+#include <set>
 
 struct DBStation;
 
@@ -40,6 +44,10 @@ public:
     void setTls(bool on) { tls = on; }
     // Failed logins allowed per address and window before 429.
     void setLoginLimit(int failures, int windowMs);
+    // The collector's own heartbeat, when this process collects (any
+    // thread); never called, /metrics shows the collectors' heartbeats
+    // from the store.
+    void beat(const QDateTime &time) { ownBeatMs.store(time.toMSecsSinceEpoch()); }
     // How often an idle event stream gets a comment.
     void setKeepAliveMs(int ms) { keepAliveMs = ms; }
     // The pages beside the API (the dashboard): every path outside /api/ and
@@ -48,6 +56,17 @@ public:
     void setPages(WebHandler handler, const QByteArray &imageSource);
 
     WebResponse handle(const WebRequest &request);
+    // Adds the headers every answer carries.
+    void secure(WebResponse &response) const;
+
+    // On the store's thread: reads the accounts and ends at once every
+    // session, remembered Basic pair and event stream of an account that
+    // changed or went since it logged in.
+    void syncAccounts(const QString &connection);
+
+    // Sessions kept per client address and in all.
+    static constexpr int maxSessionsPerAddress = 256;
+    static constexpr int maxSessions = 10000;
 
 private:
     struct Session
@@ -55,11 +74,17 @@ private:
         QString user, role;
         QByteArray csrf;
         QDateTime expires;
+        QByteArray print; // the account (role and hash) it was opened with
+        QString address;
+        quint64 order = 0;
+        // Cleared when the session ends: its event streams stop.
+        std::shared_ptr<std::atomic<bool>> alive;
     };
     struct Failures
     {
-        int count = 0;
+        int count = 0; // attempts in the window, the one being checked included
         qint64 since = 0;
+        bool checking = false;
     };
 
     WebResponse route(const WebRequest &request);
@@ -75,7 +100,7 @@ private:
                              const QDateTime &from, const QDateTime &to);
     WebResponse gaps(const QString &code, const WebRequest &request);
     WebResponse configHistory(const QString &code);
-    WebResponse events();
+    WebResponse events(const Session &session);
     WebResponse metrics();
     WebResponse openApi();
     WebResponse visitNow(const QString &code);
@@ -83,10 +108,18 @@ private:
 
     bool findSession(const WebRequest &request, Session *session);
     // Name and password against the accounts, under the per-address limit.
+    // Each attempt takes its place in the count before the check, and an
+    // address has at most one check running.
     bool checkPassword(const QString &address, const QString &name, const QByteArray &password, QString *role,
-                       WebResponse *refusal);
+                       QByteArray *print, WebResponse *refusal);
     bool basicLogin(const WebRequest &request, Session *session, WebResponse *refusal);
-    QByteArray newSession(const QString &user, const QString &role, Session *session);
+    QByteArray newSession(const QString &user, const QString &role, const QByteArray &print,
+                          const QString &address, Session *session);
+    // With the lock held: forgets a session and stops its streams.
+    void dropSession(QByteArray token);
+    // Without accounts the session is only the cookie: its CSRF token is a
+    // keyed hash of it, so there is no table for local clients to fill.
+    QByteArray csrfOf(const QByteArray &token) const;
     QByteArray sessionCookie(const QByteArray &token, int maxAgeSeconds) const;
 
     WebStore &store;
@@ -99,8 +132,13 @@ private:
     int keepAliveMs = 15000;
     WebHandler pages;
     QByteArray policy;
+    std::atomic<qint64> ownBeatMs{0};
     std::mutex mutex;
     QHash<QByteArray, Session> sessions;
+    std::map<quint64, QByteArray> sessionOrder;          // oldest first
+    QHash<QString, std::set<quint64>> sessionsOfAddress; // by client address
+    quint64 nextOrder = 0;
+    QHash<QString, QByteArray> accountPrints;
     QHash<QString, Failures> failures;
     QByteArray basicKey;                   // keys the remembered pairs' hashes
     QHash<QByteArray, Session> basicPairs; // by keyed hash of "name:password"

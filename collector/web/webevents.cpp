@@ -44,8 +44,9 @@ quint64 WebEvents::next() const
 QByteArray WebEvents::waitFrom(quint64 *from, int timeoutMs)
 {
     std::unique_lock<std::mutex> lock(mutex);
+    const quint64 woken = wakes;
     changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                     [&] { return closed || first + events.size() > *from; });
+                     [&] { return closed || wakes != woken || first + events.size() > *from; });
     QByteArray out;
     if (closed)
         return out;
@@ -63,6 +64,15 @@ void WebEvents::close()
     {
         std::lock_guard<std::mutex> lock(mutex);
         closed = true;
+    }
+    changed.notify_all();
+}
+
+void WebEvents::wake()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        ++wakes;
     }
     changed.notify_all();
 }

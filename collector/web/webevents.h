@@ -33,6 +33,8 @@ public:
     QByteArray waitFrom(quint64 *from, int timeoutMs);
     // Wakes every waiting stream for good (before the server stops).
     void close();
+    // Wakes every waiting stream once, to look whether it should end.
+    void wake();
     bool isClosed() const;
 
 private:
@@ -48,4 +50,5 @@ private:
     // store, which stores statuses a moment later, is not heard on it then.
     QHash<int, qint64> lastDirectMs;
     bool closed = false;
+    quint64 wakes = 0;
 };

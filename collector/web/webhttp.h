@@ -14,7 +14,8 @@
 struct WebRequest
 {
     QString method;
-    QString path; // percent-decoded
+    QString path;    // percent-decoded
+    QString rawPath; // as sent, for splitting into segments before decoding
     QHash<QString, QString> query;
     QHash<QString, QString> headers; // names in lower case
     QHash<QString, QString> cookies;

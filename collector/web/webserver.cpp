@@ -48,9 +48,18 @@ struct Connection
 // A request, from its headers to its response's end.
 struct Request
 {
+    QByteArray target; // as sent, before the library decodes it
     QByteArray body;
+    bool started = false;
     bool tooLarge = false;
 };
+
+MHD_Result countHeader(void *cls, MHD_ValueKind, const char *key, const char *value)
+{
+    auto *bytes = static_cast<qint64 *>(cls);
+    *bytes += qint64(std::strlen(key ? key : "")) + qint64(std::strlen(value ? value : "")) + 4;
+    return MHD_YES;
+}
 
 } // namespace
 
@@ -154,44 +163,47 @@ struct WebServer::Private
 
     static void freeProducer(void *cls) { delete static_cast<WebResponse::Producer *>(cls); }
 
-    MHD_Result answer(MHD_Connection *connection, const char *url, const char *method, const char *uploadData,
-                      size_t *uploadSize, void **state)
+    // The request line is in: its target as sent, for the checks the
+    // decoded one cannot make.
+    static void *onTarget(void *, const char *uri, MHD_Connection *)
     {
-        if (!*state) {
-            // The headers are in; the body (if any) must still come in time.
-            *state = new Request;
-            return MHD_YES;
-        }
-        auto *request = static_cast<Request *>(*state);
-        if (*uploadSize) {
-            if (request->body.size() + qint64(*uploadSize) > options.maxBodyBytes)
-                request->tooLarge = true;
-            else
-                request->body.append(uploadData, int(*uploadSize));
-            *uploadSize = 0;
-            return MHD_YES;
-        }
-        setReading(connection, false);
+        auto *request = new Request;
+        request->target = QByteArray(uri ? uri : "");
+        return request;
+    }
 
-        WebResponse response;
-        if (request->tooLarge) {
-            response = WebResponse::error(413, QStringLiteral("request body too large"));
-        } else {
-            WebRequest r;
-            r.method = QString::fromLatin1(method);
-            r.path = QString::fromUtf8(url);
-            r.body = request->body;
-            MHD_get_connection_values(connection, MHD_GET_ARGUMENT_KIND, &collect, &r.query);
-            MHD_get_connection_values(connection, MHD_HEADER_KIND, &collectHeader, &r.headers);
-            MHD_get_connection_values(connection, MHD_COOKIE_KIND, &collect, &r.cookies);
-            const MHD_ConnectionInfo *info =
-                MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
-            if (info && info->client_addr)
-                r.clientAddress = QHostAddress(info->client_addr).toString();
-            response = handler(r);
+    // The head alone already says no: the answer, else nothing.
+    bool refuseHead(MHD_Connection *connection, const Request &request, WebResponse *refusal) const
+    {
+        // The library cuts the decoded path at a %00, which would then name
+        // another route.
+        if (request.target.contains("%00") || request.target.contains('\0')) {
+            *refusal = WebResponse::error(400, QStringLiteral("bad path"));
+            return true;
         }
+        if (request.target.size() > options.maxTargetBytes) {
+            *refusal = WebResponse::error(414, QStringLiteral("request target too long"));
+            return true;
+        }
+        qint64 headerBytes = 0;
+        MHD_get_connection_values(connection, MHD_HEADER_KIND, &countHeader, &headerBytes);
+        if (headerBytes > options.maxHeaderBytes) {
+            *refusal = WebResponse::error(431, QStringLiteral("request header fields too large"));
+            return true;
+        }
+        return false;
+    }
 
+    MHD_Result respond(MHD_Connection *connection, const char *method, WebResponse response, bool own)
+    {
+        if (own && options.decorate)
+            options.decorate(response);
         MHD_Response *reply = nullptr;
+        // HEAD: the headers alone, also of a streamed answer.
+        if (response.stream && std::strcmp(method, "HEAD") == 0) {
+            response.stream = nullptr;
+            response.body.clear();
+        }
         if (response.stream) {
             reply = MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, 32 * 1024, &produce,
                                                       new WebResponse::Producer(std::move(response.stream)),
@@ -209,6 +221,55 @@ struct WebServer::Private
         const MHD_Result queued = MHD_queue_response(connection, unsigned(response.status), reply);
         MHD_destroy_response(reply);
         return queued;
+    }
+
+    MHD_Result answer(MHD_Connection *connection, const char *url, const char *method, const char *uploadData,
+                      size_t *uploadSize, void **state)
+    {
+        if (!*state)
+            *state = new Request;
+        auto *request = static_cast<Request *>(*state);
+        if (!request->started) {
+            // The headers are in; the body (if any) must still come in time.
+            request->started = true;
+            WebResponse refusal;
+            if (refuseHead(connection, *request, &refusal)) {
+                setReading(connection, false);
+                return respond(connection, method, refusal, true);
+            }
+            return MHD_YES;
+        }
+        if (*uploadSize) {
+            if (request->body.size() + qint64(*uploadSize) > options.maxBodyBytes)
+                request->tooLarge = true;
+            else
+                request->body.append(uploadData, int(*uploadSize));
+            *uploadSize = 0;
+            return MHD_YES;
+        }
+        setReading(connection, false);
+
+        WebResponse response;
+        if (request->tooLarge) {
+            return respond(connection, method,
+                           WebResponse::error(413, QStringLiteral("request body too large")), true);
+        } else {
+            WebRequest r;
+            r.method = QString::fromLatin1(method);
+            r.path = QString::fromUtf8(url);
+            const int query = request->target.indexOf('?');
+            r.rawPath = QString::fromUtf8(query < 0 ? request->target : request->target.left(query));
+            r.body = request->body;
+            MHD_get_connection_values(connection, MHD_GET_ARGUMENT_KIND, &collect, &r.query);
+            MHD_get_connection_values(connection, MHD_HEADER_KIND, &collectHeader, &r.headers);
+            MHD_get_connection_values(connection, MHD_COOKIE_KIND, &collect, &r.cookies);
+            const MHD_ConnectionInfo *info =
+                MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+            if (info && info->client_addr)
+                r.clientAddress = QHostAddress(info->client_addr).toString();
+            response = handler(r);
+        }
+        return respond(connection, method, std::move(response), false);
     }
 
     static MHD_Result onRequest(void *cls, MHD_Connection *connection, const char *url, const char *method,
@@ -269,6 +330,11 @@ bool WebServer::start(const Options &options, WebHandler handler, QString *error
     // An idle connection (no byte either way) is closed after this; event
     // streams send a comment more often.
     const unsigned idleSeconds = 60;
+    // A request's head is held in this, parsed (a header or cookie takes
+    // some 60 bytes more): room for the longest head that gets an answer of
+    // ours, thousands of tiny cookies or parameters included. Pages are only
+    // touched as a head fills them.
+    const size_t memoryLimit = 512 * 1024;
     if (tls) {
         d->daemon = MHD_start_daemon(
             flags, options.port, nullptr, nullptr, &Private::onRequest, d.get(), MHD_OPTION_SOCK_ADDR,
@@ -276,18 +342,20 @@ bool WebServer::start(const Options &options, WebHandler handler, QString *error
             MHD_OPTION_HTTPS_MEM_KEY, d->key.constData(), MHD_OPTION_CONNECTION_TIMEOUT, idleSeconds,
             MHD_OPTION_CONNECTION_LIMIT, unsigned(options.connectionLimit),
             MHD_OPTION_PER_IP_CONNECTION_LIMIT, unsigned(options.perAddressLimit),
-            MHD_OPTION_NOTIFY_CONNECTION, &Private::onConnection, d.get(), MHD_OPTION_NOTIFY_COMPLETED,
-            &Private::onCompleted, d.get(), MHD_OPTION_EXTERNAL_LOGGER, &Private::onLibraryError, nullptr,
-            MHD_OPTION_END);
+            MHD_OPTION_CONNECTION_MEMORY_LIMIT, memoryLimit, MHD_OPTION_URI_LOG_CALLBACK, &Private::onTarget,
+            d.get(), MHD_OPTION_NOTIFY_CONNECTION, &Private::onConnection, d.get(),
+            MHD_OPTION_NOTIFY_COMPLETED, &Private::onCompleted, d.get(), MHD_OPTION_EXTERNAL_LOGGER,
+            &Private::onLibraryError, nullptr, MHD_OPTION_END);
     } else {
-        d->daemon = MHD_start_daemon(flags, options.port, nullptr, nullptr, &Private::onRequest, d.get(),
-                                     MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr *>(&storage),
-                                     MHD_OPTION_CONNECTION_TIMEOUT, idleSeconds, MHD_OPTION_CONNECTION_LIMIT,
-                                     unsigned(options.connectionLimit), MHD_OPTION_PER_IP_CONNECTION_LIMIT,
-                                     unsigned(options.perAddressLimit), MHD_OPTION_NOTIFY_CONNECTION,
-                                     &Private::onConnection, d.get(), MHD_OPTION_NOTIFY_COMPLETED,
-                                     &Private::onCompleted, d.get(), MHD_OPTION_EXTERNAL_LOGGER,
-                                     &Private::onLibraryError, nullptr, MHD_OPTION_END);
+        d->daemon = MHD_start_daemon(
+            flags, options.port, nullptr, nullptr, &Private::onRequest, d.get(), MHD_OPTION_SOCK_ADDR,
+            reinterpret_cast<sockaddr *>(&storage), MHD_OPTION_CONNECTION_TIMEOUT, idleSeconds,
+            MHD_OPTION_CONNECTION_LIMIT, unsigned(options.connectionLimit),
+            MHD_OPTION_PER_IP_CONNECTION_LIMIT, unsigned(options.perAddressLimit),
+            MHD_OPTION_CONNECTION_MEMORY_LIMIT, memoryLimit, MHD_OPTION_URI_LOG_CALLBACK, &Private::onTarget,
+            d.get(), MHD_OPTION_NOTIFY_CONNECTION, &Private::onConnection, d.get(),
+            MHD_OPTION_NOTIFY_COMPLETED, &Private::onCompleted, d.get(), MHD_OPTION_EXTERNAL_LOGGER,
+            &Private::onLibraryError, nullptr, MHD_OPTION_END);
     }
     if (!d->daemon) {
         *error = tls ? QStringLiteral("cannot listen on %1:%2 (address in use, or a bad certificate or key)")

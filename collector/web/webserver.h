@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 // The HTTP(S) listener: libmicrohttpd with a thread per connection, so a
@@ -12,6 +13,8 @@
 // nothing runs on the collector's threads. Every request must arrive whole
 // (headers and body) within requestTimeoutMs of the connection's start or
 // of the end of the previous response, however slowly it trickles in.
+// Every answer, refusals of a request's head included, is made here as
+// JSON: the library's own pages are kept for what exceeds its memory.
 class WebServer
 {
 public:
@@ -24,6 +27,12 @@ public:
         qint64 maxBodyBytes = 64 * 1024;
         int connectionLimit = 1024;
         int perAddressLimit = 256;
+        // Longest request target, and most bytes of header lines: beyond
+        // them the answer is 414 or 431.
+        int maxTargetBytes = 8 * 1024;
+        int maxHeaderBytes = 32 * 1024;
+        // Adds the headers every answer carries to the ones made here.
+        std::function<void(WebResponse &)> decorate;
     };
 
     WebServer();

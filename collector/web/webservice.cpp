@@ -18,6 +18,7 @@
 #include <QSocketNotifier>
 #include <QSqlQuery>
 #include <QTextStream>
+#include <QTimer>
 #include <QVariant>
 
 #include <chrono>
@@ -32,6 +33,8 @@ const char *const secondFormat = "yyyy-MM-ddTHH:mm:ss";
 
 // Answers from the main thread within this, or the request gets 503.
 constexpr int actionTimeoutMs = 5000;
+// How often the collector's main loop shows it is alive.
+constexpr int heartbeatMs = 15000;
 
 // Every station's stored status, for the events of other collectors on a
 // shared store and of the collection when this program only serves.
@@ -141,14 +144,21 @@ bool WebService::start(const Settings &settings, QString *error)
     }
     events = std::make_unique<WebEvents>();
     WebEvents *hub = events.get();
-    store->setPoll([hub](const QString &connection) { pollStatuses(hub, connection); },
-                   settings.statusPollMs);
     WebApi::Actions actions;
     actions.visit = [this](int id) { return visit(id); };
     actions.setActive = [this](int id, bool active) { return setActive(id, active); };
     api = std::make_unique<WebApi>(*store, *events, actions);
     api->setLoginRequired(accounts > 0);
     api->setTls(tls);
+    // An account changed or removed with tqm510 --add-user/--remove-user
+    // ends its sessions by the next poll.
+    WebApi *checker = api.get();
+    store->setPoll(
+        [hub, checker](const QString &connection) {
+            pollStatuses(hub, connection);
+            checker->syncAccounts(connection);
+        },
+        settings.statusPollMs);
     WebPages::Options pageOptions;
     if (!settings.libraryFolder.isEmpty())
         pageOptions.libraryFolder = settings.libraryFolder;
@@ -166,6 +176,7 @@ bool WebService::start(const Settings &settings, QString *error)
     }
     server = std::make_unique<WebServer>();
     WebApi *routes = api.get();
+    options.decorate = [routes](WebResponse &r) { routes->secure(r); };
     if (!server->start(
             options, [routes](const WebRequest &r) { return routes->handle(r); }, error)) {
         server.reset();
@@ -202,6 +213,16 @@ void WebService::attach(StationTableModel *stationModel, WorkerController *worke
 {
     model = stationModel;
     controller = workerController;
+    // The collector's own heartbeat: its main loop, which runs the
+    // collection, beats; a stuck loop leaves it standing.
+    auto *beat = new QTimer(this);
+    const auto beatNow = [this] {
+        if (api)
+            api->beat(QDateTime::currentDateTime());
+    };
+    connect(beat, &QTimer::timeout, this, beatNow);
+    beat->start(heartbeatMs);
+    beatNow();
     connect(controller, &WorkerController::stationStatusPublished, this, [this](const DBStation &s) {
         if (!events)
             return;

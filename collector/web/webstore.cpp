@@ -1,7 +1,7 @@
 #include "webstore.h"
 
-#include "weblogging.h"
 #include "store/databaseconnection.h"
+#include "weblogging.h"
 
 #include <QElapsedTimer>
 #include <QSqlDatabase>
@@ -100,18 +100,20 @@ void WebStore::loop(const DatabaseUrl &url, std::promise<QString> *opened)
             wake.wait_until(lock, due, [&] { return stopping || !jobs.empty(); });
             if (stopping)
                 break;
-            if (!jobs.empty()) {
-                std::function<void()> job = std::move(jobs.front());
-                jobs.pop_front();
-                lock.unlock();
-                job();
-                lock.lock();
-            } else if (pollJob && std::chrono::steady_clock::now() >= due) {
+            // A due poll goes before the queue: a steady stream of requests
+            // must not hold back the statuses and the accounts' changes.
+            if (pollJob && std::chrono::steady_clock::now() >= due) {
                 const auto poll = pollJob;
                 lock.unlock();
                 poll(name);
                 lock.lock();
                 lastPoll = std::chrono::steady_clock::now();
+            } else if (!jobs.empty()) {
+                std::function<void()> job = std::move(jobs.front());
+                jobs.pop_front();
+                lock.unlock();
+                job();
+                lock.lock();
             } else if (!pollJob) {
                 lastPoll = std::chrono::steady_clock::now();
             }
