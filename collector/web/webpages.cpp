@@ -89,6 +89,9 @@ WebResponse WebPages::handle(const WebRequest &request, const WebHandler &api) c
         return page(path.mid(1) + QLatin1String(".html"));
     if (path == QLatin1String("/field"))
         return field(request, api);
+    // Browsers ask for it on their own, whatever the page names.
+    if (path == QLatin1String("/favicon.ico"))
+        return page(QStringLiteral("favicon.svg"));
     if (path == QLatin1String("/settings.js")) {
         // The page's settings as a script, since no inline script may run.
         WebResponse r;
@@ -167,6 +170,7 @@ WebResponse WebPages::field(const WebRequest &request, const WebHandler &api) co
     out += QStringLiteral("<!DOCTYPE html><html lang=\"%1\"><head><meta charset=\"utf-8\">"
                           "<meta name=\"viewport\" content=\"width=device-width,initial-scale=1\">"
                           "<meta http-equiv=\"refresh\" content=\"60\"><title>%2</title>"
+                          "<link rel=\"icon\" href=\"/static/favicon.svg\" type=\"image/svg+xml\">"
                           "<link rel=\"stylesheet\" href=\"/static/field.css\"></head><body><h1>%2</h1>"
                           "<p>%3</p><ul>")
                .arg(turkish ? QStringLiteral("tr") : QStringLiteral("en"), t("Stations", "İstasyonlar"),
@@ -181,10 +185,16 @@ WebResponse WebPages::field(const WebRequest &request, const WebHandler &api) co
         const QString cls = !active   ? QStringLiteral("off")
                             : failing ? QStringLiteral("bad")
                                       : QStringLiteral("ok");
+        // Long texts cut, whole in the tooltip: a phone's page stays narrow.
+        const auto cut = [](const QString &text, int max) {
+            return text.size() > max ? QStringLiteral("<span title=\"%1\">%2…</span>")
+                                           .arg(html(text), html(text.left(max - 1)))
+                                     : html(text);
+        };
         out += QStringLiteral("<li class=\"%1\"><b>%2</b> %3<br>%4 · %5 %6")
-                   .arg(cls, html(s.value(QStringLiteral("code")).toString()),
-                        html(s.value(QStringLiteral("title")).toString()),
-                        html(s.value(QStringLiteral("status")).toString()), t("data", "veri"),
+                   .arg(cls, cut(s.value(QStringLiteral("code")).toString(), 40),
+                        cut(s.value(QStringLiteral("title")).toString(), 80),
+                        cut(s.value(QStringLiteral("status")).toString(), 120), t("data", "veri"),
                         ageText(ageMinutes(s.value(QStringLiteral("newestValue")).toString()), turkish));
         if (detailed < 100) {
             ++detailed;
@@ -196,10 +206,16 @@ WebResponse WebPages::field(const WebRequest &request, const WebHandler &api) co
                 QJsonDocument::fromJson(d.body).object().value(QStringLiteral("latest")).toArray();
             for (const QJsonValue &l : latest) {
                 const QJsonObject o = l.toObject();
+                if (o.value(QStringLiteral("sensorError")).toBool()) {
+                    out += QStringLiteral("<br>%1: <i>%2</i>")
+                               .arg(cut(o.value(QStringLiteral("name")).toString(), 40),
+                                    t("sensor error", "sensör hatası"));
+                    continue;
+                }
                 out += QStringLiteral("<br>%1: %2 %3")
-                           .arg(html(o.value(QStringLiteral("name")).toString()),
+                           .arg(cut(o.value(QStringLiteral("name")).toString(), 40),
                                 html(o.value(QStringLiteral("value")).toVariant().toString()),
-                                html(o.value(QStringLiteral("unit")).toString()));
+                                cut(o.value(QStringLiteral("unit")).toString(), 20));
             }
         }
         out += QLatin1String("</li>");

@@ -28,6 +28,9 @@
     consecutive: ['Failures in a row', 'Art arda hata'], bytes: ['Bytes', 'Bayt'], error: ['Error', 'Hata'],
     configHistory: ['Configuration history', 'Yapılandırma geçmişi'], source: ['Source', 'Kaynak'],
     actor: ['By', 'Yapan'], changes: ['Changes', 'Değişiklikler'], noChange: ['No change', 'Değişiklik yok'],
+    sensorError: ['sensor error', 'sensör hatası'], noStation: ['No such station', 'Böyle bir istasyon yok'],
+    visitRequested: ['Visit requested', 'Bağlantı istendi'], sending: ['Sending', 'Gönderiliyor'], failed: ['Failed', 'Başarısız'],
+    enabled: ['Enabled', 'Etkinleştirildi'], disabled: ['Disabled', 'Devre dışı bırakıldı'],
     minutes: ['min', 'dk'], hours: ['h', 'sa'], days: ['d', 'g'], live: ['live', 'canlı'], offline: ['offline', 'bağlantı yok']
   };
   let lang = localStorage.getItem('lang') || ((navigator.language || '').startsWith('tr') ? 'tr' : 'en');
@@ -44,6 +47,19 @@
     }
     if (text !== undefined && text !== null) e.textContent = String(text);
     return e;
+  };
+
+  // Long texts (titles of thousands of characters) cut for display; the
+  // whole text stays in the tooltip.
+  d.cut = (text, max) => {
+    const t = String(text === null || text === undefined ? '' : text);
+    return t.length > max ? t.slice(0, max - 1) + '…' : t;
+  };
+  d.setCut = function (element, text, max) {
+    const t = String(text === null || text === undefined ? '' : text);
+    element.textContent = d.cut(t, max);
+    if (t.length > max) element.title = t; else element.removeAttribute('title');
+    return element;
   };
 
   d.api = async function (path, options) {

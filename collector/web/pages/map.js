@@ -21,7 +21,8 @@
     const points = [];
     for (const s of list) {
       const at = d.coordinate(s.coordinate);
-      const link = d.el('a', { href: '/station?code=' + encodeURIComponent(s.code) }, s.title + ' (' + s.code + ')');
+      const link = d.setCut(d.el('a', { href: '/station?code=' + encodeURIComponent(s.code) }),
+        s.title + ' (' + s.code + ')', 80);
       if (!at) {
         const li = d.el('li', { class: 'state-' + d.state(s) });
         li.append(link);
@@ -34,7 +35,7 @@
       const marker = L.circleMarker(at, { radius: 8, color: '#333', weight: old ? 3 : 1,
         fillColor: colours[d.state(s)], fillOpacity: old ? 0.35 : 0.9 }).addTo(map);
       const popup = d.el('div');
-      popup.append(link, d.el('br'), document.createTextNode((s.status || '') + ' · ' + d.ageText(age)));
+      popup.append(link, d.el('br'), document.createTextNode(d.cut(s.status || '', 120) + ' · ' + d.ageText(age)));
       marker.bindPopup(popup);
       points.push(at);
     }

@@ -42,9 +42,9 @@
     const tr = document.createElement('tr');
     tr.dataset.code = s.code;
     const title = d.el('td', { class: 'title' });
-    title.append(d.el('a', { href: '/station?code=' + encodeURIComponent(s.code) }, s.title));
+    title.append(d.setCut(d.el('a', { href: '/station?code=' + encodeURIComponent(s.code) }), s.title, 120));
     const bars = d.el('td', { class: 'bars' });
-    tr.append(title, d.el('td', { class: 'code' }, s.code), document.createElement('td'), bars);
+    tr.append(title, d.setCut(d.el('td', { class: 'code' }), s.code, 40), document.createElement('td'), bars);
     for (let i = 4; i < columns.length; ++i) tr.append(document.createElement('td'));
     fillRow(s, tr);
     return tr;

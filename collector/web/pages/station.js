@@ -16,7 +16,10 @@
     t.append(tr);
     for (const r of rows) {
       const row = document.createElement('tr');
-      for (const c of r) row.append(d.el('td', {}, c === null || c === undefined ? '–' : c));
+      for (const c of r) {
+        if (c instanceof Node) row.append(d.el('td').appendChild(c).parentNode);
+        else row.append(d.el('td', {}, c === null || c === undefined ? '–' : c));
+      }
       t.append(row);
     }
   }
@@ -116,10 +119,25 @@
         .join('\n') : d.t('noChange')]));
   }
 
+  // A channel's newest value; a sensor error is said, not shown as a number.
+  function latestValue(l) {
+    if (l.sensorError) return d.el('span', { class: 'sensor-error' }, d.t('sensorError'));
+    return l.value === null ? '–' : l.value + (l.unit ? ' ' + l.unit : '');
+  }
+
   async function load() {
-    const s = await d.json(base);
-    document.title = s.title + ' – TQM510';
-    document.getElementById('title').textContent = s.title + ' (' + s.code + ')';
+    const reply = await d.api(base);
+    const s = await reply.json();
+    if (!reply.ok) {
+      // No such station (or the store is away): said, and nothing to press.
+      document.getElementById('title').textContent = d.t('noStation') + ': ' + d.cut(code, 80);
+      document.getElementById('state').textContent = s.error || String(reply.status);
+      document.getElementById('state').className = 'badge state-bad';
+      document.getElementById('operator').replaceChildren();
+      return null;
+    }
+    document.title = d.cut(s.title, 80) + ' – TQM510';
+    d.setCut(document.getElementById('title'), s.title + ' (' + s.code + ')', 120);
     const state = document.getElementById('state');
     state.textContent = (s.status || '') + (s.error ? ' – ' + s.error : '');
     state.className = 'badge state-' + d.state(s);
@@ -134,7 +152,7 @@
       dl.append(d.el('dt', {}, d.t(k)), d.el('dd', {}, v === null || v === undefined ? '–' : v));
     }
     table('latest', ['channel', 'time', 'value'], (s.latest || []).map((l) =>
-      [l.name || l.channel, d.shortTime(l.time), l.value === null ? '–' : l.value + (l.unit ? ' ' + l.unit : '')]));
+      [l.name || l.channel, d.shortTime(l.time), latestValue(l)]));
     table('visits', ['start', 'end', 'result', 'records'], (s.visits || []).slice().reverse().map((v) =>
       [d.shortTime(v.start), d.shortTime(v.end), v.result + (v.reason ? ': ' + v.reason : ''), v.records]));
     channels = s.latest || [];
@@ -152,10 +170,37 @@
     ops.replaceChildren();
     if (d.isOperator()) {
       const visit = d.el('button', { type: 'button', class: 'op visit' }, d.t('visitNow'));
-      visit.addEventListener('click', () => d.post(base + '/visit'));
       const active = d.el('button', { type: 'button', class: 'op active' }, d.t(s.active ? 'disable' : 'enable'));
-      active.addEventListener('click', async () => { await d.post(base + '/active', { active: !s.active }); load(); });
-      ops.append(visit, active);
+      const said = d.el('span', { id: 'outcome', class: 'outcome', role: 'status' });
+      // Each press is answered on the page: requested, or why not.
+      const press = async (button, path, body, done) => {
+        button.disabled = true;
+        said.className = 'outcome';
+        said.textContent = d.t('sending') + '…';
+        try {
+          const r = await d.post(path, body);
+          const answer = await r.json().catch(() => ({}));
+          said.textContent = r.ok ? done : d.t('failed') + ': ' + (answer.error || r.status);
+          said.className = 'outcome ' + (r.ok ? 'ok' : 'bad');
+          return r.ok;
+        } catch (e) {
+          said.textContent = d.t('failed') + ': ' + e.message;
+          said.className = 'outcome bad';
+          return false;
+        } finally {
+          button.disabled = false;
+        }
+      };
+      visit.addEventListener('click', () => press(visit, base + '/visit', undefined, d.t('visitRequested')));
+      active.addEventListener('click', async () => {
+        if (await press(active, base + '/active', { active: !s.active }, d.t(s.active ? 'disabled' : 'enabled'))) {
+          const text = said.textContent;
+          await load();
+          document.getElementById('outcome').textContent = text;
+          document.getElementById('outcome').className = 'outcome ok';
+        }
+      });
+      ops.append(visit, active, said);
     }
     return s;
   }
@@ -163,6 +208,10 @@
   window.addEventListener('DOMContentLoaded', async () => {
     if (!await d.start('')) return;
     const s = await load();
+    if (!s) {
+      document.body.dataset.ready = '1';
+      return;
+    }
     // The last 7 days up to the newest value.
     const end = d.parse(s.newestValue) || new Date();
     const begin = new Date(end.getTime() - 7 * 24 * 3600 * 1000);
