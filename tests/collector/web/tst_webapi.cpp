@@ -1,6 +1,7 @@
 #include "../common/simulator.h"
 #include "nexil/excel/datafilewriter.h"
 #include "nexil/excel/datalinereader.h"
+#include "store/collectorheartbeats.h"
 #include "store/databaseconnection.h"
 #include "store/stationvisits.h"
 #include "support/datatruth.h"
@@ -15,8 +16,12 @@
 #include <QSqlQuery>
 #include <QSslConfiguration>
 #include <QSslSocket>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <algorithm>
+#include <vector>
 
 #include <memory>
 
@@ -27,6 +32,7 @@ struct Reply
     int status = 0;
     QHash<QByteArray, QList<QByteArray>> headers; // lower-case names
     QByteArray body;
+    QByteArray raw;
 
     QByteArray header(const char *name) const { return headers.value(name).value(0); }
     QJsonObject json() const { return QJsonDocument::fromJson(body).object(); }
@@ -41,10 +47,13 @@ public:
     bool tls = false;
     QList<QSslCertificate> trusted;
     QByteArray cookie, csrf;
+    QString from; // a loopback source address of its own (127.0.0.x)
 
     std::unique_ptr<QSslSocket> open() const
     {
         auto socket = std::make_unique<QSslSocket>();
+        if (!from.isEmpty() && !socket->bind(QHostAddress(from)))
+            return nullptr;
         if (tls) {
             QSslConfiguration config = socket->sslConfiguration();
             config.setCaCertificates(trusted);
@@ -77,15 +86,28 @@ public:
     Reply request(const QByteArray &method, const QByteArray &path, const QByteArray &body = QByteArray(),
                   bool withCsrf = true)
     {
+        return send(head(method, path, body, withCsrf));
+    }
+
+    // Any bytes as the request; the answer read to the connection's end.
+    Reply send(const QByteArray &text)
+    {
         Reply reply;
         const std::unique_ptr<QSslSocket> socket = open();
         if (!socket)
             return reply;
-        socket->write(head(method, path, body, withCsrf));
+        socket->write(text);
         QByteArray raw;
         while (socket->state() == QAbstractSocket::ConnectedState && socket->waitForReadyRead(20000))
             raw += socket->readAll();
         raw += socket->readAll();
+        return take(raw);
+    }
+
+    Reply take(const QByteArray &raw)
+    {
+        Reply reply;
+        reply.raw = raw;
         const int end = raw.indexOf("\r\n\r\n");
         if (end < 0)
             return reply;
@@ -107,6 +129,74 @@ public:
     }
 };
 
+// Requests on connections of their own, each sent before any answer is
+// read; every answer with the milliseconds from its sending to its end.
+struct Sent
+{
+    QString from; // source address
+    QByteArray text;
+    Reply reply;
+    qint64 ms = -1;
+};
+
+void sendTogether(quint16 port, QList<Sent> *requests)
+{
+    std::vector<std::unique_ptr<QTcpSocket>> sockets;
+    for (Sent &r : *requests) {
+        auto socket = std::make_unique<QTcpSocket>();
+        if (!r.from.isEmpty())
+            socket->bind(QHostAddress(r.from));
+        socket->connectToHost(QHostAddress::LocalHost, port);
+        if (!socket->waitForConnected(5000))
+            qWarning("no connection from %s", qPrintable(r.from));
+        sockets.push_back(std::move(socket));
+    }
+    QEventLoop loop;
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<qint64> started(sockets.size());
+    std::vector<QByteArray> raw(sockets.size());
+    int open = int(sockets.size());
+    for (size_t i = 0; i < sockets.size(); ++i) {
+        QTcpSocket *socket = sockets[i].get();
+        QObject::connect(socket, &QTcpSocket::readyRead, [&raw, i, socket] { raw[i] += socket->readAll(); });
+        QObject::connect(socket, &QTcpSocket::disconnected, [&, i, socket] {
+            raw[i] += socket->readAll();
+            (*requests)[int(i)].ms = clock.elapsed() - started[i];
+            if (--open == 0)
+                loop.quit();
+        });
+    }
+    for (size_t i = 0; i < sockets.size(); ++i) {
+        started[i] = clock.elapsed();
+        sockets[i]->write(requests->at(int(i)).text);
+        sockets[i]->flush();
+    }
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    if (open > 0)
+        loop.exec();
+    for (size_t i = 0; i < sockets.size(); ++i) {
+        Client reader;
+        (*requests)[int(i)].reply = reader.take(raw[i]);
+    }
+}
+
+QByteArray loginText(const QByteArray &name, const QByteArray &password)
+{
+    const QByteArray body = "{\"name\": \"" + name + "\", \"password\": \"" + password + "\"}";
+    return "POST /api/v1/login HTTP/1.0\r\nHost: localhost\r\nContent-Type: application/json\r\n"
+           "Content-Length: " +
+           QByteArray::number(body.size()) + "\r\n\r\n" + body;
+}
+
+// The standard headers every answer carries.
+bool secured(const Reply &r)
+{
+    return r.header("x-content-type-options") == "nosniff" &&
+           r.header("content-security-policy").contains("default-src 'self'") &&
+           r.header("x-frame-options") == "DENY" && r.header("cache-control") == "no-store";
+}
+
 QString minuteKeyTime(const QString &time)
 {
     return time; // "yyyy-MM-ddTHH:mm"
@@ -127,11 +217,14 @@ private slots:
     void accountsRolesCsrfAndLoginLimit();
     void otherAddressesNeedTlsAndAccounts();
     void sharedStoreGivesOtherCollectorsStatusesAndVisits();
+    void loginFloodTimingAndAccountsTakenAway();
+    void everyAnswerJsonWithHeadersWhateverTheRequest();
 
 private:
     int addStation(const QString &code, quint16 port);
     bool startTqm510(QProcess &process, const QStringList &args, quint16 *port);
     bool addUser(const QString &name, const QString &role, const QByteArray &password);
+    int runTqm510(const QStringList &args, const QByteArray &input = QByteArray());
     void stop(QProcess &process);
 
     std::unique_ptr<QTemporaryDir> dir;
@@ -177,6 +270,18 @@ bool tst_WebApi::addUser(const QString &name, const QString &role, const QByteAr
     add.write(password + '\n');
     add.closeWriteChannel();
     return add.waitForFinished(30000) && add.exitCode() == 0;
+}
+
+int tst_WebApi::runTqm510(const QStringList &args, const QByteArray &input)
+{
+    QProcess run;
+    run.setWorkingDirectory(bin);
+    run.start(qEnvironmentVariable("TQM510"), args);
+    run.write(input);
+    run.closeWriteChannel();
+    if (!run.waitForFinished(30000))
+        return -1;
+    return run.exitCode();
 }
 
 void tst_WebApi::stop(QProcess &process)
@@ -258,11 +363,18 @@ void tst_WebApi::collectorServesEveryRouteWithTheFilesValues()
         const int channel = c.toObject().value(QStringLiteral("channel")).toInt();
         for (const QJsonValue &v : c.toObject().value(QStringLiteral("values")).toArray()) {
             const QString time = minuteKeyTime(v.toArray().at(0).toString());
+            // A sensor error is null: its key with the device's -9999.
             ++fromJson[datatruth::key(channel, QStringLiteral("INS"), time.left(10), time.mid(11),
-                                      float(v.toArray().at(1).toDouble()))];
+                                      v.toArray().at(1).isNull() ? -9999.0f
+                                                                 : float(v.toArray().at(1).toDouble()))];
         }
     }
-    QCOMPARE(fromJson, ins);
+    // (-8888, the other sensor-error value, read as -9999 here.)
+    datatruth::Multiset insErrorsAsOne;
+    for (auto it = ins.constBegin(); it != ins.constEnd(); ++it)
+        insErrorsAsOne[QString(it.key()).replace(QLatin1String(" -8888.0000"),
+                                                 QLatin1String(" -9999.0000"))] += it.value();
+    QCOMPARE(fromJson, insErrorsAsOne);
     // The exchange formats hold the same values, each once, with the
     // default offset.
     int instants = 0;
@@ -365,6 +477,12 @@ void tst_WebApi::collectorServesEveryRouteWithTheFilesValues()
     const Reply metrics = client.request("GET", "/metrics");
     QCOMPARE(metrics.status, 200);
     QVERIFY(metrics.body.contains("station=\"H01\""));
+    // Collecting: the heartbeat is this collector's own, a recent time.
+    const QRegularExpressionMatch beat =
+        QRegularExpression(QStringLiteral("\ntqm510_heartbeat_timestamp_seconds ([0-9.]+)\n"))
+            .match(QString::fromUtf8(metrics.body));
+    QVERIFY2(beat.hasMatch(), metrics.body.left(300).constData());
+    QVERIFY(qAbs(beat.captured(1).toDouble() - QDateTime::currentSecsSinceEpoch()) < 60);
 
     // Every route of the description answers, and nothing else does.
     const QJsonObject paths = QJsonDocument::fromJson(client.request("GET", "/api/v1/openapi.json").body)
@@ -543,7 +661,23 @@ void tst_WebApi::accountsRolesCsrfAndLoginLimit()
             raw += socket->readAll();
         raw += socket->readAll();
         QVERIFY2(raw.startsWith("HTTP/1.0 200") || raw.startsWith("HTTP/1.1 200"), raw.left(200).constData());
-        QVERIFY(raw.contains("tqm510_heartbeat_timestamp_seconds"));
+        // Serving only, no collector: no heartbeat (not this server's time).
+        QVERIFY(raw.contains("tqm510_visits_total"));
+        QVERIFY(!raw.contains("tqm510_heartbeat_timestamp_seconds"));
+    }
+    // A collector's heartbeat in the store is shown as that collector's.
+    {
+        DatabaseConnection db;
+        QVERIFY(db.connectToDatabase(dir->filePath(QStringLiteral("data/data.db")), QString(), 0, QString(),
+                                     QString()));
+        QVERIFY(
+            CollectorHeartbeats::beat(QStringLiteral("north\"1"), QDateTime::fromSecsSinceEpoch(1780000000)));
+        DatabaseConnection::close();
+        const Reply metrics =
+            scraper.send("GET /metrics HTTP/1.0\r\nHost: localhost\r\nAuthorization: " + basic + "\r\n\r\n");
+        QVERIFY2(metrics.body.contains(
+                     "tqm510_heartbeat_timestamp_seconds{collector=\"north\\\"1\"} 1780000000.000\n"),
+                 metrics.body.left(400).constData());
     }
     {
         const std::unique_ptr<QSslSocket> socket = scraper.open();
@@ -718,6 +852,251 @@ void tst_WebApi::sharedStoreGivesOtherCollectorsStatusesAndVisits()
     QVERIFY(stream.contains("\"code\":\"P01\""));
     QVERIFY(stream.contains("\"time\":\"2026-03-01T10:00:00\""));
     events->abort();
+    stop(server);
+}
+
+void tst_WebApi::loginFloodTimingAndAccountsTakenAway()
+{
+    QVERIFY(addStation(QStringLiteral("L01"), 9) > 0);
+    QVERIFY(addUser(QStringLiteral("vera"), QStringLiteral("viewer"), "viewer-secret"));
+    QVERIFY(addUser(QStringLiteral("omar"), QStringLiteral("operator"), "operator-secret"));
+    // Names and passwords nobody should have.
+    for (const char *name : {".", "..", "-rf", "a/b"})
+        QVERIFY2(!addUser(QString::fromLatin1(name), QStringLiteral("viewer"), "good-password"), name);
+    QVERIFY(!addUser(QStringLiteral("blank"), QStringLiteral("viewer"), "        "));
+    QCOMPARE(runTqm510({QStringLiteral("--add-user"), QStringLiteral("twolines"), QStringLiteral("--role"),
+                        QStringLiteral("viewer")},
+                       "first-line\nsecond-line\n"),
+             2);
+    QCOMPARE(runTqm510({QStringLiteral("--remove-user"), QStringLiteral("nobody")}), 1);
+    QProcess server;
+    Client omar;
+    QVERIFY(startTqm510(server,
+                        {QStringLiteral("--serve"), QStringLiteral("--http"), QStringLiteral("127.0.0.1:0")},
+                        &omar.port));
+
+    // 40 wrong passwords at once from one address: at most 5 are checked,
+    // the rest refused; a login from another address meanwhile is quick.
+    QList<Sent> flood;
+    for (int i = 0; i < 40; ++i)
+        flood.append(
+            {QStringLiteral("127.0.0.1"), loginText("omar", "guess-" + QByteArray::number(i)), {}, -1});
+    flood.append({QStringLiteral("127.0.0.2"), loginText("vera", "viewer-secret"), {}, -1});
+    sendTogether(omar.port, &flood);
+    int checked = 0, refused = 0;
+    for (int i = 0; i < 40; ++i) {
+        checked += flood.at(i).reply.status == 401;
+        refused += flood.at(i).reply.status == 429;
+        QVERIFY(secured(flood.at(i).reply));
+    }
+    qInfo("flood: %d checked, %d refused; the other address's login took %lld ms", checked, refused,
+          flood.last().ms);
+    QVERIFY2(checked >= 1 && checked <= 5, qPrintable(QString::number(checked)));
+    QCOMPARE(checked + refused, 40);
+    QCOMPARE(flood.last().reply.status, 200);
+    QVERIFY2(flood.last().ms < 1000, qPrintable(QString::number(flood.last().ms)));
+    // The flooding address stays refused, the right password too.
+    omar.from = QStringLiteral("127.0.0.1");
+    for (int i = 0; i < 5; ++i)
+        omar.request("POST", "/api/v1/login", R"({"name": "omar", "password": "guess-again"})");
+    QCOMPARE(
+        omar.request("POST", "/api/v1/login", R"({"name": "omar", "password": "operator-secret"})").status,
+        429);
+
+    // An unknown name costs what a known one does (each try from an address
+    // of its own, so the limit stays out of it).
+    QList<qint64> known, unknown;
+    for (int i = 0; i < 9; ++i) {
+        for (const bool isKnown : {i % 2 == 0, i % 2 != 0}) {
+            Client guess;
+            guess.port = omar.port;
+            guess.from = QStringLiteral("127.0.1.%1").arg(2 * i + (isKnown ? 1 : 2));
+            QElapsedTimer clock;
+            clock.start();
+            const Reply r =
+                guess.request("POST", "/api/v1/login",
+                              isKnown ? R"({"name": "omar", "password": "wrong-password"})"
+                                      : R"({"name": "nobody-here", "password": "wrong-password"})");
+            (isKnown ? known : unknown).append(clock.elapsed());
+            QCOMPARE(r.status, 401);
+        }
+    }
+    std::sort(known.begin(), known.end());
+    std::sort(unknown.begin(), unknown.end());
+    const qint64 knownMedian = known.at(known.size() / 2), unknownMedian = unknown.at(unknown.size() / 2);
+    qInfo("wrong password, fastest and median: known name %lld/%lld ms, unknown %lld/%lld ms", known.first(),
+          knownMedian, unknown.first(), unknownMedian);
+    QVERIFY2(std::abs(knownMedian - unknownMedian) * 10 < std::max(knownMedian, unknownMedian),
+             "an unknown name is told apart by its time");
+
+    // An operator with a session, an event stream and a remembered Basic pair.
+    omar.from = QStringLiteral("127.0.0.3");
+    QCOMPARE(
+        omar.request("POST", "/api/v1/login", R"({"name": "omar", "password": "operator-secret"})").status,
+        200);
+    QCOMPARE(omar.request("POST", "/api/v1/stations/L01/active", R"({"active": true})").status, 200);
+    const std::unique_ptr<QSslSocket> stream = omar.open();
+    QVERIFY(stream);
+    stream->write(omar.head("GET", "/api/v1/events", QByteArray(), false));
+    QByteArray streamed;
+    while (!streamed.contains("stream of station statuses") && stream->waitForReadyRead(5000))
+        streamed += stream->readAll();
+    QVERIFY(streamed.contains("text/event-stream"));
+    Client scraper;
+    scraper.port = omar.port;
+    scraper.from = QStringLiteral("127.0.0.4");
+    const QByteArray basic = "GET /api/v1/stations HTTP/1.0\r\nHost: localhost\r\nAuthorization: Basic " +
+                             QByteArray("omar:operator-secret").toBase64() + "\r\n\r\n";
+    QCOMPARE(scraper.send(basic).status, 200);
+
+    // Demoted, with a new password: all of it stops at once.
+    QVERIFY(addUser(QStringLiteral("omar"), QStringLiteral("viewer"), "new-viewer-secret"));
+    QElapsedTimer clock;
+    clock.start();
+    while (stream->state() == QAbstractSocket::ConnectedState && clock.elapsed() < 3000)
+        stream->waitForReadyRead(50);
+    QVERIFY2(stream->state() != QAbstractSocket::ConnectedState, "the event stream goes on");
+    qInfo("demoted: the stream ended after %lld ms", clock.elapsed());
+    QCOMPARE(omar.request("POST", "/api/v1/stations/L01/active", R"({"active": true})").status, 401);
+    QCOMPARE(omar.request("GET", "/api/v1/stations").status, 401);
+    QCOMPARE(scraper.send(basic).status, 401);
+    QCOMPARE(scraper
+                 .send("GET /api/v1/stations HTTP/1.0\r\nHost: localhost\r\nAuthorization: Basic " +
+                       QByteArray("omar:new-viewer-secret").toBase64() + "\r\n\r\n")
+                 .status,
+             200);
+    QCOMPARE(omar.request("POST", "/api/v1/login", R"({"name": "omar", "password": "new-viewer-secret"})")
+                 .json()
+                 .value(QStringLiteral("role"))
+                 .toString(),
+             QStringLiteral("viewer"));
+    QCOMPARE(omar.request("POST", "/api/v1/stations/L01/active", R"({"active": true})").status, 403);
+
+    // Removed: the same.
+    Client vera;
+    vera.port = omar.port;
+    vera.from = QStringLiteral("127.0.0.5");
+    QCOMPARE(vera.request("POST", "/api/v1/login", R"({"name": "vera", "password": "viewer-secret"})").status,
+             200);
+    const std::unique_ptr<QSslSocket> veraStream = vera.open();
+    QVERIFY(veraStream);
+    veraStream->write(vera.head("GET", "/api/v1/events", QByteArray(), false));
+    QVERIFY(veraStream->waitForReadyRead(5000));
+    QCOMPARE(runTqm510({QStringLiteral("--remove-user"), QStringLiteral("vera")}), 0);
+    clock.restart();
+    while (veraStream->state() == QAbstractSocket::ConnectedState && clock.elapsed() < 3000)
+        veraStream->waitForReadyRead(50);
+    QVERIFY2(veraStream->state() != QAbstractSocket::ConnectedState, "the event stream goes on");
+    QCOMPARE(vera.request("GET", "/api/v1/stations").status, 401);
+    QCOMPARE(vera.request("POST", "/api/v1/login", R"({"name": "vera", "password": "viewer-secret"})").status,
+             401);
+    // Logging out ends the session's stream too.
+    const std::unique_ptr<QSslSocket> ownStream = omar.open();
+    QVERIFY(ownStream);
+    ownStream->write(omar.head("GET", "/api/v1/events", QByteArray(), false));
+    QVERIFY(ownStream->waitForReadyRead(5000));
+    QCOMPARE(omar.request("POST", "/api/v1/logout").status, 200);
+    clock.restart();
+    while (ownStream->state() == QAbstractSocket::ConnectedState && clock.elapsed() < 3000)
+        ownStream->waitForReadyRead(50);
+    QVERIFY2(ownStream->state() != QAbstractSocket::ConnectedState, "the event stream outlives its logout");
+    QVERIFY(clock.elapsed() < 1000);
+    stop(server);
+}
+
+void tst_WebApi::everyAnswerJsonWithHeadersWhateverTheRequest()
+{
+    // Codes the collector takes: a space, Turkish letters, a slash, 200 characters.
+    const QString turkish = QStringLiteral("ÜMİT 2");
+    const QString slashed = QStringLiteral("A/B");
+    const QString longCode(200, QLatin1Char('K'));
+    for (const QString &code : {turkish, slashed, longCode})
+        QVERIFY(addStation(code, 9) > 0);
+    QProcess server;
+    Client client;
+    QVERIFY(startTqm510(server,
+                        {QStringLiteral("--serve"), QStringLiteral("--http"), QStringLiteral("127.0.0.1:0")},
+                        &client.port));
+    for (const QString &code : {turkish, slashed, longCode}) {
+        const QByteArray path = "/api/v1/stations/" + QUrl::toPercentEncoding(code);
+        const Reply one = client.request("GET", path);
+        QVERIFY2(one.status == 200, path.constData());
+        QCOMPARE(one.json().value(QStringLiteral("code")).toString(), code);
+        QCOMPARE(client.request("GET", path + "/gaps").status, 200);
+        QCOMPARE(client.request("GET", path + "/visits").status, 200);
+    }
+    QCOMPARE(
+        client.request("GET", "/api/v1/stations/" + QUrl::toPercentEncoding(QStringLiteral("X\tY"))).status,
+        400);
+
+    // Heads of every size get an answer of ours: JSON with the headers.
+    const QByteArray line = "GET /api/v1/stations";
+    const QByteArray end = " HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n";
+    QByteArray manyHeaders, manyCookies = "Cookie: ", manyParameters = "?";
+    for (int i = 0; i < 1000; ++i)
+        manyHeaders += "X-" + QByteArray::number(i) + ": v\r\n";
+    QVERIFY(manyHeaders.size() > 8000 && manyHeaders.size() < 32 * 1024);
+    for (int i = 0; i < 3000; ++i)
+        manyCookies += (i ? "; c" : "c") + QByteArray::number(i) + "=1";
+    for (int i = 0; i < 600; ++i)
+        manyParameters += (i ? "&p" : "p") + QByteArray::number(i) + "=1";
+    const struct
+    {
+        const char *what;
+        QByteArray request;
+        int status;
+    } cases[] = {
+        {"a 40 KB query", line + "?q=" + QByteArray(40 * 1024, 'a') + end + "\r\n", 414},
+        {"1,000 small headers", line + end + manyHeaders + "\r\n", 200},
+        {"50 KB of headers", line + end + "X-Big: " + QByteArray(50 * 1024, 'b') + "\r\n\r\n", 431},
+        {"3,000 cookies", line + end + manyCookies + "\r\n\r\n", 200},
+        {"600 parameters", line + manyParameters + end + "\r\n", 200},
+        {"%00 in the path", "GET /api/v1/stations%00/x" + end + "\r\n", 400},
+        {"%00 after a code", "GET /api/v1/stations/A%00" + end + "\r\n", 400},
+        {"an unknown method", "BREW /api/v1/stations" + end + "\r\n", 405},
+    };
+    for (const auto &c : cases) {
+        const Reply r = client.send(c.request);
+        QVERIFY2(r.status == c.status,
+                 qPrintable(QStringLiteral("%1: %2").arg(QLatin1String(c.what)).arg(r.status)));
+        QVERIFY2(r.header("content-type") == "application/json", c.what);
+        QVERIFY2(QJsonDocument::fromJson(r.body).isObject(), c.what);
+        QVERIFY2(secured(r), c.what);
+        QVERIFY2(r.raw.count("HTTP/1.1 ") == 1, c.what);
+    }
+
+    // HEAD: the headers alone, also of a stream (which then ends).
+    for (const QByteArray &path :
+         {QByteArray("/api/v1/events"), QByteArray("/api/v1/stations"),
+          QByteArray("/api/v1/stations/") + QUrl::toPercentEncoding(longCode) + "/data"}) {
+        QElapsedTimer clock;
+        clock.start();
+        const Reply r = client.send("HEAD " + path + end + "\r\n");
+        QVERIFY2(r.status == 200, path.constData());
+        QVERIFY2(r.body.isEmpty(), r.body.left(200).constData());
+        QVERIFY2(secured(r), path.constData());
+        QVERIFY(clock.elapsed() < 5000);
+    }
+
+    // Without accounts the session is the cookie: hundreds of new ones from
+    // here do not push out the first.
+    Client first;
+    first.port = client.port;
+    QVERIFY(!first.request("GET", "/api/v1/session")
+                 .json()
+                 .value(QStringLiteral("csrfToken"))
+                 .toString()
+                 .isEmpty());
+    for (int i = 0; i < 300; ++i) {
+        Client other;
+        other.port = client.port;
+        QCOMPARE(other.request("GET", "/api/v1/session").status, 200);
+    }
+    const QByteArray path = "/api/v1/stations/" + QUrl::toPercentEncoding(turkish) + "/active";
+    QCOMPARE(first.request("POST", path, R"({"active": false})").status, 200);
+    Client forged = first;
+    forged.csrf = QByteArray(64, 'a');
+    QCOMPARE(forged.request("POST", path, R"({"active": false})").status, 403);
     stop(server);
 }
 

@@ -160,11 +160,18 @@ void tst_WebPages::overviewStationMapAndFieldViewAgainstACollector()
     if (!Simulator::available())
         QSKIP("the simulator is not built");
     Simulator logger;
-    QVERIFY2(logger.start(dir->path(), QStringLiteral("h01"), R"({"station": {"code": "H01"}})"),
+    // The first channel's sensor fails now and then, the second's always.
+    QVERIFY2(logger.start(dir->path(), QStringLiteral("h01"),
+                          R"({"station": {"code": "H01"}, "memory": {"generator": {"channels": [
+                                {"shape": "river", "base": 110, "amplitude": 160, "errorRate": 0.05},
+                                {"shape": "sine", "base": 20, "amplitude": 5, "errorRate": 1}]}}})"),
              qPrintable(logger.error()));
     QVERIFY(addStation(QStringLiteral("H01"), QStringLiteral("Köprü H01"), logger.port) > 0);
     // Nothing listens on the discard port: this one fails.
     QVERIFY(addStation(QStringLiteral("X01"), hostileTitle, 9) > 0);
+    // A title of 5,000 characters without a blank, on a disabled station.
+    const QString longTitle = QStringLiteral("Ş") + QString(4999, QLatin1Char('W'));
+    QVERIFY(webcollector::addStation(dir->path(), QStringLiteral("LONG"), longTitle, 9, false) > 0);
     QProcess collector;
     quint16 port = 0;
     QVERIFY(startTqm510(
@@ -176,7 +183,7 @@ void tst_WebPages::overviewStationMapAndFieldViewAgainstACollector()
         60000);
     runBrowser({QStringLiteral("collector"), QStringLiteral("http://localhost:%1").arg(port),
                 dir->filePath(QStringLiteral("files")), QStringLiteral("H01"), QStringLiteral("X01"),
-                hostileTitle});
+                hostileTitle, QStringLiteral("LONG")});
     stop(collector);
 }
 

@@ -15,7 +15,8 @@ namespace webcollector {
 
 // A station of the store in `workDir`, its files in workDir/files/CODE; its id,
 // or -1 when the store cannot be opened.
-inline int addStation(const QString &workDir, const QString &code, const QString &title, quint16 port)
+inline int addStation(const QString &workDir, const QString &code, const QString &title, quint16 port,
+                      bool active = true)
 {
     DatabaseConnection db;
     if (!db.connectToDatabase(QDir(workDir).filePath(QStringLiteral("data/data.db")), QString(), 0, QString(),
@@ -26,7 +27,7 @@ inline int addStation(const QString &workDir, const QString &code, const QString
     s.title = title;
     s.ip = QStringLiteral("127.0.0.1");
     s.port = port;
-    s.active = true;
+    s.active = active;
     s.download_data = true;
     s.export_excel = false;
     s.file_path = QDir(workDir).filePath(QStringLiteral("files/") + code);

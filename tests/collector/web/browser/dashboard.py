@@ -2,7 +2,7 @@
 """The dashboard in headless Chromium, against a running tqm510.
 
 Started by tst_webpages, which sets up the stations and the collector:
-  dashboard.py collector URL FILES_DIR CODE HOSTILE_CODE HOSTILE_TITLE
+  dashboard.py collector URL FILES_DIR CODE HOSTILE_CODE HOSTILE_TITLE LONG_CODE
   dashboard.py accounts URL VIEWER PASSWORD
 Exits 0 when every check holds, 1 with the failures on standard error.
 """
@@ -73,7 +73,20 @@ def file_values(files_dir, code, first, last):
     return values
 
 
-def collector(url, files_dir, code, hostile_code, hostile_title):
+def sensor_error(value):
+    """The device's value for a reading its sensor could not take."""
+    try:
+        return int(float(value)) in (-9999, -8888)
+    except ValueError:
+        return False
+
+
+def fits_width(driver):
+    """The page is no wider than the window (nothing pushes it out)."""
+    return driver.execute_script('return document.documentElement.scrollWidth <= window.innerWidth + 1')
+
+
+def collector(url, files_dir, code, hostile_code, hostile_title, long_code):
     driver = browser()
     try:
         driver.get(url + '/')
@@ -152,13 +165,37 @@ def collector(url, files_dir, code, hostile_code, hostile_title):
             return out;""")
         expected = file_values(files_dir, code, first, last)
         check(len(expected) > 0, 'the station\'s files have values in %s..%s' % (first, last))
-        check(sorted((t, c, float(v)) for t, c, v in expected) == sorted((t, c, float(v)) for t, c, v in charted),
-              'the chart holds the file\'s values (%d in the file, %d charted)' % (len(expected), len(charted)))
+        # Sensor errors are gaps: not charted, null in the data, said in the
+        # latest values; the axes keep to the measurements.
+        errors = [(t, c) for t, c, v in expected if sensor_error(v)]
+        measured = [(t, c, float(v)) for t, c, v in expected if not sensor_error(v)]
+        check(len(errors) > 0 and len(measured) > 0, 'the files have sensor errors and measurements')
+        check(sorted(measured) == sorted((t, c, float(v)) for t, c, v in charted),
+              'the chart holds the file\'s measurements (%d in the file, %d charted)' % (len(measured), len(charted)))
+        lowest = driver.execute_script('return Math.min(...window.stationGraph.yAxisRanges().map((r) => r[0]))')
+        check(lowest > -1000, 'no axis reaches down to the sensor-error value: %s' % lowest)
+        data = json.loads(urllib.request.urlopen(url + '/api/v1/stations/%s/data?from=%s&to=%s' % (code, first, last)).read())
+        values = {(t, c['channel']): v for c in data['channels'] for t, v in c['values']}
+        check(all(values.get(e, 'missing') is None for e in errors), 'every sensor error is null in the data')
+        check(all(isinstance(values.get((t, c)), (int, float)) for t, c, v in measured), 'measurements are numbers')
+        detail = json.loads(urllib.request.urlopen(url + '/api/v1/stations/' + code).read())
+        flagged = [l for l in detail['latest'] if l['sensorError']]
+        check(flagged and all(l['value'] is None for l in flagged), 'a latest sensor error is flagged, without value')
+        shown = [td.text for td in driver.find_elements(By.CSS_SELECTOR, '#latest .sensor-error')]
+        check(len(shown) == len(flagged) and all(t == 'sensor error' for t in shown),
+              'the latest values say "sensor error": %s' % shown)
         text = driver.find_element(By.ID, 'title').text
         check(code in text, 'the station page names the station')
         # The configuration the visits read, in the station's history.
         sources = [td.text for td in driver.find_elements(By.CSS_SELECTOR, '#config tr td:nth-child(2)')]
         check('visit' in sources, 'the configuration history shows the visit\'s read: %s' % sources)
+
+        # "Visit now" says what became of it.
+        driver.find_element(By.CSS_SELECTOR, 'button.op.visit').click()
+        said = wait(driver, lambda d: (lambda t: t if t and not t.endswith('…') else None)(
+            d.find_element(By.ID, 'outcome').text), 10)
+        check(said in ('Visit requested',) or (said or '').startswith('Failed: '),
+              '"Visit now" gives its outcome: %s' % said)
 
         # The CSV download of the range equals the file's values, as written.
         link = driver.find_element(By.ID, 'csv').get_attribute('href')
@@ -184,8 +221,28 @@ def collector(url, files_dir, code, hostile_code, hostile_title):
         check(hostile_title in driver.find_element(By.ID, 'title').text, 'the hostile title is text on its page')
         check(not driver.find_elements(By.CSS_SELECTOR, 'main img'), 'no element from a title on its page')
 
+        # A title of thousands of characters is cut, whole in its tooltip,
+        # and no page grows wider than the window for it.
+        long_title = next(s['title'] for s in stations if s['code'] == long_code)
+        driver.get(url + '/station?code=' + long_code)
+        wait(driver, lambda d: d.find_element(By.TAG_NAME, 'body').get_attribute('data-ready'))
+        heading = driver.find_element(By.ID, 'title')
+        check(len(heading.text) < 200 and heading.get_attribute('title') == long_title + ' (' + long_code + ')',
+              'a long title is cut on its page, whole in the tooltip')
+        check(fits_width(driver), 'the station page of a long title fits the window')
+        driver.get(url + '/')
+        wait(driver, lambda d: d.find_element(By.TAG_NAME, 'body').get_attribute('data-ready'))
+        link = driver.find_element(By.CSS_SELECTOR, 'tr[data-code="%s"] td.title a' % long_code)
+        check(len(link.text) < 200 and link.get_attribute('title') == long_title, 'a long title is cut in the overview')
+        driver.get(url + '/field')
+        check(fits_width(driver), 'the field view fits the window with a long title')
+        check(driver.find_elements(By.CSS_SELECTOR, 'span[title="%s"]' % long_title), 'the field view keeps the whole title')
+        check(not console_errors(driver), 'no console errors in the field view (its icon included): %s' %
+              console_errors(driver))
+
         driver.get(url + '/map')
         wait(driver, lambda d: d.find_element(By.TAG_NAME, 'body').get_attribute('data-ready'))
+        check(fits_width(driver), 'the map fits the window with a long title')
         check(len(driver.find_elements(By.CSS_SELECTOR, 'path.leaflet-interactive')) +
               len(driver.find_elements(By.CSS_SELECTOR, '#nowhere li')) == len(stations),
               'the map shows every station, on it or beside it')
@@ -231,7 +288,7 @@ def accounts(url, viewer, password):
 if __name__ == '__main__':
     mode = sys.argv[1]
     if mode == 'collector':
-        collector(*sys.argv[2:7])
+        collector(*sys.argv[2:8])
     else:
         accounts(*sys.argv[2:5])
     if failures:
