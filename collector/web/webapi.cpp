@@ -626,9 +626,12 @@ WebResponse WebApi::route(const WebRequest &request)
 
     // Everything else is for a session's holder. The segments are split
     // before decoding, so a code may hold any character, '/' too.
+    // (A request made inside, without the path as sent, is split as it is.)
+    const bool raw =
+        !request.rawPath.isEmpty() && QUrl::fromPercentEncoding(request.rawPath.toUtf8()) == path;
     QStringList parts;
-    for (const QString &part : (request.rawPath.isEmpty() ? path : request.rawPath).split(QLatin1Char('/')))
-        parts.append(request.rawPath.isEmpty() ? part : QUrl::fromPercentEncoding(part.toUtf8()));
+    for (const QString &part : (raw ? request.rawPath : path).split(QLatin1Char('/')))
+        parts.append(raw ? QUrl::fromPercentEncoding(part.toUtf8()) : part);
     const bool known =
         path == QLatin1String("/metrics") || path == QLatin1String("/api/v1/logout") ||
         path == QLatin1String("/api/v1/events") || path == QLatin1String("/api/v1/stations") ||

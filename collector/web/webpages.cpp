@@ -144,7 +144,7 @@ WebResponse WebPages::library(const QString &path) const
 WebResponse WebPages::field(const WebRequest &request, const WebHandler &api) const
 {
     WebRequest list = request;
-    list.path = QStringLiteral("/api/v1/stations");
+    list.path = list.rawPath = QStringLiteral("/api/v1/stations");
     list.query.clear();
     const WebResponse answer = api(list);
     if (answer.status == 401) {
@@ -199,8 +199,9 @@ WebResponse WebPages::field(const WebRequest &request, const WebHandler &api) co
         if (detailed < 100) {
             ++detailed;
             WebRequest one = list;
-            one.path = QStringLiteral("/api/v1/stations/") +
-                       QUrl::toPercentEncoding(s.value(QStringLiteral("code")).toString());
+            one.path = QStringLiteral("/api/v1/stations/") + s.value(QStringLiteral("code")).toString();
+            one.rawPath = QStringLiteral("/api/v1/stations/") +
+                          QUrl::toPercentEncoding(s.value(QStringLiteral("code")).toString());
             const WebResponse d = api(one);
             const QJsonArray latest =
                 QJsonDocument::fromJson(d.body).object().value(QStringLiteral("latest")).toArray();

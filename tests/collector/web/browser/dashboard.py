@@ -253,6 +253,9 @@ def collector(url, files_dir, code, hostile_code, hostile_title, long_code):
         field = urllib.request.urlopen(url + '/field').read().decode('utf-8')
         check('<script' not in field and 'http-equiv="refresh"' in field, 'the field view has no script')
         check(hostile_title not in field and '&lt;img' in field, 'the field view escapes titles')
+        named = [l['name'] for l in detail['latest'] if not l['sensorError']]
+        check(named and all(n + ': ' in field for n in named), 'the field view has the latest values: %s' % named)
+        check('<i>sensor error</i>' in field, 'the field view says a sensor error')
     finally:
         driver.quit()
 
