@@ -490,6 +490,17 @@ void tst_WebApi::collectorServesEveryRouteWithTheFilesValues()
                                   .value(QStringLiteral("paths"))
                                   .toObject();
     QCOMPARE(paths.size(), 14);
+    // Each route lists the statuses every request may get, and what it gives.
+    for (auto it = paths.constBegin(); it != paths.constEnd(); ++it) {
+        for (const QJsonValue &operation : it.value().toObject()) {
+            const QJsonObject responses = operation.toObject().value(QStringLiteral("responses")).toObject();
+            for (const char *status : {"200", "400", "403", "405", "413", "414", "431"})
+                QVERIFY2(responses.contains(QLatin1String(status)),
+                         qPrintable(it.key() + QLatin1Char(' ') + status));
+            if (it.key().contains(QLatin1String("{code}")))
+                QVERIFY2(responses.contains(QStringLiteral("404")), qPrintable(it.key()));
+        }
+    }
     client.request("GET", "/api/v1/session");
     for (auto it = paths.constBegin(); it != paths.constEnd(); ++it) {
         const QByteArray path = it.key().toLatin1().replace("{code}", "H01");
@@ -590,6 +601,13 @@ void tst_WebApi::collectorServesEveryRouteWithTheFilesValues()
         QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
     }
     stop(collector);
+    // The collector noted its heartbeat in the store, for a server that only serves.
+    DatabaseConnection db;
+    QVERIFY(db.connectToDatabase(dir->filePath(QStringLiteral("data/data.db")), QString(), 0, QString(),
+                                 QString()));
+    const QList<QPair<QString, QDateTime>> beats = CollectorHeartbeats::all(QString());
+    QCOMPARE(beats.size(), 1);
+    QVERIFY(qAbs(beats.first().second.secsTo(QDateTime::currentDateTime())) < 120);
 }
 
 void tst_WebApi::accountsRolesCsrfAndLoginLimit()

@@ -216,6 +216,15 @@ def collector(url, files_dir, code, hostile_code, hostile_title, long_code):
         errors = console_errors(driver)
         check(not errors, 'no console errors on the station page: %s' % errors)
 
+        # A station that is not there is said so, with nothing to press.
+        driver.get(url + '/station?code=NO-SUCH')
+        wait(driver, lambda d: d.find_element(By.TAG_NAME, 'body').get_attribute('data-ready'))
+        check(driver.find_element(By.ID, 'title').text == 'No such station: NO-SUCH' and
+              not driver.find_elements(By.CSS_SELECTOR, 'button.op'),
+              'an unknown station is said: %s' % driver.find_element(By.ID, 'title').text)
+        errors = [e for e in console_errors(driver) if 'NO-SUCH' not in e]
+        check(not errors, 'no console errors but the 404 on an unknown station: %s' % errors)
+
         driver.get(url + '/station?code=' + hostile_code)
         wait(driver, lambda d: d.find_element(By.TAG_NAME, 'body').get_attribute('data-ready'))
         check(hostile_title in driver.find_element(By.ID, 'title').text, 'the hostile title is text on its page')
@@ -237,8 +246,8 @@ def collector(url, files_dir, code, hostile_code, hostile_title, long_code):
         driver.get(url + '/field')
         check(fits_width(driver), 'the field view fits the window with a long title')
         check(driver.find_elements(By.CSS_SELECTOR, 'span[title="%s"]' % long_title), 'the field view keeps the whole title')
-        check(not console_errors(driver), 'no console errors in the field view (its icon included): %s' %
-              console_errors(driver))
+        errors = console_errors(driver)
+        check(not errors, 'no console errors in the field view (its icon included): %s' % errors)
 
         driver.get(url + '/map')
         wait(driver, lambda d: d.find_element(By.TAG_NAME, 'body').get_attribute('data-ready'))
