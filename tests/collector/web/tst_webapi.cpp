@@ -922,30 +922,37 @@ void tst_WebApi::loginFloodTimingAndAccountsTakenAway()
         429);
 
     // An unknown name costs what a known one does (each try from an address
-    // of its own, so the limit stays out of it).
-    QList<qint64> known, unknown;
-    for (int i = 0; i < 9; ++i) {
-        for (const bool isKnown : {i % 2 == 0, i % 2 != 0}) {
-            Client guess;
-            guess.port = omar.port;
-            guess.from = QStringLiteral("127.0.1.%1").arg(2 * i + (isKnown ? 1 : 2));
-            QElapsedTimer clock;
-            clock.start();
-            const Reply r =
-                guess.request("POST", "/api/v1/login",
-                              isKnown ? R"({"name": "omar", "password": "wrong-password"})"
-                                      : R"({"name": "nobody-here", "password": "wrong-password"})");
-            (isKnown ? known : unknown).append(clock.elapsed());
-            QCOMPARE(r.status, 401);
+    // of its own, so the limit stays out of it): the fastest or the median
+    // of a dozen tries each within 10 %. A round spoilt by a burst of load
+    // is measured again, at most twice; skipping the hash (3 ms against
+    // 150) fails every round.
+    bool alike = false;
+    for (int round = 0; round < 3 && !alike; ++round) {
+        QList<qint64> known, unknown;
+        for (int i = 0; i < 12; ++i) {
+            for (const bool isKnown : {i % 2 == 0, i % 2 != 0}) {
+                Client guess;
+                guess.port = omar.port;
+                guess.from = QStringLiteral("127.0.%1.%2").arg(round + 1).arg(2 * i + (isKnown ? 1 : 2));
+                QElapsedTimer clock;
+                clock.start();
+                const Reply r =
+                    guess.request("POST", "/api/v1/login",
+                                  isKnown ? R"({"name": "omar", "password": "wrong-password"})"
+                                          : R"({"name": "nobody-here", "password": "wrong-password"})");
+                (isKnown ? known : unknown).append(clock.elapsed());
+                QCOMPARE(r.status, 401);
+            }
         }
+        std::sort(known.begin(), known.end());
+        std::sort(unknown.begin(), unknown.end());
+        qInfo("wrong password, fastest and median: known name %lld/%lld ms, unknown %lld/%lld ms",
+              known.first(), known.at(known.size() / 2), unknown.first(), unknown.at(unknown.size() / 2));
+        const auto within = [](qint64 a, qint64 b) { return std::abs(a - b) * 10 < std::max(a, b); };
+        alike = within(known.first(), unknown.first()) ||
+                within(known.at(known.size() / 2), unknown.at(unknown.size() / 2));
     }
-    std::sort(known.begin(), known.end());
-    std::sort(unknown.begin(), unknown.end());
-    const qint64 knownMedian = known.at(known.size() / 2), unknownMedian = unknown.at(unknown.size() / 2);
-    qInfo("wrong password, fastest and median: known name %lld/%lld ms, unknown %lld/%lld ms", known.first(),
-          knownMedian, unknown.first(), unknownMedian);
-    QVERIFY2(std::abs(knownMedian - unknownMedian) * 10 < std::max(knownMedian, unknownMedian),
-             "an unknown name is told apart by its time");
+    QVERIFY2(alike, "an unknown name is told apart by its time");
 
     // An operator with a session, an event stream and a remembered Basic pair.
     omar.from = QStringLiteral("127.0.0.3");
