@@ -19,12 +19,12 @@ namespace Startup {
 std::unique_ptr<QCoreApplication> createApplication(int &argc, char **argv)
 {
     static const QStringList windowless{
-        QStringLiteral("headless"), QStringLiteral("once"),    QStringLiteral("add-station"),
-        QStringLiteral("help"),     QStringLiteral("h"),       QStringLiteral("?"),
-        QStringLiteral("help-all"), QStringLiteral("version"), QStringLiteral("v"),
-        QStringLiteral("status"),   QStringLiteral("json"),    QStringLiteral("metrics-file"),
-        QStringLiteral("config-history"),
-        QStringLiteral("serve"),    QStringLiteral("add-user")};
+        QStringLiteral("headless"),       QStringLiteral("once"),    QStringLiteral("add-station"),
+        QStringLiteral("help"),           QStringLiteral("h"),       QStringLiteral("?"),
+        QStringLiteral("help-all"),       QStringLiteral("version"), QStringLiteral("v"),
+        QStringLiteral("status"),         QStringLiteral("json"),    QStringLiteral("metrics-file"),
+        QStringLiteral("config-history"), QStringLiteral("serve"),   QStringLiteral("add-user"),
+        QStringLiteral("remove-user")};
     for (int i = 1; i < argc; ++i) {
         QString arg = QString::fromLocal8Bit(argv[i]);
         if (!arg.startsWith(QLatin1Char('-')))

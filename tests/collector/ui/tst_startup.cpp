@@ -238,6 +238,8 @@ void tst_Startup::windowlessModesNeedNoDisplay()
     QCOMPARE(run({QStringLiteral("--headless"), QStringLiteral("--once")}, &out), 1);
     QVERIFY(out.contains("X01"));
     QCOMPARE(run({QStringLiteral("--once")}, &out), 2);
+    // No such account: said, not a display missing.
+    QCOMPARE(run({QStringLiteral("--remove-user"), QStringLiteral("nobody")}, &out), 1);
 }
 
 // A desktop start from the home folder: the working folder is elsewhere. An
