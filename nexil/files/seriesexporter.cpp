@@ -483,10 +483,10 @@ bool SeriesExporter::run(const QStringList &paths, QIODevice *out)
     });
     // The first of equal (channel, minute) is the last read: the newer
     // file's, or the file's later line.
-    const auto fileOf = [&firstOrder](qint32 order) {
-        return int(std::upper_bound(firstOrder.begin(), firstOrder.end(), order) - firstOrder.begin()) - 1;
+    const auto fileOf = [&firstOrder](qint32 position) {
+        return int(std::upper_bound(firstOrder.begin(), firstOrder.end(), position) - firstOrder.begin()) - 1;
     };
-    const auto text = [](const Value &v) {
+    const auto valueText = [](const Value &v) {
         return v.error ? QByteArray("sensor error") : number(v.value, '.');
     };
     size_t kept = 0;
@@ -496,7 +496,7 @@ bool SeriesExporter::run(const QStringList &paths, QIODevice *out)
             values[kept - 1].channel == values[r].channel) {
             const Value &newer = values[kept - 1], &older = values[r];
             const int newerFile = fileOf(newer.order), olderFile = fileOf(older.order);
-            if (!warned && newerFile != olderFile && text(newer) != text(older)) {
+            if (!warned && newerFile != olderFile && valueText(newer) != valueText(older)) {
                 warned = true;
                 if (++m_warningCount <= kMaxWarnings) {
                     const ChannelInfo &c = channels[newer.channel];
@@ -507,9 +507,9 @@ bool SeriesExporter::run(const QStringList &paths, QIODevice *out)
                                       .arg(newer.channel)
                                       .arg(clean(c.name), t.toString(QStringLiteral("yyyy-MM-dd HH:mm")),
                                            QFileInfo(ordered.at(olderFile)).fileName(),
-                                           QString::fromLatin1(text(older)),
+                                           QString::fromLatin1(valueText(older)),
                                            QFileInfo(ordered.at(newerFile)).fileName(),
-                                           QString::fromLatin1(text(newer)));
+                                           QString::fromLatin1(valueText(newer)));
                 }
             }
             continue;

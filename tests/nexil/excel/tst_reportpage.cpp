@@ -23,8 +23,8 @@ Header header(int lastChannel)
 {
     Header h;
     h.stationName = QStringLiteral("Söğütlü");
-    h.channels = {{0, QStringLiteral("Level"), QStringLiteral("cm")},
-                  {lastChannel, QStringLiteral("Rain"), QStringLiteral("mm")}};
+    h.channels = {{0, QString(), QStringLiteral("Level"), QStringLiteral("cm")},
+                  {lastChannel, QString(), QStringLiteral("Rain"), QStringLiteral("mm")}};
     h.channelCount = 2;
     return h;
 }
