@@ -699,8 +699,13 @@ void Worker::crashIfAsked(const char *step)
 
 void Worker::storeFailed(const QString &text)
 {
-    fail(VisitReport::SaveError, text);
     saveFailed = true;
+    abortVisit(VisitReport::SaveError, text);
+}
+
+void Worker::abortVisit(VisitReport::Result result, const QString &text)
+{
+    fail(result, text);
     station.has_error = true;
     station.status = text;
     downloading = false;
@@ -879,13 +884,7 @@ void Worker::onNexilDownloadCompleted()
 
 void Worker::onNexilError(int, QString errString)
 {
-    fail(VisitReport::DeviceError, errString);
-    station.has_error = true;
-    station.status = errString;
-    downloading = false;
-    publishStatus();
-    nexil->cancelLastProcess();
-    socket->disconnectFromHost();
+    abortVisit(VisitReport::DeviceError, errString);
 }
 
 bool Worker::mayKeepVisiting()

@@ -135,6 +135,8 @@ private:
     void dropVisit(const QString &why);
     // False (and the visit dropped) when the visit may not save its data.
     bool mayKeepVisiting();
+    // Ends the visit with a failure the status tells.
+    void abortVisit(VisitReport::Result result, const QString &text);
     // The store failed: the visit ends with nothing saved and says why.
     void storeFailed(const QString &text);
     // Which data file in which folder the visit's values belong to.

@@ -335,28 +335,20 @@ bool WebServer::start(const Options &options, WebHandler handler, QString *error
     // ours, thousands of tiny cookies or parameters included. Pages are only
     // touched as a head fills them.
     const size_t memoryLimit = 512 * 1024;
-    if (tls) {
-        d->daemon = MHD_start_daemon(
-            flags, options.port, nullptr, nullptr, &Private::onRequest, d.get(), MHD_OPTION_SOCK_ADDR,
-            reinterpret_cast<sockaddr *>(&storage), MHD_OPTION_HTTPS_MEM_CERT, d->cert.constData(),
-            MHD_OPTION_HTTPS_MEM_KEY, d->key.constData(), MHD_OPTION_CONNECTION_TIMEOUT, idleSeconds,
-            MHD_OPTION_CONNECTION_LIMIT, unsigned(options.connectionLimit),
-            MHD_OPTION_PER_IP_CONNECTION_LIMIT, unsigned(options.perAddressLimit),
-            MHD_OPTION_CONNECTION_MEMORY_LIMIT, memoryLimit, MHD_OPTION_URI_LOG_CALLBACK, &Private::onTarget,
-            d.get(), MHD_OPTION_NOTIFY_CONNECTION, &Private::onConnection, d.get(),
-            MHD_OPTION_NOTIFY_COMPLETED, &Private::onCompleted, d.get(), MHD_OPTION_EXTERNAL_LOGGER,
-            &Private::onLibraryError, nullptr, MHD_OPTION_END);
-    } else {
-        d->daemon = MHD_start_daemon(
-            flags, options.port, nullptr, nullptr, &Private::onRequest, d.get(), MHD_OPTION_SOCK_ADDR,
-            reinterpret_cast<sockaddr *>(&storage), MHD_OPTION_CONNECTION_TIMEOUT, idleSeconds,
-            MHD_OPTION_CONNECTION_LIMIT, unsigned(options.connectionLimit),
-            MHD_OPTION_PER_IP_CONNECTION_LIMIT, unsigned(options.perAddressLimit),
-            MHD_OPTION_CONNECTION_MEMORY_LIMIT, memoryLimit, MHD_OPTION_URI_LOG_CALLBACK, &Private::onTarget,
-            d.get(), MHD_OPTION_NOTIFY_CONNECTION, &Private::onConnection, d.get(),
-            MHD_OPTION_NOTIFY_COMPLETED, &Private::onCompleted, d.get(), MHD_OPTION_EXTERNAL_LOGGER,
-            &Private::onLibraryError, nullptr, MHD_OPTION_END);
-    }
+    // The certificate and key only where TLS is on; the rest is the same.
+    MHD_OptionItem tlsOptions[] = {
+        {tls ? MHD_OPTION_HTTPS_MEM_CERT : MHD_OPTION_END, 0, const_cast<char *>(d->cert.constData())},
+        {MHD_OPTION_HTTPS_MEM_KEY, 0, const_cast<char *>(d->key.constData())},
+        {MHD_OPTION_END, 0, nullptr}};
+    d->daemon = MHD_start_daemon(
+        flags, options.port, nullptr, nullptr, &Private::onRequest, d.get(), MHD_OPTION_SOCK_ADDR,
+        reinterpret_cast<sockaddr *>(&storage), MHD_OPTION_ARRAY, tlsOptions, MHD_OPTION_CONNECTION_TIMEOUT,
+        idleSeconds, MHD_OPTION_CONNECTION_LIMIT, unsigned(options.connectionLimit),
+        MHD_OPTION_PER_IP_CONNECTION_LIMIT, unsigned(options.perAddressLimit),
+        MHD_OPTION_CONNECTION_MEMORY_LIMIT, memoryLimit, MHD_OPTION_URI_LOG_CALLBACK, &Private::onTarget,
+        d.get(), MHD_OPTION_NOTIFY_CONNECTION, &Private::onConnection, d.get(), MHD_OPTION_NOTIFY_COMPLETED,
+        &Private::onCompleted, d.get(), MHD_OPTION_EXTERNAL_LOGGER, &Private::onLibraryError, nullptr,
+        MHD_OPTION_END);
     if (!d->daemon) {
         *error = tls ? QStringLiteral("cannot listen on %1:%2 (address in use, or a bad certificate or key)")
                            .arg(options.address)
