@@ -146,8 +146,9 @@ void SetupDialog::updateForm()
 {
     const int page = form->stackedWidget->currentIndex();
     form->txtTitle->setText(pageTitle(page));
-    form->frameButtons->setEnabled(page != 0);
-    form->btnBack->setEnabled(page >= 2);
+    // Cancel stays usable while the device is read: it stops the reading.
+    form->frameButtons->setEnabled(true);
+    form->btnBack->setEnabled(page >= 2 && !busy());
     form->btnNext->setEnabled(page >= 1 && page <= 4);
     form->btnSend->setEnabled(false);
     switch (page) {
@@ -243,15 +244,18 @@ void SetupDialog::onNexilAlarmParameters(AlarmParameters a)
     workingAlarms = a;
     QTableWidget *t = form->twAlarms;
     for (int i = 0; i < qMin(a.maximums.size(), t->rowCount()); ++i) {
-        const bool active = a.alarmFlags.value(i);
-        setIndex(t, i, 0, active ? 1 : 0);
-        if (active) {
-            setNumber(t, i, 1, a.maximums.value(i));
-            setNumber(t, i, 2, a.maximumResets.value(i));
-            setNumber(t, i, 3, a.minimums.value(i));
-            setNumber(t, i, 4, a.minimumResets.value(i));
-        }
+        setIndex(t, i, 0, a.alarmFlags.value(i) ? 1 : 0);
+        // Shown also for a switched-off alarm: switching it on shows what
+        // the device holds and would keep.
+        setNumber(t, i, 1, a.maximums.value(i));
+        setNumber(t, i, 2, a.maximumResets.value(i));
+        setNumber(t, i, 3, a.minimums.value(i));
+        setNumber(t, i, 4, a.minimumResets.value(i));
     }
+    m_shownSetup = setupPage();
+    m_shownNames = nameRows();
+    m_shownCalibrations = calibrationRows();
+    m_shownAlarms = alarmRows();
     m_upload->setRead(workingSnapshot());
     emit configurationRead(m_upload->read());
     form->stackedWidget->setCurrentIndex(1);
@@ -300,7 +304,7 @@ void SetupDialog::showFailure(const QString &message, QWidget *focus)
         focus->setFocus();
 }
 
-bool SetupDialog::checkSetup()
+setupwizard::SetupPage SetupDialog::setupPage() const
 {
     SetupPage page;
     page.stationName = form->txtStationName->text();
@@ -314,17 +318,10 @@ bool SetupDialog::checkSetup()
     page.waitForExactHour = form->cbWaitForExactTime->isChecked();
     page.rs485Output = form->cbRS485Output->isChecked();
     page.keepOldSetups = form->cbKeepOldSetups->isChecked();
-    const CheckResult result = setupwizard::checkSetup(&page, &workingSetup);
-    if (!result.ok) {
-        showFailure(result.message, form->txtStationName);
-        return false;
-    }
-    form->txtStationName->setText(page.stationName);
-    form->txtStationCode->setText(page.stationCode);
-    return true;
+    return page;
 }
 
-bool SetupDialog::checkNames()
+QList<NameRow> SetupDialog::nameRows() const
 {
     QTableWidget *t = form->twNames;
     QList<NameRow> rows;
@@ -338,13 +335,10 @@ bool SetupDialog::checkNames()
         row.recordType = cell<QComboBox>(t, r, 5)->currentIndex();
         rows << row;
     }
-    const CheckResult result = setupwizard::checkNames(rows, &workingNames);
-    if (!result.ok)
-        showFailure(result.message, t->cellWidget(result.row, result.column));
-    return result.ok;
+    return rows;
 }
 
-bool SetupDialog::checkCalibrations()
+QList<CalibrationRow> SetupDialog::calibrationRows() const
 {
     QTableWidget *t = form->twCalibrations;
     QList<CalibrationRow> rows;
@@ -363,13 +357,10 @@ bool SetupDialog::checkCalibrations()
         row.minVoltage = number(t, r, 7);
         rows << row;
     }
-    const CheckResult result = setupwizard::checkCalibrations(rows, &workingCalibrations);
-    if (!result.ok)
-        showFailure(result.message, t->cellWidget(result.row, result.column));
-    return result.ok;
+    return rows;
 }
 
-bool SetupDialog::checkAlarms()
+QList<AlarmRow> SetupDialog::alarmRows() const
 {
     QTableWidget *t = form->twAlarms;
     QList<AlarmRow> rows;
@@ -382,7 +373,42 @@ bool SetupDialog::checkAlarms()
         row.minimumReset = number(t, r, 4);
         rows << row;
     }
-    return setupwizard::checkAlarms(rows, &workingAlarms).ok;
+    return rows;
+}
+
+bool SetupDialog::checkSetup()
+{
+    SetupPage page = setupPage();
+    const CheckResult result = setupwizard::checkSetup(&page, &workingSetup, &m_shownSetup);
+    if (!result.ok) {
+        showFailure(result.message, form->txtStationName);
+        return false;
+    }
+    form->txtStationName->setText(page.stationName);
+    form->txtStationCode->setText(page.stationCode);
+    return true;
+}
+
+bool SetupDialog::checkNames()
+{
+    const CheckResult result = setupwizard::checkNames(nameRows(), &workingNames, m_shownNames);
+    if (!result.ok)
+        showFailure(result.message, form->twNames->cellWidget(result.row, result.column));
+    return result.ok;
+}
+
+bool SetupDialog::checkCalibrations()
+{
+    const CheckResult result =
+        setupwizard::checkCalibrations(calibrationRows(), &workingCalibrations, m_shownCalibrations);
+    if (!result.ok)
+        showFailure(result.message, form->twCalibrations->cellWidget(result.row, result.column));
+    return result.ok;
+}
+
+bool SetupDialog::checkAlarms()
+{
+    return setupwizard::checkAlarms(alarmRows(), &workingAlarms, m_shownAlarms).ok;
 }
 
 SendChoice SetupDialog::sendChoice() const
@@ -398,9 +424,19 @@ SendChoice SetupDialog::sendChoice() const
 
 bool SetupDialog::checkSendStatus()
 {
-    const bool enabled = sendEnabled(sendChoice(), form->txtPassword->text());
+    const bool enabled = !busy() && sendEnabled(sendChoice(), form->txtPassword->text());
     form->btnSend->setEnabled(enabled);
     return enabled;
+}
+
+bool SetupDialog::busy() const
+{
+    return m_upload->isSending() || m_readingBack;
+}
+
+UploadCheck SetupDialog::uploadInProgress() const
+{
+    return m_upload->progress();
 }
 
 void SetupDialog::onRaidoButtonToggled(QAbstractButton *, bool)
@@ -475,6 +511,7 @@ void SetupDialog::on_btnSend_clicked()
         return;
     }
     send(first);
+    updateForm();
 }
 
 void SetupDialog::continueAfter(Upload done)
@@ -509,11 +546,15 @@ void SetupDialog::readBack()
         return m_ledger->outcome(u) == UploadLedger::Refused;
     });
     form->txtSendStatus->setText(refused ? m_ledger->report() + QLatin1Char('\n') + reading : reading);
+    m_readingBack = true;
+    updateForm();
     m_upload->readBack();
 }
 
 void SetupDialog::onUploadChecked(const UploadCheck &check)
 {
+    m_readingBack = false;
+    updateForm();
     emit uploadChecked(check);
     const QString summary = check.summary();
     form->txtSendStatus->setText(summary);
@@ -586,4 +627,15 @@ void SetupDialog::onNexilWrongPassword()
 void SetupDialog::on_btnCancel_clicked()
 {
     finish(false);
+}
+
+void SetupDialog::reject()
+{
+    // Escape and Cancel alike: a read of the wizard's own stops with it; an
+    // upload in flight is left to its answer, which the ledger still hears.
+    disconnectNexilSlots();
+    const bool reading = form->stackedWidget->currentIndex() == 0 || m_readingBack;
+    if (reading && !m_upload->isSending() && nexil->isBusy())
+        nexil->cancelLastProcess();
+    QDialog::reject();
 }

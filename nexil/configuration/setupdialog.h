@@ -1,6 +1,7 @@
 #pragma once
 
 #include "nexil/configuration/configsnapshot.h"
+#include "nexil/configuration/setuppages.h"
 #include "nexil/configuration/uploadcheck.h"
 #include "nexil/nexil_global.h"
 #include "nexil/protocol/records.h"
@@ -15,11 +16,6 @@ class QAbstractButton;
 class SetupDialogForm;
 class UploadLedger;
 class WizardUpload;
-
-namespace setupwizard {
-enum class SendChoice;
-enum class Upload;
-} // namespace setupwizard
 
 // The wizard that reconfigures a connected datalogger: reads its four
 // configuration records, lets the user edit them page by page and uploads
@@ -42,6 +38,10 @@ public:
     // caller that re-parents it learns the answers that come after the
     // dialog has closed.
     UploadLedger *uploadLedger() const { return m_ledger; }
+
+    // The send in progress or last made: what was meant and which records
+    // were answered so far; valid until the next send.
+    UploadCheck uploadInProgress() const;
 
     QString convertCharacters2English(QString text);
     QString capitalise(QString text);
@@ -88,6 +88,7 @@ private:
     bool checkCalibrations();
     bool checkAlarms();
     bool checkSendStatus();
+    void reject() override;
 
     setupwizard::SendChoice sendChoice() const;
     void send(setupwizard::Upload upload);
@@ -97,6 +98,13 @@ private:
     // sender is no such widget.
     int senderRow(const char *kind);
     void showFailure(const QString &message, QWidget *focus);
+    // What the pages hold now, read from their widgets.
+    setupwizard::SetupPage setupPage() const;
+    QList<setupwizard::NameRow> nameRows() const;
+    QList<setupwizard::CalibrationRow> calibrationRows() const;
+    QList<setupwizard::AlarmRow> alarmRows() const;
+    // Sending or reading back: nothing may be sent again meanwhile.
+    bool busy() const;
     ConfigSnapshot workingSnapshot() const;
     // Sending is over (done or stopped): read back what the device took.
     void readBack();
@@ -113,4 +121,11 @@ private:
     AlarmParameters workingAlarms;
     WizardUpload *m_upload = nullptr;
     UploadLedger *m_ledger;
+    // What the pages showed right after reading: a field still showing it
+    // keeps the value read.
+    setupwizard::SetupPage m_shownSetup;
+    QList<setupwizard::NameRow> m_shownNames;
+    QList<setupwizard::CalibrationRow> m_shownCalibrations;
+    QList<setupwizard::AlarmRow> m_shownAlarms;
+    bool m_readingBack = false;
 };

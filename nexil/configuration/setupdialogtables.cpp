@@ -116,10 +116,9 @@ void SetupDialog::prepareAlarmTable()
     for (int r = 0; r < t->rowCount(); ++r) {
         QComboBox *state = comboBox(t, r, 0, {tr("Pasif"), tr("Aktif")});
         state->setProperty("row", r);
-        for (int c = 1; c < t->columnCount(); ++c) {
-            QDoubleSpinBox *box = numberBox(t, r, c, 99999.9999, QString());
-            box->setMinimum(0);
-        }
+        // Limits and resets below zero are common (frost), so either sign.
+        for (int c = 1; c < t->columnCount(); ++c)
+            numberBox(t, r, c, setupwizard::AlarmLimit, QString());
     }
     hiddenRowsWithEmptyHeaders(t);
 }

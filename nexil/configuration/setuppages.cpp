@@ -144,107 +144,164 @@ QString pageTitle(int page)
     return page >= 0 && page < 6 ? tr(titles[page]) : QString();
 }
 
-CheckResult checkSetup(SetupPage *page, SetupParameters *setup)
+CheckResult checkSetup(SetupPage *page, SetupParameters *setup, const SetupPage *shown)
 {
-    const QString name = page->stationName.simplified();
+    const QString typedName = page->stationName;
+    const QString name = typedName.simplified();
     if (name.isEmpty())
         return failure(QT_TRANSLATE_NOOP("SetupDialog", "Lütfen geçerli bir istasyon adı girin!"), -1, -1);
     page->stationName = name;
-    setup->stationName = name;
-    setup->region = page->region;
-    setup->basin = page->basin;
-    setup->stationNo = page->stationNo;
+    // Untouched fields keep what was read; the name shown is the read one
+    // normalised, and the read one goes back.
+    auto changed = [shown](auto SetupPage::*field, const auto &now) {
+        return !shown || shown->*field != now;
+    };
+    if (changed(&SetupPage::stationName, typedName))
+        setup->stationName = name;
+    else
+        page->stationName = setup->stationName;
+    if (changed(&SetupPage::region, page->region))
+        setup->region = page->region;
+    if (changed(&SetupPage::basin, page->basin))
+        setup->basin = page->basin;
+    if (changed(&SetupPage::stationNo, page->stationNo))
+        setup->stationNo = page->stationNo;
     QString code = page->stationCode.simplified();
-    if (code.isEmpty())
-        code = generateStationCode(page->region, page->basin, setup->header.deviceType, page->stationNo);
-    page->stationCode = code;
-    setup->stationCode = code;
-    setup->sensorOnOffTime = page->sensorOnOffTime;
-    setup->sensorWaitTime = page->sensorWaitTime;
+    if (code.isEmpty()) {
+        code = generateStationCode(setup->region, setup->basin, setup->header.deviceType, setup->stationNo);
+        page->stationCode = code;
+        setup->stationCode = code;
+    } else if (changed(&SetupPage::stationCode, page->stationCode)) {
+        page->stationCode = code;
+        setup->stationCode = code;
+    } else {
+        page->stationCode = setup->stationCode;
+    }
+    if (changed(&SetupPage::sensorOnOffTime, page->sensorOnOffTime))
+        setup->sensorOnOffTime = page->sensorOnOffTime;
+    if (changed(&SetupPage::sensorWaitTime, page->sensorWaitTime))
+        setup->sensorWaitTime = page->sensorWaitTime;
     setup->dayStart = dayStartFromIndex(page->startOfDayIndex, setup->dayStart);
-    setup->waitForExactHour = page->waitForExactHour;
-    setup->rs485Output = page->rs485Output;
-    setup->keepOldSetups = page->keepOldSetups;
+    if (changed(&SetupPage::waitForExactHour, page->waitForExactHour))
+        setup->waitForExactHour = page->waitForExactHour;
+    if (changed(&SetupPage::rs485Output, page->rs485Output))
+        setup->rs485Output = page->rs485Output;
+    if (changed(&SetupPage::keepOldSetups, page->keepOldSetups))
+        setup->keepOldSetups = page->keepOldSetups;
     return CheckResult();
 }
 
-CheckResult checkNames(const QList<NameRow> &rows, ChannelNames *names)
+namespace {
+
+// Whether the field of row r differs from what the form showed after reading.
+template<typename Row, typename T>
+bool changedField(const QList<Row> &shown, int r, T Row::*field, const T &now)
+{
+    return r >= shown.size() || shown.at(r).*field != now;
+}
+
+} // namespace
+
+CheckResult checkNames(const QList<NameRow> &rows, ChannelNames *names, const QList<NameRow> &shown)
 {
     names->activeChannelCount = 0;
     names->activeChannels.clear();
     const int count = qMin(names->channelCount, rows.size());
     for (int r = 0; r < count; ++r) {
         const NameRow &row = rows.at(r);
-        if (row.status == 0) {
-            put(names->channelStates, r, 0);
+        if (changedField(shown, r, &NameRow::status, row.status))
+            put(names->channelStates, r, row.status == 0 ? 0 : 1);
+        if (row.status == 0)
             continue;
-        }
-        put(names->channelStates, r, 1);
         ++names->activeChannelCount;
         names->activeChannels.append(r);
         const QString name = row.name.simplified();
         if (name.isEmpty())
             return failure(QT_TRANSLATE_NOOP("SetupDialog", "Lütfen geçerli bir kanal ismi girin!"), r,
                            NameText);
-        while (names->names.size() <= r)
-            names->names.append(QString());
-        names->names[r] = name;
+        if (changedField(shown, r, &NameRow::name, row.name) ||
+            names->names.value(r).simplified().isEmpty()) {
+            while (names->names.size() <= r)
+                names->names.append(QString());
+            names->names[r] = name;
+        }
         if (row.codeIndex <= 0)
             return failure(QT_TRANSLATE_NOOP("SetupDialog", "Lütfen geçerli bir ölçüm tipi seçin!"), r,
                            NameCode);
-        put(names->codes, r, ChannelCode(row.codeIndex + CodeUnknown));
-        put(names->recordIntervals, r, row.interval);
-        put(names->minMaxTypes, r, row.minMaxType);
-        put(names->recordTypes, r, row.recordType);
+        if (changedField(shown, r, &NameRow::codeIndex, row.codeIndex))
+            put(names->codes, r, ChannelCode(row.codeIndex + CodeUnknown));
+        if (changedField(shown, r, &NameRow::interval, row.interval))
+            put(names->recordIntervals, r, row.interval);
+        if (changedField(shown, r, &NameRow::minMaxType, row.minMaxType))
+            put(names->minMaxTypes, r, row.minMaxType);
+        if (changedField(shown, r, &NameRow::recordType, row.recordType))
+            put(names->recordTypes, r, row.recordType);
     }
     return CheckResult();
 }
 
-CheckResult checkCalibrations(const QList<CalibrationRow> &rows, ChannelCalibrations *c)
+CheckResult checkCalibrations(const QList<CalibrationRow> &rows, ChannelCalibrations *c,
+                              const QList<CalibrationRow> &shown)
 {
     for (int r = 0; r < rows.size(); ++r) {
         const CalibrationRow &row = rows.at(r);
         if (!row.active)
             continue;
-        if (row.unit.isEmpty())
+        const bool unitKept =
+            !changedField(shown, r, &CalibrationRow::unit, row.unit) && !c->units.value(r).isEmpty();
+        if (row.unit.isEmpty() && !unitKept)
             return failure(QT_TRANSLATE_NOOP("SetupDialog", "Lütfen geçerli bir birim seçin!"), r,
                            CalibrationUnit);
         // The device reads one digit per channel: any other multiplier would
         // shift the digits of the channels after it.
         const int multiplier = int(row.multiplier);
-        if (r < 5 && (multiplier < 0 || multiplier > 9))
+        const bool multiplierChanged = changedField(shown, r, &CalibrationRow::multiplier, row.multiplier);
+        if (r < 5 && multiplierChanged && (multiplier < 0 || multiplier > 9))
             return failure(QT_TRANSLATE_NOOP("SetupDialog", "Lütfen 0 ile 9 arasında bir çarpan girin!"), r,
                            CalibrationMultiplier);
-        while (c->units.size() <= r)
-            c->units.append(QString());
-        c->units[r] = row.unit;
+        if (!unitKept) {
+            while (c->units.size() <= r)
+                c->units.append(QString());
+            c->units[r] = row.unit;
+        }
+        auto number = [&](QList<float> &list, double CalibrationRow::*field) {
+            if (changedField(shown, r, field, row.*field))
+                put(list, r, float(row.*field));
+        };
         if (r < 5) {
-            put(c->offsets, r, float(row.offset));
-            put(c->maxValues, r, float(row.maxValue));
-            put(c->minValues, r, float(row.minValue));
+            number(c->offsets, &CalibrationRow::offset);
+            number(c->maxValues, &CalibrationRow::maxValue);
+            number(c->minValues, &CalibrationRow::minValue);
             // A type the two choices cannot show goes back as read, not as -1.
-            if (row.measurementType >= 0)
+            if (row.measurementType >= 0 &&
+                changedField(shown, r, &CalibrationRow::measurementType, row.measurementType))
                 put(c->measurementTypes, r, row.measurementType);
         }
         if (r < 7)
-            put(c->gains, r, float(row.gain));
+            number(c->gains, &CalibrationRow::gain);
         if (r < 5) {
-            put(c->multipliers, r, multiplier);
-            put(c->minVoltages, r, float(row.minVoltage));
+            if (multiplierChanged)
+                put(c->multipliers, r, multiplier);
+            number(c->minVoltages, &CalibrationRow::minVoltage);
         }
     }
     return CheckResult();
 }
 
-CheckResult checkAlarms(const QList<AlarmRow> &rows, AlarmParameters *a)
+CheckResult checkAlarms(const QList<AlarmRow> &rows, AlarmParameters *a, const QList<AlarmRow> &shown)
 {
     for (int r = 0; r < qMin(4, rows.size()); ++r) {
         const AlarmRow &row = rows.at(r);
-        put(a->alarmFlags, r, row.state != 0);
-        put(a->maximums, r, float(row.maximum));
-        put(a->maximumResets, r, float(row.maximumReset));
-        put(a->minimums, r, float(row.minimum));
-        put(a->minimumResets, r, float(row.minimumReset));
+        if (changedField(shown, r, &AlarmRow::state, row.state))
+            put(a->alarmFlags, r, row.state != 0);
+        auto number = [&](QList<float> &list, double AlarmRow::*field) {
+            if (changedField(shown, r, field, row.*field))
+                put(list, r, float(row.*field));
+        };
+        number(a->maximums, &AlarmRow::maximum);
+        number(a->maximumResets, &AlarmRow::maximumReset);
+        number(a->minimums, &AlarmRow::minimum);
+        number(a->minimumResets, &AlarmRow::minimumReset);
     }
     return CheckResult();
 }

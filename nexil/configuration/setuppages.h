@@ -65,7 +65,14 @@ struct SetupPage
 };
 // Also puts the simplified name and the (possibly generated) code back into
 // `page` for the form to show.
-NEXIL_EXPORT CheckResult checkSetup(SetupPage *page, SetupParameters *setup);
+//
+// Every check below takes, beside what the form holds now, what it showed
+// right after reading (`shown`; empty: take every field). A field the
+// operator left as shown keeps the value read: a widget cannot hold every
+// value a device reports (a name is normalised, a number clamped or
+// rounded), and what nobody chose is never written back.
+NEXIL_EXPORT CheckResult checkSetup(SetupPage *page, SetupParameters *setup,
+                                    const SetupPage *shown = nullptr);
 
 struct NameRow
 {
@@ -78,7 +85,8 @@ struct NameRow
 };
 enum NameColumn { NameStatus = 0, NameText = 1, NameCode = 2 };
 // Only the first channelCount rows are looked at.
-NEXIL_EXPORT CheckResult checkNames(const QList<NameRow> &rows, ChannelNames *names);
+NEXIL_EXPORT CheckResult checkNames(const QList<NameRow> &rows, ChannelNames *names,
+                                    const QList<NameRow> &shown = {});
 
 struct CalibrationRow
 {
@@ -93,9 +101,11 @@ struct CalibrationRow
     double minVoltage = 0;
 };
 enum CalibrationColumn { CalibrationUnit = 0, CalibrationMultiplier = 6 };
-// Passive rows keep the values read.
+// Passive rows keep the values read; so does a unit the list has no place
+// for while it is left as shown.
 NEXIL_EXPORT CheckResult checkCalibrations(const QList<CalibrationRow> &rows,
-                                           ChannelCalibrations *calibrations);
+                                           ChannelCalibrations *calibrations,
+                                           const QList<CalibrationRow> &shown = {});
 
 struct AlarmRow
 {
@@ -106,7 +116,10 @@ struct AlarmRow
     double minimumReset = 0;
 };
 // The device has four alarms: rows past the fourth are never taken.
-NEXIL_EXPORT CheckResult checkAlarms(const QList<AlarmRow> &rows, AlarmParameters *alarms);
+NEXIL_EXPORT CheckResult checkAlarms(const QList<AlarmRow> &rows, AlarmParameters *alarms,
+                                     const QList<AlarmRow> &shown = {});
+// The limit of the alarm values the wizard edits, either sign.
+constexpr double AlarmLimit = 99999.9999;
 
 enum class SendChoice { None, Calibrations, Alarms, All };
 enum class Upload { None, Names, Calibrations, Setup, Alarms };

@@ -36,6 +36,8 @@ public:
     // Starts a send of `uploads` (the caller sends each one); the first, or None.
     setupwizard::Upload start(const QList<setupwizard::Upload> &uploads, const ConfigSnapshot &working);
     bool isSending() const { return m_sending; }
+    // The send so far: what is meant and which uploads were answered.
+    const UploadCheck &progress() const { return m_check; }
     // The upload in flight was acknowledged; the next one, or None.
     setupwizard::Upload acknowledged();
     // The upload in flight went unanswered; nothing more is sent.

@@ -16,7 +16,11 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QHeaderView>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -25,6 +29,7 @@
 #include <QStackedWidget>
 #include <QTableWidget>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -50,7 +55,8 @@ struct Wizard
 
     bool startSim(const QString &scenario)
     {
-        if (!sim.start({"--scenario", SimProcess::scenario(scenario), "--speed", "0"}))
+        const QString path = QFileInfo(scenario).isAbsolute() ? scenario : SimProcess::scenario(scenario);
+        if (!sim.start({"--scenario", path, "--speed", "0"}))
             return false;
         socket.connectToHost(QHostAddress::LocalHost, sim.port());
         if (!socket.waitForConnected(5000))
@@ -180,6 +186,7 @@ private slots:
     void calibrationsAlone_generatedCodeNotSent();
     void everything_sentAndReadBackFromTheSimulator();
     void everything_inOrderWithPauses();
+    void valuesNobodyChose_goBackAsRead();
     void wrongPassword_staysOnTheSendPage();
     void laterUploadFails_ledgerSaysWhatTheDeviceTook();
     void cancel_rejectsAndListensNoMore();
@@ -192,7 +199,10 @@ void tst_SetupDialog::threeChannelDevice_readIntoEveryPage()
     QVERIFY(wz.startSim("tqc210.json"));
     QCOMPARE(wz.page(), 0);
     QCOMPARE(wz.title(), text("Parametre Okuma"));
-    QVERIFY(!wz.w<QWidget>("frameButtons")->isEnabled());
+    // While reading only Cancel can be pressed.
+    QVERIFY(wz.w<QPushButton>("btnCancel")->isEnabled());
+    for (const char *button : {"btnBack", "btnNext", "btnSend"})
+        QVERIFY(!wz.w<QPushButton>(button)->isEnabled());
     QTRY_COMPARE_WITH_TIMEOUT(wz.page(), 1, Wait);
     QCOMPARE(wz.dialog->windowTitle(), text("Kurulum Sihirbazı"));
     QCOMPARE(wz.title(), text("Kurulum Parametreleri"));
@@ -511,12 +521,12 @@ void tst_SetupDialog::everything_inOrderWithPauses()
     wz.questions.answer(QMessageBox::YesToAll);
     wz.click("btnSend");
     QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, Wait);
-    // This fake keeps its records whatever it acknowledges: the read-back tells.
-    QVERIFY2(wz.questions.last().text.startsWith(
-                 text("Channel names and calibrations confirmed; setup not confirmed: the device reports "
-                      "Station name Kuru Dere instead of KURU DERE; alarms not confirmed")),
-             qPrintable(wz.questions.last().text));
-    QCOMPARE(finished.first().at(0).toInt(), int(QDialog::Rejected));
+    // Every record went back as read (the station name too, though the
+    // field shows it upper-cased), so this fake, which keeps its records
+    // whatever it acknowledges, confirms them all.
+    QCOMPARE(wz.questions.last().text,
+             QStringLiteral("Channel names, calibrations, setup and alarms confirmed"));
+    QCOMPARE(finished.first().at(0).toInt(), int(QDialog::Accepted));
     QCOMPARE(uploads, (QList<QByteArray>{"KNL", "KAL", "PAR", "AYU"}));
     QCOMPARE(statuses, (QStringList{text("Kanal İsimleri Gönderiliyor\nLütfen bekleyin.."),
                                     text("Kanal Kalibrasyonları Gönderiliyor\nLütfen bekleyin.."),
@@ -533,6 +543,95 @@ void tst_SetupDialog::everything_inOrderWithPauses()
     // A new dialog starts with the device's pause.
     SetupDialog fresh(&wz.nexil);
     QCOMPARE(fresh.uploadPause(), 500);
+}
+
+// A logger with a frost alarm (minimum -10, reset -8), names the wizard
+// would write differently, and values no field can show: only a name is
+// changed, once sending the changed record and once everything.
+void tst_SetupDialog::valuesNobodyChose_goBackAsRead()
+{
+    QTemporaryDir dir;
+    QFile base(SimProcess::scenario("tqm510.json"));
+    QVERIFY(base.open(QIODevice::ReadOnly));
+    QJsonObject scenario = QJsonDocument::fromJson(base.readAll()).object();
+    QJsonObject setup = scenario.value("setup").toObject();
+    setup.insert("sensorWaitTime", 250); // the field stops at 180
+    scenario.insert("setup", setup);
+    QJsonObject calibrations = scenario.value("calibrations").toObject();
+    calibrations.insert("offsets", QJsonArray{0, 1.23456, 0, 0.5, 0}); // four decimals shown
+    scenario.insert("calibrations", calibrations);
+    QJsonObject alarms = scenario.value("alarms").toObject();
+    alarms.insert("maximums", QJsonArray{250, 50, 40, 150000}); // beyond what a field holds
+    scenario.insert("alarms", alarms);
+    const QString path = dir.filePath("negative.json");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QJsonDocument(scenario).toJson());
+    file.close();
+
+    Wizard wz;
+    START_SIM(wz, path);
+    const auto before = [&] {
+        return wz.read(&Nexil::getAlarmParameters, &Nexil::alarmParameters).value<AlarmParameters>();
+    };
+    // The frost alarm is shown as the device holds it.
+    QCOMPARE(wz.cell<QDoubleSpinBox>("twAlarms", 2, 3)->value(), -10.0);
+    QCOMPARE(wz.cell<QDoubleSpinBox>("twAlarms", 2, 4)->value(), -8.0);
+    QCOMPARE(wz.cell<QLineEdit>("twNames", 2, 1)->text(), QStringLiteral("Airtemp"));
+
+    const auto renameFirstChannelAndSend = [&](const QString &name, QMessageBox::StandardButton answer) {
+        wz.click("btnNext");
+        Wizard::type(wz.cell<QLineEdit>("twNames", 0, 1), name);
+        for (int page = 2; page <= 4; ++page)
+            wz.click("btnNext");
+        wz.w<QRadioButton>("rbSendAll")->click();
+        QTest::keyClicks(wz.w<QLineEdit>("txtPassword"), QStringLiteral("1234"));
+        wz.questions.answer(answer);
+        QSignalSpy finished(wz.dialog.get(), &QDialog::finished);
+        wz.click("btnSend");
+        // No second send while the answers are awaited.
+        if (wz.w<QPushButton>("btnSend")->isEnabled() || wz.w<QPushButton>("btnBack")->isEnabled()) {
+            qWarning("Send or Back usable while sending");
+            return false;
+        }
+        return finished.wait(Wait) && finished.first().at(0).toInt() == QDialog::Accepted;
+    };
+
+    // 1. Only the changed record is offered and sent.
+    QVERIFY(renameFirstChannelAndSend(QStringLiteral("su seviyesi"), QMessageBox::Yes));
+    const QString offered = wz.questions.asked.first().text;
+    QVERIFY2(offered.contains(text("Channel 1 name: Level → Su Seviyesi")), qPrintable(offered));
+    QCOMPARE(offered.count(text("→")), 1);
+    QCOMPARE(wz.dialog->uploadLedger()->planned(), QList<setupwizard::Upload>{setupwizard::Upload::Names});
+
+    // 2. The same with every record sent.
+    wz.questions.asked.clear();
+    wz.open();
+    QTRY_COMPARE_WITH_TIMEOUT(wz.page(), 1, Wait);
+    QVERIFY(renameFirstChannelAndSend(QStringLiteral("seviye"), QMessageBox::YesToAll));
+    QCOMPARE(wz.dialog->uploadLedger()->planned().size(), 4);
+    QCOMPARE(wz.questions.last().text,
+             QStringLiteral("Channel names, calibrations, setup and alarms confirmed"));
+
+    const AlarmParameters a = before();
+    QCOMPARE(a.minimums.value(2), -10.0f);
+    QCOMPARE(a.minimumResets.value(2), -8.0f);
+    QCOMPARE(a.maximums.value(2), 40.0f);
+    QCOMPARE(a.maximumResets.value(2), 38.0f);
+    QCOMPARE(a.maximums.value(3), 150000.0f);
+    QCOMPARE(a.minimums.value(0), 20.0f);
+    const auto n = wz.read(&Nexil::getChannelNames, &Nexil::channelNames).value<ChannelNames>();
+    QCOMPARE(n.names.value(0), QStringLiteral("Seviye"));
+    QCOMPARE(n.names.value(1), QStringLiteral("Rain"));
+    QCOMPARE(n.names.value(2), QStringLiteral("AirTemp"));
+    const auto s = wz.read(&Nexil::getSetupParemeters, &Nexil::setupParameters).value<SetupParameters>();
+    QCOMPARE(s.sensorWaitTime, 250);
+    QCOMPARE(s.stationName, QStringLiteral("KIRMIR CAYI"));
+    QCOMPARE(s.stationCode, QStringLiteral("D02A003"));
+    const auto c =
+        wz.read(&Nexil::getChannelCalibrations, &Nexil::channelCalibrations).value<ChannelCalibrations>();
+    QCOMPARE(c.offsets.value(1), 1.23456f);
+    QCOMPARE(c.measurementTypes.value(1), 2);
 }
 
 void tst_SetupDialog::wrongPassword_staysOnTheSendPage()
