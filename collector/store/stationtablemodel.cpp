@@ -4,7 +4,11 @@
 #include "workfolder.h"
 
 #include <QColor>
+#include <QCoreApplication>
+#include <QFont>
 #include <QHash>
+#include <QRegularExpression>
+#include <QSqlQuery>
 #include <QSettings>
 
 namespace {
@@ -32,7 +36,7 @@ const char *const headers[StationTableModel::ColumnCount] = {
     QT_TRANSLATE_NOOP("StationTableModel", "Coordinate"),
     QT_TRANSLATE_NOOP("StationTableModel", "E-Mail Notification"),
     QT_TRANSLATE_NOOP("StationTableModel", "E-Mail List"),
-    "Download Data", // shown untranslated
+    QT_TRANSLATE_NOOP("StationTableModel", "Download Data"),
     QT_TRANSLATE_NOOP("StationTableModel", "Directory"),
     QT_TRANSLATE_NOOP("StationTableModel", "File Name"),
     QT_TRANSLATE_NOOP("StationTableModel", "Text Export"),
@@ -83,7 +87,45 @@ bool sameSettings(const DBStation &a, const DBStation &b)
            a.download_data == b.download_data;
 }
 
+// Statuses the workers store in English whatever the window's language (the
+// store is read by other programs too): shown in the window's language.
+struct StatusPattern
+{
+    const char *pattern;
+    const char *text;
+};
+const StatusPattern statusPatterns[] = {
+    {"^Download completed\\.", QT_TRANSLATE_NOOP("StationStatus", "Download completed.")},
+    {"^Saving files\\.\\.", QT_TRANSLATE_NOOP("StationStatus", "Saving files..")},
+    {"^Downloading packages \\(Total: (\\d+)\\)",
+     QT_TRANSLATE_NOOP("StationStatus", "Downloading packages (Total: %1)")},
+    {"^Downloading packages (\\d+)/(\\d+)", QT_TRANSLATE_NOOP("StationStatus", "Downloading packages %1/%2")},
+    {"^Okunan istasyon kodu \"(.*)\"\\. Okunan kod ile kayıtlı kod eşleşmiyor!",
+     QT_TRANSLATE_NOOP("StationStatus",
+                       "Okunan istasyon kodu \"%1\". Okunan kod ile kayıtlı kod eşleşmiyor!")},
+};
+
 } // namespace
+
+QString StationTableModel::shownStatus(const QString &status)
+{
+    static const QList<QRegularExpression> compiled = [] {
+        QList<QRegularExpression> list;
+        for (const StatusPattern &p : statusPatterns)
+            list << QRegularExpression(QString::fromUtf8(p.pattern));
+        return list;
+    }();
+    for (int k = 0; k < compiled.size(); ++k) {
+        const QRegularExpressionMatch m = compiled.at(k).match(status);
+        if (!m.hasMatch())
+            continue;
+        QString text = QCoreApplication::translate("StationStatus", statusPatterns[k].text);
+        for (int i = 1; i <= compiled.at(k).captureCount(); ++i)
+            text = text.arg(m.captured(i));
+        return text + status.mid(m.capturedEnd());
+    }
+    return status;
+}
 
 StationTableModel::StationTableModel(QObject *parent) : QAbstractTableModel(parent)
 {
@@ -97,6 +139,9 @@ StationTableModel::StationTableModel(QObject *parent) : QAbstractTableModel(pare
         settings.value(QStringLiteral("Model/enable-background"), QStringLiteral("#008080")).toString();
     colorErrorBackground =
         settings.value(QStringLiteral("Model/error-background"), QStringLiteral("#FF002A")).toString();
+    colorDrift = settings.value(QStringLiteral("Model/drift"), QStringLiteral("#000000")).toString();
+    colorDriftBackground =
+        settings.value(QStringLiteral("Model/drift-background"), QStringLiteral("#FFC000")).toString();
 
     stationList = DatabaseConnection::selectStations();
 }
@@ -110,6 +155,8 @@ StationTableModel::~StationTableModel()
     settings.setValue(QStringLiteral("Model/disable-background"), colorDisableBackground);
     settings.setValue(QStringLiteral("Model/enable-background"), colorEnableBackground);
     settings.setValue(QStringLiteral("Model/error-background"), colorErrorBackground);
+    settings.setValue(QStringLiteral("Model/drift"), colorDrift);
+    settings.setValue(QStringLiteral("Model/drift-background"), colorDriftBackground);
     settings.sync();
 }
 
@@ -127,8 +174,6 @@ QVariant StationTableModel::headerData(int section, Qt::Orientation orientation,
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= ColumnCount)
         return QVariant();
-    if (section == 17)
-        return QString::fromLatin1(headers[section]);
     return tr(headers[section]);
 }
 
@@ -213,7 +258,7 @@ QVariant StationTableModel::displayValue(const DBStation &s, int column) const
     case 21:
         return yesNo(s.export_excel);
     case ColumnStatus:
-        return s.status;
+        return shownStatus(s.status);
     default:
         if (column >= ColumnFirstValue && column <= ColumnLastValue)
             return QString::number(double(s.values[size_t(column - ColumnFirstValue)]), 'f', 2);
@@ -232,22 +277,131 @@ QVariant StationTableModel::data(const QModelIndex &index, int role) const
     case Qt::TextAlignmentRole:
         return int(alignment(index.column()));
     case Qt::ForegroundRole:
-        return QColor(!s.active ? colorDisable : s.has_error ? colorError : colorEnable);
+        return QColor(!s.active            ? colorDisable
+                      : isFailing(s)       ? colorError
+                      : hasDriftWarning(s) ? colorDrift
+                                           : colorEnable);
     case Qt::BackgroundRole:
-        return QColor(!s.active     ? colorDisableBackground
-                      : s.has_error ? colorErrorBackground
-                                    : colorEnableBackground);
+        return QColor(!s.active            ? colorDisableBackground
+                      : isFailing(s)       ? colorErrorBackground
+                      : hasDriftWarning(s) ? colorDriftBackground
+                                           : colorEnableBackground);
+    case Qt::FontRole:
+        if (!s.active) {
+            // Not by colour alone: a switched-off row reads differently.
+            QFont font;
+            font.setItalic(true);
+            return font;
+        }
+        return QVariant();
     case Qt::ToolTipRole:
         if (index.column() == ColumnTitle)
             return s.title;
-        if (index.column() == ColumnStatus) {
-            const QString summary = statsSummaries.value(s.id);
-            return summary.isEmpty() ? s.status : s.status + QStringLiteral("\n\n") + summary;
-        }
+        if (index.column() == ColumnStatus)
+            return statusToolTip(s);
         return QVariant();
     default:
         return QVariant();
     }
+}
+
+QString StationTableModel::statusToolTip(const DBStation &s) const
+{
+    QStringList parts{shownStatus(s.status)};
+    if (!s.active)
+        parts << tr("Collection is off for this station.");
+    const LastVisit last = lastVisits.value(s.id);
+    if (s.active && isFailing(s)) {
+        const QString format = QStringLiteral("yyyy-MM-dd hh:mm");
+        QString failing = last.failingSince.isValid()
+                              ? tr("Failing since %1").arg(last.failingSince.toString(format))
+                          : last.lastSuccess.isValid()
+                              ? tr("Failing; last success %1").arg(last.lastSuccess.toString(format))
+                              : tr("Failing");
+        if (last.failuresInRow > 0)
+            failing += QLatin1Char(' ') + tr("(%n failed visit(s) in a row)", nullptr, last.failuresInRow);
+        parts << failing;
+    } else if (s.active && hasDriftWarning(s)) {
+        parts << tr("The device clock was off beyond the limit at the last visit.");
+    }
+    const QString summary = statsSummaries.value(s.id);
+    if (!summary.isEmpty())
+        parts << summary;
+    return parts.join(QStringLiteral("\n\n"));
+}
+
+bool StationTableModel::isFailing(const DBStation &station) const
+{
+    return station.active && (station.has_error || lastVisits.value(station.id).failed);
+}
+
+bool StationTableModel::hasDriftWarning(const DBStation &station) const
+{
+    return station.active && lastVisits.value(station.id).driftWarning;
+}
+
+void StationTableModel::announceStation(int id)
+{
+    for (int row = 0; row < stationList.size(); ++row) {
+        if (stationList.at(row).id == id) {
+            emit dataChanged(index(row, 0), index(row, ColumnCount - 1), {});
+            return;
+        }
+    }
+}
+
+void StationTableModel::visitEnded(int id, bool failed)
+{
+    LastVisit &last = lastVisits[id];
+    if (failed && !last.failed)
+        last.failingSince = QDateTime::currentDateTime();
+    if (!failed)
+        last.failingSince = QDateTime();
+    last.failed = failed;
+    last.ended = true;
+    announceStation(id);
+}
+
+void StationTableModel::setVisitFacts(int id, bool driftWarning, int failuresInRow,
+                                      const QDateTime &lastSuccess, bool justStored)
+{
+    LastVisit &last = lastVisits[id];
+    // Before a visit of this run has ended, the statistics tell how the last
+    // one went.
+    const bool failed = last.ended ? last.failed : failuresInRow > 0;
+    // The first failure in a row, stored just now: it began with that visit
+    // (whether or not its end has been told yet).
+    const bool began = justStored && failed && failuresInRow == 1 && !last.failingSince.isValid();
+    if (last.driftWarning == driftWarning && last.failuresInRow == failuresInRow &&
+        last.lastSuccess == lastSuccess && last.failed == failed && !began)
+        return;
+    last.failed = failed;
+    if (began)
+        last.failingSince = QDateTime::currentDateTime();
+    last.driftWarning = driftWarning;
+    last.failuresInRow = failuresInRow;
+    last.lastSuccess = lastSuccess;
+    announceStation(id);
+}
+
+bool StationTableModel::recordDeviceType(int id, const QString &type)
+{
+    QSqlQuery query(DatabaseConnection::database());
+    query.prepare(QStringLiteral("UPDATE stations SET device_type = ? WHERE id = ? AND "
+                                 "(device_type IS NULL OR device_type = '')"));
+    query.addBindValue(type);
+    query.addBindValue(id);
+    if (!query.exec())
+        return false;
+    for (int row = 0; row < stationList.size(); ++row) {
+        DBStation &station = stationList[row];
+        if (station.id != id || !station.device_type.isEmpty())
+            continue;
+        station.device_type = type;
+        station.modified = false;
+        emit dataChanged(index(row, 0), index(row, ColumnCount - 1), {});
+    }
+    return true;
 }
 
 void StationTableModel::setStatsSummary(int id, const QString &summary)
@@ -393,6 +547,7 @@ bool StationTableModel::removeRows(int row, int count, const QModelIndex &)
             break;
         }
         beginRemoveRows(QModelIndex(), row, row);
+        lastVisits.remove(stationList.at(row).id);
         stationList.removeAt(row);
         endRemoveRows();
     }
@@ -438,6 +593,9 @@ void StationTableModel::followStore(const QList<DBStation> &stored, const QSet<i
             next.status = current.status;
             next.last_connection_time = current.last_connection_time;
             next.has_error = current.has_error;
+        } else {
+            // Another collector's visits: what it stored is all there is.
+            lastVisits[s.id].failed = s.has_error;
         }
         const bool settingsChanged = !sameSettings(current, next);
         if (!settingsChanged && next.status == current.status &&

@@ -2,6 +2,8 @@
 
 #include "dbstation.h"
 
+#include <QDateTime>
+
 #include <QAbstractTableModel>
 #include <QHash>
 #include <QList>
@@ -61,8 +63,34 @@ public:
     // publishes itself; theirs stay as they are.
     void followStore(const QList<DBStation> &stored, const QSet<int> &ownStatuses);
 
+    // A station entered without a device type takes the one its device
+    // reported: only that column is written (a whole row would put back a
+    // status older than the one stored meanwhile). False when the store
+    // refused it.
+    bool recordDeviceType(int id, const QString &type);
+
     // Visit statistics shown under the status in its tool tip.
     void setStatsSummary(int id, const QString &summary);
+
+    // A station's row stays in the error colours, counted and among the
+    // failing ones from a failed visit until the next visit ends well: a
+    // status published while a visit runs (which clears its error flag)
+    // does not hide the last outcome. A failure published during a visit
+    // shows at once.
+    void visitEnded(int id, bool failed);
+    // The last stored visit found the device clock beyond the limit;
+    // failuresInRow and lastSuccess go into the tool tip of a failing row
+    // (and until a visit of this run ends, failuresInRow tells whether the
+    // last one failed).
+    // justStored: the statistics of a visit that has just ended (not those
+    // loaded at start).
+    void setVisitFacts(int id, bool driftWarning, int failuresInRow, const QDateTime &lastSuccess,
+                       bool justStored = true);
+    bool isFailing(const DBStation &station) const;
+    // A stored status as the window shows it: the workers' fixed English
+    // statuses in the window's language.
+    static QString shownStatus(const QString &status);
+    bool hasDriftWarning(const DBStation &station) const;
 
     QString enabledColor() const { return colorEnable; }
     QString disabledColor() const { return colorDisable; }
@@ -70,6 +98,8 @@ public:
     QString enabledBackground() const { return colorEnableBackground; }
     QString disabledBackground() const { return colorDisableBackground; }
     QString errorBackground() const { return colorErrorBackground; }
+    QString driftColor() const { return colorDrift; }
+    QString driftBackground() const { return colorDriftBackground; }
 
 signals:
     // Writing workers' statuses failed (reason as the database said it), or
@@ -81,12 +111,28 @@ private:
     QVariant displayValue(const DBStation &station, int column) const;
     static Qt::Alignment alignment(int column);
 
+    // The last finished visit of a station, as far as this program saw it.
+    struct LastVisit
+    {
+        bool failed = false;
+        bool ended = false;     // a visit of this run ended
+        QDateTime failingSince; // invalid: not seen when it began
+        bool driftWarning = false;
+        int failuresInRow = 0;
+        QDateTime lastSuccess;
+    };
+    QString statusToolTip(const DBStation &station) const;
+    void announceStation(int id);
+
     QList<DBStation> stationList;
     QHash<int, QString> statsSummaries;
+    QHash<int, LastVisit> lastVisits;
     QString colorEnable;
     QString colorDisable;
     QString colorError;
     QString colorEnableBackground;
     QString colorDisableBackground;
     QString colorErrorBackground;
+    QString colorDrift;
+    QString colorDriftBackground;
 };

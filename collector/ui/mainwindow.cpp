@@ -4,6 +4,7 @@
 
 #include "checkmenu.h"
 #include "collection/leasekeeper.h"
+#include "collection/stationmonitor.h"
 #include "collection/workercontroller.h"
 #include "dialoggraphic.h"
 #include "editstationdialog.h"
@@ -144,6 +145,16 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     // On a shared store, what other operators and collectors write shows here
     // too, and collecting takes leases so that each station has one collector.
     leases = LeaseKeeper::followStore(model, controller, QString(), this);
+    // A row keeps its last visit's outcome until the next visit has ended.
+    connect(controller, &WorkerController::stationVisitEnded, model, &StationTableModel::visitEnded);
+    connect(controller->monitor(), &StationMonitor::statsUpdated, this,
+            [this](int id, const StationStats &s) {
+                model->setVisitFacts(id, s.driftFlag, s.consecutiveFailures, s.lastSuccess);
+            });
+    for (const DBStation &station : model->stations()) {
+        const StationStats s = controller->monitor()->stats(station.id);
+        model->setVisitFacts(station.id, s.driftFlag, s.consecutiveFailures, s.lastSuccess, false);
+    }
 
     restoreWindowState();
     recount();
@@ -166,9 +177,10 @@ void MainWindow::createStatusLabels()
     lblActive = new QLabel(tr("Active: 0"), this);
     lblInactive = new QLabel(tr("Inactive: 0"), this);
     lblError = new QLabel(tr("Incorrect: 0"), this);
-    const char *const names[] = {"lblCount", "lblActive", "lblInactive", "lblError"};
+    lblDrift = new QLabel(tr("Clock: 0"), this);
+    const char *const names[] = {"lblCount", "lblActive", "lblInactive", "lblError", "lblDrift"};
     int i = 0;
-    for (QLabel *label : {lblCount, lblActive, lblInactive, lblError}) {
+    for (QLabel *label : {lblCount, lblActive, lblInactive, lblError, lblDrift}) {
         label->setObjectName(QLatin1String(names[i++]));
         label->setFrameShape(QFrame::NoFrame);
         label->setIndent(1);
@@ -180,19 +192,23 @@ void MainWindow::createStatusLabels()
         ui->statusBar->addWidget(label);
     }
     // A click on a counter shows those stations.
-    for (QLabel *label : {lblCount, lblInactive, lblError}) {
+    for (QLabel *label : {lblCount, lblInactive, lblError, lblDrift}) {
         label->installEventFilter(this);
         label->setCursor(Qt::PointingHandCursor);
     }
     lblCount->setToolTip(tr("Show all stations"));
     lblInactive->setToolTip(tr("Show only the inactive stations"));
     lblError->setToolTip(tr("Show only the failing stations"));
+    lblDrift->setToolTip(tr("Show only the stations whose device clock is off beyond the limit"));
 
     lblStore = new QLabel(this);
     lblStore->setObjectName(QStringLiteral("lblStore"));
     lblStore->setTextFormat(Qt::PlainText);
     lblStore->setStyleSheet(QStringLiteral("QLabel { background: #b00020; color: white; padding: 0 6px; }"));
     lblStore->hide();
+    // A long database message must not widen the window: the full text is
+    // in the tool tip.
+    lblStore->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     ui->statusBar->addWidget(lblStore, 1);
 }
 
@@ -207,6 +223,7 @@ void MainWindow::createFilterBar()
     cmbFilter->addItem(tr("All stations"), StationFilterModel::AllStations);
     cmbFilter->addItem(tr("Only failing"), StationFilterModel::OnlyFailing);
     cmbFilter->addItem(tr("Only inactive"), StationFilterModel::OnlyInactive);
+    cmbFilter->addItem(tr("Only clock warnings"), StationFilterModel::OnlyDrift);
     connect(txtFilter, &QLineEdit::textChanged, proxy, &StationFilterModel::setText);
     connect(cmbFilter, qOverload<int>(&QComboBox::currentIndexChanged), this,
             [this] { proxy->setKind(StationFilterModel::Kind(cmbFilter->currentData().toInt())); });
@@ -221,6 +238,7 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::MouseButtonRelease) {
         const int kind = watched == lblError      ? StationFilterModel::OnlyFailing
                          : watched == lblInactive ? StationFilterModel::OnlyInactive
+                         : watched == lblDrift    ? StationFilterModel::OnlyDrift
                          : watched == lblCount    ? StationFilterModel::AllStations
                                                   : -1;
         if (kind >= 0) {
@@ -359,7 +377,7 @@ void MainWindow::onCurrentRowChanged(const QModelIndex &, const QModelIndex &)
 
 void MainWindow::recount()
 {
-    const StationCounts counts = StationCounts::of(model->stations());
+    const StationCounts counts = StationCounts::ofModel(*model);
     lblCount->setText(tr("<html><body><b>Count</b>: %1</body></html>").arg(counts.total));
     // The rows' own colours, text on background: readable on any status bar.
     lblActive->setText(
@@ -377,6 +395,11 @@ void MainWindow::recount()
            "</body></html>")
             .arg(model->errorColor(), model->errorBackground())
             .arg(counts.error));
+    lblDrift->setText(
+        tr("<html><body><span style='color:%1;background-color:%2;'>&nbsp;<b>Clock</b> : %3&nbsp;</span>"
+           "</body></html>")
+            .arg(model->driftColor(), model->driftBackground())
+            .arg(counts.drift));
     refreshActions();
 }
 
@@ -573,6 +596,10 @@ void MainWindow::on_actDeleteStation_triggered()
     if (row < 0)
         return;
     const DBStation station = model->stations().at(row);
+    // A long title must not stretch the question across the screen.
+    const auto brief = [](const QString &text) {
+        return (text.size() > 60 ? text.left(59) + QChar(0x2026) : text).toHtmlEscaped();
+    };
     const QString text =
         QStringLiteral(
             "<html>   <body>       <p style='color:red;font-weight: bold;'>%1</p>       <br>       "
@@ -583,9 +610,8 @@ void MainWindow::on_actDeleteStation_triggered()
             "</body></html>")
             .arg(tr("This station will be removed from the list. Are you sure?"),
                  model->headerData(StationTableModel::ColumnTitle, Qt::Horizontal).toString(),
-                 station.title.toHtmlEscaped(), model->headerData(2, Qt::Horizontal).toString(),
-                 station.name.toHtmlEscaped(), model->headerData(3, Qt::Horizontal).toString(),
-                 station.code.toHtmlEscaped());
+                 brief(station.title), model->headerData(2, Qt::Horizontal).toString(), brief(station.name),
+                 model->headerData(3, Qt::Horizontal).toString(), brief(station.code));
     if (m_questions->question(this, tr("Remove Station"), text, QMessageBox::Yes | QMessageBox::No,
                               QMessageBox::No) != QMessageBox::Yes)
         return;

@@ -117,6 +117,7 @@ private:
     QLabel *lblActive = nullptr;
     QLabel *lblInactive = nullptr;
     QLabel *lblError = nullptr;
+    QLabel *lblDrift = nullptr;
     WorkerController *controller = nullptr;
     // On a shared store: the stations this window's collection holds.
     LeaseKeeper *leases = nullptr;

@@ -4,6 +4,8 @@
 
 #include <QList>
 
+class StationTableModel;
+
 // The figures of the main window's status bar.
 struct StationCounts
 {
@@ -12,6 +14,11 @@ struct StationCounts
     int inactive = 0;
     // Active stations whose last visit failed: the rows drawn in the error colours.
     int error = 0;
+    // Active stations, not failing, whose device clock was beyond the limit.
+    int drift = 0;
 
+    // By the stored error flags alone.
     static StationCounts of(const QList<DBStation> &stations);
+    // As the model draws the rows: a failure lasts until the next visit ends.
+    static StationCounts ofModel(const StationTableModel &model);
 };

@@ -37,12 +37,15 @@ bool StationFilterModel::filterAcceptsRow(int sourceRow, const QModelIndex &) co
     if (!m_stations || sourceRow < 0 || sourceRow >= m_stations->rowCount())
         return true;
     const DBStation s = m_stations->stations().at(sourceRow);
-    if (m_kind == OnlyFailing && !(s.active && s.has_error))
+    if (m_kind == OnlyFailing && !m_stations->isFailing(s))
+        return false;
+    if (m_kind == OnlyDrift && !(m_stations->hasDriftWarning(s) && !m_stations->isFailing(s)))
         return false;
     if (m_kind == OnlyInactive && s.active)
         return false;
     if (m_text.isEmpty())
         return true;
     return s.code.contains(m_text, Qt::CaseInsensitive) || s.title.contains(m_text, Qt::CaseInsensitive) ||
-           s.status.contains(m_text, Qt::CaseInsensitive);
+           s.status.contains(m_text, Qt::CaseInsensitive) ||
+           StationTableModel::shownStatus(s.status).contains(m_text, Qt::CaseInsensitive);
 }

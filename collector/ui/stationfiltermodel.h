@@ -6,12 +6,12 @@ class StationTableModel;
 
 // The station table as the window shows it: sorted, and narrowed to the
 // stations whose code, title or status holds a text, and to the failing
-// (active with an error) or the inactive ones.
+// (active, last visit failed), the clock-drift warnings or the inactive ones.
 class StationFilterModel : public QSortFilterProxyModel
 {
     Q_OBJECT
 public:
-    enum Kind { AllStations, OnlyFailing, OnlyInactive };
+    enum Kind { AllStations, OnlyFailing, OnlyInactive, OnlyDrift };
 
     explicit StationFilterModel(QObject *parent = nullptr);
 

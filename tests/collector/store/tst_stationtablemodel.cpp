@@ -3,6 +3,7 @@
 #include "store/stationtablemodel.h"
 
 #include <QColor>
+#include <QFont>
 #include <QLoggingCategory>
 #include <QSettings>
 #include <QSqlQuery>
@@ -27,6 +28,7 @@ private slots:
     void displayValuesAndAlignment();
     void colorsFollowRowState();
     void colorsComeFromSettingsAndAreWrittenBack();
+    void failureLastsUntilTheNextVisitEnds();
     void setDataInsertsAppendsAndAnnounces();
     void setDataRefusedInsertChangesNothing();
     void setDataUpdateReplacesWholeRow();
@@ -173,6 +175,93 @@ void tst_StationTableModel::colorsFollowRowState()
     s.active = false;
     QVERIFY(model.setData(model.index(2, 0), QVariant::fromValue(s)));
     QCOMPARE(color(model, 2, Qt::BackgroundRole), QColor("#F0F0F0"));
+}
+
+// A visit clears the error flag when it starts; the row still shows the
+// last finished visit's outcome until this visit has ended.
+void tst_StationTableModel::failureLastsUntilTheNextVisitEnds()
+{
+    DBStation stored = fullStation(QStringLiteral("late"));
+    stored.has_error = true;
+    stored.status = QStringLiteral("Connection timed out");
+    DatabaseConnection::insertStation(stored);
+    DatabaseConnection::insertStation(fullStation(QStringLiteral("fine")));
+    StationTableModel model;
+    const auto tip = [&](int row) {
+        return model.data(model.index(row, StationTableModel::ColumnStatus), Qt::ToolTipRole).toString();
+    };
+    const auto publish = [&](int row, bool error, const QString &status) {
+        DBStation s = model.stations().at(row);
+        s.has_error = error;
+        s.status = status;
+        model.showPublishedStatus(s);
+    };
+    // At start the statistics tell: failing, with no time it began.
+    const int id = model.stations().at(0).id;
+    QVERIFY(!model.isFailing(model.stations().at(0)));
+    model.setVisitFacts(id, false, 2, QDateTime(QDate(2026, 12, 1), QTime(8, 30)), false);
+    QVERIFY(model.isFailing(model.stations().at(0)));
+    QVERIFY2(tip(0).endsWith(
+                 QStringLiteral("Failing; last success 2026-12-01 08:30 (2 failed visit(s) in a row)")),
+             qPrintable(tip(0)));
+
+    publish(0, false, QStringLiteral("Reading parameters"));
+    QVERIFY(model.isFailing(model.stations().at(0)));
+    QCOMPARE(color(model, 0, Qt::BackgroundRole), QColor("#FF002A"));
+    QVERIFY(tip(0).startsWith(QStringLiteral("Reading parameters")));
+
+    // Another failed visit: still failing since before this run.
+    publish(0, true, QStringLiteral("Connection timed out"));
+    model.visitEnded(id, true);
+    QVERIFY(tip(0).contains(QStringLiteral("Failing; last success")));
+
+    // Only a visit that ends well clears it.
+    publish(0, false, QStringLiteral("Download completed."));
+    model.visitEnded(id, false);
+    QVERIFY(!model.isFailing(model.stations().at(0)));
+    QCOMPARE(color(model, 0, Qt::BackgroundRole), QColor("#008080"));
+    QVERIFY(!tip(0).contains(QStringLiteral("Failing")));
+    // Late statistics of an earlier visit do not bring the failure back.
+    model.setVisitFacts(id, false, 2, QDateTime());
+    QVERIFY(!model.isFailing(model.stations().at(0)));
+
+    // A failure seen to begin: since when, through the next visit's start.
+    publish(0, true, QStringLiteral("Connection timed out"));
+    model.visitEnded(id, true);
+    const QString since = QStringLiteral("Failing since %1")
+                              .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm")));
+    model.setVisitFacts(id, false, 1, QDateTime());
+    publish(0, false, QStringLiteral("Reading parameters"));
+    QVERIFY2(tip(0).contains(since + QStringLiteral(" (1 failed visit(s) in a row)")), qPrintable(tip(0)));
+    QCOMPARE(color(model, 0, Qt::BackgroundRole), QColor("#FF002A"));
+    model.visitEnded(id, false);
+    // The statistics of a first failure may come before the visit's end.
+    model.setVisitFacts(id, false, 1, QDateTime());
+    model.visitEnded(id, true);
+    QVERIFY2(tip(0).contains(since), qPrintable(tip(0)));
+    model.visitEnded(id, false);
+
+    // A clock beyond the limit has colours of its own; a failure outranks it.
+    model.setVisitFacts(id, true, 0, QDateTime());
+    QVERIFY(model.hasDriftWarning(model.stations().at(0)));
+    QCOMPARE(color(model, 0, Qt::BackgroundRole), QColor("#FFC000"));
+    QCOMPARE(color(model, 0, Qt::ForegroundRole), QColor("#000000"));
+    QVERIFY(tip(0).contains(QStringLiteral("clock")));
+    model.visitEnded(id, true);
+    QCOMPARE(color(model, 0, Qt::BackgroundRole), QColor("#FF002A"));
+    QCOMPARE(color(model, 1, Qt::BackgroundRole), QColor("#008080"));
+
+    // Statuses the workers store in English read in the window's language.
+    QCOMPARE(StationTableModel::shownStatus(QStringLiteral("Downloading packages 6/17 (x)")),
+             QStringLiteral("Downloading packages 6/17 (x)"));
+
+    // A switched-off station reads differently, not by colour alone.
+    DBStation off = model.stations().at(1);
+    off.active = false;
+    QVERIFY(model.setData(model.index(1, 0), QVariant::fromValue(off)));
+    QVERIFY(model.data(model.index(1, 1), Qt::FontRole).value<QFont>().italic());
+    QVERIFY(!model.isFailing(model.stations().at(1)));
+    QVERIFY(tip(1).contains(QStringLiteral("Collection is off")));
 }
 
 void tst_StationTableModel::colorsComeFromSettingsAndAreWrittenBack()

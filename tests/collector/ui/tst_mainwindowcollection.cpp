@@ -6,9 +6,12 @@
 #include "store/stationtablemodel.h"
 #include "support/scriptedquestions.h"
 #include "ui/mainwindow.h"
+#include "ui/stationfiltermodel.h"
 #include "uievents.h"
 
 #include <QAction>
+#include <QColor>
+#include <QComboBox>
 #include <QLabel>
 #include <QStandardPaths>
 #include <QTableView>
@@ -95,6 +98,37 @@ void tst_MainWindowCollection::countersFollowTheWorkers()
     QVERIFY(lblActive->text().contains(QStringLiteral("<b>Active</b> : 2")));
     QVERIFY(lblInactive->text().contains(QStringLiteral("<b>Inactive</b> : 1")));
     QVERIFY(!statusOf(healthy).has_error);
+
+    // Its next visit reaches a logger that never answers. While that visit
+    // runs (its error flag cleared when it began) the row stays red, counted
+    // and among the failing ones, and tells since when it fails.
+    Simulator silent;
+    QVERIFY2(silent.start(dir.path(), QStringLiteral("silent"), R"({"station": {"code": "F01"}})",
+                          {QStringLiteral("--drop-every"), QStringLiteral("1")}),
+             qPrintable(silent.error()));
+    StationTableModel *model = window->stationModel();
+    int modelRow = 0;
+    while (model->stations().at(modelRow).id != failing)
+        ++modelRow;
+    DBStation moved = model->stations().at(modelRow);
+    moved.port = silent.port;
+    moved.modified = true;
+    QVERIFY(model->setData(model->index(modelRow, 0), QVariant::fromValue(moved)));
+    QTRY_COMPARE_WITH_TIMEOUT(statusOf(failing).status, QStringLiteral("Reading parameters"), 30000);
+    QVERIFY(!statusOf(failing).has_error);
+    QVERIFY(model->isFailing(statusOf(failing)));
+    QVERIFY(lblError->text().contains(QStringLiteral("<b>Error</b> : 1")));
+    QCOMPARE(model->data(model->index(modelRow, 1), Qt::BackgroundRole).value<QColor>(),
+             QColor(model->errorBackground()));
+    const QString tip =
+        model->data(model->index(modelRow, StationTableModel::ColumnStatus), Qt::ToolTipRole).toString();
+    QVERIFY2(tip.startsWith(QStringLiteral("Reading parameters\n\nFailing since ")), qPrintable(tip));
+    auto *kind = window->findChild<QComboBox *>(QStringLiteral("cmbFilter"));
+    kind->setCurrentIndex(kind->findData(StationFilterModel::OnlyFailing));
+    auto *view = window->findChild<QTableView *>(QStringLiteral("tableView"));
+    QCOMPARE(view->model()->rowCount(), 1);
+    QCOMPARE(view->model()->index(0, 0).data().toInt(), failing);
+    kind->setCurrentIndex(kind->findData(StationFilterModel::AllStations));
 
     // Switching the failing station off takes it out of the error count.
     auto *table = window->findChild<QTableView *>(QStringLiteral("tableView"));
