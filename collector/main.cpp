@@ -126,11 +126,14 @@ int main(int argc, char *argv[])
          QStringLiteral("With --headless: visit every active station one time, as \"Update Station "
                         "Data\" does, and exit when every visit has ended; exit status 0 when none "
                         "ended in an error, 1 otherwise.")});
-    parser.addOption({QStringLiteral("add-station"),
-                      QStringLiteral("Add an active station to the database and exit (may be repeated). "
-                                     "DIRECTORY defaults to FILES/CODE, FILES being the working folder's "
-                                     "files folder."),
-                      QStringLiteral("CODE,HOST,PORT[,DIRECTORY]")});
+    parser.addOption(
+        {QStringLiteral("add-station"),
+         QStringLiteral("Add an active station to the database and exit (may be repeated). "
+                        "CODE (1-24 characters, unique in the store) names the station's folder. "
+                        "DIRECTORY (may be empty) defaults to FILES/CODE, FILES being the "
+                        "working folder's files folder; without DEVICE-TYPE the first visit "
+                        "records the one the device reports."),
+         QStringLiteral("CODE,HOST,PORT[,DIRECTORY[,DEVICE-TYPE]]")});
     parser.addOption(
         {QStringLiteral("metrics-file"),
          QStringLiteral("With --headless: rewrite PATH (atomically, at most every 10 s) after the "

@@ -8,6 +8,7 @@
 #include "store/collectorheartbeats.h"
 #include "store/databaseconnection.h"
 #include "store/pathpart.h"
+#include "store/stationrules.h"
 #include "store/stationleases.h"
 #include "store/stationsettings.h"
 #include "store/stationtablemodel.h"
@@ -24,6 +25,7 @@
 #include <QTextStream>
 #include <QTimer>
 
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -110,27 +112,45 @@ int HeadlessCollector::addStations(const QStringList &texts)
         const QStringList f = text.split(QLatin1Char(','));
         bool portOk = false;
         const int port = f.value(2).trimmed().toInt(&portOk);
-        if (f.size() < 3 || f.size() > 4 || f.at(0).trimmed().isEmpty() || f.at(1).trimmed().isEmpty() ||
-            !portOk || port < 1 || port > 65535) {
-            err << "Bad station \"" << text << "\": expected CODE,HOST,PORT[,DIRECTORY]." << Qt::endl;
-            return 1;
-        }
-        // The code names the station's folder and files.
-        if (!PathPart::isSafe(f.at(0).trimmed())) {
-            err << "Bad station code \"" << LineText::oneLine(f.at(0).trimmed())
-                << "\": it cannot name a folder or a file." << Qt::endl;
+        if (f.size() < 3 || f.size() > 5 || !portOk) {
+            err << "Bad station \"" << LineText::oneLine(text)
+                << "\": expected CODE,HOST,PORT[,DIRECTORY[,DEVICE-TYPE]]." << Qt::endl;
             return 1;
         }
         DBStation s;
         s.code = f.at(0).trimmed();
-        s.title = s.code;
-        s.name = s.code;
         s.ip = f.at(1).trimmed();
         s.port = port;
+        // The same rules as the station editor's; the code names the
+        // station's folder and files.
+        for (const QString &problem : {StationRules::codeProblem(s.code), StationRules::hostProblem(s.ip),
+                                       StationRules::portProblem(s.port)}) {
+            if (!problem.isEmpty()) {
+                err << "Bad station \"" << LineText::oneLine(text) << "\": " << LineText::oneLine(problem)
+                    << Qt::endl;
+                return 1;
+            }
+        }
+        s.title = s.code;
+        s.name = s.code;
         s.active = true;
         s.file_name = s.code;
+        const QString folder = f.value(3).trimmed();
         s.file_path =
-            f.size() == 4 ? f.at(3).trimmed() : WorkFolder::current().filesDir() + QLatin1Char('/') + s.code;
+            !folder.isEmpty() ? folder : WorkFolder::current().filesDir() + QLatin1Char('/') + s.code;
+        // Without a type the first visit records the one the device reports.
+        s.device_type = f.value(4).trimmed();
+        if (!s.device_type.isEmpty() && !PathPart::isSafe(s.device_type)) {
+            err << "Bad station \"" << LineText::oneLine(text) << "\": the device type \""
+                << LineText::oneLine(s.device_type) << "\" cannot be part of a file name." << Qt::endl;
+            return 1;
+        }
+        const bool twice = std::any_of(stations.cbegin(), stations.cend(),
+                                       [&s](const DBStation &other) { return other.code == s.code; });
+        if (twice) {
+            err << "Bad station \"" << LineText::oneLine(text) << "\": the code is given twice." << Qt::endl;
+            return 1;
+        }
         stations.append(s);
     }
     if (!openDatabase())
@@ -139,8 +159,16 @@ int HeadlessCollector::addStations(const QStringList &texts)
     {
         StationTableModel stationModel;
         for (const DBStation &s : qAsConst(stations)) {
+            const QString taken = StationRules::codeTakenProblem(s.code, 0, stationModel.stations());
+            if (!taken.isEmpty()) {
+                err << "Could not store station " << LineText::oneLine(s.code) << ": "
+                    << LineText::oneLine(taken) << Qt::endl;
+                result = 1;
+                break;
+            }
             if (!stationModel.setData(QModelIndex(), QVariant::fromValue(s))) {
-                err << "Could not store station " << s.code << "." << Qt::endl;
+                err << "Could not store station " << LineText::oneLine(s.code) << ": "
+                    << LineText::oneLine(DatabaseConnection::lastWriteError()) << Qt::endl;
                 result = 1;
                 break;
             }

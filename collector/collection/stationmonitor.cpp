@@ -6,12 +6,13 @@
 #include "memoryforecast.h"
 #include "metricsfile.h"
 #include "smtpmailer.h"
-#include "storethread.h"
 #include "stationrows.h"
 #include "store/confighistory.h"
 #include "store/databaseconnection.h"
+#include "store/pathpart.h"
 #include "store/stationtablemodel.h"
 #include "store/stationvisits.h"
+#include "storethread.h"
 
 #include "collectorlogging.h"
 
@@ -233,8 +234,22 @@ void StationMonitor::onVisitReport(VisitReport report)
     storePending();
 }
 
+void StationMonitor::recordDeviceType(const VisitReport &report)
+{
+    // A station entered without a device type takes the one its device reports.
+    const QString type = report.deviceType.simplified();
+    if (type.isEmpty() || !PathPart::isSafe(type))
+        return;
+    const int row = rowIndex->row(report.id);
+    if (row < 0 || !model->stations().at(row).device_type.isEmpty())
+        return;
+    if (!model->recordDeviceType(report.id, type))
+        qCWarning(lcMonitor, "could not record the device type of station %d", report.id);
+}
+
 void StationMonitor::queueVisitReport(VisitReport report)
 {
+    recordDeviceType(report);
     if (report.result == VisitReport::Interrupted) {
         onVisitReport(report);
         return;

@@ -109,6 +109,7 @@ public slots:
     void queueVisitReport(VisitReport report);
 
 private:
+    void recordDeviceType(const VisitReport &report);
     // One visit on its way into the store, and what came of it.
     struct StoreItem
     {

@@ -39,6 +39,8 @@ struct VisitReport
     // and the fields that changed at the station since the last entry of its
     // history with nobody here uploading them (filled in by the monitor).
     QJsonObject configuration;
+    // The model the device reports itself as ("TQM510").
+    QString deviceType;
     bool configChecked = false;
     QStringList configChanges;
     // A clock setting sent during the visit: {"meant": setup, "answer":

@@ -510,6 +510,7 @@ void Worker::onNexilChannelNames(ChannelNames reply)
     read.setCalibrations(channelCalibrations);
     read.setNames(channelNames);
     report.configuration = read.toJson();
+    report.deviceType = setupParameters.header.deviceTypeName;
     // Instant value i belongs to the i-th active slot; its code is that slot's.
     const QList<InstantValue> &instant = setupParameters.instantValues;
     for (int i = 0; i < channelNames.activeChannelCount; ++i) {

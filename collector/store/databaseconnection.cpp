@@ -64,6 +64,13 @@ QString &openError()
     return text;
 }
 
+// Codes the stations table holds more than once, found when it was opened.
+QStringList &duplicateCodes()
+{
+    static QStringList codes;
+    return codes;
+}
+
 // Each thread reconnects its own connection.
 QElapsedTimer &sinceLastReconnect()
 {
@@ -301,7 +308,54 @@ bool DatabaseConnection::createTable()
                                    "has_error INTEGER NOT NULL DEFAULT 0)")))
         qCDebug(lcStore, "Database Error: %s", qUtf8Printable(query.lastError().text()));
     errorFlagStored() = query.exec(QStringLiteral("SELECT has_error FROM station_errors LIMIT 1"));
+    requireUniqueCodes();
     return true;
+}
+
+namespace {
+
+// A stored text on one line of the log.
+QString printable(QString text)
+{
+    for (QChar &c : text) {
+        if (!c.isPrint())
+            c = QLatin1Char('?');
+    }
+    return text;
+}
+
+} // namespace
+
+void DatabaseConnection::requireUniqueCodes()
+{
+    // Two stations with one code would share a folder and files. A store
+    // that already holds such a pair still opens; it is told which codes to
+    // rename, and the index comes with the next open after that.
+    QSqlQuery query;
+    duplicateCodes().clear();
+    if (query.exec(QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS stations_code_unique ON stations(code) "
+                                  "WHERE code <> ''")))
+        return;
+    const QString failure = query.lastError().text();
+    QSqlQuery dup;
+    if (dup.exec(QStringLiteral("SELECT code, COUNT(*) FROM stations WHERE code <> '' GROUP BY code "
+                                "HAVING COUNT(*) > 1 ORDER BY code"))) {
+        while (dup.next())
+            duplicateCodes() << dup.value(0).toString();
+    }
+    if (duplicateCodes().isEmpty()) {
+        qCDebug(lcStore, "Database Error: %s", qUtf8Printable(failure));
+        return;
+    }
+    qCWarning(lcStore,
+              "Station codes used by more than one station: %s. Give each station its own code; "
+              "until then the store cannot refuse a duplicate.",
+              qUtf8Printable(printable(duplicateCodes().join(QStringLiteral(", ")))));
+}
+
+QStringList DatabaseConnection::storedDuplicateCodes()
+{
+    return duplicateCodes();
 }
 
 QString DatabaseConnection::lastWriteError()

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class QSqlDatabase;
 class QSqlError;
@@ -35,6 +36,9 @@ public:
     static bool isPostgreSQL();
     // Why the last refused write or delete failed, as the database said it.
     static QString lastWriteError();
+    // Codes that more than one station of the open store holds (told on
+    // opening; such a store has no unique index on the code yet).
+    static QStringList storedDuplicateCodes();
     // The connection the store's helpers use on the calling thread: the
     // default one, or the one a store thread named for itself.
     static QSqlDatabase database();
@@ -46,6 +50,7 @@ public:
     static void limitPageCache(const QSqlDatabase &db);
     static constexpr int pageCacheKiB = 512;
     bool createTable();
+    static void requireUniqueCodes();
     // Closes the default connection and lets it go (before the process ends).
     static void close();
 

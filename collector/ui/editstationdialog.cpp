@@ -23,6 +23,7 @@ EditStationDialog::EditStationDialog(StationTableModel *model, QModelIndex index
     const QList<DBStation> stations = model ? model->stations() : QList<DBStation>();
     if (index.isValid() && index.row() < stations.size()) {
         station = stations.at(index.row());
+        loaded = station;
         setWindowTitle(tr("Edit Station"));
     } else {
         this->index = QModelIndex();
@@ -144,6 +145,8 @@ QWidget *EditStationDialog::fieldWidget(int field) const
         return ui->txtCode;
     case StationCheck::Ip:
         return ui->txtIp;
+    case StationCheck::Port:
+        return ui->sbPort;
     case StationCheck::Period:
         return ui->sbPeriod;
     case StationCheck::Path:
@@ -156,7 +159,9 @@ QWidget *EditStationDialog::fieldWidget(int field) const
 void EditStationDialog::on_btnSave_clicked()
 {
     DBStation s = station;
-    s.device_type = ui->cmbDeviceType->currentText();
+    // A type the list does not hold (or none yet) stays as stored until one is chosen.
+    if (ui->cmbDeviceType->currentIndex() >= 0)
+        s.device_type = ui->cmbDeviceType->currentText();
     s.title = ui->txtTitle->text();
     s.name = ui->txtName->text();
     s.code = ui->txtCode->text();
@@ -178,7 +183,8 @@ void EditStationDialog::on_btnSave_clicked()
     s.export_text = ui->cbCreateText->isChecked();
     s.export_excel = ui->cbCreateExcel->isChecked();
 
-    const StationCheck check = checkStation(s);
+    const StationCheck check =
+        checkStation(s, index.isValid() ? &loaded : nullptr, model ? model->stations() : QList<DBStation>());
     ui->txtTitle->setText(s.title);
     if (!check.ok()) {
         refuse(tr("Error"), check.message, fieldWidget(check.field));

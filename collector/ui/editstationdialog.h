@@ -58,6 +58,8 @@ private:
     StationTableModel *model;
     QModelIndex index;
     DBStation station;
+    // An edited station as the form was filled with it.
+    DBStation loaded;
     IdentityRead *identityRead = nullptr;
     Questions *m_questions;
     // A new station's folder: pathParent/CODE while the path shows the last

@@ -1,5 +1,7 @@
 #include "stationform.h"
 
+#include "store/stationrules.h"
+
 #include <QCoreApplication>
 #include <QRegularExpression>
 
@@ -15,7 +17,7 @@ StationCheck failure(StationCheck::Field field, const QString &message)
 
 } // namespace
 
-StationCheck checkStation(DBStation &s)
+StationCheck checkStation(DBStation &s, const DBStation *loaded, const QList<DBStation> &others)
 {
     s.device_type = s.device_type.simplified();
     s.title = s.title.simplified();
@@ -26,31 +28,52 @@ StationCheck checkStation(DBStation &s)
     s.file_path = s.file_path.simplified();
     s.file_name = s.file_name.simplified();
 
-    if (s.device_type.isEmpty())
+    // A field an edit left as loaded is taken as it is.
+    const auto touched = [loaded](const auto &now, const auto &was) { return !loaded || now != was; };
+
+    if (s.device_type.isEmpty() && touched(s.device_type, loaded ? loaded->device_type : QString()))
         return failure(
             StationCheck::DeviceType,
             QCoreApplication::translate("EditStationDialog", "Please select a correct device type!"));
-    if (s.name.isEmpty())
+    if (s.name.isEmpty() && touched(s.name, loaded ? loaded->name : QString()))
         return failure(StationCheck::Name,
                        QCoreApplication::translate("EditStationDialog", "Please type a correct name!"));
     if (s.title.isEmpty())
         s.title = s.name;
-    if (s.code.isEmpty())
+    if (s.code.isEmpty() && touched(s.code, loaded ? loaded->code : QString()))
         return failure(StationCheck::Code, QCoreApplication::translate(
                                                "EditStationDialog", "Please type a correct station code!"));
-    if (s.ip.isEmpty())
+    if (!s.code.isEmpty() && touched(s.code, loaded ? loaded->code : QString())) {
+        QString problem = StationRules::codeProblem(s.code);
+        if (problem.isEmpty())
+            problem = StationRules::codeTakenProblem(s.code, s.id, others);
+        if (!problem.isEmpty())
+            return failure(StationCheck::Code, problem);
+    }
+    if (s.ip.isEmpty() && touched(s.ip, loaded ? loaded->ip : QString()))
         return failure(StationCheck::Ip, QCoreApplication::translate(
                                              "EditStationDialog", "Please type a correct IP/Host address!"));
-    if (s.connection_period == 0)
+    if (!s.ip.isEmpty() && touched(s.ip, loaded ? loaded->ip : QString())) {
+        const QString problem = StationRules::hostProblem(s.ip);
+        // "0.0.0.0" is kept for a station whose address comes later.
+        if (!problem.isEmpty() && s.ip != QLatin1String("0.0.0.0"))
+            return failure(StationCheck::Ip, problem);
+    }
+    if (touched(s.port, loaded ? loaded->port : 0)) {
+        const QString problem = StationRules::portProblem(s.port);
+        if (!problem.isEmpty())
+            return failure(StationCheck::Port, problem);
+    }
+    if (s.connection_period == 0 && touched(s.connection_period, loaded ? loaded->connection_period : -1))
         return failure(
             StationCheck::Period,
             QCoreApplication::translate("EditStationDialog",
                                         "Please select a correct time value for connection parameters!"));
-    if (s.file_path.isEmpty())
+    if (s.file_path.isEmpty() && touched(s.file_path, loaded ? loaded->file_path : QString()))
         return failure(StationCheck::Path,
                        QCoreApplication::translate("EditStationDialog", "Please type a correct path!"));
     if (s.file_name.isEmpty())
-        s.file_name = QStringLiteral("%1-%2").arg(s.code, s.device_type);
+        s.file_name = s.device_type.isEmpty() ? s.code : QStringLiteral("%1-%2").arg(s.code, s.device_type);
     return StationCheck();
 }
 

@@ -12,7 +12,7 @@
 struct StationCheck
 {
     // The form field a failed check points at.
-    enum Field { None, DeviceType, Name, Code, Ip, Period, Path };
+    enum Field { None, DeviceType, Name, Code, Ip, Port, Period, Path };
     Field field = None;
     QString message; // empty when the station can be saved
 
@@ -23,7 +23,12 @@ struct StationCheck
 // them, and stops at the first failure. Texts are taken with their blanks
 // simplified; on the way an empty title becomes the name and, once every
 // check passed, an empty file name becomes "<code>-<device type>".
-StationCheck checkStation(DBStation &station);
+// `loaded`: the station as the form was filled with it (an edited one); a
+// field still holding what was loaded is not checked, so an edit never
+// demands a field the operator left alone. `others`: the stored stations,
+// whose codes a new or changed code must not take.
+StationCheck checkStation(DBStation &station, const DBStation *loaded = nullptr,
+                          const QList<DBStation> &others = {});
 
 // The device models the editor offers, in the order shown.
 QStringList deviceModels();

@@ -216,10 +216,31 @@ void tst_HeadlessCollector::onceAgainstHealthyAndWrongStation()
              qPrintable(wrong.error()));
     const int good = addStation(QStringLiteral("H01"), healthy.port);
     const int bad = addStation(QStringLiteral("W01"), wrong.port);
+    // Entered without a device type: the visit records the device's.
+    const auto deviceType = [this](int id, const QString *set) {
+        DatabaseConnection db;
+        if (!db.connectToDatabase(dir->filePath(QStringLiteral("data/data.db")), QString(), 0, QString(),
+                                  QString()))
+            return QStringLiteral("no database");
+        QString type;
+        {
+            QSqlQuery q;
+            if (set)
+                q.exec(
+                    QStringLiteral("UPDATE stations SET device_type = '%1' WHERE id = %2").arg(*set).arg(id));
+            q.exec(QStringLiteral("SELECT device_type FROM stations WHERE id = %1").arg(id));
+            type = q.next() ? q.value(0).toString() : QStringLiteral("no row");
+        }
+        DatabaseConnection::close();
+        return type;
+    };
+    const QString none;
+    QCOMPARE(deviceType(good, &none), QString());
 
     QProcess process;
     QVERIFY(runOnce(process));
     QCOMPARE(process.exitCode(), 1);
+    QCOMPARE(deviceType(good, nullptr), QStringLiteral("TQM510"));
     const QMap<int, QString> statuses = storedStatuses();
     QCOMPARE(statuses.value(good), QStringLiteral("Download completed."));
     QCOMPARE(statuses.value(bad),
@@ -466,11 +487,43 @@ void tst_HeadlessCollector::addStationOption()
     QCOMPARE(setting({"NOPE,utcOffset=+01:00"}), 1);
     QCOMPARE(setting({"C2"}), 1);
 
+    // The editor's rules: unreachable addresses and ports, a code already
+    // stored; an optional device type, else the first visit's.
+    const auto add = [this](const QString &station, QByteArray *error) {
+        QProcess p;
+        p.setWorkingDirectory(bin);
+        p.start(qEnvironmentVariable("TQM510"), {QStringLiteral("--add-station"), station});
+        if (!p.waitForFinished(10000))
+            return -1;
+        *error = p.readAllStandardError();
+        return p.exitCode();
+    };
+    QByteArray error;
+    QCOMPARE(add(QStringLiteral("X3,999.1.1.1,4380"), &error), 1);
+    QVERIFY2(error.contains("not an IPv4 address"), error.constData());
+    QCOMPARE(add(QStringLiteral("X4,127.0.0.1,0"), &error), 1);
+    QVERIFY2(error.contains("port"), error.constData());
+    QCOMPARE(add(QStringLiteral("C2,127.0.0.1,4380"), &error), 1);
+    QVERIFY2(error.contains("already used by station 2"), error.constData());
+    QProcess twice;
+    twice.setWorkingDirectory(bin);
+    twice.start(qEnvironmentVariable("TQM510"),
+                {QStringLiteral("--add-station"), QStringLiteral("T1,127.0.0.1,1"),
+                 QStringLiteral("--add-station"), QStringLiteral("T1,127.0.0.1,2")});
+    QVERIFY(twice.waitForFinished(10000));
+    QCOMPARE(twice.exitCode(), 1);
+    QVERIFY(twice.readAllStandardError().contains("the code is given twice"));
+    QCOMPARE(add(QStringLiteral("D5,127.0.0.1,4380,,TQD310"), &error), 0);
+
     DatabaseConnection db;
     QVERIFY(db.connectToDatabase(dir->filePath(QStringLiteral("data/data.db")), QString(), 0, QString(),
                                  QString()));
     const QList<DBStation> stations = DatabaseConnection::selectStations();
-    QCOMPARE(stations.size(), 2);
+    QCOMPARE(stations.size(), 3);
+    QCOMPARE(stations.at(2).code, QStringLiteral("D5"));
+    QCOMPARE(stations.at(2).device_type, QStringLiteral("TQD310"));
+    QCOMPARE(stations.at(2).file_path, dir->filePath(QStringLiteral("files/D5")));
+    QCOMPARE(stations.at(0).device_type, QString()); // the first visit records it
     QCOMPARE(stations.at(0).code, QStringLiteral("O'B1"));
     QCOMPARE(stations.at(0).file_path, dir->filePath(QStringLiteral("files/O'B1")));
     QVERIFY(stations.at(0).active);

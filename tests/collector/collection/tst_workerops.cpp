@@ -311,7 +311,11 @@ void tst_WorkerOps::completenessCountsFollowTheSavedValues()
         other.download_data = true;
         other.file_path = dir.filePath(QStringLiteral("cnt%1").arg(daysOld));
         other.file_name = QStringLiteral("CNT%1").arg(daysOld);
-        other.id = DatabaseConnection::insertStation(other);
+        // The same logger under another station: the store holds each code once.
+        DBStation stored = other;
+        stored.code = QStringLiteral("CNT1-%1").arg(daysOld);
+        other.id = DatabaseConnection::insertStation(stored);
+        QVERIFY(other.id > 0);
         QVERIFY(QDir().mkpath(other.file_path));
         const QString old = other.file_path + QStringLiteral("/CNT%1_01012020.xml").arg(daysOld);
         QVERIFY(QFile::copy(first.saved.file, old));

@@ -22,6 +22,7 @@ private slots:
 
     void createsTableOnFreshDatabase();
     void secondStartKeepsTableAndRows();
+    void stationCodesAreUnique();
     void opensInWalWithFullSync();
     void failsOnUncreatableFile();
 
@@ -155,6 +156,40 @@ void tst_DatabaseConnection::secondStartKeepsTableAndRows()
     const QList<DBStation> loaded = DatabaseConnection::selectStations();
     QCOMPARE(loaded.size(), 1);
     QCOMPARE(loaded.at(0).id, id);
+}
+
+// Two stations with one code would share a folder and files: the store
+// refuses the second; a store that already holds such a pair still opens
+// and names the codes, and refuses duplicates once they are renamed.
+void tst_DatabaseConnection::stationCodesAreUnique()
+{
+    const int first = DatabaseConnection::insertStation(fullStation(QStringLiteral("A")));
+    QVERIFY(first > 0);
+    QCOMPARE(DatabaseConnection::insertStation(fullStation(QStringLiteral("A"))), -1);
+    QVERIFY(DatabaseConnection::lastWriteError().contains(QStringLiteral("UNIQUE")));
+    DBStation renamed = fullStation(QStringLiteral("B"));
+    const int second = DatabaseConnection::insertStation(renamed);
+    QVERIFY(second > 0);
+    renamed.id = second;
+    renamed.code = QStringLiteral("CODEA");
+    QVERIFY(!DatabaseConnection::updateStation(renamed));
+    QCOMPARE(DatabaseConnection::selectStations().at(1).code, QStringLiteral("CODEB"));
+    QVERIFY(DatabaseConnection::storedDuplicateCodes().isEmpty());
+
+    // A store from before the rule, with a duplicate.
+    QSqlQuery q;
+    QVERIFY(q.exec(QStringLiteral("DROP INDEX stations_code_unique")));
+    QVERIFY(q.exec(QStringLiteral("UPDATE stations SET code = 'CODEA'")));
+    DatabaseConnection::close();
+    QVERIFY(open());
+    QCOMPARE(DatabaseConnection::selectStations().size(), 2);
+    QCOMPARE(DatabaseConnection::storedDuplicateCodes(), QStringList{QStringLiteral("CODEA")});
+    renamed.code = QStringLiteral("CODEB");
+    QVERIFY(DatabaseConnection::updateStation(renamed));
+    DatabaseConnection::close();
+    QVERIFY(open());
+    QVERIFY(DatabaseConnection::storedDuplicateCodes().isEmpty());
+    QCOMPARE(DatabaseConnection::insertStation(fullStation(QStringLiteral("B"))), -1);
 }
 
 void tst_DatabaseConnection::opensInWalWithFullSync()

@@ -41,6 +41,7 @@ private slots:
     void saveChecksInOrderOnTheForm();
     void savedNewStationIsStoredInactive();
     void editSavesBackAndKeepsActive();
+    void codeAddressAndPortRules();
     void zeroAddressRefusedByReadButSaved();
     void refusedDatabaseKeepsDialogOpen();
     void cancelChangesNothing();
@@ -410,6 +411,79 @@ void tst_EditStationDialog::editSavesBackAndKeepsActive()
     QCOMPARE(DatabaseConnection::selectStations().at(1).name, QStringLiteral("Renamed"));
 }
 
+// One code per station, addresses and ports that can be reached, and an
+// edit that never asks for a field the operator left alone.
+void tst_EditStationDialog::codeAddressAndPortRules()
+{
+    QVERIFY(DatabaseConnection::insertStation(fullStation(QStringLiteral("A"))) > 0);
+    DBStation added = fullStation(QStringLiteral("B")); // as --add-station leaves it
+    added.device_type.clear();
+    QVERIFY(DatabaseConnection::insertStation(added) > 0);
+    DBStation foreign = fullStation(QStringLiteral("C"));
+    foreign.device_type = QStringLiteral("ZazEroDar");
+    QVERIFY(DatabaseConnection::insertStation(foreign) > 0);
+    StationTableModel model;
+
+    EditStationDialog dialog(&model, QModelIndex());
+    prepare(dialog);
+    w<QComboBox>(dialog, "cmbDeviceType")->setCurrentText(QStringLiteral("TQM510"));
+    w<QLineEdit>(dialog, "txtName")->setText(QStringLiteral("Yeni"));
+    QLineEdit *code = w<QLineEdit>(dialog, "txtCode");
+    QLineEdit *ip = w<QLineEdit>(dialog, "txtIp");
+    QSpinBox *port = w<QSpinBox>(dialog, "sbPort");
+    w<QLineEdit>(dialog, "txtPath")->setText(dir->filePath(QStringLiteral("files")));
+    QPushButton *save = w<QPushButton>(dialog, "btnSave");
+    const auto refused = [&](const QString &text, QWidget *field) {
+        save->click();
+        expectError(QStringLiteral("Error"), text);
+        QCOMPARE(dialog.focusWidget(), field);
+    };
+
+    code->setText(QStringLiteral("CODEA"));
+    ip->setText(QStringLiteral("127.0.0.1"));
+    refused(QStringLiteral("The station code CODEA is already used by station 1 (Title A)."), code);
+    code->setText(QStringLiteral("A/B"));
+    save->click();
+    countTextQuestions();
+    QVERIFY(ask->asked.takeFirst().text.contains(QStringLiteral("cannot name a folder")));
+    code->setText(QStringLiteral("THIS-CODE-IS-TOO-LONG-FOR-IT"));
+    refused(QStringLiteral("The station code is longer than 24 characters."), code);
+    code->setText(QStringLiteral("CODEN"));
+    ip->setText(QStringLiteral("999.1.1.1"));
+    refused(QStringLiteral("999.1.1.1 is not an IPv4 address (four numbers from 0 to 255)."), ip);
+    ip->setText(QStringLiteral("bad_host!"));
+    refused(QStringLiteral("bad_host! is not a host name (letters, digits, '-' and '.')."), ip);
+    ip->setText(QStringLiteral("logger-7.example.org"));
+    port->setValue(0);
+    refused(QStringLiteral("Please type a correct port number!"), port);
+    port->setValue(4380);
+    save->click();
+    QVERIFY(ask->asked.isEmpty());
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(model.rowCount(), 4);
+
+    // A type nobody chose yet, or one the list does not hold, stays as stored.
+    for (const int row : {1, 2}) {
+        EditStationDialog edit(&model, model.index(row, 0));
+        prepare(edit);
+        w<QLineEdit>(edit, "txtTitle")->setText(QStringLiteral("Retitled"));
+        w<QPushButton>(edit, "btnSave")->click();
+        QVERIFY(ask->asked.isEmpty());
+        QCOMPARE(edit.result(), int(QDialog::Accepted));
+    }
+    QCOMPARE(model.stations().at(1).device_type, QString());
+    QCOMPARE(model.stations().at(2).device_type, QStringLiteral("ZazEroDar"));
+    QCOMPARE(model.stations().at(2).title, QStringLiteral("Retitled"));
+    // Its own code is no duplicate; another's is.
+    EditStationDialog taken(&model, model.index(2, 0));
+    prepare(taken);
+    w<QLineEdit>(taken, "txtCode")->setText(QStringLiteral("CODEN"));
+    w<QPushButton>(taken, "btnSave")->click();
+    countTextQuestions();
+    QCOMPARE(ask->asked.takeFirst().text,
+             QStringLiteral("The station code CODEN is already used by station 4 (Yeni)."));
+}
+
 void tst_EditStationDialog::zeroAddressRefusedByReadButSaved()
 {
     StationTableModel model;
@@ -435,6 +509,7 @@ void tst_EditStationDialog::zeroAddressRefusedByReadButSaved()
     QVERIFY(!dialog.findChild<QProgressDialog *>());
 
     ip->setText(QStringLiteral("0.0.0.0"));
+    port->setValue(4380); // Save refuses port 0 as well
     w<QComboBox>(dialog, "cmbDeviceType")->setCurrentText(QStringLiteral("TQA110"));
     w<QLineEdit>(dialog, "txtName")->setText(QStringLiteral("Pending"));
     w<QLineEdit>(dialog, "txtCode")->setText(QStringLiteral("P1"));
