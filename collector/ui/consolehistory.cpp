@@ -9,7 +9,8 @@
 
 #include <QDateTime>
 
-ConsoleHistory::ConsoleHistory(Nexil *nexil, QObject *console) : QObject(console)
+ConsoleHistory::ConsoleHistory(Nexil *nexil, QObject *console)
+    : QObject(console), m_wizards(new WizardHistory(this))
 {
     connect(nexil, &Nexil::setupParameters, this, [this](const SetupParameters &r) {
         // A read starts with the setup: what came before belongs to an earlier one.
@@ -33,6 +34,8 @@ bool ConsoleHistory::wizardOpen() const
 void ConsoleHistory::store()
 {
     if (wizardOpen() || read.present().size() != ConfigSnapshot::keys().size())
+        return;
+    if (m_wizards->takeRead(read))
         return;
     const QString code =
         read.record(ConfigSnapshot::setupKey()).value(QStringLiteral("stationCode")).toString();

@@ -4,12 +4,12 @@
 #include "collection/worker.h"
 #include "collectorlogging.h"
 #include "collectorsettings.h"
+#include "consolehistory.h"
 #include "filereveal.h"
 #include "questions.h"
 #include "store/pathpart.h"
 #include "store/stationtablemodel.h"
 #include "store/workfolder.h"
-#include "consolehistory.h"
 #include "wizardhistory.h"
 
 #include "nexil/configuration/setupdialog.h"
@@ -146,7 +146,7 @@ ManualConnection::ManualConnection(StationTableModel *model, QWidget *parent)
     connect(nexil, &Nexil::channelCalibrations, this, &ManualConnection::onNexilChannelCalibrations);
     connect(nexil, &Nexil::alarmParameters, this, &ManualConnection::onNexilAlarmParameters);
     connect(nexil, &Nexil::downloadStarted, this, &ManualConnection::onNexilDownloadStarted);
-    new ConsoleHistory(nexil, this);
+    history = new ConsoleHistory(nexil, this);
     // Setting the value of a modal progress window processes events: queued,
     // that happens after the library has finished handling the page.
     connect(nexil, &Nexil::downloadProgress, this, &ManualConnection::onNexilDownloadProgress,
@@ -690,7 +690,7 @@ void ManualConnection::on_btnSetup_clicked()
     auto *wizard = new SetupDialog(nexil, this);
     wizard->setObjectName(QStringLiteral("setupDialog"));
     wizard->setQuestions(m_questions);
-    new WizardHistory(wizard);
+    history->wizards()->follow(wizard);
     inSetup = true;
     const int result = m_runDialog(wizard);
     // The record of the send outlives the wizard: an upload it left waiting
@@ -698,6 +698,7 @@ void ManualConnection::on_btnSetup_clicked()
     delete uploads;
     uploads = wizard->uploadLedger();
     uploads->setParent(this);
+    history->wizards()->wizardClosed(wizard, uploads);
     delete wizard;
     inSetup = false;
     if (result != QDialog::Accepted && uploads->waiting())

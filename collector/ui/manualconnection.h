@@ -18,6 +18,7 @@ class QTableWidget;
 class QTcpSocket;
 class Questions;
 class StationTableModel;
+class ConsoleHistory;
 class UploadLedger;
 
 namespace Ui {
@@ -131,6 +132,7 @@ private:
     QString dataFilePath;
     QPointer<QProgressDialog> progress;
     QPointer<UploadLedger> uploads;
+    ConsoleHistory *history = nullptr;
 
     Questions *m_questions;
     std::function<int(QDialog *)> m_runDialog;

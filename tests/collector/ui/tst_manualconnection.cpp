@@ -958,6 +958,13 @@ void tst_ManualConnection::wizardUploadsAreReportedAsTheDeviceAnswered()
     // Every answer takes a while: the wizard can be closed before one comes.
     Simulator sim;
     QVERIFY(startSim(sim, {}, {QStringLiteral("--delay-ms"), QStringLiteral("300")}));
+    // The device's station, and another one under it in the list.
+    DBStation other = fullStation(QStringLiteral("X"));
+    QVERIFY(DatabaseConnection::insertStation(other) > 0);
+    DBStation own = fullStation(QStringLiteral("D"));
+    own.code = QStringLiteral("D02A003");
+    const int ownId = DatabaseConnection::insertStation(own);
+    QVERIFY(ownId > 0);
     auto console = newConsole(false);
     ManualConnection &c = *console;
     QVERIFY(connectTcp(c, sim.port));
@@ -988,6 +995,18 @@ void tst_ManualConnection::wizardUploadsAreReportedAsTheDeviceAnswered()
     QTRY_VERIFY_WITH_TIMEOUT(idle(c), 10000);
     QVERIFY(logLines().mid(beforeAnswer).contains(QStringLiteral("OKU")));
     QVERIFY(!c.awaitingUpload());
+    // In the history as the wizard's upload, with that read as what the
+    // device took, under the device's station.
+    QList<ConfigHistory::Entry> entries;
+    QVERIFY(ConfigHistory().entries(ownId, &entries));
+    QVERIFY(!entries.isEmpty());
+    const ConfigHistory::Entry &late = entries.last();
+    QCOMPARE(late.source, ConfigHistory::wizard());
+    QCOMPARE(late.actor, ConfigHistory::localActor());
+    QCOMPARE(late.outcome.value(QStringLiteral("calibrations")).toString(), QStringLiteral("confirmed"));
+    QCOMPARE(late.records.present().size(), 4);
+    QVERIFY(ConfigHistory().entries(ownId - 1, &entries));
+    QVERIFY(entries.isEmpty());
 
     // 2. A wrong password: the wizard shows the refusal at once; the console
     //    says nothing was taken.
