@@ -34,6 +34,7 @@ WorkFolder WorkFolder::resolve(const QString &option, const QString &environment
 {
     WorkFolder f;
     f.m_installedData = installedData;
+    f.m_programDir = programDir;
     const QString given = !option.isEmpty() ? option : environment;
     if (!given.isEmpty()) {
         f.m_kind = Explicit;
@@ -103,20 +104,28 @@ QString WorkFolder::resolveStationDir(const QString &filePath) const
     return QDir::cleanPath(m_root + QLatin1Char('/') + filePath);
 }
 
+QString WorkFolder::sharedDir(const QString &name) const
+{
+    const QString mine = own(name);
+    if (QFileInfo(mine).isDir())
+        return mine;
+    // A working folder given for the data alone: the program's own files.
+    if (!m_programDir.isEmpty()) {
+        const QString beside = QDir::cleanPath(m_programDir + QStringLiteral("/../") + name);
+        if (QFileInfo(beside).isDir())
+            return beside;
+    }
+    return m_installedData.isEmpty() ? mine : m_installedData + QLatin1Char('/') + name;
+}
+
 QString WorkFolder::langDir() const
 {
-    const QString mine = own(QStringLiteral("lang"));
-    if (QFileInfo(mine).isDir() || m_installedData.isEmpty())
-        return mine;
-    return m_installedData + QStringLiteral("/lang");
+    return sharedDir(QStringLiteral("lang"));
 }
 
 QString WorkFolder::styleDir() const
 {
-    const QString mine = own(QStringLiteral("style"));
-    if (QFileInfo(mine).isDir() || m_installedData.isEmpty())
-        return mine;
-    return m_installedData + QStringLiteral("/style");
+    return sharedDir(QStringLiteral("style"));
 }
 
 QString WorkFolder::describe() const

@@ -40,7 +40,8 @@ public:
     // (the classic layout set up by no one: the current folder, as ever).
     static QString stationDir(const QString &filePath);
     QString resolveStationDir(const QString &filePath) const;
-    // The folder's own lang/ and style/, or the installed ones when it has none.
+    // The folder's own lang/ and style/; when it has none, the ones beside
+    // the program's folder (../lang, ../style), then the installed ones.
     QString langDir() const;
     QString styleDir() const;
     // One line for --help and the log: which folder is in use and why.
@@ -48,8 +49,10 @@ public:
 
 private:
     QString own(const QString &name) const;
+    QString sharedDir(const QString &name) const;
 
     Kind m_kind = Classic;
     QString m_root; // Classic: the working folder (empty: whichever is current); otherwise the folder itself
     QString m_installedData;
+    QString m_programDir;
 };

@@ -268,6 +268,27 @@ bool CollectionPages::save(const QString &settingsFile)
     return true;
 }
 
+QString CollectionPages::testMailVerdict(bool sent, const QString &server, const QString &error)
+{
+    if (sent)
+        return tr("The server took the test mail.");
+    // The mailer's reasons are libcurl's: the ones that are not the server's.
+    const QString e = error.toLower();
+    if (e.contains(QLatin1String("resolve host")))
+        return tr("The mail server %1 was not found: check its name.").arg(server);
+    if (e.contains(QLatin1String("connect to server")) || e.contains(QLatin1String("timeout")) ||
+        e.contains(QLatin1String("timed out")))
+        return tr("The mail server %1 could not be reached: check its name, port and encryption (%2).")
+            .arg(server, error);
+    if (e.contains(QLatin1String("login denied")) || e.contains(QLatin1String("authentication")))
+        return tr("The mail server refused the user or password (%1).").arg(error);
+    if (e.contains(QLatin1String("ssl")) || e.contains(QLatin1String("tls")) ||
+        e.contains(QLatin1String("certificate")))
+        return tr("The encrypted connection to %1 failed: check the encryption and port (%2).")
+            .arg(server, error);
+    return tr("The server did not take the test mail: %1").arg(error);
+}
+
 void CollectionPages::sendTestMail()
 {
     const QString to = txtTestMailTo->text().trimmed();
@@ -277,6 +298,13 @@ void CollectionPages::sendTestMail()
     }
     if (!plausibleAddress(to)) {
         emit testMailAnswered(tr("Please type a correct recipient address!"));
+        return;
+    }
+    // Refused here, before any server is asked.
+    if (!txtSmtpUser->text().isEmpty() &&
+        cmbSmtpTls->currentData().toString() == QLatin1String(tlsModes[0]) && !allowPlainLogin) {
+        emit testMailAnswered(tr("Not sent: the password would go unencrypted. Choose STARTTLS or TLS as "
+                                 "the encryption, or leave the user empty."));
         return;
     }
     SmtpMailer::Server server;
@@ -305,9 +333,8 @@ void CollectionPages::sendTestMail()
                 if (!self)
                     return;
                 self->btnTestMail->setEnabled(true);
-                emit self->testMailAnswered(sent
-                                                ? tr("The server took the test mail.")
-                                                : tr("The server did not take the test mail: %1").arg(error));
+                emit self->testMailAnswered(
+                    testMailVerdict(sent, self->txtSmtpServer->text().trimmed(), error));
             },
             Qt::QueuedConnection);
     });

@@ -35,6 +35,10 @@ public:
     // How long a test mail may take before it is given up.
     void setTestMailTimeout(int seconds) { m_testTimeout = seconds; }
 
+    // The operator's sentence for a test mail's end: who refused it (this
+    // program, the network or the server) and what to change on the page.
+    static QString testMailVerdict(bool sent, const QString &server, const QString &error);
+
 signals:
     // The server's answer to a test mail, in a sentence.
     void testMailAnswered(const QString &text);

@@ -11,6 +11,8 @@
 #include <QDir>
 #include <QFile>
 #include <QIcon>
+#include <QLabel>
+#include <QLocale>
 #include <QSettings>
 #include <QStyle>
 #include <QStyleFactory>
@@ -22,6 +24,26 @@ void selectText(QComboBox *box, const QString &text)
     const int i = box->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (i >= 0)
         box->setCurrentIndex(i);
+}
+
+void selectData(QComboBox *box, const QString &data)
+{
+    const int i = box->findData(data);
+    if (i >= 0)
+        box->setCurrentIndex(i);
+}
+
+// "Türkçe", "English": the language's own name; the file's name when Qt
+// knows no such language.
+QString languageTitle(const QString &code)
+{
+    const QLocale locale(code.section(QLatin1Char('_'), 0, 0));
+    if (locale.language() == QLocale::C)
+        return code;
+    QString name = locale.nativeLanguageName();
+    if (!name.isEmpty())
+        name[0] = name.at(0).toUpper();
+    return name.isEmpty() ? code : name;
 }
 
 } // namespace
@@ -79,14 +101,14 @@ void SettingsDialog::setUpPages()
         ui->stackedWidget->addWidget(p.page);
         list->addItem(p.name);
     }
-    list->setViewMode(QListView::IconMode);
-    list->setIconSize(QSize(96, 84));
+    // Every page in sight with its whole name, in any language: small icons
+    // beside the names, the list as wide as its longest name.
+    list->setViewMode(QListView::ListMode);
+    list->setIconSize(QSize(24, 24));
     list->setMovement(QListView::Static);
-    list->setSpacing(12);
-    list->setMaximumWidth(120);
-    // Long page names wrap under their icons instead of widening the list.
-    list->setWordWrap(true);
+    list->setSpacing(4);
     list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // The style's own large icons; the pages name no pictures of their own.
     const QStyle::StandardPixmap icons[] = {QStyle::SP_FileDialogListView,    QStyle::SP_DirIcon,
                                             QStyle::SP_FileDialogInfoView,    QStyle::SP_BrowserReload,
@@ -95,9 +117,16 @@ void SettingsDialog::setUpPages()
         QListWidgetItem *item = list->item(i);
         item->setIcon(style()->standardIcon(icons[i]));
         item->setToolTip(item->text());
-        item->setTextAlignment(Qt::AlignHCenter);
         item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
     }
+    int widest = 0;
+    for (int i = 0; i < list->count(); ++i)
+        widest = qMax(widest, list->fontMetrics().horizontalAdvance(list->item(i)->text()));
+    list->setFixedWidth(widest + list->iconSize().width() + 2 * list->frameWidth() + 40);
+    int height = 2 * list->frameWidth();
+    for (int i = 0; i < list->count(); ++i)
+        height += list->sizeHintForRow(i) + 2 * list->spacing();
+    list->setMinimumHeight(height);
     connect(list, &QListWidget::currentRowChanged, ui->stackedWidget, &QStackedWidget::setCurrentIndex);
     list->setCurrentRow(0);
 }
@@ -115,7 +144,12 @@ void SettingsDialog::fillChoices()
 
     const QString langs = languageDirectory();
     for (const QString &name : languageNames(langs))
-        ui->cmbLanguage->addItem(QIcon(QStringLiteral("%1/%2.png").arg(langs, name)), name);
+        ui->cmbLanguage->addItem(QIcon(QStringLiteral("%1/%2.png").arg(langs, name)), languageTitle(name),
+                                 name);
+    auto *note = new QLabel(tr("A new language is used from the next start of the program."), this);
+    note->setObjectName(QStringLiteral("lblLanguageNote"));
+    note->setWordWrap(true);
+    ui->gridLanguage->addWidget(note, 2, 0, 1, 2);
 }
 
 void SettingsDialog::loadSettings()
@@ -123,14 +157,17 @@ void SettingsDialog::loadSettings()
     const CollectorSettings s = CollectorSettings::load();
     selectText(ui->cmbStyle, s.style);
     selectText(ui->cmbStyleSheet, s.styleSheet);
-    selectText(ui->cmbFontFamily, s.fontFamily);
-    ui->sbFontSize->setValue(s.fontSize);
+    // With none stored, the font in use: OK must not change it either.
+    const QSettings stored(CollectorSettings::iniFile(), QSettings::IniFormat);
+    if (stored.contains(QStringLiteral("SETTINGS/fontfamily")))
+        selectText(ui->cmbFontFamily, s.fontFamily);
+    if (stored.contains(QStringLiteral("SETTINGS/fontsize")))
+        ui->sbFontSize->setValue(s.fontSize);
     ui->txtPath->setText(s.defaultPath);
     ui->cbExportText->setChecked(s.exportToText);
     ui->cbExportExcel->setChecked(s.exportToExcel);
     // With none stored, the language in use: OK must not switch it.
-    const QSettings stored(CollectorSettings::iniFile(), QSettings::IniFormat);
-    selectText(ui->cmbLanguage,
+    selectData(ui->cmbLanguage,
                stored.contains(QStringLiteral("SETTINGS/lang")) ? s.language : Startup::startupLanguage());
     pages->load(CollectorSettings::iniFile());
 }
@@ -154,7 +191,7 @@ bool SettingsDialog::apply()
     s.defaultPath = ui->txtPath->text().simplified();
     s.exportToText = ui->cbExportText->isChecked();
     s.exportToExcel = ui->cbExportExcel->isChecked();
-    s.language = ui->cmbLanguage->currentText();
+    s.language = ui->cmbLanguage->currentData().toString();
     if (!s.save() || !pages->save(CollectorSettings::iniFile())) {
         m_questions->critical(this, tr("Error"),
                               tr("The settings could not be written to %1.")

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QSettings>
 #include <QTranslator>
@@ -79,7 +80,13 @@ int runMainWindow(Questions *questions)
     QApplication::setApplicationDisplayName(QStringLiteral("Velk Data Collector"));
     QCoreApplication::setApplicationName(QStringLiteral("stc2"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.2.26"));
-    installTranslation(startupLanguage(), folder.langDir());
+    // Said, not silently dropped: the window would come up in its source texts.
+    if (!installTranslation(startupLanguage(), folder.langDir()))
+        qWarning("tqm510: no translation %s in %s; the window shows its source texts",
+                 qUtf8Printable(startupLanguage()),
+                 qUtf8Printable(QDir::toNativeSeparators(folder.langDir())));
+    if (!QFileInfo::exists(folder.styleDir() + QStringLiteral("/default.qss")))
+        qWarning("tqm510: no style sheet in %s", qUtf8Printable(QDir::toNativeSeparators(folder.styleDir())));
 
     const bool madeDataDir = QDir(folder.dataDir()).exists() || QDir().mkpath(folder.dataDir());
     const DatabaseUrl url = DatabaseUrl::current().isValid() ? DatabaseUrl::current()

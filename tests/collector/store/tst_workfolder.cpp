@@ -114,6 +114,16 @@ void tst_WorkFolder::installedTranslationsAndStyleAreFallbacks()
     const WorkFolder w = WorkFolder::resolve(dir, QString(), QString(), QStringLiteral("/usr/share/tqm510"));
     QCOMPARE(w.styleDir(), dir + QStringLiteral("/style"));
     QCOMPARE(w.langDir(), QStringLiteral("/usr/share/tqm510/lang"));
+
+    // A data-only working folder of a program run from its own tree takes
+    // the translations beside the program before the installed ones.
+    const QString tree = m_dir.filePath(QStringLiteral("tree"));
+    QVERIFY(QDir().mkpath(tree + QStringLiteral("/bin")));
+    QVERIFY(QDir().mkpath(tree + QStringLiteral("/lang")));
+    const WorkFolder fromTree = WorkFolder::resolve(dir, QString(), tree + QStringLiteral("/bin"),
+                                                    QStringLiteral("/usr/share/tqm510"));
+    QCOMPARE(fromTree.langDir(), tree + QStringLiteral("/lang"));
+    QCOMPARE(fromTree.styleDir(), dir + QStringLiteral("/style"));
 }
 
 void tst_WorkFolder::userDataFolderOtherwise()

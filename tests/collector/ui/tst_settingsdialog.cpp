@@ -4,6 +4,7 @@
 #include "store/stationtablemodel.h"
 #include "store/workfolder.h"
 #include "support/scriptedquestions.h"
+#include "ui/collectionpages.h"
 #include "ui/collectorsettings.h"
 #include "ui/editstationdialog.h"
 #include "ui/settingsdialog.h"
@@ -138,10 +139,10 @@ void tst_SettingsDialog::pagesAndDefaultsWithoutAFile()
     QComboBox *sheets = w<QComboBox>(dialog, "cmbStyleSheet");
     QCOMPARE(sheets->count(), 2);
     QCOMPARE(sheets->currentText(), QStringLiteral("default"));
-    QFontComboBox *family = w<QFontComboBox>(dialog, "cmbFontFamily");
-    if (family->findText(QStringLiteral("MS Shell Dlg 2")) >= 0)
-        QCOMPARE(family->currentText(), QStringLiteral("MS Shell Dlg 2"));
-    QCOMPARE(w<QSpinBox>(dialog, "sbFontSize")->value(), 8);
+    // None stored: the font in use, so that OK does not change it.
+    QCOMPARE(w<QFontComboBox>(dialog, "cmbFontFamily")->currentFont().family(),
+             QApplication::font().family());
+    QCOMPARE(w<QSpinBox>(dialog, "sbFontSize")->value(), QApplication::font().pointSize());
     // The working folder's files/, not a folder the service cannot write.
     QCOMPARE(w<QLineEdit>(dialog, "txtPath")->text(), WorkFolder::current().filesDir());
     QVERIFY(w<QCheckBox>(dialog, "cbExportText")->isChecked());
@@ -149,8 +150,18 @@ void tst_SettingsDialog::pagesAndDefaultsWithoutAFile()
     QComboBox *language = w<QComboBox>(dialog, "cmbLanguage");
     QCOMPARE(language->count(), 2);
     // None stored: the language in use, so that OK does not switch it.
-    QCOMPARE(language->currentText(), Startup::startupLanguage());
-    QCOMPARE(language->currentText(), QStringLiteral("tr_tr"));
+    QCOMPARE(language->currentData().toString(), Startup::startupLanguage());
+    QCOMPARE(language->currentData().toString(), QStringLiteral("tr_tr"));
+    // Named in their own words, with when a choice takes effect.
+    QCOMPARE(language->itemText(0), QStringLiteral("American English"));
+    QCOMPARE(language->itemText(1), QString::fromUtf8("Türkçe"));
+    QVERIFY(w<QLabel>(dialog, "lblLanguageNote")->text().contains(QStringLiteral("next start")));
+    // Every page name whole and in sight without scrolling.
+    for (int i = 0; i < pages->count(); ++i) {
+        const QRect item = pages->visualItemRect(pages->item(i));
+        QVERIFY2(pages->viewport()->rect().contains(item), qPrintable(pages->item(i)->text()));
+        QVERIFY(item.width() >= pages->fontMetrics().horizontalAdvance(pages->item(i)->text()));
+    }
     QVERIFY(!language->itemIcon(1).isNull()); // tr_tr.png beside tr_tr.qm
     QVERIFY(!QFile::exists(settingsFile()));  // looking stores nothing
 }
@@ -174,7 +185,7 @@ void tst_SettingsDialog::storedValuesAreShown()
     QCOMPARE(w<QLineEdit>(dialog, "txtPath")->text(), QStringLiteral("/srv/velk"));
     QVERIFY(!w<QCheckBox>(dialog, "cbExportText")->isChecked());
     QVERIFY(!w<QCheckBox>(dialog, "cbExportExcel")->isChecked());
-    QCOMPARE(w<QComboBox>(dialog, "cmbLanguage")->currentText(), QStringLiteral("tr_tr"));
+    QCOMPARE(w<QComboBox>(dialog, "cmbLanguage")->currentData().toString(), QStringLiteral("tr_tr"));
 
     // A stored style the toolkit does not offer leaves the running one chosen.
     {
@@ -195,7 +206,8 @@ void tst_SettingsDialog::applyStoresAndChangesTheLook()
     w<QSpinBox>(dialog, "sbFontSize")->setValue(13);
     w<QLineEdit>(dialog, "txtPath")->setText(QStringLiteral("  /srv/velk   data "));
     w<QCheckBox>(dialog, "cbExportExcel")->setChecked(false);
-    w<QComboBox>(dialog, "cmbLanguage")->setCurrentText(QStringLiteral("tr_tr"));
+    auto *languages = w<QComboBox>(dialog, "cmbLanguage");
+    languages->setCurrentIndex(languages->findData(QStringLiteral("tr_tr")));
     const QString family = w<QFontComboBox>(dialog, "cmbFontFamily")->currentText();
 
     w<QPushButton>(dialog, "btnApply")->click();
@@ -393,6 +405,22 @@ void tst_SettingsDialog::collectionPagesCheckStoreAndSendATestMail()
     QTRY_VERIFY(
         w<QLabel>(dialog, "lblTestMail")->text().startsWith(QLatin1String("The server did not take")));
     QVERIFY(w<QPushButton>(dialog, "btnTestMail")->isEnabled());
+    // A login this program will not send unencrypted is told as the page's
+    // own choice, in its words, and nothing goes out.
+    w<QLineEdit>(dialog, "txtSmtpUser")->setText(QStringLiteral("collector"));
+    const int mailsBefore = sink.mails.size();
+    w<QPushButton>(dialog, "btnTestMail")->click();
+    const QString local = w<QLabel>(dialog, "lblTestMail")->text();
+    QVERIFY2(local.startsWith(QLatin1String("Not sent")) && local.contains(QLatin1String("STARTTLS")) &&
+                 !local.contains(QLatin1String("smtp")) && !local.contains(QLatin1String("server")),
+             qPrintable(local));
+    QCOMPARE(sink.mails.size(), mailsBefore);
+    w<QLineEdit>(dialog, "txtSmtpUser")->clear();
+    QCOMPARE(CollectionPages::testMailVerdict(false, QStringLiteral("mail.example"),
+                                              QStringLiteral("Couldn't resolve host name")),
+             QStringLiteral("The mail server mail.example was not found: check its name."));
+    QVERIFY(CollectionPages::testMailVerdict(false, QStringLiteral("m"), QStringLiteral("Login denied"))
+                .startsWith(QLatin1String("The mail server refused the user or password")));
 
     const int asked = ask->asked.size();
     w<QPushButton>(dialog, "OK")->click();
