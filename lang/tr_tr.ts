@@ -159,6 +159,73 @@
         <source>The server did not take the test mail: %1</source>
         <translation>Sunucu deneme e-postasını kabul etmedi: %1</translation>
     </message>
+    <message>
+        <source>The mail server %1 was not found: check its name.</source>
+        <translation>%1 e-posta sunucusu bulunamadı: adını denetleyin.</translation>
+    </message>
+    <message>
+        <source>The mail server %1 could not be reached: check its name, port and encryption (%2).</source>
+        <translation>%1 e-posta sunucusuna ulaşılamadı: adını, portunu ve şifrelemeyi denetleyin (%2).</translation>
+    </message>
+    <message>
+        <source>The mail server refused the user or password (%1).</source>
+        <translation>E-posta sunucusu kullanıcıyı ya da şifreyi kabul etmedi (%1).</translation>
+    </message>
+    <message>
+        <source>The encrypted connection to %1 failed: check the encryption and port (%2).</source>
+        <translation>%1 ile şifreli bağlantı kurulamadı: şifrelemeyi ve portu denetleyin (%2).</translation>
+    </message>
+    <message>
+        <source>Not sent: the password would go unencrypted. Choose STARTTLS or TLS as the encryption, or leave the user empty.</source>
+        <translation>Gönderilmedi: şifre şifrelenmeden gidecekti. Şifreleme olarak STARTTLS ya da TLS seçin veya kullanıcıyı boş bırakın.</translation>
+    </message>
+</context>
+<context>
+    <name>ConfigChange</name>
+    <message>
+        <source>(none)</source>
+        <translation>(yok)</translation>
+    </message>
+    <message>
+        <source>Station name</source>
+        <translation>İstasyon adı</translation>
+    </message>
+    <message>
+        <source>Station code</source>
+        <translation>İstasyon kodu</translation>
+    </message>
+    <message>
+        <source>Start of day</source>
+        <translation>Gün başlangıcı</translation>
+    </message>
+    <message>
+        <source>Alarm %1 maximum</source>
+        <translation>Alarm %1 maksimum</translation>
+    </message>
+    <message>
+        <source>Alarm %1 minimum</source>
+        <translation>Alarm %1 minimum</translation>
+    </message>
+    <message>
+        <source>Alarm %1 %2</source>
+        <translation>Alarm %1 %2</translation>
+    </message>
+    <message>
+        <source>Channel %1 name</source>
+        <translation>Kanal %1 adı</translation>
+    </message>
+    <message>
+        <source>Channel %1 state</source>
+        <translation>Kanal %1 durumu</translation>
+    </message>
+    <message>
+        <source>Channel %1 unit</source>
+        <translation>Kanal %1 birimi</translation>
+    </message>
+    <message>
+        <source>Channel %1 %2</source>
+        <translation>Kanal %1 %2</translation>
+    </message>
 </context>
 <context>
     <name>ConfigHistoryDialog</name>
@@ -197,6 +264,33 @@
     <message>
         <source>Configuration History...</source>
         <translation>Yapılandırma Geçmişi...</translation>
+    </message>
+</context>
+<context>
+    <name>Connection</name>
+    <message>
+        <source>Bir TCP Soket bağlantısı zaten var. Önce diğer bağlantıyı kesmelisiniz.</source>
+        <translation>Bir TCP Soket bağlantısı zaten var. Önce diğer bağlantıyı kesmelisiniz.</translation>
+    </message>
+    <message>
+        <source>Bir seri port bağlantısı zaten var. Önce diğer bağlantıyı kesmelisiniz.</source>
+        <translation>Bir seri port bağlantısı zaten var. Önce diğer bağlantıyı kesmelisiniz.</translation>
+    </message>
+    <message>
+        <source>Seri port bağlı değil. Önce bağlantı kurmalısınız.</source>
+        <translation>Seri port bağlı değil. Önce bağlantı kurmalısınız.</translation>
+    </message>
+    <message>
+        <source>Seri port bağlantısı zaten kullanılıyor. Önce diğer bağlantıyı kesmelisiniz.</source>
+        <translation>Seri port bağlantısı zaten kullanılıyor. Önce diğer bağlantıyı kesmelisiniz.</translation>
+    </message>
+    <message>
+        <source>TCP Soket bağlantısı açık değil. Önce bağlantıyı kurmalısınız.</source>
+        <translation>TCP Soket bağlantısı açık değil. Önce bağlantıyı kurmalısınız.</translation>
+    </message>
+    <message>
+        <source>Geçerli bir bağlantı yok!</source>
+        <translation>Geçerli bir bağlantı yok!</translation>
     </message>
 </context>
 <context>
@@ -779,6 +873,22 @@ Veritabanının yanıtı: %2</translation>
         <source>Pause Collecting</source>
         <translation>Toplamayı Duraklat</translation>
     </message>
+    <message>
+        <source>Clock: 0</source>
+        <translation>Saat: 0</translation>
+    </message>
+    <message>
+        <source>Show only the stations whose device clock is off beyond the limit</source>
+        <translation>Yalnızca cihaz saati sınırdan fazla sapan istasyonları göster</translation>
+    </message>
+    <message>
+        <source>Only clock warnings</source>
+        <translation>Yalnızca saat uyarıları</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;body&gt;&lt;span style=&apos;color:%1;background-color:%2;&apos;&gt;&amp;nbsp;&lt;b&gt;Clock&lt;/b&gt; : %3&amp;nbsp;&lt;/span&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;body&gt;&lt;span style=&apos;color:%1;background-color:%2;&apos;&gt;&amp;nbsp;&lt;b&gt;Saat&lt;/b&gt; : %3&amp;nbsp;&lt;/span&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
 </context>
 <context>
     <name>ManualConnection</name>
@@ -996,6 +1106,185 @@ Veritabanının yanıtı: %2</translation>
     </message>
 </context>
 <context>
+    <name>Nexil</name>
+    <message>
+        <source>Gönderilecek kayıt eksik: %1</source>
+        <translation>Gönderilecek kayıt eksik: %1</translation>
+    </message>
+    <message>
+        <source>Checksum hatası.</source>
+        <translation>Checksum hatası.</translation>
+    </message>
+    <message>
+        <source>Bilinmeyen Cihaz</source>
+        <translation>Bilinmeyen Cihaz</translation>
+    </message>
+    <message>
+        <source>Çok Kanallı Datalogger</source>
+        <translation>Çok Kanallı Datalogger</translation>
+    </message>
+    <message>
+        <source>Açık Kanal Debimetre</source>
+        <translation>Açık Kanal Debimetre</translation>
+    </message>
+    <message>
+        <source>Kapalı Boru Debimetre</source>
+        <translation>Kapalı Boru Debimetre</translation>
+    </message>
+    <message>
+        <source>Basınç Sensörlü Seviye ve Sıcaklık Kaydedici</source>
+        <translation>Basınç Sensörlü Seviye ve Sıcaklık Kaydedici</translation>
+    </message>
+    <message>
+        <source>Radar Sensörlü Seviye Kaydedici</source>
+        <translation>Radar Sensörlü Seviye Kaydedici</translation>
+    </message>
+    <message>
+        <source>Manyetik Enkoderli Şamandralı Seviye Kaydedici</source>
+        <translation>Manyetik Enkoderli Şamandralı Seviye Kaydedici</translation>
+    </message>
+    <message>
+        <source>Tek Kanallı Datalogger</source>
+        <translation>Tek Kanallı Datalogger</translation>
+    </message>
+    <message>
+        <source>Bilinmeyen</source>
+        <translation>Bilinmeyen</translation>
+    </message>
+    <message>
+        <source>Hava Nemi</source>
+        <translation>Hava Nemi</translation>
+    </message>
+    <message>
+        <source>Hava Basinci</source>
+        <translation>Hava Basinci</translation>
+    </message>
+    <message>
+        <source>Hava Sicakligi</source>
+        <translation>Hava Sicakligi</translation>
+    </message>
+    <message>
+        <source>Direkt Radyasyon</source>
+        <translation>Direkt Radyasyon</translation>
+    </message>
+    <message>
+        <source>Elektriksel Iletkenlik</source>
+        <translation>Elektriksel Iletkenlik</translation>
+    </message>
+    <message>
+        <source>Buharlasma (Hesaplanmis)</source>
+        <translation>Buharlasma (Hesaplanmis)</translation>
+    </message>
+    <message>
+        <source>Buharlasma (Olculmus)</source>
+        <translation>Buharlasma (Olculmus)</translation>
+    </message>
+    <message>
+        <source>Global Radyasyon</source>
+        <translation>Global Radyasyon</translation>
+    </message>
+    <message>
+        <source>Yaprak Nemi</source>
+        <translation>Yaprak Nemi</translation>
+    </message>
+    <message>
+        <source>Hidrojen Gucu</source>
+        <translation>Hidrojen Gucu</translation>
+    </message>
+    <message>
+        <source>Yagis</source>
+        <translation>Yagis</translation>
+    </message>
+    <message>
+        <source>Guneslenme Suresi</source>
+        <translation>Guneslenme Suresi</translation>
+    </message>
+    <message>
+        <source>Toprak Nemi</source>
+        <translation>Toprak Nemi</translation>
+    </message>
+    <message>
+        <source>Kar Seviyesi</source>
+        <translation>Kar Seviyesi</translation>
+    </message>
+    <message>
+        <source>Su Miktari</source>
+        <translation>Su Miktari</translation>
+    </message>
+    <message>
+        <source>Su Debisi</source>
+        <translation>Su Debisi</translation>
+    </message>
+    <message>
+        <source>Su Seviyesi</source>
+        <translation>Su Seviyesi</translation>
+    </message>
+    <message>
+        <source>Su Hizi</source>
+        <translation>Su Hizi</translation>
+    </message>
+    <message>
+        <source>Su Sicakligi</source>
+        <translation>Su Sicakligi</translation>
+    </message>
+    <message>
+        <source>Su Hacmi</source>
+        <translation>Su Hacmi</translation>
+    </message>
+    <message>
+        <source>Ruzgar Yonu</source>
+        <translation>Ruzgar Yonu</translation>
+    </message>
+    <message>
+        <source>Ruzgar Hizi</source>
+        <translation>Ruzgar Hizi</translation>
+    </message>
+    <message>
+        <source>Baraj Doluluk Oranı</source>
+        <translation>Baraj Doluluk Oranı</translation>
+    </message>
+    <message>
+        <source>Besleme Voltajı</source>
+        <translation>Besleme Voltajı</translation>
+    </message>
+    <message>
+        <source>Cihaz meşgul.</source>
+        <translation>Cihaz meşgul.</translation>
+    </message>
+    <message>
+        <source>Cihaz Meşgul.</source>
+        <translation>Cihaz Meşgul.</translation>
+    </message>
+    <message>
+        <source>İndirme işlemi kesildi.</source>
+        <translation>İndirme işlemi kesildi.</translation>
+    </message>
+    <message>
+        <source>Cihaz gönderilen kaydı kabul etmedi.</source>
+        <translation>Cihaz gönderilen kaydı kabul etmedi.</translation>
+    </message>
+    <message>
+        <source>İşlem zaman aşımı.</source>
+        <translation>İşlem zaman aşımı.</translation>
+    </message>
+    <message>
+        <source>Bilinmeyen cevap.</source>
+        <translation>Bilinmeyen cevap.</translation>
+    </message>
+    <message>
+        <source>Desteklenmeyen firmware sürümü.</source>
+        <translation>Desteklenmeyen firmware sürümü.</translation>
+    </message>
+    <message>
+        <source>Bilinmeyen cihaz.</source>
+        <translation>Bilinmeyen cihaz.</translation>
+    </message>
+    <message>
+        <source>Tanımlanamayan veri.</source>
+        <translation>Tanımlanamayan veri.</translation>
+    </message>
+</context>
+<context>
     <name>SettingsDialog</name>
     <message>
         <source>Settings</source>
@@ -1093,6 +1382,341 @@ Veritabanının yanıtı: %2</translation>
         <source>The settings could not be written to %1.</source>
         <translation>Ayarlar %1 dosyasına yazılamadı.</translation>
     </message>
+    <message>
+        <source>A new language is used from the next start of the program.</source>
+        <translation>Yeni dil, programın bir sonraki açılışından itibaren kullanılır.</translation>
+    </message>
+</context>
+<context>
+    <name>SetupDialog</name>
+    <message>
+        <source>Kurulum parametreleri okunuyor
+Lütfen bekleyin..</source>
+        <translation>Kurulum parametreleri okunuyor
+Lütfen bekleyin..</translation>
+    </message>
+    <message>
+        <source>Kanal isimleri okunuyor
+Lütfen bekleyin..</source>
+        <translation>Kanal isimleri okunuyor
+Lütfen bekleyin..</translation>
+    </message>
+    <message>
+        <source>Kanal kalibrasyonları okunuyor
+Lütfen bekleyin..</source>
+        <translation>Kanal kalibrasyonları okunuyor
+Lütfen bekleyin..</translation>
+    </message>
+    <message>
+        <source>Alarm parametreleri okunuyor
+Lütfen bekleyin..</source>
+        <translation>Alarm parametreleri okunuyor
+Lütfen bekleyin..</translation>
+    </message>
+    <message>
+        <source>Hata</source>
+        <translation>Hata</translation>
+    </message>
+    <message>
+        <source>Nothing differs from what was read from the device.</source>
+        <translation>Cihazdan okunandan farklı bir şey yok.</translation>
+    </message>
+    <message>
+        <source>Changes against what was read from the device:
+%1</source>
+        <translation>Cihazdan okunana göre değişiklikler:
+%1</translation>
+    </message>
+    <message>
+        <source>Gönder</source>
+        <translation>Gönder</translation>
+    </message>
+    <message>
+        <source>Yes sends the changed records, Yes to All sends every record, No sends nothing.</source>
+        <translation>Evet değişen kayıtları, Tümüne Evet bütün kayıtları gönderir, Hayır hiçbir şey göndermez.</translation>
+    </message>
+    <message>
+        <source>Nothing was sent: no record differs from the device&apos;s.</source>
+        <translation>Hiçbir şey gönderilmedi: hiçbir kayıt cihazdakinden farklı değil.</translation>
+    </message>
+    <message>
+        <source>Reading back what the device took
+Lütfen bekleyin..</source>
+        <translation>Cihazın kabul ettikleri geri okunuyor
+Lütfen bekleyin..</translation>
+    </message>
+    <message>
+        <source>Kurulum Sihirbazı</source>
+        <translation>Kurulum Sihirbazı</translation>
+    </message>
+    <message>
+        <source>Kayıt için tam saati bekle</source>
+        <translation>Kayıt için tam saati bekle</translation>
+    </message>
+    <message>
+        <source>RS-485 çıkış</source>
+        <translation>RS-485 çıkış</translation>
+    </message>
+    <message>
+        <source>Eski kurulumları sakla</source>
+        <translation>Eski kurulumları sakla</translation>
+    </message>
+    <message>
+        <source>Cihaz Tipi</source>
+        <translation>Cihaz Tipi</translation>
+    </message>
+    <message>
+        <source>Seri No</source>
+        <translation>Seri No</translation>
+    </message>
+    <message>
+        <source>Firmware</source>
+        <translation>Firmware</translation>
+    </message>
+    <message>
+        <source>İstasyon Adı</source>
+        <translation>İstasyon Adı</translation>
+    </message>
+    <message>
+        <source>İstasyon Kodu</source>
+        <translation>İstasyon Kodu</translation>
+    </message>
+    <message>
+        <source>Bölge</source>
+        <translation>Bölge</translation>
+    </message>
+    <message>
+        <source>Havza</source>
+        <translation>Havza</translation>
+    </message>
+    <message>
+        <source>İstasyon No</source>
+        <translation>İstasyon No</translation>
+    </message>
+    <message>
+        <source>Sensör Açma/Kapama Süresi</source>
+        <translation>Sensör Açma/Kapama Süresi</translation>
+    </message>
+    <message>
+        <source>Sensör Bekleme Süresi</source>
+        <translation>Sensör Bekleme Süresi</translation>
+    </message>
+    <message>
+        <source>Gün Başlangıcı</source>
+        <translation>Gün Başlangıcı</translation>
+    </message>
+    <message>
+        <source>Durum</source>
+        <translation>Durum</translation>
+    </message>
+    <message>
+        <source>Kanal Adı</source>
+        <translation>Kanal Adı</translation>
+    </message>
+    <message>
+        <source>Kanal Ölçüm Tipi</source>
+        <translation>Kanal Ölçüm Tipi</translation>
+    </message>
+    <message>
+        <source>Kayıt Aralığı</source>
+        <translation>Kayıt Aralığı</translation>
+    </message>
+    <message>
+        <source>Min/Max Tipi</source>
+        <translation>Min/Max Tipi</translation>
+    </message>
+    <message>
+        <source>Kayıt Tipi</source>
+        <translation>Kayıt Tipi</translation>
+    </message>
+    <message>
+        <source>Birim</source>
+        <translation>Birim</translation>
+    </message>
+    <message>
+        <source>Ofset</source>
+        <translation>Ofset</translation>
+    </message>
+    <message>
+        <source>Max Değer</source>
+        <translation>Max Değer</translation>
+    </message>
+    <message>
+        <source>Min Değer</source>
+        <translation>Min Değer</translation>
+    </message>
+    <message>
+        <source>Ölçüm Tipi</source>
+        <translation>Ölçüm Tipi</translation>
+    </message>
+    <message>
+        <source>Kazanç</source>
+        <translation>Kazanç</translation>
+    </message>
+    <message>
+        <source>Çarpan</source>
+        <translation>Çarpan</translation>
+    </message>
+    <message>
+        <source>Min Voltaj</source>
+        <translation>Min Voltaj</translation>
+    </message>
+    <message>
+        <source>Alarm</source>
+        <translation>Alarm</translation>
+    </message>
+    <message>
+        <source>Maksimum</source>
+        <translation>Maksimum</translation>
+    </message>
+    <message>
+        <source>Maksimum Reset</source>
+        <translation>Maksimum Reset</translation>
+    </message>
+    <message>
+        <source>Minimum</source>
+        <translation>Minimum</translation>
+    </message>
+    <message>
+        <source>Minimum Reset</source>
+        <translation>Minimum Reset</translation>
+    </message>
+    <message>
+        <source>Şifre</source>
+        <translation>Şifre</translation>
+    </message>
+    <message>
+        <source>Yalnızca Kanal Kalibrasyonlarını Gönder</source>
+        <translation>Yalnızca Kanal Kalibrasyonlarını Gönder</translation>
+    </message>
+    <message>
+        <source>Yalnızca Alarm Parametrelerini Gönder</source>
+        <translation>Yalnızca Alarm Parametrelerini Gönder</translation>
+    </message>
+    <message>
+        <source>Tüm Kurulum Bilgilerini Gönder</source>
+        <translation>Tüm Kurulum Bilgilerini Gönder</translation>
+    </message>
+    <message>
+        <source>İptal</source>
+        <translation>İptal</translation>
+    </message>
+    <message>
+        <source>&lt; Geri</source>
+        <translation>&lt; Geri</translation>
+    </message>
+    <message>
+        <source>İleri &gt;</source>
+        <translation>İleri &gt;</translation>
+    </message>
+    <message>
+        <source>Pasif</source>
+        <translation>Pasif</translation>
+    </message>
+    <message>
+        <source>Aktif</source>
+        <translation>Aktif</translation>
+    </message>
+    <message>
+        <source>Anlık</source>
+        <translation>Anlık</translation>
+    </message>
+    <message>
+        <source>Kayıt</source>
+        <translation>Kayıt</translation>
+    </message>
+    <message>
+        <source>Ortalama</source>
+        <translation>Ortalama</translation>
+    </message>
+    <message>
+        <source>Bazı sensörlerin kalibrasyonunda yer alan katsayı değeri.</source>
+        <translation>Bazı sensörlerin kalibrasyonunda yer alan katsayı değeri.</translation>
+    </message>
+    <message>
+        <source>Eşel değeri</source>
+        <translation>Eşel değeri</translation>
+    </message>
+    <message>
+        <source>Maksimum eşel değeri</source>
+        <translation>Maksimum eşel değeri</translation>
+    </message>
+    <message>
+        <source>Minimum eşel değeri (Varsayılan: 0)</source>
+        <translation>Minimum eşel değeri (Varsayılan: 0)</translation>
+    </message>
+    <message>
+        <source>Baraj</source>
+        <translation>Baraj</translation>
+    </message>
+    <message>
+        <source>Kuyu</source>
+        <translation>Kuyu</translation>
+    </message>
+    <message>
+        <source>Parametre Okuma</source>
+        <translation>Parametre Okuma</translation>
+    </message>
+    <message>
+        <source>Kurulum Parametreleri</source>
+        <translation>Kurulum Parametreleri</translation>
+    </message>
+    <message>
+        <source>Kanal İsimleri</source>
+        <translation>Kanal İsimleri</translation>
+    </message>
+    <message>
+        <source>Kanal Kalibrasyonları</source>
+        <translation>Kanal Kalibrasyonları</translation>
+    </message>
+    <message>
+        <source>Alarm Ayarları</source>
+        <translation>Alarm Ayarları</translation>
+    </message>
+    <message>
+        <source>Lütfen geçerli bir istasyon adı girin!</source>
+        <translation>Lütfen geçerli bir istasyon adı girin!</translation>
+    </message>
+    <message>
+        <source>Lütfen geçerli bir kanal ismi girin!</source>
+        <translation>Lütfen geçerli bir kanal ismi girin!</translation>
+    </message>
+    <message>
+        <source>Lütfen geçerli bir ölçüm tipi seçin!</source>
+        <translation>Lütfen geçerli bir ölçüm tipi seçin!</translation>
+    </message>
+    <message>
+        <source>Lütfen geçerli bir birim seçin!</source>
+        <translation>Lütfen geçerli bir birim seçin!</translation>
+    </message>
+    <message>
+        <source>Lütfen 0 ile 9 arasında bir çarpan girin!</source>
+        <translation>Lütfen 0 ile 9 arasında bir çarpan girin!</translation>
+    </message>
+    <message>
+        <source>Kanal İsimleri Gönderiliyor
+Lütfen bekleyin..</source>
+        <translation>Kanal İsimleri Gönderiliyor
+Lütfen bekleyin..</translation>
+    </message>
+    <message>
+        <source>Kanal Kalibrasyonları Gönderiliyor
+Lütfen bekleyin..</source>
+        <translation>Kanal Kalibrasyonları Gönderiliyor
+Lütfen bekleyin..</translation>
+    </message>
+    <message>
+        <source>Kurulum Bilgileri Gönderiliyor
+Lütfen bekleyin..</source>
+        <translation>Kurulum Bilgileri Gönderiliyor
+Lütfen bekleyin..</translation>
+    </message>
+    <message>
+        <source>Alarm Parametreleri Gönderiliyor
+Lütfen bekleyin..</source>
+        <translation>Alarm Parametreleri Gönderiliyor
+Lütfen bekleyin..</translation>
+    </message>
 </context>
 <context>
     <name>StationMonitor</name>
@@ -1103,6 +1727,41 @@ Veritabanının yanıtı: %2</translation>
     <message>
         <source>Configuration changed at the station: %1</source>
         <translation>Yapılandırma istasyonda değiştirildi: %1</translation>
+    </message>
+</context>
+<context>
+    <name>StationRules</name>
+    <message>
+        <source>The station code is empty.</source>
+        <translation>İstasyon kodu boş.</translation>
+    </message>
+    <message>
+        <source>The station code is longer than %1 characters.</source>
+        <translation>İstasyon kodu %1 karakterden uzun.</translation>
+    </message>
+    <message>
+        <source>The station code &quot;%1&quot; cannot name a folder or a file: it may not hold / \ : * ? &quot; &lt; &gt; | , or control characters, nor start or end with a dot or a blank.</source>
+        <translation>&quot;%1&quot; istasyon kodu bir klasör ya da dosya adı olamaz: / \ : * ? &quot; &lt; &gt; | , ya da denetim karakterleri içeremez, nokta ya da boşlukla başlayıp bitemez.</translation>
+    </message>
+    <message>
+        <source>The station code %1 is already used by station %2 (%3).</source>
+        <translation>%1 istasyon kodunu %2 numaralı istasyon (%3) zaten kullanıyor.</translation>
+    </message>
+    <message>
+        <source>Please type a correct IP/Host address!</source>
+        <translation>Lütfen doğru bir IP/sunucu adresi yazın!</translation>
+    </message>
+    <message>
+        <source>%1 is not an IPv4 address (four numbers from 0 to 255).</source>
+        <translation>%1 bir IPv4 adresi değil (0 ile 255 arasında dört sayı).</translation>
+    </message>
+    <message>
+        <source>%1 is not a host name (letters, digits, &apos;-&apos; and &apos;.&apos;).</source>
+        <translation>%1 bir sunucu adı değil (harfler, rakamlar, &apos;-&apos; ve &apos;.&apos;).</translation>
+    </message>
+    <message>
+        <source>Please type a correct port number!</source>
+        <translation>Lütfen doğru bir port numarası yazın!</translation>
     </message>
 </context>
 <context>
@@ -1134,6 +1793,29 @@ Veritabanının yanıtı: %2</translation>
     <message>
         <source>Completeness unknown: %1</source>
         <translation>Tamlık bilinmiyor: %1</translation>
+    </message>
+</context>
+<context>
+    <name>StationStatus</name>
+    <message>
+        <source>Download completed.</source>
+        <translation>İndirme tamamlandı.</translation>
+    </message>
+    <message>
+        <source>Saving files..</source>
+        <translation>Dosyalar kaydediliyor..</translation>
+    </message>
+    <message>
+        <source>Downloading packages (Total: %1)</source>
+        <translation>Paketler indiriliyor (Toplam: %1)</translation>
+    </message>
+    <message>
+        <source>Downloading packages %1/%2</source>
+        <translation>Paketler indiriliyor %1/%2</translation>
+    </message>
+    <message>
+        <source>Okunan istasyon kodu &quot;%1&quot;. Okunan kod ile kayıtlı kod eşleşmiyor!</source>
+        <translation>Okunan istasyon kodu &quot;%1&quot;. Okunan kod ile kayıtlı kod eşleşmiyor!</translation>
     </message>
 </context>
 <context>
@@ -1326,6 +2008,36 @@ Veritabanının yanıtı: %2</translation>
         <source>No</source>
         <translation>Hayır</translation>
     </message>
+    <message>
+        <source>Download Data</source>
+        <translation>Veri İndir</translation>
+    </message>
+    <message>
+        <source>Collection is off for this station.</source>
+        <translation>Bu istasyondan veri toplama kapalı.</translation>
+    </message>
+    <message>
+        <source>Failing since %1</source>
+        <translation>%1 tarihinden beri hatalı</translation>
+    </message>
+    <message>
+        <source>Failing; last success %1</source>
+        <translation>Hatalı; son başarılı ziyaret %1</translation>
+    </message>
+    <message>
+        <source>Failing</source>
+        <translation>Hatalı</translation>
+    </message>
+    <message numerus="yes">
+        <source>(%n failed visit(s) in a row)</source>
+        <translation>
+            <numerusform>(art arda %n başarısız ziyaret)</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>The device clock was off beyond the limit at the last visit.</source>
+        <translation>Son ziyarette cihaz saati sınırdan fazla sapmıştı.</translation>
+    </message>
 </context>
 <context>
     <name>StoreHealth</name>
@@ -1336,6 +2048,108 @@ Veritabanının yanıtı: %2</translation>
     <message>
         <source>The database has not stored statuses since %1: %2</source>
         <translation>Veritabanı %1 tarihinden beri durumları kaydedemiyor: %2</translation>
+    </message>
+</context>
+<context>
+    <name>UploadCheck</name>
+    <message>
+        <source>%1 and %2</source>
+        <translation>%1 ve %2</translation>
+    </message>
+    <message>
+        <source>setup</source>
+        <translation>kurulum bilgileri</translation>
+    </message>
+    <message>
+        <source>channel names</source>
+        <translation>kanal isimleri</translation>
+    </message>
+    <message>
+        <source>calibrations</source>
+        <translation>kalibrasyonlar</translation>
+    </message>
+    <message>
+        <source>alarms</source>
+        <translation>alarmlar</translation>
+    </message>
+    <message>
+        <source>the device did not answer</source>
+        <translation>cihaz yanıt vermedi</translation>
+    </message>
+    <message>
+        <source>the device refused it (wrong password)</source>
+        <translation>cihaz reddetti (şifre yanlış)</translation>
+    </message>
+    <message>
+        <source>not sent</source>
+        <translation>gönderilmedi</translation>
+    </message>
+    <message>
+        <source>it could not be read back</source>
+        <translation>geri okunamadı</translation>
+    </message>
+    <message>
+        <source>%1 %2 instead of %3</source>
+        <translation>%3 yerine %1 %2</translation>
+    </message>
+    <message>
+        <source>the device reports %1</source>
+        <translation>cihazın bildirdiği: %1</translation>
+    </message>
+    <message>
+        <source>%1 not confirmed: %2</source>
+        <translation>%1 doğrulanmadı: %2</translation>
+    </message>
+    <message>
+        <source>%1 confirmed</source>
+        <translation>%1 doğrulandı</translation>
+    </message>
+</context>
+<context>
+    <name>UploadLedger</name>
+    <message>
+        <source>Cihazın kabul ettiği kayıtlar: %1.</source>
+        <translation>Cihazın kabul ettiği kayıtlar: %1.</translation>
+    </message>
+    <message>
+        <source>Cihaz hiçbir kaydı kabul etmedi.</source>
+        <translation>Cihaz hiçbir kaydı kabul etmedi.</translation>
+    </message>
+    <message>
+        <source>Şifre yanlış: cihaz %1 kaydını reddetti.</source>
+        <translation>Şifre yanlış: cihaz %1 kaydını reddetti.</translation>
+    </message>
+    <message>
+        <source>%1 gönderilemedi: %2</source>
+        <translation>%1 gönderilemedi: %2</translation>
+    </message>
+    <message>
+        <source>%1 için cihazdan yanıt gelmedi; kabul edilip edilmediği bilinmiyor.</source>
+        <translation>%1 için cihazdan yanıt gelmedi; kabul edilip edilmediği bilinmiyor.</translation>
+    </message>
+    <message>
+        <source>%1 için cihazın yanıtı bekleniyor.</source>
+        <translation>%1 için cihazın yanıtı bekleniyor.</translation>
+    </message>
+    <message>
+        <source>Gönderilmeyen kayıtlar: %1.</source>
+        <translation>Gönderilmeyen kayıtlar: %1.</translation>
+    </message>
+    <message>
+        <source>Kanal İsimleri</source>
+        <translation>Kanal İsimleri</translation>
+    </message>
+    <message>
+        <source>Kanal Kalibrasyonları</source>
+        <translation>Kanal Kalibrasyonları</translation>
+    </message>
+    <message>
+        <source>Kurulum Bilgileri</source>
+        <translation>Kurulum Bilgileri</translation>
+    </message>
+    <message>
+        <source>Alarm Parametreleri</source>
+        <translation>Alarm Parametreleri</translation>
     </message>
 </context>
 <context>

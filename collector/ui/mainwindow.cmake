@@ -64,7 +64,9 @@ add_custom_target(collector_runtime_files DEPENDS ${nexil_qm_files} ${nexil_runt
 add_dependencies(collector_ui collector_runtime_files)
 
 # `cmake --build build --target lupdate` brings the .ts files in step with the
-# sources (run by hand: the build itself never rewrites them).
+# sources (run by hand: the build itself never rewrites them). The library's
+# texts are there too: the window shows its wizard, errors and upload reports.
 add_custom_target(lupdate
-    COMMAND Qt5::lupdate -no-obsolete -locations none ${PROJECT_SOURCE_DIR}/collector -ts ${nexil_ts_files}
+    COMMAND Qt5::lupdate -no-obsolete -locations none ${PROJECT_SOURCE_DIR}/collector ${PROJECT_SOURCE_DIR}/nexil
+            -ts ${nexil_ts_files}
     WORKING_DIRECTORY ${PROJECT_SOURCE_DIR} VERBATIM)

@@ -59,32 +59,31 @@ QString label(const QString &record, const QString &field)
 {
     static const QRegularExpression indexed(QStringLiteral("^(\\w+)\\[(\\d+)\\]$"));
     const QRegularExpressionMatch m = indexed.match(field);
-    const auto tr = [](const char *s) { return QCoreApplication::translate("ConfigChange", s); };
     if (!m.hasMatch()) {
         if (field == QLatin1String("stationName"))
-            return tr("Station name");
+            return QCoreApplication::translate("ConfigChange", "Station name");
         if (field == QLatin1String("stationCode"))
-            return tr("Station code");
+            return QCoreApplication::translate("ConfigChange", "Station code");
         if (field == QLatin1String("dayStart"))
-            return tr("Start of day");
+            return QCoreApplication::translate("ConfigChange", "Start of day");
         return field;
     }
     const QString name = m.captured(1);
     const int n = m.captured(2).toInt() + 1;
     if (record == ConfigSnapshot::alarmsKey()) {
         if (name == QLatin1String("maximums"))
-            return tr("Alarm %1 maximum").arg(n);
+            return QCoreApplication::translate("ConfigChange", "Alarm %1 maximum").arg(n);
         if (name == QLatin1String("minimums"))
-            return tr("Alarm %1 minimum").arg(n);
-        return tr("Alarm %1 %2").arg(n).arg(name);
+            return QCoreApplication::translate("ConfigChange", "Alarm %1 minimum").arg(n);
+        return QCoreApplication::translate("ConfigChange", "Alarm %1 %2").arg(n).arg(name);
     }
     if (name == QLatin1String("names"))
-        return tr("Channel %1 name").arg(n);
+        return QCoreApplication::translate("ConfigChange", "Channel %1 name").arg(n);
     if (name == QLatin1String("channelStates"))
-        return tr("Channel %1 state").arg(n);
+        return QCoreApplication::translate("ConfigChange", "Channel %1 state").arg(n);
     if (name == QLatin1String("units"))
-        return tr("Channel %1 unit").arg(n);
-    return tr("Channel %1 %2").arg(n).arg(name);
+        return QCoreApplication::translate("ConfigChange", "Channel %1 unit").arg(n);
+    return QCoreApplication::translate("ConfigChange", "Channel %1 %2").arg(n).arg(name);
 }
 
 } // namespace

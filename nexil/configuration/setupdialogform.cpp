@@ -21,11 +21,6 @@
 
 namespace {
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("SetupDialog", text);
-}
-
 template<typename W> W *named(W *widget, const char *name)
 {
     widget->setObjectName(QLatin1String(name));
@@ -60,7 +55,7 @@ QWidget *page(QStackedWidget *stack, const char *name)
 
 void SetupDialogForm::setupUi(QDialog *dialog)
 {
-    dialog->setWindowTitle(tr("Kurulum Sihirbazı"));
+    dialog->setWindowTitle(QCoreApplication::translate("SetupDialog", "Kurulum Sihirbazı"));
     dialog->resize(960, 560);
     auto *root = new QVBoxLayout(dialog);
 
@@ -104,40 +99,60 @@ void SetupDialogForm::setupUi(QDialog *dialog)
     sbSensorWait = plainSpinBox(setupPage, "sbSensorWait", 180);
     cmbStartOfDay = named(new QComboBox(setupPage), "cmbStartOfDay");
     cmbStartOfDay->addItems(setupwizard::startOfDayItems());
-    cbWaitForExactTime =
-        named(new QCheckBox(tr("Kayıt için tam saati bekle"), setupPage), "cbWaitForExactTime");
-    cbRS485Output = named(new QCheckBox(tr("RS-485 çıkış"), setupPage), "cbRS485Output");
-    cbKeepOldSetups = named(new QCheckBox(tr("Eski kurulumları sakla"), setupPage), "cbKeepOldSetups");
-    setupLayout->addRow(tr("Cihaz Tipi"), txtDeviceType);
-    setupLayout->addRow(tr("Seri No"), txtSerialNo);
-    setupLayout->addRow(tr("Firmware"), txtFirmware);
-    setupLayout->addRow(tr("İstasyon Adı"), txtStationName);
-    setupLayout->addRow(tr("İstasyon Kodu"), txtStationCode);
-    setupLayout->addRow(tr("Bölge"), sbRegion);
-    setupLayout->addRow(tr("Havza"), sbBasin);
-    setupLayout->addRow(tr("İstasyon No"), sbStationNo);
-    setupLayout->addRow(tr("Sensör Açma/Kapama Süresi"), sbSensorOnOff);
-    setupLayout->addRow(tr("Sensör Bekleme Süresi"), sbSensorWait);
-    setupLayout->addRow(tr("Gün Başlangıcı"), cmbStartOfDay);
+    cbWaitForExactTime = named(
+        new QCheckBox(QCoreApplication::translate("SetupDialog", "Kayıt için tam saati bekle"), setupPage),
+        "cbWaitForExactTime");
+    cbRS485Output =
+        named(new QCheckBox(QCoreApplication::translate("SetupDialog", "RS-485 çıkış"), setupPage),
+              "cbRS485Output");
+    cbKeepOldSetups =
+        named(new QCheckBox(QCoreApplication::translate("SetupDialog", "Eski kurulumları sakla"), setupPage),
+              "cbKeepOldSetups");
+    setupLayout->addRow(QCoreApplication::translate("SetupDialog", "Cihaz Tipi"), txtDeviceType);
+    setupLayout->addRow(QCoreApplication::translate("SetupDialog", "Seri No"), txtSerialNo);
+    setupLayout->addRow(QCoreApplication::translate("SetupDialog", "Firmware"), txtFirmware);
+    setupLayout->addRow(QCoreApplication::translate("SetupDialog", "İstasyon Adı"), txtStationName);
+    setupLayout->addRow(QCoreApplication::translate("SetupDialog", "İstasyon Kodu"), txtStationCode);
+    setupLayout->addRow(QCoreApplication::translate("SetupDialog", "Bölge"), sbRegion);
+    setupLayout->addRow(QCoreApplication::translate("SetupDialog", "Havza"), sbBasin);
+    setupLayout->addRow(QCoreApplication::translate("SetupDialog", "İstasyon No"), sbStationNo);
+    setupLayout->addRow(QCoreApplication::translate("SetupDialog", "Sensör Açma/Kapama Süresi"),
+                        sbSensorOnOff);
+    setupLayout->addRow(QCoreApplication::translate("SetupDialog", "Sensör Bekleme Süresi"), sbSensorWait);
+    setupLayout->addRow(QCoreApplication::translate("SetupDialog", "Gün Başlangıcı"), cmbStartOfDay);
     setupLayout->addRow(QString(), cbWaitForExactTime);
     setupLayout->addRow(QString(), cbRS485Output);
     setupLayout->addRow(QString(), cbKeepOldSetups);
 
     pageNames = page(stackedWidget, "pageNames");
     twNames = table(pageNames, "twNames",
-                    {tr("Durum"), tr("Kanal Adı"), tr("Kanal Ölçüm Tipi"), tr("Kayıt Aralığı"),
-                     tr("Min/Max Tipi"), tr("Kayıt Tipi")});
+                    {QCoreApplication::translate("SetupDialog", "Durum"),
+                     QCoreApplication::translate("SetupDialog", "Kanal Adı"),
+                     QCoreApplication::translate("SetupDialog", "Kanal Ölçüm Tipi"),
+                     QCoreApplication::translate("SetupDialog", "Kayıt Aralığı"),
+                     QCoreApplication::translate("SetupDialog", "Min/Max Tipi"),
+                     QCoreApplication::translate("SetupDialog", "Kayıt Tipi")});
     (new QVBoxLayout(pageNames))->addWidget(twNames);
 
     pageCalibrations = page(stackedWidget, "pageCalibrations");
     twCalibrations = table(pageCalibrations, "twCalibrations",
-                           {tr("Birim"), tr("Ofset"), tr("Max Değer"), tr("Min Değer"), tr("Ölçüm Tipi"),
-                            tr("Kazanç"), tr("Çarpan"), tr("Min Voltaj")});
+                           {QCoreApplication::translate("SetupDialog", "Birim"),
+                            QCoreApplication::translate("SetupDialog", "Ofset"),
+                            QCoreApplication::translate("SetupDialog", "Max Değer"),
+                            QCoreApplication::translate("SetupDialog", "Min Değer"),
+                            QCoreApplication::translate("SetupDialog", "Ölçüm Tipi"),
+                            QCoreApplication::translate("SetupDialog", "Kazanç"),
+                            QCoreApplication::translate("SetupDialog", "Çarpan"),
+                            QCoreApplication::translate("SetupDialog", "Min Voltaj")});
     (new QVBoxLayout(pageCalibrations))->addWidget(twCalibrations);
 
     pageAlarms = page(stackedWidget, "pageAlarms");
     twAlarms = table(pageAlarms, "twAlarms",
-                     {tr("Alarm"), tr("Maksimum"), tr("Maksimum Reset"), tr("Minimum"), tr("Minimum Reset")});
+                     {QCoreApplication::translate("SetupDialog", "Alarm"),
+                      QCoreApplication::translate("SetupDialog", "Maksimum"),
+                      QCoreApplication::translate("SetupDialog", "Maksimum Reset"),
+                      QCoreApplication::translate("SetupDialog", "Minimum"),
+                      QCoreApplication::translate("SetupDialog", "Minimum Reset")});
     (new QVBoxLayout(pageAlarms))->addWidget(twAlarms);
 
     pageSend = page(stackedWidget, "pageSend");
@@ -146,15 +161,22 @@ void SetupDialogForm::setupUi(QDialog *dialog)
     txtPassword = named(new QLineEdit(pageSend), "txtPassword");
     txtPassword->setMaxLength(4);
     txtPassword->setEchoMode(QLineEdit::Password);
-    passwordRow->addWidget(new QLabel(tr("Şifre"), pageSend));
+    passwordRow->addWidget(new QLabel(QCoreApplication::translate("SetupDialog", "Şifre"), pageSend));
     passwordRow->addWidget(txtPassword);
     passwordRow->addStretch(1);
     sendLayout->addLayout(passwordRow);
-    rbSendOnlyCalibrations = named(new QRadioButton(tr("Yalnızca Kanal Kalibrasyonlarını Gönder"), pageSend),
-                                   "rbSendOnlyCalibrations");
-    rbSendOnlyAlarms =
-        named(new QRadioButton(tr("Yalnızca Alarm Parametrelerini Gönder"), pageSend), "rbSendOnlyAlarms");
-    rbSendAll = named(new QRadioButton(tr("Tüm Kurulum Bilgilerini Gönder"), pageSend), "rbSendAll");
+    rbSendOnlyCalibrations = named(
+        new QRadioButton(
+            QCoreApplication::translate("SetupDialog", "Yalnızca Kanal Kalibrasyonlarını Gönder"), pageSend),
+        "rbSendOnlyCalibrations");
+    rbSendOnlyAlarms = named(
+        new QRadioButton(QCoreApplication::translate("SetupDialog", "Yalnızca Alarm Parametrelerini Gönder"),
+                         pageSend),
+        "rbSendOnlyAlarms");
+    rbSendAll =
+        named(new QRadioButton(QCoreApplication::translate("SetupDialog", "Tüm Kurulum Bilgilerini Gönder"),
+                               pageSend),
+              "rbSendAll");
     sendLayout->addWidget(rbSendOnlyCalibrations);
     sendLayout->addWidget(rbSendOnlyAlarms);
     sendLayout->addWidget(rbSendAll);
@@ -164,10 +186,14 @@ void SetupDialogForm::setupUi(QDialog *dialog)
 
     frameButtons = named(new QFrame(dialog), "frameButtons");
     auto *buttons = new QHBoxLayout(frameButtons);
-    btnCancel = named(new QPushButton(tr("İptal"), frameButtons), "btnCancel");
-    btnBack = named(new QPushButton(tr("< Geri"), frameButtons), "btnBack");
-    btnNext = named(new QPushButton(tr("İleri >"), frameButtons), "btnNext");
-    btnSend = named(new QPushButton(tr("Gönder"), frameButtons), "btnSend");
+    btnCancel = named(new QPushButton(QCoreApplication::translate("SetupDialog", "İptal"), frameButtons),
+                      "btnCancel");
+    btnBack =
+        named(new QPushButton(QCoreApplication::translate("SetupDialog", "< Geri"), frameButtons), "btnBack");
+    btnNext = named(new QPushButton(QCoreApplication::translate("SetupDialog", "İleri >"), frameButtons),
+                    "btnNext");
+    btnSend =
+        named(new QPushButton(QCoreApplication::translate("SetupDialog", "Gönder"), frameButtons), "btnSend");
     for (QPushButton *b : {btnCancel, btnBack, btnNext, btnSend})
         b->setAutoDefault(false);
     buttons->addWidget(btnCancel);

@@ -354,13 +354,16 @@ QString sendingText(Upload upload)
 {
     switch (upload) {
     case Upload::Names:
-        return tr("Kanal İsimleri Gönderiliyor\nLütfen bekleyin..");
+        return QCoreApplication::translate("SetupDialog", "Kanal İsimleri Gönderiliyor\nLütfen bekleyin..");
     case Upload::Calibrations:
-        return tr("Kanal Kalibrasyonları Gönderiliyor\nLütfen bekleyin..");
+        return QCoreApplication::translate("SetupDialog",
+                                           "Kanal Kalibrasyonları Gönderiliyor\nLütfen bekleyin..");
     case Upload::Setup:
-        return tr("Kurulum Bilgileri Gönderiliyor\nLütfen bekleyin..");
+        return QCoreApplication::translate("SetupDialog",
+                                           "Kurulum Bilgileri Gönderiliyor\nLütfen bekleyin..");
     case Upload::Alarms:
-        return tr("Alarm Parametreleri Gönderiliyor\nLütfen bekleyin..");
+        return QCoreApplication::translate("SetupDialog",
+                                           "Alarm Parametreleri Gönderiliyor\nLütfen bekleyin..");
     case Upload::None:
         break;
     }

@@ -13,7 +13,8 @@ QString joined(const QStringList &names)
 {
     if (names.size() <= 1)
         return names.join(QString());
-    return tr("%1 and %2").arg(names.mid(0, names.size() - 1).join(QStringLiteral(", ")), names.last());
+    return QCoreApplication::translate("UploadCheck", "%1 and %2")
+        .arg(names.mid(0, names.size() - 1).join(QStringLiteral(", ")), names.last());
 }
 
 QString capitalised(QString text)

@@ -33,6 +33,7 @@ private slots:
     void startUpInOrderThenQuit();
     void translationCoversTheMainWindow();
     void everyTextHasItsTurkishTranslation();
+    void libraryTextsAndStatusesInBothLanguages();
     void windowlessModesNeedNoDisplay();
     void settingsOkFromAnotherFolderKeepsTheStations();
 
@@ -192,21 +193,57 @@ void tst_Startup::translationCoversTheMainWindow()
 
 void tst_Startup::everyTextHasItsTurkishTranslation()
 {
-    QFile ts(QStringLiteral(NEXIL_SOURCE_DIR "/lang/tr_tr.ts"));
-    QVERIFY(ts.open(QIODevice::ReadOnly));
-    QDomDocument doc;
-    QVERIFY(doc.setContent(&ts));
-    const QDomNodeList messages = doc.elementsByTagName(QStringLiteral("message"));
-    QVERIFY(messages.size() > 100);
-    QStringList missing;
-    for (int i = 0; i < messages.size(); ++i) {
-        const QDomElement message = messages.at(i).toElement();
-        const QDomElement translation = message.firstChildElement(QStringLiteral("translation"));
-        if (translation.attribute(QStringLiteral("type")) == QLatin1String("unfinished") ||
-            translation.text().isEmpty())
-            missing << message.firstChildElement(QStringLiteral("source")).text();
+    // Both files: the English window shows the wizard's Turkish texts in English.
+    for (const char *file : {"tr_tr.ts", "en_us.ts"}) {
+        QFile ts(QStringLiteral(NEXIL_SOURCE_DIR "/lang/") + QLatin1String(file));
+        QVERIFY(ts.open(QIODevice::ReadOnly));
+        QDomDocument doc;
+        QVERIFY(doc.setContent(&ts));
+        const QDomNodeList messages = doc.elementsByTagName(QStringLiteral("message"));
+        QVERIFY(messages.size() > 100);
+        QStringList missing;
+        for (int i = 0; i < messages.size(); ++i) {
+            const QDomElement message = messages.at(i).toElement();
+            const QDomElement translation = message.firstChildElement(QStringLiteral("translation"));
+            if (translation.attribute(QStringLiteral("type")) == QLatin1String("unfinished") ||
+                translation.text().isEmpty())
+                missing << message.firstChildElement(QStringLiteral("source")).text();
+        }
+        QVERIFY2(missing.isEmpty(), qPrintable(missing.join(QLatin1String(" | "))));
     }
-    QVERIFY2(missing.isEmpty(), qPrintable(missing.join(QLatin1String(" | "))));
+}
+
+// The window shows the library's wizard, errors and upload reports and the
+// statuses the workers store in English: each in the window's language.
+void tst_Startup::libraryTextsAndStatusesInBothLanguages()
+{
+    cleanup();
+    QVERIFY(Startup::installTranslation(QStringLiteral("tr_tr"), buildLang()));
+    QCOMPARE(StationTableModel::shownStatus(QStringLiteral("Downloading packages 6/17")),
+             QString::fromUtf8("Paketler indiriliyor 6/17"));
+    QCOMPARE(StationTableModel::shownStatus(QStringLiteral("Download completed. (device clock off by 9 s)")),
+             QString::fromUtf8("İndirme tamamlandı. (device clock off by 9 s)"));
+    QCOMPARE(StationTableModel::shownStatus(QStringLiteral("Download completed")),
+             QStringLiteral("Download completed"));
+    QCOMPARE(QCoreApplication::translate("StationTableModel", "Download Data"),
+             QString::fromUtf8("Veri İndir"));
+    QCOMPARE(
+        QCoreApplication::translate("SetupDialog", "Nothing differs from what was read from the device."),
+        QString::fromUtf8("Cihazdan okunandan farklı bir şey yok."));
+    QCOMPARE(QCoreApplication::translate("ConfigChange", "Alarm %1 minimum"),
+             QStringLiteral("Alarm %1 minimum"));
+    QCOMPARE(QCoreApplication::translate("UploadCheck", "%1 confirmed"), QString::fromUtf8("%1 doğrulandı"));
+
+    cleanup();
+    QVERIFY(Startup::installTranslation(QStringLiteral("en_us"), buildLang()));
+    QCOMPARE(QCoreApplication::translate("Nexil", "İşlem zaman aşımı."),
+             QStringLiteral("Operation timed out."));
+    QCOMPARE(QCoreApplication::translate("SetupDialog", "Kurulum Sihirbazı"), QStringLiteral("Setup Wizard"));
+    QCOMPARE(QCoreApplication::translate("SetupDialog", "Kanal İsimleri Gönderiliyor\nLütfen bekleyin.."),
+             QStringLiteral("Sending the Channel Names\nPlease wait.."));
+    QCOMPARE(StationTableModel::shownStatus(
+                 QString::fromUtf8("Okunan istasyon kodu \"X\". Okunan kod ile kayıtlı kod eşleşmiyor!")),
+             QStringLiteral("The station code read is \"X\". The code read does not match the stored code!"));
 }
 
 void tst_Startup::windowlessModesNeedNoDisplay()
@@ -219,6 +256,8 @@ void tst_Startup::windowlessModesNeedNoDisplay()
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
         env.remove(QLatin1String(name));
+    // Its stations in the test's folder, not in the build tree beside the program.
+    env.insert(QStringLiteral("TQM510_WORKDIR"), dir.path());
     auto run = [&](const QStringList &args, QByteArray *out) {
         QProcess p;
         p.setProcessEnvironment(env);
@@ -283,8 +322,9 @@ void tst_Startup::settingsOkFromAnotherFolderKeepsTheStations()
                     continue;
                 window->setDialogRunner([&](QDialog *dialog) {
                     if (qobject_cast<SettingsDialog *>(dialog)) {
-                        *language =
-                            dialog->findChild<QComboBox *>(QStringLiteral("cmbLanguage"))->currentText();
+                        *language = dialog->findChild<QComboBox *>(QStringLiteral("cmbLanguage"))
+                                        ->currentData()
+                                        .toString();
                         dialog->findChild<QPushButton *>(QStringLiteral("OK"))->click();
                     }
                     return dialog->result();
