@@ -297,11 +297,11 @@
     <name>DialogGraphic</name>
     <message>
         <source>Grafik</source>
-        <translation>Grafik</translation>
+        <translation>Chart</translation>
     </message>
     <message>
         <source>Dosya</source>
-        <translation>Dosya</translation>
+        <translation>File</translation>
     </message>
     <message>
         <source>...</source>
@@ -313,7 +313,7 @@
     </message>
     <message>
         <source>Genel Ayarlar</source>
-        <translation>Genel Ayarlar</translation>
+        <translation>General Settings</translation>
     </message>
     <message>
         <source>Sensor hatalarını gösterme</source>
@@ -325,7 +325,7 @@
     </message>
     <message>
         <source>Kaydet</source>
-        <translation>Kaydet</translation>
+        <translation>Save</translation>
     </message>
     <message>
         <source>Uzaklaş</source>
@@ -345,7 +345,7 @@
     </message>
     <message>
         <source>Geri</source>
-        <translation>Geri</translation>
+        <translation>Back</translation>
     </message>
     <message>
         <source>İleri</source>
@@ -369,11 +369,11 @@
     </message>
     <message>
         <source>XML Dosya (*.xml)</source>
-        <translation>XML Dosya (*.xml)</translation>
+        <translation>XML File (*.xml)</translation>
     </message>
     <message>
         <source>PNG Dosya (*.png)</source>
-        <translation>PNG Dosya (*.png)</translation>
+        <translation>PNG File (*.png)</translation>
     </message>
     <message>
         <source>Dosya Kaydetme Hatası</source>
@@ -725,7 +725,7 @@
     </message>
     <message>
         <source>Grafik</source>
-        <translation>Grafik</translation>
+        <translation>Chart</translation>
     </message>
     <message>
         <source>About</source>

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QGridLayout>
 #include <QIcon>
 #include <QLabel>
 #include <QLocale>
@@ -149,7 +150,16 @@ void SettingsDialog::fillChoices()
     auto *note = new QLabel(tr("A new language is used from the next start of the program."), this);
     note->setObjectName(QStringLiteral("lblLanguageNote"));
     note->setWordWrap(true);
-    ui->gridLanguage->addWidget(note, 2, 0, 1, 2);
+    // Right under the choice; the spacer below both.
+    QGridLayout *grid = ui->gridLanguage;
+    for (int i = 0; i < grid->count(); ++i) {
+        if (QSpacerItem *spacer = grid->itemAt(i)->spacerItem()) {
+            grid->removeItem(spacer);
+            grid->addItem(spacer, 2, 0, 1, 2);
+            break;
+        }
+    }
+    grid->addWidget(note, 1, 0, 1, 2);
 }
 
 void SettingsDialog::loadSettings()
