@@ -1,9 +1,13 @@
-// uishots --out DIR --port PORT [--qss FILE] console|wizard
+// uishots --out DIR [--port PORT] [--qss FILE] [--lang LANGUAGE --langdir DIR --suffix TEXT]
+//         console|wizard|settings
 // Draws the manual connection console or the setup wizard, connected to the
-// logger simulator listening on 127.0.0.1:PORT, into PNG files in DIR.
+// logger simulator listening on 127.0.0.1:PORT, or the settings dialog's
+// pages, into PNG files in DIR, in the language given (file names end in TEXT).
 
 #include "store/workfolder.h"
 #include "ui/manualconnection.h"
+#include "ui/settingsdialog.h"
+#include "ui/startup.h"
 
 #include "nexil/configuration/setupdialog.h"
 #include "nexil/protocol/nexil.h"
@@ -15,6 +19,7 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QProgressDialog>
 #include <QRadioButton>
 #include <QSettings>
@@ -29,6 +34,7 @@
 namespace {
 
 QTextStream err(stderr);
+QString suffix;
 
 // Runs the event loop until `done` holds; false after `ms`.
 bool waitFor(const std::function<bool()> &done, int ms = 20000)
@@ -45,7 +51,7 @@ bool waitFor(const std::function<bool()> &done, int ms = 20000)
 bool save(QWidget *widget, const QString &dir, const QString &name)
 {
     QCoreApplication::processEvents();
-    const QString path = dir + QLatin1Char('/') + name + QStringLiteral(".png");
+    const QString path = dir + QLatin1Char('/') + name + suffix + QStringLiteral(".png");
     if (widget->grab().save(path))
         return true;
     err << "cannot write " << path << Qt::endl;
@@ -125,6 +131,20 @@ int wizard(const QString &out, quint16 port)
     return 0;
 }
 
+int settings(const QString &out)
+{
+    SettingsDialog dialog(QCoreApplication::applicationDirPath(), nullptr);
+    dialog.show();
+    auto *pages = child<QListWidget>(&dialog, "listWidget");
+    const char *const names[] = {"look", "file", "language", "collection", "mail", "store"};
+    for (int page = 0; page < pages->count() && page < 6; ++page) {
+        pages->setCurrentRow(page);
+        if (!save(&dialog, out, QStringLiteral("settings-%1").arg(QLatin1String(names[page]))))
+            return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -136,18 +156,32 @@ int main(int argc, char *argv[])
     parser.addOptions(
         {{QStringLiteral("out"), QStringLiteral("Folder for the pictures."), QStringLiteral("DIR")},
          {QStringLiteral("port"), QStringLiteral("The simulator's TCP port."), QStringLiteral("PORT")},
-         {QStringLiteral("qss"), QStringLiteral("Style sheet to apply."), QStringLiteral("FILE")}});
-    parser.addPositionalArgument(QStringLiteral("window"), QStringLiteral("console or wizard"));
+         {QStringLiteral("qss"), QStringLiteral("Style sheet to apply."), QStringLiteral("FILE")},
+         {QStringLiteral("lang"), QStringLiteral("Language of the texts (tr_tr, en_us)."),
+          QStringLiteral("LANGUAGE")},
+         {QStringLiteral("langdir"), QStringLiteral("Folder of the translations."), QStringLiteral("DIR")},
+         {QStringLiteral("suffix"), QStringLiteral("Text at the end of each file name."),
+          QStringLiteral("TEXT")}});
+    parser.addPositionalArgument(QStringLiteral("window"), QStringLiteral("console, wizard or settings"));
     parser.process(app);
     const QString window = parser.positionalArguments().value(0);
     bool ok = false;
     const int port = parser.value(QStringLiteral("port")).toInt(&ok);
-    if (!ok || port < 1 || port > 65535 || !parser.isSet(QStringLiteral("out")) ||
-        (window != QLatin1String("console") && window != QLatin1String("wizard"))) {
-        err << "usage: uishots --out DIR --port PORT [--qss FILE] console|wizard" << Qt::endl;
+    const bool needsPort = window != QLatin1String("settings");
+    if ((needsPort && (!ok || port < 1 || port > 65535)) || !parser.isSet(QStringLiteral("out")) ||
+        (window != QLatin1String("console") && window != QLatin1String("wizard") && needsPort)) {
+        err << "usage: uishots --out DIR [--port PORT] [--qss FILE] console|wizard|settings" << Qt::endl;
         return 2;
     }
     QApplication::setStyle(QStringLiteral("fusion"));
+    suffix = parser.value(QStringLiteral("suffix"));
+    if (parser.isSet(QStringLiteral("lang")) &&
+        !Startup::installTranslation(parser.value(QStringLiteral("lang")),
+                                     parser.value(QStringLiteral("langdir")))) {
+        err << "no translation " << parser.value(QStringLiteral("lang")) << " in "
+            << parser.value(QStringLiteral("langdir")) << Qt::endl;
+        return 2;
+    }
     if (parser.isSet(QStringLiteral("qss"))) {
         QFile sheet(parser.value(QStringLiteral("qss")));
         if (sheet.open(QIODevice::ReadOnly))
@@ -160,5 +194,7 @@ int main(int argc, char *argv[])
         .setValue(QStringLiteral("SETTINGS/defaultpath"), work.filePath(QStringLiteral("files")));
 
     const QString out = parser.value(QStringLiteral("out"));
+    if (window == QLatin1String("settings"))
+        return settings(out);
     return window == QLatin1String("console") ? console(out, quint16(port)) : wizard(out, quint16(port));
 }

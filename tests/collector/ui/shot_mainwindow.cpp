@@ -1,6 +1,8 @@
-// Draws the main window with sixty stations collecting, filtered to the
-// failing ones, into a PNG (scripts/screenshots runs it).
-// Usage: shot_mainwindow OUT.png LANGDIR STYLESHEET [WIDTHxHEIGHT]
+// Draws the main window with sixty stations collecting into a PNG
+// (scripts/screenshots runs it): failing stations (one of them in its next
+// visit, still red), clock warnings, switched-off stations and statuses of
+// every kind, in the language given. FILTER "failing" narrows the list.
+// Usage: shot_mainwindow OUT.png LANGDIR STYLESHEET [WIDTHxHEIGHT [LANGUAGE [FILTER]]]
 
 #include "collection/workercontroller.h"
 #include "store/databaseconnection.h"
@@ -21,7 +23,8 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 4) {
-        QTextStream(stderr) << "usage: shot_mainwindow OUT.png LANGDIR STYLESHEET [WIDTHxHEIGHT]\n";
+        QTextStream(stderr)
+            << "usage: shot_mainwindow OUT.png LANGDIR STYLESHEET [WIDTHxHEIGHT [LANGUAGE [FILTER]]]\n";
         return 2;
     }
     QApplication::setStyle(QStringLiteral("fusion"));
@@ -29,7 +32,8 @@ int main(int argc, char **argv)
     if (sheet.open(QIODevice::ReadOnly))
         app.setStyleSheet(QString::fromUtf8(sheet.readAll()));
     QApplication::setApplicationDisplayName(QStringLiteral("Velk Data Collector"));
-    Startup::installTranslation(QStringLiteral("tr_tr"), args.at(2));
+    const QString language = args.value(5, QStringLiteral("tr_tr"));
+    Startup::installTranslation(language, args.at(2));
 
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
@@ -60,32 +64,57 @@ int main(int argc, char **argv)
     window->workerController()->setVisitGate([](int) { return false; });
     window->findChild<QAction *>(QStringLiteral("actStartCollecting"))->trigger();
     const QDateTime now = QDateTime::fromString(QStringLiteral("2026-12-08T14:20:00"), Qt::ISODate);
+    const auto worker = [](const char *text) { return QCoreApplication::translate("Worker", text); };
     for (int i = 0; i < model->rowCount(); ++i) {
         DBStation s = model->stations().at(i);
         s.last_connection_time = now.addSecs(-60 * (i % 17));
+        bool failed = false;
+        bool drift = false;
         switch (i % 9) {
         case 2:
-            s.has_error = true;
-            s.status = QStringLiteral("Yeniden deneme 2/3, 5 dk sonra: Connection refused");
+            failed = true;
+            s.status = worker("Retry %1 of %2 in %3 min: %4")
+                           .arg(2)
+                           .arg(3)
+                           .arg(5)
+                           .arg(QStringLiteral("Connection refused"));
+            break;
+        case 4:
+            // Timed out last time; its next visit is reading: still red.
+            failed = true;
+            s.status = worker("Reading parameters");
             break;
         case 6:
-            s.has_error = true;
-            s.status = QStringLiteral("/var/lib/tqm510/files/%1/%1_08122026.xml veri dosyası kaydedilemedi: "
-                                      "No space left on device")
-                           .arg(s.code);
+            failed = true;
+            s.status = worker("Could not save the data file %1")
+                           .arg(QStringLiteral("files/%1/%1_08122026.xml").arg(s.code));
             break;
         case 7:
-            s.has_error = i % 2 == 0;
-            s.status = s.has_error ? QStringLiteral("Host unreachable") : QStringLiteral("Bağlanılıyor..");
+            s.status = QStringLiteral("Downloading packages %1/%2").arg(i % 17 + 1).arg(17);
+            break;
+        case 8:
+            drift = true;
+            s.status =
+                worker("%1 (device clock off by %2 s)").arg(QStringLiteral("Download completed.")).arg(58700);
             break;
         default:
-            s.status = QStringLiteral("Başarılı (cihaz saati 3 sn farklı)");
+            s.status = QStringLiteral("Download completed.");
             break;
         }
+        // The visit that ended, then what the running one shows.
+        s.has_error = failed;
         model->showPublishedStatus(s);
+        model->visitEnded(s.id, failed);
+        model->setVisitFacts(s.id, drift, failed ? 1 + i % 4 : 0, now.addSecs(-3600 * (i % 5 + 1)));
+        if (i % 9 == 4) {
+            s.has_error = false;
+            model->showPublishedStatus(s);
+        }
     }
-    auto *filter = window->findChild<QComboBox *>(QStringLiteral("cmbFilter"));
-    filter->setCurrentIndex(filter->findData(StationFilterModel::OnlyFailing));
+    if (args.value(6) == QLatin1String("failing")) {
+        auto *filter = window->findChild<QComboBox *>(QStringLiteral("cmbFilter"));
+        filter->setCurrentIndex(filter->findData(StationFilterModel::OnlyFailing));
+    }
 
     QSize size(1280, 800);
     if (args.size() > 4) {
