@@ -2224,16 +2224,24 @@ Please wait..</translation>
         <translation>Visit dropped: station now held by %1</translation>
     </message>
     <message>
-        <source>Visit dropped: the lease on the station could not be confirmed</source>
-        <translation>Visit dropped: the lease on the station could not be confirmed</translation>
-    </message>
-    <message>
         <source>Collection stopped before the retry: %1</source>
         <translation>Collection stopped before the retry: %1</translation>
     </message>
     <message>
         <source>The station&apos;s file name cannot name a file: %1</source>
         <translation>The station&apos;s file name cannot name a file: %1</translation>
+    </message>
+    <message>
+        <source>The station store does not answer: nothing was downloaded</source>
+        <translation>The station store does not answer: nothing was downloaded</translation>
+    </message>
+    <message>
+        <source>Nothing saved: the station store did not take the values (%1)</source>
+        <translation>Nothing saved: the station store did not take the values (%1)</translation>
+    </message>
+    <message>
+        <source>The values are stored, but the station store did not give them back for the data file %1; it is completed at the next visit</source>
+        <translation>The values are stored, but the station store did not give them back for the data file %1; it is completed at the next visit</translation>
     </message>
 </context>
 <context>

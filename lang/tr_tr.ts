@@ -2223,16 +2223,24 @@ Lütfen bekleyin..</translation>
         <translation>Ziyaret bırakıldı: istasyon artık %1 toplayıcısında</translation>
     </message>
     <message>
-        <source>Visit dropped: the lease on the station could not be confirmed</source>
-        <translation>Ziyaret bırakıldı: istasyonun kirası doğrulanamadı</translation>
-    </message>
-    <message>
         <source>Collection stopped before the retry: %1</source>
         <translation>Toplama, yeniden denemeden önce durduruldu: %1</translation>
     </message>
     <message>
         <source>The station&apos;s file name cannot name a file: %1</source>
         <translation>İstasyonun dosya adı kullanılamaz: %1</translation>
+    </message>
+    <message>
+        <source>The station store does not answer: nothing was downloaded</source>
+        <translation>İstasyon deposu yanıt vermiyor: hiçbir şey indirilmedi</translation>
+    </message>
+    <message>
+        <source>Nothing saved: the station store did not take the values (%1)</source>
+        <translation>Hiçbir şey kaydedilmedi: istasyon deposu değerleri kabul etmedi (%1)</translation>
+    </message>
+    <message>
+        <source>The values are stored, but the station store did not give them back for the data file %1; it is completed at the next visit</source>
+        <translation>Değerler kaydedildi, ancak istasyon deposu %1 veri dosyası için onları geri vermedi; dosya bir sonraki ziyarette tamamlanır</translation>
     </message>
 </context>
 <context>
