@@ -1763,6 +1763,10 @@ Please wait..</translation>
         <source>Please type a correct port number!</source>
         <translation>Please type a correct port number!</translation>
     </message>
+    <message>
+        <source>%1 is not an IPv6 address.</source>
+        <translation>%1 is not an IPv6 address.</translation>
+    </message>
 </context>
 <context>
     <name>StationStats</name>

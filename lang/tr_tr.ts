@@ -1763,6 +1763,10 @@ Lütfen bekleyin..</translation>
         <source>Please type a correct port number!</source>
         <translation>Lütfen doğru bir port numarası yazın!</translation>
     </message>
+    <message>
+        <source>%1 is not an IPv6 address.</source>
+        <translation>%1 bir IPv6 adresi değil.</translation>
+    </message>
 </context>
 <context>
     <name>StationStats</name>

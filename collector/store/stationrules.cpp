@@ -3,6 +3,7 @@
 #include "pathpart.h"
 
 #include <QCoreApplication>
+#include <QHostAddress>
 #include <QRegularExpression>
 
 namespace {
@@ -58,6 +59,13 @@ QString hostProblem(const QString &host)
             fine = fine && ok && part.size() <= 3 && n >= 0 && n <= 255;
         }
         return fine ? QString() : tr("%1 is not an IPv4 address (four numbers from 0 to 255).").arg(host);
+    }
+    // An IPv6 address ("::1", "fe80::1").
+    if (host.contains(QLatin1Char(':'))) {
+        const QHostAddress address(host);
+        return address.protocol() == QAbstractSocket::IPv6Protocol
+                   ? QString()
+                   : tr("%1 is not an IPv6 address.").arg(host);
     }
     static const QRegularExpression name(
         QStringLiteral("^[A-Za-z0-9]([A-Za-z0-9-]{0,61}[A-Za-z0-9])?(\\.[A-Za-z0-9]([A-Za-z0-9-]{0,61}"

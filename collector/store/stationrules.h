@@ -21,8 +21,8 @@ constexpr int MaxCodeLength = 24;
 QString codeProblem(const QString &code);
 // The code is taken by another station of `stations` (not `ownId`).
 QString codeTakenProblem(const QString &code, int ownId, const QList<DBStation> &stations);
-// An IPv4 address (four numbers 0-255) or a host name of letters, digits,
-// '-' and '.'; "0.0.0.0" and an empty text are no address.
+// An IPv4 address (four numbers 0-255), an IPv6 address or a host name of
+// letters, digits, '-' and '.'; "0.0.0.0" and an empty text are no address.
 QString hostProblem(const QString &host);
 // 1 to 65535.
 QString portProblem(int port);

@@ -453,6 +453,8 @@ void tst_EditStationDialog::codeAddressAndPortRules()
     refused(QStringLiteral("999.1.1.1 is not an IPv4 address (four numbers from 0 to 255)."), ip);
     ip->setText(QStringLiteral("bad_host!"));
     refused(QStringLiteral("bad_host! is not a host name (letters, digits, '-' and '.')."), ip);
+    ip->setText(QStringLiteral("fe80::1::2"));
+    refused(QStringLiteral("fe80::1::2 is not an IPv6 address."), ip);
     ip->setText(QStringLiteral("logger-7.example.org"));
     port->setValue(0);
     refused(QStringLiteral("Please type a correct port number!"), port);
