@@ -8,8 +8,8 @@
 #include <QFont>
 #include <QHash>
 #include <QRegularExpression>
-#include <QSqlQuery>
 #include <QSettings>
+#include <QSqlQuery>
 
 namespace {
 
@@ -597,8 +597,13 @@ void StationTableModel::followStore(const QList<DBStation> &stored, const QSet<i
             // Another collector's visits: what it stored is all there is.
             lastVisits[s.id].failed = s.has_error;
         }
-        const bool settingsChanged = !sameSettings(current, next);
-        if (!settingsChanged && next.status == current.status &&
+        // A device type a visit recorded is no operator's change: taken
+        // without a visit of its own.
+        DBStation withOwnType = next;
+        if (current.device_type.isEmpty())
+            withOwnType.device_type = current.device_type;
+        const bool settingsChanged = !sameSettings(current, withOwnType);
+        if (!settingsChanged && next.device_type == current.device_type && next.status == current.status &&
             next.last_connection_time == current.last_connection_time && next.has_error == current.has_error)
             continue;
         next.modified = settingsChanged;

@@ -71,7 +71,9 @@ void tst_WorkerController::cleanup()
 
 int tst_WorkerController::addStation(quint16 port, bool active)
 {
-    DBStation s = fullStation(QString::number(port));
+    // Stations on one port are told apart by a number: each code is stored once.
+    static int added = 0;
+    DBStation s = fullStation(QStringLiteral("%1-%2").arg(port).arg(++added));
     s.ip = QStringLiteral("127.0.0.1");
     s.port = port;
     s.active = active;

@@ -504,6 +504,22 @@ void tst_StationTableModel::followStoreTakesOthersChangesWithoutWriting()
     QSqlQuery q;
     QVERIFY(q.exec(QStringLiteral("SELECT name FROM stations WHERE id = %1").arg(a)) && q.next());
     QCOMPARE(q.value(0).toString(), fullStation(QStringLiteral("a")).name);
+
+    // A device type that a visit recorded (through another collector) is
+    // taken without being passed on as the operator's change.
+    QList<DBStation> later = DatabaseConnection::selectStations();
+    later.removeAt(1);
+    later[0] = model.stations().at(0);
+    later.append(model.stations().at(2));
+    later[2].device_type.clear();
+    model.followStore(later, {c});
+    modifiedRows.clear();
+    changedRows.clear();
+    later[2].device_type = QStringLiteral("TQD310");
+    model.followStore(later, {c});
+    QCOMPARE(model.stations().at(2).device_type, QStringLiteral("TQD310"));
+    QCOMPARE(changedRows, QList<int>{2});
+    QVERIFY(modifiedRows.isEmpty());
 }
 
 // Another collector's failing station is coloured in every window: the flag
