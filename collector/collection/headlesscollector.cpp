@@ -1,5 +1,6 @@
 #include "headlesscollector.h"
 
+#include "completenessbook.h"
 #include "leasekeeper.h"
 #include "linetext.h"
 #include "metricsfile.h"
@@ -50,6 +51,10 @@ constexpr int stopTimeoutMs = 1500;
 // Alert mails still on their way at the end get this long, then they are
 // given up (pending in the store): the whole stop stays within 5 s.
 constexpr int mailTimeoutMs = 2000;
+// Recounting a station's files takes about a second per year of values; a
+// service's stop waits a moment only, to stay within its 5 s.
+constexpr int recountWaitOnceMs = 120000;
+constexpr int recountWaitMs = 1000;
 
 } // namespace
 
@@ -343,6 +348,11 @@ int HeadlessCollector::run(bool runOnce)
     // The last figures, whatever the interval.
     if (MetricsFile *metrics = controller->monitor()->metricsFile())
         metrics->writeNow();
+    // Counts a round left to finish are kept for the next start: a single
+    // round that did not wait for them would read every file again next time.
+    if (!controller->completenessBook()->waitForRecounts(once ? recountWaitOnceMs : recountWaitMs))
+        err << now() << '\t'
+            << "The completeness counts of some stations are counted again at the next start." << Qt::endl;
     if (const int lost = controller->keptStatusCount()) {
         err << now() << '\t' << lost << " statuses could not be stored: the database is still busy."
             << Qt::endl;

@@ -243,8 +243,19 @@ void StationMonitor::recordDeviceType(const VisitReport &report)
     const int row = rowIndex->row(report.id);
     if (row < 0 || !model->stations().at(row).device_type.isEmpty())
         return;
-    if (!model->recordDeviceType(report.id, type))
-        qCWarning(lcMonitor, "could not record the device type of station %d", report.id);
+    if (!writer) {
+        if (!model->recordDeviceType(report.id, type))
+            qCWarning(lcMonitor, "could not record the device type of station %d", report.id);
+        return;
+    }
+    // Stored on the store's thread: a first round over thousands of new
+    // stations must not wait on the main loop for each one's write.
+    model->noteDeviceType(report.id, type);
+    const int id = report.id;
+    writer->post([id, type] {
+        if (!StationTableModel::storeDeviceType(id, type))
+            qCWarning(lcMonitor, "could not record the device type of station %d", id);
+    });
 }
 
 void StationMonitor::queueVisitReport(VisitReport report)
@@ -429,9 +440,9 @@ bool StationMonitor::settle(int timeoutMs)
     return inFlight == 0;
 }
 
-void StationMonitor::storeOne(StoreItem &item, const CollectionOptions &options, QHash<int, qint64> &configCounts,
-                              QHash<int, QString> &configTexts, const StationStats &before,
-                              const CompletenessSource &completeness)
+void StationMonitor::storeOne(StoreItem &item, const CollectionOptions &options,
+                              QHash<int, qint64> &configCounts, QHash<int, QString> &configTexts,
+                              const StationStats &before, const CompletenessSource &completeness)
 {
     const VisitReport &report = item.report;
     const DBStation &station = item.station;
@@ -511,8 +522,9 @@ void StationMonitor::takeStored(StoreItem &item)
     const StationStats &s = item.stats;
     all.insert(id, s);
     if (s.memoryWarning && !item.warnedBefore) {
-        emit warning(id, tr("Memory may overwrite unread data on %1")
-                             .arg(QLocale::c().toString(s.memoryOverwrite, QStringLiteral("yyyy-MM-dd hh:mm"))));
+        emit warning(id,
+                     tr("Memory may overwrite unread data on %1")
+                         .arg(QLocale::c().toString(s.memoryOverwrite, QStringLiteral("yyyy-MM-dd hh:mm"))));
     }
     // Only once the alerts are stored as pending: a visit tried again must
     // not mail twice, and a stop before delivery loses none.

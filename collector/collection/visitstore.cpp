@@ -6,6 +6,13 @@
 
 #include <QSqlDatabase>
 
+#ifdef Q_OS_LINUX
+#include <cerrno>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
 #include <atomic>
 #include <mutex>
 
@@ -24,20 +31,45 @@ std::unique_ptr<VisitStore> &theInstance()
 
 struct VisitStore::Private
 {
-    explicit Private(const DatabaseUrl &url) : thread(url, QStringLiteral("visit-store")) {}
+    explicit Private(const DatabaseUrl &url) : url(url) {}
+
+    // The thread the store's work runs on: a controller's, while it shares
+    // its own, else one of the store's own.
+    StoreThread *current()
+    {
+        std::lock_guard<std::mutex> lock(threadMutex);
+        if (borrowed)
+            return borrowed;
+        if (!own) {
+            own = std::make_unique<StoreThread>(url, QStringLiteral("visit-store"));
+#ifdef Q_OS_LINUX
+            // It works for the workers, which yield to the main loop: so does it.
+            own->post([] {
+                const id_t tid = id_t(syscall(SYS_gettid));
+                errno = 0;
+                const int inherited = getpriority(PRIO_PROCESS, tid);
+                if (errno == 0)
+                    setpriority(PRIO_PROCESS, tid, qMin(19, inherited + 5));
+            });
+#endif
+        }
+        return own.get();
+    }
 
     // Runs `work` with the store's connection on its thread; false when the
     // store is away, the work failed or the answer did not come in time.
     template<typename Result> bool ask(std::function<bool(const QString &, Result *)> work, Result *result)
     {
-        StoreThread *t = &thread;
+        StoreThread *t = current();
+        // A server gone and back leaves a connection that looks open.
+        const bool server = url.kind() == DatabaseUrl::PostgreSQL;
         std::pair<bool, Result> answer;
-        const bool answered = thread.call<std::pair<bool, Result>>(
-            [t, work]() {
+        const bool answered = t->call<std::pair<bool, Result>>(
+            [t, work, server]() {
                 std::pair<bool, Result> out{false, Result()};
                 if (t->ready())
                     out.first = work(t->connectionName(), &out.second);
-                if (!out.first)
+                if (!out.first && server)
                     t->dropConnection();
                 return out;
             },
@@ -48,8 +80,18 @@ struct VisitStore::Private
         return true;
     }
 
-    StoreThread thread;
+    DatabaseUrl url;
+    std::mutex threadMutex;
+    StoreThread *borrowed = nullptr;
+    std::unique_ptr<StoreThread> own;
 };
+
+void VisitStore::shareThread(StoreThread *thread, StoreThread *unless)
+{
+    std::lock_guard<std::mutex> lock(d->threadMutex);
+    if (!unless || d->borrowed == unless)
+        d->borrowed = thread;
+}
 
 VisitStore *VisitStore::instance()
 {
@@ -69,7 +111,7 @@ void VisitStore::shutdown(int timeoutMs)
     // Waits for what is under way: a commit that ends now reaches the files
     // at the next start.
     bool done = false;
-    instance->d->thread.call<bool>([] { return true; }, &done, timeoutMs);
+    instance->d->current()->call<bool>([] { return true; }, &done, timeoutMs);
     instance.reset();
 }
 
@@ -112,10 +154,10 @@ VisitCommit::Outcome VisitStore::commit(const VisitCommit &commit)
             return true;
         },
         &outcome);
-    if (answered && outcome.result == VisitCommit::Failed) {
+    if (answered && outcome.result == VisitCommit::Failed && d->url.kind() == DatabaseUrl::PostgreSQL) {
         // A server gone and back leaves a connection that looks open.
-        StoreThread *t = &d->thread;
-        d->thread.post([t] { t->dropConnection(); });
+        StoreThread *t = d->current();
+        t->post([t] { t->dropConnection(); });
     }
     if (!answered) {
         outcome = VisitCommit::Outcome();
@@ -133,7 +175,7 @@ bool VisitStore::values(const StationValues::Target &target, QList<StationValues
             ResumePoints::Point point;
             out->clear();
             return VisitCommits(connection).last(target, &number, &point, &id) &&
-                   (id == 0 || StationValues(connection).load(id, out));
+                   (id == 0 || StationValues(connection).load(target.stationId, id, out));
         },
         values);
 }

@@ -10,6 +10,8 @@
 
 #include <memory>
 
+class StoreThread;
+
 // The station store as the workers of this process meet it: where a
 // station's download resumes, the commit of each visit's values, and what a
 // data file should hold. One connection on a thread of its own serves all
@@ -28,6 +30,13 @@ public:
     static void setAnswerTimeout(int ms);
 
     ~VisitStore();
+
+    // An SQLite file takes one writer at a time: a controller that writes
+    // the statuses on a thread of its own shares it, so that the commits
+    // and the statuses take turns instead of waiting for each other's locks.
+    // thread null: the store's own thread again, unless another controller
+    // shared its thread since (`unless` names the one to replace).
+    void shareThread(StoreThread *thread, StoreThread *unless = nullptr);
 
     enum class Answer { Known, None, NoAnswer };
     // Where the station's download of that file resumes according to the

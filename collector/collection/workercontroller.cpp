@@ -11,6 +11,7 @@
 #include "store/workfolder.h"
 #include "storethread.h"
 #include "visitslots.h"
+#include "visitstore.h"
 #include "worker.h"
 #include "workerlink.h"
 
@@ -53,6 +54,8 @@ WorkerController::WorkerController(StationTableModel *model, const CollectionOpt
         DatabaseConnection::useOnThisThread(connection);
         QSqlDatabase::database(connection, true);
     });
+    if (!DatabaseConnection::isPostgreSQL())
+        VisitStore::instance()->shareThread(storeThread.get());
     stationMonitor = new StationMonitor(model, opts, this);
     // A configuration changed at the station is told as the station's status.
     connect(stationMonitor, &StationMonitor::stationStatus, this, &WorkerController::onWorkerStatusChanged);
@@ -100,6 +103,8 @@ WorkerController::~WorkerController()
     // They post to the store thread: gone before it.
     delete stationMonitor;
     delete completeness;
+    // The workers are gone: commits go to the store's own thread again.
+    VisitStore::instance()->shareThread(nullptr, storeThread.get());
 }
 
 void WorkerController::setStoreRetryInterval(int ms)

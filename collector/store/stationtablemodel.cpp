@@ -386,13 +386,24 @@ void StationTableModel::setVisitFacts(int id, bool driftWarning, int failuresInR
 
 bool StationTableModel::recordDeviceType(int id, const QString &type)
 {
+    if (!storeDeviceType(id, type))
+        return false;
+    noteDeviceType(id, type);
+    return true;
+}
+
+bool StationTableModel::storeDeviceType(int id, const QString &type)
+{
     QSqlQuery query(DatabaseConnection::database());
     query.prepare(QStringLiteral("UPDATE stations SET device_type = ? WHERE id = ? AND "
                                  "(device_type IS NULL OR device_type = '')"));
     query.addBindValue(type);
     query.addBindValue(id);
-    if (!query.exec())
-        return false;
+    return query.exec();
+}
+
+void StationTableModel::noteDeviceType(int id, const QString &type)
+{
     for (int row = 0; row < stationList.size(); ++row) {
         DBStation &station = stationList[row];
         if (station.id != id || !station.device_type.isEmpty())
@@ -401,7 +412,6 @@ bool StationTableModel::recordDeviceType(int id, const QString &type)
         station.modified = false;
         emit dataChanged(index(row, 0), index(row, ColumnCount - 1), {});
     }
-    return true;
 }
 
 void StationTableModel::setStatsSummary(int id, const QString &summary)

@@ -68,6 +68,10 @@ public:
     // status older than the one stored meanwhile). False when the store
     // refused it.
     bool recordDeviceType(int id, const QString &type);
+    // The two halves of it: the store's row (on the calling thread's
+    // connection), and the model's copy.
+    static bool storeDeviceType(int id, const QString &type);
+    void noteDeviceType(int id, const QString &type);
 
     // Visit statistics shown under the status in its tool tip.
     void setStatsSummary(int id, const QString &summary);

@@ -12,11 +12,13 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <sqlite3.h>
+
 namespace {
 
 // Rows a statement inserts at once: few round trips to a server, far below
-// both databases' limits on bound values.
-constexpr int rowsPerStatement = 200;
+// its limit on bound values.
+constexpr int rowsPerServerStatement = 200;
 constexpr int columns = 12;
 
 // Months whose partition this process made or found.
@@ -62,12 +64,12 @@ bool StationValues::createTable()
                        "commit_no BIGINT NOT NULL DEFAULT 0, seq INTEGER NOT NULL DEFAULT 0, "
                        "PRIMARY KEY (station_id, slot, value_type, at)")
             .arg(pg ? QStringLiteral("COLLATE \"C\"") : QString());
-    if (!run(q, QStringLiteral("CREATE TABLE IF NOT EXISTS station_values (%1) %2")
-                    .arg(columnsText,
-                         pg ? QStringLiteral("PARTITION BY RANGE (at)") : QStringLiteral("WITHOUT ROWID"))))
-        return false;
-    return run(q, QStringLiteral("CREATE INDEX IF NOT EXISTS station_values_target ON station_values "
-                                 "(target, commit_no)"));
+    // No index beside the key: every value pays for an index at every
+    // commit, and completing a file (rare) finds the station's values by
+    // the key's first column.
+    return run(q, QStringLiteral("CREATE TABLE IF NOT EXISTS station_values (%1) %2")
+                      .arg(columnsText,
+                           pg ? QStringLiteral("PARTITION BY RANGE (at)") : QStringLiteral("WITHOUT ROWID")));
 }
 
 QString StationValues::partitionName(const QString &at)
@@ -144,24 +146,18 @@ bool StationValues::insert(int stationId, qint64 target, qint64 commit, const QL
         first.insert(k, i);
         rows << i;
     }
+    if (!isPostgres())
+        return insertIntoFile(db, stationId, target, commit, values, rows, inserted);
+    const int rowsPerStatement = rowsPerServerStatement;
+    // One prepared statement serves every batch of its size.
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    int prepared = 0;
     for (int from = 0; from < rows.size(); from += rowsPerStatement) {
         const int count = qMin(rowsPerStatement, int(rows.size()) - from);
-        QString statement = QStringLiteral("INSERT INTO station_values (station_id, slot, value_type, at, "
-                                           "value, set_time, channel, code, unit, "
-                                           "target, commit_no, seq) VALUES ");
-        const QString row = QStringLiteral("(?,?,?,?,?,?,?,?,?,?,?,?)");
-        for (int i = 0; i < count; ++i) {
-            if (i)
-                statement += QLatin1Char(',');
-            statement += row;
-        }
-        statement += QStringLiteral(" ON CONFLICT DO NOTHING RETURNING slot, value_type, at");
-        QSqlQuery q(db);
-        q.setForwardOnly(true);
-        if (!q.prepare(statement)) {
-            qCDebug(lcStore, "Database Error: %s", qUtf8Printable(q.lastError().text()));
+        if (count != prepared && !prepareInsert(q, count))
             return false;
-        }
+        prepared = count;
         for (int i = 0; i < count; ++i) {
             const int index = rows.at(from + i);
             const Value &v = values.at(index);
@@ -193,14 +189,85 @@ bool StationValues::insert(int stationId, qint64 target, qint64 commit, const QL
     return true;
 }
 
-bool StationValues::load(qint64 target, QList<Value> *values)
+bool StationValues::insertIntoFile(const QSqlDatabase &db, int stationId, qint64 target, qint64 commit,
+                                   const QList<Value> &values, const QList<int> &rows,
+                                   QVector<bool> *inserted)
+{
+    // SQLite's own interface, on the connection's handle and so inside its
+    // transaction: through the driver every bound value costs more than
+    // storing it, and a round of thousands of stations stores millions.
+    const QVariant handle = db.driver()->handle();
+    sqlite3 *file = handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0
+                        ? *static_cast<sqlite3 *const *>(handle.constData())
+                        : nullptr;
+    if (!file)
+        return false;
+    sqlite3_stmt *statement = nullptr;
+    const char *const text =
+        "INSERT INTO station_values (station_id, slot, value_type, at, value, set_time, channel, "
+        "code, unit, target, commit_no, seq) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, "
+        "?10, ?11, ?12) ON CONFLICT DO NOTHING";
+    if (sqlite3_prepare_v2(file, text, -1, &statement, nullptr) != SQLITE_OK) {
+        qCDebug(lcStore, "Database Error: %s", sqlite3_errmsg(file));
+        return false;
+    }
+    const auto bindText = [statement](int at, const QString &value) {
+        const QByteArray utf8 = value.toUtf8();
+        return sqlite3_bind_text(statement, at, utf8.constData(), utf8.size(), SQLITE_TRANSIENT);
+    };
+    bool ok = true;
+    for (const int index : rows) {
+        const Value &v = values.at(index);
+        int r = sqlite3_bind_int(statement, 1, stationId);
+        r |= sqlite3_bind_int(statement, 2, v.slot);
+        r |= bindText(3, v.type);
+        r |= bindText(4, v.at);
+        r |= bindText(5, v.value);
+        r |= sqlite3_bind_int(statement, 6, v.setTime ? 1 : 0);
+        r |= sqlite3_bind_int(statement, 7, v.channel);
+        r |= bindText(8, v.code);
+        r |= bindText(9, v.unit);
+        r |= sqlite3_bind_int64(statement, 10, target);
+        r |= sqlite3_bind_int64(statement, 11, commit);
+        r |= sqlite3_bind_int(statement, 12, index);
+        if (r != SQLITE_OK || sqlite3_step(statement) != SQLITE_DONE) {
+            qCDebug(lcStore, "Database Error: %s", sqlite3_errmsg(file));
+            ok = false;
+            break;
+        }
+        (*inserted)[index] = sqlite3_changes(file) > 0;
+        sqlite3_reset(statement);
+    }
+    sqlite3_finalize(statement);
+    return ok;
+}
+
+bool StationValues::prepareInsert(QSqlQuery &q, int rows)
+{
+    QString statement = QStringLiteral("INSERT INTO station_values (station_id, slot, value_type, at, value, "
+                                       "set_time, channel, code, unit, target, commit_no, seq) VALUES ");
+    const QString row = QStringLiteral("(?,?,?,?,?,?,?,?,?,?,?,?)");
+    for (int i = 0; i < rows; ++i) {
+        if (i)
+            statement += QLatin1Char(',');
+        statement += row;
+    }
+    statement += QStringLiteral(" ON CONFLICT DO NOTHING RETURNING slot, value_type, at");
+    if (q.prepare(statement))
+        return true;
+    qCDebug(lcStore, "Database Error: %s", qUtf8Printable(q.lastError().text()));
+    return false;
+}
+
+bool StationValues::load(int stationId, qint64 target, QList<Value> *values)
 {
     values->clear();
     QSqlQuery q(QSqlDatabase::database(m_connection));
     q.setForwardOnly(true);
     q.prepare(QStringLiteral(
         "SELECT slot, value_type, at, value, set_time, channel, code, unit FROM station_values "
-        "WHERE target = ? ORDER BY commit_no, seq"));
+        "WHERE station_id = ? AND target = ? ORDER BY commit_no, seq"));
+    q.addBindValue(stationId);
     q.addBindValue(target);
     if (!q.exec()) {
         qCDebug(lcStore, "Database Error: %s", qUtf8Printable(q.lastError().text()));

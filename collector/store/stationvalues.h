@@ -5,6 +5,9 @@
 #include <QString>
 #include <QVector>
 
+class QSqlDatabase;
+class QSqlQuery;
+
 // Where a collected value is committed: one row per value, keyed by the
 // station, the channel's slot on the device, the value type and the
 // device's date and time, so a value downloaded twice (another collector,
@@ -47,7 +50,7 @@ public:
     bool insert(int stationId, qint64 target, qint64 commit, const QList<Value> &values,
                 QVector<bool> *inserted);
     // The target's values in the order they were committed.
-    bool load(qint64 target, QList<Value> *values);
+    bool load(int stationId, qint64 target, QList<Value> *values);
     // The key text of a value, for finding it in a data file.
     static QString key(int channel, const QString &type, const QString &at);
 
@@ -61,6 +64,10 @@ public:
 
 private:
     bool isPostgres() const;
+    // An insert of that many rows, placeholders for every column.
+    static bool prepareInsert(QSqlQuery &q, int rows);
+    static bool insertIntoFile(const QSqlDatabase &db, int stationId, qint64 target, qint64 commit,
+                               const QList<Value> &values, const QList<int> &rows, QVector<bool> *inserted);
 
     QString m_connection;
 };

@@ -21,13 +21,17 @@ DataFileHead DataFileHead::read(const QString &path)
     const qint64 size = file.size();
     QXmlStreamReader reader(file.read(headBytes));
     reader.setNamespaceProcessing(false);
+    bool inSetup = false;
     bool inMemory = false;
     bool memoryRead = false;
     while (!memoryRead && !reader.atEnd()) {
         const QXmlStreamReader::TokenType token = reader.readNext();
         if (token == QXmlStreamReader::StartElement) {
             const QStringRef name = reader.qualifiedName();
-            if (name == QLatin1String("memory")) {
+            // The first setup's memory, as the resume point reads it.
+            if (name == QLatin1String("setup")) {
+                inSetup = true;
+            } else if (inSetup && name == QLatin1String("memory")) {
                 inMemory = true;
             } else if (inMemory && name == QLatin1String("page")) {
                 head.page = reader.readElementText(QXmlStreamReader::IncludeChildElements).toInt();

@@ -1,6 +1,7 @@
 #include "filemanager.h"
 
 #include "datafileappender.h"
+#include "datafilehead.h"
 #include "datafileinplace.h"
 #include "datafilewriter.h"
 #include "dataformat.h"
@@ -161,6 +162,20 @@ int FileManager::getLastMemoryAddresses(int *page, int *buffer, QDateTime *time,
         *page = 0;
     if (buffer)
         *buffer = 0;
+
+    // A file that keeps its time base says all from its header: its lines
+    // need not be read.
+    const DataFileHead head = DataFileHead::read(path);
+    const QDateTime kept = QDateTime::fromString(head.timeBase, QStringLiteral("yyyy-MM-dd hh:mm"));
+    if (head.whole && kept.isValid()) {
+        if (page)
+            *page = head.page;
+        if (buffer)
+            *buffer = head.buffer;
+        if (time)
+            *time = kept;
+        return 0;
+    }
 
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
