@@ -13,6 +13,8 @@
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
 #include <QtCharts/QDateTimeAxis>
+#include <QtCharts/QLegend>
+#include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QScatterSeries>
 #include <QtCharts/QValueAxis>
@@ -225,6 +227,10 @@ void DialogGraphic::buildChart()
         series.markers->setColor(colour);
         series.markers->setBorderColor(colour);
         chart->addSeries(series.markers);
+        // The points belong to the line: the legend names each channel once.
+        const QList<QLegendMarker *> markers = chart->legend()->markers(series.markers);
+        for (QLegendMarker *marker : markers)
+            marker->setVisible(false);
 
         auto *valueAxis = new QValueAxis;
         valueAxis->setLinePenColor(colour);
