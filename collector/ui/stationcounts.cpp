@@ -2,7 +2,9 @@
 
 #include "store/stationtablemodel.h"
 
-StationCounts StationCounts::of(const QList<DBStation> &stations)
+StationCounts StationCounts::count(const QList<DBStation> &stations,
+                                   const std::function<bool(const DBStation &)> &failing,
+                                   const std::function<bool(const DBStation &)> &drifting)
 {
     StationCounts counts;
     for (const DBStation &station : stations) {
@@ -12,27 +14,24 @@ StationCounts StationCounts::of(const QList<DBStation> &stations)
             continue;
         }
         ++counts.active;
-        if (station.has_error)
+        if (failing(station))
             ++counts.error;
+        else if (drifting(station))
+            ++counts.drift;
     }
     return counts;
 }
 
+StationCounts StationCounts::of(const QList<DBStation> &stations)
+{
+    return count(
+        stations, [](const DBStation &station) { return station.has_error; },
+        [](const DBStation &) { return false; });
+}
+
 StationCounts StationCounts::ofModel(const StationTableModel &model)
 {
-    StationCounts counts;
-    const QList<DBStation> stations = model.stations();
-    for (const DBStation &station : stations) {
-        ++counts.total;
-        if (!station.active) {
-            ++counts.inactive;
-            continue;
-        }
-        ++counts.active;
-        if (model.isFailing(station))
-            ++counts.error;
-        else if (model.hasDriftWarning(station))
-            ++counts.drift;
-    }
-    return counts;
+    return count(
+        model.stations(), [&model](const DBStation &station) { return model.isFailing(station); },
+        [&model](const DBStation &station) { return model.hasDriftWarning(station); });
 }

@@ -4,6 +4,8 @@
 
 #include <QList>
 
+#include <functional>
+
 class StationTableModel;
 
 // The figures of the main window's status bar.
@@ -21,4 +23,9 @@ struct StationCounts
     static StationCounts of(const QList<DBStation> &stations);
     // As the model draws the rows: a failure lasts until the next visit ends.
     static StationCounts ofModel(const StationTableModel &model);
+
+private:
+    static StationCounts count(const QList<DBStation> &stations,
+                               const std::function<bool(const DBStation &)> &failing,
+                               const std::function<bool(const DBStation &)> &drifting);
 };
