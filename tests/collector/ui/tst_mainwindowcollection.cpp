@@ -98,6 +98,15 @@ void tst_MainWindowCollection::countersFollowTheWorkers()
     QVERIFY(lblActive->text().contains(QStringLiteral("<b>Active</b> : 2")));
     QVERIFY(lblInactive->text().contains(QStringLiteral("<b>Inactive</b> : 1")));
     QVERIFY(!statusOf(healthy).has_error);
+    // The failed visit's end is told after its statistics are stored; from
+    // then on the row says since when the station fails.
+    {
+        int r = 0;
+        while (window->stationModel()->stations().at(r).id != failing)
+            ++r;
+        const QModelIndex cell = window->stationModel()->index(r, StationTableModel::ColumnStatus);
+        QTRY_VERIFY(cell.data(Qt::ToolTipRole).toString().contains(QStringLiteral("Failing since ")));
+    }
 
     // Its next visit reaches a logger that never answers. While that visit
     // runs (its error flag cleared when it began) the row stays red, counted
