@@ -1,4 +1,5 @@
 #include "worker.h"
+
 #include "collectorlogging.h"
 #include "leaseguard.h"
 #include "linetext.h"
@@ -6,6 +7,7 @@
 #include "stationcompleteness.h"
 #include "stationexport.h"
 #include "store/pathpart.h"
+#include "store/readablefiles.h"
 #include "store/stationsettings.h"
 #include "store/workfolder.h"
 #include "visitslots.h"
@@ -15,6 +17,7 @@
 
 #include "nexil/configuration/configsnapshot.h"
 #include "nexil/files/datafilehead.h"
+#include "nexil/files/datafilewriter.h"
 #include "nexil/files/filemanager.h"
 #include "nexil/protocol/nexil.h"
 
@@ -643,11 +646,7 @@ StationValues::Target Worker::commitTarget() const
     target.stationId = station.id;
     const QFileInfo file(dataFilePath);
     target.file = file.fileName();
-    const QString folder = QFileInfo(file.path()).canonicalFilePath();
-    // Two collectors on one host writing one folder write one file; on
-    // different hosts each keeps its own.
-    target.destination =
-        QSysInfo::machineHostName() + QLatin1Char(':') + (folder.isEmpty() ? file.absolutePath() : folder);
+    target.destination = ReadableFiles::destinationOf(file.path());
     return target;
 }
 
@@ -741,6 +740,7 @@ void Worker::onNexilDataFile(QList<DataFile> files)
     commit.leaseSeconds = leaseGuard ? leaseGuard->leaseSeconds() : 0;
     QList<int> lineOf;
     commit.values = storedValues(download, &lineOf);
+    commit.header = DataFileWriter::headerElement(DataFormat::headerFromDataFile(download, *nexil));
     const VisitCommit::Outcome outcome = VisitStore::instance()->commit(commit);
     if (outcome.result == VisitCommit::Lost) {
         dropVisit(lostText(outcome.holderNow));

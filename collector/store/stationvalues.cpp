@@ -262,19 +262,33 @@ bool StationValues::prepareInsert(QSqlQuery &q, int rows)
 bool StationValues::load(int stationId, qint64 target, QList<Value> *values)
 {
     values->clear();
+    return read(stationId, {target}, false, [values](const Value &v) { values->append(v); });
+}
+
+bool StationValues::read(int stationId, const QList<qint64> &targets, bool byTime,
+                         const std::function<void(const Value &)> &each)
+{
+    if (targets.isEmpty())
+        return true;
     QSqlQuery q(QSqlDatabase::database(m_connection));
     q.setForwardOnly(true);
+    QStringList marks;
+    for (int i = 0; i < targets.size(); ++i)
+        marks << QStringLiteral("?");
     q.prepare(QStringLiteral(
-        "SELECT slot, value_type, at, value, set_time, channel, code, unit FROM station_values "
-        "WHERE station_id = ? AND target = ? ORDER BY commit_no, seq"));
+                  "SELECT slot, value_type, at, value, set_time, channel, code, unit FROM station_values "
+                  "WHERE station_id = ? AND target IN (%1) ORDER BY %2")
+                  .arg(marks.join(QLatin1Char(',')), byTime ? QStringLiteral("at, target, commit_no, seq")
+                                                            : QStringLiteral("commit_no, seq")));
     q.addBindValue(stationId);
-    q.addBindValue(target);
+    for (qint64 target : targets)
+        q.addBindValue(target);
     if (!q.exec()) {
         qCDebug(lcStore, "Database Error: %s", qUtf8Printable(q.lastError().text()));
         return false;
     }
+    Value v;
     while (q.next()) {
-        Value v;
         v.slot = q.value(0).toInt();
         v.type = q.value(1).toString();
         v.at = q.value(2).toString();
@@ -283,7 +297,7 @@ bool StationValues::load(int stationId, qint64 target, QList<Value> *values)
         v.channel = q.value(5).toInt();
         v.code = q.value(6).toString();
         v.unit = q.value(7).toString();
-        values->append(v);
+        each(v);
     }
-    return true;
+    return q.lastError().type() == QSqlError::NoError;
 }

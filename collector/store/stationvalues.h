@@ -5,6 +5,8 @@
 #include <QString>
 #include <QVector>
 
+#include <functional>
+
 class QSqlDatabase;
 class QSqlQuery;
 
@@ -51,6 +53,11 @@ public:
                 QVector<bool> *inserted);
     // The target's values in the order they were committed.
     bool load(int stationId, qint64 target, QList<Value> *values);
+    // The values of these targets one by one, in the order they were
+    // committed or (byTime) by date and time, a
+    // minute's in the order they were committed. False when the store failed.
+    bool read(int stationId, const QList<qint64> &targets, bool byTime,
+              const std::function<void(const Value &)> &each);
     // The key text of a value, for finding it in a data file.
     static QString key(int channel, const QString &type, const QString &at);
 

@@ -59,7 +59,8 @@ VisitCommit::Outcome VisitCommit::run(const QString &connection) const
             qint64 id = 0;
             if (ok)
                 ok = (number = VisitCommits(connection)
-                                   .next(target, point, holder, &out.previousNumber, &out.previous, &id)) > 0;
+                                   .next(target, point, holder, header, &out.previousNumber, &out.previous,
+                                         &id)) > 0;
             if (ok)
                 ok = StationValues(connection).insert(target.stationId, id, number, values, &out.inserted);
             // A point behind the stored one (another collector went further)

@@ -37,6 +37,8 @@ struct VisitCommit
     qint64 epoch = 0;
     int leaseSeconds = 0;
     QList<StationValues::Value> values;
+    // The data file's header element, kept with the file's first commit.
+    QByteArray header;
 
     Outcome run(const QString &connection) const;
 };

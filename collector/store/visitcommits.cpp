@@ -29,7 +29,7 @@ bool VisitCommits::createTable()
                               "station_id INTEGER NOT NULL, file TEXT NOT NULL, destination TEXT NOT NULL, "
                               "commit_no BIGINT NOT NULL, page INTEGER NOT NULL, buffer INTEGER NOT NULL, "
                               "time_base TEXT NOT NULL DEFAULT '', holder TEXT NOT NULL DEFAULT '', "
-                              "committed_at TEXT NOT NULL DEFAULT '', "
+                              "committed_at TEXT NOT NULL DEFAULT '', header TEXT NOT NULL DEFAULT '', "
                               "UNIQUE (station_id, file, destination))")
                    .arg(server ? QStringLiteral("BIGSERIAL") : QStringLiteral("INTEGER"))))
         return true;
@@ -38,8 +38,8 @@ bool VisitCommits::createTable()
 }
 
 qint64 VisitCommits::next(const StationValues::Target &target, const ResumePoints::Point &point,
-                          const QString &holder, qint64 *previousNumber, ResumePoints::Point *previous,
-                          qint64 *id)
+                          const QString &holder, const QByteArray &header, qint64 *previousNumber,
+                          ResumePoints::Point *previous, qint64 *id)
 {
     // Locked until the commit: another collector's commit of the same file
     // in the same folder waits and then sees this one as its previous.
@@ -48,11 +48,12 @@ qint64 VisitCommits::next(const StationValues::Target &target, const ResumePoint
     QSqlQuery q(QSqlDatabase::database(m_connection));
     q.prepare(QStringLiteral(
         "INSERT INTO station_commits (station_id, file, destination, commit_no, page, buffer, time_base, "
-        "holder, "
-        "committed_at) VALUES (?, ?, ?, 1, ?, ?, ?, ?, ?) ON CONFLICT (station_id, file, destination) DO "
-        "UPDATE SET "
+        "holder, committed_at, header) VALUES (?, ?, ?, 1, ?, ?, ?, ?, ?, ?) "
+        "ON CONFLICT (station_id, file, destination) DO UPDATE SET "
         "commit_no = station_commits.commit_no + 1, page = EXCLUDED.page, buffer = EXCLUDED.buffer, "
-        "time_base = EXCLUDED.time_base, holder = EXCLUDED.holder, committed_at = EXCLUDED.committed_at "
+        "time_base = EXCLUDED.time_base, holder = EXCLUDED.holder, committed_at = EXCLUDED.committed_at, "
+        // A file's header is its first download's; only its numbers change.
+        "header = CASE WHEN station_commits.header = '' THEN EXCLUDED.header ELSE station_commits.header END "
         "RETURNING commit_no, id"));
     const QLocale c = QLocale::c();
     q.addBindValue(target.stationId);
@@ -64,6 +65,7 @@ qint64 VisitCommits::next(const StationValues::Target &target, const ResumePoint
                                             : QStringLiteral(""));
     q.addBindValue(holder.isNull() ? QStringLiteral("") : holder);
     q.addBindValue(c.toString(QDateTime::currentDateTime(), QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+    q.addBindValue(QString::fromUtf8(header));
     if (!q.exec() || !q.next()) {
         qCDebug(lcStore, "Database Error: %s", qUtf8Printable(q.lastError().text()));
         return 0;
@@ -100,6 +102,33 @@ bool VisitCommits::last(const StationValues::Target &target, qint64 *number, Res
         point->timeBase = QLocale::c().toDateTime(q.value(3).toString(), QLatin1String(timeFormat));
         if (id)
             *id = q.value(4).toLongLong();
+    }
+    return true;
+}
+
+bool VisitCommits::parts(int stationId, QList<Part> *parts)
+{
+    parts->clear();
+    QSqlQuery q(QSqlDatabase::database(m_connection));
+    q.setForwardOnly(true);
+    q.prepare(
+        QStringLiteral("SELECT id, file, destination, commit_no, page, buffer, header FROM station_commits "
+                       "WHERE station_id = ? ORDER BY file, id"));
+    q.addBindValue(stationId);
+    if (!q.exec()) {
+        qCDebug(lcStore, "Database Error: %s", qUtf8Printable(q.lastError().text()));
+        return false;
+    }
+    while (q.next()) {
+        Part p;
+        p.id = q.value(0).toLongLong();
+        p.file = q.value(1).toString();
+        p.destination = q.value(2).toString();
+        p.commitNo = q.value(3).toLongLong();
+        p.point.page = q.value(4).toInt();
+        p.point.buffer = q.value(5).toInt();
+        p.header = q.value(6).toString().toUtf8();
+        parts->append(p);
     }
     return true;
 }

@@ -1146,7 +1146,10 @@ WebResponse WebApi::data(const QString &code, const WebRequest &request)
         return failure;
     if (format == QLatin1String("xlsx")) {
         WebResponse r;
-        if (!WebExcel::build(filesOf(row.station), from.toString(QLatin1String(kMinute)),
+        QStringList files;
+        if (!readableFiles(row.station, &files, &failure))
+            return failure;
+        if (!WebExcel::build(files, from.toString(QLatin1String(kMinute)),
                              to.toString(QLatin1String(kMinute)), channels, &r.body, &problem))
             return WebResponse::error(503, problem);
         r.contentType = "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet";
@@ -1156,10 +1159,12 @@ WebResponse WebApi::data(const QString &code, const WebRequest &request)
     if (exchangeFormat)
         return exchangeData(row.station, int(exchange), channels, from, to);
     const bool csv = format == QLatin1String("csv");
-    auto stream =
-        std::make_shared<DataStream>(filesOf(row.station), channels, all,
-                                     from.isValid() ? from.toString(QLatin1String(kMinute)) : QString(),
-                                     to.isValid() ? to.toString(QLatin1String(kMinute)) : QString(), csv);
+    QStringList files;
+    if (!readableFiles(row.station, &files, &failure))
+        return failure;
+    auto stream = std::make_shared<DataStream>(
+        files, channels, all, from.isValid() ? from.toString(QLatin1String(kMinute)) : QString(),
+        to.isValid() ? to.toString(QLatin1String(kMinute)) : QString(), csv);
     WebResponse r;
     r.contentType = csv ? "text/csv; charset=utf-8" : "application/json";
     r.stream = [stream](char *buf, size_t size) { return stream->produce(buf, size); };
@@ -1188,7 +1193,9 @@ WebResponse WebApi::exchangeData(const DBStation &station, int format, const QLi
     e->exporter.setUtcOffset(offset);
     e->exporter.setChannels(channels.toVector());
     e->exporter.setRange(from, to);
-    e->files = filesOf(station);
+    WebResponse failure;
+    if (!readableFiles(station, &e->files, &failure))
+        return failure;
     WebResponse r;
     r.contentType = format == int(SeriesExporter::Format::WaterML2) ? "application/xml; charset=utf-8"
                                                                     : "text/plain; charset=utf-8";
@@ -1234,11 +1241,31 @@ WebResponse WebApi::gaps(const QString &code, const WebRequest &request)
     WebResponse failure;
     if (!findStation(store, code, &row, &failure))
         return failure;
+    QStringList files;
+    if (!readableFiles(row.station, &files, &failure))
+        return failure;
     GapFinder finder;
     finder.setRange(from, to);
-    if (!finder.run(filesOf(row.station)))
+    if (!finder.run(files))
         return WebResponse::error(503, QStringLiteral("the station's files cannot be read"));
     return WebResponse::json(200, GapJson::toJson(finder));
+}
+
+bool WebApi::readableFiles(const DBStation &station, QStringList *files, WebResponse *failure)
+{
+    const QString folder = WorkFolder::stationDir(station.file_path);
+    const ReadableFiles::StoreRun onStore = [this](const std::function<bool(const QString &)> &question) {
+        return store.run([&question](const QString &connection) {
+            return question(connection) || (WebStore::reopen(connection) && question(connection));
+        });
+    };
+    QString problem;
+    if (readable.files(station.id, ReadableFiles::destinationOf(folder), filesOf(station), true, onStore,
+                       files, &problem))
+        return true;
+    qCWarning(lcWeb, "station %s: %s", qUtf8Printable(station.code), qUtf8Printable(problem));
+    *failure = WebResponse::error(503, problem);
+    return false;
 }
 
 WebResponse WebApi::events(const Session &session)

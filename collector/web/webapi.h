@@ -2,11 +2,15 @@
 
 #include "webhttp.h"
 
+#include "store/readablefiles.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
 
 #include <atomic>
 #include <functional>
@@ -105,6 +109,9 @@ private:
     WebResponse openApi();
     WebResponse visitNow(const QString &code);
     WebResponse setActive(const QString &code, const WebRequest &request);
+    // The station's files as readers see them: its folder's, joined with
+    // the values the store holds for them.
+    bool readableFiles(const DBStation &station, QStringList *files, WebResponse *failure);
 
     bool findSession(const WebRequest &request, Session *session);
     // Name and password against the accounts, under the per-address limit.
@@ -139,6 +146,8 @@ private:
     QHash<QString, std::set<quint64>> sessionsOfAddress; // by client address
     quint64 nextOrder = 0;
     QHash<QString, QByteArray> accountPrints;
+    QTemporaryDir unionDir;
+    ReadableFiles readable{unionDir.path()};
     QHash<QString, Failures> failures;
     QByteArray basicKey;                   // keys the remembered pairs' hashes
     QHash<QByteArray, Session> basicPairs; // by keyed hash of "name:password"

@@ -92,6 +92,19 @@ QByteArray DataFileWriter::headerPrefix(const DataFileHeader &header)
     return end < 0 ? QByteArray() : bytes.left(end + int(qstrlen("</memory>")));
 }
 
+QByteArray DataFileWriter::headerElement(const DataFileHeader &header)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    DataFileWriter writer(&buffer);
+    writer.writeStart(header);
+    const QByteArray bytes = buffer.data();
+    const int start = bytes.indexOf("<header>");
+    const int end = bytes.indexOf("</header>");
+    return start < 0 || end < start ? QByteArray()
+                                    : bytes.mid(start, end + int(qstrlen("</header>")) - start);
+}
+
 void DataFileWriter::writeLine(const DataFileLine &line)
 {
     text.append(hasLines ? QLatin1String("\n        ") : QLatin1String(">\n        "));

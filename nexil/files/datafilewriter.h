@@ -25,6 +25,8 @@ public:
     // The bytes from the start of a file with this header up to the end of
     // its memory element.
     static QByteArray headerPrefix(const DataFileHeader &header);
+    // The header element alone, as a file with this header writes it.
+    static QByteArray headerElement(const DataFileHeader &header);
 
     // Declaration, root, header and the empty alarms; leaves `data` open.
     void writeStart(const DataFileHeader &header);

@@ -67,9 +67,9 @@ namespace DataFormat {
 QString fixed(double value, int decimals);
 QString dateTimeText(const QDateTime &dateTime);
 
-DataFileHeader headerFromDataFile(const DataFile &dataFile, const Nexil &nexil);
+NEXIL_EXPORT DataFileHeader headerFromDataFile(const DataFile &dataFile, const Nexil &nexil);
 // Values of the document's `header` element; missing elements read as "".
-DataFileHeader headerFromElement(const QDomElement &header);
+NEXIL_EXPORT DataFileHeader headerFromElement(const QDomElement &header);
 // The values every download refreshes, also in an existing file.
 void applyDownload(DataFileHeader &header, const DataFile &dataFile);
 

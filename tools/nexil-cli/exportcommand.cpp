@@ -1,11 +1,14 @@
 #include "exportcommand.h"
 
+#include "storejoin.h"
+
 #include "nexil/files/gapjson.h"
 #include "nexil/files/seriesexporter.h"
 
 #include <QCommandLineParser>
 #include <QFile>
 #include <QSaveFile>
+#include <QTemporaryDir>
 
 #include <cstdio>
 #include <unistd.h>
@@ -70,6 +73,15 @@ int exportCommand(const QCommandLineParser &parser)
         !SeriesExporter::parseEncoding(parser.value("zrxp-encoding"), &encoding))
         return usage("--zrxp-encoding takes iso-8859-1 or utf-8");
     exporter.setEncoding(encoding);
+
+    QTemporaryDir joined;
+    {
+        QString problem;
+        if (!joinWithStore(parser, files, joined.path(), &files, &problem)) {
+            std::fprintf(stderr, "%s\n", qPrintable(problem));
+            return 1;
+        }
+    }
 
     const auto warn = [&exporter]() {
         for (const QString &w : exporter.warnings())

@@ -1,5 +1,7 @@
 #include "gapscommand.h"
 
+#include "storejoin.h"
+
 #include "nexil/files/gapfinder.h"
 #include "nexil/files/gapjson.h"
 
@@ -7,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <cstdio>
@@ -86,6 +89,12 @@ int gapsCommand(const QCommandLineParser &parser)
         return 2;
     }
 
+    QTemporaryDir joined;
+    QString problem;
+    if (!joinWithStore(parser, files, joined.path(), &files, &problem)) {
+        std::fprintf(stderr, "%s\n", qPrintable(problem));
+        return 1;
+    }
     GapFinder finder;
     finder.setRange(from, to);
     if (!finder.run(files)) {

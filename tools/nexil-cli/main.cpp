@@ -37,15 +37,18 @@ const char *const kDescription =
     "  password --password OLD --new NEW   change the device password (at most 4 characters each)\n"
     "  factory-defaults --password PW      restore the device's factory settings\n"
     "  convert FILE.xml --excel xls|xlsx [--pivot]   convert a data file to an Excel workbook\n"
-    "  gaps FILE.xml [FILE.xml ...] [--from DATE] [--to DATE] [--json]\n"
+    "  gaps FILE.xml [FILE.xml ...] [--from DATE] [--to DATE] [--json] [--database URL]\n"
     "                                list the holes in a station's data files (times at which a\n"
     "                                channel's recording interval expects a value and none is there)\n"
     "                                and the completeness per channel and per day; each file's setup\n"
     "                                holds until the next file's setup time. DATE: yyyy-MM-dd or\n"
-    "                                yyyy-MM-ddTHH:mm; a bare --to date takes in the whole day\n"
+    "                                yyyy-MM-ddTHH:mm; a bare --to date takes in the whole day.\n"
+    "                                --database URL (gaps and export): each file is read together\n"
+    "                                with the values that station store holds for it, committed\n"
+    "                                through any collector's folder\n"
     "  export FILE.xml [FILE.xml ...] --format waterml2|zrxp|csv [--from DATE] [--to DATE]\n"
     "         [--channels 0,2] [--utc-offset +03:00] [--locale C|tr|de]\n"
-    "         [--zrxp-encoding iso-8859-1|utf-8] [--out PATH]\n"
+    "         [--zrxp-encoding iso-8859-1|utf-8] [--out PATH] [--database URL]\n"
     "                                the instant values of a station's data files in an exchange\n"
     "                                format; times carry the station's UTC offset (default +03:00);\n"
     "                                --locale tr|de gives CSV with ';' and a decimal comma; ZRXP is\n"
@@ -86,7 +89,8 @@ int main(int argc, char *argv[])
         {"password", "upload, password, factory-defaults: the device password.", "PW"},
         {"database",
          "upload: store the upload in the configuration history of this station store (a "
-         "path or sqlite:PATH, or postgresql://...; as tqm510's --database).",
+         "path or sqlite:PATH, or postgresql://...; as tqm510's --database). gaps, export: read the "
+         "values that store holds for the files too.",
          "URL"},
         {"new", "password: the new password.", "NEW"},
         {"from", "gaps, export: start of the range (default: the first value).", "DATE"},

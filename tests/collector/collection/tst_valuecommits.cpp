@@ -3,6 +3,7 @@
 // in the file once, at its time, in the logger's order, whatever happened.
 
 #include "../common/simulator.h"
+#include "store/readablefiles.h"
 #include "support/datatruth.h"
 
 #include <QDir>
@@ -35,6 +36,13 @@ private:
     // Waits until the logger has written more.
     void waitForMore();
     QString check() const;
+    QString check(const QString &path) const;
+    // Every value once at its time, each channel's values of a kind in time
+    // order (a reader's view need not keep the device's order).
+    QString checkUnion(const QString &path) const;
+    // Readers of a torn copy in another folder, and of the store alone, see
+    // every value once; names from the store stay inside their folders.
+    void readersJoinTheStore();
 
     QTemporaryDir dir;
     Simulator logger;
@@ -94,13 +102,41 @@ void tst_ValueCommits::waitForMore()
 
 QString tst_ValueCommits::check() const
 {
-    const QString path = dataFile();
+    return check(dataFile());
+}
+
+QString tst_ValueCommits::check(const QString &path) const
+{
     const datatruth::Saved saved = datatruth::readXml(path);
     const QList<datatruth::Row> rows = datatruth::readTruth(logger.truthPath());
     const QString mismatch = datatruth::prefixMismatch(rows, saved);
     if (!mismatch.isEmpty())
         return mismatch;
     return datatruth::orderMismatch(path, rows);
+}
+
+QString tst_ValueCommits::checkUnion(const QString &path) const
+{
+    const QString mismatch =
+        datatruth::prefixMismatch(datatruth::readTruth(logger.truthPath()), datatruth::readXml(path));
+    if (!mismatch.isEmpty())
+        return mismatch;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("cannot read %1").arg(path);
+    QXmlStreamReader xml(&file);
+    QHash<QString, QString> last;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != QLatin1String("line"))
+            continue;
+        const QXmlStreamAttributes a = xml.attributes();
+        const QString series = a.value("channel") + QLatin1Char(' ') + a.value("dataType");
+        const QString at = a.value("date") + QLatin1Char(' ') + a.value("time");
+        if (at < last.value(series))
+            return QStringLiteral("%1 at %2 after %3").arg(series, at, last.value(series));
+        last.insert(series, at);
+    }
+    return xml.hasError() ? xml.errorString() : QString();
 }
 
 void tst_ValueCommits::killedAtEachStepOfTheSave_thenCutFiles_everyValueOnceInOrder()
@@ -133,6 +169,9 @@ void tst_ValueCommits::killedAtEachStepOfTheSave_thenCutFiles_everyValueOnceInOr
     QCOMPARE(visit(), 0);
     QVERIFY2(check().isEmpty(), qPrintable(QStringLiteral("cut at %1: ").arg(cut) + check()));
     QVERIFY(lastErrors.contains("intact part is kept"));
+    readersJoinTheStore();
+    if (QTest::currentTestFailed())
+        return;
 
     // The store's rows gone as well: the intact part is kept and extended,
     // never replaced by less; what was cut off cannot come back.
@@ -159,6 +198,97 @@ void tst_ValueCommits::killedAtEachStepOfTheSave_thenCutFiles_everyValueOnceInOr
         QVERIFY2(it.value() == 1, qPrintable(it.key()));
     const QString order = datatruth::orderMismatch(path, datatruth::readTruth(logger.truthPath()));
     QVERIFY2(order.isEmpty(), qPrintable(order));
+}
+
+void tst_ValueCommits::readersJoinTheStore()
+{
+    const QString path = dataFile();
+    const QString fileName = QFileInfo(path).fileName();
+    QTemporaryDir cache;
+    const QString other = dir.filePath(QStringLiteral("other"));
+    QDir().mkpath(other);
+    const QString copy = QDir(other).filePath(fileName);
+    QVERIFY(QFile::copy(path, copy));
+    QFile torn(copy);
+    QVERIFY(torn.resize(torn.size() / 3));
+
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("readers"));
+        db.setDatabaseName(database);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec(QStringLiteral("SELECT id FROM stations")) && q.next());
+        const int station = q.value(0).toInt();
+        // Hostile names in the commits: never a path, never read.
+        for (const char *name : {"../../escape.xml", "/tmp/abs.xml", "sub/inner.xml", ".hidden.xml"})
+            QVERIFY(q.exec(
+                QStringLiteral("INSERT INTO station_commits (station_id, file, destination, commit_no, "
+                               "page, buffer) VALUES (%1, '%2', 'elsewhere', 1, 0, 0)")
+                    .arg(station)
+                    .arg(QLatin1String(name))));
+        ReadableFiles readable(cache.path());
+        const ReadableFiles::StoreRun here = [](const std::function<bool(const QString &)> &question) {
+            return question(QStringLiteral("readers"));
+        };
+        QStringList files;
+        QString problem;
+        // The collector's own folder holds all: read as it is.
+        QVERIFY2(readable.files(station, ReadableFiles::destinationOf(QFileInfo(path).path()), {path}, true,
+                                here, &files, &problem),
+                 qPrintable(problem));
+        QCOMPARE(files, QStringList{path});
+        // A torn copy elsewhere: joined with the store, whole and in order.
+        QVERIFY2(readable.files(station, ReadableFiles::destinationOf(other), {copy}, true, here, &files,
+                                &problem),
+                 qPrintable(problem));
+        QCOMPARE(files.size(), 1);
+        QVERIFY(files.first().startsWith(cache.path() + QLatin1Char('/')));
+        QVERIFY2(checkUnion(files.first()).isEmpty(), qPrintable(checkUnion(files.first())));
+        // No copy at all: the store's header and values.
+        QVERIFY2(readable.files(station, QString(), {}, true, here, &files, &problem), qPrintable(problem));
+        QCOMPARE(files.size(), 1);
+        QVERIFY2(checkUnion(files.first()).isEmpty(), qPrintable(checkUnion(files.first())));
+        QCOMPARE(QDir(cache.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"1"});
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("escape.xml"))));
+        QVERIFY(q.exec(QStringLiteral("DELETE FROM station_commits WHERE destination = 'elsewhere'")));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("readers"));
+
+    // nexil-cli reads the torn copy together with the store: every instant
+    // value of the logger at its time.
+    QProcess cli;
+    cli.start(qEnvironmentVariable("NEXIL_CLI"),
+              {QStringLiteral("export"), copy, QStringLiteral("--format"), QStringLiteral("csv"),
+               QStringLiteral("--database"), database});
+    QVERIFY(cli.waitForFinished(60000));
+    QVERIFY2(cli.exitCode() == 0, cli.readAllStandardError().constData());
+    QHash<QString, QStringList> rows;
+    const QByteArray output = cli.readAllStandardOutput();
+    for (const QByteArray &line : output.split('\n')) {
+        const QStringList cells = QString::fromUtf8(line.trimmed()).split(QLatin1Char(','));
+        rows.insert(cells.first(), cells.mid(1));
+    }
+    int instants = 0;
+    for (const datatruth::Row &row : datatruth::readTruth(logger.truthPath())) {
+        // "channel type date time value"
+        const QStringList k = row.key.split(QLatin1Char(' '));
+        if (k.value(1) != QLatin1String("INS"))
+            continue;
+        const QString time = k.value(2) + QLatin1Char('T') + k.value(3) + QStringLiteral(":00+03:00");
+        if (!rows.contains(time))
+            break; // written after the last visit
+        ++instants;
+        const QString cell = rows.value(time).value(k.value(0).toInt());
+        const double value = k.value(4).toDouble();
+        if (value <= -8887)
+            QVERIFY2(cell.isEmpty(), qPrintable(time));
+        else
+            QVERIFY2(qAbs(cell.toDouble() - value) < 1e-3,
+                     qPrintable(
+                         QStringLiteral("%1 channel %2: %3, not %4").arg(time, k.value(0), cell).arg(value)));
+    }
+    QVERIFY2(instants > 20, output.left(400).constData());
 }
 
 QTEST_GUILESS_MAIN(tst_ValueCommits)
