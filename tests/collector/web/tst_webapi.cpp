@@ -1,9 +1,11 @@
 #include "../common/simulator.h"
 #include "nexil/excel/datafilewriter.h"
 #include "nexil/excel/datalinereader.h"
+#include "nexil/files/datafilewriter.h"
 #include "store/collectorheartbeats.h"
 #include "store/databaseconnection.h"
 #include "store/stationvisits.h"
+#include "store/visitcommit.h"
 #include "support/datatruth.h"
 #include "support/postgresserver.h"
 #include "webcollector.h"
@@ -838,6 +840,32 @@ void tst_WebApi::sharedStoreGivesOtherCollectorsStatusesAndVisits()
         visit.records = 12;
         visit.bytes = 3072;
         QVERIFY(StationVisits::record(visit));
+        // Values another collector committed into its own folder on another
+        // host: this server has no file of them, the store has them all.
+        DataFileHeader header;
+        header.stationCode = QStringLiteral("P01");
+        header.channelCount = QStringLiteral("2");
+        header.channels = {{QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("Level"),
+                            QStringLiteral("cm"), QStringLiteral("15")},
+                           {QStringLiteral("1"), QStringLiteral("7"), QStringLiteral("Battery"),
+                            QStringLiteral("V"), QStringLiteral("15")}};
+        VisitCommit commit;
+        commit.target = {id, QStringLiteral("P01_01122026.xml"), QStringLiteral("elsewhere:/srv/files/P01")};
+        commit.point.page = 3;
+        commit.point.buffer = 40;
+        commit.point.timeBase = QDateTime(QDate(2026, 12, 1), QTime(0, 0));
+        commit.header = DataFileWriter::headerElement(header);
+        for (int i = 0; i < 12; ++i) {
+            const QString at = QDateTime(QDate(2026, 12, 1), QTime(0, 0))
+                                   .addSecs(i * 900)
+                                   .toString(QStringLiteral("yyyy-MM-dd hh:mm"));
+            commit.values.append({2, QStringLiteral("INS"), at, QString::number(100 + i * 0.5, 'f', 4), false,
+                                  0, QStringLiteral("1"), QStringLiteral("cm")});
+            commit.values.append({5, QStringLiteral("INS"), at,
+                                  i == 4 ? QStringLiteral("-9999.0000") : QString::number(12.5, 'f', 4),
+                                  false, 1, QStringLiteral("7"), QStringLiteral("V")});
+        }
+        QCOMPARE(int(commit.run(DatabaseConnection::connectionName()).result), int(VisitCommit::Committed));
         DatabaseConnection::close();
     }
     QProcess server;
@@ -857,6 +885,24 @@ void tst_WebApi::sharedStoreGivesOtherCollectorsStatusesAndVisits()
              QStringLiteral("Cihaz cevap vermiyor"));
     QCOMPARE(visits.at(0).toObject().value(QStringLiteral("records")).toInt(), 12);
     QCOMPARE(visits.at(0).toObject().value(QStringLiteral("bytes")).toInt(), 3072);
+    // The data and gap routes read the store's values, each at its time.
+    const Reply values = client.request("GET", "/api/v1/stations/P01/data?format=csv");
+    QCOMPARE(values.status, 200);
+    QByteArray expected = "time,channel,value\n";
+    for (int i = 0; i < 12; ++i) {
+        const QByteArray time = QDateTime(QDate(2026, 12, 1), QTime(0, 0))
+                                    .addSecs(i * 900)
+                                    .toString(Qt::ISODate)
+                                    .left(16)
+                                    .toLatin1();
+        expected += time + ",0," + QByteArray::number(100 + i * 0.5, 'f', 4) + "\n" + time + ",1," +
+                    (i == 4 ? QByteArray("-9999.0000") : QByteArray("12.5000")) + "\n";
+    }
+    QCOMPARE(values.body, expected);
+    const QJsonArray gapChannels =
+        client.request("GET", "/api/v1/stations/P01/gaps").json().value(QStringLiteral("channels")).toArray();
+    QCOMPARE(gapChannels.size(), 2);
+    QCOMPARE(gapChannels.at(1).toObject().value(QStringLiteral("sensorErrors")).toInt(), 1);
 
     // Another collector's status, written into the shared store, reaches the stream.
     const std::unique_ptr<QSslSocket> events = client.open();
