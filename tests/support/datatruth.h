@@ -202,4 +202,32 @@ inline QString orderMismatch(const QString &path, const QList<datatruth::Row> &r
     return QString();
 }
 
+// Empty when a CSV export (time with +03:00, one column a channel) holds
+// every instant value of the truth at its time, up to the last time it
+// has; *instants: how many it held.
+inline QString exportMismatch(const QByteArray &csv, const QList<Row> &rows, int *instants)
+{
+    QHash<QString, QStringList> cells;
+    for (const QByteArray &line : csv.split('\n')) {
+        const QStringList row = QString::fromUtf8(line.trimmed()).split(QLatin1Char(','));
+        cells.insert(row.first(), row.mid(1));
+    }
+    *instants = 0;
+    for (const Row &row : rows) {
+        // "channel type date time value"
+        const QStringList k = row.key.split(QLatin1Char(' '));
+        if (k.value(1) != QLatin1String("INS"))
+            continue;
+        const QString time = k.value(2) + QLatin1Char('T') + k.value(3) + QStringLiteral(":00+03:00");
+        if (!cells.contains(time))
+            break; // written after the last visit
+        ++*instants;
+        const QString cell = cells.value(time).value(k.value(0).toInt());
+        const double value = k.value(4).toDouble();
+        if (value <= -8887 ? !cell.isEmpty() : qAbs(cell.toDouble() - value) >= 1e-3)
+            return QStringLiteral("%1 channel %2: \"%3\", not %4").arg(time, k.value(0), cell).arg(value);
+    }
+    return QString();
+}
+
 } // namespace datatruth

@@ -295,6 +295,29 @@ void tst_SharedValues::takeoverWithoutTheFiles_everyValueOnceAtItsTime()
     QVERIFY(!b.timeBase.isEmpty());
     // The truth file follows the logger's memory a moment later.
     QTRY_VERIFY2_WITH_TIMEOUT(checkValues({"a", "b"}).isEmpty(), qPrintable(checkValues({"a", "b"})), 5000);
+
+    // Read from a's folder with the store, every value is there, b's too.
+    QStringList files;
+    for (const QString &name :
+         QDir(dir->filePath("a/files/T00")).entryList({QStringLiteral("*.xml")}, QDir::Files))
+        files << dir->filePath(QStringLiteral("a/files/T00/") + name);
+    QProcess cli;
+    cli.start(qEnvironmentVariable("NEXIL_CLI"),
+              QStringList{QStringLiteral("export")} + files +
+                  QStringList{QStringLiteral("--format"), QStringLiteral("csv"), QStringLiteral("--database"),
+                              server->url()});
+    QVERIFY(cli.waitForFinished(60000));
+    QVERIFY2(cli.exitCode() == 0, cli.readAllStandardError().constData());
+    int instants = 0;
+    const QString mismatch =
+        datatruth::exportMismatch(cli.readAllStandardOutput(), datatruth::readTruth(truth), &instants);
+    QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
+    // Every instant value either folder holds, not just a's.
+    int saved = 0;
+    const datatruth::Saved both = a + b;
+    for (auto it = both.lines.constBegin(); it != both.lines.constEnd(); ++it)
+        saved += it.key().section(QLatin1Char(' '), 1, 1) == QLatin1String("INS") ? it.value() : 0;
+    QCOMPARE(instants, saved);
 }
 
 void tst_SharedValues::frozenCollector_savesNothingTwice_reportsTheLostLease()

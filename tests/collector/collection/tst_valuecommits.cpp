@@ -263,32 +263,11 @@ void tst_ValueCommits::readersJoinTheStore()
                QStringLiteral("--database"), database});
     QVERIFY(cli.waitForFinished(60000));
     QVERIFY2(cli.exitCode() == 0, cli.readAllStandardError().constData());
-    QHash<QString, QStringList> rows;
-    const QByteArray output = cli.readAllStandardOutput();
-    for (const QByteArray &line : output.split('\n')) {
-        const QStringList cells = QString::fromUtf8(line.trimmed()).split(QLatin1Char(','));
-        rows.insert(cells.first(), cells.mid(1));
-    }
     int instants = 0;
-    for (const datatruth::Row &row : datatruth::readTruth(logger.truthPath())) {
-        // "channel type date time value"
-        const QStringList k = row.key.split(QLatin1Char(' '));
-        if (k.value(1) != QLatin1String("INS"))
-            continue;
-        const QString time = k.value(2) + QLatin1Char('T') + k.value(3) + QStringLiteral(":00+03:00");
-        if (!rows.contains(time))
-            break; // written after the last visit
-        ++instants;
-        const QString cell = rows.value(time).value(k.value(0).toInt());
-        const double value = k.value(4).toDouble();
-        if (value <= -8887)
-            QVERIFY2(cell.isEmpty(), qPrintable(time));
-        else
-            QVERIFY2(qAbs(cell.toDouble() - value) < 1e-3,
-                     qPrintable(
-                         QStringLiteral("%1 channel %2: %3, not %4").arg(time, k.value(0), cell).arg(value)));
-    }
-    QVERIFY2(instants > 20, output.left(400).constData());
+    const QString mismatch = datatruth::exportMismatch(cli.readAllStandardOutput(),
+                                                       datatruth::readTruth(logger.truthPath()), &instants);
+    QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
+    QVERIFY(instants > 20);
 }
 
 QTEST_GUILESS_MAIN(tst_ValueCommits)
