@@ -1,5 +1,6 @@
 #include "readablefiles.h"
 
+#include "collectorlogging.h"
 #include "datafileunion.h"
 #include "visitcommits.h"
 
@@ -97,6 +98,8 @@ bool ReadableFiles::files(int stationId, const QString &destination, const QStri
         const QString folder = QDir(cacheDir).filePath(QString::number(stationId));
         const QString unionPath = QDir(folder).filePath(it.key());
         if (stamps.value(unionPath) != stamp || !QFileInfo::exists(unionPath)) {
+            qCDebug(lcStore, "station %d: %s is read joined with the store's values", stationId,
+                    qUtf8Printable(it.key()));
             DataFileUnion joined;
             if (!store([&](const QString &connection) {
                     return StationValues(connection)

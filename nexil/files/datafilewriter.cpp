@@ -81,24 +81,30 @@ void DataFileWriter::writeStart(const DataFileHeader &h)
     flush();
 }
 
-QByteArray DataFileWriter::headerPrefix(const DataFileHeader &header)
+namespace {
+
+// What writeStart writes for this header.
+QByteArray startOf(const DataFileHeader &header)
 {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     DataFileWriter writer(&buffer);
     writer.writeStart(header);
-    const QByteArray bytes = buffer.data();
+    return buffer.data();
+}
+
+} // namespace
+
+QByteArray DataFileWriter::headerPrefix(const DataFileHeader &header)
+{
+    const QByteArray bytes = startOf(header);
     const int end = bytes.indexOf("</memory>");
     return end < 0 ? QByteArray() : bytes.left(end + int(qstrlen("</memory>")));
 }
 
 QByteArray DataFileWriter::headerElement(const DataFileHeader &header)
 {
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    DataFileWriter writer(&buffer);
-    writer.writeStart(header);
-    const QByteArray bytes = buffer.data();
+    const QByteArray bytes = startOf(header);
     const int start = bytes.indexOf("<header>");
     const int end = bytes.indexOf("</header>");
     return start < 0 || end < start ? QByteArray()
