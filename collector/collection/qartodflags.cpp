@@ -29,6 +29,11 @@ QVector<int> timeOrder(const QVector<QartodFlags::Point> &points)
 {
     QVector<int> order(points.size());
     std::iota(order.begin(), order.end(), 0);
+    const auto earlier = [](const QartodFlags::Point &a, const QartodFlags::Point &b) {
+        return a.minute < b.minute;
+    };
+    if (std::is_sorted(points.begin(), points.end(), earlier))
+        return order;
     std::stable_sort(order.begin(), order.end(),
                      [&](int a, int b) { return points.at(a).minute < points.at(b).minute; });
     return order;
@@ -141,13 +146,38 @@ qint64 QartodFlags::minuteOf(const QDateTime &at)
     return wall.toSecsSinceEpoch() / 60 - (wall.toSecsSinceEpoch() % 60 < 0 ? 1 : 0);
 }
 
-QartodFlags::Point QartodFlags::point(const QDateTime &at, double value)
+QartodFlags::Point QartodFlags::point(const QDateTime &at, double value, bool sensorError)
 {
     Point p;
     p.minute = minuteOf(at);
     p.value = value;
-    p.missing = !at.isValid() || !std::isfinite(value) || report::isSensorError(value);
+    p.missing = sensorError || !at.isValid() || !std::isfinite(value) || report::isSensorError(value);
     return p;
+}
+
+QartodFlags::Point QartodFlags::point(qint64 minute, const QString &value)
+{
+    Point p;
+    p.minute = minute;
+    bool ok = false;
+    p.value = value.trimmed().toDouble(&ok);
+    p.missing = !ok || !std::isfinite(p.value) || report::isSensorError(p.value);
+    if (p.missing)
+        p.value = 0;
+    return p;
+}
+
+bool QartodFlags::parseMinute(const QString &at, qint64 *minute)
+{
+    static const qint64 epochDay = QDate(1970, 1, 1).toJulianDay();
+    if (at.size() != 16 || at.at(10) != QLatin1Char(' '))
+        return false;
+    const QDate date = report::parseDate(at.left(10));
+    const int ofDay = report::parseMinuteOfDay(at.mid(11));
+    if (!date.isValid() || ofDay < 0)
+        return false;
+    *minute = (date.toJulianDay() - epochDay) * 24 * 60 + ofDay;
+    return true;
 }
 
 quint8 QartodFlags::aggregate(const Result &r)
@@ -197,25 +227,25 @@ QartodFlags::Result QartodFlags::evaluateAt(const QVector<Point> &s, int i) cons
     }
 
     if (c.roc && hasPrev) {
-        // Two passes over the window: the same values give the same result
-        // wherever the series was cut.
+        // One pass over the window, each value taken less the previous one
+        // so the sums stay small; computed afresh for every value, so the
+        // result does not depend on where the series was cut.
+        const double shift = s.at(i - 1).value;
         const qint64 from = p.minute - c.rocWindow;
-        double sum = 0;
+        double sum = 0, squares = 0;
         int count = 0;
-        int k = i - 1;
-        for (; k >= 0 && s.at(k).minute >= from; --k)
-            if (!isMissing(s.at(k)) && s.at(k).minute < p.minute) {
-                sum += s.at(k).value;
+        for (int k = i - 1; k >= 0 && s.at(k).minute >= from; --k) {
+            const Point &q = s.at(k);
+            if (!isMissing(q) && q.minute < p.minute) {
+                const double d = q.value - shift;
+                sum += d;
+                squares += d * d;
                 ++count;
             }
+        }
         if (count >= 2) {
-            const double mean = sum / count;
-            double squares = 0;
-            for (int j = i - 1; j > k; --j)
-                if (!isMissing(s.at(j)) && s.at(j).minute < p.minute)
-                    squares += (s.at(j).value - mean) * (s.at(j).value - mean);
-            const double sd = std::sqrt(squares / (count - 1));
-            r.roc = std::fabs(x - s.at(i - 1).value) > c.rocDeviations * sd ? Suspect : Pass;
+            const double variance = std::max(0.0, (squares - sum * sum / count) / (count - 1));
+            r.roc = std::fabs(x - shift) > c.rocDeviations * std::sqrt(variance) ? Suspect : Pass;
         }
     }
 

@@ -67,9 +67,14 @@ public:
         quint8 flag = 0;      // the stored aggregate flag, 0 when unknown (update() only)
     };
     // A value as the device gave it; sensor error codes, non-numbers and an
-    // invalid time are missing.
-    static Point point(const QDateTime &at, double value);
+    // invalid time are missing, as is any value the caller knows to be an error.
+    static Point point(const QDateTime &at, double value, bool sensorError = false);
+    // A value as the store keeps it: a text that is no number is missing too.
+    static Point point(qint64 minute, const QString &value);
+    // The device's wall clock as minutes since 1970 (its zone ignored).
     static qint64 minuteOf(const QDateTime &at);
+    // The store's "yyyy-MM-dd hh:mm" as minutes since 1970; false for any other text.
+    static bool parseMinute(const QString &at, qint64 *minute);
 
     struct Result
     {

@@ -319,6 +319,21 @@ void tst_QartodFlags::channelWithoutSettingsIsNotEvaluated()
     QVERIFY(QartodFlags::point(QDateTime::currentDateTimeUtc(), qQNaN()).missing);
     QVERIFY(QartodFlags::point(QDateTime(), 1.0).missing);
     QVERIFY(!QartodFlags::point(QDateTime::currentDateTimeUtc(), -999).missing);
+    QVERIFY(QartodFlags::point(QDateTime::currentDateTimeUtc(), 1.0, true).missing);
+    for (const QString &text : {QStringLiteral("-9999"), QStringLiteral("-8888.0"), QStringLiteral("ERR"),
+                                QStringLiteral(""), QStringLiteral("nan"), QStringLiteral("1e999")})
+        QVERIFY2(QartodFlags::point(0, text).missing, qPrintable(text));
+    QCOMPARE(QartodFlags::point(0, QStringLiteral(" -1.25")).value, -1.25);
+    qint64 minute = 0;
+    QVERIFY(QartodFlags::parseMinute(QStringLiteral("1970-01-02 00:01"), &minute));
+    QCOMPARE(minute, 24 * 60 + 1);
+    QVERIFY(QartodFlags::parseMinute(QStringLiteral("2025-03-01 10:20"), &minute));
+    QCOMPARE(minute,
+             QartodFlags::minuteOf(QDateTime(QDate(2025, 3, 1), QTime(10, 20), Qt::OffsetFromUTC, 7200)));
+    for (const QString &bad :
+         {QStringLiteral("2025-03-01T10:20"), QStringLiteral("2025-02-30 10:20"),
+          QStringLiteral("2025-03-01 24:00"), QStringLiteral("2025-03-01 10:20:00"), QString()})
+        QVERIFY2(!QartodFlags::parseMinute(bad, &minute), qPrintable(bad));
     QCOMPARE(QartodFlags::minuteOf(QDateTime(QDate(1970, 1, 2), QTime(0, 1), Qt::UTC)), 24 * 60 + 1);
     QCOMPARE(QartodFlags::minuteOf(QDateTime(QDate(1969, 12, 31), QTime(23, 59, 30), Qt::UTC)), -1);
 }
