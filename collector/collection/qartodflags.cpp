@@ -180,6 +180,28 @@ bool QartodFlags::parseMinute(const QString &at, qint64 *minute)
     return true;
 }
 
+QDateTime QartodFlags::dateTimeOf(qint64 minute)
+{
+    return QDateTime::fromSecsSinceEpoch(minute * 60, Qt::UTC);
+}
+
+QString QartodFlags::flagName(quint8 flag)
+{
+    switch (flag) {
+    case Pass:
+        return QStringLiteral("pass");
+    case NotEvaluated:
+        return QStringLiteral("not evaluated");
+    case Suspect:
+        return QStringLiteral("suspect");
+    case Fail:
+        return QStringLiteral("fail");
+    case Missing:
+        return QStringLiteral("missing");
+    }
+    return QString();
+}
+
 quint8 QartodFlags::aggregate(const Result &r)
 {
     quint8 worst = NotEvaluated;

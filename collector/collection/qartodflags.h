@@ -9,7 +9,9 @@
 // 2 not evaluated, 3 suspect, 4 fail, 9 missing). Pure: the caller hands in
 // the values, with those before a visit as history, and stores the flags.
 //
-// The rules, for the value x(n) at time t(n) among the series in time order:
+// The rules, for the value x(n) at time t(n) among the series in time order
+// (x(n-1) and x(n+1) are its neighbours in the series, however far apart in
+// time: a hole in the records is not a missing value):
 // - gross range: outside the sensor limits 4, else outside the operator
 //   limits 3, else 1 (limits themselves pass);
 // - spike: |x(n) - (x(n-1) + x(n+1)) / 2| above the fail threshold 4, above
@@ -75,6 +77,10 @@ public:
     static qint64 minuteOf(const QDateTime &at);
     // The store's "yyyy-MM-dd hh:mm" as minutes since 1970; false for any other text.
     static bool parseMinute(const QString &at, qint64 *minute);
+    // A minute back as a date and time (UTC, the device's wall clock).
+    static QDateTime dateTimeOf(qint64 minute);
+    // "pass", "not evaluated", "suspect", "fail", "missing"; empty for other numbers.
+    static QString flagName(quint8 flag);
 
     struct Result
     {

@@ -5,8 +5,6 @@
 #include <QSet>
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 
 namespace SettingText {
 
@@ -96,13 +94,15 @@ bool parseDuration(const QString &text, qint64 *minutes)
 
 QString number(double value)
 {
-    char buffer[40];
+    // Qt's conversions, not the C library's: those follow the process's
+    // locale, which writes a decimal comma in Turkish.
+    QString text;
     for (int precision = 15; precision <= 17; ++precision) {
-        std::snprintf(buffer, sizeof buffer, "%.*g", precision, value);
-        if (std::strtod(buffer, nullptr) == value)
+        text = QString::number(value, 'g', precision);
+        if (text.toDouble() == value)
             break;
     }
-    return QString::fromLatin1(buffer);
+    return text;
 }
 
 QString duration(qint64 minutes)

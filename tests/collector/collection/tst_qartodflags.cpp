@@ -335,11 +335,13 @@ void tst_QartodFlags::channelWithoutSettingsIsNotEvaluated()
           QStringLiteral("2025-03-01 24:00"), QStringLiteral("2025-03-01 10:20:00"), QString()})
         QVERIFY2(!QartodFlags::parseMinute(bad, &minute), qPrintable(bad));
     QCOMPARE(QartodFlags::minuteOf(QDateTime(QDate(1970, 1, 2), QTime(0, 1), Qt::UTC)), 24 * 60 + 1);
+    QCOMPARE(QartodFlags::dateTimeOf(minute), QDateTime(QDate(2025, 3, 1), QTime(10, 20), Qt::UTC));
     QCOMPARE(QartodFlags::minuteOf(QDateTime(QDate(1969, 12, 31), QTime(23, 59, 30), Qt::UTC)), -1);
 }
 
 void tst_QartodFlags::settingsTextRoundTripAndBadTexts()
 {
+    QLocale::setDefault(QLocale(QLocale::Turkish)); // a decimal comma must not get in
     for (const QString &text :
          {allTests, QString(), QStringLiteral("flat=0,30m,1d"), QStringLiteral("spike=0.1,0.1;roc=2.5,90m"),
           QStringLiteral("gross=-0.30000000000000004,1e-7")}) {
