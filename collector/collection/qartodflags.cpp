@@ -243,6 +243,7 @@ QartodFlags::Result QartodFlags::evaluateAt(const QVector<Point> &s, int i) cons
     else if (c.gross || c.user)
         r.gross = Pass;
 
+    r.waits = c.spike && hasPrev && i + 1 == s.size();
     if (c.spike && hasPrev && i + 1 < s.size() && !isMissing(s.at(i + 1))) {
         const double d = std::fabs(x - (s.at(i - 1).value + s.at(i + 1).value) / 2);
         r.spike = d > c.spikeFail ? Fail : d > c.spikeSuspect ? Suspect : Pass;
@@ -370,6 +371,12 @@ QartodFlags::Update QartodFlags::update(const QVector<Point> &stored, const QVec
         const int o = origin.at(k);
         if (o >= 0 && stored.at(o).flag != merged.at(k).flag)
             out.changed.append({o, merged.at(k)});
+        // The newest stored point waited when the spike test could have run
+        // on it but for its successor.
+        if (o >= 0 && o == storedOrder.last() && k + 1 < s.size() && m_settings.spike &&
+            !isMissing(s.at(k)) && storedOrder.size() > 1 &&
+            !isMissing(stored.at(storedOrder.at(storedOrder.size() - 2))))
+            out.settled.append({o, merged.at(k)});
     }
     for (int ai = 0; ai < added.size(); ++ai) {
         const int k = placeOfAdded.at(ai);

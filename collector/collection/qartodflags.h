@@ -89,9 +89,13 @@ public:
         quint8 roc = NotEvaluated;
         quint8 flat = NotEvaluated;
         quint8 flag = NotEvaluated; // the aggregate
+        // The spike test waits for the next value: the flag may still get
+        // worse, so alarms had better wait too (see Update::settled).
+        bool waits = false;
         bool operator==(const Result &o) const
         {
-            return gross == o.gross && spike == o.spike && roc == o.roc && flat == o.flat && flag == o.flag;
+            return gross == o.gross && spike == o.spike && roc == o.roc && flat == o.flat && flag == o.flag &&
+                   waits == o.waits;
         }
     };
     // The worst of a value's test results by the rule above.
@@ -120,6 +124,11 @@ public:
     {
         QVector<Result> added;    // one per added point, in the order given
         QVector<Changed> changed; // stored points whose flag is now other than theirs
+        // The newest stored point when it waited for its successor and has
+        // one now: its final result, changed or not. Value alarms are best
+        // checked on these, then on the added points that do not wait, in
+        // time order, so that a spike is flagged before it could raise one.
+        QVector<Changed> settled;
     };
     // Flags new (or late) values among the stored ones and re-flags the
     // stored values they are neighbours or history of. `stored` must hold,

@@ -52,6 +52,7 @@ struct Reference
             if (c.gross && (x < c.sensorMin || x > c.sensorMax))
                 r.gross = 4;
         }
+        r.waits = c.spike && i > 0 && !missing(i - 1) && i + 1 == s.size();
         if (c.spike && i > 0 && i + 1 < s.size() && !missing(i - 1) && !missing(i + 1)) {
             const double d = std::fabs(x - 0.5 * (s[i - 1].value + s[i + 1].value));
             r.spike = d > c.spikeFail ? 4 : (d > c.spikeSuspect ? 3 : 1);

@@ -1,3 +1,4 @@
+#include "collection/qartodflags.h"
 #include "collection/valuealarms.h"
 
 #include <QtTest>
@@ -49,6 +50,7 @@ class tst_ValueAlarms : public QObject
 private slots:
     void riverRaisesAndClearsEachAlarmOnce();
     void removedLimitClearsItsAlarm();
+    void spikeAtTheEndOfAVisitRaisesNothing();
     void settingsAndStateTexts();
 };
 
@@ -112,6 +114,40 @@ void tst_ValueAlarms::removedLimitClearsItsAlarm()
     QCOMPARE(events.size(), 1);
     QVERIFY(events[0].kind == Kind::High && !events[0].raised && std::isnan(events[0].limit));
     QVERIFY(!changed.state().anyActive());
+}
+
+void tst_ValueAlarms::spikeAtTheEndOfAVisitRaisesNothing()
+{
+    QartodFlags::Settings qcSettings;
+    ValueAlarms::Settings settings;
+    QString error;
+    QVERIFY(QartodFlags::Settings::parse(QStringLiteral("spike=0.3,0.6"), &qcSettings, &error));
+    QVERIFY(ValueAlarms::Settings::parse(QStringLiteral("high=2.5,2.3"), &settings, &error));
+    const QartodFlags qc(qcSettings);
+    const QVector<double> values = {2.00, 2.02, 2.04, 2.06, 3.50, 2.10, 2.12, 2.20, 2.35, 2.55, 2.60, 2.62};
+    // Three visits; the spike is the newest value of the first one. Alarms
+    // are checked on the values that no longer wait for their successor.
+    QVector<QartodFlags::Point> stored;
+    ValueAlarms alarms(settings);
+    QVector<Event> events;
+    for (const auto &visit : {qMakePair(0, 5), qMakePair(5, 5), qMakePair(10, 2)}) {
+        QVector<QartodFlags::Point> added;
+        for (int i = visit.first; i < visit.first + visit.second; ++i)
+            added << QartodFlags::point(start + 10 * i, QString::number(values[i]));
+        const QartodFlags::Update u = qc.update(stored, added);
+        for (const QartodFlags::Changed &c : u.settled) {
+            events += alarms.check(stored[c.index].minute, stored[c.index].value, c.result.flag);
+            if (c.index == 4)
+                QCOMPARE(c.result.flag, quint8(4));
+        }
+        for (int i = 0; i < added.size(); ++i) {
+            if (!u.added[i].waits)
+                events += alarms.check(added[i].minute, added[i].value, u.added[i].flag);
+            added[i].flag = u.added[i].flag;
+        }
+        stored += added;
+    }
+    QCOMPARE(shown(events), QStringList{QStringLiteral("high raised at 9: 2.55 past 2.5")});
 }
 
 void tst_ValueAlarms::settingsAndStateTexts()
