@@ -131,8 +131,8 @@ public:
         QVector<Changed> settled;
     };
     // Flags new (or late) values among the stored ones and re-flags the
-    // stored values they are neighbours or history of. `stored` must hold,
-    // in time order, every stored point from historyMinutes() before the
+    // stored values they are neighbours or history of. `stored` must hold
+    // (in any order) every stored point from historyMinutes() before the
     // stored point preceding the first added one up to historyMinutes()
     // after the stored point following the last added one, and one more
     // point on either side; more never hurts. An added point at a time
