@@ -143,11 +143,15 @@ int main(int argc, char *argv[])
          QStringLiteral("PATH")});
     parser.addOption(
         {QStringLiteral("station-setting"),
-         QStringLiteral("Set a station setting in the database and exit (may be repeated): utcOffset "
-                        "(+03:00; default: \"utcOffset\" in settings.ini, else +03:00), exportFormats "
-                        "(waterml2, zrxp, csv, comma-separated: written into the station's folder after "
-                        "each visit) or csvLocale (C, tr or de: the number format of that CSV). An empty "
-                        "value removes the setting."),
+         QStringLiteral(
+             "Set a station setting in the database and exit (may be repeated): utcOffset "
+             "(+03:00; default: \"utcOffset\" in settings.ini, else +03:00), exportFormats "
+             "(waterml2, zrxp, csv, comma-separated: written into the station's folder after "
+             "each visit), csvLocale (C, tr or de: the number format of that CSV), quality:SLOT "
+             "(the quality tests of the channel in that device slot: "
+             "gross=MIN,MAX;user=MIN,MAX;spike=SUSPECT,FAIL;roc=N,WINDOW;flat=TOLERANCE,SUSPECT,FAIL "
+             "with times as 30m, 2h or 1d) or alarms:SLOT (high=LIMIT[,CLEAR];low=LIMIT[,CLEAR];"
+             "rise=AMOUNT,PERIOD[,CLEAR]). An empty value removes the setting."),
          QStringLiteral("CODE,KEY=VALUE")});
     parser.addOption({QStringLiteral("status"),
                       QStringLiteral("Print every station's visit statistics as a table and exit.")});

@@ -677,6 +677,10 @@ QList<StationValues::Value> Worker::storedValues(const DataFile &file, QList<int
                      ? QString::number(int(file.channelCodes.at(line.channel)))
                      : QString();
         v.unit = file.channelUnits.value(line.channel);
+        // A sensor error is a missing value, checked or not.
+        const double whole = std::trunc(double(line.value));
+        if (whole == -9999.0 || whole == -8888.0)
+            v.flag = 9;
         values.append(v);
         lineOf->append(i);
     }
@@ -752,6 +756,13 @@ void Worker::onNexilDataFile(QList<DataFile> files)
         return;
     }
     crashIfAsked("after-commit");
+    for (const ChannelChecks::Alarm &a : qAsConst(outcome.alarms))
+        qCInfo(lcWorker, "station %d: %s alarm %s on slot %d at %s: %g (limit %g)", station.id,
+               qUtf8Printable(ValueAlarms::kindName(a.event.kind)), a.event.raised ? "raised" : "cleared",
+               a.slot,
+               qUtf8Printable(
+                   QartodFlags::dateTimeOf(a.event.minute).toString(QStringLiteral("yyyy-MM-dd hh:mm"))),
+               a.event.value, a.event.limit);
 
     // Only what the store took as new goes into the files.
     DataFile fresh = download;

@@ -1,4 +1,6 @@
 #include "databaseconnection.h"
+
+#include "channelchecks.h"
 #include "stationdaycounts.h"
 
 #include <QLocale>
@@ -196,6 +198,7 @@ void DatabaseConnection::createSideTables(bool server)
     ResumePoints().createTable();
     StationValues().createTable();
     VisitCommits().createTable();
+    ChannelChecks().createTable();
 }
 
 bool DatabaseConnection::open(const DatabaseUrl &url)

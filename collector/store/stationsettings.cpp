@@ -1,5 +1,7 @@
 #include "stationsettings.h"
 
+#include "channelchecks.h"
+
 #include "databaseconnection.h"
 
 #include "collectorlogging.h"
@@ -93,7 +95,7 @@ bool StationSettings::reload(const QString &connection)
 bool StationSettings::setValue(int stationId, const QString &key, const QString &value, QString *why,
                                const QString &connection)
 {
-    const QString v = value.trimmed();
+    QString v = value.trimmed();
     if (key == QLatin1String(utcOffsetKey)) {
         int minutes;
         if (!v.isEmpty() && !SeriesExporter::parseUtcOffset(v, &minutes)) {
@@ -113,8 +115,19 @@ bool StationSettings::setValue(int stationId, const QString &key, const QString 
             *why = QStringLiteral("csvLocale takes C, tr or de");
             return false;
         }
+    } else if (ChannelChecks::slotOf(key, QStringLiteral("quality")) >= 0) {
+        QartodFlags::Settings settings;
+        if (!QartodFlags::Settings::parse(v, &settings, why))
+            return false;
+        v = settings.isEmpty() ? QString() : settings.toText();
+    } else if (ChannelChecks::slotOf(key, QStringLiteral("alarms")) >= 0) {
+        ValueAlarms::Settings settings;
+        if (!ValueAlarms::Settings::parse(v, &settings, why))
+            return false;
+        v = settings.isEmpty() ? QString() : settings.toText();
     } else {
-        *why = QStringLiteral("unknown station setting (utcOffset, exportFormats or csvLocale)");
+        *why = QStringLiteral("unknown station setting (utcOffset, exportFormats, csvLocale, quality:SLOT or "
+                              "alarms:SLOT)");
         return false;
     }
     QSqlQuery query(databaseOf(connection));

@@ -19,7 +19,7 @@ namespace {
 // Rows a statement inserts at once: few round trips to a server, far below
 // its limit on bound values.
 constexpr int rowsPerServerStatement = 200;
-constexpr int columns = 12;
+constexpr int columns = 13;
 
 // Months whose partition this process made or found.
 QMutex partitionsMutex;
@@ -62,6 +62,7 @@ bool StationValues::createTable()
                        "NULL DEFAULT '', "
                        "target BIGINT NOT NULL DEFAULT 0, "
                        "commit_no BIGINT NOT NULL DEFAULT 0, seq INTEGER NOT NULL DEFAULT 0, "
+                       "flag SMALLINT NOT NULL DEFAULT 2, "
                        "PRIMARY KEY (station_id, slot, value_type, at)")
             .arg(pg ? QStringLiteral("COLLATE \"C\"") : QString());
     // No index beside the key: every value pays for an index at every
@@ -173,8 +174,9 @@ bool StationValues::insert(int stationId, qint64 target, qint64 commit, const QL
             q.addBindValue(target);
             q.addBindValue(commit);
             q.addBindValue(index);
+            q.addBindValue(int(v.flag));
         }
-        static_assert(columns == 12, "one bound value per column");
+        static_assert(columns == 13, "one bound value per column");
         if (!q.exec()) {
             qCDebug(lcStore, "Database Error: %s", qUtf8Printable(q.lastError().text()));
             return false;
@@ -205,8 +207,8 @@ bool StationValues::insertIntoFile(const QSqlDatabase &db, int stationId, qint64
     sqlite3_stmt *statement = nullptr;
     const char *const text =
         "INSERT INTO station_values (station_id, slot, value_type, at, value, set_time, channel, "
-        "code, unit, target, commit_no, seq) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, "
-        "?10, ?11, ?12) ON CONFLICT DO NOTHING";
+        "code, unit, target, commit_no, seq, flag) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, "
+        "?10, ?11, ?12, ?13) ON CONFLICT DO NOTHING";
     if (sqlite3_prepare_v2(file, text, -1, &statement, nullptr) != SQLITE_OK) {
         qCDebug(lcStore, "Database Error: %s", sqlite3_errmsg(file));
         return false;
@@ -230,6 +232,7 @@ bool StationValues::insertIntoFile(const QSqlDatabase &db, int stationId, qint64
         r |= sqlite3_bind_int64(statement, 10, target);
         r |= sqlite3_bind_int64(statement, 11, commit);
         r |= sqlite3_bind_int(statement, 12, index);
+        r |= sqlite3_bind_int(statement, 13, v.flag);
         if (r != SQLITE_OK || sqlite3_step(statement) != SQLITE_DONE) {
             qCDebug(lcStore, "Database Error: %s", sqlite3_errmsg(file));
             ok = false;
@@ -244,9 +247,10 @@ bool StationValues::insertIntoFile(const QSqlDatabase &db, int stationId, qint64
 
 bool StationValues::prepareInsert(QSqlQuery &q, int rows)
 {
-    QString statement = QStringLiteral("INSERT INTO station_values (station_id, slot, value_type, at, value, "
-                                       "set_time, channel, code, unit, target, commit_no, seq) VALUES ");
-    const QString row = QStringLiteral("(?,?,?,?,?,?,?,?,?,?,?,?)");
+    QString statement =
+        QStringLiteral("INSERT INTO station_values (station_id, slot, value_type, at, value, "
+                       "set_time, channel, code, unit, target, commit_no, seq, flag) VALUES ");
+    const QString row = QStringLiteral("(?,?,?,?,?,?,?,?,?,?,?,?,?)");
     for (int i = 0; i < rows; ++i) {
         if (i)
             statement += QLatin1Char(',');
@@ -297,7 +301,64 @@ bool StationValues::read(int stationId, const QList<qint64> &targets, bool byTim
         v.channel = q.value(5).toInt();
         v.code = q.value(6).toString();
         v.unit = q.value(7).toString();
+        v.flag = quint8(q.value(8).toInt());
         each(v);
     }
     return q.lastError().type() == QSqlError::NoError;
+}
+
+bool StationValues::series(int stationId, int slot, const QString &type, const QString &from,
+                           const QString &to, int around, QList<Value> *values)
+{
+    values->clear();
+    QSqlQuery q(QSqlDatabase::database(m_connection));
+    q.setForwardOnly(true);
+    // The key's order: the station's slot and type, by time.
+    const QString columns =
+        QStringLiteral("at, value, flag FROM station_values WHERE station_id = ? AND slot = ? "
+                       "AND value_type = ? AND ");
+    const auto take = [&](const QString &where, const QString &bound, const QString &bound2,
+                          const QString &tail) {
+        q.prepare(QStringLiteral("SELECT ") + columns + where + tail);
+        q.addBindValue(stationId);
+        q.addBindValue(slot);
+        q.addBindValue(type);
+        q.addBindValue(bound);
+        if (!bound2.isNull())
+            q.addBindValue(bound2);
+        if (!q.exec()) {
+            qCDebug(lcStore, "Database Error: %s", qUtf8Printable(q.lastError().text()));
+            return false;
+        }
+        while (q.next()) {
+            Value v;
+            v.slot = slot;
+            v.type = type;
+            v.at = q.value(0).toString();
+            v.value = q.value(1).toString();
+            v.flag = quint8(q.value(2).toInt());
+            values->append(v);
+        }
+        return true;
+    };
+    const QString limit = QStringLiteral(" LIMIT %1").arg(qMax(0, around));
+    return take(QStringLiteral("at < ?"), from, QString(), QStringLiteral(" ORDER BY at DESC") + limit) &&
+           take(QStringLiteral("at >= ? AND at <= ?"), from, to, QStringLiteral(" ORDER BY at")) &&
+           take(QStringLiteral("at > ?"), to, QString(), QStringLiteral(" ORDER BY at") + limit);
+}
+
+bool StationValues::setFlag(int stationId, int slot, const QString &type, const QString &at, quint8 flag)
+{
+    QSqlQuery q(QSqlDatabase::database(m_connection));
+    q.prepare(QStringLiteral("UPDATE station_values SET flag = ? WHERE station_id = ? AND slot = ? AND "
+                             "value_type = ? AND at = ?"));
+    q.addBindValue(int(flag));
+    q.addBindValue(stationId);
+    q.addBindValue(slot);
+    q.addBindValue(type);
+    q.addBindValue(at);
+    if (q.exec())
+        return true;
+    qCDebug(lcStore, "Database Error: %s", qUtf8Printable(q.lastError().text()));
+    return false;
 }

@@ -31,6 +31,9 @@ public:
         int channel = 0; // the position in the data file's channel list
         QString code;
         QString unit;
+        // Its quality flag: 1 pass, 2 not evaluated, 3 suspect, 4 fail,
+        // 9 missing.
+        quint8 flag = 2;
     };
 
     // Which data file in which folder a commit's values belong to.
@@ -58,6 +61,13 @@ public:
     // minute's in the order they were committed. False when the store failed.
     bool read(int stationId, const QList<qint64> &targets, bool byTime,
               const std::function<void(const Value &)> &each);
+    // One series of a slot and type (at and value and flag only): the values
+    // from `from` to `to` ("yyyy-MM-dd hh:mm", both included), and up to
+    // `around` values before and after them. False when the store failed.
+    bool series(int stationId, int slot, const QString &type, const QString &from, const QString &to,
+                int around, QList<Value> *values);
+    // A stored value's flag, inside the caller's transaction.
+    bool setFlag(int stationId, int slot, const QString &type, const QString &at, quint8 flag);
     // The key text of a value, for finding it in a data file.
     static QString key(int channel, const QString &type, const QString &at);
 

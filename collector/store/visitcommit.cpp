@@ -61,8 +61,12 @@ VisitCommit::Outcome VisitCommit::run(const QString &connection) const
                 ok = (number = VisitCommits(connection)
                                    .next(target, point, holder, header, &out.previousNumber, &out.previous,
                                          &id)) > 0;
+            // Flagged, and the alarms checked, with the values before them.
+            QList<StationValues::Value> checked = values;
             if (ok)
-                ok = StationValues(connection).insert(target.stationId, id, number, values, &out.inserted);
+                ok = ChannelChecks(connection).apply(target.stationId, &checked, &out.alarms);
+            if (ok)
+                ok = StationValues(connection).insert(target.stationId, id, number, checked, &out.inserted);
             // A point behind the stored one (another collector went further)
             // is refused and leaves the stored one; that is no failure.
             if (ok)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/channelchecks.h"
 #include "store/resumepoints.h"
 #include "store/stationvalues.h"
 
@@ -26,6 +27,8 @@ struct VisitCommit
         // its data file holds when it has every value committed before.
         qint64 previousNumber = 0;
         ResumePoints::Point previous;
+        // The value alarms the commit raised or cleared.
+        QList<ChannelChecks::Alarm> alarms;
         QString error;
     };
 

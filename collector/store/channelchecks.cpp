@@ -1,0 +1,221 @@
+#include "channelchecks.h"
+
+#include "collectorlogging.h"
+#include "databaseconnection.h"
+
+#include <QMap>
+#include <QSet>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <algorithm>
+
+namespace {
+
+const char *const timeFormat = "yyyy-MM-dd hh:mm";
+
+QString atOf(qint64 minute)
+{
+    return QartodFlags::dateTimeOf(minute).toString(QLatin1String(timeFormat));
+}
+
+bool failed(const QSqlQuery &q)
+{
+    qCDebug(lcStore, "Database Error: %s", qUtf8Printable(q.lastError().text()));
+    return false;
+}
+
+} // namespace
+
+QString ChannelChecks::qualityKey(int slot)
+{
+    return QStringLiteral("quality:%1").arg(slot);
+}
+
+QString ChannelChecks::alarmsKey(int slot)
+{
+    return QStringLiteral("alarms:%1").arg(slot);
+}
+
+int ChannelChecks::slotOf(const QString &key, const QString &prefix)
+{
+    if (!key.startsWith(prefix + QLatin1Char(':')))
+        return -1;
+    const QString digits = key.mid(prefix.size() + 1);
+    bool ok = false;
+    const int slot = digits.toInt(&ok);
+    // The device has 64 slots at the most.
+    return ok && digits.size() <= 2 && slot >= 0 && slot < 64 && digits == QString::number(slot) ? slot : -1;
+}
+
+ChannelChecks::ChannelChecks(const QString &connection)
+    : m_connection(connection.isEmpty() ? DatabaseConnection::connectionName() : connection)
+{
+}
+
+bool ChannelChecks::createTable()
+{
+    QSqlQuery q(QSqlDatabase::database(m_connection));
+    if (q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS channel_alarms (station_id INTEGER NOT NULL, "
+                              "slot INTEGER NOT NULL, state TEXT NOT NULL DEFAULT '', "
+                              "PRIMARY KEY (station_id, slot))")))
+        return true;
+    return failed(q);
+}
+
+bool ChannelChecks::apply(int stationId, QList<StationValues::Value> *values, QList<Alarm> *alarms)
+{
+    QSqlQuery q(QSqlDatabase::database(m_connection));
+    q.prepare(QStringLiteral("SELECT key, value FROM station_settings WHERE station_id = ? AND "
+                             "(key LIKE 'quality:%' OR key LIKE 'alarms:%')"));
+    q.addBindValue(stationId);
+    if (!q.exec())
+        return failed(q);
+    QMap<int, QartodFlags::Settings> quality;
+    QMap<int, ValueAlarms::Settings> alarmSettings;
+    while (q.next()) {
+        const QString key = q.value(0).toString();
+        QString error;
+        int slot = slotOf(key, QStringLiteral("quality"));
+        bool ok = true;
+        if (slot >= 0) {
+            ok = QartodFlags::Settings::parse(q.value(1).toString(), &quality[slot], &error);
+        } else if ((slot = slotOf(key, QStringLiteral("alarms"))) >= 0) {
+            ok = ValueAlarms::Settings::parse(q.value(1).toString(), &alarmSettings[slot], &error);
+        }
+        // Checked when set; one changed in the store by hand is passed over.
+        if (!ok)
+            qCWarning(lcStore, "station %d: the setting %s is not used: %s", stationId, qUtf8Printable(key),
+                      qUtf8Printable(error));
+    }
+    if (quality.isEmpty() && alarmSettings.isEmpty())
+        return true;
+    // The instant values of each slot with checks.
+    QMap<int, QList<int>> bySlot;
+    for (int i = 0; i < values->size(); ++i) {
+        const StationValues::Value &v = values->at(i);
+        if (v.type == QLatin1String("INS") && (quality.contains(v.slot) || alarmSettings.contains(v.slot)))
+            bySlot[v.slot].append(i);
+    }
+    for (auto it = bySlot.constBegin(); it != bySlot.constEnd(); ++it) {
+        const auto alarm = alarmSettings.constFind(it.key());
+        if (!checkSlot(stationId, it.key(), it.value(), quality.value(it.key()),
+                       alarm == alarmSettings.constEnd() ? nullptr : &alarm.value(), values, alarms))
+            return false;
+    }
+    return true;
+}
+
+bool ChannelChecks::checkSlot(int stationId, int slot, const QList<int> &indexes,
+                              const QartodFlags::Settings &quality,
+                              const ValueAlarms::Settings *alarmSettings, QList<StationValues::Value> *values,
+                              QList<Alarm> *alarms)
+{
+    const QartodFlags flags(quality);
+    QVector<QartodFlags::Point> added;
+    QList<int> addedIndex;
+    for (int i : indexes) {
+        qint64 minute = 0;
+        if (!QartodFlags::parseMinute(values->at(i).at, &minute))
+            continue;
+        added.append(QartodFlags::point(minute, values->at(i).value));
+        addedIndex.append(i);
+    }
+    if (added.isEmpty())
+        return true;
+    const auto [first, last] = std::minmax_element(
+        added.cbegin(), added.cend(),
+        [](const QartodFlags::Point &a, const QartodFlags::Point &b) { return a.minute < b.minute; });
+    // The stored values next to the new ones, then the history the tests
+    // need before and after those.
+    StationValues store(m_connection);
+    QList<StationValues::Value> rows;
+    if (!store.series(stationId, slot, QStringLiteral("INS"), atOf(first->minute), atOf(last->minute), 1,
+                      &rows))
+        return false;
+    qint64 from = first->minute, to = last->minute;
+    for (const StationValues::Value &row : qAsConst(rows)) {
+        qint64 m = 0;
+        if (QartodFlags::parseMinute(row.at, &m)) {
+            from = qMin(from, m);
+            to = qMax(to, m);
+        }
+    }
+    const qint64 history = flags.historyMinutes();
+    if (history > 0 && !store.series(stationId, slot, QStringLiteral("INS"), atOf(from - history),
+                                     atOf(to + history), 1, &rows))
+        return false;
+    QVector<QartodFlags::Point> stored;
+    QSet<qint64> storedMinutes;
+    for (const StationValues::Value &row : qAsConst(rows)) {
+        qint64 m = 0;
+        if (!QartodFlags::parseMinute(row.at, &m))
+            continue;
+        QartodFlags::Point p = QartodFlags::point(m, row.value);
+        p.flag = row.flag;
+        stored.append(p);
+        storedMinutes.insert(m);
+    }
+    const QartodFlags::Update update = flags.update(stored, added);
+    for (int i = 0; i < addedIndex.size(); ++i)
+        (*values)[addedIndex.at(i)].flag = update.added.at(i).flag;
+    for (const QartodFlags::Changed &c : update.changed)
+        if (!store.setFlag(stationId, slot, QStringLiteral("INS"), atOf(stored.at(c.index).minute),
+                           c.result.flag))
+            return false;
+    if (!alarmSettings)
+        return true;
+
+    ValueAlarms::State state;
+    if (!loadState(stationId, slot, &state))
+        return false;
+    ValueAlarms check(*alarmSettings, state);
+    // The value that waited for its successor first, then the new ones in
+    // time order: a spike is known before it could raise an alarm. Values
+    // the store holds already were checked by whoever committed them.
+    QVector<QPair<qint64, QPair<double, quint8>>> order;
+    for (const QartodFlags::Changed &c : update.settled)
+        order.append({stored.at(c.index).minute, {stored.at(c.index).value, c.result.flag}});
+    for (int i = 0; i < added.size(); ++i)
+        if (!update.added.at(i).waits && !storedMinutes.contains(added.at(i).minute))
+            order.append({added.at(i).minute, {added.at(i).value, update.added.at(i).flag}});
+    std::stable_sort(order.begin(), order.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    const StationValues::Value &sample = values->at(indexes.first());
+    for (const auto &o : qAsConst(order))
+        for (const ValueAlarms::Event &e : check.check(o.first, o.second.first, o.second.second))
+            alarms->append({slot, sample.code, sample.unit, e});
+    return check.state() == state || storeState(stationId, slot, check.state());
+}
+
+bool ChannelChecks::loadState(int stationId, int slot, ValueAlarms::State *state)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection);
+    QSqlQuery q(db);
+    // Locked until the commit: two collectors' commits take turns.
+    q.prepare(
+        QStringLiteral("SELECT state FROM channel_alarms WHERE station_id = ? AND slot = ?%1")
+            .arg(db.driverName() == QLatin1String("QPSQL") ? QStringLiteral(" FOR UPDATE") : QString()));
+    q.addBindValue(stationId);
+    q.addBindValue(slot);
+    if (!q.exec())
+        return failed(q);
+    QString error;
+    if (q.next() && !ValueAlarms::State::fromJson(q.value(0).toString(), state, &error))
+        qCWarning(lcStore, "station %d slot %d: the alarm state is unreadable and starts anew: %s", stationId,
+                  slot, qUtf8Printable(error));
+    return true;
+}
+
+bool ChannelChecks::storeState(int stationId, int slot, const ValueAlarms::State &state)
+{
+    QSqlQuery q(QSqlDatabase::database(m_connection));
+    q.prepare(QStringLiteral("INSERT INTO channel_alarms (station_id, slot, state) VALUES (?, ?, ?) "
+                             "ON CONFLICT (station_id, slot) DO UPDATE SET state = EXCLUDED.state"));
+    q.addBindValue(stationId);
+    q.addBindValue(slot);
+    q.addBindValue(state.toJson());
+    return q.exec() || failed(q);
+}

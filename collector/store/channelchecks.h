@@ -1,0 +1,51 @@
+#pragma once
+
+#include "collection/qartodflags.h"
+#include "collection/valuealarms.h"
+#include "store/stationvalues.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+
+// A visit's values checked as they are committed, inside the commit's
+// transaction: their quality flags by the channel's tests (the values
+// before the visit as history, re-flagging those the new ones are
+// neighbours of), and the channel's value alarms on the values new to the
+// store. The alarms' state is kept per station and slot (table
+// channel_alarms), so collectors sharing a store raise each alarm once: the
+// collector whose commit holds the value.
+//
+// The settings are station settings: "quality:SLOT" and "alarms:SLOT".
+class ChannelChecks
+{
+public:
+    struct Alarm
+    {
+        int slot = 0;
+        QString code, unit;
+        ValueAlarms::Event event;
+    };
+
+    static QString qualityKey(int slot);
+    static QString alarmsKey(int slot);
+    // The slot of a "quality:SLOT" or "alarms:SLOT" key, -1 for another key.
+    static int slotOf(const QString &key, const QString &prefix);
+
+    explicit ChannelChecks(const QString &connection = QString());
+    bool createTable();
+
+    // Before the values are inserted: sets their flags, stores the changed
+    // flags of values already stored and the alarms' new state, and gives
+    // the alarms raised and cleared. False when the store failed.
+    bool apply(int stationId, QList<StationValues::Value> *values, QList<Alarm> *alarms);
+
+private:
+    bool checkSlot(int stationId, int slot, const QList<int> &indexes, const QartodFlags::Settings &quality,
+                   const ValueAlarms::Settings *alarmSettings, QList<StationValues::Value> *values,
+                   QList<Alarm> *alarms);
+    bool loadState(int stationId, int slot, ValueAlarms::State *state);
+    bool storeState(int stationId, int slot, const ValueAlarms::State &state);
+
+    QString m_connection;
+};
