@@ -65,7 +65,8 @@ qint64 VisitCommits::next(const StationValues::Target &target, const ResumePoint
                                             : QStringLiteral(""));
     q.addBindValue(holder.isNull() ? QStringLiteral("") : holder);
     q.addBindValue(c.toString(QDateTime::currentDateTime(), QStringLiteral("yyyy-MM-dd hh:mm:ss")));
-    q.addBindValue(QString::fromUtf8(header));
+    // Empty, not NULL, when the committer has none.
+    q.addBindValue(header.isEmpty() ? QStringLiteral("") : QString::fromUtf8(header));
     if (!q.exec() || !q.next()) {
         qCDebug(lcStore, "Database Error: %s", qUtf8Printable(q.lastError().text()));
         return 0;
