@@ -744,7 +744,12 @@ void Worker::onNexilDataFile(QList<DataFile> files)
     commit.leaseSeconds = leaseGuard ? leaseGuard->leaseSeconds() : 0;
     QList<int> lineOf;
     commit.values = storedValues(download, &lineOf);
-    commit.header = DataFileWriter::headerElement(DataFormat::headerFromDataFile(download, *nexil));
+    // Kept by the store from the file's first commit only: made once a file.
+    if (headerOf != dataFilePath) {
+        headerOf = dataFilePath;
+        fileHeader = DataFileWriter::headerElement(DataFormat::headerFromDataFile(download, *nexil));
+    }
+    commit.header = fileHeader;
     const VisitCommit::Outcome outcome = VisitStore::instance()->commit(commit);
     if (outcome.result == VisitCommit::Lost) {
         dropVisit(lostText(outcome.holderNow));

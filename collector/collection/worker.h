@@ -155,6 +155,9 @@ private:
     QTimer *timer = nullptr;
     QTcpSocket *socket = nullptr;
     Nexil *nexil = nullptr;
+    // The data file's header element, for the store, and the file it is of.
+    QString headerOf;
+    QByteArray fileHeader;
     SetupParameters setupParameters;
     FileInformations fileInformations;
     ChannelCalibrations channelCalibrations;

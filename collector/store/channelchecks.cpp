@@ -2,6 +2,7 @@
 
 #include "collectorlogging.h"
 #include "databaseconnection.h"
+#include "stationsettings.h"
 
 #include <QMap>
 #include <QSet>
@@ -67,6 +68,10 @@ bool ChannelChecks::createTable()
 
 bool ChannelChecks::apply(int stationId, QList<StationValues::Value> *values, QList<Alarm> *alarms)
 {
+    // Most stations have none: no question for them at every commit. The
+    // settings in memory are read again after every visit.
+    if (!StationSettings::hasChannelChecks(stationId))
+        return true;
     QSqlQuery q(QSqlDatabase::database(m_connection));
     q.prepare(QStringLiteral("SELECT key, value FROM station_settings WHERE station_id = ? AND "
                              "(key LIKE 'quality:%' OR key LIKE 'alarms:%')"));

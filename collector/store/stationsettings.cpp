@@ -163,6 +163,18 @@ QString StationSettings::value(int stationId, const QString &key)
     return rows().value(stationId).value(key);
 }
 
+bool StationSettings::hasChannelChecks(int stationId)
+{
+    QMutexLocker lock(&mutex());
+    const auto station = rows().constFind(stationId);
+    if (station == rows().constEnd())
+        return false;
+    for (auto it = station->constBegin(); it != station->constEnd(); ++it)
+        if (it.key().startsWith(QLatin1String("quality:")) || it.key().startsWith(QLatin1String("alarms:")))
+            return true;
+    return false;
+}
+
 int StationSettings::utcOffsetMinutes(int stationId, const QString &fallback)
 {
     int minutes = 0;

@@ -32,6 +32,8 @@ public:
 
     // From memory; safe on any thread. Empty when not set.
     static QString value(int stationId, const QString &key);
+    // Whether the station has quality tests or value alarms on a channel.
+    static bool hasChannelChecks(int stationId);
     // The station's offset in minutes east of UTC: its own setting, else
     // `fallback` (settings.ini's utcOffset), else +03:00.
     static int utcOffsetMinutes(int stationId, const QString &fallback);

@@ -29,9 +29,13 @@ bool VisitCommits::createTable()
                               "station_id INTEGER NOT NULL, file TEXT NOT NULL, destination TEXT NOT NULL, "
                               "commit_no BIGINT NOT NULL, page INTEGER NOT NULL, buffer INTEGER NOT NULL, "
                               "time_base TEXT NOT NULL DEFAULT '', holder TEXT NOT NULL DEFAULT '', "
-                              "committed_at TEXT NOT NULL DEFAULT '', header TEXT NOT NULL DEFAULT '', "
+                              "committed_at TEXT NOT NULL DEFAULT '', "
                               "UNIQUE (station_id, file, destination))")
-                   .arg(server ? QStringLiteral("BIGSERIAL") : QStringLiteral("INTEGER"))))
+                   .arg(server ? QStringLiteral("BIGSERIAL") : QStringLiteral("INTEGER"))) &&
+        // A file's header once, whichever folder committed it first: not in
+        // the commits' rows, which every visit writes again.
+        q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS station_file_headers (station_id INTEGER NOT NULL, "
+                              "file TEXT NOT NULL, header TEXT NOT NULL, PRIMARY KEY (station_id, file))")))
         return true;
     qCDebug(lcStore, "Database Error: %s", qUtf8Printable(q.lastError().text()));
     return false;
@@ -48,12 +52,10 @@ qint64 VisitCommits::next(const StationValues::Target &target, const ResumePoint
     QSqlQuery q(QSqlDatabase::database(m_connection));
     q.prepare(QStringLiteral(
         "INSERT INTO station_commits (station_id, file, destination, commit_no, page, buffer, time_base, "
-        "holder, committed_at, header) VALUES (?, ?, ?, 1, ?, ?, ?, ?, ?, ?) "
+        "holder, committed_at) VALUES (?, ?, ?, 1, ?, ?, ?, ?, ?) "
         "ON CONFLICT (station_id, file, destination) DO UPDATE SET "
         "commit_no = station_commits.commit_no + 1, page = EXCLUDED.page, buffer = EXCLUDED.buffer, "
-        "time_base = EXCLUDED.time_base, holder = EXCLUDED.holder, committed_at = EXCLUDED.committed_at, "
-        // A file's header is its first download's; only its numbers change.
-        "header = CASE WHEN station_commits.header = '' THEN EXCLUDED.header ELSE station_commits.header END "
+        "time_base = EXCLUDED.time_base, holder = EXCLUDED.holder, committed_at = EXCLUDED.committed_at "
         "RETURNING commit_no, id"));
     const QLocale c = QLocale::c();
     q.addBindValue(target.stationId);
@@ -65,14 +67,28 @@ qint64 VisitCommits::next(const StationValues::Target &target, const ResumePoint
                                             : QStringLiteral(""));
     q.addBindValue(holder.isNull() ? QStringLiteral("") : holder);
     q.addBindValue(c.toString(QDateTime::currentDateTime(), QStringLiteral("yyyy-MM-dd hh:mm:ss")));
-    // Empty, not NULL, when the committer has none.
-    q.addBindValue(header.isEmpty() ? QStringLiteral("") : QString::fromUtf8(header));
     if (!q.exec() || !q.next()) {
         qCDebug(lcStore, "Database Error: %s", qUtf8Printable(q.lastError().text()));
         return 0;
     }
     *id = q.value(1).toLongLong();
-    return q.value(0).toLongLong();
+    const qint64 number = q.value(0).toLongLong();
+    // The file's first commit in this folder keeps its header, unless
+    // another folder's did.
+    if (*previousNumber == 0 && !header.isEmpty()) {
+        QSqlQuery h(QSqlDatabase::database(m_connection));
+        h.prepare(
+            QStringLiteral("INSERT INTO station_file_headers (station_id, file, header) VALUES (?, ?, ?) "
+                           "ON CONFLICT (station_id, file) DO NOTHING"));
+        h.addBindValue(target.stationId);
+        h.addBindValue(target.file);
+        h.addBindValue(QString::fromUtf8(header));
+        if (!h.exec()) {
+            qCDebug(lcStore, "Database Error: %s", qUtf8Printable(h.lastError().text()));
+            return 0;
+        }
+    }
+    return number;
 }
 
 bool VisitCommits::last(const StationValues::Target &target, qint64 *number, ResumePoints::Point *point,
@@ -112,9 +128,10 @@ bool VisitCommits::parts(int stationId, QList<Part> *parts)
     parts->clear();
     QSqlQuery q(QSqlDatabase::database(m_connection));
     q.setForwardOnly(true);
-    q.prepare(
-        QStringLiteral("SELECT id, file, destination, commit_no, page, buffer, header FROM station_commits "
-                       "WHERE station_id = ? ORDER BY file, id"));
+    q.prepare(QStringLiteral("SELECT c.id, c.file, c.destination, c.commit_no, c.page, c.buffer, "
+                             "COALESCE(h.header, '') FROM station_commits c LEFT JOIN station_file_headers h "
+                             "ON h.station_id = c.station_id AND h.file = c.file WHERE c.station_id = ? "
+                             "ORDER BY c.file, c.id"));
     q.addBindValue(stationId);
     if (!q.exec()) {
         qCDebug(lcStore, "Database Error: %s", qUtf8Printable(q.lastError().text()));

@@ -87,6 +87,8 @@ void tst_SharedStore::cleanup()
         QSqlQuery().exec(QStringLiteral("DROP TABLE IF EXISTS station_settings"));
         QSqlQuery().exec(QStringLiteral("DROP TABLE IF EXISTS station_values"));
         QSqlQuery().exec(QStringLiteral("DROP TABLE IF EXISTS station_commits"));
+        QSqlQuery().exec(QStringLiteral("DROP TABLE IF EXISTS station_file_headers"));
+        QSqlQuery().exec(QStringLiteral("DROP TABLE IF EXISTS channel_alarms"));
         DatabaseConnection::close();
     }
 }

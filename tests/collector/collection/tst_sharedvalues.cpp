@@ -179,8 +179,9 @@ void tst_SharedValues::cleanup()
     if (server) {
         QSqlDatabase db = server->connect(QStringLiteral("cleanup"));
         QSqlQuery q(db);
-        for (const char *table : {"stations", "station_resume", "station_leases", "collectors",
-                                  "station_stats", "station_values", "station_commits"})
+        for (const char *table :
+             {"stations", "station_resume", "station_leases", "collectors", "station_stats", "station_values",
+              "station_commits", "station_file_headers", "channel_alarms"})
             q.exec(QStringLiteral("DROP TABLE IF EXISTS %1").arg(QLatin1String(table)));
         db.close();
     }

@@ -98,7 +98,7 @@ void tst_Worker::init()
 {
     // The simulators' values repeat from test to test under one station id.
     QSqlQuery q;
-    for (const char *table : {"station_values", "station_commits", "station_resume"})
+    for (const char *table : {"station_values", "station_commits", "station_file_headers", "station_resume"})
         QVERIFY(q.exec(QStringLiteral("DELETE FROM %1").arg(QLatin1String(table))));
 }
 
