@@ -224,3 +224,40 @@ bool ChannelChecks::storeState(int stationId, int slot, const ValueAlarms::State
     q.addBindValue(state.toJson());
     return q.exec() || failed(q);
 }
+
+bool ChannelChecks::channels(int stationId, QList<Channel> *out)
+{
+    out->clear();
+    QMap<int, Channel> bySlot;
+    QSqlQuery q(QSqlDatabase::database(m_connection));
+    q.prepare(QStringLiteral("SELECT key, value FROM station_settings WHERE station_id = ? AND "
+                             "(key LIKE 'quality:%' OR key LIKE 'alarms:%')"));
+    q.addBindValue(stationId);
+    if (!q.exec())
+        return failed(q);
+    while (q.next()) {
+        const QString key = q.value(0).toString();
+        int slot = slotOf(key, QStringLiteral("quality"));
+        if (slot >= 0) {
+            bySlot[slot].quality = q.value(1).toString();
+        } else if ((slot = slotOf(key, QStringLiteral("alarms"))) >= 0) {
+            bySlot[slot].alarms = q.value(1).toString();
+        }
+    }
+    q.prepare(QStringLiteral("SELECT slot, state FROM channel_alarms WHERE station_id = ?"));
+    q.addBindValue(stationId);
+    if (!q.exec())
+        return failed(q);
+    while (q.next()) {
+        const int slot = q.value(0).toInt();
+        QString error;
+        ValueAlarms::State state;
+        if (slot >= 0 && slot < 64 && ValueAlarms::State::fromJson(q.value(1).toString(), &state, &error))
+            bySlot[slot].state = state;
+    }
+    for (auto it = bySlot.begin(); it != bySlot.end(); ++it) {
+        it->slot = it.key();
+        out->append(it.value());
+    }
+    return true;
+}

@@ -32,6 +32,14 @@ public:
     // The slot of a "quality:SLOT" or "alarms:SLOT" key, -1 for another key.
     static int slotOf(const QString &key, const QString &prefix);
 
+    // What a station's channels are checked for, and their alarms now.
+    struct Channel
+    {
+        int slot = 0;
+        QString quality, alarms; // the settings' texts
+        ValueAlarms::State state;
+    };
+
     explicit ChannelChecks(const QString &connection = QString());
     bool createTable();
 
@@ -39,6 +47,9 @@ public:
     // flags of values already stored and the alarms' new state, and gives
     // the alarms raised and cleared. False when the store failed.
     bool apply(int stationId, QList<StationValues::Value> *values, QList<Alarm> *alarms);
+    // Every slot with settings or an alarm state, by slot. False when the
+    // store failed.
+    bool channels(int stationId, QList<Channel> *out);
 
 private:
     bool checkSlot(int stationId, int slot, const QList<int> &indexes, const QartodFlags::Settings &quality,

@@ -9,6 +9,7 @@
 #include "nexil/files/gapfinder.h"
 #include "nexil/files/gapjson.h"
 #include "nexil/files/seriesexporter.h"
+#include "store/channelchecks.h"
 #include "store/collectorheartbeats.h"
 #include "store/confighistory.h"
 #include "store/databaseconnection.h"
@@ -1083,6 +1084,29 @@ WebResponse WebApi::station(const QString &code)
         }
     }
     o.insert(QStringLiteral("latest"), latest);
+    // Each device slot's quality tests and value alarms, and the alarms up now.
+    QList<ChannelChecks::Channel> checks;
+    if (!store.run(
+            [&](const QString &connection) { return ChannelChecks(connection).channels(id, &checks); }))
+        return WebResponse::error(503, QStringLiteral("the store does not answer"));
+    QJsonArray checked;
+    for (const ChannelChecks::Channel &c : qAsConst(checks)) {
+        QJsonArray active;
+        for (ValueAlarms::Kind kind :
+             {ValueAlarms::Kind::High, ValueAlarms::Kind::Low, ValueAlarms::Kind::Rise}) {
+            const ValueAlarms::State::Alarm &a = c.state.alarm(kind);
+            if (a.active)
+                active.append(QJsonObject{{QStringLiteral("kind"), ValueAlarms::kindName(kind)},
+                                          {QStringLiteral("since"), QartodFlags::dateTimeOf(a.since).toString(
+                                                                        QStringLiteral("yyyy-MM-ddTHH:mm"))},
+                                          {QStringLiteral("value"), a.value}});
+        }
+        checked.append(QJsonObject{{QStringLiteral("slot"), c.slot},
+                                   {QStringLiteral("quality"), c.quality},
+                                   {QStringLiteral("alarms"), c.alarms},
+                                   {QStringLiteral("activeAlarms"), active}});
+    }
+    o.insert(QStringLiteral("channelChecks"), checked);
     return WebResponse::json(200, o);
 }
 

@@ -4,6 +4,7 @@
 #include "nexil/files/datafilewriter.h"
 #include "store/collectorheartbeats.h"
 #include "store/databaseconnection.h"
+#include "store/stationsettings.h"
 #include "store/stationvisits.h"
 #include "store/visitcommit.h"
 #include "support/datatruth.h"
@@ -849,6 +850,14 @@ void tst_WebApi::sharedStoreGivesOtherCollectorsStatusesAndVisits()
                             QStringLiteral("cm"), QStringLiteral("15")},
                            {QStringLiteral("1"), QStringLiteral("7"), QStringLiteral("Battery"),
                             QStringLiteral("V"), QStringLiteral("15")}};
+        // Slot 2 checked and watched; its values pass the high limit at 02:15.
+        QString why;
+        QVERIFY2(StationSettings::setValue(id, QStringLiteral("quality:2"),
+                                           QStringLiteral("gross=0,500;spike=5,10"), &why),
+                 qPrintable(why));
+        QVERIFY2(
+            StationSettings::setValue(id, QStringLiteral("alarms:2"), QStringLiteral("high=104,103"), &why),
+            qPrintable(why));
         VisitCommit commit;
         commit.target = {id, QStringLiteral("P01_01122026.xml"), QStringLiteral("elsewhere:/srv/files/P01")};
         commit.point.page = 3;
@@ -865,7 +874,22 @@ void tst_WebApi::sharedStoreGivesOtherCollectorsStatusesAndVisits()
                                   i == 4 ? QStringLiteral("-9999.0000") : QString::number(12.5, 'f', 4),
                                   false, 1, QStringLiteral("7"), QStringLiteral("V")});
         }
-        QCOMPARE(int(commit.run(DatabaseConnection::connectionName()).result), int(VisitCommit::Committed));
+        const VisitCommit::Outcome outcome = commit.run(DatabaseConnection::connectionName());
+        QCOMPARE(int(outcome.result), int(VisitCommit::Committed));
+        QCOMPARE(outcome.alarms.size(), 1);
+        QVERIFY(outcome.alarms.first().event.raised);
+        QSqlQuery flags;
+        QVERIFY(
+            flags.exec(QStringLiteral("SELECT slot, flag, count(*) FROM station_values GROUP BY slot, flag "
+                                      "ORDER BY slot, flag")));
+        QStringList counted;
+        while (flags.next())
+            counted << QStringLiteral("%1:%2:%3")
+                           .arg(flags.value(0).toInt())
+                           .arg(flags.value(1).toInt())
+                           .arg(flags.value(2).toInt());
+        // Checked values pass; the unchecked channel is not evaluated.
+        QCOMPARE(counted, QStringList({"2:1:12", "5:2:12"}));
         DatabaseConnection::close();
     }
     QProcess server;
@@ -885,6 +909,18 @@ void tst_WebApi::sharedStoreGivesOtherCollectorsStatusesAndVisits()
              QStringLiteral("Cihaz cevap vermiyor"));
     QCOMPARE(visits.at(0).toObject().value(QStringLiteral("records")).toInt(), 12);
     QCOMPARE(visits.at(0).toObject().value(QStringLiteral("bytes")).toInt(), 3072);
+    // The station tells its checks and the alarm up since 02:15.
+    const QJsonArray checks =
+        client.request("GET", "/api/v1/stations/P01").json().value(QStringLiteral("channelChecks")).toArray();
+    QCOMPARE(checks.size(), 1);
+    const QJsonObject slot2 = checks.at(0).toObject();
+    QCOMPARE(slot2.value(QStringLiteral("slot")).toInt(), 2);
+    QCOMPARE(slot2.value(QStringLiteral("quality")).toString(), QStringLiteral("gross=0,500;spike=5,10"));
+    QCOMPARE(slot2.value(QStringLiteral("alarms")).toString(), QStringLiteral("high=104,103"));
+    const QJsonObject up = slot2.value(QStringLiteral("activeAlarms")).toArray().at(0).toObject();
+    QCOMPARE(up.value(QStringLiteral("kind")).toString(), QStringLiteral("high"));
+    QCOMPARE(up.value(QStringLiteral("since")).toString(), QStringLiteral("2026-12-01T02:15"));
+    QCOMPARE(up.value(QStringLiteral("value")).toDouble(), 104.5);
     // The data and gap routes read the store's values, each at its time.
     const Reply values = client.request("GET", "/api/v1/stations/P01/data?format=csv");
     QCOMPARE(values.status, 200);
