@@ -261,3 +261,24 @@ bool ChannelChecks::channels(int stationId, QList<Channel> *out)
     }
     return true;
 }
+
+bool ChannelChecks::activeAlarms(QList<std::tuple<QString, int, ValueAlarms::Kind>> *out)
+{
+    out->clear();
+    QSqlQuery q(QSqlDatabase::database(m_connection));
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT s.code, a.slot, a.state FROM channel_alarms a JOIN stations s ON "
+                               "s.id = a.station_id ORDER BY s.code, a.slot")))
+        return failed(q);
+    while (q.next()) {
+        ValueAlarms::State state;
+        QString error;
+        if (!ValueAlarms::State::fromJson(q.value(2).toString(), &state, &error))
+            continue;
+        for (ValueAlarms::Kind kind :
+             {ValueAlarms::Kind::High, ValueAlarms::Kind::Low, ValueAlarms::Kind::Rise})
+            if (state.alarm(kind).active)
+                out->append({q.value(0).toString(), q.value(1).toInt(), kind});
+    }
+    return true;
+}

@@ -8,6 +8,8 @@
 #include <QList>
 #include <QString>
 
+#include <tuple>
+
 // A visit's values checked as they are committed, inside the commit's
 // transaction: their quality flags by the channel's tests (the values
 // before the visit as history, re-flagging those the new ones are
@@ -50,6 +52,8 @@ public:
     // Every slot with settings or an alarm state, by slot. False when the
     // store failed.
     bool channels(int stationId, QList<Channel> *out);
+    // The value alarms up now at every station: station code, slot, kind.
+    bool activeAlarms(QList<std::tuple<QString, int, ValueAlarms::Kind>> *out);
 
 private:
     bool checkSlot(int stationId, int slot, const QList<int> &indexes, const QartodFlags::Settings &quality,

@@ -1333,8 +1333,23 @@ WebResponse WebApi::metrics()
         entries.append({row.station.code, row.stats});
     WebResponse r;
     r.contentType = "text/plain; version=0.0.4; charset=utf-8";
+    // The value alarms up now, from the store: the same for every collector.
+    QList<std::tuple<QString, int, ValueAlarms::Kind>> alarms;
+    store.run(
+        [&alarms](const QString &connection) { return ChannelChecks(connection).activeAlarms(&alarms); });
+    QString alarmText;
+    if (!alarms.isEmpty())
+        alarmText =
+            QStringLiteral("# HELP tqm510_value_alarm_active A value alarm that is up, by station, channel "
+                           "(device slot) and kind.\n# TYPE tqm510_value_alarm_active gauge\n");
+    for (const auto &a : qAsConst(alarms))
+        alarmText +=
+            QStringLiteral("tqm510_value_alarm_active{station=\"%1\",channel=\"%2\",kind=\"%3\"} 1\n")
+                .arg(MetricsFile::escapeLabel(std::get<0>(a)))
+                .arg(std::get<1>(a))
+                .arg(ValueAlarms::kindName(std::get<2>(a)));
     if (const qint64 own = ownBeatMs.load()) {
-        r.body = MetricsFile::render(entries, QDateTime::fromMSecsSinceEpoch(own)).toUtf8();
+        r.body = (MetricsFile::render(entries, QDateTime::fromMSecsSinceEpoch(own)) + alarmText).toUtf8();
         return r;
     }
     // Serving only: the collecting processes' last heartbeats, one series
@@ -1350,7 +1365,7 @@ WebResponse WebApi::metrics()
         text += QStringLiteral("tqm510_heartbeat_timestamp_seconds{collector=\"") +
                 MetricsFile::escapeLabel(beat.first) + QStringLiteral("\"} ") +
                 QString::number(beat.second.toMSecsSinceEpoch() / 1000.0, 'f', 3) + QLatin1Char('\n');
-    r.body = (text + MetricsFile::render(entries, QDateTime())).toUtf8();
+    r.body = (text + MetricsFile::render(entries, QDateTime()) + alarmText).toUtf8();
     return r;
 }
 

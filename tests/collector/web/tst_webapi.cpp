@@ -921,6 +921,9 @@ void tst_WebApi::sharedStoreGivesOtherCollectorsStatusesAndVisits()
     QCOMPARE(up.value(QStringLiteral("kind")).toString(), QStringLiteral("high"));
     QCOMPARE(up.value(QStringLiteral("since")).toString(), QStringLiteral("2026-12-01T02:15"));
     QCOMPARE(up.value(QStringLiteral("value")).toDouble(), 104.5);
+    QVERIFY(
+        client.request("GET", "/metrics")
+            .body.contains("\ntqm510_value_alarm_active{station=\"P01\",channel=\"2\",kind=\"high\"} 1\n"));
     // The data and gap routes read the store's values, each at its time.
     const Reply values = client.request("GET", "/api/v1/stations/P01/data?format=csv");
     QCOMPARE(values.status, 200);
