@@ -262,7 +262,7 @@ bool ChannelChecks::channels(int stationId, QList<Channel> *out)
     return true;
 }
 
-bool ChannelChecks::activeAlarms(QList<std::tuple<QString, int, ValueAlarms::Kind>> *out)
+bool ChannelChecks::activeAlarms(QList<ActiveAlarm> *out)
 {
     out->clear();
     QSqlQuery q(QSqlDatabase::database(m_connection));
@@ -278,7 +278,8 @@ bool ChannelChecks::activeAlarms(QList<std::tuple<QString, int, ValueAlarms::Kin
         for (ValueAlarms::Kind kind :
              {ValueAlarms::Kind::High, ValueAlarms::Kind::Low, ValueAlarms::Kind::Rise})
             if (state.alarm(kind).active)
-                out->append({q.value(0).toString(), q.value(1).toInt(), kind});
+                out->append({q.value(0).toString(), q.value(1).toInt(), kind, state.alarm(kind).since,
+                             state.alarm(kind).value});
     }
     return true;
 }

@@ -8,8 +8,6 @@
 #include <QList>
 #include <QString>
 
-#include <tuple>
-
 // A visit's values checked as they are committed, inside the commit's
 // transaction: their quality flags by the channel's tests (the values
 // before the visit as history, re-flagging those the new ones are
@@ -52,8 +50,16 @@ public:
     // Every slot with settings or an alarm state, by slot. False when the
     // store failed.
     bool channels(int stationId, QList<Channel> *out);
-    // The value alarms up now at every station: station code, slot, kind.
-    bool activeAlarms(QList<std::tuple<QString, int, ValueAlarms::Kind>> *out);
+    struct ActiveAlarm
+    {
+        QString code; // the station's
+        int slot = 0;
+        ValueAlarms::Kind kind = ValueAlarms::Kind::High;
+        qint64 since = 0; // the raising value's time, minutes since 1970
+        double value = 0;
+    };
+    // The value alarms up now at every station, by code and slot.
+    bool activeAlarms(QList<ActiveAlarm> *out);
 
 private:
     bool checkSlot(int stationId, int slot, const QList<int> &indexes, const QartodFlags::Settings &quality,

@@ -1334,7 +1334,7 @@ WebResponse WebApi::metrics()
     WebResponse r;
     r.contentType = "text/plain; version=0.0.4; charset=utf-8";
     // The value alarms up now, from the store: the same for every collector.
-    QList<std::tuple<QString, int, ValueAlarms::Kind>> alarms;
+    QList<ChannelChecks::ActiveAlarm> alarms;
     store.run(
         [&alarms](const QString &connection) { return ChannelChecks(connection).activeAlarms(&alarms); });
     QString alarmText;
@@ -1345,9 +1345,9 @@ WebResponse WebApi::metrics()
     for (const auto &a : qAsConst(alarms))
         alarmText +=
             QStringLiteral("tqm510_value_alarm_active{station=\"%1\",channel=\"%2\",kind=\"%3\"} 1\n")
-                .arg(MetricsFile::escapeLabel(std::get<0>(a)))
-                .arg(std::get<1>(a))
-                .arg(ValueAlarms::kindName(std::get<2>(a)));
+                // In one pass: a "%2" in a code stays as it is.
+                .arg(MetricsFile::escapeLabel(a.code), QString::number(a.slot),
+                     ValueAlarms::kindName(a.kind));
     if (const qint64 own = ownBeatMs.load()) {
         r.body = (MetricsFile::render(entries, QDateTime::fromMSecsSinceEpoch(own)) + alarmText).toUtf8();
         return r;

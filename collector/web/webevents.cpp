@@ -26,13 +26,60 @@ void WebEvents::publish(const Status &s)
             return;
         lastOf.insert(s.id, key);
         // JSON text holds no raw line break, so one data line is the event.
-        events.push_back("event: status\ndata: " + data + "\n\n");
-        if (events.size() > keep) {
-            events.pop_front();
-            ++first;
-        }
+        append("event: status\ndata: " + data + "\n\n");
     }
     changed.notify_all();
+}
+
+void WebEvents::append(const QByteArray &event)
+{
+    events.push_back(event);
+    if (events.size() > keep) {
+        events.pop_front();
+        ++first;
+    }
+}
+
+void WebEvents::publishAlarms(const QList<Alarm> &up)
+{
+    QHash<QString, Alarm> now;
+    for (const Alarm &a : up)
+        now.insert(a.code + QLatin1Char('\n') + QString::number(a.channel) + QLatin1Char('\n') + a.kind, a);
+    const auto event = [](const Alarm &a, bool raised) {
+        return "event: alarm\ndata: " +
+               QJsonDocument(QJsonObject{{QStringLiteral("code"), a.code},
+                                         {QStringLiteral("channel"), a.channel},
+                                         {QStringLiteral("kind"), a.kind},
+                                         {QStringLiteral("raised"), raised},
+                                         {QStringLiteral("since"), a.since},
+                                         {QStringLiteral("value"), a.value}})
+                   .toJson(QJsonDocument::Compact) +
+               "\n\n";
+    };
+    bool any = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (alarmsKnown) {
+            for (auto it = now.constBegin(); it != now.constEnd(); ++it) {
+                const auto before = alarmsUp.constFind(it.key());
+                // Raised again since the last look: a new alarm.
+                if (before == alarmsUp.constEnd() || before->since != it->since) {
+                    append(event(it.value(), true));
+                    any = true;
+                }
+            }
+            for (auto it = alarmsUp.constBegin(); it != alarmsUp.constEnd(); ++it) {
+                if (!now.contains(it.key())) {
+                    append(event(it.value(), false));
+                    any = true;
+                }
+            }
+        }
+        alarmsUp = now;
+        alarmsKnown = true;
+    }
+    if (any)
+        changed.notify_all();
 }
 
 quint64 WebEvents::next() const

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QString>
 
 #include <condition_variable>
@@ -26,6 +27,19 @@ public:
     };
 
     void publish(const Status &status);
+
+    struct Alarm
+    {
+        QString code;    // the station's
+        int channel = 0; // the device slot
+        QString kind;    // "high", "low", "rise"
+        QString since;   // "yyyy-MM-ddTHH:mm", the raising value's time
+        double value = 0;
+    };
+    // The value alarms up now, read from the store: an "alarm" event for
+    // each one raised or cleared since the last call; the first call only
+    // takes them in.
+    void publishAlarms(const QList<Alarm> &up);
     // The sequence number the next event will carry.
     quint64 next() const;
     // Waits at most timeoutMs for events from `from` on and returns them as
@@ -38,6 +52,9 @@ public:
     bool isClosed() const;
 
 private:
+    // With the lock held: keeps the event and drops the oldest beyond `keep`.
+    void append(const QByteArray &event);
+
     static constexpr size_t keep = 1024;
     // A station this collector published within this time is its own.
     static constexpr qint64 ownStationMs = 300000;
@@ -51,4 +68,7 @@ private:
     QHash<int, qint64> lastDirectMs;
     bool closed = false;
     quint64 wakes = 0;
+    // The alarms up at the last look, by station, slot and kind.
+    QHash<QString, Alarm> alarmsUp;
+    bool alarmsKnown = false;
 };

@@ -1,6 +1,7 @@
 #include "webservice.h"
 
 #include "collection/workercontroller.h"
+#include "store/channelchecks.h"
 #include "store/databaseconnection.h"
 #include "store/stationtablemodel.h"
 #include "webaccounts.h"
@@ -56,6 +57,16 @@ void pollStatuses(WebEvents *events, const QString &connection)
         if (!s.status.isEmpty())
             events->publish(s);
     }
+    // The value alarms, whichever collector raised or cleared them.
+    QList<ChannelChecks::ActiveAlarm> up;
+    if (!ChannelChecks(connection).activeAlarms(&up))
+        return;
+    QList<WebEvents::Alarm> alarms;
+    for (const ChannelChecks::ActiveAlarm &a : qAsConst(up))
+        alarms.append({a.code, a.slot, ValueAlarms::kindName(a.kind),
+                       QartodFlags::dateTimeOf(a.since).toString(QStringLiteral("yyyy-MM-ddTHH:mm")),
+                       a.value});
+    events->publishAlarms(alarms);
 }
 
 int stopPipe[2] = {-1, -1};

@@ -818,6 +818,7 @@ void tst_WebApi::sharedStoreGivesOtherCollectorsStatusesAndVisits()
     DatabaseUrl url;
     QString problem;
     QVERIFY(DatabaseUrl::parse(postgres.url(), &url, &problem));
+    int stationId = 0;
     {
         DatabaseConnection db;
         QVERIFY(db.open(url)); // creates station_visits too
@@ -825,6 +826,7 @@ void tst_WebApi::sharedStoreGivesOtherCollectorsStatusesAndVisits()
         s.code = QStringLiteral("P01");
         const int id = DatabaseConnection::insertStation(s);
         QVERIFY(id > 0);
+        stationId = id;
         // Kept 90 days: an older visit goes when the next one is stored.
         StationVisit old;
         old.stationId = id;
@@ -968,6 +970,36 @@ void tst_WebApi::sharedStoreGivesOtherCollectorsStatusesAndVisits()
     QVERIFY2(stream.contains("event: status"), stream.constData());
     QVERIFY(stream.contains("\"code\":\"P01\""));
     QVERIFY(stream.contains("\"time\":\"2026-03-01T10:00:00\""));
+
+    // Values below the clearing limit, committed through the other folder:
+    // the alarm's end is on the stream within 2 s.
+    {
+        DatabaseConnection db;
+        QVERIFY(db.open(url));
+        VisitCommit clear;
+        clear.target = {stationId, QStringLiteral("P01_01122026.xml"),
+                        QStringLiteral("elsewhere:/srv/files/P01")};
+        clear.point.page = 4;
+        clear.point.timeBase = QDateTime(QDate(2026, 12, 1), QTime(0, 0));
+        for (const char *at : {"2026-12-01 03:00", "2026-12-01 03:15"})
+            clear.values.append({2, QStringLiteral("INS"), QString::fromLatin1(at),
+                                 QStringLiteral("102.0000"), false, 0, QStringLiteral("1"),
+                                 QStringLiteral("cm")});
+        const VisitCommit::Outcome outcome = clear.run(DatabaseConnection::connectionName());
+        QCOMPARE(int(outcome.result), int(VisitCommit::Committed));
+        QCOMPARE(outcome.alarms.size(), 1);
+        QVERIFY(!outcome.alarms.first().event.raised);
+        DatabaseConnection::close();
+    }
+    clock.restart();
+    while (!stream.contains("event: alarm") && clock.elapsed() < 2000) {
+        events->waitForReadyRead(50);
+        stream += events->readAll();
+    }
+    QVERIFY2(stream.contains(
+                 "event: alarm\ndata: {\"channel\":2,\"code\":\"P01\",\"kind\":\"high\",\"raised\":false"),
+             stream.constData());
+    QVERIFY(!client.request("GET", "/metrics").body.contains("tqm510_value_alarm_active"));
     events->abort();
     stop(server);
 }
