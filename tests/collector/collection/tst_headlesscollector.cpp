@@ -321,10 +321,22 @@ void tst_HeadlessCollector::onceWritesMetricsAndStatusShowsStatistics()
     QCOMPARE(h.value(QStringLiteral("successes")).toInt(), 1);
     QVERIFY(h.value(QStringLiteral("records")).toInt() > 100);
     QVERIFY(h.value(QStringLiteral("bytes")).toInt() > 0);
-    // The simulator recorded every value its intervals call for, but a few of
-    // its air temperatures are sensor errors: missing.
+    // The simulator recorded every value its intervals call for, but some of
+    // its air temperatures may be sensor errors (where they fall depends on
+    // the clock): missing.
+    int sensorErrors = 0;
+    const QStringList dataFiles = QDir(dir->filePath(QStringLiteral("files/H01")))
+                                      .entryList({QStringLiteral("H01_*.xml")}, QDir::Files);
+    QCOMPARE(dataFiles.size(), 1);
+    const datatruth::Saved saved =
+        datatruth::readXml(dir->filePath(QStringLiteral("files/H01/") + dataFiles.first()));
+    for (auto it = saved.lines.constBegin(); it != saved.lines.constEnd(); ++it)
+        if (it.key().section(QLatin1Char(' '), 1, 1) == QLatin1String("INS") &&
+            it.key().section(QLatin1Char(' '), 4, 4).toDouble() <= -8887)
+            sensorErrors += it.value();
     const double completeness = h.value(QStringLiteral("completeness30d")).toDouble(-1);
-    QVERIFY2(completeness > 0.99 && completeness < 1.0, qPrintable(QString::number(completeness)));
+    QVERIFY2(sensorErrors > 0 ? completeness > 0.99 && completeness < 1.0 : completeness == 1.0,
+             qPrintable(QStringLiteral("%1 with %2 sensor errors").arg(completeness).arg(sensorErrors)));
     QCOMPARE(stations.at(1)
                  .toObject()
                  .value(QStringLiteral("failures"))
