@@ -72,28 +72,20 @@ bool ChannelChecks::apply(int stationId, QList<StationValues::Value> *values, QL
     // settings in memory are read again after every visit.
     if (!StationSettings::hasChannelChecks(stationId))
         return true;
-    QSqlQuery q(QSqlDatabase::database(m_connection));
-    q.prepare(QStringLiteral("SELECT key, value FROM station_settings WHERE station_id = ? AND "
-                             "(key LIKE 'quality:%' OR key LIKE 'alarms:%')"));
-    q.addBindValue(stationId);
-    if (!q.exec())
-        return failed(q);
+    QMap<int, Channel> texts;
+    if (!readSettings(stationId, &texts))
+        return false;
     QMap<int, QartodFlags::Settings> quality;
     QMap<int, ValueAlarms::Settings> alarmSettings;
-    while (q.next()) {
-        const QString key = q.value(0).toString();
+    for (const Channel &c : qAsConst(texts)) {
         QString error;
-        int slot = slotOf(key, QStringLiteral("quality"));
-        bool ok = true;
-        if (slot >= 0) {
-            ok = QartodFlags::Settings::parse(q.value(1).toString(), &quality[slot], &error);
-        } else if ((slot = slotOf(key, QStringLiteral("alarms"))) >= 0) {
-            ok = ValueAlarms::Settings::parse(q.value(1).toString(), &alarmSettings[slot], &error);
-        }
         // Checked when set; one changed in the store by hand is passed over.
-        if (!ok)
-            qCWarning(lcStore, "station %d: the setting %s is not used: %s", stationId, qUtf8Printable(key),
-                      qUtf8Printable(error));
+        if (!c.quality.isEmpty() && !QartodFlags::Settings::parse(c.quality, &quality[c.slot], &error))
+            qCWarning(lcStore, "station %d: the setting %s is not used: %s", stationId,
+                      qUtf8Printable(qualityKey(c.slot)), qUtf8Printable(error));
+        if (!c.alarms.isEmpty() && !ValueAlarms::Settings::parse(c.alarms, &alarmSettings[c.slot], &error))
+            qCWarning(lcStore, "station %d: the setting %s is not used: %s", stationId,
+                      qUtf8Printable(alarmsKey(c.slot)), qUtf8Printable(error));
     }
     if (quality.isEmpty() && alarmSettings.isEmpty())
         return true;
@@ -225,10 +217,8 @@ bool ChannelChecks::storeState(int stationId, int slot, const ValueAlarms::State
     return q.exec() || failed(q);
 }
 
-bool ChannelChecks::channels(int stationId, QList<Channel> *out)
+bool ChannelChecks::readSettings(int stationId, QMap<int, Channel> *bySlot)
 {
-    out->clear();
-    QMap<int, Channel> bySlot;
     QSqlQuery q(QSqlDatabase::database(m_connection));
     q.prepare(QStringLiteral("SELECT key, value FROM station_settings WHERE station_id = ? AND "
                              "(key LIKE 'quality:%' OR key LIKE 'alarms:%')"));
@@ -239,11 +229,23 @@ bool ChannelChecks::channels(int stationId, QList<Channel> *out)
         const QString key = q.value(0).toString();
         int slot = slotOf(key, QStringLiteral("quality"));
         if (slot >= 0) {
-            bySlot[slot].quality = q.value(1).toString();
+            (*bySlot)[slot].slot = slot;
+            (*bySlot)[slot].quality = q.value(1).toString();
         } else if ((slot = slotOf(key, QStringLiteral("alarms"))) >= 0) {
-            bySlot[slot].alarms = q.value(1).toString();
+            (*bySlot)[slot].slot = slot;
+            (*bySlot)[slot].alarms = q.value(1).toString();
         }
     }
+    return true;
+}
+
+bool ChannelChecks::channels(int stationId, QList<Channel> *out)
+{
+    out->clear();
+    QMap<int, Channel> bySlot;
+    if (!readSettings(stationId, &bySlot))
+        return false;
+    QSqlQuery q(QSqlDatabase::database(m_connection));
     q.prepare(QStringLiteral("SELECT slot, state FROM channel_alarms WHERE station_id = ?"));
     q.addBindValue(stationId);
     if (!q.exec())

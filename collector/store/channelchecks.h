@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QMap>
 #include <QString>
 
 // A visit's values checked as they are committed, inside the commit's
@@ -62,6 +63,8 @@ public:
     bool activeAlarms(QList<ActiveAlarm> *out);
 
 private:
+    // The settings' texts by slot.
+    bool readSettings(int stationId, QMap<int, Channel> *bySlot);
     bool checkSlot(int stationId, int slot, const QList<int> &indexes, const QartodFlags::Settings &quality,
                    const ValueAlarms::Settings *alarmSettings, QList<StationValues::Value> *values,
                    QList<Alarm> *alarms);
