@@ -16,6 +16,7 @@
 #include <QLocale>
 
 #include "nexil/configuration/configsnapshot.h"
+#include "nexil/excel/reportrules.h"
 #include "nexil/files/datafilehead.h"
 #include "nexil/files/datafilewriter.h"
 #include "nexil/files/filemanager.h"
@@ -31,7 +32,6 @@
 #include <QThread>
 #include <QTimer>
 
-#include <cmath>
 #include <csignal>
 
 #ifdef Q_OS_LINUX
@@ -633,9 +633,8 @@ SavedValues Worker::savedValues(const DataFile &file)
         // The wall-clock time as written into the file, whatever the zone.
         const QDate d = line.dateTime.date();
         const QTime t = line.dateTime.time();
-        const double whole = std::trunc(double(line.value));
         saved.values.append({line.channel, d.toJulianDay() * 1440 + t.hour() * 60 + t.minute(),
-                             whole == -9999.0 || whole == -8888.0});
+                             report::isSensorError(double(line.value))});
     }
     return saved;
 }
@@ -678,8 +677,7 @@ QList<StationValues::Value> Worker::storedValues(const DataFile &file, QList<int
                      : QString();
         v.unit = file.channelUnits.value(line.channel);
         // A sensor error is a missing value, checked or not.
-        const double whole = std::trunc(double(line.value));
-        if (whole == -9999.0 || whole == -8888.0)
+        if (report::isSensorError(double(line.value)))
             v.flag = 9;
         values.append(v);
         lineOf->append(i);

@@ -93,7 +93,8 @@ bool DataFileUnion::write(const QString &localPath, const QByteArray &storedHead
 {
     addedCount = 0;
     // In the order the store gave them within a minute: the device's.
-    std::stable_sort(rows.begin(), rows.end(), [](const Row &a, const Row &b) { return a.minute < b.minute; });
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const Row &a, const Row &b) { return a.minute < b.minute; });
     QHash<qint64, int> index;
     index.reserve(rows.size());
     QVector<bool> written(rows.size(), false);
@@ -163,16 +164,13 @@ bool DataFileUnion::write(const QString &localPath, const QByteArray &storedHead
             }
             if (!inData || xml.name() != QLatin1String("line"))
                 continue;
-            const QXmlStreamAttributes a = xml.attributes();
-            const QStringRef date = a.value(QLatin1String("date"));
-            const QStringRef time = a.value(QLatin1String("time"));
-            const qint64 minute = minuteOf(date, time);
-            bool channelOk = false;
-            const int channel = a.value(QLatin1String("channel")).toInt(&channelOk);
-            const QString type = a.value(QLatin1String("dataType")).toString();
+            const DataFileLine line = DataFormat::lineFromReader(xml);
+            const qint64 minute = minuteOf(QStringRef(&line.date), QStringRef(&line.time));
             if (minute >= 0) {
                 writeBefore(minute);
-                const int t = types.indexOf(type);
+                bool channelOk = false;
+                const int channel = line.channel.toInt(&channelOk);
+                const int t = types.indexOf(line.dataType);
                 if (channelOk && t >= 0) {
                     const auto it = index.constFind(keyOf(minute, channel, t));
                     if (it != index.constEnd()) {
@@ -183,9 +181,7 @@ bool DataFileUnion::write(const QString &localPath, const QByteArray &storedHead
                     }
                 }
             }
-            writer.writeLine({a.value(QLatin1String("channel")).toString(), type, date.toString(),
-                              time.toString(), a.value(QLatin1String("setTime")).toString(),
-                              a.value(QLatin1String("value")).toString()});
+            writer.writeLine(line);
         }
         // A copy cut or torn: its lines up to the damage stand.
     }

@@ -75,33 +75,6 @@ QDomElement readElement(QXmlStreamReader &reader, QDomDocument &document)
     return top;
 }
 
-DataFileLine lineFromReader(const QXmlStreamReader &reader)
-{
-    const QXmlStreamAttributes a = reader.attributes();
-    DataFileLine line;
-    // Lines written here carry the six attributes in this order; anything
-    // else is looked up by name.
-    if (a.size() == 6 && a[0].qualifiedName() == QLatin1String("channel") &&
-        a[1].qualifiedName() == QLatin1String("dataType") && a[2].qualifiedName() == QLatin1String("date") &&
-        a[3].qualifiedName() == QLatin1String("time") && a[4].qualifiedName() == QLatin1String("setTime") &&
-        a[5].qualifiedName() == QLatin1String("value")) {
-        line.channel = a[0].value().toString();
-        line.dataType = a[1].value().toString();
-        line.date = a[2].value().toString();
-        line.time = a[3].value().toString();
-        line.setTime = a[4].value().toString();
-        line.value = a[5].value().toString();
-        return line;
-    }
-    line.channel = a.value(QLatin1String("channel")).toString();
-    line.dataType = a.value(QLatin1String("dataType")).toString();
-    line.date = a.value(QLatin1String("date")).toString();
-    line.time = a.value(QLatin1String("time")).toString();
-    line.setTime = a.value(QLatin1String("setTime")).toString();
-    line.value = a.value(QLatin1String("value")).toString();
-    return line;
-}
-
 } // namespace
 
 DataFileAppender::DataFileAppender(const QString &path, const QString &textPath)
@@ -276,7 +249,7 @@ void DataFileAppender::copyLines(QXmlStreamReader &reader, Output &out)
 {
     // Every child of `data` is written back as a line, as from a document.
     while (reader.readNextStartElement()) {
-        const DataFileLine line = lineFromReader(reader);
+        const DataFileLine line = DataFormat::lineFromReader(reader);
         if (completion) {
             const auto found = wanted.constFind(lineKey(line));
             if (found != wanted.constEnd())

@@ -5,6 +5,7 @@
 
 #include <QDomElement>
 #include <QLocale>
+#include <QXmlStreamReader>
 
 namespace {
 
@@ -122,6 +123,33 @@ DataFileLine DataFormat::lineFromDataLine(const DataLine &line)
     l.setTime = line.setTime ? QStringLiteral("true") : QStringLiteral("false");
     l.value = fixed(line.value, 4);
     return l;
+}
+
+DataFileLine DataFormat::lineFromReader(const QXmlStreamReader &reader)
+{
+    const QXmlStreamAttributes a = reader.attributes();
+    DataFileLine line;
+    // Lines written here carry the six attributes in this order; anything
+    // else is looked up by name.
+    if (a.size() == 6 && a[0].qualifiedName() == QLatin1String("channel") &&
+        a[1].qualifiedName() == QLatin1String("dataType") && a[2].qualifiedName() == QLatin1String("date") &&
+        a[3].qualifiedName() == QLatin1String("time") && a[4].qualifiedName() == QLatin1String("setTime") &&
+        a[5].qualifiedName() == QLatin1String("value")) {
+        line.channel = a[0].value().toString();
+        line.dataType = a[1].value().toString();
+        line.date = a[2].value().toString();
+        line.time = a[3].value().toString();
+        line.setTime = a[4].value().toString();
+        line.value = a[5].value().toString();
+        return line;
+    }
+    line.channel = a.value(QLatin1String("channel")).toString();
+    line.dataType = a.value(QLatin1String("dataType")).toString();
+    line.date = a.value(QLatin1String("date")).toString();
+    line.time = a.value(QLatin1String("time")).toString();
+    line.setTime = a.value(QLatin1String("setTime")).toString();
+    line.value = a.value(QLatin1String("value")).toString();
+    return line;
 }
 
 DataFileLine DataFormat::lineFromElement(const QDomElement &line)

@@ -13,6 +13,7 @@
 
 class Nexil;
 class QDomElement;
+class QXmlStreamReader;
 struct DataFile;
 struct DataLine;
 
@@ -75,5 +76,7 @@ void applyDownload(DataFileHeader &header, const DataFile &dataFile);
 
 NEXIL_EXPORT DataFileLine lineFromDataLine(const DataLine &line);
 DataFileLine lineFromElement(const QDomElement &line);
+// The `line` element the reader stands on.
+NEXIL_EXPORT DataFileLine lineFromReader(const QXmlStreamReader &reader);
 
 } // namespace DataFormat
