@@ -62,3 +62,22 @@ void AlertPolicy::delivered(StationStats &stats, const QString &kind, const QDat
         stats.failingAlerted = false;
     }
 }
+
+QString AlertPolicy::alarmKind(int slot, ValueAlarms::Kind kind, bool raised)
+{
+    return QStringLiteral("%1:%2:%3")
+        .arg(raised ? QStringLiteral("alarm") : QStringLiteral("alarm-cleared"))
+        .arg(slot)
+        .arg(ValueAlarms::kindName(kind));
+}
+
+bool AlertPolicy::alarmMailDue(const StationStats &stats, int slot, ValueAlarms::Kind kind, bool raised,
+                               const QDateTime &now)
+{
+    const QString raising = alarmKind(slot, kind, true);
+    if (raised)
+        return !quiet(stats, raising, now);
+    const QDateTime told = stats.lastAlert.value(raising);
+    const QDateTime cleared = stats.lastAlert.value(alarmKind(slot, kind, false));
+    return told.isValid() && (!cleared.isValid() || cleared < told);
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "collection/valuealarms.h"
 #include "store/stationstats.h"
 
 #include <QDateTime>
@@ -29,6 +30,16 @@ public:
     QStringList due(StationStats &stats, bool lastVisitSucceeded, const QDateTime &now) const;
     // A mail of `kind` reached the server at `now`.
     static void delivered(StationStats &stats, const QString &kind, const QDateTime &now);
+
+    // Value alarms: the key a channel's (slot's) alarm mail is remembered
+    // by, raised and cleared apart.
+    static QString alarmKind(int slot, ValueAlarms::Kind kind, bool raised);
+    // Whether a value alarm's mail goes out: a raising one unless one of
+    // the same channel and kind went out within the quiet time; a clearing
+    // one only to whoever was told of the raising (not yet told of its
+    // clearing), so the last mail always tells how things stand.
+    static bool alarmMailDue(const StationStats &stats, int slot, ValueAlarms::Kind kind, bool raised,
+                             const QDateTime &now);
 
 private:
     static bool quiet(const StationStats &stats, const QString &kind, const QDateTime &now);

@@ -2,9 +2,11 @@
 #include "owncopy.h"
 
 #include "alertpolicy.h"
+#include "linetext.h"
 #include "mainloopprobe.h"
 #include "memoryforecast.h"
 #include "metricsfile.h"
+#include "qartodflags.h"
 #include "smtpmailer.h"
 #include "stationrows.h"
 #include "store/confighistory.h"
@@ -58,6 +60,24 @@ StationMonitor::StationMonitor(StationTableModel *model, const CollectionOptions
                 sendAlerts(it.key(), it.value());
         });
     }
+    // Unique among the collectors sharing the store, and for each run: a
+    // claim of a run that stopped is left to expire.
+    alarmMailHolder = QStringLiteral("%1:%2:%3")
+                          .arg(QSysInfo::machineHostName())
+                          .arg(QCoreApplication::applicationPid())
+                          .arg(QDateTime::currentMSecsSinceEpoch());
+    alarmMailRetryMs = mailRetryBaseMs;
+    alarmMailTimer = new QTimer(this);
+    alarmMailTimer->setInterval(60000);
+    connect(alarmMailTimer, &QTimer::timeout, this, &StationMonitor::sendAlarmMails);
+    alarmMailTimer->start();
+    // Those a former run (or a stopped collector) left.
+    QTimer::singleShot(0, this, &StationMonitor::sendAlarmMails);
+}
+
+void StationMonitor::setAlarmMailInterval(int ms)
+{
+    alarmMailTimer->start(qMax(1, ms));
 }
 
 void StationMonitor::setOptions(const CollectionOptions &options)
@@ -529,6 +549,8 @@ void StationMonitor::takeStored(StoreItem &item)
     // Only once the alerts are stored as pending: a visit tried again must
     // not mail twice, and a stop before delivery loses none.
     sendAlerts(id, item.alerts);
+    if (item.report.valueAlarms > 0)
+        sendAlarmMails();
     model->setStatsSummary(id, s.summary());
     updateMetrics();
     emit statsUpdated(id, s);
@@ -675,15 +697,7 @@ void StationMonitor::sendAlerts(int id, const QStringList &kinds)
     // A login that would go out unencrypted: kept pending, said once at the start.
     if (kinds.isEmpty() || to.isEmpty() || opts.smtpServer.isEmpty() || !mailLoginProblem(opts).isEmpty())
         return;
-    SmtpMailer::Server server;
-    server.host = opts.smtpServer;
-    server.port = opts.smtpPort;
-    server.tls = SmtpMailer::tlsOf(opts.smtpTls);
-    server.user = opts.smtpUser;
-    server.password = opts.smtpPassword;
-    server.from = opts.smtpFrom;
-    server.allowPlainLogin = opts.smtpAllowPlainLogin;
-    server.abort = mailAbort;
+    const SmtpMailer::Server server = mailServer();
     const StationStats s = stats(id);
     for (const QString &kind : kinds) {
         if (!s.pendingAlerts.contains(kind) || mailsOnTheirWay.contains({id, kind}))
@@ -738,4 +752,149 @@ void StationMonitor::onMailSent(int id, const QString &kind, bool sent, const QS
         QTimer::singleShot(wait, this, [this, id, kind] { sendAlerts(id, {kind}); });
     }
     emit mailFinished(id, kind, sent, error);
+}
+
+SmtpMailer::Server StationMonitor::mailServer() const
+{
+    SmtpMailer::Server server;
+    server.host = opts.smtpServer;
+    server.port = opts.smtpPort;
+    server.tls = SmtpMailer::tlsOf(opts.smtpTls);
+    server.user = opts.smtpUser;
+    server.password = opts.smtpPassword;
+    server.from = opts.smtpFrom;
+    server.allowPlainLogin = opts.smtpAllowPlainLogin;
+    server.abort = mailAbort;
+    return server;
+}
+
+QPair<QString, QString> StationMonitor::alarmMail(const ChannelChecks::Alarm &alarm, const DBStation &station)
+{
+    const QLocale c = QLocale::c();
+    const QString name = QStringLiteral("%1 (%2)").arg(station.title, station.code);
+    // The device's texts, one line each.
+    const QString code = LineText::oneLine(alarm.code);
+    const QString unit = LineText::oneLine(alarm.unit);
+    const QString channel = code.isEmpty() ? QStringLiteral("channel %1").arg(alarm.slot)
+                                           : QStringLiteral("channel %1 (%2)").arg(alarm.slot).arg(code);
+    const QString kind = ValueAlarms::kindName(alarm.event.kind);
+    const auto amount = [&](double v) {
+        return std::isfinite(v)
+                   ? (c.toString(v, 'g', 10) + (unit.isEmpty() ? QString() : QLatin1Char(' ') + unit))
+                   : QStringLiteral("none");
+    };
+    const QString at =
+        QartodFlags::dateTimeOf(alarm.event.minute).toString(QStringLiteral("yyyy-MM-dd hh:mm"));
+    QString subject, body;
+    if (alarm.event.raised) {
+        subject = QStringLiteral("Station %1: %2 alarm on %3").arg(name, kind, channel);
+        const QString passed =
+            alarm.event.kind == ValueAlarms::Kind::Low    ? QStringLiteral("below the low limit")
+            : alarm.event.kind == ValueAlarms::Kind::High ? QStringLiteral("above the high limit")
+                                                          : QStringLiteral("risen by more than");
+        body = QStringLiteral("The value %1 at %2 (station time) is %3 %4.")
+                   .arg(amount(alarm.event.value), at, passed, amount(alarm.event.limit));
+    } else {
+        subject = QStringLiteral("Station %1: %2 alarm on %3 cleared").arg(name, kind, channel);
+        body = std::isfinite(alarm.event.limit)
+                   ? QStringLiteral("The value %1 at %2 (station time) is back past the clearing limit %3.")
+                         .arg(amount(alarm.event.value), at, amount(alarm.event.limit))
+                   : QStringLiteral("The alarm's setting was removed at %1 (station time).").arg(at);
+    }
+    return {subject, body};
+}
+
+void StationMonitor::sendAlarmMails()
+{
+    if (opts.smtpServer.isEmpty() || !mailLoginProblem(opts).isEmpty())
+        return;
+    const QDateTime now = QDateTime::currentDateTime();
+    AlarmMails outbox;
+    // A day late, an alarm's news is stale; mailing it now would mislead.
+    const int stale = outbox.dropOlderThan(now.addDays(-1));
+    if (stale > 0)
+        qCWarning(lcMonitor, "%d value alarm mails older than a day were dropped unsent", stale);
+    QList<AlarmMails::Mail> mails;
+    if (!outbox.claim(alarmMailHolder, now, alarmClaimSeconds, 20, &mails)) {
+        qCWarning(lcMonitor, "the store did not answer for the value alarm mails; tried again later");
+        return;
+    }
+    bool more = false;
+    for (const AlarmMails::Mail &m : qAsConst(mails)) {
+        if (alarmMailsOut.contains(m.id))
+            continue;
+        DBStation station;
+        // Read as stored: another collector may have told the raising.
+        StationStats stored;
+        if (!findStation(m.stationId, &station) || !station.email || recipients(station).isEmpty()) {
+            outbox.remove(m.id);
+            more = true;
+            continue;
+        }
+        if (!StationStatsStore::changeAlerts(
+                m.stationId, [](StationStats &) {}, &stored)) {
+            outbox.release(m.id);
+            continue;
+        }
+        if (!AlertPolicy::alarmMailDue(stored, m.alarm.slot, m.alarm.event.kind, m.alarm.event.raised, now)) {
+            qCInfo(lcMonitor, "station %d: the %s mail is not sent (%s)", m.stationId,
+                   qUtf8Printable(
+                       AlertPolicy::alarmKind(m.alarm.slot, m.alarm.event.kind, m.alarm.event.raised)),
+                   m.alarm.event.raised ? "quiet time" : "nobody was told of its raising");
+            outbox.remove(m.id);
+            more = true;
+            continue;
+        }
+        alarmMailsOut.insert(m.id);
+        const QPair<QString, QString> mail = alarmMail(m.alarm, station);
+        const QStringList to = recipients(station);
+        const SmtpMailer::Server server = mailServer();
+        QPointer<StationMonitor> self(this);
+        mailPool.start([self, server, to, mail, m] {
+            QString error;
+            const bool sent = SmtpMailer(server).send(to, mail.first, mail.second, &error);
+            QMetaObject::invokeMethod(
+                self.data(),
+                [self, m, sent, error] {
+                    if (self)
+                        self->onAlarmMailSent(m, sent, error);
+                },
+                Qt::QueuedConnection);
+        });
+    }
+    // The next of a channel's mails comes out once the one before it is gone.
+    if (more)
+        QTimer::singleShot(0, this, &StationMonitor::sendAlarmMails);
+}
+
+void StationMonitor::onAlarmMailSent(const AlarmMails::Mail &m, bool sent, const QString &error)
+{
+    alarmMailsOut.remove(m.id);
+    const QString kind = AlertPolicy::alarmKind(m.alarm.slot, m.alarm.event.kind, m.alarm.event.raised);
+    AlarmMails outbox;
+    if (sent) {
+        alarmMailRetryMs = mailRetryBaseMs;
+        const QDateTime now = QDateTime::currentDateTime();
+        StationStats s;
+        if (!StationStatsStore::changeAlerts(
+                m.stationId, [&](StationStats &stats) { stats.lastAlert.insert(kind, now); }, &s)) {
+            qCWarning(lcMonitor, "could not record the alert mail (%s) of station %d as delivered",
+                      qUtf8Printable(kind), m.stationId);
+            s = stats(m.stationId);
+            s.lastAlert.insert(kind, now);
+        }
+        all.insert(m.stationId, s);
+        // Sent is sent: kept, it would go out twice.
+        if (!outbox.remove(m.id))
+            qCWarning(lcMonitor, "the store kept the sent alarm mail %lld; it may go out once more", m.id);
+        QTimer::singleShot(0, this, &StationMonitor::sendAlarmMails);
+    } else {
+        qCWarning(lcMonitor, "alert mail (%s) for station %d not sent: %s", qUtf8Printable(kind), m.stationId,
+                  qUtf8Printable(error));
+        outbox.release(m.id);
+        const int wait = alarmMailRetryMs;
+        alarmMailRetryMs = qMin(wait * 2, mailRetryMaxMs);
+        QTimer::singleShot(wait, this, &StationMonitor::sendAlarmMails);
+    }
+    emit mailFinished(m.stationId, kind, sent, error);
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "collection/collectionoptions.h"
+#include "collection/smtpmailer.h"
 #include "collection/visitreport.h"
+#include "store/alarmmails.h"
 #include "store/dbstation.h"
 #include "store/stationstats.h"
 
@@ -64,9 +66,14 @@ public:
     void abortMail();
     // First wait before a mail the server did not take is tried again
     // (doubling up to an hour).
-    void setMailRetryInterval(int ms) { mailRetryBaseMs = qMax(1, ms); }
+    void setMailRetryInterval(int ms) { alarmMailRetryMs = mailRetryBaseMs = qMax(1, ms); }
     // Why no login is sent with the mail settings given; empty when none.
     static QString mailLoginProblem(const CollectionOptions &options);
+    // How often the store is asked for value alarm mails owed (a minute),
+    // besides after each visit that raised or cleared an alarm.
+    void setAlarmMailInterval(int ms);
+    // Subject and text of a value alarm's mail.
+    static QPair<QString, QString> alarmMail(const ChannelChecks::Alarm &alarm, const DBStation &station);
 
     // Stations with a visit on its way to the store (not while the store
     // refuses them and they wait for the next try).
@@ -102,6 +109,8 @@ signals:
 
 public slots:
     void onVisitReport(VisitReport report);
+    // Sends the value alarm mails the store holds that nobody sends yet.
+    void sendAlarmMails();
     // The same, stored from the next pass of the loop on and only a few
     // milliseconds' worth a pass: each visit is a transaction with a sync of
     // its own, and hundreds of them in one pass held the main loop up for
@@ -153,6 +162,8 @@ private:
     // The model's record of the station; false when it was deleted.
     bool findStation(int id, DBStation *station) const;
     void onMailSent(int id, const QString &kind, bool sent, const QString &error);
+    void onAlarmMailSent(const AlarmMails::Mail &mail, bool sent, const QString &error);
+    SmtpMailer::Server mailServer() const;
     // Takes the visit's configuration (and a clock setting it made) into the
     // history; changes nobody here made go into the report, and the
     // station's status that tells them is returned.
@@ -183,6 +194,13 @@ private:
     QHash<QPair<int, QString>, int> mailRetryMs;
     int mailRetryBaseMs = 60000;
     static constexpr int mailRetryMaxMs = 3600000;
+    // Value alarm mails: who this collector is to the other collectors,
+    // the mails on their way, and the wait before the next try.
+    QString alarmMailHolder;
+    QSet<qint64> alarmMailsOut;
+    QTimer *alarmMailTimer = nullptr;
+    int alarmMailRetryMs = 0;
+    static constexpr int alarmClaimSeconds = 600;
     CompletenessSource completeness;
     StoreThread *writer = nullptr;
     std::function<bool(const DBStation &)> prepareCompleteness;

@@ -48,6 +48,8 @@ struct VisitReport
     QJsonObject clockUpload;
     // What the visit saved, for the completeness counts.
     SavedValues saved;
+    // Value alarms its values raised or cleared (their mails wait in the store).
+    int valueAlarms = 0;
 
     bool failed() const { return result != Success && result != Interrupted; }
 };

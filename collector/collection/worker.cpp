@@ -759,6 +759,7 @@ void Worker::onNexilDataFile(QList<DataFile> files)
         return;
     }
     crashIfAsked("after-commit");
+    report.valueAlarms += outcome.alarms.size();
     for (const ChannelChecks::Alarm &a : qAsConst(outcome.alarms))
         qCInfo(lcWorker, "station %d: %s alarm %s on slot %d at %s: %g (limit %g)", station.id,
                qUtf8Printable(ValueAlarms::kindName(a.event.kind)), a.event.raised ? "raised" : "cleared",

@@ -1,5 +1,6 @@
 #include "databaseconnection.h"
 
+#include "alarmmails.h"
 #include "channelchecks.h"
 #include "stationdaycounts.h"
 
@@ -199,6 +200,7 @@ void DatabaseConnection::createSideTables(bool server)
     StationValues().createTable();
     VisitCommits().createTable();
     ChannelChecks().createTable();
+    AlarmMails().createTable();
 }
 
 bool DatabaseConnection::open(const DatabaseUrl &url)

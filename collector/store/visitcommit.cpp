@@ -1,6 +1,7 @@
 #include "visitcommit.h"
 
 #include "collectorlogging.h"
+#include "store/alarmmails.h"
 #include "store/stationleases.h"
 #include "store/visitcommits.h"
 
@@ -63,8 +64,12 @@ VisitCommit::Outcome VisitCommit::run(const QString &connection) const
                                          &id)) > 0;
             // Flagged, and the alarms checked, with the values before them.
             QList<StationValues::Value> checked = values;
+            out.alarms.clear(); // a try before this one was rolled back
             if (ok)
                 ok = ChannelChecks(connection).apply(target.stationId, &checked, &out.alarms);
+            // Their mails are owed from the same commit on.
+            if (ok && !out.alarms.isEmpty())
+                ok = AlarmMails(connection).add(target.stationId, out.alarms, QDateTime::currentDateTime());
             if (ok)
                 ok = StationValues(connection).insert(target.stationId, id, number, checked, &out.inserted);
             // A point behind the stored one (another collector went further)

@@ -1,6 +1,7 @@
 #include "../common/smtpsink.h"
 #include "../common/stationfixtures.h"
 #include "collection/stationmonitor.h"
+#include "store/alarmmails.h"
 #include "store/databaseconnection.h"
 #include "store/stationtablemodel.h"
 
@@ -28,6 +29,7 @@ private slots:
     void twoCollectorsShareCountsAndQuietTime_lockedStoreKeepsTheVisit();
     void mailCountsOnlyOnceDelivered_pendingSurvivesAStop();
     void loginNeverSentInClear();
+    void valueAlarmMailsOnceEachWayFromTwoCollectors();
 
 private:
     VisitReport report(VisitReport::Result result, int minutesFromStart);
@@ -415,3 +417,85 @@ void tst_StationMonitor::loginNeverSentInClear()
 
 QTEST_GUILESS_MAIN(tst_StationMonitor)
 #include "tst_stationmonitor.moc"
+
+void tst_StationMonitor::valueAlarmMailsOnceEachWayFromTwoCollectors()
+{
+    SmtpSink sink;
+    sink.mode = SmtpSink::Refuse;
+    CollectionOptions options;
+    options.smtpServer = QStringLiteral("127.0.0.1");
+    options.smtpPort = sink.port();
+    StationTableModel model;
+    StationMonitor a(&model, options);
+    StationMonitor b(&model, options);
+    for (StationMonitor *m : {&a, &b}) {
+        m->setMailRetryInterval(20);
+        m->setAlarmMailInterval(30);
+    }
+    const auto alarm = [](int slot, ValueAlarms::Kind kind, bool raised, double value, double limit) {
+        ChannelChecks::Alarm a;
+        a.slot = slot;
+        a.code = QStringLiteral("H\r\nBcc: intruder@example.org");
+        a.unit = QStringLiteral("m");
+        a.event.kind = kind;
+        a.event.raised = raised;
+        a.event.minute = QDateTime(QDate(2026, 11, 2), QTime(10, 20), Qt::UTC).toSecsSinceEpoch() / 60;
+        a.event.value = value;
+        a.event.limit = limit;
+        return a;
+    };
+    const auto owed = [] {
+        QSqlQuery q;
+        return q.exec(QStringLiteral("SELECT COUNT(*) FROM alarm_mails")) && q.next() ? q.value(0).toInt()
+                                                                                      : -1;
+    };
+    // Raised and cleared in one commit: the clearing waits for the raising.
+    QVERIFY(AlarmMails().add(id,
+                             {alarm(0, ValueAlarms::Kind::High, true, 2.61, 2.5),
+                              alarm(0, ValueAlarms::Kind::High, false, 2.25, 2.3)},
+                             QDateTime::currentDateTime()));
+    // The server refuses: nothing is lost, both are tried again.
+    QSignalSpy failedA(&a, &StationMonitor::mailFinished);
+    QTRY_VERIFY_WITH_TIMEOUT(failedA.count() >= 2, 10000);
+    QCOMPARE(owed(), 2);
+    sink.mode = SmtpSink::Accept;
+    QTRY_COMPARE_WITH_TIMEOUT(owed(), 0, 10000);
+    QCOMPARE(sink.mails.size(), 2);
+    QCOMPARE(sink.mails.at(0).subject(),
+             QStringLiteral(
+                 "Station Kırmır Çayı (CODEM): high alarm on channel 0 (H\\r\\nBcc: intruder@example.org)"));
+    QVERIFY(sink.mails.at(0).data.contains("The value 2.61 m at 2026-11-02 10:20 (station time) is above the "
+                                           "high limit 2.5 m."));
+    QVERIFY(sink.mails.at(1).subject().endsWith(QStringLiteral(" cleared")));
+    QVERIFY(sink.mails.at(1).data.contains("back past the clearing limit 2.3 m"));
+    for (const SmtpSink::Mail &m : qAsConst(sink.mails))
+        for (const QByteArray &line : m.data.split('\n'))
+            QVERIFY2(!line.startsWith("Bcc:"), line.constData());
+
+    // Raised again within the quiet time: no mail, and so none for its
+    // clearing either; another channel's alarm is news of its own.
+    QVERIFY(AlarmMails().add(id,
+                             {alarm(0, ValueAlarms::Kind::High, true, 2.7, 2.5),
+                              alarm(0, ValueAlarms::Kind::High, false, 2.2, 2.3),
+                              alarm(1, ValueAlarms::Kind::Low, true, 0.1, 0.2)},
+                             QDateTime::currentDateTime()));
+    QTRY_COMPARE_WITH_TIMEOUT(owed(), 0, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(sink.mails.size(), 3, 5000);
+    QVERIFY(sink.mails.at(2).subject().contains(QStringLiteral("low alarm on channel 1")));
+    const StationStats stored = StationStatsStore::load().value(id);
+    QVERIFY(stored.lastAlert.contains(QStringLiteral("alarm:0:high")));
+    QVERIFY(stored.lastAlert.contains(QStringLiteral("alarm-cleared:0:high")));
+
+    // A station whose mails are off owes none; a mail left claimed by a
+    // collector that stopped goes out once its claim is stale.
+    QVERIFY(AlarmMails().add(id, {alarm(2, ValueAlarms::Kind::Rise, true, 1.4, 0.2)},
+                             QDateTime::currentDateTime()));
+    QList<AlarmMails::Mail> taken;
+    QVERIFY(AlarmMails().claim(QStringLiteral("stopped"), QDateTime::currentDateTime().addSecs(-3600), 600, 5,
+                               &taken));
+    QTRY_COMPARE_WITH_TIMEOUT(owed(), 0, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(sink.mails.size(), 4, 5000);
+    QVERIFY(sink.mails.at(3).data.contains("risen by more than 0.2 m"));
+    QTest::qWait(100);
+    QCOMPARE(sink.mails.size(), 4);
+}
