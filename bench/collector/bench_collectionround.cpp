@@ -2,16 +2,19 @@
 // all played by one simulator process (loggersim --count N) holding D days of
 // 9-channel data each: wall time of the round, the collector's peak memory
 // and, with a metrics file, the largest lag of its main loop.
-//   bench_collectionround [stations=50] [days=1] [excel] [slots=K] [again] [year]
+//   bench_collectionround [stations=50] [days=1] [excel] [slots=K] [again] [year] [checks]
 // slots=K sets maxVisitsInFlight (0: no limit). again: a third round a few
 // seconds later, the loggers' memory having grown meanwhile, is the one
 // measured, with the collector's CPU time; year: before the second, every data file
 // is given a year of 9-channel values every 10 minutes, so that the two
-// runs show what a visit costs with a year-long file. TQM510_WRAPPER runs the
+// runs show what a visit costs with a year-long file. checks: every channel of
+// every station has all quality tests and a high and a rise alarm, so that two
+// runs show what checking the values adds to a round. TQM510_WRAPPER runs the
 // collector under a tool, e.g.
 //   TQM510_WRAPPER="valgrind --tool=callgrind --callgrind-out-file=/tmp/cg.%p" bench_collectionround 100
 
 #include "store/databaseconnection.h"
+#include "store/stationsettings.h"
 #include "support/benchfiles.h"
 
 #include <QCoreApplication>
@@ -57,6 +60,7 @@ int main(int argc, char *argv[])
     bool excel = false;
     bool again = false;
     bool year = false;
+    bool checks = false;
     int limit = -1;
     for (int i = 3; i < args.size(); ++i) {
         if (args.at(i) == QLatin1String("excel"))
@@ -65,6 +69,8 @@ int main(int argc, char *argv[])
             again = true;
         else if (args.at(i) == QLatin1String("year"))
             again = year = true;
+        else if (args.at(i) == QLatin1String("checks"))
+            checks = true;
         else if (args.at(i).startsWith(QLatin1String("slots=")))
             limit = args.at(i).mid(6).toInt();
     }
@@ -122,8 +128,21 @@ int main(int argc, char *argv[])
         s.file_path = dir.filePath(QStringLiteral("files/") + code);
         s.file_name = code;
         s.export_excel = excel;
-        if (DatabaseConnection::insertStation(s) < 0)
+        const int id = DatabaseConnection::insertStation(s);
+        if (id < 0)
             return 1;
+        for (int slot = 0; checks && slot < 9; ++slot) {
+            QString why;
+            if (!StationSettings::setValue(id, QStringLiteral("quality:%1").arg(slot),
+                                           QStringLiteral("gross=-1000,10000;user=-500,5000;spike=50,100;"
+                                                          "roc=3,1h;flat=0.001,2h,6h"),
+                                           &why) ||
+                !StationSettings::setValue(id, QStringLiteral("alarms:%1").arg(slot),
+                                           QStringLiteral("high=400,350;rise=50,1h"), &why)) {
+                std::fprintf(stderr, "%s\n", qPrintable(why));
+                return 1;
+            }
+        }
     }
     DatabaseConnection::close();
 
@@ -199,13 +218,14 @@ int main(int argc, char *argv[])
     std::printf(
         "collection round: %d stations x %.1f days of 9 channels%s, slots %s, exit %d, wall %.2f s "
         "(%.1f ms a station), collector CPU %.2f s, peak RSS %.1f MiB, main loop lag %.3f s, %d data files, "
-        "%.1f MiB of XML%s\n",
+        "%.1f MiB of XML%s%s\n",
         count, days, excel ? " with Excel" : "", limit < 0 ? "default" : qPrintable(QString::number(limit)),
         finished ? collector.exitCode() : -1, seconds, 1000.0 * seconds / qMax(1, count),
         cpu(after) - cpu(before), double(peakKb) / 1024.0, lag, files, double(bytes) / (1024.0 * 1024.0),
         year    ? " (second round, year-long files)"
         : again ? " (second round)"
-                : "");
+                : "",
+        checks ? ", every value checked" : "");
     simulator.terminate();
     simulator.waitForFinished(10000);
     return finished && collector.exitCode() == 0 && files == count ? 0 : 1;

@@ -68,7 +68,7 @@ StationMonitor::StationMonitor(StationTableModel *model, const CollectionOptions
                           .arg(QDateTime::currentMSecsSinceEpoch());
     alarmMailRetryMs = mailRetryBaseMs;
     alarmMailTimer = new QTimer(this);
-    alarmMailTimer->setInterval(60000);
+    alarmMailTimer->setInterval(opts.minuteMs);
     connect(alarmMailTimer, &QTimer::timeout, this, &StationMonitor::sendAlarmMails);
     alarmMailTimer->start();
     // Those a former run (or a stopped collector) left.
@@ -811,11 +811,14 @@ void StationMonitor::sendAlarmMails()
     const QDateTime now = QDateTime::currentDateTime();
     AlarmMails outbox;
     // A day late, an alarm's news is stale; mailing it now would mislead.
-    const int stale = outbox.dropOlderThan(now.addDays(-1));
-    if (stale > 0)
-        qCWarning(lcMonitor, "%d value alarm mails older than a day were dropped unsent", stale);
+    const int dropped = outbox.dropOlderThan(now.addDays(-1));
+    if (dropped > 0)
+        qCWarning(lcMonitor, "%d value alarm mails older than a day were dropped unsent", dropped);
     QList<AlarmMails::Mail> mails;
-    if (!outbox.claim(alarmMailHolder, now, alarmClaimSeconds, 20, &mails)) {
+    // Well past the longest a send may take (each step of it times out
+    // after 30 s), so a claim goes stale only with its collector gone.
+    const int stale = 600;
+    if (!outbox.claim(alarmMailHolder, now, stale, 20, &mails)) {
         qCWarning(lcMonitor, "the store did not answer for the value alarm mails; tried again later");
         return;
     }

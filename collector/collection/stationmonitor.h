@@ -69,7 +69,8 @@ public:
     void setMailRetryInterval(int ms) { alarmMailRetryMs = mailRetryBaseMs = qMax(1, ms); }
     // Why no login is sent with the mail settings given; empty when none.
     static QString mailLoginProblem(const CollectionOptions &options);
-    // How often the store is asked for value alarm mails owed (a minute),
+    // How often the store is asked for value alarm mails owed (a minute of
+    // the options' clock),
     // besides after each visit that raised or cleared an alarm.
     void setAlarmMailInterval(int ms);
     // Subject and text of a value alarm's mail.
@@ -200,7 +201,6 @@ private:
     QSet<qint64> alarmMailsOut;
     QTimer *alarmMailTimer = nullptr;
     int alarmMailRetryMs = 0;
-    static constexpr int alarmClaimSeconds = 600;
     CompletenessSource completeness;
     StoreThread *writer = nullptr;
     std::function<bool(const DBStation &)> prepareCompleteness;

@@ -32,6 +32,14 @@ QHash<int, QHash<QString, QString>> &rows()
     return r;
 }
 
+// The store's count of setting changes when the rows were last read; -1:
+// not read yet.
+qint64 &loadedChanges()
+{
+    static qint64 n = -1;
+    return n;
+}
+
 QSqlDatabase databaseOf(const QString &connection)
 {
     return QSqlDatabase::database(connection.isEmpty() ? DatabaseConnection::connectionName() : connection,
@@ -71,8 +79,18 @@ bool StationSettings::createTable(const QString &connection)
                                    "station_id INTEGER NOT NULL, "
                                    "key TEXT NOT NULL, "
                                    "value TEXT NOT NULL, "
-                                   "PRIMARY KEY (station_id, key))")))
+                                   "PRIMARY KEY (station_id, key))")) ||
+        // Counts the changes, so that reading them again after each round of
+        // visits costs one row while nothing changed.
+        !query.exec(
+            QStringLiteral("CREATE TABLE IF NOT EXISTS station_settings_changes (id INTEGER PRIMARY KEY, "
+                           "changes BIGINT NOT NULL)")) ||
+        !query.exec(QStringLiteral("INSERT INTO station_settings_changes (id, changes) VALUES (1, 0) "
+                                   "ON CONFLICT (id) DO NOTHING")))
         return failed(query);
+    QMutexLocker lock(&mutex());
+    loadedChanges() = -1;
+    lock.unlock();
     return reload(connection);
 }
 
@@ -82,6 +100,16 @@ bool StationSettings::reload(const QString &connection)
     if (!db.isOpen())
         return false;
     QSqlQuery query(db);
+    // Read before the rows: a change made in between is read again next time.
+    qint64 changes = -1;
+    if (query.exec(QStringLiteral("SELECT changes FROM station_settings_changes WHERE id = 1")) &&
+        query.next())
+        changes = query.value(0).toLongLong();
+    {
+        QMutexLocker lock(&mutex());
+        if (changes >= 0 && changes == loadedChanges())
+            return true;
+    }
     if (!query.exec(QStringLiteral("SELECT station_id, key, value FROM station_settings")))
         return failed(query);
     QHash<int, QHash<QString, QString>> read;
@@ -89,6 +117,7 @@ bool StationSettings::reload(const QString &connection)
         read[query.value(0).toInt()].insert(query.value(1).toString(), query.value(2).toString());
     QMutexLocker lock(&mutex());
     rows() = read;
+    loadedChanges() = changes;
     return true;
 }
 
@@ -148,6 +177,11 @@ bool StationSettings::setValue(int stationId, const QString &key, const QString 
             *why = query.lastError().text();
             return failed(query);
         }
+    }
+    if (!query.exec(
+            QStringLiteral("UPDATE station_settings_changes SET changes = changes + 1 WHERE id = 1"))) {
+        *why = query.lastError().text();
+        return failed(query);
     }
     QMutexLocker lock(&mutex());
     if (v.isEmpty())
