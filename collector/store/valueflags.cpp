@@ -4,11 +4,13 @@
 
 #include <QDate>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 
 #include <algorithm>
+#include <sqlite3.h>
 
 namespace {
 
@@ -26,11 +28,11 @@ quint64 keyOf(int file, int channel, qint64 minute)
            << kFlagBits;
 }
 
-int digits(const QStringRef &text, int at, int count)
+template<class Text> int digits(const Text &text, int at, int count)
 {
     int v = 0;
     for (int i = at; i < at + count; ++i) {
-        const ushort c = text.at(i).unicode();
+        const int c = text.at(i).unicode();
         if (c < '0' || c > '9')
             return -1;
         v = v * 10 + (c - '0');
@@ -38,9 +40,7 @@ int digits(const QStringRef &text, int at, int count)
     return v;
 }
 
-} // namespace
-
-qint64 ValueFlags::minuteOf(const QStringRef &date, const QStringRef &time)
+template<class Text> qint64 minuteIn(const Text &date, const Text &time)
 {
     if (date.size() != 10 || time.size() != 5 || date.at(4) != QLatin1Char('-') ||
         date.at(7) != QLatin1Char('-') || time.at(2) != QLatin1Char(':'))
@@ -55,60 +55,128 @@ qint64 ValueFlags::minuteOf(const QStringRef &date, const QStringRef &time)
     return day.toJulianDay() * 1440 + h * 60 + mi;
 }
 
+} // namespace
+
+qint64 ValueFlags::minuteOf(const QStringRef &date, const QStringRef &time)
+{
+    return minuteIn(date, time);
+}
+
+qint64 ValueFlags::minuteOf(QLatin1String date, QLatin1String time)
+{
+    return minuteIn(date, time);
+}
+
 bool ValueFlags::load(const QString &connection, int stationId, const QString &from, const QString &to)
 {
     auto data = std::make_shared<Data>();
-    QSqlQuery q(QSqlDatabase::database(connection));
-    q.setForwardOnly(true);
-    // Bounded by time when asked, so that a server reads only the months of
-    // the range.
-    QString statement = QStringLiteral("SELECT c.file, v.channel, v.at, v.flag FROM station_values v "
-                                       "JOIN station_commits c ON c.id = v.target "
-                                       "WHERE v.station_id = ? AND v.value_type = 'INS'");
-    if (!from.isEmpty())
-        statement += QStringLiteral(" AND v.at >= ?");
-    if (!to.isEmpty())
-        statement += QStringLiteral(" AND v.at <= ?");
-    if (!q.prepare(statement)) {
-        qCDebug(lcStore, "Database Error: %s", qUtf8Printable(q.lastError().text()));
-        return false;
-    }
-    q.addBindValue(stationId);
-    if (!from.isEmpty())
-        q.addBindValue(from);
-    if (!to.isEmpty())
-        q.addBindValue(to);
-    if (!q.exec()) {
-        qCDebug(lcStore, "Database Error: %s", qUtf8Printable(q.lastError().text()));
-        return false;
-    }
-    QString lastFile;
-    int lastIndex = -1;
-    while (q.next()) {
-        const QString file = q.value(0).toString();
-        const int channel = q.value(1).toInt();
-        const QString at = q.value(2).toString();
-        const int flag = q.value(3).toInt();
-        const qint64 minute = at.size() == 16 ? minuteOf(at.leftRef(10), at.midRef(11)) : -1;
-        // A row no reader can name is left out: its value reads as unknown.
-        if (minute < 0 || minute > kMaxMinute || channel < 0 || channel >= (1 << kChannelBits) || flag < 0 ||
-            flag > 15)
-            continue;
-        if (lastIndex < 0 || file != lastFile) {
+    QSqlDatabase db = QSqlDatabase::database(connection);
+    // The station's data files by their rows in the commits (a file's name
+    // in several folders is one file to a reader).
+    QHash<qint64, int> fileOfTarget;
+    {
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        q.prepare(QStringLiteral("SELECT id, file FROM station_commits WHERE station_id = ?"));
+        q.addBindValue(stationId);
+        if (!q.exec()) {
+            qCDebug(lcStore, "Database Error: %s", qUtf8Printable(q.lastError().text()));
+            return false;
+        }
+        while (q.next()) {
+            const QString file = q.value(1).toString();
             auto it = data->files.constFind(file);
             if (it == data->files.constEnd()) {
                 if (data->files.size() >= kMaxFiles)
                     continue;
                 it = data->files.insert(file, data->files.size());
             }
-            lastFile = file;
-            lastIndex = it.value();
+            fileOfTarget.insert(q.value(0).toLongLong(), it.value());
         }
-        data->keys.push_back(keyOf(lastIndex, channel, minute) | quint64(flag));
     }
-    if (q.lastError().type() != QSqlError::NoError) {
-        qCDebug(lcStore, "Database Error: %s", qUtf8Printable(q.lastError().text()));
-        return false;
+    qint64 lastTarget = -1;
+    int lastFile = -1;
+    const auto add = [&](qint64 target, int channel, qint64 minute, int flag) {
+        // A row no reader can name is left out: its value reads as unknown.
+        if (minute < 0 || minute > kMaxMinute || channel < 0 || channel >= (1 << kChannelBits) || flag < 0 ||
+            flag > 15)
+            return;
+        if (target != lastTarget) {
+            lastTarget = target;
+            lastFile = fileOfTarget.value(target, -1);
+        }
+        if (lastFile >= 0)
+            data->keys.push_back(keyOf(lastFile, channel, minute) | quint64(flag));
+    };
+
+    // Bounded by time when asked, so that a server reads only the months of
+    // the range.
+    QString statement = QStringLiteral("SELECT target, channel, at, flag FROM station_values "
+                                       "WHERE station_id = ? AND value_type = 'INS'");
+    if (!from.isEmpty())
+        statement += QStringLiteral(" AND at >= ?");
+    if (!to.isEmpty())
+        statement += QStringLiteral(" AND at <= ?");
+
+    // SQLite's own interface where the store is a file: through the driver
+    // every column of a year's rows costs more than the rest together.
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    sqlite3 *file = handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0
+                        ? *static_cast<sqlite3 *const *>(handle.constData())
+                        : nullptr;
+    if (file) {
+        sqlite3_stmt *select = nullptr;
+        const QByteArray text = statement.toUtf8();
+        if (sqlite3_prepare_v2(file, text.constData(), -1, &select, nullptr) != SQLITE_OK) {
+            qCDebug(lcStore, "Database Error: %s", sqlite3_errmsg(file));
+            return false;
+        }
+        const QByteArray first = from.toUtf8(), last = to.toUtf8();
+        int at = 1;
+        int r = sqlite3_bind_int(select, at++, stationId);
+        if (!from.isEmpty())
+            r |= sqlite3_bind_text(select, at++, first.constData(), first.size(), SQLITE_TRANSIENT);
+        if (!to.isEmpty())
+            r |= sqlite3_bind_text(select, at++, last.constData(), last.size(), SQLITE_TRANSIENT);
+        int step = SQLITE_ERROR;
+        while (r == SQLITE_OK && (step = sqlite3_step(select)) == SQLITE_ROW) {
+            const char *time = reinterpret_cast<const char *>(sqlite3_column_text(select, 2));
+            const int size = sqlite3_column_bytes(select, 2);
+            add(sqlite3_column_int64(select, 0), sqlite3_column_int(select, 1),
+                time && size == 16 ? minuteOf(QLatin1String(time, 10), QLatin1String(time + 11, 5)) : -1,
+                sqlite3_column_int(select, 3));
+        }
+        if (r != SQLITE_OK || step != SQLITE_DONE) {
+            qCDebug(lcStore, "Database Error: %s", sqlite3_errmsg(file));
+            sqlite3_finalize(select);
+            return false;
+        }
+        sqlite3_finalize(select);
+    } else {
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        if (!q.prepare(statement)) {
+            qCDebug(lcStore, "Database Error: %s", qUtf8Printable(q.lastError().text()));
+            return false;
+        }
+        q.addBindValue(stationId);
+        if (!from.isEmpty())
+            q.addBindValue(from);
+        if (!to.isEmpty())
+            q.addBindValue(to);
+        if (!q.exec()) {
+            qCDebug(lcStore, "Database Error: %s", qUtf8Printable(q.lastError().text()));
+            return false;
+        }
+        while (q.next()) {
+            const QString at = q.value(2).toString();
+            add(q.value(0).toLongLong(), q.value(1).toInt(),
+                at.size() == 16 ? minuteOf(at.leftRef(10), at.midRef(11)) : -1, q.value(3).toInt());
+        }
+        if (q.lastError().type() != QSqlError::NoError) {
+            qCDebug(lcStore, "Database Error: %s", qUtf8Printable(q.lastError().text()));
+            return false;
+        }
     }
     std::sort(data->keys.begin(), data->keys.end());
     data->keys.shrink_to_fit();

@@ -34,6 +34,7 @@ public:
     // Julian day × 1440 + minute of the day of "yyyy-MM-dd" and "hh:mm";
     // -1 for anything else.
     static qint64 minuteOf(const QStringRef &date, const QStringRef &time);
+    static qint64 minuteOf(QLatin1String date, QLatin1String time);
     static qint64 minuteOf(const QString &date, const QString &time)
     {
         return minuteOf(QStringRef(&date), QStringRef(&time));
