@@ -279,11 +279,12 @@ bool StationValues::read(int stationId, const QList<qint64> &targets, bool byTim
     QStringList marks;
     for (int i = 0; i < targets.size(); ++i)
         marks << QStringLiteral("?");
-    q.prepare(QStringLiteral(
-                  "SELECT slot, value_type, at, value, set_time, channel, code, unit FROM station_values "
-                  "WHERE station_id = ? AND target IN (%1) ORDER BY %2")
-                  .arg(marks.join(QLatin1Char(',')), byTime ? QStringLiteral("at, target, commit_no, seq")
-                                                            : QStringLiteral("commit_no, seq")));
+    q.prepare(
+        QStringLiteral(
+            "SELECT slot, value_type, at, value, set_time, channel, code, unit, flag FROM station_values "
+            "WHERE station_id = ? AND target IN (%1) ORDER BY %2")
+            .arg(marks.join(QLatin1Char(',')),
+                 byTime ? QStringLiteral("at, target, commit_no, seq") : QStringLiteral("commit_no, seq")));
     q.addBindValue(stationId);
     for (qint64 target : targets)
         q.addBindValue(target);

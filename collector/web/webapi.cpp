@@ -16,6 +16,7 @@
 #include "store/stationsettings.h"
 #include "store/stationstats.h"
 #include "store/stationvisits.h"
+#include "store/valueflags.h"
 #include "store/workfolder.h"
 #include "webaccounts.h"
 #include "webevents.h"
@@ -207,13 +208,15 @@ QByteArray csvField(const QString &text)
 // Streams the measured values of a station's files, one channel after the
 // other (JSON) or in file order (CSV); at most one file is open at a time and
 // only one buffer of output is held. Channels are followed across the files
-// by their identity (ChannelMap), not by their position in each.
+// by their identity (ChannelMap), not by their position in each. Each value
+// carries its quality flag from the store (the files hold none).
 class DataStream
 {
 public:
-    DataStream(QStringList files, QList<int> channels, bool allChannels, QString from, QString to, bool csv)
+    DataStream(QStringList files, QList<int> channels, bool allChannels, QString from, QString to, bool csv,
+               ValueFlags::Source flags)
         : files(std::move(files)), wanted(std::move(channels)), all(allChannels), from(std::move(from)),
-          to(std::move(to)), csv(csv)
+          to(std::move(to)), csv(csv), flags(std::move(flags))
     {
         // Headers only; a file whose header cannot be read adds nothing.
         QVector<report::Header> headers;
@@ -252,7 +255,7 @@ private:
         if (!started) {
             started = true;
             if (csv) {
-                pending += "time,channel,value\n";
+                pending += "time,channel,value,flag\n";
                 passChannel = -1;
             } else {
                 if (all)
@@ -279,6 +282,7 @@ private:
             if (!(csv && all) && positions.isEmpty())
                 return; // none of the channels asked for
             file = std::make_unique<QFile>(files.at(readIndex));
+            fileName = QFileInfo(files.at(readIndex)).fileName();
             if (!file->open(QIODevice::ReadOnly))
                 return;
             reader = std::make_unique<report::DataLineReader>(file.get());
@@ -305,15 +309,17 @@ private:
             const QString time = line.date + QLatin1Char('T') + line.time;
             if ((!from.isEmpty() && time < from) || (!to.isEmpty() && time > to))
                 continue;
+            const QByteArray flag =
+                QByteArray::number(flags(fileName, line.channel, ValueFlags::minuteOf(line.date, line.time)));
             if (csv) {
                 pending += csvField(time) + ',' + QByteArray::number(channel) + ',' +
-                           csvField(line.valueText) + '\n';
+                           csvField(line.valueText) + ',' + flag + '\n';
             } else {
                 // The device's sensor-error values are no measurement: a gap.
                 pending +=
                     (firstValue ? "[\"" : ",[\"") + time.toLatin1() + "\"," +
                     (report::isSensorError(line.value) ? QByteArray("null") : jsonNumber(line.valueText)) +
-                    ']';
+                    ',' + flag + ']';
                 firstValue = false;
             }
         }
@@ -332,9 +338,12 @@ private:
         }
         passChannel = wanted.at(passIndex);
         const QPair<QString, QString> nameUnit = names.value(passChannel);
-        const QJsonObject head{{QStringLiteral("channel"), passChannel},
-                               {QStringLiteral("name"), nameUnit.first},
-                               {QStringLiteral("unit"), nameUnit.second}};
+        const QJsonObject head{
+            {QStringLiteral("channel"), passChannel},
+            {QStringLiteral("name"), nameUnit.first},
+            {QStringLiteral("unit"), nameUnit.second},
+            {QStringLiteral("columns"),
+             QJsonArray{QStringLiteral("time"), QStringLiteral("value"), QStringLiteral("flag")}}};
         QByteArray text = QJsonDocument(head).toJson(QJsonDocument::Compact);
         text.chop(1);
         pending += (passIndex > 0 ? "," : "") + text + ",\"values\":[";
@@ -360,6 +369,8 @@ private:
     bool all;
     QString from, to;
     bool csv;
+    ValueFlags::Source flags;
+    QString fileName;
     ChannelMap map;
     bool started = false, done = false, firstValue = true;
     int fileIndex = 0, readIndex = 0, passIndex = 0, passChannel = -1;
@@ -368,6 +379,29 @@ private:
     QByteArray pending;
     int offset = 0;
 };
+
+// The flags of a station's values in a range (wall-clock times, either end
+// invalid: open) from the store, on its thread; false, with the same answer
+// readableFiles gives, when the store does not answer.
+bool storeFlags(WebStore &store, int stationId, const QDateTime &from, const QDateTime &to,
+                ValueFlags::Source *flags, WebResponse *failure)
+{
+    const QString format = QStringLiteral("yyyy-MM-dd HH:mm");
+    const QString first = from.isValid() ? QLocale::c().toString(from, format) : QString();
+    const QString last = to.isValid() ? QLocale::c().toString(to, format) : QString();
+    ValueFlags loaded;
+    const bool ok = store.run([&](const QString &connection) {
+        return loaded.load(connection, stationId, first, last) ||
+               (WebStore::reopen(connection) && loaded.load(connection, stationId, first, last));
+    });
+    if (!ok) {
+        qCWarning(lcWeb, "station %d: the flags cannot be read from the store", stationId);
+        *failure = WebResponse::error(503, QStringLiteral("the station store does not answer"));
+        return false;
+    }
+    *flags = loaded.source();
+    return true;
+}
 
 struct StationRow
 {
@@ -1184,11 +1218,13 @@ WebResponse WebApi::data(const QString &code, const WebRequest &request)
         return exchangeData(row.station, int(exchange), channels, from, to);
     const bool csv = format == QLatin1String("csv");
     QStringList files;
-    if (!readableFiles(row.station, &files, &failure))
+    ValueFlags::Source flags;
+    if (!readableFiles(row.station, &files, &failure) ||
+        !storeFlags(store, row.station.id, from, to, &flags, &failure))
         return failure;
     auto stream = std::make_shared<DataStream>(
         files, channels, all, from.isValid() ? from.toString(QLatin1String(kMinute)) : QString(),
-        to.isValid() ? to.toString(QLatin1String(kMinute)) : QString(), csv);
+        to.isValid() ? to.toString(QLatin1String(kMinute)) : QString(), csv, std::move(flags));
     WebResponse r;
     r.contentType = csv ? "text/csv; charset=utf-8" : "application/json";
     r.stream = [stream](char *buf, size_t size) { return stream->produce(buf, size); };
@@ -1218,8 +1254,11 @@ WebResponse WebApi::exchangeData(const DBStation &station, int format, const QLi
     e->exporter.setChannels(channels.toVector());
     e->exporter.setRange(from, to);
     WebResponse failure;
-    if (!readableFiles(station, &e->files, &failure))
+    ValueFlags::Source flags;
+    if (!readableFiles(station, &e->files, &failure) ||
+        !storeFlags(store, station.id, from, to, &flags, &failure))
         return failure;
+    e->exporter.setFlags(std::move(flags));
     WebResponse r;
     r.contentType = format == int(SeriesExporter::Format::WaterML2) ? "application/xml; charset=utf-8"
                                                                     : "text/plain; charset=utf-8";

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <vector>
 
@@ -25,6 +26,7 @@ constexpr qint64 kDay = 1440;
 // The value ZRXP readers take as "no value"; a sensor error is written as it.
 const char *const kRinval = "-777";
 const char *const kNs = "http://www.opengis.net/waterml/2.0";
+const char *const kQuality = "http://www.opengis.net/def/waterml/2.0/quality/";
 
 // One instant value. Minutes of the calendar (Julian day × 1440 + minute of
 // the day): the files hold wall-clock times and the offset is added on
@@ -36,6 +38,7 @@ struct Value
     qint32 order; // read order, so that a repeated value keeps the last one
     qint16 channel;
     bool error;
+    quint8 flag; // 0 when the export carries no flags
 };
 static_assert(sizeof(Value) == 24, "a year of values should stay small");
 
@@ -224,6 +227,22 @@ bool zrxpBytes(const QString &text, SeriesExporter::Encoding encoding, QByteArra
 }
 
 } // namespace
+
+QByteArray SeriesExporter::qualityOf(int flag)
+{
+    switch (flag) {
+    case 1:
+        return "good";
+    case 3:
+        return "suspect";
+    case 4:
+        return "poor";
+    case 9:
+        return "missing";
+    default:
+        return "unchecked";
+    }
+}
 
 bool SeriesExporter::parseFormat(const QString &text, Format *format)
 {
@@ -445,6 +464,7 @@ bool SeriesExporter::run(const QStringList &paths, QIODevice *out)
         reader.setFilter(positions, true);
         report::Header again;
         bool ok = reader.readHeader(&again);
+        const QString fileName = QFileInfo(path).fileName();
         report::Line line;
         while (ok && reader.readLine(&line)) {
             const qint64 minute = minuteOf(line.date, line.time);
@@ -457,7 +477,11 @@ bool SeriesExporter::run(const QStringList &paths, QIODevice *out)
             // A value that is not a number says no more than a sensor error.
             const bool error = !line.value.isNumber() || report::isSensorError(line.value.number) ||
                                !std::isfinite(line.value.number);
-            values.push_back({minute, error ? 0 : line.value.number, order++, qint16(number), error});
+            int flag = m_flags ? m_flags(fileName, line.channel, minute) : 0;
+            if (m_flags && flag != 1 && flag != 3 && flag != 4 && flag != 9)
+                flag = 2;
+            values.push_back(
+                {minute, error ? 0 : line.value.number, order++, qint16(number), error, quint8(flag)});
         }
         if (reader.hasError()) {
             m_error = QStringLiteral("%1 is not a well-formed data file: %2")
@@ -575,8 +599,12 @@ bool SeriesExporter::run(const QStringList &paths, QIODevice *out)
         for (auto it = channels.cbegin(); it != channels.cend(); ++it) {
             ids.append(it.key());
             const QString unit = clean(it->unit);
-            sink << separator
-                 << cell(unit.isEmpty() ? it->name : QStringLiteral("%1 (%2)").arg(clean(it->name), unit));
+            const QString head =
+                unit.isEmpty() ? it->name : QStringLiteral("%1 (%2)").arg(clean(it->name), unit);
+            sink << separator << cell(head);
+            // The flag beside its value, named after the same channel.
+            if (m_flags)
+                sink << separator << cell(QStringLiteral("%1 flag").arg(clean(head)));
         }
         sink << "\r\n";
         size_t i = 0;
@@ -588,7 +616,11 @@ bool SeriesExporter::run(const QStringList &paths, QIODevice *out)
                 if (i < values.size() && values[i].minute == minute && values[i].channel == id) {
                     if (!values[i].error)
                         sink << number(values[i].value, decimal);
+                    if (m_flags)
+                        sink << separator << QByteArray::number(values[i].flag);
                     ++i;
+                } else if (m_flags) {
+                    sink << separator;
                 }
             }
             sink << "\r\n";
@@ -609,10 +641,13 @@ bool SeriesExporter::run(const QStringList &paths, QIODevice *out)
                  << "#CNAME" << zrxpName.value(it.key()) << "|*|CUNIT" << zrxpUnit.value(it.key())
                  << "|*|RINVAL" << kRinval << "|*|\n"
                  << "#TZUTC" << tz << "|*|\n"
-                 << "#LAYOUT(timestamp,value)|*|\n";
+                 << (m_flags ? "#LAYOUT(timestamp,value,status)|*|\n" : "#LAYOUT(timestamp,value)|*|\n");
             for (; i < values.size() && values[i].channel == it.key(); ++i) {
                 sink << clock.compact(values[i].minute + shift) << ' '
-                     << (values[i].error ? QByteArray(kRinval) : number(values[i].value, '.')) << '\n';
+                     << (values[i].error ? QByteArray(kRinval) : number(values[i].value, '.'));
+                if (m_flags)
+                    sink << ' ' << QByteArray::number(values[i].flag);
+                sink << '\n';
                 sink.flushIfFull();
             }
         }
@@ -632,6 +667,11 @@ bool SeriesExporter::run(const QStringList &paths, QIODevice *out)
              << "<wml2:generationSystem>nexil</wml2:generationSystem>"
              << "</wml2:DocumentMetadata></wml2:metadata>\n";
         const QByteArray stationName = xmlText(clean(name).isEmpty() ? code : name);
+        const auto quality = [](int flag) {
+            const QByteArray term = qualityOf(flag);
+            return "<wml2:quality xlink:href=\"" + QByteArray(kQuality) + term + "\" xlink:title=\"" + term +
+                   "\"/>";
+        };
         size_t i = 0;
         for (auto it = channels.cbegin(); it != channels.cend(); ++it) {
             const size_t first = i;
@@ -643,6 +683,15 @@ bool SeriesExporter::run(const QStringList &paths, QIODevice *out)
             // observation needs: it is left out.
             if (end == first)
                 continue;
+            // The series' most common quality is its points' default; a
+            // point names its own only where it differs.
+            int common = 0;
+            if (m_flags) {
+                int counts[16] = {};
+                for (size_t k = first; k < end; ++k)
+                    ++counts[values[k].flag & 15];
+                common = int(std::max_element(std::begin(counts), std::end(counts)) - std::begin(counts));
+            }
             const QByteArray id = QByteArray::number(it.key());
             const QString unit = clean(it->unit);
             const QString ucum = ucumCode(unit);
@@ -667,7 +716,8 @@ bool SeriesExporter::run(const QStringList &paths, QIODevice *out)
                  << QUrl::toPercentEncoding(clean(code)) << "\" xlink:title=\"" << stationName << "\"/>\n"
                  << "      <om:result>\n"
                  << "        <wml2:MeasurementTimeseries gml:id=\"series." << id << "\">\n"
-                 << "          <wml2:defaultPointMetadata><wml2:DefaultTVPMeasurementMetadata>" << uom
+                 << "          <wml2:defaultPointMetadata><wml2:DefaultTVPMeasurementMetadata>"
+                 << (m_flags ? quality(common) : QByteArray()) << uom
                  << "<wml2:interpolationType "
                     "xlink:href=\"http://www.opengis.net/def/waterml/2.0/interpolationType/Continuous\" "
                     "xlink:title=\"Instantaneous\"/>"
@@ -675,13 +725,21 @@ bool SeriesExporter::run(const QStringList &paths, QIODevice *out)
             for (size_t k = first; k < end; ++k) {
                 sink << "          <wml2:point><wml2:MeasurementTVP><wml2:time>"
                      << clock.iso(values[k].minute) << "</wml2:time>";
+                const bool own = m_flags && values[k].flag != common;
                 if (values[k].error)
-                    sink << "<wml2:value xsi:nil=\"true\"/><wml2:metadata><wml2:TVPMeasurementMetadata>"
-                            "<wml2:nilReason xlink:href=\"http://www.opengis.net/def/nil/OGC/0/missing\" "
-                            "xlink:title=\"sensor error\"/>"
-                            "</wml2:TVPMeasurementMetadata></wml2:metadata>";
+                    sink << "<wml2:value xsi:nil=\"true\"/>";
                 else
                     sink << "<wml2:value>" << number(values[k].value, '.') << "</wml2:value>";
+                // The quality comes before the nil reason.
+                if (values[k].error || own) {
+                    sink << "<wml2:metadata><wml2:TVPMeasurementMetadata>";
+                    if (own)
+                        sink << quality(values[k].flag);
+                    if (values[k].error)
+                        sink << "<wml2:nilReason xlink:href=\"http://www.opengis.net/def/nil/OGC/0/missing\" "
+                                "xlink:title=\"sensor error\"/>";
+                    sink << "</wml2:TVPMeasurementMetadata></wml2:metadata>";
+                }
                 sink << "</wml2:MeasurementTVP></wml2:point>\n";
                 sink.flushIfFull();
             }

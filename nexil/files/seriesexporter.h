@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include <functional>
+
 class QIODevice;
 
 // A station's measured values in the exchange formats of hydrological
@@ -60,6 +62,20 @@ public:
     // Channel numbers (ChannelMap) to write; empty: all.
     void setChannels(const QVector<int> &channels) { m_wanted = channels; }
 
+    // A value's quality flag (1 pass, 2 not evaluated, 3 suspect, 4 fail,
+    // 9 missing) by the data file's name, the value's position in that
+    // file's channel list and its minute (Julian day × 1440 + minute of the
+    // day, the file's wall clock). The data files carry no flags; whoever
+    // holds them (a station store) gives them here.
+    using FlagSource = std::function<int(const QString &fileName, int channel, qint64 minute)>;
+    // With a source every format carries the flags: WaterML as each point's
+    // quality, ZRXP as a status column, CSV as a flag column per channel.
+    // Without one (the default) nothing of them is written.
+    void setFlags(FlagSource flags) { m_flags = std::move(flags); }
+    // The WaterML 2.0 quality term of a flag: good, suspect, poor, missing,
+    // unchecked.
+    static QByteArray qualityOf(int flag);
+
     // False, with errorText(), when a file cannot be read or is not a
     // well-formed data file (nothing written then), or the device refuses
     // the bytes.
@@ -80,6 +96,7 @@ private:
     int m_offset = 180;
     qint64 m_from = 0, m_to = 0; // minutes; 0: open
     QVector<int> m_wanted;
+    FlagSource m_flags;
     QString m_error;
     qint64 m_count = 0;
     QStringList m_warnings;

@@ -208,8 +208,16 @@ inline QString orderMismatch(const QString &path, const QList<datatruth::Row> &r
 inline QString exportMismatch(const QByteArray &csv, const QList<Row> &rows, int *instants)
 {
     QHash<QString, QStringList> cells;
+    // Exported with the store's flags each value has a flag column beside it.
+    QVector<int> valueColumns;
     for (const QByteArray &line : csv.split('\n')) {
         const QStringList row = QString::fromUtf8(line.trimmed()).split(QLatin1Char(','));
+        if (row.first() == QLatin1String("time")) {
+            for (int i = 1; i < row.size(); ++i)
+                if (!row.at(i).endsWith(QLatin1String(" flag")))
+                    valueColumns.append(i - 1);
+            continue;
+        }
         cells.insert(row.first(), row.mid(1));
     }
     *instants = 0;
@@ -222,7 +230,7 @@ inline QString exportMismatch(const QByteArray &csv, const QList<Row> &rows, int
         if (!cells.contains(time))
             break; // written after the last visit
         ++*instants;
-        const QString cell = cells.value(time).value(k.value(0).toInt());
+        const QString cell = cells.value(time).value(valueColumns.value(k.value(0).toInt(), -1));
         const double value = k.value(4).toDouble();
         if (value <= -8887 ? !cell.isEmpty() : qAbs(cell.toDouble() - value) >= 1e-3)
             return QStringLiteral("%1 channel %2: \"%3\", not %4").arg(time, k.value(0), cell).arg(value);

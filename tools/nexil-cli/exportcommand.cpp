@@ -77,10 +77,14 @@ int exportCommand(const QCommandLineParser &parser)
     QTemporaryDir joined;
     {
         QString problem;
-        if (!joinWithStore(parser, files, joined.path(), &files, &problem)) {
+        // With the store the exports carry its flags; the files alone have none.
+        ValueFlags::Source flags;
+        if (!joinWithStore(parser, files, joined.path(), &files, &problem, &flags, from, to)) {
             std::fprintf(stderr, "%s\n", qPrintable(problem));
             return 1;
         }
+        if (flags)
+            exporter.setFlags(std::move(flags));
     }
 
     const auto warn = [&exporter]() {

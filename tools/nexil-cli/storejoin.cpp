@@ -8,6 +8,7 @@
 
 #include <QCommandLineParser>
 #include <QFile>
+#include <QLocale>
 
 #include <algorithm>
 
@@ -25,7 +26,8 @@ QString stationCodeOf(const QString &path)
 } // namespace
 
 bool joinWithStore(const QCommandLineParser &parser, const QStringList &files, const QString &tempDir,
-                   QStringList *out, QString *problem)
+                   QStringList *out, QString *problem, ValueFlags::Source *flags, const QDateTime &from,
+                   const QDateTime &to)
 {
     *out = files;
     if (!parser.isSet("database"))
@@ -67,6 +69,17 @@ bool joinWithStore(const QCommandLineParser &parser, const QStringList &files, c
         // No folder of the command's is a collector's: every file the store
         // holds values for is joined with them.
         ok = readable.files(found->id, QString(), files, false, here, out, problem);
+        if (ok && flags) {
+            const QString format = QStringLiteral("yyyy-MM-dd HH:mm");
+            ValueFlags loaded;
+            ok = loaded.load(DatabaseConnection::connectionName(), found->id,
+                             from.isValid() ? QLocale::c().toString(from, format) : QString(),
+                             to.isValid() ? QLocale::c().toString(to, format) : QString());
+            if (ok)
+                *flags = loaded.source();
+            else
+                *problem = QStringLiteral("the station store does not answer");
+        }
     }
     DatabaseConnection::close();
     return ok;

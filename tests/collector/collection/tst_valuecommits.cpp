@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -49,6 +50,7 @@ private:
     QString workdir;
     QString database;
     QByteArray lastErrors;
+    QString failedAt; // a value flagged failed in the store
 };
 
 void tst_ValueCommits::initTestCase()
@@ -219,6 +221,14 @@ void tst_ValueCommits::readersJoinTheStore()
         QSqlQuery q(db);
         QVERIFY(q.exec(QStringLiteral("SELECT id FROM stations")) && q.next());
         const int station = q.value(0).toInt();
+        // One value judged failed: the exports with the store say so.
+        QVERIFY(q.exec(QStringLiteral("SELECT min(at) FROM station_values WHERE value_type = 'INS' AND "
+                                      "channel = 0")) &&
+                q.next());
+        failedAt = q.value(0).toString();
+        QVERIFY(q.exec(QStringLiteral("UPDATE station_values SET flag = 4 WHERE value_type = 'INS' AND "
+                                      "channel = 0 AND at = '%1'")
+                           .arg(failedAt)));
         // Hostile names in the commits: never a path, never read.
         for (const char *name : {"../../escape.xml", "/tmp/abs.xml", "sub/inner.xml", ".hidden.xml"})
             QVERIFY(q.exec(
@@ -268,6 +278,35 @@ void tst_ValueCommits::readersJoinTheStore()
                                                        datatruth::readTruth(logger.truthPath()), &instants);
     QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
     QVERIFY(instants > 20);
+
+    // ZRXP with the store: each value's status its flag (no checks are set:
+    // not evaluated, but for the one failed); without it, no status.
+    QMap<QString, int> statuses;
+    const QByteArray failedStamp = QString(failedAt).remove(QRegularExpression("[- :]")).toLatin1() + "00";
+    for (const bool withStore : {true, false}) {
+        // (The torn copy alone is no data file: the collector's own is read.)
+        QStringList args{QStringLiteral("export"), withStore ? copy : dataFile(), QStringLiteral("--format"),
+                         QStringLiteral("zrxp"),   QStringLiteral("--channels"),  QStringLiteral("0")};
+        if (withStore)
+            args << QStringLiteral("--database") << database;
+        cli.start(qEnvironmentVariable("NEXIL_CLI"), args);
+        QVERIFY(cli.waitForFinished(60000));
+        QVERIFY2(cli.exitCode() == 0, cli.readAllStandardError().constData());
+        const QList<QByteArray> lines = cli.readAllStandardOutput().split('\n');
+        QVERIFY(
+            lines.contains(withStore ? "#LAYOUT(timestamp,value,status)|*|" : "#LAYOUT(timestamp,value)|*|"));
+        for (const QByteArray &line : lines) {
+            const QList<QByteArray> cells = line.split(' ');
+            if (line.startsWith('#') || line.isEmpty())
+                continue;
+            QCOMPARE(cells.size(), withStore ? 3 : 2);
+            if (withStore)
+                ++statuses[QString::fromLatin1(cells.at(0) == failedStamp ? "failed " : "other ") +
+                           QString::fromLatin1(cells.at(2))];
+        }
+    }
+    QCOMPARE(statuses.value(QStringLiteral("failed 4")), 1);
+    QCOMPARE(statuses.keys(), (QStringList{"failed 4", "other 2"}));
 }
 
 QTEST_GUILESS_MAIN(tst_ValueCommits)

@@ -1,10 +1,12 @@
 #include "../common/simulator.h"
 #include "nexil/excel/datafilewriter.h"
 #include "nexil/excel/datalinereader.h"
+#include "nexil/excel/reportrules.h"
 #include "nexil/files/datafilewriter.h"
 #include "store/collectorheartbeats.h"
 #include "store/databaseconnection.h"
 #include "store/stationsettings.h"
+#include "store/stationvalues.h"
 #include "store/stationvisits.h"
 #include "store/visitcommit.h"
 #include "support/datatruth.h"
@@ -361,12 +363,15 @@ void tst_WebApi::collectorServesEveryRouteWithTheFilesValues()
     QCOMPARE(csv.status, 200);
     QVERIFY(csv.header("content-type").startsWith("text/csv"));
     QList<QByteArray> rows = csv.body.split('\n');
-    QCOMPARE(rows.takeFirst(), QByteArray("time,channel,value"));
+    QCOMPARE(rows.takeFirst(), QByteArray("time,channel,value,flag"));
     datatruth::Multiset fromCsv;
     for (const QByteArray &row : qAsConst(rows)) {
         if (row.isEmpty())
             continue;
         const QList<QByteArray> cells = row.split(',');
+        // The station has no checks: a sensor error is missing, the rest not
+        // evaluated.
+        QCOMPARE(cells.value(3), QByteArray(report::isSensorError(cells.at(2).toDouble()) ? "9" : "2"));
         const QString time = QString::fromLatin1(cells.at(0));
         ++fromCsv[datatruth::key(cells.at(1).toInt(), QStringLiteral("INS"), time.left(10), time.mid(11),
                                  cells.at(2).toFloat())];
@@ -378,7 +383,10 @@ void tst_WebApi::collectorServesEveryRouteWithTheFilesValues()
     const QJsonArray channels = json.json().value(QStringLiteral("channels")).toArray();
     for (const QJsonValue &c : channels) {
         const int channel = c.toObject().value(QStringLiteral("channel")).toInt();
+        QCOMPARE(c.toObject().value(QStringLiteral("columns")).toArray(),
+                 QJsonArray({"time", "value", "flag"}));
         for (const QJsonValue &v : c.toObject().value(QStringLiteral("values")).toArray()) {
+            QCOMPARE(v.toArray().at(2).toInt(), v.toArray().at(1).isNull() ? 9 : 2);
             const QString time = minuteKeyTime(v.toArray().at(0).toString());
             // A sensor error is null: its key with the device's -9999.
             ++fromJson[datatruth::key(channel, QStringLiteral("INS"), time.left(10), time.mid(11),
@@ -466,8 +474,9 @@ void tst_WebApi::collectorServesEveryRouteWithTheFilesValues()
         QCOMPARE(got, expected);
         const Reply eski = client.request("GET", "/api/v1/stations/H01/data?format=csv&channels=" +
                                                      QByteArray::number(header.channels.size()));
-        QCOMPARE(eski.body, QByteArray("time,channel,value\n2020-01-01T10:00,") +
-                                QByteArray::number(header.channels.size()) + ",100.0000\n");
+        // A value the store does not know is not evaluated.
+        QCOMPARE(eski.body, QByteArray("time,channel,value,flag\n2020-01-01T10:00,") +
+                                QByteArray::number(header.channels.size()) + ",100.0000,2\n");
         QVERIFY(QFile::remove(dir->filePath(QStringLiteral("files/H01/H01_31122019.xml"))));
     }
 
@@ -892,6 +901,11 @@ void tst_WebApi::sharedStoreGivesOtherCollectorsStatusesAndVisits()
                            .arg(flags.value(2).toInt());
         // Checked values pass; the unchecked channel is not evaluated.
         QCOMPARE(counted, QStringList({"2:1:12", "5:2:12"}));
+        // Two values judged otherwise since (an operator, a late neighbour):
+        // the readers give what the store holds now.
+        StationValues stored;
+        QVERIFY(stored.setFlag(id, 2, QStringLiteral("INS"), QStringLiteral("2026-12-01 00:45"), 3));
+        QVERIFY(stored.setFlag(id, 2, QStringLiteral("INS"), QStringLiteral("2026-12-01 01:15"), 4));
         DatabaseConnection::close();
     }
     QProcess server;
@@ -926,20 +940,51 @@ void tst_WebApi::sharedStoreGivesOtherCollectorsStatusesAndVisits()
     QVERIFY(
         client.request("GET", "/metrics")
             .body.contains("\ntqm510_value_alarm_active{station=\"P01\",channel=\"2\",kind=\"high\"} 1\n"));
-    // The data and gap routes read the store's values, each at its time.
+    // The data and gap routes read the store's values, each at its time
+    // with its flag.
     const Reply values = client.request("GET", "/api/v1/stations/P01/data?format=csv");
     QCOMPARE(values.status, 200);
-    QByteArray expected = "time,channel,value\n";
+    const auto flagAt = [](int i) { return i == 3 ? 3 : i == 5 ? 4 : 1; };
+    QByteArray expected = "time,channel,value,flag\n";
+    QJsonArray level, battery;
+    QByteArray zrxpLevel;
     for (int i = 0; i < 12; ++i) {
-        const QByteArray time = QDateTime(QDate(2026, 12, 1), QTime(0, 0))
-                                    .addSecs(i * 900)
-                                    .toString(Qt::ISODate)
-                                    .left(16)
-                                    .toLatin1();
-        expected += time + ",0," + QByteArray::number(100 + i * 0.5, 'f', 4) + "\n" + time + ",1," +
-                    (i == 4 ? QByteArray("-9999.0000") : QByteArray("12.5000")) + "\n";
+        const QDateTime at = QDateTime(QDate(2026, 12, 1), QTime(0, 0)).addSecs(i * 900);
+        const QByteArray time = at.toString(Qt::ISODate).left(16).toLatin1();
+        expected += time + ",0," + QByteArray::number(100 + i * 0.5, 'f', 4) + ',' +
+                    QByteArray::number(flagAt(i)) + "\n" + time + ",1," +
+                    (i == 4 ? QByteArray("-9999.0000") : QByteArray("12.5000")) + ",2\n";
+        level.append(QJsonArray{QString::fromLatin1(time), 100 + i * 0.5, flagAt(i)});
+        battery.append(QJsonArray{QString::fromLatin1(time), i == 4 ? QJsonValue() : QJsonValue(12.5), 2});
+        zrxpLevel += at.toString(QStringLiteral("yyyyMMddhhmmss")).toLatin1() + ' ' +
+                     QByteArray::number(100 + i * 0.5, 'f', 4) + ' ' + QByteArray::number(flagAt(i)) + '\n';
     }
     QCOMPARE(values.body, expected);
+    const QJsonArray series =
+        client.request("GET", "/api/v1/stations/P01/data").json().value(QStringLiteral("channels")).toArray();
+    QCOMPARE(series.size(), 2);
+    QCOMPARE(series.at(0).toObject().value(QStringLiteral("values")).toArray(), level);
+    QCOMPARE(series.at(1).toObject().value(QStringLiteral("values")).toArray(), battery);
+    // A range reads the flags of its months only, and still each value's.
+    const QByteArray ranged =
+        client
+            .request("GET", "/api/v1/stations/P01/data?format=csv&channels=0&from=2026-12-01T00:45&to="
+                            "2026-12-01T01:15")
+            .body;
+    QCOMPARE(ranged, QByteArray("time,channel,value,flag\n2026-12-01T00:45,0,101.5000,3\n"
+                                "2026-12-01T01:00,0,102.0000,1\n2026-12-01T01:15,0,102.5000,4\n"));
+    // The exchange formats: a ZRXP status column, WaterML qualities with
+    // pass as the series' default.
+    const QByteArray zrxp = client.request("GET", "/api/v1/stations/P01/data?format=zrxp&channels=0").body;
+    QVERIFY2(zrxp.endsWith("#LAYOUT(timestamp,value,status)|*|\n" + zrxpLevel), zrxp.constData());
+    const QByteArray wml = client.request("GET", "/api/v1/stations/P01/data?format=waterml2&channels=0").body;
+    QVERIFY2(wml.contains("<wml2:DefaultTVPMeasurementMetadata><wml2:quality "
+                          "xlink:href=\"http://www.opengis.net/def/waterml/2.0/quality/good\""),
+             wml.constData());
+    QVERIFY(wml.contains("<wml2:time>2026-12-01T00:45:00+03:00</wml2:time><wml2:value>101.5000</wml2:value>"
+                         "<wml2:metadata><wml2:TVPMeasurementMetadata><wml2:quality "
+                         "xlink:href=\"http://www.opengis.net/def/waterml/2.0/quality/suspect\""));
+    QCOMPARE(wml.count("<wml2:quality "), 3);
     const QJsonArray gapChannels =
         client.request("GET", "/api/v1/stations/P01/gaps").json().value(QStringLiteral("channels")).toArray();
     QCOMPARE(gapChannels.size(), 2);

@@ -5,11 +5,13 @@
 #   station|CODE|TITLE
 #   series|CHANNEL|TITLE|UOM CODE|UOM TITLE      (- where absent)
 #   point|TIME|VALUE          or   point|TIME|nil|NIL REASON
+# and, in a collection that gives qualities, each point line ends with
+# |QUALITY (good, suspect, ...): the point's own, else its series' default.
 # Exit 1 with the broken rule on stderr.
 import re
 import sys
 from lxml import etree
-from owslib.swe.observation.waterml2 import MeasurementTimeseriesObservation
+from owslib.swe.observation.waterml2 import MeasurementTimeseriesObservation, TVPMeasurementMetadata
 
 WML = "http://www.opengis.net/waterml/2.0"
 GML = "http://www.opengis.net/gml/3.2"
@@ -19,6 +21,8 @@ XSI = "http://www.w3.org/2001/XMLSchema-instance"
 NS = {"wml2": WML, "gml": GML, "om": OM, "xlink": XL, "xsi": XSI}
 NCNAME = re.compile(r"^[A-Za-z_][A-Za-z0-9._-]*$")
 UOM = re.compile(r"^[^: \n\r\t]+$")  # swe:UomSymbol
+QUALITY = "http://www.opengis.net/def/waterml/2.0/quality/"
+QUALITIES = ("good", "suspect", "poor", "missing", "unchecked", "estimate")
 DATETIME = re.compile(r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d(Z|[+-]\d\d:\d\d)$")
 
 
@@ -85,6 +89,9 @@ for obs in doc.xpath("/wml2:Collection/wml2:observationMember/om:OM_Observation"
         fail("result is not a MeasurementTimeseries")
     meta = series.find("wml2:defaultPointMetadata/wml2:DefaultTVPMeasurementMetadata", NS)
     tags = [c.tag for c in children(meta)]
+    # The quality (from the point metadata's base type) comes first.
+    if tags and tags[0] == q(WML, "quality"):
+        tags = tags[1:]
     if tags not in ([q(WML, "uom"), q(WML, "interpolationType")], [q(WML, "interpolationType")]):
         fail("default point metadata holds %s" % tags)
     uom = meta.find("wml2:uom", NS)
@@ -101,8 +108,17 @@ for obs in doc.xpath("/wml2:Collection/wml2:observationMember/om:OM_Observation"
         value = tvp.find("wml2:value", NS)
         tags = [c.tag for c in children(tvp)]
         nil = value.get(q(XSI, "nil")) == "true"
-        if tags != [q(WML, "time"), q(WML, "value")] + ([q(WML, "metadata")] if nil else []):
+        if tags not in ([q(WML, "time"), q(WML, "value")], [q(WML, "time"), q(WML, "value"), q(WML, "metadata")]):
             fail("point holds %s" % tags)
+        pointMeta = tvp.find("wml2:metadata/wml2:TVPMeasurementMetadata", NS)
+        if (pointMeta is not None) != (len(tags) == 3):
+            fail("point metadata without TVPMeasurementMetadata")
+        metaTags = [c.tag for c in children(pointMeta)] if pointMeta is not None else []
+        if metaTags not in ([q(WML, "quality"), q(WML, "nilReason")], [q(WML, "quality")], [q(WML, "nilReason")]):
+            if pointMeta is not None:
+                fail("point metadata holds %s" % metaTags)
+        if nil != (q(WML, "nilReason") in metaTags):
+            fail("a nil value without its reason, or a reason beside a value")
         if not DATETIME.match(tvp.find("wml2:time", NS).text):
             fail("point time " + tvp.find("wml2:time", NS).text)
         if nil and value.text:
@@ -115,16 +131,35 @@ for obs in doc.xpath("/wml2:Collection/wml2:observationMember/om:OM_Observation"
     foi = obs.find("om:featureOfInterest", NS)
     out.append("station|%s|%s" % (read.featureOfInterest.rsplit(":", 1)[1], foi.get(q(XL, "title"))))
     result = read.get_result()
+    default = result.defaultTVPMetadata.quality
+    for quality in [default] + [e.get(q(XL, "href")) for e in series.findall(".//wml2:point//wml2:quality", NS)]:
+        if quality is not None and not (quality.startswith(QUALITY) and quality[len(QUALITY):] in QUALITIES):
+            fail("quality %r is none of the WaterML 2.0 terms" % quality)
     out.append("series|%s|%s|%s|%s" % (read.observedProperty.rsplit(":", 1)[1],
                                        obs.find("om:observedProperty", NS).get(q(XL, "title")),
                                        result.defaultTVPMetadata.uom or "-",
                                        uom.get(q(XL, "title")) if uom is not None else "-"))
+    own = []
     for point, element in zip(result, points):
         time = point.datetime.isoformat()
         if point.value != point.value:  # nan: nil
             reason = element.xpath("wml2:MeasurementTVP/wml2:metadata/wml2:TVPMeasurementMetadata"
                                    "/wml2:nilReason/@xlink:href", namespaces=NS)
-            out.append("point|%s|nil|%s" % (time, reason[0] if reason else ""))
+            line = "point|%s|nil|%s" % (time, reason[0] if reason else "")
         else:
-            out.append("point|%s|%s" % (time, element.find("wml2:MeasurementTVP/wml2:value", NS).text))
+            line = "point|%s|%s" % (time, element.find("wml2:MeasurementTVP/wml2:value", NS).text)
+        metaElement = element.find("wml2:MeasurementTVP/wml2:metadata/wml2:TVPMeasurementMetadata", NS)
+        quality = TVPMeasurementMetadata(metaElement).quality if metaElement is not None else None
+        if quality is not None:
+            # A point names its quality only where it differs from the default.
+            if quality == default:
+                fail("point %s repeats the default quality" % time)
+            own.append(quality)
+        quality = quality or default
+        if quality is not None:
+            line += "|" + quality[len(QUALITY):]
+        out.append(line)
+    # The default is the series' most common quality.
+    if default is not None and own and max(own.count(x) for x in set(own)) > len(points) - len(own):
+        fail("the default quality %s is not the most common" % default)
 sys.stdout.buffer.write(("\n".join(out) + "\n").encode("utf-8"))

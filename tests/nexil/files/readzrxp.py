@@ -4,6 +4,7 @@
 # and ;*;, each a known keyword and its value, the zone as UTC+h. Prints
 #   block|SANR|SNAME|CNAME|CUNIT
 #   value|UTC TIME|VALUE     (nil for RINVAL)
+# and |STATUS after the value where the layout names a status column.
 # Exit 1 naming what a reader would misread.
 import re
 import sys
@@ -38,7 +39,20 @@ for line in text.split("\n"):
         block["values"] = True
         out.append("block|%s|%s|%s|%s" % (block.get("SANR"), block.get("SNAME"), block.get("CNAME"),
                                           block.get("CUNIT")))
-    stamp, value = line.split()
+    layout = re.match(r"^\((.*)\)$", block.get("LAYOUT", "(timestamp,value)"))
+    columns = layout.group(1).split(",") if layout else []
+    if columns[:2] != ["timestamp", "value"] or any(c not in ("status", "remark") for c in columns[2:]):
+        sys.exit("layout %r" % block.get("LAYOUT"))
+    cells = line.split()
+    if len(cells) != len(columns):
+        sys.exit("line %r does not follow the layout %s" % (line, columns))
+    row = dict(zip(columns, cells))
+    stamp, value = row["timestamp"], row["value"]
     t = datetime.strptime(stamp, "%Y%m%d%H%M%S").replace(tzinfo=block["zone"]).astimezone(timezone.utc)
-    out.append("value|%s|%s" % (t.strftime("%Y-%m-%dT%H:%MZ"), "nil" if value == block.get("RINVAL") else value))
+    text = "value|%s|%s" % (t.strftime("%Y-%m-%dT%H:%MZ"), "nil" if value == block.get("RINVAL") else value)
+    if "status" in row:
+        if not re.match(r"^\d+$", row["status"]):
+            sys.exit("status %r is no number" % row["status"])
+        text += "|" + row["status"]
+    out.append(text)
 sys.stdout.buffer.write(("\n".join(out) + "\n").encode("utf-8"))

@@ -99,6 +99,7 @@ private slots:
     void changeOfSetup_everyValueUnderItsOwnChannel();
     void waterml_validForEmptyUnknownAndOddUnits();
     void zrxp_encodingSeparatorsAndZone();
+    void flags_everyFormatCarriesEachValuesOwn();
 
 private:
     QTemporaryDir dir;
@@ -423,6 +424,85 @@ void tst_SeriesExporter::zrxp_encodingSeparatorsAndZone()
     QBuffer out;
     out.open(QIODevice::WriteOnly);
     QVERIFY(exporter.run({refused.at(2).first}, &out));
+}
+
+void tst_SeriesExporter::flags_everyFormatCarriesEachValuesOwn()
+{
+    // The flags a store would hold, by file, channel position and time;
+    // one value the store does not know, one flag off the scale.
+    const QHash<QString, int> held = {
+        {"a.xml|0|2026-01-05 10:00", 1}, {"a.xml|0|2026-01-05 10:10", 9}, {"b.xml|0|2026-01-06 00:00", 3},
+        {"b.xml|0|2026-01-06 00:10", 1}, {"a.xml|1|2026-01-05 10:00", 4}, {"a.xml|1|2026-01-05 10:10", 4},
+        {"a.xml|1|2026-01-05 10:20", 9}, {"b.xml|1|2026-01-06 00:10", 4}, {"a.xml|2|2026-01-05 10:00", 77}};
+    int asked = 0;
+    const SeriesExporter::FlagSource flags = [&](const QString &file, int channel, qint64 minute) {
+        ++asked;
+        const QDateTime t(QDate::fromJulianDay(minute / 1440), QTime(0, 0).addSecs(int(minute % 1440) * 60));
+        return held.value(QStringLiteral("%1|%2|%3")
+                              .arg(file)
+                              .arg(channel)
+                              .arg(t.toString(QStringLiteral("yyyy-MM-dd HH:mm"))),
+                          2);
+    };
+
+    // WaterML: read back by OWSLib, each point's quality its flag's term;
+    // the most common one the series' default (checked by the reader).
+    SeriesExporter wml;
+    wml.setFormat(SeriesExporter::Format::WaterML2);
+    wml.setFlags(flags);
+    const Script w = exportAndRead(wml, files, dir.filePath("flags.xml"), "checkwaterml.py");
+    QVERIFY2(w.status == 0, w.err.constData());
+    const QString station = QStringLiteral("station|D15A012|Kızılırmak - Söğütlü");
+    const QString nil = QStringLiteral("nil|http://www.opengis.net/def/nil/OGC/0/missing");
+    QCOMPARE(
+        w.lines,
+        (QStringList{
+            station, "series|0|Su Seviyesi|cm|cm", "point|2026-01-05T10:00:00+03:00|1.5000|good",
+            "point|2026-01-05T10:10:00+03:00|" + nil + "|missing",
+            "point|2026-01-06T00:00:00+03:00|2.1250|suspect", "point|2026-01-06T00:10:00+03:00|3.0625|good",
+            station, "series|1|Yağış; \"toplam\"|mm|mm", "point|2026-01-05T10:00:00+03:00|0.2500|poor",
+            "point|2026-01-05T10:10:00+03:00|0.5000|poor",
+            "point|2026-01-05T10:20:00+03:00|" + nil + "|missing",
+            "point|2026-01-06T00:00:00+03:00|1.0000|unchecked", "point|2026-01-06T00:10:00+03:00|2.0000|poor",
+            station, "series|2|=1+2|-|-", "point|2026-01-05T10:00:00+03:00|7.0000|unchecked"}));
+    QFile xml(dir.filePath("flags.xml"));
+    QVERIFY(xml.open(QIODevice::ReadOnly));
+    // Only the points that differ from their default name a quality.
+    QCOMPARE(xml.readAll().count("<wml2:quality "), 3 + 3 + 1);
+    QVERIFY(asked >= 10);
+
+    // ZRXP: a status column the readers take by the layout.
+    SeriesExporter zrxp;
+    zrxp.setFormat(SeriesExporter::Format::Zrxp);
+    zrxp.setChannels({0, 1});
+    zrxp.setFlags(flags);
+    const Script z = exportAndRead(zrxp, files, dir.filePath("flags.zrx"), "readzrxp.py");
+    QVERIFY2(z.status == 0, z.err.constData());
+    QCOMPARE(z.lines, (QStringList{"block|D15A012|Kizilirmak - Sögütlü|Su Seviyesi|cm",
+                                   "value|2026-01-05T07:00Z|1.5000|1", "value|2026-01-05T07:10Z|nil|9",
+                                   "value|2026-01-05T21:00Z|2.1250|3", "value|2026-01-05T21:10Z|3.0625|1",
+                                   "block|D15A012|Kizilirmak - Sögütlü|Yagis; \"toplam\"|mm",
+                                   "value|2026-01-05T07:00Z|0.2500|4", "value|2026-01-05T07:10Z|0.5000|4",
+                                   "value|2026-01-05T07:20Z|nil|9", "value|2026-01-05T21:00Z|1.0000|2",
+                                   "value|2026-01-05T21:10Z|2.0000|4"}));
+
+    // CSV: a flag column beside each channel's, named after it, quoted
+    // like it; empty where the channel has no value at that time.
+    SeriesExporter csv;
+    csv.setLocale(SeriesExporter::Locale::Turkish);
+    csv.setFlags(flags);
+    const QStringList rows = QString::fromUtf8(run(csv, files).mid(3)).split("\r\n", Qt::SkipEmptyParts);
+    QCOMPARE(csvCells(rows.at(0), ';'),
+             (QStringList{"time", "Su Seviyesi (cm)", "Su Seviyesi (cm) flag", "Yağış; \"toplam\" (mm)",
+                          "Yağış; \"toplam\" (mm) flag", "'=1+2", "'=1+2 flag"}));
+    QStringList cells;
+    for (const QString &row : rows.mid(1))
+        cells << csvCells(row, ';').join('|');
+    QCOMPARE(cells,
+             (QStringList{"2026-01-05T10:00:00+03:00|1,5000|1|0,2500|4|7,0000|2",
+                          "2026-01-05T10:10:00+03:00||9|0,5000|4||", "2026-01-05T10:20:00+03:00||||9||",
+                          "2026-01-06T00:00:00+03:00|2,1250|3|1,0000|2||",
+                          "2026-01-06T00:10:00+03:00|3,0625|1|2,0000|4||"}));
 }
 
 QTEST_GUILESS_MAIN(tst_SeriesExporter)
