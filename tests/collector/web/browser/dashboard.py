@@ -345,12 +345,12 @@ def alarms(url, expected_path):
         driver.execute_script('window.notReloaded = true')
         check(commit('clear') == 'cleared high', 'the values below the clearing limit clear the alarm')
         started = time.monotonic()
-        check(wait(driver, lambda d: counted(d) == '0' and row(d, 'Q01').get_attribute('class') != 'state-alarm', 5)
+        check(wait(driver, lambda d: counted(d) == '0' and row(d, 'Q01').get_attribute('class') != 'state-alarm', 10)
               is not None, 'the cleared alarm leaves the overview')
         print('alarm cleared on the overview after %.2f s' % (time.monotonic() - started))
         check(commit('raise') == 'raised high', 'a value above the limit raises it again')
         started = time.monotonic()
-        check(wait(driver, lambda d: counted(d) == '1' and row(d, 'Q01').get_attribute('class') == 'state-alarm', 5)
+        check(wait(driver, lambda d: counted(d) == '1' and row(d, 'Q01').get_attribute('class') == 'state-alarm', 10)
               is not None, 'the raised alarm reaches the overview')
         print('alarm raised on the overview after %.2f s' % (time.monotonic() - started))
         check('145' in row(driver, 'Q01').find_element(By.CSS_SELECTOR, 'td:nth-child(3)').get_attribute('title'),
@@ -422,12 +422,14 @@ def alarms(url, expected_path):
                 const v = g.getValue(r, c);
                 if (cd.flags[c - 1] === null || v === null) continue;
                 const [x, y] = g.toDomCoords(g.getValue(r, 0), v, 1);
-                const p = ctx.getImageData(Math.round(x * ratio), Math.round(y * ratio), 1, 1).data;
-                out[dash.minute(new Date(g.getValue(r, 0)))] = [p[0], p[1], p[2]];
+                // The mark's middle, give or take a pixel of smoothing.
+                const p = ctx.getImageData(Math.round(x * ratio) - 1, Math.round(y * ratio) - 1, 3, 3).data, px = [];
+                for (let i = 0; i < p.length; i += 4) px.push([p[i], p[i + 1], p[i + 2]]);
+                out[dash.minute(new Date(g.getValue(r, 0)))] = px;
               }
             return out;""")
-        reds = {t for t, p in painted.items() if p[0] > 190 and p[1] < 80 and p[2] < 80}
-        yellows = {t for t, p in painted.items() if p[0] > 190 and p[1] > 150 and p[2] < 80}
+        reds = {t for t, px in painted.items() if any(p[0] > 190 and p[1] < 80 and p[2] < 80 for p in px)}
+        yellows = {t for t, px in painted.items() if any(p[0] > 190 and p[1] > 150 and p[2] < 80 for p in px)}
         check(reds == set(expected['failed']) and yellows == set(expected['suspect']),
               'failed values drawn red, suspect ones yellow: %s' % painted)
         # The alarm limits as lines at their values on the level's axis.
@@ -476,6 +478,12 @@ def alarms(url, expected_path):
             pass
         errors = console_errors(driver)
         check(not errors, 'no console errors on the station page: %s' % errors)
+        if os.environ.get('DASHBOARD_SHOTS'):
+            driver.set_window_size(390, 800)
+            for page, name in (('/', 'phone-overview-alarm'), ('/station?code=Q01', 'phone-station-flags')):
+                driver.get(url + page)
+                wait(driver, lambda d: d.find_element(By.TAG_NAME, 'body').get_attribute('data-ready'))
+                shot(driver, name)
     finally:
         driver.quit()
 
