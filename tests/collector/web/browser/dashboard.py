@@ -359,6 +359,14 @@ def alarms(url, expected_path):
         errors = console_errors(driver)
         check(not errors, 'no console errors on the overview: %s' % errors)
 
+        # The map colours it the same, on the map or in the list beside it.
+        driver.get(url + '/map')
+        wait(driver, lambda d: d.find_element(By.TAG_NAME, 'body').get_attribute('data-ready'))
+        amber = driver.execute_script(
+            "return document.querySelectorAll('path.leaflet-interactive[fill=\"#ffc233\"]').length +"
+            " document.querySelectorAll('#nowhere li.state-alarm').length")
+        check(amber == 1, 'the map shows the one station in alarm: %s' % amber)
+
         # The station tells its slot as the data route's channel, and its limits.
         detail = json.loads(urllib.request.urlopen(url + '/api/v1/stations/Q01').read())
         checks = detail['channelChecks']
