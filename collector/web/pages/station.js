@@ -231,10 +231,12 @@
       if (!columns.some((col) => col.mark === m)) continue;
       key.append(d.el('span', { class: 'mark ' + m.shape }), d.el('span', {}, d.t(m.key) + ' (' + m.flag + ')'));
     }
+    let lined = false;
     for (const c of series) {
       const check = checkOf(c.channel);
       if (!check) continue;
       const l = check.limits;
+      lined = lined || Boolean(l.high || l.low);
       const parts = [];
       if (l.high) parts.push(d.t('high') + ' ' + l.high.limit + ' / ' + l.high.clear);
       if (l.low) parts.push(d.t('low') + ' ' + l.low.limit + ' / ' + l.low.clear);
@@ -244,7 +246,7 @@
       line.style.borderColor = colourOf(c.channel);
       key.append(line, d.el('span', { class: 'limits' }, labelOf(c) + ': ' + parts.join(', ')));
     }
-    if (key.children.length) {
+    if (lined) {
       key.append(d.el('span', { class: 'limitline' }), d.el('span', {}, d.t('limit')),
         d.el('span', { class: 'limitline clear' }), d.el('span', {}, d.t('clearLimit')));
     }
