@@ -80,7 +80,8 @@ int main(int argc, char *argv[])
     }
     if (args.contains(QStringLiteral("alarms"))) {
         QSqlQuery insert;
-        insert.prepare(QStringLiteral("INSERT INTO channel_alarms (station_id, slot, state) VALUES (?, ?, ?)"));
+        insert.prepare(
+            QStringLiteral("INSERT INTO channel_alarms (station_id, slot, state) VALUES (?, ?, ?)"));
         for (int i = 0; i < stations; ++i) {
             for (int slot = 0; slot < 9; ++slot) {
                 QString recent;
