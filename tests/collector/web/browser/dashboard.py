@@ -176,7 +176,7 @@ def collector(url, files_dir, code, hostile_code, hostile_title, long_code):
         lowest = driver.execute_script('return Math.min(...window.stationGraph.yAxisRanges().map((r) => r[0]))')
         check(lowest > -1000, 'no axis reaches down to the sensor-error value: %s' % lowest)
         data = json.loads(urllib.request.urlopen(url + '/api/v1/stations/%s/data?from=%s&to=%s' % (code, first, last)).read())
-        values = {(t, c['channel']): v for c in data['channels'] for t, v in c['values']}
+        values = {(v[0], c['channel']): v[1] for c in data['channels'] for v in c['values']}
         check(all(values.get(e, 'missing') is None for e in errors), 'every sensor error is null in the data')
         check(all(isinstance(values.get((t, c)), (int, float)) for t, c, v in measured), 'measurements are numbers')
         detail = json.loads(urllib.request.urlopen(url + '/api/v1/stations/' + code).read())
@@ -202,8 +202,10 @@ def collector(url, files_dir, code, hostile_code, hostile_title, long_code):
         link = driver.find_element(By.ID, 'csv').get_attribute('href')
         body = urllib.request.urlopen(link).read().decode('utf-8')
         lines = list(csv.reader(io.StringIO(body)))
-        check(lines[0] == ['time', 'channel', 'value'], 'the CSV has its header')
-        check(sorted((t, int(c), v) for t, c, v in lines[1:]) == sorted(expected),
+        # The store's quality flag may follow as a fourth column.
+        check(lines[0] in (['time', 'channel', 'value'], ['time', 'channel', 'value', 'flag']),
+              'the CSV has its header: %s' % lines[0])
+        check(sorted((r[0], int(r[1]), r[2]) for r in lines[1:]) == sorted(expected),
               'the CSV download equals the file (%d lines, %d values)' % (len(lines) - 1, len(expected)))
         # The Excel download of the same range: a workbook from the converter.
         book = urllib.request.urlopen(driver.find_element(By.ID, 'xlsx').get_attribute('href')).read()
