@@ -1,5 +1,6 @@
 // The HTTP API's costs, server and client in this one process:
-//   bench_webapi stations [stations=2000] [requests=50] [changing]   time per /api/v1/stations
+//   bench_webapi stations [stations=2000] [requests=50] [changing] [alarms]   time per /api/v1/stations
+//     alarms: 9 watched channels a station (rise windows of an hour), one station in 100 in alarm
 //   bench_webapi csv                                       one channel of a one-year file as CSV
 //   bench_webapi events [clients=200] [seconds=20]         CPU of idle event streams
 
@@ -76,6 +77,26 @@ int main(int argc, char *argv[])
         s.active = true;
         if (DatabaseConnection::insertStation(s) < 0)
             return 1;
+    }
+    if (args.contains(QStringLiteral("alarms"))) {
+        QSqlQuery insert;
+        insert.prepare(
+            QStringLiteral("INSERT INTO channel_alarms (station_id, slot, state) VALUES (?, ?, ?)"));
+        for (int i = 0; i < stations; ++i) {
+            for (int slot = 0; slot < 9; ++slot) {
+                QString recent;
+                for (int m = 0; m < 6; ++m)
+                    recent += QStringLiteral("%1[%2,%3.25]").arg(m ? "," : "").arg(29000000 + m * 10).arg(m);
+                const QString up = i % 100 == 0 && slot == 2
+                                       ? QStringLiteral("\"high\":{\"since\":29000050,\"value\":5.25},")
+                                       : QString();
+                insert.addBindValue(i + 1);
+                insert.addBindValue(slot);
+                insert.addBindValue(QStringLiteral("{%1\"last\":29000050,\"recent\":[%2]}").arg(up, recent));
+                if (!insert.exec())
+                    return 1;
+            }
+        }
     }
     QSqlDatabase::database().commit();
     if (mode == QLatin1String("csv")) {

@@ -269,8 +269,11 @@ bool ChannelChecks::activeAlarms(QList<ActiveAlarm> *out)
     out->clear();
     QSqlQuery q(QSqlDatabase::database(m_connection));
     q.setForwardOnly(true);
+    // Only an active alarm writes "since": the states of quiet channels
+    // (most of them, with their rise windows) are not read and parsed.
     if (!q.exec(QStringLiteral("SELECT s.code, a.slot, a.state FROM channel_alarms a JOIN stations s ON "
-                               "s.id = a.station_id ORDER BY s.code, a.slot")))
+                               "s.id = a.station_id WHERE a.state LIKE '%\"since\"%' "
+                               "ORDER BY s.code, a.slot")))
         return failed(q);
     while (q.next()) {
         ValueAlarms::State state;
@@ -282,6 +285,26 @@ bool ChannelChecks::activeAlarms(QList<ActiveAlarm> *out)
             if (state.alarm(kind).active)
                 out->append({q.value(0).toString(), q.value(1).toInt(), kind, state.alarm(kind).since,
                              state.alarm(kind).value});
+    }
+    return true;
+}
+
+bool ChannelChecks::placements(int stationId, const QList<int> &slotList, QHash<int, Placement> *out)
+{
+    out->clear();
+    QSqlQuery q(QSqlDatabase::database(m_connection));
+    // The key's order (station, slot, type, time): the newest is one step.
+    q.prepare(QStringLiteral("SELECT v.channel, v.code, v.unit, COALESCE(c.file, '') FROM station_values v "
+                             "LEFT JOIN station_commits c ON c.id = v.target WHERE v.station_id = ? AND "
+                             "v.slot = ? AND v.value_type = 'INS' ORDER BY v.at DESC LIMIT 1"));
+    for (const int slot : slotList) {
+        q.addBindValue(stationId);
+        q.addBindValue(slot);
+        if (!q.exec())
+            return failed(q);
+        if (q.next())
+            out->insert(slot, {q.value(0).toInt(), q.value(1).toString(), q.value(2).toString(),
+                               q.value(3).toString()});
     }
     return true;
 }

@@ -62,6 +62,16 @@ public:
     // The value alarms up now at every station, by code and slot.
     bool activeAlarms(QList<ActiveAlarm> *out);
 
+    // Where a slot's newest measured value (INS) stands: its position in
+    // the channel list of the data file it was committed to, and the
+    // channel's code and unit there. Slots without values are left out.
+    struct Placement
+    {
+        int channel = 0;
+        QString code, unit, file;
+    };
+    bool placements(int stationId, const QList<int> &slotList, QHash<int, Placement> *out);
+
 private:
     // The settings' texts by slot.
     bool readSettings(int stationId, QMap<int, Channel> *bySlot);

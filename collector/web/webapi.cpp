@@ -408,6 +408,7 @@ struct StationRow
     DBStation station;
     StationStats stats;
     QString holder;
+    QList<ChannelChecks::ActiveAlarm> alarms; // the value alarms up now
 };
 
 // The store's version: SQLite counts the commits of other connections, so an
@@ -461,8 +462,15 @@ QList<StationRow> readStations(const QString &connection, bool *ok)
             while (query.next())
                 holders.insert(query.value(0).toInt(), query.value(1).toString());
         }
+        // Every station's value alarms in one read; a store without the
+        // alarms' table (or failing at it) lists the stations without them.
+        QList<ChannelChecks::ActiveAlarm> up;
+        QHash<QString, QList<ChannelChecks::ActiveAlarm>> alarms;
+        if (ChannelChecks(connection).activeAlarms(&up))
+            for (const ChannelChecks::ActiveAlarm &a : qAsConst(up))
+                alarms[a.code].append(a);
         for (const DBStation &s : stations)
-            rows.append({s, stats.value(s.id), holders.value(s.id)});
+            rows.append({s, stats.value(s.id), holders.value(s.id), alarms.value(s.code)});
         return rows;
     }();
 }
@@ -560,7 +568,18 @@ QByteArray stationText(const StationRow &row)
         out += "null";
     else
         appendText(out, row.holder);
-    out += '}';
+    out += ",\"valueAlarms\":[";
+    for (int i = 0; i < row.alarms.size(); ++i) {
+        const ChannelChecks::ActiveAlarm &a = row.alarms.at(i);
+        out += (i > 0 ? ",{\"slot\":" : "{\"slot\":") + QByteArray::number(a.slot) + ",\"kind\":";
+        appendText(out, ValueAlarms::kindName(a.kind));
+        out += ",\"since\":";
+        appendMinute(out, QartodFlags::dateTimeOf(a.since));
+        out += ",\"value\":";
+        appendNumber(out, a.value);
+        out += '}';
+    }
+    out += "]}";
     return out;
 }
 
@@ -1076,6 +1095,29 @@ QJsonArray visitsJson(const QList<StationVisit> &visits)
     return list;
 }
 
+// An alarms setting's limits as numbers, for the chart's lines; null when
+// there is none or it does not read.
+QJsonValue limitsJson(const QString &text)
+{
+    ValueAlarms::Settings settings;
+    QString error;
+    if (text.trimmed().isEmpty() || !ValueAlarms::Settings::parse(text, &settings, &error))
+        return QJsonValue();
+    QJsonObject o;
+    if (settings.high)
+        o.insert(QStringLiteral("high"), QJsonObject{{QStringLiteral("limit"), settings.highLimit},
+                                                     {QStringLiteral("clear"), settings.highClear}});
+    if (settings.low)
+        o.insert(QStringLiteral("low"), QJsonObject{{QStringLiteral("limit"), settings.lowLimit},
+                                                    {QStringLiteral("clear"), settings.lowClear}});
+    if (settings.rise)
+        o.insert(QStringLiteral("rise"),
+                 QJsonObject{{QStringLiteral("amount"), settings.riseLimit},
+                             {QStringLiteral("clear"), settings.riseClear},
+                             {QStringLiteral("periodMinutes"), double(settings.risePeriod)}});
+    return o;
+}
+
 } // namespace
 
 WebResponse WebApi::station(const QString &code)
@@ -1123,6 +1165,18 @@ WebResponse WebApi::station(const QString &code)
     if (!store.run(
             [&](const QString &connection) { return ChannelChecks(connection).channels(id, &checks); }))
         return WebResponse::error(503, QStringLiteral("the store does not answer"));
+    // Which of the data route's channels each slot is: the data file and
+    // position its newest value was committed with, numbered as the data
+    // route numbers the files' channels.
+    QList<int> slotList;
+    for (const ChannelChecks::Channel &c : qAsConst(checks))
+        slotList.append(c.slot);
+    QHash<int, ChannelChecks::Placement> placed;
+    if (!slotList.isEmpty() && !store.run([&](const QString &connection) {
+            return ChannelChecks(connection).placements(id, slotList, &placed);
+        }))
+        return WebResponse::error(503, QStringLiteral("the store does not answer"));
+    const QHash<int, int> numbers = dataChannels(row.station, placed);
     QJsonArray checked;
     for (const ChannelChecks::Channel &c : qAsConst(checks)) {
         QJsonArray active;
@@ -1135,10 +1189,18 @@ WebResponse WebApi::station(const QString &code)
                                                                         QStringLiteral("yyyy-MM-ddTHH:mm"))},
                                           {QStringLiteral("value"), a.value}});
         }
-        checked.append(QJsonObject{{QStringLiteral("slot"), c.slot},
-                                   {QStringLiteral("quality"), c.quality},
-                                   {QStringLiteral("alarms"), c.alarms},
-                                   {QStringLiteral("activeAlarms"), active}});
+        const auto place = placed.constFind(c.slot);
+        const bool known = place != placed.constEnd();
+        checked.append(
+            QJsonObject{{QStringLiteral("slot"), c.slot},
+                        {QStringLiteral("channel"),
+                         numbers.contains(c.slot) ? QJsonValue(numbers.value(c.slot)) : QJsonValue()},
+                        {QStringLiteral("code"), known ? QJsonValue(place->code) : QJsonValue()},
+                        {QStringLiteral("unit"), known ? QJsonValue(place->unit) : QJsonValue()},
+                        {QStringLiteral("quality"), c.quality},
+                        {QStringLiteral("alarms"), c.alarms},
+                        {QStringLiteral("limits"), limitsJson(c.alarms)},
+                        {QStringLiteral("activeAlarms"), active}});
     }
     o.insert(QStringLiteral("channelChecks"), checked);
     return WebResponse::json(200, o);
@@ -1329,6 +1391,44 @@ bool WebApi::readableFiles(const DBStation &station, QStringList *files, WebResp
     qCWarning(lcWeb, "station %s: %s", qUtf8Printable(station.code), qUtf8Printable(problem));
     *failure = WebResponse::error(503, problem);
     return false;
+}
+
+QHash<int, int> WebApi::dataChannels(const DBStation &station,
+                                     const QHash<int, ChannelChecks::Placement> &placed)
+{
+    QHash<int, int> numbers;
+    if (placed.isEmpty())
+        return numbers;
+    QStringList files;
+    WebResponse failure;
+    if (!readableFiles(station, &files, &failure) || files.isEmpty())
+        return numbers;
+    // The numbers are the newest file's positions: its own channels need
+    // no header read. Any other file's are found through the channel map.
+    const QString newest = QFileInfo(files.constLast()).fileName();
+    ChannelMap map;
+    bool mapped = false;
+    for (auto it = placed.constBegin(); it != placed.constEnd(); ++it) {
+        if (it->file == newest) {
+            numbers.insert(it.key(), it->channel);
+            continue;
+        }
+        if (!mapped) {
+            mapped = true;
+            if (!map.read(files))
+                qCDebug(lcWeb, "station %s: %s", qUtf8Printable(station.code),
+                        qUtf8Printable(map.errorText()));
+        }
+        for (int i = 0; i < files.size(); ++i) {
+            if (QFileInfo(files.at(i)).fileName() != it->file)
+                continue;
+            const int number = map.numberOf(i, it->channel);
+            if (number >= 0)
+                numbers.insert(it.key(), number);
+            break;
+        }
+    }
+    return numbers;
 }
 
 WebResponse WebApi::events(const Session &session)

@@ -2,6 +2,7 @@
 
 #include "webhttp.h"
 
+#include "store/channelchecks.h"
 #include "store/readablefiles.h"
 
 #include <QByteArray>
@@ -112,6 +113,10 @@ private:
     // The station's files as readers see them: its folder's, joined with
     // the values the store holds for them.
     bool readableFiles(const DBStation &station, QStringList *files, WebResponse *failure);
+    // The data route's channel number of each placed slot; slots whose file
+    // is not among the readable ones are left out.
+    QHash<int, int> dataChannels(const DBStation &station,
+                                 const QHash<int, ChannelChecks::Placement> &placed);
 
     bool findSession(const WebRequest &request, Session *session);
     // Name and password against the accounts, under the per-address limit.

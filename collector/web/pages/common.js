@@ -31,6 +31,13 @@
     sensorError: ['sensor error', 'sensör hatası'], noStation: ['No such station', 'Böyle bir istasyon yok'],
     visitRequested: ['Visit requested', 'Bağlantı istendi'], sending: ['Sending', 'Gönderiliyor'], failed: ['Failed', 'Başarısız'],
     enabled: ['Enabled', 'Etkinleştirildi'], disabled: ['Disabled', 'Devre dışı bırakıldı'],
+    inAlarm: ['In alarm', 'Alarmda'], alarm: ['Alarm', 'Alarm'], alarms: ['Value alarms', 'Değer alarmları'],
+    high: ['high', 'yüksek'], low: ['low', 'düşük'], rise: ['rise', 'yükselme'], since: ['since', 'başlangıç'],
+    slot: ['slot', 'yuva'], noAlarm: ['No value alarm', 'Değer alarmı yok'],
+    suspect: ['suspect', 'şüpheli'], failedValue: ['failed', 'hatalı'],
+    hideFlagged: ['hide suspect and failed values', 'şüpheli ve hatalı değerleri gizle'],
+    limit: ['alarm limit', 'alarm sınırı'], clearLimit: ['clearing limit', 'temizleme sınırı'],
+    riseLimit: ['rise limit', 'yükselme sınırı'],
     minutes: ['min', 'dk'], hours: ['h', 'sa'], days: ['d', 'g'], live: ['live', 'canlı'], offline: ['offline', 'bağlantı yok']
   };
   let lang = localStorage.getItem('lang') || ((navigator.language || '').startsWith('tr') ? 'tr' : 'en');
@@ -106,6 +113,11 @@
       : text.slice(8, 10) + '.' + text.slice(5, 7) + ' ' + text.slice(11, 16);
   };
   d.state = (s) => !s.active ? 'off' : (s.error !== null && s.error !== undefined ? 'bad' : 'ok');
+  // A station's value alarms up now (the list's valueAlarms).
+  d.alarmed = (s) => Array.isArray(s.valueAlarms) && s.valueAlarms.length > 0;
+  // "high 104.5 (slot 2, since 01.12 02:15)"
+  d.alarmText = (a) => d.t(a.kind) + ' ' + a.value + ' (' + d.t('slot') + ' ' + a.slot + ', ' +
+    d.t('since') + ' ' + d.when(a.since) + ')';
   d.coordinate = function (text) {
     const m = /^\s*(-?\d+(?:\.\d+)?)\s*[,; ]\s*(-?\d+(?:\.\d+)?)\s*$/.exec(text || '');
     if (!m) return null;

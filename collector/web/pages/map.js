@@ -3,7 +3,9 @@
 // age of their data; tiles only when a tile server is set.
 (function () {
   const d = window.dash;
-  const colours = { ok: '#008080', bad: '#ff002a', off: '#999999' };
+  const colours = { ok: '#008080', bad: '#ff002a', off: '#999999', alarm: '#ffc233' };
+  // A value alarm up colours the station before its visits' state.
+  const stateOf = (s) => (d.alarmed(s) ? 'alarm' : d.state(s));
 
   window.addEventListener('DOMContentLoaded', async () => {
     if (!await d.start('map')) return;
@@ -12,7 +14,7 @@
     if (tiles) L.tileLayer(tiles, { maxZoom: 18 }).addTo(map);
     const list = (await d.json('/api/v1/stations')).stations || [];
     const key = document.getElementById('key');
-    for (const [cls, text] of [['ok', 'working'], ['bad', 'failing'], ['off', 'inactive'], ['ok old', 'oldData']]) {
+    for (const [cls, text] of [['ok', 'working'], ['bad', 'failing'], ['alarm', 'inAlarm'], ['off', 'inactive'], ['ok old', 'oldData']]) {
       const li = d.el('li');
       li.append(d.el('i', { class: 'dot ' + cls }), document.createTextNode(' ' + d.t(text)));
       key.append(li);
@@ -24,7 +26,7 @@
       const link = d.setCut(d.el('a', { href: '/station?code=' + encodeURIComponent(s.code) }),
         s.title + ' (' + s.code + ')', 80);
       if (!at) {
-        const li = d.el('li', { class: 'state-' + d.state(s) });
+        const li = d.el('li', { class: 'state-' + stateOf(s) });
         li.append(link);
         nowhere.append(li);
         continue;
@@ -33,7 +35,7 @@
       // Old data shows as a faded point with a thick ring.
       const old = age === null || age > 24 * 60;
       const marker = L.circleMarker(at, { radius: 8, color: '#333', weight: old ? 3 : 1,
-        fillColor: colours[d.state(s)], fillOpacity: old ? 0.35 : 0.9 }).addTo(map);
+        fillColor: colours[stateOf(s)], fillOpacity: old ? 0.35 : 0.9 }).addTo(map);
       const popup = d.el('div');
       popup.append(link, d.el('br'), document.createTextNode(d.cut(s.status || '', 120) + ' · ' + d.ageText(age)));
       marker.bindPopup(popup);

@@ -22,12 +22,21 @@
   }
 
   function fillRow(s, tr) {
-    tr.className = 'state-' + d.state(s);
+    // An alarm is what the station's own colour says first; whether its
+    // visits fail is still told by the counters and the strip.
+    tr.className = 'state-' + (d.alarmed(s) ? 'alarm' : d.state(s));
     const cells = tr.children;
     const age = d.age(s.newestValue);
     const period = periodMinutes(s);
     cells[2].textContent = s.status || '';
-    cells[2].title = s.error || '';
+    const tips = s.error ? [s.error] : [];
+    if (d.alarmed(s)) {
+      const alarms = s.valueAlarms.map(d.alarmText);
+      cells[2].prepend(d.el('span', { class: 'alarm-tag' },
+        d.t('alarm') + ': ' + s.valueAlarms.map((a) => d.t(a.kind)).join(', ')));
+      tips.push(...alarms);
+    }
+    cells[2].title = tips.join('\n');
     cells[4].textContent = d.ageText(age);
     cells[4].className = age !== null && period && age > 2 * period ? 'old' : '';
     cells[5].textContent = d.when(s.lastSuccess);
@@ -52,14 +61,15 @@
 
   function counters() {
     const box = document.getElementById('counters');
-    const n = { total: stations.length, active: 0, failing: 0, inactive: 0 };
+    const n = { total: stations.length, active: 0, failing: 0, inAlarm: 0, inactive: 0 };
     for (const s of stations) {
       const st = d.state(s);
       if (st === 'off') ++n.inactive; else ++n.active;
       if (st === 'bad') ++n.failing;
+      if (d.alarmed(s)) ++n.inAlarm;
     }
     box.replaceChildren();
-    for (const key of ['total', 'active', 'failing', 'inactive']) {
+    for (const key of ['total', 'active', 'failing', 'inAlarm', 'inactive']) {
       const c = d.el('div', { class: 'counter ' + key, id: 'count-' + key });
       c.append(d.el('span', { class: 'n' }, n[key]), d.el('span', {}, d.t(key)));
       box.append(c);
@@ -169,6 +179,18 @@
       row.station.error = ev.error ? (row.station.error || ev.status) : null;
       if (ev.time) row.station.lastConnection = ev.time;
       fillRow(row.station, row.tr);
+      counters();
+    });
+    // A value alarm raised or cleared at any station.
+    events.addEventListener('alarm', (e) => {
+      let ev;
+      try { ev = JSON.parse(e.data); } catch (x) { return; }
+      const row = rows.get(ev.code);
+      if (!row) return;
+      const s = row.station;
+      s.valueAlarms = (s.valueAlarms || []).filter((a) => !(a.slot === ev.channel && a.kind === ev.kind));
+      if (ev.raised) s.valueAlarms.push({ slot: ev.channel, kind: ev.kind, since: ev.since, value: ev.value });
+      fillRow(s, row.tr);
       counters();
     });
   }

@@ -7,6 +7,8 @@
   const base = '/api/v1/stations/' + encodeURIComponent(code);
   let channels = [];
   let graph = null;
+  let data = null; // the chart's data, as the data route gave it
+  let station = null; // the station, as its route gave it
 
   function table(id, head, rows) {
     const t = document.getElementById(id);
@@ -43,20 +45,78 @@
   }
 
   const palette = ['#0b5f8a', '#d9730d', '#1a9e5a', '#8e44ad', '#c0392b', '#7f8c8d', '#b7950b', '#16a085'];
-  const colourOf = (channel) => palette[Math.max(0, channels.findIndex((c) => c.channel === channel)) % palette.length];
+  // By the channel's place among the latest values, else among the charted.
+  const colourOf = (channel) => {
+    let i = channels.findIndex((c) => c.channel === channel);
+    if (i < 0 && data) i = (data.channels || []).findIndex((c) => c.channel === channel);
+    return palette[Math.max(0, i) % palette.length];
+  };
   const labelOf = (c) => (c.name || String(c.channel)) + (c.unit ? ' (' + c.unit + ')' : '');
+
+  // The quality flag of a value [time, value, flag]; a value without one
+  // was not evaluated (2).
+  const flagOf = (v) => (v.length > 2 && Number.isInteger(v[2]) ? v[2] : 2);
+  // Suspect and failed values, each drawn as a mark of its own on its channel.
+  const marks = [
+    { flag: 3, key: 'suspect', colour: '#ffc400', shape: 'triangle' },
+    { flag: 4, key: 'failedValue', colour: '#e00000', shape: 'cross' }
+  ];
+  function drawMark(shape) {
+    return (g, name, ctx, cx, cy, colour, size) => {
+      const r = size + 1.5;
+      ctx.save();
+      ctx.strokeStyle = ctx.fillStyle = colour;
+      ctx.lineWidth = 2;
+      ctx.beginPath();
+      if (shape === 'triangle') {
+        ctx.moveTo(cx, cy - r);
+        ctx.lineTo(cx + r, cy + r * 0.8);
+        ctx.lineTo(cx - r, cy + r * 0.8);
+        ctx.closePath();
+        ctx.fill();
+        ctx.lineWidth = 1;
+        ctx.strokeStyle = '#6b5200';
+        ctx.stroke();
+      } else {
+        ctx.moveTo(cx - r, cy - r); ctx.lineTo(cx + r, cy + r);
+        ctx.moveTo(cx + r, cy - r); ctx.lineTo(cx - r, cy + r);
+        ctx.stroke();
+      }
+      ctx.restore();
+    };
+  }
+  // The station's quality and alarm settings by data channel number.
+  let checks = [];
+  const checkOf = (channel) => checks.find((k) => k.channel === channel && k.limits);
 
   async function chart() {
     links();
-    const q = range();
-    const data = await d.json(base + '/data?' + q);
-    const series = data.channels || [];
-    // One row per minute that any channel has, the others blank there.
+    data = await d.json(base + '/data?' + range());
+    draw();
+    // The charted channels name the alarms' channels the files no longer have.
+    if (station) alarmPanel(station);
+  }
+
+  function draw() {
+    const series = (data && data.channels) || [];
+    const hide = document.getElementById('hideflagged').checked;
+    // A column per channel, then one per kind of mark the channel has:
+    // hidden values are blanks in their channel's line, so it breaks there.
+    const columns = [];
+    series.forEach((c) => {
+      columns.push({ c: c, mark: null });
+      for (const m of marks) {
+        if (!hide && c.values.some((v) => v[1] !== null && flagOf(v) === m.flag)) columns.push({ c: c, mark: m });
+      }
+    });
     const byTime = new Map();
-    series.forEach((c, i) => {
-      for (const [time, value] of c.values) {
-        if (!byTime.has(time)) byTime.set(time, new Array(series.length).fill(null));
-        byTime.get(time)[i] = value;
+    columns.forEach((col, k) => {
+      for (const v of col.c.values) {
+        const flag = flagOf(v);
+        const flagged = flag === 3 || flag === 4;
+        if (col.mark && flag !== col.mark.flag) continue;
+        if (!byTime.has(v[0])) byTime.set(v[0], new Array(columns.length).fill(null));
+        byTime.get(v[0])[k] = !col.mark && hide && flagged ? null : v[1];
       }
     });
     const times = [...byTime.keys()].sort();
@@ -68,35 +128,148 @@
     times.forEach((t, i) => {
       const at = d.parse(t);
       if (i > 0 && usual > 0 && at - rows[rows.length - 1][0] > 2 * usual)
-        rows.push([new Date(rows[rows.length - 1][0].getTime() + usual)].concat(new Array(series.length).fill(null)));
+        rows.push([new Date(rows[rows.length - 1][0].getTime() + usual)].concat(new Array(columns.length).fill(null)));
       rows.push([at].concat(byTime.get(t)));
     });
     const box = document.getElementById('chart');
-    window.chartData = { labels: series.map((c) => c.channel), times: times, rows: times.map((t) => byTime.get(t)) };
+    window.chartData = {
+      labels: columns.map((col) => col.c.channel), flags: columns.map((col) => (col.mark ? col.mark.flag : null)),
+      times: times, rows: times.map((t) => byTime.get(t))
+    };
+    window.chartLimits = [];
     if (graph) { graph.destroy(); graph = window.stationGraph = null; }
     box.replaceChildren();
+    flagKey(series, columns);
     if (!rows.length) {
       box.append(d.el('p', { class: 'empty' }, d.t('noData')));
       return;
     }
     // Channels of another unit than the first go on the right-hand axis.
-    const series2 = {};
-    series.forEach((c, i) => {
-      if (i > 0 && c.unit !== series[0].unit) series2[labelOf(c)] = { axis: 'y2' };
+    const axisOf = (c) => (c !== series[0] && c.unit !== series[0].unit ? 'y2' : 'y');
+    // Labels must differ: a channel's name repeated gets its number.
+    const seen = new Set();
+    const labels = ['time'].concat(columns.map((col) => {
+      let label = labelOf(col.c) + (col.mark ? ' – ' + d.t(col.mark.key) : '');
+      if (seen.has(label)) label += ' [' + col.c.channel + (col.mark ? '.' + col.mark.flag : '') + ']';
+      seen.add(label);
+      return label;
+    }));
+    const options = {};
+    columns.forEach((col, k) => {
+      const o = { axis: axisOf(col.c) };
+      if (col.mark) Object.assign(o, { strokeWidth: 0, drawPoints: true, pointSize: 3, highlightCircleSize: 5,
+        drawPointCallback: drawMark(col.mark.shape), drawHighlightPointCallback: drawMark(col.mark.shape) });
+      options[labels[k + 1]] = o;
     });
-    const labels = ['time'].concat(series.map(labelOf));
+    // The alarm limits of the charted channels, as lines; each axis reaches
+    // to its limits, so a river far below its limit still shows it.
+    const lines = [];
+    for (const c of series) {
+      const check = checkOf(c.channel);
+      if (!check) continue;
+      for (const kind of ['high', 'low']) {
+        const l = check.limits[kind];
+        if (!l) continue;
+        lines.push({ channel: c.channel, axis: axisOf(c), kind: kind, which: 'limit', value: l.limit, colour: colourOf(c.channel),
+          text: d.cut(c.name || String(c.channel), 30) + ' ' + d.t(kind) + ' ' + l.limit });
+        if (l.clear !== l.limit)
+          lines.push({ channel: c.channel, axis: axisOf(c), kind: kind, which: 'clear', value: l.clear, colour: colourOf(c.channel),
+            text: d.t('clearLimit') + ' ' + l.clear });
+      }
+    }
+    const axes = { y2: { independentTicks: true } };
+    for (const axis of ['y', 'y2']) {
+      const own = lines.filter((l) => l.axis === axis);
+      if (!own.length) continue;
+      const values = own.map((l) => l.value);
+      rows.forEach((r) => r.slice(1).forEach((v, k) => {
+        if (v !== null && options[labels[k + 1]].axis === axis) values.push(v);
+      }));
+      const lo = Math.min(...values), hi = Math.max(...values), pad = (hi - lo) * 0.08 || Math.abs(hi) * 0.05 || 1;
+      axes[axis] = Object.assign(axes[axis] || {}, { valueRange: [lo - pad, hi + pad] });
+    }
     // The library's legend writes its labels (channel names from the device)
     // as HTML and sets an inline style; this one writes text.
     Dygraph.PLUGINS = Dygraph.PLUGINS.filter((p) => p !== Dygraph.Plugins.Legend);
     const legend = document.getElementById('legend');
     graph = window.stationGraph = new Dygraph(box, rows, {
-      labels: labels, series: series2, colors: series.map((c) => colourOf(c.channel)), axes: { y2: { independentTicks: true } },
+      labels: labels, series: options, axes: axes,
+      colors: columns.map((col) => (col.mark ? col.mark.colour : colourOf(col.c.channel))),
       highlightCallback: (event, x, points) => {
         legend.textContent = d.shortTime(d.minute(new Date(x))) + '  ' +
-          points.map((p) => p.name + ': ' + p.yval).join('  ');
+          points.filter((p) => !Number.isNaN(p.yval)).map((p) => p.name + ': ' + p.yval).join('  ');
       },
-      unhighlightCallback: () => { legend.textContent = ''; }
+      unhighlightCallback: () => { legend.textContent = ''; },
+      // Canvas text: a channel's name is drawn, never read as HTML.
+      underlayCallback: (ctx, area, g) => {
+        window.chartLimits = [];
+        for (const l of lines) {
+          const y = g.toDomYCoord(l.value, l.axis === 'y2' ? 1 : 0);
+          window.chartLimits.push({ channel: l.channel, kind: l.kind, which: l.which, value: l.value, y: y });
+          if (y < area.y || y > area.y + area.h) continue;
+          ctx.save();
+          ctx.strokeStyle = ctx.fillStyle = l.colour;
+          ctx.lineWidth = l.which === 'limit' ? 2 : 1;
+          ctx.setLineDash(l.which === 'limit' ? [] : [6, 4]);
+          ctx.beginPath();
+          ctx.moveTo(area.x, y);
+          ctx.lineTo(area.x + area.w, y);
+          ctx.stroke();
+          ctx.font = '11px system-ui, sans-serif';
+          ctx.fillText(l.text, area.x + 6, l.kind === 'low' ? y + 12 : y - 4);
+          ctx.restore();
+        }
+      }
     });
+  }
+
+  // What the marks and lines mean, and each channel's limits in words.
+  function flagKey(series, columns) {
+    const key = document.getElementById('flagkey');
+    key.replaceChildren();
+    for (const m of marks) {
+      if (!columns.some((col) => col.mark === m)) continue;
+      key.append(d.el('span', { class: 'mark ' + m.shape }), d.el('span', {}, d.t(m.key) + ' (' + m.flag + ')'));
+    }
+    let lined = false;
+    for (const c of series) {
+      const check = checkOf(c.channel);
+      if (!check) continue;
+      const l = check.limits;
+      lined = lined || Boolean(l.high || l.low);
+      const parts = [];
+      if (l.high) parts.push(d.t('high') + ' ' + l.high.limit + ' / ' + l.high.clear);
+      if (l.low) parts.push(d.t('low') + ' ' + l.low.limit + ' / ' + l.low.clear);
+      if (l.rise) parts.push(d.t('riseLimit') + ' +' + l.rise.amount + ' / ' + l.rise.periodMinutes + ' ' + d.t('minutes'));
+      if (!parts.length) continue;
+      const line = d.el('span', { class: 'limitline' });
+      line.style.borderColor = colourOf(c.channel);
+      key.append(line, d.el('span', { class: 'limits' }, labelOf(c) + ': ' + parts.join(', ')));
+    }
+    if (lined) {
+      key.append(d.el('span', { class: 'limitline' }), d.el('span', {}, d.t('limit')),
+        d.el('span', { class: 'limitline clear' }), d.el('span', {}, d.t('clearLimit')));
+    }
+  }
+
+  // The station's value alarms up now.
+  function alarmPanel(s) {
+    station = s;
+    checks = s.channelChecks || [];
+    const list = document.getElementById('alarms');
+    list.replaceChildren();
+    for (const k of checks) {
+      const named = (s.latest || []).find((l) => l.channel === k.channel) ||
+        ((data && data.channels) || []).find((c) => c.channel === k.channel);
+      const name = named ? labelOf(named) : (k.code || '') + (k.unit ? ' (' + k.unit + ')' : '');
+      for (const a of k.activeAlarms || []) {
+        const limit = k.limits && k.limits[a.kind];
+        list.append(d.el('li', { 'data-slot': String(k.slot), 'data-kind': a.kind },
+          d.cut(name, 60) + ' – ' + d.t('alarm') + ': ' + d.alarmText(Object.assign({ slot: k.slot }, a)) +
+          (limit && limit.limit !== undefined ? ' – ' + d.t('limit') + ' ' + limit.limit + ', ' + d.t('clearLimit') + ' ' + limit.clear : '')));
+      }
+    }
+    document.getElementById('alarmbox').hidden = !list.children.length;
   }
 
   async function gaps() {
@@ -156,6 +329,7 @@
     table('visits', ['start', 'end', 'result', 'records'], (s.visits || []).slice().reverse().map((v) =>
       [d.shortTime(v.start), d.shortTime(v.end), v.result + (v.reason ? ': ' + v.reason : ''), v.records]));
     channels = s.latest || [];
+    alarmPanel(s);
     const box = document.getElementById('channels');
     box.replaceChildren();
     for (const c of channels) {
@@ -220,7 +394,17 @@
     document.getElementById('range').addEventListener('submit', (e) => { e.preventDefault(); chart(); gaps(); });
     document.getElementById('from').addEventListener('change', links);
     document.getElementById('to').addEventListener('change', links);
+    document.getElementById('hideflagged').addEventListener('change', draw);
     await Promise.all([chart(), gaps(), configHistory()]);
     document.body.dataset.ready = '1';
+    // The station's alarms raised and cleared while the page is open.
+    const events = new EventSource('/api/v1/events');
+    events.addEventListener('alarm', async (e) => {
+      let ev;
+      try { ev = JSON.parse(e.data); } catch (x) { return; }
+      if (ev.code !== code) return;
+      const r = await d.api(base);
+      if (r.ok) alarmPanel(await r.json());
+    });
   });
 })();

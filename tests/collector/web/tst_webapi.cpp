@@ -933,6 +933,25 @@ void tst_WebApi::sharedStoreGivesOtherCollectorsStatusesAndVisits()
     QCOMPARE(slot2.value(QStringLiteral("slot")).toInt(), 2);
     QCOMPARE(slot2.value(QStringLiteral("quality")).toString(), QStringLiteral("gross=0,500;spike=5,10"));
     QCOMPARE(slot2.value(QStringLiteral("alarms")).toString(), QStringLiteral("high=104,103"));
+    // The slot is the data route's first channel: the position its values
+    // were committed with in the file the store joins.
+    QCOMPARE(slot2.value(QStringLiteral("channel")), QJsonValue(0));
+    QCOMPARE(slot2.value(QStringLiteral("code")).toString(), QStringLiteral("1"));
+    QCOMPARE(slot2.value(QStringLiteral("limits")).toObject().value(QStringLiteral("high")).toObject(),
+             QJsonObject({{QStringLiteral("limit"), 104}, {QStringLiteral("clear"), 103}}));
+    // The list gives the alarm too, read for every station at once.
+    QCOMPARE(client.request("GET", "/api/v1/stations")
+                 .json()
+                 .value(QStringLiteral("stations"))
+                 .toArray()
+                 .at(0)
+                 .toObject()
+                 .value(QStringLiteral("valueAlarms"))
+                 .toArray(),
+             QJsonArray({QJsonObject{{QStringLiteral("slot"), 2},
+                                     {QStringLiteral("kind"), QStringLiteral("high")},
+                                     {QStringLiteral("since"), QStringLiteral("2026-12-01T02:15")},
+                                     {QStringLiteral("value"), 104.5}}}));
     const QJsonObject up = slot2.value(QStringLiteral("activeAlarms")).toArray().at(0).toObject();
     QCOMPARE(up.value(QStringLiteral("kind")).toString(), QStringLiteral("high"));
     QCOMPARE(up.value(QStringLiteral("since")).toString(), QStringLiteral("2026-12-01T02:15"));
