@@ -433,16 +433,16 @@ void tst_StationMonitor::valueAlarmMailsOnceEachWayFromTwoCollectors()
         m->setAlarmMailInterval(30);
     }
     const auto alarm = [](int slot, ValueAlarms::Kind kind, bool raised, double value, double limit) {
-        ChannelChecks::Alarm a;
-        a.slot = slot;
-        a.code = QStringLiteral("H\r\nBcc: intruder@example.org");
-        a.unit = QStringLiteral("m");
-        a.event.kind = kind;
-        a.event.raised = raised;
-        a.event.minute = QDateTime(QDate(2026, 11, 2), QTime(10, 20), Qt::UTC).toSecsSinceEpoch() / 60;
-        a.event.value = value;
-        a.event.limit = limit;
-        return a;
+        ChannelChecks::Alarm made;
+        made.slot = slot;
+        made.code = QStringLiteral("H\r\nBcc: intruder@example.org");
+        made.unit = QStringLiteral("m");
+        made.event.kind = kind;
+        made.event.raised = raised;
+        made.event.minute = QDateTime(QDate(2026, 11, 2), QTime(10, 20), Qt::UTC).toSecsSinceEpoch() / 60;
+        made.event.value = value;
+        made.event.limit = limit;
+        return made;
     };
     const auto owed = [] {
         QSqlQuery q;
