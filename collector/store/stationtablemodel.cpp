@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QFont>
 #include <QHash>
+#include <QLocale>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSqlQuery>
@@ -142,6 +143,9 @@ StationTableModel::StationTableModel(QObject *parent) : QAbstractTableModel(pare
     colorDrift = settings.value(QStringLiteral("Model/drift"), QStringLiteral("#000000")).toString();
     colorDriftBackground =
         settings.value(QStringLiteral("Model/drift-background"), QStringLiteral("#FFC000")).toString();
+    colorAlarm = settings.value(QStringLiteral("Model/alarm"), QStringLiteral("#FFFFFF")).toString();
+    colorAlarmBackground =
+        settings.value(QStringLiteral("Model/alarm-background"), QStringLiteral("#7B1FA2")).toString();
 
     stationList = DatabaseConnection::selectStations();
 }
@@ -157,6 +161,8 @@ StationTableModel::~StationTableModel()
     settings.setValue(QStringLiteral("Model/error-background"), colorErrorBackground);
     settings.setValue(QStringLiteral("Model/drift"), colorDrift);
     settings.setValue(QStringLiteral("Model/drift-background"), colorDriftBackground);
+    settings.setValue(QStringLiteral("Model/alarm"), colorAlarm);
+    settings.setValue(QStringLiteral("Model/alarm-background"), colorAlarmBackground);
     settings.sync();
 }
 
@@ -278,11 +284,13 @@ QVariant StationTableModel::data(const QModelIndex &index, int role) const
         return int(alignment(index.column()));
     case Qt::ForegroundRole:
         return QColor(!s.active            ? colorDisable
+                      : hasValueAlarm(s)   ? colorAlarm
                       : isFailing(s)       ? colorError
                       : hasDriftWarning(s) ? colorDrift
                                            : colorEnable);
     case Qt::BackgroundRole:
         return QColor(!s.active            ? colorDisableBackground
+                      : hasValueAlarm(s)   ? colorAlarmBackground
                       : isFailing(s)       ? colorErrorBackground
                       : hasDriftWarning(s) ? colorDriftBackground
                                            : colorEnableBackground);
@@ -310,6 +318,13 @@ QString StationTableModel::statusToolTip(const DBStation &s) const
     QStringList parts{shownStatus(s.status)};
     if (!s.active)
         parts << tr("Collection is off for this station.");
+    if (s.active) {
+        QStringList alarms;
+        for (const ChannelChecks::ActiveAlarm &a : alarmsByCode.value(s.code))
+            alarms << alarmText(a);
+        if (!alarms.isEmpty())
+            parts << alarms.join(QLatin1Char('\n'));
+    }
     const LastVisit last = lastVisits.value(s.id);
     if (s.active && isFailing(s)) {
         const QString format = QStringLiteral("yyyy-MM-dd hh:mm");
@@ -338,6 +353,50 @@ bool StationTableModel::isFailing(const DBStation &station) const
 bool StationTableModel::hasDriftWarning(const DBStation &station) const
 {
     return station.active && lastVisits.value(station.id).driftWarning;
+}
+
+bool StationTableModel::hasValueAlarm(const DBStation &station) const
+{
+    return station.active && alarmsByCode.contains(station.code);
+}
+
+QString StationTableModel::alarmText(const ChannelChecks::ActiveAlarm &alarm)
+{
+    const QString kind = alarm.kind == ValueAlarms::Kind::High  ? tr("high")
+                         : alarm.kind == ValueAlarms::Kind::Low ? tr("low")
+                                                                : tr("rise");
+    return tr("Value alarm on channel %1: %2 since %3, value %4")
+        .arg(QString::number(alarm.slot), kind,
+             QartodFlags::dateTimeOf(alarm.since).toString(QStringLiteral("yyyy-MM-dd hh:mm")),
+             QLocale().toString(alarm.value, 'g', 6));
+}
+
+void StationTableModel::showValueAlarms(const QList<ChannelChecks::ActiveAlarm> &alarms)
+{
+    QHash<QString, QList<ChannelChecks::ActiveAlarm>> byCode;
+    for (const ChannelChecks::ActiveAlarm &a : alarms)
+        byCode[a.code].append(a);
+    const auto same = [](const QList<ChannelChecks::ActiveAlarm> &a,
+                         const QList<ChannelChecks::ActiveAlarm> &b) {
+        if (a.size() != b.size())
+            return false;
+        for (int i = 0; i < a.size(); ++i)
+            if (a.at(i).slot != b.at(i).slot || a.at(i).kind != b.at(i).kind ||
+                a.at(i).since != b.at(i).since || a.at(i).value != b.at(i).value)
+                return false;
+        return true;
+    };
+    QSet<QString> changed;
+    for (auto it = byCode.constBegin(); it != byCode.constEnd(); ++it)
+        if (!same(it.value(), alarmsByCode.value(it.key())))
+            changed.insert(it.key());
+    for (auto it = alarmsByCode.constBegin(); it != alarmsByCode.constEnd(); ++it)
+        if (!byCode.contains(it.key()))
+            changed.insert(it.key());
+    alarmsByCode = byCode;
+    for (int row = 0; row < stationList.size(); ++row)
+        if (changed.contains(stationList.at(row).code))
+            emit dataChanged(index(row, 0), index(row, ColumnCount - 1), {});
 }
 
 void StationTableModel::announceStation(int id)

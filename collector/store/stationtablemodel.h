@@ -1,5 +1,6 @@
 #pragma once
 
+#include "channelchecks.h"
 #include "dbstation.h"
 
 #include <QDateTime>
@@ -96,6 +97,20 @@ public:
     static QString shownStatus(const QString &status);
     bool hasDriftWarning(const DBStation &station) const;
 
+    // The value alarms up now at every station (as the store lists them,
+    // whichever collector raised them); rows whose alarms changed are
+    // announced. An active station with one has the alarm colours, before
+    // the failing ones: a failing station's last values may still be
+    // beyond the limit, and the failure shows in its tool tip and counter.
+    void showValueAlarms(const QList<ChannelChecks::ActiveAlarm> &alarms);
+    bool hasValueAlarm(const DBStation &station) const;
+    QList<ChannelChecks::ActiveAlarm> valueAlarms(const DBStation &station) const
+    {
+        return alarmsByCode.value(station.code);
+    }
+    // "Value alarm on channel 2: high since 2026-12-01 02:15, value 104.5"
+    static QString alarmText(const ChannelChecks::ActiveAlarm &alarm);
+
     QString enabledColor() const { return colorEnable; }
     QString disabledColor() const { return colorDisable; }
     QString errorColor() const { return colorError; }
@@ -104,6 +119,8 @@ public:
     QString errorBackground() const { return colorErrorBackground; }
     QString driftColor() const { return colorDrift; }
     QString driftBackground() const { return colorDriftBackground; }
+    QString alarmColor() const { return colorAlarm; }
+    QString alarmBackground() const { return colorAlarmBackground; }
 
 signals:
     // Writing workers' statuses failed (reason as the database said it), or
@@ -131,6 +148,7 @@ private:
     QList<DBStation> stationList;
     QHash<int, QString> statsSummaries;
     QHash<int, LastVisit> lastVisits;
+    QHash<QString, QList<ChannelChecks::ActiveAlarm>> alarmsByCode;
     QString colorEnable;
     QString colorDisable;
     QString colorError;
@@ -139,4 +157,6 @@ private:
     QString colorErrorBackground;
     QString colorDrift;
     QString colorDriftBackground;
+    QString colorAlarm;
+    QString colorAlarmBackground;
 };

@@ -1,9 +1,12 @@
 #include "dialoggraphic.h"
 #include "ui_dialoggraphic.h"
 
+#include "chartchecks.h"
 #include "chartplan.h"
 #include "charttooltip.h"
+#include "collectorlogging.h"
 #include "questions.h"
+#include "store/databaseconnection.h"
 #include "store/workfolder.h"
 
 #include <QDateTime>
@@ -73,6 +76,25 @@ void DialogGraphic::loadFile()
         auto *item = new QListWidgetItem(channel.name, ui->lstChannels);
         item->setData(Qt::UserRole, QVariantList{channel.id, channel.unit});
     }
+    readChecks();
+}
+
+void DialogGraphic::setStationOf(std::function<int(const QString &)> stationOf)
+{
+    m_stationOf = std::move(stationOf);
+    readChecks();
+}
+
+void DialogGraphic::readChecks()
+{
+    m_checks.clear();
+    if (!m_stationOf || fileName.isEmpty() || m_file.status() != ChartFile::Loaded)
+        return;
+    const int stationId = m_stationOf(fileName);
+    // Without them the chart is the file's alone.
+    if (stationId > 0 &&
+        !ChartChecks::read(DatabaseConnection::connectionName(), stationId, m_file, &m_checks))
+        qCDebug(lcStore, "station %d: the channel checks could not be read for the chart", stationId);
 }
 
 void DialogGraphic::updateButtons()
@@ -202,7 +224,7 @@ void DialogGraphic::buildChart()
         chosen.append(channel);
     }
     const bool daily = ui->cbDailyMinMax->isChecked();
-    const ChartPlan plan = planChart(m_file, chosen, ui->cbSensorErrors->isChecked(), daily);
+    const ChartPlan plan = planChart(m_file, chosen, ui->cbSensorErrors->isChecked(), daily, m_checks);
 
     chart = new QChart;
     chart->setTitle(plan.title);
@@ -213,6 +235,7 @@ void DialogGraphic::buildChart()
     chart->addAxis(m_timeAxis, Qt::AlignBottom);
 
     QVector<QValueAxis *> valueAxes;
+    QVector<QPair<QLineSeries *, double>> limitLines;
     for (const ChartChannelPlan &channel : plan.channels) {
         ChannelSeries series;
         series.line = new QLineSeries;
@@ -256,6 +279,41 @@ void DialogGraphic::buildChart()
             scatter->attachAxis(valueAxis);
             connect(scatter, &QScatterSeries::hovered, this, &DialogGraphic::tooltip);
         }
+        for (const ChartDailySeries &flagged : channel.flagged) {
+            auto *scatter = new QScatterSeries;
+            scatter->setName(flagged.name);
+            scatter->setObjectName(flagged.objectName);
+            scatter->setColor(flagged.colour);
+            scatter->setBorderColor(flagged.colour);
+            scatter->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
+            scatter->setMarkerSize(8);
+            scatter->replace(flagged.points);
+            chart->addSeries(scatter);
+            scatter->attachAxis(m_timeAxis);
+            scatter->attachAxis(valueAxis);
+            connect(scatter, &QScatterSeries::hovered, this, &DialogGraphic::tooltip);
+        }
+        for (const ChartLimitLine &limit : channel.limits) {
+            // Two points across the file's times, spread to the axis below.
+            auto *line = new QLineSeries;
+            line->setName(limit.name);
+            line->setObjectName(limit.objectName);
+            QPen pen(limit.colour);
+            pen.setWidthF(limit.clearing ? 1.0 : 2.0);
+            pen.setStyle(limit.clearing ? Qt::DotLine : Qt::DashLine);
+            line->setPen(pen);
+            chart->addSeries(line);
+            line->attachAxis(m_timeAxis);
+            line->attachAxis(valueAxis);
+            if (limit.clearing)
+                for (QLegendMarker *marker : chart->legend()->markers(line))
+                    marker->setVisible(false);
+            connect(line, &QLineSeries::hovered, this, [this, line](const QPointF &, bool state) {
+                if (state && chart)
+                    chart->setToolTip(line->name());
+            });
+            limitLines.append({line, limit.value});
+        }
         series.index = PointIndex(channel.points);
         m_channelSeries.append(series);
     }
@@ -267,6 +325,11 @@ void DialogGraphic::buildChart()
         const auto range = drawnRange(double(plan.firstTime), double(plan.lastTime), 3600000, daily);
         m_timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(qint64(range.first)),
                              QDateTime::fromMSecsSinceEpoch(qint64(range.second)));
+        // Far beyond both ends, so that a limit spans the plot zoomed out too.
+        const double span = qMax(range.second - range.first, 3600000.0) * 1000;
+        for (const auto &limit : qAsConst(limitLines))
+            limit.first->replace(QVector<QPointF>{QPointF(range.first - span, limit.second),
+                                                  QPointF(range.second + span, limit.second)});
     }
     for (int i = 0; i < plan.channels.size(); ++i) {
         if (plan.channels[i].hasValues) {

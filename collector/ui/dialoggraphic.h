@@ -5,12 +5,15 @@
 // and PNG export.
 
 #include "chartfile.h"
+#include "chartplan.h"
 #include "pointindex.h"
 
 #include <QDialog>
 #include <QPixmap>
 #include <QPointF>
 #include <QVector>
+
+#include <functional>
 
 class Questions;
 
@@ -35,6 +38,13 @@ public:
     ~DialogGraphic() override;
 
     void setQuestions(Questions *questions) { m_questions = questions; }
+    // The station in the store a data file belongs to (0: none); the chart
+    // of a station's file draws its channels' alarm limits and marks the
+    // values flagged suspect or failed. Read for the file shown and each
+    // one picked later.
+    void setStationOf(std::function<int(const QString &path)> stationOf);
+    // By the file's channel id: what the store knows of the channels.
+    QHash<int, ChartChannelChecks> channelChecks() const { return m_checks; }
 
     // How the last file was read: unreadable files leave the dialog as it was.
     ChartFile::Status loadStatus() const { return m_loadStatus; }
@@ -77,6 +87,7 @@ private:
     };
 
     void loadFile();
+    void readChecks();
     void updateButtons();
     void buildChart();
 
@@ -90,4 +101,6 @@ private:
     QtCharts::QChartView *chartView = nullptr;
     QtCharts::QDateTimeAxis *m_timeAxis = nullptr;
     QVector<ChannelSeries> m_channelSeries;
+    std::function<int(const QString &)> m_stationOf;
+    QHash<int, ChartChannelChecks> m_checks;
 };

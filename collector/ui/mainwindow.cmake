@@ -4,6 +4,7 @@ target_sources(collector_ui PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/mainwindow.cpp ${CMAKE_CURRENT_LIST_DIR}/mainwindow.h
     ${CMAKE_CURRENT_LIST_DIR}/mainwindow.ui ${CMAKE_CURRENT_LIST_DIR}/mainwindow.qrc
     ${CMAKE_CURRENT_LIST_DIR}/startup.cpp ${CMAKE_CURRENT_LIST_DIR}/startup.h
+    ${CMAKE_CURRENT_LIST_DIR}/alarmfollower.cpp ${CMAKE_CURRENT_LIST_DIR}/alarmfollower.h
     ${CMAKE_CURRENT_LIST_DIR}/stationcounts.cpp ${CMAKE_CURRENT_LIST_DIR}/stationcounts.h
     ${CMAKE_CURRENT_LIST_DIR}/stationfiles.cpp ${CMAKE_CURRENT_LIST_DIR}/stationfiles.h
     ${CMAKE_CURRENT_LIST_DIR}/filereveal.cpp ${CMAKE_CURRENT_LIST_DIR}/filereveal.h

@@ -2,6 +2,7 @@
 #include "confighistorydialog.h"
 #include "ui_mainwindow.h"
 
+#include "alarmfollower.h"
 #include "checkmenu.h"
 #include "collection/leasekeeper.h"
 #include "collection/stationmonitor.h"
@@ -155,6 +156,11 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
         const StationStats s = controller->monitor()->stats(station.id);
         model->setVisitFacts(station.id, s.driftFlag, s.consecutiveFailures, s.lastSuccess, false);
     }
+    // A visit's values were committed before its end is told.
+    alarms = new AlarmFollower(model, this);
+    connect(controller, &WorkerController::stationVisitEnded, alarms, &AlarmFollower::refresh);
+    alarms->start();
+    alarms->refresh();
 
     restoreWindowState();
     recount();
@@ -165,6 +171,8 @@ MainWindow::~MainWindow()
     saveWindowState();
     // The controller points at the model: its workers end before the model goes.
     delete controller;
+    // It writes into the model: gone before it, with its read under way.
+    delete alarms;
     delete tableMenu;
     delete proxy;
     delete model;
@@ -178,9 +186,10 @@ void MainWindow::createStatusLabels()
     lblInactive = new QLabel(tr("Inactive: 0"), this);
     lblError = new QLabel(tr("Incorrect: 0"), this);
     lblDrift = new QLabel(tr("Clock: 0"), this);
-    const char *const names[] = {"lblCount", "lblActive", "lblInactive", "lblError", "lblDrift"};
+    lblAlarm = new QLabel(tr("Alarm: 0"), this);
+    const char *const names[] = {"lblCount", "lblActive", "lblInactive", "lblError", "lblDrift", "lblAlarm"};
     int i = 0;
-    for (QLabel *label : {lblCount, lblActive, lblInactive, lblError, lblDrift}) {
+    for (QLabel *label : {lblCount, lblActive, lblInactive, lblError, lblDrift, lblAlarm}) {
         label->setObjectName(QLatin1String(names[i++]));
         label->setFrameShape(QFrame::NoFrame);
         label->setIndent(1);
@@ -192,7 +201,7 @@ void MainWindow::createStatusLabels()
         ui->statusBar->addWidget(label);
     }
     // A click on a counter shows those stations.
-    for (QLabel *label : {lblCount, lblInactive, lblError, lblDrift}) {
+    for (QLabel *label : {lblCount, lblInactive, lblError, lblDrift, lblAlarm}) {
         label->installEventFilter(this);
         label->setCursor(Qt::PointingHandCursor);
     }
@@ -200,6 +209,7 @@ void MainWindow::createStatusLabels()
     lblInactive->setToolTip(tr("Show only the inactive stations"));
     lblError->setToolTip(tr("Show only the failing stations"));
     lblDrift->setToolTip(tr("Show only the stations whose device clock is off beyond the limit"));
+    lblAlarm->setToolTip(tr("Show only the stations with a value alarm"));
 
     lblStore = new QLabel(this);
     lblStore->setObjectName(QStringLiteral("lblStore"));
@@ -224,6 +234,7 @@ void MainWindow::createFilterBar()
     cmbFilter->addItem(tr("Only failing"), StationFilterModel::OnlyFailing);
     cmbFilter->addItem(tr("Only inactive"), StationFilterModel::OnlyInactive);
     cmbFilter->addItem(tr("Only clock warnings"), StationFilterModel::OnlyDrift);
+    cmbFilter->addItem(tr("Only value alarms"), StationFilterModel::OnlyAlarm);
     connect(txtFilter, &QLineEdit::textChanged, proxy, &StationFilterModel::setText);
     connect(cmbFilter, qOverload<int>(&QComboBox::currentIndexChanged), this,
             [this] { proxy->setKind(StationFilterModel::Kind(cmbFilter->currentData().toInt())); });
@@ -239,6 +250,7 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
         const int kind = watched == lblError      ? StationFilterModel::OnlyFailing
                          : watched == lblInactive ? StationFilterModel::OnlyInactive
                          : watched == lblDrift    ? StationFilterModel::OnlyDrift
+                         : watched == lblAlarm    ? StationFilterModel::OnlyAlarm
                          : watched == lblCount    ? StationFilterModel::AllStations
                                                   : -1;
         if (kind >= 0) {
@@ -400,6 +412,11 @@ void MainWindow::recount()
            "</body></html>")
             .arg(model->driftColor(), model->driftBackground())
             .arg(counts.drift));
+    lblAlarm->setText(
+        tr("<html><body><span style='color:%1;background-color:%2;'>&nbsp;<b>Alarm</b> : %3&nbsp;</span>"
+           "</body></html>")
+            .arg(model->alarmColor(), model->alarmBackground())
+            .arg(counts.alarm));
     refreshActions();
 }
 
@@ -756,6 +773,24 @@ void MainWindow::openChartViewer(const QString &fileName)
 {
     auto *chart = new DialogGraphic(fileName, this);
     chart->setQuestions(m_questions);
+    // A file in a station's folder is that station's: the one whose folder
+    // it is, when only one station has that folder.
+    const QPointer<StationTableModel> stations(model);
+    chart->setStationOf([stations](const QString &path) {
+        if (!stations)
+            return 0;
+        const QString folder = QFileInfo(QFileInfo(path).absolutePath()).canonicalFilePath();
+        int found = 0;
+        for (const DBStation &s : stations->stations()) {
+            if (folder.isEmpty() ||
+                QFileInfo(WorkFolder::stationDir(s.file_path)).canonicalFilePath() != folder)
+                continue;
+            if (found)
+                return 0;
+            found = s.id;
+        }
+        return found;
+    });
     chart->setAttribute(Qt::WA_DeleteOnClose);
     chart->setModal(false);
     chart->showMaximized();

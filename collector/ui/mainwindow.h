@@ -9,6 +9,7 @@
 
 #include <functional>
 
+class AlarmFollower;
 class QAction;
 class QComboBox;
 class QDialog;
@@ -47,6 +48,7 @@ public:
 
     StationTableModel *stationModel() const { return model; }
     WorkerController *workerController() const { return controller; }
+    AlarmFollower *alarmFollower() const { return alarms; }
 
     // Whether the manual console (opened by two actions) is part of this build.
     static bool hasManualConsole();
@@ -118,9 +120,12 @@ private:
     QLabel *lblInactive = nullptr;
     QLabel *lblError = nullptr;
     QLabel *lblDrift = nullptr;
+    QLabel *lblAlarm = nullptr;
     WorkerController *controller = nullptr;
     // On a shared store: the stations this window's collection holds.
     LeaseKeeper *leases = nullptr;
+    // The value alarms up in the store, into the rows.
+    AlarmFollower *alarms = nullptr;
 
     Questions *m_questions = Questions::dialogs();
     std::function<int(QDialog *)> m_runDialog;

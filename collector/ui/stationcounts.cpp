@@ -4,7 +4,8 @@
 
 StationCounts StationCounts::count(const QList<DBStation> &stations,
                                    const std::function<bool(const DBStation &)> &failing,
-                                   const std::function<bool(const DBStation &)> &drifting)
+                                   const std::function<bool(const DBStation &)> &drifting,
+                                   const std::function<bool(const DBStation &)> &alarmed)
 {
     StationCounts counts;
     for (const DBStation &station : stations) {
@@ -14,6 +15,8 @@ StationCounts StationCounts::count(const QList<DBStation> &stations,
             continue;
         }
         ++counts.active;
+        if (alarmed(station))
+            ++counts.alarm;
         if (failing(station))
             ++counts.error;
         else if (drifting(station))
@@ -26,12 +29,13 @@ StationCounts StationCounts::of(const QList<DBStation> &stations)
 {
     return count(
         stations, [](const DBStation &station) { return station.has_error; },
-        [](const DBStation &) { return false; });
+        [](const DBStation &) { return false; }, [](const DBStation &) { return false; });
 }
 
 StationCounts StationCounts::ofModel(const StationTableModel &model)
 {
     return count(
         model.stations(), [&model](const DBStation &station) { return model.isFailing(station); },
-        [&model](const DBStation &station) { return model.hasDriftWarning(station); });
+        [&model](const DBStation &station) { return model.hasDriftWarning(station); },
+        [&model](const DBStation &station) { return model.hasValueAlarm(station); });
 }

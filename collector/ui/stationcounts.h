@@ -14,10 +14,13 @@ struct StationCounts
     int total = 0;
     int active = 0;
     int inactive = 0;
-    // Active stations whose last visit failed: the rows drawn in the error colours.
+    // Active stations whose last visit failed (drawn in the error colours
+    // unless a value alarm is up).
     int error = 0;
     // Active stations, not failing, whose device clock was beyond the limit.
     int drift = 0;
+    // Active stations with a value alarm up, failing or not.
+    int alarm = 0;
 
     // By the stored error flags alone.
     static StationCounts of(const QList<DBStation> &stations);
@@ -27,5 +30,6 @@ struct StationCounts
 private:
     static StationCounts count(const QList<DBStation> &stations,
                                const std::function<bool(const DBStation &)> &failing,
-                               const std::function<bool(const DBStation &)> &drifting);
+                               const std::function<bool(const DBStation &)> &drifting,
+                               const std::function<bool(const DBStation &)> &alarmed);
 };

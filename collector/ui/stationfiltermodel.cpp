@@ -41,6 +41,8 @@ bool StationFilterModel::filterAcceptsRow(int sourceRow, const QModelIndex &) co
         return false;
     if (m_kind == OnlyDrift && !(m_stations->hasDriftWarning(s) && !m_stations->isFailing(s)))
         return false;
+    if (m_kind == OnlyAlarm && !m_stations->hasValueAlarm(s))
+        return false;
     if (m_kind == OnlyInactive && s.active)
         return false;
     if (m_text.isEmpty())

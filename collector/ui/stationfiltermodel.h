@@ -6,12 +6,13 @@ class StationTableModel;
 
 // The station table as the window shows it: sorted, and narrowed to the
 // stations whose code, title or status holds a text, and to the failing
-// (active, last visit failed), the clock-drift warnings or the inactive ones.
+// (active, last visit failed), the clock-drift warnings, the value alarms or
+// the inactive ones.
 class StationFilterModel : public QSortFilterProxyModel
 {
     Q_OBJECT
 public:
-    enum Kind { AllStations, OnlyFailing, OnlyInactive, OnlyDrift };
+    enum Kind { AllStations, OnlyFailing, OnlyInactive, OnlyDrift, OnlyAlarm };
 
     explicit StationFilterModel(QObject *parent = nullptr);
 

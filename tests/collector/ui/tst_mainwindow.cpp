@@ -1,8 +1,13 @@
 #include "../common/stationfixtures.h"
 #include "collection/workercontroller.h"
+#include "nexil/excel/datafilewriter.h"
+#include "store/channelchecks.h"
 #include "store/databaseconnection.h"
+#include "store/stationsettings.h"
 #include "store/stationtablemodel.h"
+#include "store/visitcommit.h"
 #include "support/scriptedquestions.h"
+#include "ui/alarmfollower.h"
 #include "ui/dialoggraphic.h"
 #include "ui/editstationdialog.h"
 #include "ui/mainwindow.h"
@@ -27,6 +32,9 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QToolBar>
+#include <QtCharts/QChartView>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QScatterSeries>
 #include <QtTest>
 
 #include <memory>
@@ -56,6 +64,7 @@ private slots:
     void manualConsoleOpensForAStationOrBlank();
     void sixtyStationsShowTheFailingOnesReadably();
     void toolBarActsOnlyOnASelectedRowAndSaysWhatFailed();
+    void valueAlarmColoursTheRowAndTheChartDrawsItsLimits();
 
 private:
     int addStation(const QString &tag, bool active, const QString &title = QString());
@@ -834,6 +843,145 @@ void tst_MainWindow::toolBarActsOnlyOnASelectedRowAndSaysWhatFailed()
     QVERIFY(q.next());
     QCOMPARE(q.value(0).toString(), status.status);
     QVERIFY(q.value(1).toBool());
+}
+
+void tst_MainWindow::valueAlarmColoursTheRowAndTheChartDrawsItsLimits()
+{
+    const int id = addStation(QStringLiteral("S"), true);
+    const int other = addStation(QStringLiteral("T"), true);
+    QString why;
+    // Slot 2 is the file's first channel: checked and watched.
+    QVERIFY2(StationSettings::setValue(id, ChannelChecks::qualityKey(2),
+                                       QStringLiteral("gross=0,500;user=0,105"), &why),
+             qPrintable(why));
+    QVERIFY2(StationSettings::setValue(id, ChannelChecks::alarmsKey(2),
+                                       QStringLiteral("high=104,103;low=50,52;rise=5,1h"), &why),
+             qPrintable(why));
+    const QDateTime start(QDate(2026, 12, 1), QTime(0, 0));
+    QVector<datafile::Line> lines;
+    int page = 0;
+    // Values committed as a visit does; lines of the same in the data file.
+    const auto commit = [&](const QVector<double> &levels, int from) {
+        VisitCommit c;
+        c.target = {id, QStringLiteral("stationS_01122026.xml"),
+                    QStringLiteral("here:") + dir->filePath("S")};
+        c.point.page = ++page;
+        c.point.timeBase = start;
+        for (int i = 0; i < levels.size(); ++i) {
+            const QDateTime t = start.addSecs((from + i) * 900);
+            const QString at = t.toString(QStringLiteral("yyyy-MM-dd hh:mm"));
+            c.values.append({2, QStringLiteral("INS"), at, QString::number(levels.at(i), 'f', 4), false, 0,
+                             QStringLiteral("1"), QStringLiteral("cm")});
+            c.values.append({5, QStringLiteral("INS"), at, QStringLiteral("12.5000"), false, 1,
+                             QStringLiteral("7"), QStringLiteral("V")});
+            for (int channel : {0, 1})
+                lines.append({channel, QStringLiteral("INS"), t.toString(QStringLiteral("yyyy-MM-dd")),
+                              t.toString(QStringLiteral("hh:mm")), channel == 0 ? levels.at(i) : 12.5});
+        }
+        return c.run(DatabaseConnection::connectionName()).result == VisitCommit::Committed;
+    };
+    // Rising past 104 at 02:15; 600 fails the sensor limits (and raises
+    // nothing), 105.5 is beyond the operator's.
+    QVERIFY(commit({100, 100.5, 101, 101.5, 102, 600, 103, 103.5, 103.8, 104.5, 105, 105.5}, 0));
+    QDir(dir->path()).mkpath(QStringLiteral("S"));
+    const QString file = dir->filePath(QStringLiteral("S/stationS_01122026.xml"));
+    QVERIFY(datafile::write(file, {{0, "AH", "Level", "cm"}, {1, "BV", "Battery", "V"}}, lines));
+
+    openWindow();
+    StationTableModel *model = window->stationModel();
+    const auto cell = [&](int station, int column) {
+        return table()->model()->index(viewRow(station), column);
+    };
+    const auto background = [&](int station) {
+        return cell(station, 1).data(Qt::BackgroundRole).value<QColor>();
+    };
+    auto *lblAlarm = child<QLabel>("lblAlarm");
+    // Read off the main thread when the window opens.
+    QTRY_COMPARE(background(id), QColor(model->alarmBackground()));
+    QVERIFY(lblAlarm->text().contains(QStringLiteral("<b>Alarm</b> : 1")));
+    QVERIFY(lblAlarm->text().contains(QStringLiteral("background-color:%1;").arg(model->alarmBackground())));
+    QCOMPARE(background(other), QColor(model->enabledBackground()));
+    QCOMPARE(cell(id, 1).data(Qt::ForegroundRole).value<QColor>(), QColor(model->alarmColor()));
+    QVERIFY(QColor(model->alarmBackground()) != QColor(model->errorBackground()) &&
+            QColor(model->alarmBackground()) != QColor(model->driftBackground()) &&
+            QColor(model->alarmBackground()) != QColor(model->enabledBackground()));
+    const QString tip = cell(id, StationTableModel::ColumnStatus).data(Qt::ToolTipRole).toString();
+    QVERIFY2(
+        tip.contains(QStringLiteral("Value alarm on channel 2: high since 2026-12-01 02:15, value 104.5")),
+        qPrintable(tip));
+    QVERIFY2(!tip.contains(QStringLiteral("rise")), qPrintable(tip));
+    QTest::mouseClick(lblAlarm, Qt::LeftButton);
+    QCOMPARE(child<QComboBox>("cmbFilter")->currentData().toInt(), int(StationFilterModel::OnlyAlarm));
+    QCOMPARE(table()->model()->rowCount(), 1);
+    QCOMPARE(table()->model()->index(0, 0).data().toInt(), id);
+    QTest::mouseClick(child<QLabel>("lblCount"), Qt::LeftButton);
+
+    // A failed visit: the alarm keeps its colour, the failure is counted and told.
+    const int readsBefore = window->alarmFollower()->reads();
+    emit window->workerController()->stationVisitEnded(id, true);
+    QTRY_VERIFY(window->alarmFollower()->reads() > readsBefore);
+    QVERIFY(child<QLabel>("lblError")->text().contains(QStringLiteral("<b>Error</b> : 1")));
+    QCOMPARE(background(id), QColor(model->alarmBackground()));
+    QVERIFY(lblAlarm->text().contains(QStringLiteral("<b>Alarm</b> : 1")));
+    const QString both = cell(id, StationTableModel::ColumnStatus).data(Qt::ToolTipRole).toString();
+    QVERIFY2(both.contains(QStringLiteral("Value alarm on channel 2")) &&
+                 both.contains(QStringLiteral("Failing")),
+             qPrintable(both));
+
+    // The chart of its file: the slot's limits on the first channel, and
+    // the flagged values marked.
+    QMetaObject::invokeMethod(window.get(), "showTableMenu",
+                              Q_ARG(QPoint, table()->visualRect(cell(id, 1)).center()));
+    action("actionGraphicFromList")->trigger();
+    QPointer<DialogGraphic> chart = window->findChild<DialogGraphic *>();
+    QVERIFY(chart);
+    const QHash<int, ChartChannelChecks> checks = chart->channelChecks();
+    QCOMPARE(checks.keys(), QList<int>{0});
+    QCOMPARE(checks.value(0).slot, 2);
+    const qint64 at0 = start.toMSecsSinceEpoch();
+    QCOMPARE(checks.value(0).failed, (QVector<QPointF>{{double(at0 + 5 * 900000), 600}}));
+    QCOMPARE(checks.value(0).suspect, (QVector<QPointF>{{double(at0 + 11 * 900000), 105.5}}));
+    QVERIFY(chart->selectChannels({0}).isEmpty());
+    chart->findChild<QPushButton *>(QStringLiteral("btnNext"))->click();
+    auto *view = chart->findChild<QtCharts::QChartView *>(QStringLiteral("chartView"));
+    QVERIFY(view);
+    QMap<QString, QPair<QString, QVector<QPointF>>> drawn;
+    for (QtCharts::QAbstractSeries *series : view->chart()->series())
+        if (auto *xy = qobject_cast<QtCharts::QXYSeries *>(series))
+            drawn.insert(xy->objectName(), {xy->name(), xy->pointsVector()});
+    const QMap<QString, double> limits{
+        {"limit-high", 104}, {"limit-high-clear", 103}, {"limit-low", 50}, {"limit-low-clear", 52}};
+    for (auto it = limits.cbegin(); it != limits.cend(); ++it) {
+        const QVector<QPointF> points = drawn.value(it.key()).second;
+        QCOMPARE(points.size(), 2);
+        QCOMPARE(points.at(0).y(), it.value());
+        QCOMPARE(points.at(1).y(), it.value());
+        // Across the whole file.
+        QVERIFY(points.at(0).x() < double(at0) && points.at(1).x() > double(at0 + 11 * 900000));
+    }
+    QCOMPARE(drawn.value("limit-high").first, QStringLiteral("High alarm 104 (clears below 103)"));
+    QCOMPARE(drawn.value("limit-low-clear").first, QStringLiteral("Low alarm clears above 52"));
+    QCOMPARE(drawn.value(QStringLiteral("Failed - cm")).second, checks.value(0).failed);
+    QCOMPARE(drawn.value(QStringLiteral("Suspect - cm")).second, checks.value(0).suspect);
+    // The battery's channel has nothing of the store's.
+    QVERIFY(chart->selectChannels({1}).isEmpty());
+    chart->findChild<QPushButton *>(QStringLiteral("btnPrev"))->click();
+    chart->findChild<QPushButton *>(QStringLiteral("btnNext"))->click();
+    view = chart->findChild<QtCharts::QChartView *>(QStringLiteral("chartView"));
+    QCOMPARE(view->chart()->series().size(), 2); // the line and its points
+    chart->close();
+    QTRY_VERIFY(chart.isNull());
+
+    // Falling below 103 clears it once a visit has stored that.
+    QVERIFY(commit({102.5, 102}, 12));
+    emit window->workerController()->stationVisitEnded(id, false);
+    QTRY_COMPARE(background(id), QColor(model->enabledBackground()));
+    QVERIFY(lblAlarm->text().contains(QStringLiteral("<b>Alarm</b> : 0")));
+    QVERIFY(child<QLabel>("lblError")->text().contains(QStringLiteral("<b>Error</b> : 0")));
+    QVERIFY(!cell(id, StationTableModel::ColumnStatus)
+                 .data(Qt::ToolTipRole)
+                 .toString()
+                 .contains(QStringLiteral("Value alarm")));
 }
 
 QTEST_MAIN(tst_MainWindow)
