@@ -379,6 +379,30 @@
         <source>Dosya Kaydetme Hatası</source>
         <translation>File Save Error</translation>
     </message>
+    <message>
+        <source>High alarm %1 (clears below %2)</source>
+        <translation>High alarm %1 (clears below %2)</translation>
+    </message>
+    <message>
+        <source>High alarm clears below %1</source>
+        <translation>High alarm clears below %1</translation>
+    </message>
+    <message>
+        <source>Low alarm %1 (clears above %2)</source>
+        <translation>Low alarm %1 (clears above %2)</translation>
+    </message>
+    <message>
+        <source>Low alarm clears above %1</source>
+        <translation>Low alarm clears above %1</translation>
+    </message>
+    <message>
+        <source>Suspect</source>
+        <translation>Suspect</translation>
+    </message>
+    <message>
+        <source>Failed</source>
+        <translation>Failed</translation>
+    </message>
 </context>
 <context>
     <name>EditStationDialog</name>
@@ -888,6 +912,22 @@ The database said: %2</translation>
     <message>
         <source>&lt;html&gt;&lt;body&gt;&lt;span style=&apos;color:%1;background-color:%2;&apos;&gt;&amp;nbsp;&lt;b&gt;Clock&lt;/b&gt; : %3&amp;nbsp;&lt;/span&gt;&lt;/body&gt;&lt;/html&gt;</source>
         <translation>&lt;html&gt;&lt;body&gt;&lt;span style=&apos;color:%1;background-color:%2;&apos;&gt;&amp;nbsp;&lt;b&gt;Clock&lt;/b&gt; : %3&amp;nbsp;&lt;/span&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>Alarm: 0</source>
+        <translation>Alarm: 0</translation>
+    </message>
+    <message>
+        <source>Show only the stations with a value alarm</source>
+        <translation>Show only the stations with a value alarm</translation>
+    </message>
+    <message>
+        <source>Only value alarms</source>
+        <translation>Only value alarms</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;body&gt;&lt;span style=&apos;color:%1;background-color:%2;&apos;&gt;&amp;nbsp;&lt;b&gt;Alarm&lt;/b&gt; : %3&amp;nbsp;&lt;/span&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;body&gt;&lt;span style=&apos;color:%1;background-color:%2;&apos;&gt;&amp;nbsp;&lt;b&gt;Alarm&lt;/b&gt; : %3&amp;nbsp;&lt;/span&gt;&lt;/body&gt;&lt;/html&gt;</translation>
     </message>
 </context>
 <context>
@@ -2042,6 +2082,22 @@ Please wait..</translation>
     <message>
         <source>The device clock was off beyond the limit at the last visit.</source>
         <translation>The device clock was off beyond the limit at the last visit.</translation>
+    </message>
+    <message>
+        <source>high</source>
+        <translation>high</translation>
+    </message>
+    <message>
+        <source>low</source>
+        <translation>low</translation>
+    </message>
+    <message>
+        <source>rise</source>
+        <translation>rise</translation>
+    </message>
+    <message>
+        <source>Value alarm on channel %1: %2 since %3, value %4</source>
+        <translation>Value alarm on channel %1: %2 since %3, value %4</translation>
     </message>
 </context>
 <context>

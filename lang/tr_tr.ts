@@ -379,6 +379,30 @@
         <source>Dosya Kaydetme Hatası</source>
         <translation>Dosya Kaydetme Hatası</translation>
     </message>
+    <message>
+        <source>High alarm %1 (clears below %2)</source>
+        <translation>Yüksek alarm %1 (%2 altında biter)</translation>
+    </message>
+    <message>
+        <source>High alarm clears below %1</source>
+        <translation>Yüksek alarm %1 altında biter</translation>
+    </message>
+    <message>
+        <source>Low alarm %1 (clears above %2)</source>
+        <translation>Düşük alarm %1 (%2 üstünde biter)</translation>
+    </message>
+    <message>
+        <source>Low alarm clears above %1</source>
+        <translation>Düşük alarm %1 üstünde biter</translation>
+    </message>
+    <message>
+        <source>Suspect</source>
+        <translation>Şüpheli</translation>
+    </message>
+    <message>
+        <source>Failed</source>
+        <translation>Geçersiz</translation>
+    </message>
 </context>
 <context>
     <name>EditStationDialog</name>
@@ -888,6 +912,22 @@ Veritabanının yanıtı: %2</translation>
     <message>
         <source>&lt;html&gt;&lt;body&gt;&lt;span style=&apos;color:%1;background-color:%2;&apos;&gt;&amp;nbsp;&lt;b&gt;Clock&lt;/b&gt; : %3&amp;nbsp;&lt;/span&gt;&lt;/body&gt;&lt;/html&gt;</source>
         <translation>&lt;html&gt;&lt;body&gt;&lt;span style=&apos;color:%1;background-color:%2;&apos;&gt;&amp;nbsp;&lt;b&gt;Saat&lt;/b&gt; : %3&amp;nbsp;&lt;/span&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>Alarm: 0</source>
+        <translation>Alarm: 0</translation>
+    </message>
+    <message>
+        <source>Show only the stations with a value alarm</source>
+        <translation>Yalnızca değer alarmı olan istasyonları göster</translation>
+    </message>
+    <message>
+        <source>Only value alarms</source>
+        <translation>Yalnızca değer alarmları</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;body&gt;&lt;span style=&apos;color:%1;background-color:%2;&apos;&gt;&amp;nbsp;&lt;b&gt;Alarm&lt;/b&gt; : %3&amp;nbsp;&lt;/span&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;body&gt;&lt;span style=&apos;color:%1;background-color:%2;&apos;&gt;&amp;nbsp;&lt;b&gt;Alarm&lt;/b&gt; : %3&amp;nbsp;&lt;/span&gt;&lt;/body&gt;&lt;/html&gt;</translation>
     </message>
 </context>
 <context>
@@ -2041,6 +2081,22 @@ Lütfen bekleyin..</translation>
     <message>
         <source>The device clock was off beyond the limit at the last visit.</source>
         <translation>Son ziyarette cihaz saati sınırdan fazla sapmıştı.</translation>
+    </message>
+    <message>
+        <source>high</source>
+        <translation>yüksek</translation>
+    </message>
+    <message>
+        <source>low</source>
+        <translation>düşük</translation>
+    </message>
+    <message>
+        <source>rise</source>
+        <translation>yükselme</translation>
+    </message>
+    <message>
+        <source>Value alarm on channel %1: %2 since %3, value %4</source>
+        <translation>Kanal %1 değer alarmı: %3 tarihinden beri %2, değer %4</translation>
     </message>
 </context>
 <context>

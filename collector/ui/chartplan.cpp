@@ -48,21 +48,24 @@ void addChecks(ChartChannelPlan &c, const ChartChannelChecks &checks, bool prefi
 {
     const ValueAlarms::Settings &a = checks.alarms;
     const QString prefix = prefixed ? c.channel.name + QStringLiteral(": ") : QString();
-    const auto tr = [](const char *text) { return QCoreApplication::translate("DialogGraphic", text); };
     const QColor high(QStringLiteral("#C62828")), low(QStringLiteral("#1565C0"));
     // The clearing limit is told in its alarm's legend entry: one per alarm.
     if (a.high) {
         c.limits.append(
-            {prefix + tr("High alarm %1 (clears below %2)").arg(number(a.highLimit), number(a.highClear)),
+            {prefix + QCoreApplication::translate("DialogGraphic", "High alarm %1 (clears below %2)")
+                          .arg(number(a.highLimit), number(a.highClear)),
              QStringLiteral("limit-high"), a.highLimit, false, high});
-        c.limits.append({prefix + tr("High alarm clears below %1").arg(number(a.highClear)),
+        c.limits.append({prefix + QCoreApplication::translate("DialogGraphic", "High alarm clears below %1")
+                                      .arg(number(a.highClear)),
                          QStringLiteral("limit-high-clear"), a.highClear, true, high});
     }
     if (a.low) {
         c.limits.append(
-            {prefix + tr("Low alarm %1 (clears above %2)").arg(number(a.lowLimit), number(a.lowClear)),
+            {prefix + QCoreApplication::translate("DialogGraphic", "Low alarm %1 (clears above %2)")
+                          .arg(number(a.lowLimit), number(a.lowClear)),
              QStringLiteral("limit-low"), a.lowLimit, false, low});
-        c.limits.append({prefix + tr("Low alarm clears above %1").arg(number(a.lowClear)),
+        c.limits.append({prefix + QCoreApplication::translate("DialogGraphic", "Low alarm clears above %1")
+                                      .arg(number(a.lowClear)),
                          QStringLiteral("limit-low-clear"), a.lowClear, true, low});
     }
     for (const ChartLimitLine &line : qAsConst(c.limits))
@@ -78,7 +81,7 @@ void addChecks(ChartChannelPlan &c, const ChartChannelChecks &checks, bool prefi
         if (m.points.isEmpty())
             continue;
         ChartDailySeries series;
-        series.name = prefix + tr(m.name);
+        series.name = prefix + QCoreApplication::translate("DialogGraphic", m.name);
         // Tool tips take their title and unit from it.
         series.objectName = series.name + QStringLiteral(" - ") + c.channel.unit;
         series.colour = QColor(QLatin1String(m.colour));
