@@ -17,6 +17,7 @@ class tst_ChartParts : public QObject
 private slots:
     void planGivesSeriesAndAxes();
     void dailyExtremesNeedOneChannelAndMinima();
+    void storeChecksAddLimitsAndFlaggedValues();
     void toolTipShowsTitleTimeValueAndUnit();
     void markersOnlyWhenFewInView();
     void nearestPointOnScreen();
@@ -77,6 +78,48 @@ void tst_ChartParts::planGivesSeriesAndAxes()
     const ChartPlan none = planChart(data, {}, true, true);
     QVERIFY(none.channels.isEmpty());
     QVERIFY(!none.hasTimes);
+}
+
+void tst_ChartParts::storeChecksAddLimitsAndFlaggedValues()
+{
+    const ChartFile data = file({{0, "INS", "2024-03-01", "10:00", 12.5},
+                                 {0, "INS", "2024-03-01", "10:10", 14.0},
+                                 {1, "INS", "2024-03-01", "10:00", 7.0}});
+    ChartChannelChecks level;
+    QString why;
+    QVERIFY(
+        ValueAlarms::Settings::parse(QStringLiteral("high=20,18.5;low=1;rise=2,1h"), &level.alarms, &why));
+    level.failed = {{double(at("2024-03-01", "10:10")), 14.0}};
+    const QHash<int, ChartChannelChecks> checks{{0, level}};
+
+    // Alone on the chart: names without the channel, the axis up to the
+    // highest limit, one line per limit.
+    const ChartChannelPlan one = planChart(data, {m_level}, true, false, checks).channels[0];
+    QStringList names, objects;
+    QVector<double> values;
+    for (const ChartLimitLine &l : one.limits) {
+        names << l.name;
+        objects << l.objectName;
+        values << l.value;
+    }
+    QCOMPARE(objects, QStringList({"limit-high", "limit-high-clear", "limit-low", "limit-low-clear"}));
+    QCOMPARE(values, (QVector<double>{20, 18.5, 1, 1}));
+    QCOMPARE(names.first(), QStringLiteral("High alarm 20 (clears below 18.5)"));
+    QCOMPARE(names.at(3), QStringLiteral("Low alarm clears above 1"));
+    QCOMPARE(one.minValue, 1.0);
+    QCOMPARE(one.maxValue, 20.0);
+    QCOMPARE(one.flagged.size(), 1);
+    QCOMPARE(one.flagged[0].name, QStringLiteral("Failed"));
+    QCOMPARE(one.flagged[0].objectName, QStringLiteral("Failed - cm"));
+    QCOMPARE(one.flagged[0].points, level.failed);
+
+    // Beside another channel each name tells its channel; that one has none.
+    const ChartPlan two = planChart(data, {m_broken, m_level}, true, false, checks);
+    QVERIFY(two.channels[0].limits.isEmpty() && two.channels[0].flagged.isEmpty());
+    QCOMPARE(two.channels[0].maxValue, 7.0);
+    QCOMPARE(two.channels[1].limits.first().name,
+             QStringLiteral("Seviye: High alarm 20 (clears below 18.5)"));
+    QCOMPARE(two.channels[1].flagged[0].objectName, QStringLiteral("Seviye: Failed - cm"));
 }
 
 void tst_ChartParts::dailyExtremesNeedOneChannelAndMinima()

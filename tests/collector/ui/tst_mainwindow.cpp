@@ -6,6 +6,7 @@
 #include "store/stationsettings.h"
 #include "store/stationtablemodel.h"
 #include "store/visitcommit.h"
+#include "support/postgresserver.h"
 #include "support/scriptedquestions.h"
 #include "ui/alarmfollower.h"
 #include "ui/dialoggraphic.h"
@@ -65,6 +66,7 @@ private slots:
     void sixtyStationsShowTheFailingOnesReadably();
     void toolBarActsOnlyOnASelectedRowAndSaysWhatFailed();
     void valueAlarmColoursTheRowAndTheChartDrawsItsLimits();
+    void alarmsAnotherCollectorRaisesShowOnASharedStore();
 
 private:
     int addStation(const QString &tag, bool active, const QString &title = QString());
@@ -982,6 +984,61 @@ void tst_MainWindow::valueAlarmColoursTheRowAndTheChartDrawsItsLimits()
                  .data(Qt::ToolTipRole)
                  .toString()
                  .contains(QStringLiteral("Value alarm")));
+}
+
+void tst_MainWindow::alarmsAnotherCollectorRaisesShowOnASharedStore()
+{
+    if (!PostgresServer::available())
+        QSKIP("the PostgreSQL server programs are not installed (Debian package postgresql)");
+    PostgresServer server;
+    QVERIFY2(server.start(), qPrintable(server.error()));
+    DatabaseConnection::close();
+    DatabaseUrl url;
+    QString why;
+    QVERIFY(DatabaseUrl::parse(server.url(), &url, &why));
+    DatabaseConnection db;
+    QVERIFY2(db.open(url), qPrintable(DatabaseConnection::lastOpenError()));
+    const int id = addStation(QStringLiteral("P"), true);
+    QVERIFY2(StationSettings::setValue(id, ChannelChecks::alarmsKey(0), QStringLiteral("high=10,8"), &why),
+             qPrintable(why));
+    openWindow();
+    window->alarmFollower()->setInterval(50);
+    StationTableModel *model = window->stationModel();
+    const auto background = [&] {
+        return table()->model()->index(viewRow(id), 1).data(Qt::BackgroundRole).value<QColor>();
+    };
+    QCOMPARE(background(), QColor(model->enabledBackground()));
+
+    // Another collector commits through a connection of its own; this
+    // window stores no visit and learns of it from the store alone.
+    {
+        QSqlDatabase other = url.addConnection(QStringLiteral("other-collector"));
+        QVERIFY(other.open());
+        int page = 0;
+        const auto commit = [&](int minute, double level) {
+            VisitCommit c;
+            c.target = {id, QStringLiteral("P_01122026.xml"), QStringLiteral("elsewhere:/srv/files/P")};
+            c.point.page = ++page;
+            c.point.timeBase = QDateTime(QDate(2026, 12, 1), QTime(0, 0));
+            c.values.append({0, QStringLiteral("INS"),
+                             QDateTime(QDate(2026, 12, 1), QTime(0, 0))
+                                 .addSecs(minute * 60)
+                                 .toString(QStringLiteral("yyyy-MM-dd hh:mm")),
+                             QString::number(level, 'f', 2), false, 0, QStringLiteral("1"),
+                             QStringLiteral("m")});
+            return c.run(QStringLiteral("other-collector")).result == VisitCommit::Committed;
+        };
+        QVERIFY(commit(0, 9.5));
+        QVERIFY(commit(10, 10.5));
+        QTRY_COMPARE(background(), QColor(model->alarmBackground()));
+        QVERIFY(child<QLabel>("lblAlarm")->text().contains(QStringLiteral("<b>Alarm</b> : 1")));
+        QVERIFY(commit(20, 7.5));
+        QTRY_COMPARE(background(), QColor(model->enabledBackground()));
+        QVERIFY(child<QLabel>("lblAlarm")->text().contains(QStringLiteral("<b>Alarm</b> : 0")));
+        other.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("other-collector"));
+    window.reset();
 }
 
 QTEST_MAIN(tst_MainWindow)
