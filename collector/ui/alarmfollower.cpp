@@ -62,10 +62,13 @@ void AlarmFollower::refresh()
 void AlarmFollower::take(bool ok, const QList<ChannelChecks::ActiveAlarm> &alarms)
 {
     m_out = false;
-    // A failed read says nothing about the alarms: keep what is shown.
+    // A failed read says nothing about the alarms: keep what is shown, and
+    // try again after an interval even where no poll runs.
     if (ok) {
         m_model->showValueAlarms(alarms);
         ++m_reads;
+    } else if (!m_timer->isActive()) {
+        QTimer::singleShot(m_timer->interval(), this, &AlarmFollower::refresh);
     }
     if (std::exchange(m_again, false))
         refresh();
