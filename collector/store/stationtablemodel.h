@@ -104,10 +104,6 @@ public:
     // beyond the limit, and the failure shows in its tool tip and counter.
     void showValueAlarms(const QList<ChannelChecks::ActiveAlarm> &alarms);
     bool hasValueAlarm(const DBStation &station) const;
-    QList<ChannelChecks::ActiveAlarm> valueAlarms(const DBStation &station) const
-    {
-        return alarmsByCode.value(station.code);
-    }
     // "Value alarm on channel 2: high since 2026-12-01 02:15, value 104.5"
     static QString alarmText(const ChannelChecks::ActiveAlarm &alarm);
 
