@@ -12,6 +12,7 @@
 
 #include <QRegularExpression>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 #include <QtTest>
@@ -60,6 +61,17 @@ void tst_StationExport::settingsAreCheckedStoredAndRead()
     QVERIFY(StationSettings::setValue(3, "exportFormats", "", &why));
     QVERIFY(StationSettings::reload());
     QVERIFY(StationSettings::exportFormats(3).isEmpty());
+    // The rows are read again only once the store counts a change, as
+    // setValue in another process makes it.
+    QSqlQuery direct;
+    QVERIFY(
+        direct.exec("INSERT INTO station_settings (station_id, key, value) VALUES (4, 'csvLocale', 'tr')"));
+    QVERIFY(StationSettings::reload());
+    QCOMPARE(StationSettings::value(4, "csvLocale"), QString());
+    QVERIFY(direct.exec("UPDATE station_settings_changes SET changes = changes + 1"));
+    QVERIFY(StationSettings::reload());
+    QCOMPARE(StationSettings::value(4, "csvLocale"), QString("tr"));
+    QVERIFY(StationSettings::setValue(4, "csvLocale", "", &why));
     QVERIFY(StationSettings::exportFormats(4).isEmpty());
     QCOMPARE(StationSettings::csvLocale(4), SeriesExporter::Locale::C);
 }
