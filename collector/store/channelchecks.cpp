@@ -96,19 +96,27 @@ bool ChannelChecks::apply(int stationId, QList<StationValues::Value> *values, QL
         if (v.type == QLatin1String("INS") && (quality.contains(v.slot) || alarmSettings.contains(v.slot)))
             bySlot[v.slot].append(i);
     }
+    // The alarms' states in one question, the changed ones back in one.
+    QMap<int, ValueAlarms::State> states, changed;
+    if (!alarmSettings.isEmpty() && !loadStates(stationId, &states))
+        return false;
     for (auto it = bySlot.constBegin(); it != bySlot.constEnd(); ++it) {
         const auto alarm = alarmSettings.constFind(it.key());
+        ValueAlarms::State state = states.value(it.key());
+        const ValueAlarms::State before = state;
         if (!checkSlot(stationId, it.key(), it.value(), quality.value(it.key()),
-                       alarm == alarmSettings.constEnd() ? nullptr : &alarm.value(), values, alarms))
+                       alarm == alarmSettings.constEnd() ? nullptr : &alarm.value(), &state, values, alarms))
             return false;
+        if (alarm != alarmSettings.constEnd() && !(state == before))
+            changed.insert(it.key(), state);
     }
-    return true;
+    return storeStates(stationId, changed);
 }
 
 bool ChannelChecks::checkSlot(int stationId, int slot, const QList<int> &indexes,
                               const QartodFlags::Settings &quality,
-                              const ValueAlarms::Settings *alarmSettings, QList<StationValues::Value> *values,
-                              QList<Alarm> *alarms)
+                              const ValueAlarms::Settings *alarmSettings, ValueAlarms::State *state,
+                              QList<StationValues::Value> *values, QList<Alarm> *alarms)
 {
     const QartodFlags flags(quality);
     QVector<QartodFlags::Point> added;
@@ -165,10 +173,7 @@ bool ChannelChecks::checkSlot(int stationId, int slot, const QList<int> &indexes
     if (!alarmSettings)
         return true;
 
-    ValueAlarms::State state;
-    if (!loadState(stationId, slot, &state))
-        return false;
-    ValueAlarms check(*alarmSettings, state);
+    ValueAlarms check(*alarmSettings, *state);
     // The value that waited for its successor first, then the new ones in
     // time order: a spike is known before it could raise an alarm. Values
     // the store holds already were checked by whoever committed them.
@@ -184,36 +189,50 @@ bool ChannelChecks::checkSlot(int stationId, int slot, const QList<int> &indexes
     for (const auto &o : qAsConst(order))
         for (const ValueAlarms::Event &e : check.check(o.first, o.second.first, o.second.second))
             alarms->append({slot, sample.code, sample.unit, e});
-    return check.state() == state || storeState(stationId, slot, check.state());
+    *state = check.state();
+    return true;
 }
 
-bool ChannelChecks::loadState(int stationId, int slot, ValueAlarms::State *state)
+bool ChannelChecks::loadStates(int stationId, QMap<int, ValueAlarms::State> *states)
 {
     QSqlDatabase db = QSqlDatabase::database(m_connection);
     QSqlQuery q(db);
     // Locked until the commit: two collectors' commits take turns.
     q.prepare(
-        QStringLiteral("SELECT state FROM channel_alarms WHERE station_id = ? AND slot = ?%1")
+        QStringLiteral("SELECT slot, state FROM channel_alarms WHERE station_id = ?%1")
             .arg(db.driverName() == QLatin1String("QPSQL") ? QStringLiteral(" FOR UPDATE") : QString()));
     q.addBindValue(stationId);
-    q.addBindValue(slot);
     if (!q.exec())
         return failed(q);
-    QString error;
-    if (q.next() && !ValueAlarms::State::fromJson(q.value(0).toString(), state, &error))
-        qCWarning(lcStore, "station %d slot %d: the alarm state is unreadable and starts anew: %s", stationId,
-                  slot, qUtf8Printable(error));
+    while (q.next()) {
+        const int slot = q.value(0).toInt();
+        QString error;
+        ValueAlarms::State state;
+        if (ValueAlarms::State::fromJson(q.value(1).toString(), &state, &error))
+            states->insert(slot, state);
+        else
+            qCWarning(lcStore, "station %d slot %d: the alarm state is unreadable and starts anew: %s",
+                      stationId, slot, qUtf8Printable(error));
+    }
     return true;
 }
 
-bool ChannelChecks::storeState(int stationId, int slot, const ValueAlarms::State &state)
+bool ChannelChecks::storeStates(int stationId, const QMap<int, ValueAlarms::State> &states)
 {
+    if (states.isEmpty())
+        return true;
+    QStringList rows;
+    for (int i = 0; i < states.size(); ++i)
+        rows << QStringLiteral("(?, ?, ?)");
     QSqlQuery q(QSqlDatabase::database(m_connection));
-    q.prepare(QStringLiteral("INSERT INTO channel_alarms (station_id, slot, state) VALUES (?, ?, ?) "
-                             "ON CONFLICT (station_id, slot) DO UPDATE SET state = EXCLUDED.state"));
-    q.addBindValue(stationId);
-    q.addBindValue(slot);
-    q.addBindValue(state.toJson());
+    q.prepare(QStringLiteral("INSERT INTO channel_alarms (station_id, slot, state) VALUES %1 "
+                             "ON CONFLICT (station_id, slot) DO UPDATE SET state = EXCLUDED.state")
+                  .arg(rows.join(QStringLiteral(", "))));
+    for (auto it = states.constBegin(); it != states.constEnd(); ++it) {
+        q.addBindValue(stationId);
+        q.addBindValue(it.key());
+        q.addBindValue(it.value().toJson());
+    }
     return q.exec() || failed(q);
 }
 

@@ -75,11 +75,13 @@ public:
 private:
     // The settings' texts by slot.
     bool readSettings(int stationId, QMap<int, Channel> *bySlot);
+    // state: the slot's alarms, checked on from (and left at) it.
     bool checkSlot(int stationId, int slot, const QList<int> &indexes, const QartodFlags::Settings &quality,
-                   const ValueAlarms::Settings *alarmSettings, QList<StationValues::Value> *values,
-                   QList<Alarm> *alarms);
-    bool loadState(int stationId, int slot, ValueAlarms::State *state);
-    bool storeState(int stationId, int slot, const ValueAlarms::State &state);
+                   const ValueAlarms::Settings *alarmSettings, ValueAlarms::State *state,
+                   QList<StationValues::Value> *values, QList<Alarm> *alarms);
+    // Every slot's alarm state of the station, locked until the commit.
+    bool loadStates(int stationId, QMap<int, ValueAlarms::State> *states);
+    bool storeStates(int stationId, const QMap<int, ValueAlarms::State> &states);
 
     QString m_connection;
 };

@@ -314,38 +314,41 @@ bool StationValues::series(int stationId, int slot, const QString &type, const Q
     values->clear();
     QSqlQuery q(QSqlDatabase::database(m_connection));
     q.setForwardOnly(true);
-    // The key's order: the station's slot and type, by time.
-    const QString columns =
-        QStringLiteral("at, value, flag FROM station_values WHERE station_id = ? AND slot = ? "
-                       "AND value_type = ? AND ");
-    const auto take = [&](const QString &where, const QString &bound, const QString &bound2,
-                          const QString &tail) {
-        q.prepare(QStringLiteral("SELECT ") + columns + where + tail);
+    // One statement: the values before, within and after the range, each
+    // part along the key (station, slot, type, time).
+    const QString part = QStringLiteral("SELECT at, value, flag FROM station_values WHERE station_id = ? AND "
+                                        "slot = ? AND value_type = ? AND ");
+    const int n = qMax(0, around);
+    q.prepare(QStringLiteral("SELECT at, value, flag FROM (%1at < ? ORDER BY at DESC LIMIT %2) b UNION ALL "
+                             "%1at >= ? AND at <= ? UNION ALL "
+                             "SELECT at, value, flag FROM (%1at > ? ORDER BY at LIMIT %2) a ORDER BY at")
+                  .arg(part)
+                  .arg(n));
+    for (const QString &bound : {from, QString(), to}) {
         q.addBindValue(stationId);
         q.addBindValue(slot);
         q.addBindValue(type);
-        q.addBindValue(bound);
-        if (!bound2.isNull())
-            q.addBindValue(bound2);
-        if (!q.exec()) {
-            qCDebug(lcStore, "Database Error: %s", qUtf8Printable(q.lastError().text()));
-            return false;
+        if (bound.isNull()) {
+            q.addBindValue(from);
+            q.addBindValue(to);
+        } else {
+            q.addBindValue(bound);
         }
-        while (q.next()) {
-            Value v;
-            v.slot = slot;
-            v.type = type;
-            v.at = q.value(0).toString();
-            v.value = q.value(1).toString();
-            v.flag = quint8(q.value(2).toInt());
-            values->append(v);
-        }
-        return true;
-    };
-    const QString limit = QStringLiteral(" LIMIT %1").arg(qMax(0, around));
-    return take(QStringLiteral("at < ?"), from, QString(), QStringLiteral(" ORDER BY at DESC") + limit) &&
-           take(QStringLiteral("at >= ? AND at <= ?"), from, to, QStringLiteral(" ORDER BY at")) &&
-           take(QStringLiteral("at > ?"), to, QString(), QStringLiteral(" ORDER BY at") + limit);
+    }
+    if (!q.exec()) {
+        qCDebug(lcStore, "Database Error: %s", qUtf8Printable(q.lastError().text()));
+        return false;
+    }
+    while (q.next()) {
+        Value v;
+        v.slot = slot;
+        v.type = type;
+        v.at = q.value(0).toString();
+        v.value = q.value(1).toString();
+        v.flag = quint8(q.value(2).toInt());
+        values->append(v);
+    }
+    return true;
 }
 
 bool StationValues::setFlag(int stationId, int slot, const QString &type, const QString &at, quint8 flag)

@@ -61,9 +61,10 @@ public:
     // minute's in the order they were committed. False when the store failed.
     bool read(int stationId, const QList<qint64> &targets, bool byTime,
               const std::function<void(const Value &)> &each);
-    // One series of a slot and type (at and value and flag only): the values
-    // from `from` to `to` ("yyyy-MM-dd hh:mm", both included), and up to
-    // `around` values before and after them. False when the store failed.
+    // One series of a slot and type (at and value and flag only), in time
+    // order: the values from `from` to `to` ("yyyy-MM-dd hh:mm", both
+    // included), and up to `around` values before and after them. False when
+    // the store failed.
     bool series(int stationId, int slot, const QString &type, const QString &from, const QString &to,
                 int around, QList<Value> *values);
     // A stored value's flag, inside the caller's transaction.
