@@ -1125,7 +1125,8 @@ void tst_WebApi::loginFloodTimingAndAccountsTakenAway()
     // of its own, so the limit stays out of it). Judged by the server's CPU
     // time, which the load of other programs does not stretch as it does the
     // wall clock (both printed); skipping the hash (3 ms against 150) shows
-    // either way.
+    // either way. A quarter apart at most: the server's other threads (its
+    // store polls) add their own time to either side.
     qint64 cpu[2] = {0, 0}, wall[2] = {0, 0};
     for (int i = 0; i < 16; ++i) {
         for (const bool isKnown : {i % 2 == 0, i % 2 != 0}) {
@@ -1148,7 +1149,7 @@ void tst_WebApi::loginFloodTimingAndAccountsTakenAway()
         "16 wrong passwords: known name %lld ms CPU (%lld ms wall), unknown name %lld ms CPU (%lld ms wall)",
         cpu[1], wall[1], cpu[0], wall[0]);
     QVERIFY(cpu[1] > 0 && cpu[0] > 0);
-    QVERIFY2(std::abs(cpu[1] - cpu[0]) * 10 < std::max(cpu[1], cpu[0]),
+    QVERIFY2(std::abs(cpu[1] - cpu[0]) * 4 < std::max(cpu[1], cpu[0]),
              "an unknown name is told apart by its cost");
 
     // An operator with a session, an event stream and a remembered Basic pair.
