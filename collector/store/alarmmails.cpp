@@ -157,7 +157,9 @@ int AlarmMails::dropOlderThan(const QDateTime &before)
     QSqlQuery q(QSqlDatabase::database(m_connection));
     q.prepare(QStringLiteral("DELETE FROM alarm_mails WHERE created_at < ?"));
     q.addBindValue(stamp(before));
-    if (!q.exec())
-        return failed(q) ? 0 : -1;
+    if (!q.exec()) {
+        failed(q);
+        return -1;
+    }
     return q.numRowsAffected();
 }

@@ -98,7 +98,7 @@ bool ChannelChecks::apply(int stationId, QList<StationValues::Value> *values, QL
     }
     // The alarms' states in one question, the changed ones back in one.
     QMap<int, ValueAlarms::State> states, changed;
-    if (!alarmSettings.isEmpty() && !loadStates(stationId, &states))
+    if (!alarmSettings.isEmpty() && !loadStates(stationId, true, &states))
         return false;
     for (auto it = bySlot.constBegin(); it != bySlot.constEnd(); ++it) {
         const auto alarm = alarmSettings.constFind(it.key());
@@ -193,14 +193,14 @@ bool ChannelChecks::checkSlot(int stationId, int slot, const QList<int> &indexes
     return true;
 }
 
-bool ChannelChecks::loadStates(int stationId, QMap<int, ValueAlarms::State> *states)
+bool ChannelChecks::loadStates(int stationId, bool lock, QMap<int, ValueAlarms::State> *states)
 {
     QSqlDatabase db = QSqlDatabase::database(m_connection);
     QSqlQuery q(db);
     // Locked until the commit: two collectors' commits take turns.
-    q.prepare(
-        QStringLiteral("SELECT slot, state FROM channel_alarms WHERE station_id = ?%1")
-            .arg(db.driverName() == QLatin1String("QPSQL") ? QStringLiteral(" FOR UPDATE") : QString()));
+    q.prepare(QStringLiteral("SELECT slot, state FROM channel_alarms WHERE station_id = ?%1")
+                  .arg(lock && db.driverName() == QLatin1String("QPSQL") ? QStringLiteral(" FOR UPDATE")
+                                                                         : QString()));
     q.addBindValue(stationId);
     if (!q.exec())
         return failed(q);
@@ -208,6 +208,8 @@ bool ChannelChecks::loadStates(int stationId, QMap<int, ValueAlarms::State> *sta
         const int slot = q.value(0).toInt();
         QString error;
         ValueAlarms::State state;
+        if (slot < 0 || slot >= 64)
+            continue;
         if (ValueAlarms::State::fromJson(q.value(1).toString(), &state, &error))
             states->insert(slot, state);
         else
@@ -264,18 +266,11 @@ bool ChannelChecks::channels(int stationId, QList<Channel> *out)
     QMap<int, Channel> bySlot;
     if (!readSettings(stationId, &bySlot))
         return false;
-    QSqlQuery q(QSqlDatabase::database(m_connection));
-    q.prepare(QStringLiteral("SELECT slot, state FROM channel_alarms WHERE station_id = ?"));
-    q.addBindValue(stationId);
-    if (!q.exec())
-        return failed(q);
-    while (q.next()) {
-        const int slot = q.value(0).toInt();
-        QString error;
-        ValueAlarms::State state;
-        if (slot >= 0 && slot < 64 && ValueAlarms::State::fromJson(q.value(1).toString(), &state, &error))
-            bySlot[slot].state = state;
-    }
+    QMap<int, ValueAlarms::State> states;
+    if (!loadStates(stationId, false, &states))
+        return false;
+    for (auto it = states.constBegin(); it != states.constEnd(); ++it)
+        bySlot[it.key()].state = it.value();
     for (auto it = bySlot.begin(); it != bySlot.end(); ++it) {
         it->slot = it.key();
         out->append(it.value());

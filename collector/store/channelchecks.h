@@ -79,8 +79,9 @@ private:
     bool checkSlot(int stationId, int slot, const QList<int> &indexes, const QartodFlags::Settings &quality,
                    const ValueAlarms::Settings *alarmSettings, ValueAlarms::State *state,
                    QList<StationValues::Value> *values, QList<Alarm> *alarms);
-    // Every slot's alarm state of the station, locked until the commit.
-    bool loadStates(int stationId, QMap<int, ValueAlarms::State> *states);
+    // Every slot's alarm state of the station; lock: until the commit (a
+    // server's store).
+    bool loadStates(int stationId, bool lock, QMap<int, ValueAlarms::State> *states);
     bool storeStates(int stationId, const QMap<int, ValueAlarms::State> &states);
 
     QString m_connection;
